@@ -1,0 +1,36 @@
+// Command handlers. Commands whose work is not built yet say so plainly on
+// the command line instead of pretending.
+#include "host/commands.h"
+
+#include "platform/afx/afx.h"
+#include "platform/sds/sds.h"
+
+namespace {
+
+int NotAvailable(const wchar_t* command) {
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
+  sds_printf(L"\n%s is not available yet in this build of OrvaneGridmason.", command);
+  return sds_retvoid();
+}
+
+}  // namespace
+
+int CmdGridmasonTest() {
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
+  sds_printf(L"\nGridmason Test");
+  return sds_retvoid();
+}
+
+int CmdLineText2Excel() { return NotAvailable(L"LineText2Excel"); }
+int CmdBlock2Excel() { return NotAvailable(L"Block2Excel"); }
+int CmdLineText2Access() { return NotAvailable(L"LineText2Access"); }
+int CmdBlock2Access() { return NotAvailable(L"Block2Access"); }
+int CmdGridmasonOptions() { return NotAvailable(L"Gridmason_Options"); }
+int CmdGridmasonHelp() { return NotAvailable(L"Gridmason_Help"); }
+int CmdGridmasonDemo() { return NotAvailable(L"Gridmason_Demo"); }
+int CmdGridmasonWebsite() { return NotAvailable(L"Gridmason_Website"); }
+int CmdGridmasonNew() { return NotAvailable(L"Gridmason_New"); }
+int CmdGridmasonFaq() { return NotAvailable(L"Gridmason_Faq"); }
+int CmdGridmasonSupport() { return NotAvailable(L"Gridmason_Support"); }
+int CmdGridmasonCheckUpdate() { return NotAvailable(L"Gridmason_Check_Upd"); }
+int CmdGridmasonAbout() { return NotAvailable(L"Gridmason_About"); }

@@ -1,0 +1,56 @@
+#include "tests/support/test_support.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace gm::test {
+
+TempDir::TempDir() {
+  std::string templ = (std::filesystem::temp_directory_path() / "gm-test-XXXXXX").string();
+  if (mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = templ;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::filesystem::path SourceDir() {
+  if (const char* dir = getenv("GM_SOURCE_DIR")) return dir;
+  return GM_DEFAULT_SOURCE_DIR;
+}
+
+std::filesystem::path BinDir() {
+  if (const char* dir = getenv("GM_BIN_DIR")) return dir;
+  return GM_DEFAULT_BIN_DIR;
+}
+
+std::filesystem::path CorpusDir() {
+  std::filesystem::path dir = SourceDir().parent_path() / "shared" / "corpus";
+  if (const char* env = getenv("GM_CORPUS_DIR")) dir = env;
+  std::error_code ec;
+  return std::filesystem::is_directory(dir, ec) ? dir : std::filesystem::path();
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path.string());
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+  out << bytes;
+}
+
+const char* SystemPython() { return "/usr/bin/python3"; }
+
+}  // namespace gm::test

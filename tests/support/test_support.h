@@ -1,0 +1,39 @@
+// Small helpers shared by the test suites: scratch folders and the places
+// where the source tree, the built programs and the shared drawings lie.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace gm::test {
+
+// A fresh folder below the system's temporary folder, removed with everything
+// in it when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// The project's source folder (GM_SOURCE_DIR, else the compiled-in one).
+std::filesystem::path SourceDir();
+// build/bin, where the program, the plug-ins and the menu files lie.
+std::filesystem::path BinDir();
+// ../shared/corpus beside the project; empty when it is absent.
+std::filesystem::path CorpusDir();
+
+std::string ReadFile(const std::filesystem::path& path);
+void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+
+// Debian's Python, which has ezdxf and openpyxl (the first python3 on PATH may not).
+const char* SystemPython();
+
+}  // namespace gm::test
