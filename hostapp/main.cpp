@@ -1,0 +1,105 @@
+// gridmason: the host program. See Usage() for what it does.
+#include <unistd.h>
+
+#include <clocale>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+
+#include "hostapp/drawing_loader.h"
+#include "hostapp/host.h"
+#include "hostapp/options.h"
+#include "platform/console/console.h"
+#include "platform/registry/registry.h"
+#include "platform/win/text.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitCommandFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitPlugin = 3;
+constexpr int kExitDrawing = 4;
+
+void Fail(const std::string& message) { std::fprintf(stderr, "gridmason: %s\n", message.c_str()); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Numbers in drawings and settings never follow the user's locale; only
+  // the character type does, for the terminal.
+  std::setlocale(LC_CTYPE, "");
+  std::vector<std::string> args(argv + 1, argv + argc);
+  std::string error;
+  auto options = hostapp::ParseArguments(args, error);
+  if (!options) {
+    Fail(error);
+    std::fprintf(stderr, "Try 'gridmason --help'.\n");
+    return kExitUsage;
+  }
+  if (options->help) {
+    std::fputs(hostapp::Usage("gridmason").c_str(), stdout);
+    return kExitOk;
+  }
+  if (options->version) {
+    std::puts("gridmason (OrvaneGridmason host) 3.1.0.0");
+    return kExitOk;
+  }
+  if (!options->registry.empty()) registry::SetHiveFolder(options->registry);
+
+  std::ifstream script;
+  std::unique_ptr<console::Input> input;
+  if (!options->script.empty()) {
+    script.open(options->script);
+    if (!script) {
+      Fail("cannot read the script " + options->script);
+      return kExitUsage;
+    }
+    input = std::make_unique<console::StreamInput>(script);
+  } else if (isatty(STDIN_FILENO)) {
+    input = std::make_unique<console::TerminalInput>();
+  } else {
+    input = std::make_unique<console::StreamInput>(std::cin);
+  }
+  console::SetInput(input.get());
+
+  if (!options->drawing.empty()) {
+    std::string why;
+    auto drawing = hostapp::OpenDrawing(options->drawing, why);
+    if (!drawing) {
+      Fail(why);
+      return kExitDrawing;
+    }
+    sds_host::SetDrawing(std::move(drawing));
+  }
+
+  std::string pluginPath = options->plugin.empty() ? hostapp::DefaultPluginPath() : options->plugin;
+  auto plugin = hostapp::Plugin::Open(pluginPath, error);
+  if (!plugin) {
+    Fail(error);
+    return kExitPlugin;
+  }
+  if (!options->quiet && input->IsInteractive()) {
+    console::Write(L"Gridmason host 3.1.0.0 with " + win::Utf8ToWide(plugin->path()) +
+                   (plugin->legacy() ? L" (link loop)" : L""));
+  }
+  hostapp::Host host(std::move(plugin));
+  if (!host.Start()) {
+    Fail("the plug-in " + pluginPath + " did not register its commands");
+    host.Stop();
+    return kExitPlugin;
+  }
+  bool ended = false;
+  for (const std::string& command : options->commands) {
+    console::Write(L"\nCommand: " + win::Utf8ToWide(command));
+    if (!host.RunLine(win::Utf8ToWide(command))) {
+      ended = true;
+      break;
+    }
+  }
+  if (!ended) host.RunCommandLine();
+  host.Stop();
+  console::Write(L"\n");
+  console::SetInput(nullptr);
+  return host.had_unknown_command() ? kExitCommandFailed : kExitOk;
+}

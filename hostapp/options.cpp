@@ -1,0 +1,85 @@
+#include "hostapp/options.h"
+
+namespace hostapp {
+
+namespace {
+
+bool EndsWithDxf(const std::string& s) {
+  if (s.size() < 4) return false;
+  std::string ext = s.substr(s.size() - 4);
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext == ".dxf";
+}
+
+}  // namespace
+
+std::optional<Options> ParseArguments(const std::vector<std::string>& args, std::string& error) {
+  Options o;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](const char* name) -> std::optional<std::string> {
+      if (i + 1 >= args.size() || args[i + 1].empty()) {
+        error = std::string(name) + " needs a value";
+        return std::nullopt;
+      }
+      return args[++i];
+    };
+    if (a == "-h" || a == "--help") {
+      o.help = true;
+    } else if (a == "--version") {
+      o.version = true;
+    } else if (a == "-q" || a == "--quiet") {
+      o.quiet = true;
+    } else if (a == "--plugin") {
+      auto v = value("--plugin");
+      if (!v) return std::nullopt;
+      o.plugin = *v;
+    } else if (a == "--script") {
+      auto v = value("--script");
+      if (!v) return std::nullopt;
+      o.script = *v;
+    } else if (a == "--registry") {
+      auto v = value("--registry");
+      if (!v) return std::nullopt;
+      o.registry = *v;
+    } else if (a.size() > 1 && a[0] == '-' && a != "-") {
+      error = "unknown option " + a;
+      return std::nullopt;
+    } else if (o.drawing.empty() && o.commands.empty() && EndsWithDxf(a)) {
+      o.drawing = a;
+    } else {
+      o.commands.push_back(a);
+    }
+  }
+  return o;
+}
+
+std::string Usage(const std::string& program) {
+  return "Usage: " + program +
+         " [options] [DRAWING.dxf] [COMMAND ...]\n"
+         "\n"
+         "A CAD host for the OrvaneGridmason plug-in: opens a DXF drawing, loads the plug-in\n"
+         "and runs its commands as a CAD program's command line does. Commands given after\n"
+         "the drawing run in order; then further command lines are read from the script or\n"
+         "from standard input (a \"Command:\" prompt when a person is at the terminal).\n"
+         "Prompts and dialogs read their answers from the same lines.\n"
+         "\n"
+         "Options:\n"
+         "  --plugin PATH    plug-in build to load (default: OrvaneGridmason2017.so beside\n"
+         "                   this program; OrvaneGridmason.so is the build for the older\n"
+         "                   host, served through its link loop)\n"
+         "  --script FILE    read command lines and answers from FILE\n"
+         "  --registry DIR   keep the settings (HKEY_CURRENT_USER.reg) in DIR; default\n"
+         "                   $GM_REGISTRY_DIR, else ~/.config/gridmason\n"
+         "  -q, --quiet      no banner\n"
+         "  -h, --help       show this help and exit\n"
+         "      --version    show the version and exit\n"
+         "\n"
+         "Commands: type a command word without \"C:\", in any case (for example\n"
+         "Gridmason_Test or linetext2excel). HELP lists the commands; QUIT ends.\n"
+         "\n"
+         "Exit status: 0 success; 1 a command failed; 2 bad usage; 3 the plug-in cannot be\n"
+         "loaded; 4 the drawing cannot be opened.\n";
+}
+
+}  // namespace hostapp
