@@ -9,8 +9,8 @@
 
 #include "hostapp/menu.h"
 #include "platform/console/console.h"
-#include "platform/win/wintypes.h"
 #include "platform/win/text.h"
+#include "platform/win/wintypes.h"
 
 namespace hostapp {
 
@@ -115,8 +115,8 @@ void Host::CarryOutMessages() {
         console::Write(win::Format(L"\nMenu %s loaded from %s (%d items).", menu->group.c_str(),
                                    path->c_str(), static_cast<int>(menu->items.size())));
       } else {
-        console::Write(win::Format(L"\nCannot load the menu file %s: %s.", path->c_str(),
-                                   error.c_str()));
+        console::Write(
+            win::Format(L"\nCannot load the menu file %s: %s.", path->c_str(), error.c_str()));
       }
       continue;
     }

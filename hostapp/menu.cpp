@@ -91,7 +91,8 @@ std::optional<Menu> ParseMns(const std::wstring& text, std::wstring& error) {
 std::optional<std::wstring> ParseMenuLoad(const std::wstring& command) {
   std::wsmatch m;
   static const std::wregex pattern(
-      LR"re(^\s*\(command\s+"_?\.?menuload"\s+"([^"]*)"\)\s*(\(princ\))?\s*$)re", std::regex::icase);
+      LR"re(^\s*\(command\s+"_?\.?menuload"\s+"([^"]*)"\)\s*(\(princ\))?\s*$)re",
+      std::regex::icase);
   if (!std::regex_match(command, m, pattern)) return std::nullopt;
   return m[1].str();
 }

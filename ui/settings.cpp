@@ -58,10 +58,9 @@ int ReadSettingInt(const std::wstring& section, const std::wstring& name, int de
   RegCloseKey(key);
   if (rc != ERROR_SUCCESS) return defaultValue;
   // Fewer than 4 bytes leave the rest of the buffer zero, as on the original.
-  std::int32_t value = static_cast<std::int32_t>(static_cast<std::uint32_t>(data[0]) |
-                                                 static_cast<std::uint32_t>(data[1]) << 8 |
-                                                 static_cast<std::uint32_t>(data[2]) << 16 |
-                                                 static_cast<std::uint32_t>(data[3]) << 24);
+  std::int32_t value = static_cast<std::int32_t>(
+      static_cast<std::uint32_t>(data[0]) | static_cast<std::uint32_t>(data[1]) << 8 |
+      static_cast<std::uint32_t>(data[2]) << 16 | static_cast<std::uint32_t>(data[3]) << 24);
   return value;
 }
 

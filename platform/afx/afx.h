@@ -51,9 +51,9 @@ class CObject {
 
 #define RUNTIME_CLASS(name) (&name::class##name)
 
-#define DECLARE_DYNAMIC(name)                                      \
- public:                                                           \
-  static const CRuntimeClass class##name;                          \
+#define DECLARE_DYNAMIC(name)             \
+ public:                                  \
+  static const CRuntimeClass class##name; \
   const CRuntimeClass* GetRuntimeClass() const override;
 
 #define DECLARE_DYNCREATE(name) \
@@ -62,21 +62,21 @@ class CObject {
 
 #define DECLARE_SERIAL(name) DECLARE_DYNCREATE(name)
 
-#define IMPLEMENT_RUNTIMECLASS_(name, base, schema, create)                                   \
-  const CRuntimeClass name::class##name = {#name, static_cast<int>(sizeof(name)), schema,     \
-                                           create, RUNTIME_CLASS(base)};                      \
+#define IMPLEMENT_RUNTIMECLASS_(name, base, schema, create)                                       \
+  const CRuntimeClass name::class##name = {#name, static_cast<int>(sizeof(name)), schema, create, \
+                                           RUNTIME_CLASS(base)};                                  \
   const CRuntimeClass* name::GetRuntimeClass() const { return RUNTIME_CLASS(name); }
 
 #define IMPLEMENT_DYNAMIC(name, base) IMPLEMENT_RUNTIMECLASS_(name, base, 0xFFFF, nullptr)
 
-#define IMPLEMENT_DYNCREATE(name, base)                                  \
-  CObject* name::CreateObject() { return new name; }                     \
-  IMPLEMENT_RUNTIMECLASS_(name, base, 0xFFFF, name::CreateObject)         \
+#define IMPLEMENT_DYNCREATE(name, base)                           \
+  CObject* name::CreateObject() { return new name; }              \
+  IMPLEMENT_RUNTIMECLASS_(name, base, 0xFFFF, name::CreateObject) \
   static const afx::ClassRegistration gm_registration_##name(RUNTIME_CLASS(name));
 
-#define IMPLEMENT_SERIAL(name, base, schema)                           \
-  CObject* name::CreateObject() { return new name; }                   \
-  IMPLEMENT_RUNTIMECLASS_(name, base, schema, name::CreateObject)       \
+#define IMPLEMENT_SERIAL(name, base, schema)                      \
+  CObject* name::CreateObject() { return new name; }              \
+  IMPLEMENT_RUNTIMECLASS_(name, base, schema, name::CreateObject) \
   static const afx::ClassRegistration gm_registration_##name(RUNTIME_CLASS(name));
 
 // ---------------------------------------------------------------------------

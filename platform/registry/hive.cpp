@@ -297,8 +297,8 @@ std::string SerializeHive(const Key& root, const std::wstring& rootName) {
   return out;
 }
 
-std::optional<std::unique_ptr<Key>> ParseHive(const std::string& text,
-                                              const std::wstring& rootName, ParseError& error) {
+std::optional<std::unique_ptr<Key>> ParseHive(const std::string& text, const std::wstring& rootName,
+                                              ParseError& error) {
   auto root = std::make_unique<Key>();
   root->name = rootName;
   std::istringstream in(text);
@@ -317,7 +317,8 @@ std::optional<std::unique_ptr<Key>> ParseHive(const std::string& text,
     if (!raw.empty() && raw.back() == '\r') raw.pop_back();
     if (lineNo == 1 && raw.rfind("\xEF\xBB\xBF", 0) == 0) raw = raw.substr(3);
     // Joined continuation lines.
-    while (!raw.empty() && raw.back() == '\\' && raw.find_first_not_of(" \t") != std::string::npos &&
+    while (!raw.empty() && raw.back() == '\\' &&
+           raw.find_first_not_of(" \t") != std::string::npos &&
            raw[raw.find_first_not_of(" \t")] != ';') {
       raw.pop_back();
       std::string more;
@@ -340,7 +341,8 @@ std::optional<std::unique_ptr<Key>> ParseHive(const std::string& text,
     }
     if (line[0] == '[') {
       size_t close = line.rfind(']');
-      if (close == std::string::npos || line.find_first_not_of(" \t", close + 1) != std::string::npos) {
+      if (close == std::string::npos ||
+          line.find_first_not_of(" \t", close + 1) != std::string::npos) {
         return fail(startLine, "a key line must end with ']'");
       }
       std::vector<std::wstring> parts = SplitPath(win::Utf8ToWide(line.substr(1, close - 1)));

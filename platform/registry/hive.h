@@ -64,7 +64,7 @@ struct ParseError {
 };
 
 // Reads a hive's text. On failure returns nullopt and fills error.
-std::optional<std::unique_ptr<Key>> ParseHive(const std::string& text,
-                                              const std::wstring& rootName, ParseError& error);
+std::optional<std::unique_ptr<Key>> ParseHive(const std::string& text, const std::wstring& rootName,
+                                              ParseError& error);
 
 }  // namespace registry

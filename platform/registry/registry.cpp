@@ -65,7 +65,8 @@ std::unique_ptr<Key> FreshHive(HKEY root) {
 fs::path UserFolder() {
   if (!G().folder.empty()) return G().folder;
   if (const char* dir = std::getenv("GM_REGISTRY_DIR"); dir && *dir) return dir;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) return fs::path(xdg) / "gridmason";
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
+    return fs::path(xdg) / "gridmason";
   if (const char* home = std::getenv("HOME"); home && *home) {
     return fs::path(home) / ".config" / "gridmason";
   }
@@ -102,10 +103,9 @@ std::unique_ptr<Key> LoadHive(HKEY root) {
   auto parsed = ParseHive(text.str(), RootName(root), error);
   if (!parsed) {
     in.close();
-    std::string stamp = std::to_string(
-        std::chrono::duration_cast<std::chrono::seconds>(
-            std::chrono::system_clock::now().time_since_epoch())
-            .count());
+    std::string stamp = std::to_string(std::chrono::duration_cast<std::chrono::seconds>(
+                                           std::chrono::system_clock::now().time_since_epoch())
+                                           .count());
     fs::path aside = file;
     aside += ".damaged-" + stamp;
     std::error_code ec;

@@ -139,8 +139,8 @@ class FilterEval {
     size_t start = 0;
     while (start <= p.size()) {
       size_t comma = p.find(L',', start);
-      std::wstring one = p.substr(start, comma == std::wstring::npos ? std::wstring::npos
-                                                                     : comma - start);
+      std::wstring one =
+          p.substr(start, comma == std::wstring::npos ? std::wstring::npos : comma - start);
       if (Wild(one, 0, Upper(type_), 0)) return true;
       if (comma == std::wstring::npos) break;
       start = comma + 1;

@@ -49,7 +49,6 @@ std::wstring CommandWord(const std::wstring& name) {
   return name;
 }
 
-
 }  // namespace
 
 void DrawProgress(int percent) {

@@ -107,7 +107,8 @@ std::wstring Utf16ToWide(std::u16string_view u) {
   out.reserve(u.size());
   for (size_t i = 0; i < u.size(); ++i) {
     char16_t c = u[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < u.size() && u[i + 1] >= 0xDC00 && u[i + 1] <= 0xDFFF) {
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < u.size() && u[i + 1] >= 0xDC00 &&
+        u[i + 1] <= 0xDFFF) {
       char32_t cp = 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (u[i + 1] - 0xDC00);
       out.push_back(static_cast<wchar_t>(cp));
       ++i;

@@ -1,0 +1,67 @@
+#include "platform/fonts/text_metrics.h"
+
+#include <cmath>
+#include <mutex>
+
+#include "platform/fonts/glyph_measure.h"
+
+namespace gm::fonts {
+
+std::wstring RenderPercentCodes(std::wstring_view text) {
+  std::wstring out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    detail::PercentCode code = detail::PercentCodeAt(text, i);
+    if (code.length == 0) {
+      out += text[i++];
+      continue;
+    }
+    if (code.drawn != 0) out += static_cast<wchar_t>(code.drawn);
+    i += code.length;
+  }
+  return out;
+}
+
+TextBox MeasureText(std::wstring_view text, double height, const TextStyle& style) {
+  TextBox box;
+  box.status = detail::CheckInputs(height, style.width_factor, style.oblique);
+  if (!box.ok()) return box;
+
+  std::wstring drawn = RenderPercentCodes(text);
+  detail::BoxAccumulator acc;
+  {
+    auto& library = detail::FontLibrary::Instance();
+    std::lock_guard<std::mutex> lock(library.mutex());
+    detail::RunMeasurer measurer(detail::OpenRunFont(style.font), height, style.width_factor,
+                                 style.oblique);
+    bool first = true;
+    for (wchar_t c : drawn) {
+      acc.Add(measurer.Next(static_cast<char32_t>(c)), first);
+      first = false;
+    }
+    box.source = measurer.source();
+  }
+
+  double x0 = acc.min_x(), x1 = acc.max_x(), y0 = acc.min_y(), y1 = acc.max_y();
+  if (!std::isfinite(x0) || !std::isfinite(x1) || !std::isfinite(y0) || !std::isfinite(y1)) {
+    box.status = MeasureStatus::kOutOfRange;
+    return box;
+  }
+  if (style.backwards) {
+    double left = -x1;
+    x1 = -x0;
+    x0 = left;
+  }
+  if (style.upside_down) {
+    double bottom = -y1;
+    y1 = -y0;
+    y0 = bottom;
+  }
+  // Mirroring turns 0 into -0; the corners read better without it.
+  box.lower_left = {x0 + 0.0, y0 + 0.0};
+  box.upper_right = {x1 + 0.0, y1 + 0.0};
+  return box;
+}
+
+}  // namespace gm::fonts
