@@ -2,6 +2,8 @@
 // the command line instead of pretending.
 #include "host/commands.h"
 
+#include "host/conversion.h"
+
 #include "platform/afx/afx.h"
 #include "platform/sds/sds.h"
 
@@ -21,10 +23,29 @@ int CmdGridmasonTest() {
   return sds_retvoid();
 }
 
-int CmdLineText2Excel() { return NotAvailable(L"LineText2Excel"); }
-int CmdBlock2Excel() { return NotAvailable(L"Block2Excel"); }
-int CmdLineText2Access() { return NotAvailable(L"LineText2Access"); }
-int CmdBlock2Access() { return NotAvailable(L"Block2Access"); }
+int CmdLineText2Excel() {
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
+  ConvertSelection(kTargetSpreadsheet);
+  return sds_retvoid();
+}
+
+int CmdBlock2Excel() {
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
+  ConvertBlockReference(kTargetSpreadsheet);
+  return sds_retvoid();
+}
+
+int CmdLineText2Access() {
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
+  ConvertSelection(kTargetDatabase);
+  return sds_retvoid();
+}
+
+int CmdBlock2Access() {
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
+  ConvertBlockReference(kTargetDatabase);
+  return sds_retvoid();
+}
 int CmdGridmasonOptions() { return NotAvailable(L"Gridmason_Options"); }
 int CmdGridmasonHelp() { return NotAvailable(L"Gridmason_Help"); }
 int CmdGridmasonDemo() { return NotAvailable(L"Gridmason_Demo"); }

@@ -1,0 +1,408 @@
+// Block references are read with their full transform (rotation and scale
+// applied to the base-point offset too), and a reference inside a block
+// definition combines its transform with the enclosing one, so rotated and
+// nested blocks land where the user sees them. A block that inserts itself,
+// directly or through others, is read once per cycle.
+#include "capture/entity_reader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cwctype>
+#include <vector>
+
+#include "ui/settings.h"
+
+namespace {
+
+constexpr double kPi = 3.1415926535897922;
+
+bool TypeIs(const sds_resbuf* list, const wchar_t* type) {
+  const sds_resbuf* rb = FindGroup(list, 0);
+  if (rb == nullptr || rb->resval.rstring == nullptr) return false;
+  const wchar_t* a = rb->resval.rstring;
+  const wchar_t* b = type;
+  for (; *a != 0 && *b != 0; ++a, ++b) {
+    if (std::towupper(*a) != std::towupper(*b)) return false;
+  }
+  return *a == 0 && *b == 0;
+}
+
+AcGePoint3d PointOf(const sds_resbuf* rb) {
+  return {rb->resval.rpoint[0], rb->resval.rpoint[1], rb->resval.rpoint[2]};
+}
+
+std::int32_t ColorOf(const sds_resbuf* list) {
+  const sds_resbuf* rb = FindGroup(list, 62);
+  return rb ? AciToColor(rb->resval.rint) : kAutomaticColor;
+}
+
+double RealOr(const sds_resbuf* list, int code, double fallback) {
+  const sds_resbuf* rb = FindGroup(list, code);
+  return rb ? rb->resval.rreal : fallback;
+}
+
+std::wstring TextOr(const sds_resbuf* list, int code, const wchar_t* fallback) {
+  const sds_resbuf* rb = FindGroup(list, code);
+  return (rb && rb->resval.rstring) ? rb->resval.rstring : fallback;
+}
+
+AcGePoint3d Place(AcGePoint3d p, const AcGeMatrix3d* transform) {
+  if (transform != nullptr) p = transform->TransformPoint(p);
+  WcsToUcs(p);
+  return p;
+}
+
+// outer · inner, both affine.
+AcGeMatrix3d Compose(const AcGeMatrix3d& outer, const AcGeMatrix3d& inner) {
+  AcGeMatrix3d m;
+  for (int r = 0; r < 3; ++r) {
+    for (int c = 0; c < 4; ++c) {
+      double v = 0;
+      for (int k = 0; k < 3; ++k) v += outer.entry[r][k] * inner.entry[k][c];
+      if (c == 3) v += outer.entry[r][3];
+      m.entry[r][c] = v;
+    }
+  }
+  return m;
+}
+
+void AddLine(CHorzDbLineArray& horizontal, CVertDbLineArray& vertical, AcGePoint3d a, AcGePoint3d b,
+             std::int32_t color) {
+  CSimpleLine line;
+  line.SetEndpoints(a, b);
+  line.color = color;
+  if (vertical.AddIfVertical(line) < 0) horizontal.AddIfHorizontal(line);
+}
+
+std::wstring Trim(const std::wstring& s, const wchar_t* blanks) {
+  size_t b = s.find_first_not_of(blanks);
+  if (b == std::wstring::npos) return std::wstring();
+  size_t e = s.find_last_not_of(blanks);
+  return s.substr(b, e - b + 1);
+}
+
+void RemoveAll(std::wstring& s, const std::wstring& what, const std::wstring& with) {
+  for (size_t pos = s.find(what); pos != std::wstring::npos; pos = s.find(what, pos)) {
+    s.replace(pos, what.size(), with);
+    pos += with.size();
+  }
+}
+
+void Shrink(ArxDbMText& t, double f) {
+  t.boxLeft += t.boxWidth * f;
+  t.boxTop -= t.boxHeight * f;
+  t.boxWidth -= 2 * t.boxWidth * f;
+  t.boxHeight -= 2 * t.boxHeight * f;
+}
+
+void AppendText(CArxDbMTextArray& texts, const ArxDbMText& t) {
+  texts.ExtendBounds(t.boxLeft, t.boxTop - t.boxHeight, t.boxLeft + t.boxWidth, t.boxTop);
+  texts.Add(t);
+}
+
+class Reader {
+ public:
+  Reader(CHorzDbLineArray& h, CVertDbLineArray& v, CArxDbMTextArray& t, const CShxMap& map)
+      : horizontal_(h), vertical_(v), texts_(t), map_(map) {}
+
+  void Read(const sds_resbuf* list, const AcGeMatrix3d* transform) {
+    if (list == nullptr || FindGroup(list, 0) == nullptr) return;
+    if (TypeIs(list, L"LINE")) {
+      Line(list, transform);
+    } else if (TypeIs(list, L"LWPOLYLINE")) {
+      LwPolyline(list, transform);
+    } else if (TypeIs(list, L"POLYLINE")) {
+      Polyline(list, transform);
+    } else if (TypeIs(list, L"INSERT")) {
+      Insert(list, transform);
+    } else if (TypeIs(list, L"TEXT") || TypeIs(list, L"ATTRIB")) {
+      Text(list, transform);
+    } else if (TypeIs(list, L"MTEXT")) {
+      MText(list, transform);
+    }
+  }
+
+ private:
+  void Line(const sds_resbuf* list, const AcGeMatrix3d* transform) {
+    const sds_resbuf* start = FindGroup(list, 10);
+    const sds_resbuf* end = FindGroup(list, 11);
+    if (start == nullptr || end == nullptr) return;
+    AddLine(horizontal_, vertical_, Place(PointOf(start), transform),
+            Place(PointOf(end), transform), ColorOf(list));
+  }
+
+  void Segments(const PointList& points, bool closed, const AcGeMatrix3d* transform,
+                std::int32_t color) {
+    if (points.GetSize() < 2) return;
+    for (int i = 1; i < points.GetSize(); ++i) {
+      AddLine(horizontal_, vertical_, Place(points[i - 1], transform), Place(points[i], transform),
+              color);
+    }
+    if (closed) {
+      AddLine(horizontal_, vertical_, Place(points[points.GetUpperBound()], transform),
+              Place(points[0], transform), color);
+    }
+  }
+
+  void LwPolyline(const sds_resbuf* list, const AcGeMatrix3d* transform) {
+    PointList points;
+    for (const sds_resbuf* rb = list; rb != nullptr; rb = rb->rbnext) {
+      if (rb->restype == 10) points.Add(PointOf(rb));
+    }
+    const sds_resbuf* flags = FindGroup(list, 70);
+    Segments(points, flags != nullptr && flags->resval.rint == 1, transform, ColorOf(list));
+  }
+
+  // A POLYLINE's vertices follow it up to its SEQEND, as its own entities.
+  void Polyline(const sds_resbuf* list, const AcGeMatrix3d* transform) {
+    const sds_resbuf* name = FindGroup(list, -1);
+    if (name == nullptr) return;
+    const sds_resbuf* flags = FindGroup(list, 70);
+    int f = flags ? flags->resval.rint : 0;
+    if (f & (16 | 64)) return;  // meshes and polyface meshes draw no table lines
+    PointList points;
+    sds_name current = {name->resval.rlname[0], name->resval.rlname[1]};
+    sds_name next;
+    while (sds_entnext(current, next) == RTNORM) {
+      sds_resbuf* vertex = sds_entget(next);
+      bool isVertex = TypeIs(vertex, L"VERTEX");
+      if (isVertex) {
+        if (const sds_resbuf* p = FindGroup(vertex, 10)) points.Add(PointOf(p));
+      }
+      sds_relrb(vertex);
+      if (!isVertex) break;
+      sds_name_set(next, current);
+    }
+    Segments(points, (f & 1) != 0, transform, ColorOf(list));
+  }
+
+  void Insert(const sds_resbuf* list, const AcGeMatrix3d* outer) {
+    const sds_resbuf* insertion = FindGroup(list, 10);
+    if (insertion == nullptr) return;
+    const sds_resbuf* blockName = FindGroup(list, 2);
+    if (blockName == nullptr || blockName->resval.rstring == nullptr) return;
+    double rotation = RealOr(list, 50, 0.0);
+    double sx = RealOr(list, 41, 1.0), sy = RealOr(list, 42, 1.0), sz = RealOr(list, 43, 1.0);
+    std::wstring name = blockName->resval.rstring;
+
+    // Attributes lie at their own positions in the space the reference is in.
+    const sds_resbuf* hasAttributes = FindGroup(list, 66);
+    const sds_resbuf* self = FindGroup(list, -1);
+    if (hasAttributes != nullptr && hasAttributes->resval.rint == 1 && self != nullptr) {
+      sds_name current = {self->resval.rlname[0], self->resval.rlname[1]};
+      sds_name next;
+      while (sds_entnext(current, next) == RTNORM) {
+        sds_resbuf* attribute = sds_entget(next);
+        Read(attribute, outer);
+        bool end = TypeIs(attribute, L"SEQEND");
+        sds_relrb(attribute);
+        if (end) break;
+        sds_name_set(next, current);
+      }
+    }
+
+    if (std::find(open_blocks_.begin(), open_blocks_.end(), name) != open_blocks_.end()) return;
+    sds_name header;
+    if (sds_tblobjname(L"BLOCK", name.c_str(), header) != RTNORM) return;
+    AcGePoint3d base{0, 0, 0};
+    if (sds_resbuf* headerList = sds_entget(header)) {
+      if (const sds_resbuf* b = FindGroup(headerList, 10)) base = PointOf(b);
+      sds_relrb(headerList);
+    }
+    // insertion + R(rotation) * S(scale) * (p - base)
+    AcGeMatrix3d m;
+    double c = std::cos(rotation), s = std::sin(rotation);
+    m.entry[0][0] = c * sx;
+    m.entry[0][1] = -s * sy;
+    m.entry[1][0] = s * sx;
+    m.entry[1][1] = c * sy;
+    m.entry[2][2] = sz;
+    AcGePoint3d p = PointOf(insertion);
+    m.entry[0][3] = p.x - (m.entry[0][0] * base.x + m.entry[0][1] * base.y);
+    m.entry[1][3] = p.y - (m.entry[1][0] * base.x + m.entry[1][1] * base.y);
+    m.entry[2][3] = p.z - sz * base.z;
+    AcGeMatrix3d transform = outer ? Compose(*outer, m) : m;
+
+    open_blocks_.push_back(name);
+    sds_name current;
+    sds_name_set(header, current);
+    sds_name next;
+    // A nested reference reads its own attributes; the walk passes over them.
+    bool passingAttributes = false;
+    while (sds_entnext(current, next) == RTNORM) {
+      sds_resbuf* entity = sds_entget(next);
+      if (passingAttributes && (TypeIs(entity, L"ATTRIB") || TypeIs(entity, L"SEQEND"))) {
+        passingAttributes = !TypeIs(entity, L"SEQEND");
+      } else {
+        passingAttributes = false;
+        Read(entity, &transform);
+        const sds_resbuf* follows = FindGroup(entity, 66);
+        passingAttributes = TypeIs(entity, L"INSERT") && follows && follows->resval.rint == 1;
+      }
+      sds_relrb(entity);
+      sds_name_set(next, current);
+    }
+    open_blocks_.pop_back();
+  }
+
+  void Text(const sds_resbuf* list, const AcGeMatrix3d* transform) {
+    const sds_resbuf* insertion = FindGroup(list, 10);
+    if (insertion == nullptr) return;
+    std::wstring style = TextOr(list, 7, L"Standard");
+    sds_point lower, upper;
+    if (sds_textbox(list, lower, upper) != RTNORM) return;
+    AcGePoint3d p = Place(PointOf(insertion), transform);
+    const sds_resbuf* raw = FindGroup(list, 1);
+    if (raw == nullptr || raw->resval.rstring == nullptr) return;
+    std::wstring t = TranslateShx(map_, raw->resval.rstring, style);
+    std::wstring text = t;
+    RemoveAll(text, L"%%U", L"");
+    RemoveAll(text, L"%%O", L"");
+    RemoveAll(text, L"%%%", L"%");
+    text = Trim(text, L" \t\r\n\v\f");
+    const sds_resbuf* height = FindGroup(list, 40);
+    const sds_resbuf* rotation = FindGroup(list, 50);
+    if (text.empty() || height == nullptr || rotation == nullptr) return;
+
+    ArxDbMText record;
+    record.color = ColorOf(list);
+    record.x = p.x;
+    record.y = p.y;
+    record.z = p.z;
+    record.height = height->resval.rreal;
+    record.rotation = rotation->resval.rreal;
+    record.text = text;
+    record.source = t;
+    double bottom, top, left, width, boxHeight;
+    if (std::fabs(kPi / 2 - record.rotation) < 1e-6) {
+      bottom = p.y + std::max(0.0, lower[0]);
+      top = std::max(bottom, p.y + upper[0]);
+      left = std::min(p.x + lower[1], p.x + upper[1]);
+      width = std::fabs(lower[1] - upper[1]);
+      boxHeight = std::fabs((p.y + upper[0]) - bottom);
+    } else {
+      bottom = p.y + std::max(0.0, lower[1]);
+      top = std::max(bottom, p.y + upper[1]);
+      left = std::min(p.x + lower[0], p.x + upper[0]);
+      width = std::fabs(lower[0] - upper[0]);
+      boxHeight = std::fabs((p.y + upper[1]) - bottom);
+    }
+    record.boxLeft = left;
+    record.boxTop = top;
+    record.boxWidth = width;
+    record.boxHeight = boxHeight;
+    Shrink(record, TextCoreFactor);
+    AppendText(texts_, record);
+  }
+
+  void MText(const sds_resbuf* list, const AcGeMatrix3d* transform) {
+    const sds_resbuf* insertion = FindGroup(list, 10);
+    const sds_resbuf* contents = FindGroup(list, 1);
+    if (insertion == nullptr || contents == nullptr || contents->resval.rstring == nullptr) return;
+    ArxDbMText record;
+    record.source = contents->resval.rstring;
+    std::wstring style = TextOr(list, 7, L"Standard");
+    record.rotation = RealOr(list, 50, 0.0);
+    record.height = RealOr(list, 40, 0.0);
+    std::wstring text = TranslateShx(map_, StripMTextFormatting(record.source), style);
+    double w = RealOr(list, 42, 0.0), h = RealOr(list, 43, 0.0);
+    AcGePoint3d p = Place(PointOf(insertion), transform);
+    record.x = p.x;
+    record.y = p.y;
+    record.z = p.z;
+    double s = std::sin(record.rotation), c = std::cos(record.rotation);
+    double turnedW = c * w + s * h;
+    double turnedH = c * h + s * w;
+    const sds_resbuf* attachment = FindGroup(list, 71);
+    AcDbExtents extents;
+    ComputeMTextBox(p, extents, turnedW, turnedH, attachment ? attachment->resval.rint : 1);
+    record.boxLeft = extents.minPoint().x;
+    record.boxTop = extents.maxPoint().y;
+    record.boxWidth = extents.maxPoint().x - extents.minPoint().x;
+    record.boxHeight = extents.maxPoint().y - extents.minPoint().y;
+    record.text = Trim(text, L" \n");
+    record.color = ColorOf(list);
+    double f =
+        record.text.find(L'\n') == std::wstring::npos ? TextCoreFactor : ConversionSettings.TextTol;
+    Shrink(record, f);
+    AppendText(texts_, record);
+  }
+
+  CHorzDbLineArray& horizontal_;
+  CVertDbLineArray& vertical_;
+  CArxDbMTextArray& texts_;
+  const CShxMap& map_;
+  std::vector<std::wstring> open_blocks_;
+};
+
+}  // namespace
+
+const sds_resbuf* FindGroup(const sds_resbuf* list, int code) {
+  for (; list != nullptr; list = list->rbnext) {
+    if (list->restype == code) return list;
+  }
+  return nullptr;
+}
+
+void WcsToUcs(AcGePoint3d& point) {
+  sds_resbuf from{}, to{};
+  from.restype = RTSHORT;
+  from.resval.rint = 0;
+  to.restype = RTSHORT;
+  to.resval.rint = 1;
+  sds_point in = {point.x, point.y, point.z}, out;
+  if (sds_trans(in, &from, &to, 0, out) == RTNORM) point = {out[0], out[1], out[2]};
+}
+
+void ComputeMTextBox(const AcGePoint3d& insertion, AcDbExtents& extents, double w, double h,
+                     int attachment) {
+  double x = insertion.x, y = insertion.y;
+  AcGePoint3d p1, p2;
+  switch (attachment) {
+    case 1:
+      p1 = {x, y - h, 0};
+      p2 = {x + w, y, 0};
+      break;
+    case 2:
+      p1 = {x - w / 2, y - h, 0};
+      p2 = {x + w / 2, y, 0};
+      break;
+    case 3:
+      p1 = {x - w, y - h, 0};
+      p2 = {x, y, 0};
+      break;
+    case 4:
+      p1 = {x, y - h / 2, 0};
+      p2 = {x + w, y + h / 2, 0};
+      break;
+    case 5:
+      p1 = {x - w / 2, y - h / 2, 0};
+      p2 = {x + w / 2, y + h / 2, 0};
+      break;
+    case 6:
+      p1 = {x - w, y - h / 2, 0};
+      p2 = {x, y + h / 2, 0};
+      break;
+    case 7:
+      p1 = {x, y, 0};
+      p2 = {x + w, y + h, 0};
+      break;
+    case 8:
+      p1 = {x - w / 2, y, 0};
+      p2 = {x + w / 2, y + h, 0};
+      break;
+    case 9:
+      p1 = {x - w, y, 0};
+      p2 = {x, y + h, 0};
+      break;
+    default:
+      extents.SetFromCorners(insertion, insertion);
+      return;
+  }
+  extents.SetFromCorners(p1, p2);
+}
+
+void ReadEntity(CHorzDbLineArray& horizontal, CVertDbLineArray& vertical, CArxDbMTextArray& texts,
+                const sds_resbuf* list, const AcGeMatrix3d* transform, const CShxMap& shxMap) {
+  Reader(horizontal, vertical, texts, shxMap).Read(list, transform);
+}

@@ -1,0 +1,64 @@
+#include "capture/records.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "ui/settings.h"
+
+void CSimpleLine::SetEndpoints(const AcGePoint3d& p1, const AcGePoint3d& p2) {
+  x1 = p1.x;
+  y1 = p1.y;
+  x2 = p2.x;
+  y2 = p2.y;
+  const double length = std::sqrt((x1 - x2) * (x1 - x2) + (y1 - y2) * (y1 - y2));
+  const double fuzzy = ConversionSettings.FuzzyPercent;
+  if (IsGreater(fuzzy, 0.0) && !IsEqual(length, 0.0)) {
+    if (IsLess(std::fabs(x1 - x2) / length, fuzzy)) x1 = x2;
+    if (IsLess(std::fabs(y1 - y2) / length, fuzzy)) y1 = y2;
+  }
+  if (IsLess(x2, x1) || IsGreater(y2, y1)) {
+    std::swap(x1, x2);
+    std::swap(y1, y2);
+  }
+}
+
+CSimpleLine CSimpleLine::Bare() const {
+  CSimpleLine copy;
+  copy.x1 = x1;
+  copy.y1 = y1;
+  copy.x2 = x2;
+  copy.y2 = y2;
+  copy.color = color;
+  copy.IsVirtual = IsVirtual;
+  return copy;
+}
+
+int CHorzDbLineArray::AddIfHorizontal(const CSimpleLine& line) {
+  if (line.IsPoint() || !line.IsHorizontal()) return -1;
+  return Add(line.Bare());
+}
+
+int CVertDbLineArray::AddIfVertical(const CSimpleLine& line) {
+  if (line.IsPoint() || !line.IsVertical()) return -1;
+  return Add(line.Bare());
+}
+
+void CArxDbMTextArray::ExtendBounds(double left, double bottom, double right, double top) {
+  const double lowX = std::min(left, right);
+  const double highX = std::max(left, right);
+  const double lowY = std::min(bottom, top);
+  const double highY = std::max(bottom, top);
+  if (!hasBounds_) {
+    minX_ = lowX;
+    minY_ = lowY;
+    maxX_ = highX;
+    maxY_ = highY;
+    hasBounds_ = true;
+    return;
+  }
+  minX_ = std::min(minX_, lowX);
+  minY_ = std::min(minY_, lowY);
+  maxX_ = std::max(maxX_, highX);
+  maxY_ = std::max(maxY_, highY);
+}

@@ -1,0 +1,141 @@
+#include "capture/shx_map.h"
+
+#include <cwctype>
+
+#include "platform/win/text.h"
+#include "ui/settings.h"
+
+IMPLEMENT_DYNCREATE(CShxMapRecord, CObject)
+
+namespace {
+
+bool SameNoCase(const std::wstring& a, const std::wstring& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::towupper(a[i]) != std::towupper(b[i])) return false;
+  }
+  return true;
+}
+
+bool AppliesTo(const CShxMapRecord& r, const std::wstring& style) {
+  return SameNoCase(r.ShxMapFont, L"*All*") || SameNoCase(r.ShxMapFont, style);
+}
+
+}  // namespace
+
+void CShxMap::LoadShxMap() {
+  RemoveAll();
+  std::vector<std::wstring> names, values;
+  EnumerateSettingKey(HKEY_CURRENT_USER,
+                      win::Format(L"Software\\%s\\%s", L"Orvane", L"Gridmason\\ShxMap"), false,
+                      names, values);
+  size_t n = std::min(names.size(), values.size());
+  for (size_t i = 0; i < n; ++i) {
+    size_t colon = names[i].rfind(L':');
+    if (colon == std::wstring::npos) continue;
+    std::wstring code = names[i].substr(0, colon);
+    std::wstring font = names[i].substr(colon + 1);
+    if (code.empty() || font.empty() || values[i].empty()) continue;
+    SetShxRecord(code, font, values[i]);
+  }
+  if (ReadSettingInt(kSettingsSection, L"EnableSysSymbol", 1) != 0) {
+    // The symbols themselves: a spreadsheet cell never decodes escape texts.
+    SetShxRecord(L"%%D", L"*All*", L"\u00B0");
+    SetShxRecord(L"%%P", L"*All*", L"\u00B1");
+    SetShxRecord(L"%%C", L"*All*", L"\u00D8");
+  }
+}
+
+void CShxMap::SetShxRecord(const std::wstring& code, const std::wstring& font,
+                           const std::wstring& replacement) {
+  for (CShxMapRecord& r : *this) {
+    if (r.ShxMapCode == code && SameNoCase(r.ShxMapFont, font)) {
+      r.ShxMapReplacement = replacement;
+      return;
+    }
+  }
+  Add(CShxMapRecord(code, font, replacement));
+}
+
+int CShxMap::FindFirstCode(const std::wstring& text, int start, const std::wstring& style,
+                           std::wstring& code, std::wstring& replacement) const {
+  if (text.empty() || start < 0 || IsEmpty()) return -1;
+  int best = -1;
+  size_t bestLength = 0;
+  for (const CShxMapRecord& r : *this) {
+    if (r.ShxMapCode.empty() || !AppliesTo(r, style)) continue;
+    size_t pos = text.find(r.ShxMapCode, static_cast<size_t>(start));
+    if (pos == std::wstring::npos) continue;
+    int p = static_cast<int>(pos);
+    if (best < 0 || p < best || (p == best && r.ShxMapCode.size() > bestLength)) {
+      best = p;
+      bestLength = r.ShxMapCode.size();
+      code = r.ShxMapCode;
+      replacement = r.ShxMapReplacement;
+    }
+  }
+  return best;
+}
+
+std::wstring TranslateShx(const CShxMap& map, const std::wstring& text, const std::wstring& style) {
+  if (text.empty()) return std::wstring();
+  std::wstring out;
+  int pos = 0;
+  std::wstring code, replacement;
+  for (int p = map.FindFirstCode(text, pos, style, code, replacement); p >= 0;
+       p = map.FindFirstCode(text, pos, style, code, replacement)) {
+    out.append(text, static_cast<size_t>(pos), static_cast<size_t>(p - pos));
+    out += replacement;
+    pos = p + static_cast<int>(code.size());
+  }
+  out.append(text, static_cast<size_t>(pos), std::wstring::npos);
+  return out;
+}
+
+std::wstring StripMTextFormatting(const std::wstring& contents) {
+  std::wstring s;
+  s.reserve(contents.size());
+  for (size_t i = 0; i < contents.size(); ++i) {
+    if (contents[i] == L'\\' && i + 1 < contents.size() && contents[i + 1] == L'P') {
+      s.push_back(L'\n');
+      ++i;
+    } else {
+      s.push_back(contents[i]);
+    }
+  }
+  std::wstring out;
+  out.reserve(s.size());
+  bool switched = false;
+  for (size_t i = 0; i < s.size(); ++i) {
+    wchar_t c = s[i];
+    if (c == L'\\') {
+      if (i + 1 >= s.size()) {
+        if (!switched) out.push_back(c);
+        break;
+      }
+      wchar_t next = s[++i];
+      switch (std::towupper(next)) {
+        case L'A':
+        case L'C':
+        case L'F':
+        case L'Q':
+        case L'S':
+        case L'T':
+        case L'W':
+          switched = true;
+          break;
+        default:
+          if (next == L'\\' || next == L'{' || next == L'}') out.push_back(next);
+          break;
+      }
+      continue;
+    }
+    if (c == L'{' || c == L'}') continue;
+    if (c == L';' && switched) {
+      switched = false;
+      continue;
+    }
+    if (!switched) out.push_back(c);
+  }
+  return out;
+}

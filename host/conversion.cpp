@@ -1,0 +1,141 @@
+#include "host/conversion.h"
+
+#include <cwctype>
+
+#include "capture/entity_reader.h"
+#include "capture/shx_map.h"
+#include "platform/win/text.h"
+#include "recognition/table_recogniser.h"
+#include "ui/settings.h"
+
+namespace {
+
+// Until a writer is built the command says so after recognition, so no one
+// takes a recognised table for a written one.
+int NoWriterYet(const CSheetform& table, const wchar_t* where) {
+  sds_printf(L"\nRecognised a table of %d rows and %d columns; writing it into %s is not "
+             L"available yet in this build.",
+             table.GetRowCount(), table.GetColumnCount(), where);
+  return 0;
+}
+
+TableWriter& Writer(int target) {
+  static TableWriter spreadsheet = [](const CSheetform& t) { return NoWriterYet(t, L"Excel"); };
+  static TableWriter database = [](const CSheetform& t) {
+    return NoWriterYet(t, L"a database");
+  };
+  static TableWriter none;
+  if (target == kTargetSpreadsheet) return spreadsheet;
+  if (target == kTargetDatabase) return database;
+  return none;
+}
+
+bool IsInsert(const wchar_t* type) {
+  if (type == nullptr) return false;
+  const wchar_t* want = L"INSERT";
+  for (; *type != 0 && *want != 0; ++type, ++want) {
+    if (static_cast<wchar_t>(std::towupper(*type)) != *want) return false;
+  }
+  return *type == 0 && *want == 0;
+}
+
+// Removes lines shorter than the factor of the smallest text height, walking
+// from the back so indices still to visit stay valid.
+template <typename LineArray>
+void RemoveMiniLines(LineArray& lines, double minHeight) {
+  std::vector<bool> remove(static_cast<size_t>(lines.GetSize()), false);
+  bool any = false;
+  for (int i = lines.GetUpperBound(); i >= 0; --i) {
+    const CSimpleLine& l = lines[i];
+    sds_point a = {l.x1, l.y1, 0}, b = {l.x2, l.y2, 0};
+    if (MiniLineFactor * minHeight > sds_distance(a, b)) {
+      remove[static_cast<size_t>(i)] = true;
+      any = true;
+    }
+  }
+  if (any) lines.RemoveFlagged(remove);
+}
+
+}  // namespace
+
+TableWriter SetTableWriter(int target, TableWriter writer) {
+  TableWriter& slot = Writer(target);
+  TableWriter previous = std::move(slot);
+  slot = std::move(writer);
+  return previous;
+}
+
+void ConvertSelection(int target) {
+  sds_resbuf* filter = sds_buildlist(-4, L"<or",                                          //
+                                     -4, L"<and", RTDXF0, L"LINE", -4, L"and>",           //
+                                     -4, L"<and", RTDXF0, L"LWPOLYLINE", -4, L"and>",     //
+                                     -4, L"<and", RTDXF0, L"POLYLINE", -4, L"and>",       //
+                                     -4, L"<and", RTDXF0, L"TEXT", -4, L"and>",           //
+                                     -4, L"<and", RTDXF0, L"MTEXT", -4, L"and>",          //
+                                     -4, L"<and", RTDXF0, L"INSERT", -4, L"and>",         //
+                                     -4, L"or>", 0);
+  sds_name set;
+  int rc = sds_ssget(nullptr, nullptr, nullptr, filter, set);
+  sds_relrb(filter);
+  if (rc != RTNORM) return;
+  RunConversion(set, target);
+}
+
+void ConvertBlockReference(int target) {
+  sds_name entity;
+  sds_point pick;
+  if (sds_entsel(L"\nSelect a block reference: ", entity, pick) != RTNORM) return;
+  sds_resbuf* list = sds_entget(entity);
+  bool insert = false;
+  for (sds_resbuf* rb = list; rb != nullptr; rb = rb->rbnext) {
+    if (rb->restype == 0) {
+      insert = IsInsert(rb->resval.rstring);
+      break;
+    }
+  }
+  sds_relrb(list);
+  if (!insert) {
+    sds_printf(L"\nPlease select a block reference.");
+    return;
+  }
+  sds_name set;
+  if (sds_ssadd(entity, nullptr, set) != RTNORM) return;
+  RunConversion(set, target);
+}
+
+void RunConversion(sds_name set, int target) {
+  long n = 0;
+  if (sds_sslength(set, &n) != RTNORM || n <= 0) {
+    sds_ssfree(set);
+    return;
+  }
+  LoadConversionSettings();
+  CShxMap shxMap;
+  shxMap.LoadShxMap();
+  CHorzDbLineArray horizontal;
+  CVertDbLineArray vertical;
+  CArxDbMTextArray texts;
+  for (long i = 0; i < n; ++i) {
+    sds_name name;
+    if (sds_ssname(set, i, name) != RTNORM) continue;
+    sds_resbuf* list = sds_entget(name);
+    ReadEntity(horizontal, vertical, texts, list, nullptr, shxMap);
+    sds_relrb(list);
+  }
+  sds_ssfree(set);
+
+  sds_progressstart();
+  if (!texts.IsEmpty() && ReadSettingInt(kSettingsSection, L"RemoveMiniLine", 1) != 0) {
+    double h = texts[0].height;
+    for (const ArxDbMText& t : texts) h = std::min(h, t.height);
+    RemoveMiniLines(horizontal, h);
+    RemoveMiniLines(vertical, h);
+  }
+  sds_progresspercent(1);
+  CSheetform table;
+  RecogniseTable(horizontal, vertical, texts, table);
+  sds_progresspercent(7);
+  sds_progressstop();
+
+  if (TableWriter& writer = Writer(target)) writer(table);
+}

@@ -1,0 +1,27 @@
+// The conversion commands and the pipeline that runs one conversion: the
+// user's selection (or one picked block reference) read into line and text
+// records, lines too short to be borders dropped, the table recognised and
+// handed to the spreadsheet writer or the database export.
+#pragma once
+
+#include <functional>
+
+#include "model/sheetform.h"
+#include "platform/sds/sds.h"
+
+enum ConversionTarget { kTargetSpreadsheet = 1, kTargetDatabase = 2 };
+
+// A line shorter than this share of the smallest text height is no border.
+inline constexpr double MiniLineFactor = 0.8;
+
+// Lets the user select the lines and texts of a table, then converts them.
+void ConvertSelection(int target);
+// Lets the user pick one block reference, then converts what it holds.
+void ConvertBlockReference(int target);
+// Converts the entities of the set, which it takes over and frees.
+void RunConversion(sds_name set, int target);
+
+// Where the pipeline hands the recognised table, per target. The result is
+// not used by the pipeline. Returns the writer installed before.
+using TableWriter = std::function<int(const CSheetform&)>;
+TableWriter SetTableWriter(int target, TableWriter writer);

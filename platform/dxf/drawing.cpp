@@ -1,0 +1,128 @@
+#include "platform/dxf/drawing.h"
+
+namespace gm::dxf {
+namespace {
+
+template <typename Char>
+Char FoldAscii(Char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<Char>(c - 'a' + 'A') : c;
+}
+
+bool NarrowNamesEqual(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+  }
+  return true;
+}
+
+template <typename T>
+const T* FindByName(const std::vector<T>& items, std::wstring_view name) {
+  for (const T& item : items) {
+    if (NamesEqual(item.name, name)) return &item;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+bool NamesEqual(std::wstring_view a, std::wstring_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+  }
+  return true;
+}
+
+const Group* Entity::Find(int code) const {
+  for (const Group& g : groups) {
+    if (g.code() == code) return &g;
+  }
+  return nullptr;
+}
+
+std::wstring Entity::Text(int code, std::wstring_view fallback) const {
+  const Group* g = Find(code);
+  return g != nullptr && g->is_text() ? g->text() : std::wstring(fallback);
+}
+
+double Entity::Real(int code, double fallback) const {
+  const Group* g = Find(code);
+  return g != nullptr && (g->type() == GroupType::kDouble || g->is_integer()) ? g->real()
+                                                                               : fallback;
+}
+
+std::int64_t Entity::Integer(int code, std::int64_t fallback) const {
+  const Group* g = Find(code);
+  return g != nullptr && g->is_integer() ? g->integer() : fallback;
+}
+
+Point3 Entity::PointAt(int code, Point3 fallback) const {
+  const Group* g = Find(code);
+  return g != nullptr && g->type() == GroupType::kPoint ? g->point() : fallback;
+}
+
+const HeaderVariable* Drawing::FindHeader(std::string_view name) const {
+  for (const HeaderVariable& v : header) {
+    if (NarrowNamesEqual(v.name, name)) return &v;
+  }
+  return nullptr;
+}
+
+const Group* Drawing::HeaderValue(std::string_view name) const {
+  const HeaderVariable* v = FindHeader(name);
+  return v != nullptr && !v->groups.empty() ? &v->groups.front() : nullptr;
+}
+
+std::string Drawing::AcadVersion() const {
+  const Group* g = HeaderValue("$ACADVER");
+  if (g == nullptr || !g->is_text() || g->text().empty()) return "AC1009";
+  std::string out;
+  for (const wchar_t c : g->text()) out += c < 0x80 ? static_cast<char>(c) : '?';
+  return out;
+}
+
+std::wstring Drawing::CodePage() const {
+  const Group* g = HeaderValue("$DWGCODEPAGE");
+  return g != nullptr ? g->text() : std::wstring();
+}
+
+namespace {
+Point3 HeaderPoint(const Drawing& d, std::string_view name, Point3 fallback) {
+  const Group* g = d.HeaderValue(name);
+  return g != nullptr && g->type() == GroupType::kPoint ? g->point() : fallback;
+}
+std::optional<Point3> OptionalHeaderPoint(const Drawing& d, std::string_view name) {
+  const Group* g = d.HeaderValue(name);
+  if (g == nullptr || g->type() != GroupType::kPoint) return std::nullopt;
+  return g->point();
+}
+}  // namespace
+
+Point3 Drawing::InsBase() const { return HeaderPoint(*this, "$INSBASE", {}); }
+Point3 Drawing::UcsOrg() const { return HeaderPoint(*this, "$UCSORG", {}); }
+Point3 Drawing::UcsXDir() const { return HeaderPoint(*this, "$UCSXDIR", {1, 0, 0}); }
+Point3 Drawing::UcsYDir() const { return HeaderPoint(*this, "$UCSYDIR", {0, 1, 0}); }
+std::optional<Point3> Drawing::ExtMin() const { return OptionalHeaderPoint(*this, "$EXTMIN"); }
+std::optional<Point3> Drawing::ExtMax() const { return OptionalHeaderPoint(*this, "$EXTMAX"); }
+
+const SymbolTable* Drawing::FindTable(std::string_view name) const {
+  for (const SymbolTable& t : tables) {
+    if (NarrowNamesEqual(t.name, name)) return &t;
+  }
+  return nullptr;
+}
+
+const TextStyle* Drawing::FindStyle(std::wstring_view name) const {
+  return FindByName(styles, name);
+}
+const UcsEntry* Drawing::FindUcs(std::wstring_view name) const {
+  return FindByName(ucs_entries, name);
+}
+const BlockRecord* Drawing::FindBlockRecord(std::wstring_view name) const {
+  return FindByName(block_records, name);
+}
+const Layer* Drawing::FindLayer(std::wstring_view name) const { return FindByName(layers, name); }
+const Block* Drawing::FindBlock(std::wstring_view name) const { return FindByName(blocks, name); }
+
+}  // namespace gm::dxf

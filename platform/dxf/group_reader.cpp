@@ -1,0 +1,253 @@
+#include "platform/dxf/group_reader.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace gm::dxf {
+namespace {
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
+enum class NumberError { kNone, kNotANumber, kNotFinite, kOutOfRange };
+
+// A real number in the C locale's notation, all of the text (blanks around allowed).
+NumberError ParseReal(std::string_view text, double* value) {
+  text = Trim(text);
+  const char* first = text.data();
+  const char* last = first + text.size();
+  if (first != last && *first == '+') ++first;
+  if (first == last) return NumberError::kNotANumber;
+  double d = 0;
+  const auto [ptr, ec] = std::from_chars(first, last, d, std::chars_format::general);
+  if (ec == std::errc::result_out_of_range && ptr == last) {
+    // Underflow reads as zero; overflow is no coordinate.
+    const std::string_view digits(first, last - first);
+    const std::size_t e = digits.find_first_of("eE");
+    if (e != std::string_view::npos && e + 1 < digits.size() && digits[e + 1] == '-') {
+      *value = digits.front() == '-' ? -0.0 : 0.0;
+      return NumberError::kNone;
+    }
+    return NumberError::kNotFinite;
+  }
+  if (ec != std::errc() || ptr != last) {
+    // What MSVC's printf writes for infinity and NaN: 1.#INF, -1.#IND, 1.#QNAN.
+    if (text.find("#INF") != std::string_view::npos || text.find("#IND") != std::string_view::npos ||
+        text.find("#QNAN") != std::string_view::npos || text.find("#SNAN") != std::string_view::npos) {
+      return NumberError::kNotFinite;
+    }
+    return NumberError::kNotANumber;
+  }
+  if (!std::isfinite(d)) return NumberError::kNotFinite;
+  *value = d;
+  return NumberError::kNone;
+}
+
+// An integer in [min, max]. A whole number written as a real ("1.0", as some exporters write
+// flags) is accepted; a fraction is not.
+NumberError ParseInteger(std::string_view text, std::int64_t min, std::int64_t max,
+                         std::int64_t* value) {
+  text = Trim(text);
+  const char* first = text.data();
+  const char* last = first + text.size();
+  if (first != last && *first == '+') ++first;
+  if (first == last) return NumberError::kNotANumber;
+  std::int64_t i = 0;
+  const auto [ptr, ec] = std::from_chars(first, last, i);
+  if (ec == std::errc::result_out_of_range) return NumberError::kOutOfRange;
+  if (ec != std::errc() || ptr != last) {
+    double d = 0;
+    const NumberError real = ParseReal(text, &d);
+    if (real != NumberError::kNone) return real == NumberError::kNotFinite ? NumberError::kOutOfRange : real;
+    if (d != std::trunc(d)) return NumberError::kNotANumber;
+    if (d < -9.2e18 || d > 9.2e18) return NumberError::kOutOfRange;
+    i = static_cast<std::int64_t>(d);
+  }
+  if (i < min || i > max) return NumberError::kOutOfRange;
+  *value = i;
+  return NumberError::kNone;
+}
+
+const char* TypeName(GroupType type) {
+  switch (type) {
+    case GroupType::kInt16: return "a 16-bit integer";
+    case GroupType::kInt32: return "a 32-bit integer";
+    case GroupType::kInt64: return "a 64-bit integer";
+    case GroupType::kBool: return "a boolean (integer)";
+    default: return "a real number";
+  }
+}
+
+}  // namespace
+
+GroupReader::GroupReader(Tokenizer& tokenizer, const TextDecoder& decoder,
+                         std::vector<Repair>* repairs)
+    : tokenizer_(&tokenizer), decoder_(&decoder), repairs_(repairs) {}
+
+bool GroupReader::Fail(Status status) {
+  status_ = std::move(status);
+  return false;
+}
+
+bool GroupReader::NextRaw(RawTag* tag) {
+  if (pending_) {
+    *tag = *pending_;
+    pending_.reset();
+    return true;
+  }
+  if (tokenizer_->Next(tag)) return true;
+  if (!tokenizer_->status().ok()) status_ = tokenizer_->status();
+  return false;
+}
+
+bool GroupReader::Next(Group* group, std::size_t* line) {
+  if (!status_.ok()) return false;
+  RawTag tag;
+  do {
+    if (!NextRaw(&tag)) return false;
+  } while (tag.code == 999);
+  *line = tag.line;
+  return Convert(tag, group);
+}
+
+bool GroupReader::Convert(const RawTag& tag, Group* group) {
+  const GroupType type = GroupTypeOf(tag.code);
+  const std::size_t value_line = tag.line + 1;
+  auto number_error = [&](NumberError error) {
+    const std::string what = "value " + QuoteBytes(Trim(tag.value)) + " of group " +
+                             std::to_string(tag.code);
+    switch (error) {
+      case NumberError::kNotFinite:
+        return Fail(tokenizer_->Error(ErrorCode::kNotFinite, value_line,
+                                      what + " is not a finite number"));
+      case NumberError::kOutOfRange:
+        return Fail(tokenizer_->Error(ErrorCode::kBadNumber, value_line,
+                                      what + " is out of range for " + TypeName(type)));
+      default:
+        return Fail(tokenizer_->Error(ErrorCode::kBadNumber, value_line,
+                                      what + " is not a number (" + TypeName(type) + ")"));
+    }
+  };
+
+  switch (type) {
+    case GroupType::kString: {
+      bool replaced = false;
+      std::wstring text = decoder_->Decode(tag.code == 0 ? Trim(tag.value) : tag.value, &replaced);
+      if (replaced && repairs_ != nullptr) {
+        repairs_->push_back({value_line, "bytes that are not " + decoder_->name() +
+                                             " text were replaced by U+FFFD"});
+      }
+      *group = Group::Text(tag.code, std::move(text));
+      return true;
+    }
+    case GroupType::kDouble: {
+      double d = 0;
+      if (const NumberError e = ParseReal(tag.value, &d); e != NumberError::kNone) {
+        return number_error(e);
+      }
+      *group = Group::Real(tag.code, d);
+      return true;
+    }
+    case GroupType::kInt16:
+    case GroupType::kInt32:
+    case GroupType::kInt64:
+    case GroupType::kBool: {
+      // Sixteen- and 32-bit codes also take the unsigned readings some writers use.
+      std::int64_t min = std::numeric_limits<std::int64_t>::min();
+      std::int64_t max = std::numeric_limits<std::int64_t>::max();
+      if (type == GroupType::kInt16 || type == GroupType::kBool) {
+        min = -32768, max = 65535;
+      } else if (type == GroupType::kInt32) {
+        min = std::numeric_limits<std::int32_t>::min();
+        max = std::numeric_limits<std::uint32_t>::max();
+      }
+      std::int64_t i = 0;
+      if (const NumberError e = ParseInteger(tag.value, min, max, &i); e != NumberError::kNone) {
+        return number_error(e);
+      }
+      if (type == GroupType::kBool) i = i != 0 ? 1 : 0;
+      *group = Group::Integer(tag.code, type, i);
+      return true;
+    }
+    case GroupType::kPoint:
+      return ReadPoint(tag, group);
+  }
+  return false;
+}
+
+bool GroupReader::ReadPoint(const RawTag& x_tag, Group* group) {
+  const int code = x_tag.code;
+  Point3 p;
+  auto coordinate = [&](const RawTag& tag, double* value) {
+    const NumberError e = ParseReal(tag.value, value);
+    if (e == NumberError::kNone) return true;
+    const std::string what = "value " + QuoteBytes(Trim(tag.value)) + " of group " +
+                             std::to_string(tag.code);
+    return Fail(e == NumberError::kNotFinite
+                    ? tokenizer_->Error(ErrorCode::kNotFinite, tag.line + 1,
+                                        what + " is not a finite coordinate")
+                    : tokenizer_->Error(ErrorCode::kBadNumber, tag.line + 1,
+                                        what + " is not a number (a coordinate)"));
+  };
+  if (!coordinate(x_tag, &p.x)) return false;
+
+  RawTag tag;
+  if (!NextRaw(&tag)) {
+    if (!status_.ok()) return false;
+    return Fail(tokenizer_->Error(ErrorCode::kTruncated, x_tag.line,
+                                  "the file ends after group " + std::to_string(code) +
+                                      ", before its y coordinate (group " +
+                                      std::to_string(code + 10) + ")"));
+  }
+  if (tag.code != code + 10) {
+    return Fail(tokenizer_->Error(ErrorCode::kBadStructure, x_tag.line,
+                                  "x coordinate group " + std::to_string(code) +
+                                      " is not followed by its y coordinate (group " +
+                                      std::to_string(code + 10) + "), but by group " +
+                                      std::to_string(tag.code)));
+  }
+  if (!coordinate(tag, &p.y)) return false;
+
+  if (!NextRaw(&tag)) {
+    if (!status_.ok()) return false;
+  } else if (tag.code == code + 20) {
+    if (!coordinate(tag, &p.z)) return false;
+  } else {
+    pending_ = tag;
+  }
+  *group = Group::MakePoint(code, p);
+  return true;
+}
+
+bool GroupReader::SkipSection(std::string_view section, std::size_t section_line,
+                              std::uint64_t* max_handle) {
+  if (!status_.ok()) return false;
+  RawTag tag;
+  while (NextRaw(&tag)) {
+    if (tag.code == 5) {
+      std::uint64_t handle = 0;
+      if (ParseHandle(tag.value, &handle) && handle > *max_handle) *max_handle = handle;
+    } else if (tag.code == 0) {
+      const std::string_view word = Trim(tag.value);
+      if (word == "ENDSEC") return true;
+      if (word == "EOF" || word == "SECTION") {
+        return Fail(tokenizer_->Error(ErrorCode::kBadStructure, tag.line,
+                                      std::string(word) + " inside section " +
+                                          std::string(section) + " (line " +
+                                          std::to_string(section_line) + "), which has no ENDSEC"));
+      }
+    }
+  }
+  if (!status_.ok()) return false;
+  return Fail(tokenizer_->Error(ErrorCode::kMissingEof, tokenizer_->lines(),
+                                "the file ends inside section " + std::string(section) +
+                                    " (line " + std::to_string(section_line) +
+                                    "): no ENDSEC and no EOF, the file is truncated"));
+}
+
+}  // namespace gm::dxf

@@ -1,0 +1,63 @@
+// Layer 3 of the DXF reader: typed groups to records.
+//
+// A record is a group with code 0 (SECTION, TABLE, LAYER, BLOCK, LINE, ENDSEC, EOF, ...) and the
+// groups that follow it up to the next code-0 group. Sections, tables, blocks and entities are
+// all sequences of records; the layer above gives them their meaning.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/dxf/group.h"
+#include "platform/dxf/group_reader.h"
+#include "platform/dxf/status.h"
+
+namespace gm::dxf {
+
+struct Record {
+  // The code-0 value in upper case (non-ASCII characters as '?'), for dispatch.
+  std::string type;
+  // Line of the code-0 group.
+  std::size_t line = 0;
+  // groups[0] is the code-0 group, as read.
+  std::vector<Group> groups;
+  // lines[i] is the line of groups[i]'s group code.
+  std::vector<std::size_t> lines;
+
+  // The first group with code among groups[1..], or null.
+  const Group* Find(int code) const;
+};
+
+class RecordReader {
+ public:
+  explicit RecordReader(GroupReader& groups);
+  RecordReader(const RecordReader&) = delete;
+  RecordReader& operator=(const RecordReader&) = delete;
+
+  // Reads the next record into *record (reusing its storage). Returns false at the end of the
+  // input or on an error; status() tells which. The input must start with a code-0 group.
+  // An EOF record has no groups but its own, and nothing behind it is read.
+  bool Next(Record* record);
+  const Status& status() const { return status_; }
+
+  // Reads past the rest of the current section, up to and including its ENDSEC; see
+  // GroupReader::SkipSection.
+  bool SkipSection(std::string_view section, std::size_t section_line, std::uint64_t* max_handle);
+
+  GroupReader& groups() { return *groups_; }
+
+ private:
+  bool Fail(Status status);
+
+  GroupReader* groups_;
+  // The code-0 group that ended the previous record and begins the next.
+  std::optional<Group> next_;
+  std::size_t next_line_ = 0;
+  bool started_ = false;
+  Status status_;
+};
+
+}  // namespace gm::dxf

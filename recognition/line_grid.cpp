@@ -1,0 +1,168 @@
+#include "recognition/line_grid.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+#include <vector>
+
+#include "ui/settings.h"
+
+namespace {
+
+// Runs of this many lines are sorted alone and then merged, which bounds
+// the sorting work any one piece of a large drawing can cost.
+constexpr std::size_t kSortRun = 1000;
+
+bool HasAxis(GridAxis axis, const CSimpleLine& line) {
+  return axis == GridAxis::kHorizontal ? line.IsHorizontal() : line.IsVertical();
+}
+
+// Strict order by key: exact, so that the run sort and the merges agree.
+struct KeyBefore {
+  GridAxis axis;
+  bool operator()(const CSimpleLine& a, const CSimpleLine& b) const {
+    return axis == GridAxis::kHorizontal ? a.y1 > b.y1 : a.x1 < b.x1;
+  }
+};
+
+void MergeRuns(std::vector<CSimpleLine>& lines, std::size_t begin, std::size_t middle,
+               std::size_t end, const KeyBefore& before, std::vector<CSimpleLine>& scratch) {
+  scratch.clear();
+  std::size_t i = begin;
+  std::size_t j = middle;
+  while (i < middle && j < end) {
+    // On equal keys the second run's line goes first.
+    if (before(lines[i], lines[j])) {
+      scratch.push_back(std::move(lines[i++]));
+    } else {
+      scratch.push_back(std::move(lines[j++]));
+    }
+  }
+  while (i < middle) scratch.push_back(std::move(lines[i++]));
+  while (j < end) scratch.push_back(std::move(lines[j++]));
+  std::move(scratch.begin(), scratch.end(), lines.begin() + static_cast<std::ptrdiff_t>(begin));
+}
+
+template <typename Array>
+void SortAndMerge(GridAxis axis, Array& array) {
+  std::vector<CSimpleLine>& lines = array.Data();
+  SortGridLines(axis, array);
+  const std::size_t n = lines.size();
+  if (n < 2) return;
+  const double gap = GridGap(axis, array);
+
+  // One backward pass: each line is compared with the current survivor,
+  // which absorbs it or is finished. Survivors are collected rather than
+  // removing absorbed lines from the array one by one.
+  std::vector<CSimpleLine> survivors;
+  CSimpleLine current = std::move(lines[n - 1]);
+  for (std::size_t k = n - 1; k >= 1; --k) {
+    CSimpleLine& previous = lines[k - 1];
+    if (IsSameGridLine(axis, current, previous, gap)) {
+      if (k == 1) current.Segments.Add(current.Bare());
+    } else {
+      if (k == 1) previous.Segments.Add(previous.Bare());
+      current.Segments.Add(current.Bare());
+      survivors.push_back(std::move(current));
+      current = std::move(previous);
+    }
+  }
+  survivors.push_back(std::move(current));
+  std::reverse(survivors.begin(), survivors.end());
+  lines = std::move(survivors);
+}
+
+CSimpleLine VirtualLine(double x1, double y1, double x2, double y2) {
+  CSimpleLine line;
+  line.SetEndpoints({x1, y1, 0.0}, {x2, y2, 0.0});
+  line.IsVirtual = 1;
+  return line;
+}
+
+}  // namespace
+
+double GridKey(GridAxis axis, const CSimpleLine& line) {
+  return axis == GridAxis::kHorizontal ? line.y1 : line.x1;
+}
+
+void SortGridLines(GridAxis axis, CCheckedArray<CSimpleLine>& array) {
+  std::vector<CSimpleLine>& lines = array.Data();
+  const KeyBefore before{axis};
+  const std::size_t n = lines.size();
+  for (std::size_t begin = 0; begin < n; begin += kSortRun) {
+    const std::size_t end = std::min(begin + kSortRun, n);
+    std::stable_sort(lines.begin() + static_cast<std::ptrdiff_t>(begin),
+                     lines.begin() + static_cast<std::ptrdiff_t>(end), before);
+  }
+  std::vector<CSimpleLine> scratch;
+  for (std::size_t width = kSortRun; width < n; width *= 2) {
+    for (std::size_t begin = 0; begin + width < n; begin += 2 * width) {
+      MergeRuns(lines, begin, begin + width, std::min(begin + 2 * width, n), before, scratch);
+    }
+  }
+}
+
+double GridGap(GridAxis axis, const CCheckedArray<CSimpleLine>& lines) {
+  double gap = kTolerance;
+  for (int i = 1; i < lines.GetSize(); ++i) {
+    gap = std::max(gap, std::fabs(GridKey(axis, lines[i]) - GridKey(axis, lines[i - 1])));
+  }
+  return gap;
+}
+
+double GridLineTolerance(double gap) {
+  const double distance = ConversionSettings.DoubleLineDist;
+  if (IsGreater(distance, 0.0)) return distance;
+  if (IsLess(distance, 0.0)) return gap * 0.001;
+  return 0.0;
+}
+
+bool IsSameGridLine(GridAxis axis, CSimpleLine& a, const CSimpleLine& b, double gap) {
+  const double tolerance = GridLineTolerance(gap);
+  if (!HasAxis(axis, a) || !HasAxis(axis, b)) return false;
+  if (IsGreater(std::fabs(GridKey(axis, a) - GridKey(axis, b)), tolerance)) return false;
+  a.Segments.Add(b.Bare());
+  return true;
+}
+
+void SortAndMergeLines(CHorzDbLineArray& lines) { SortAndMerge(GridAxis::kHorizontal, lines); }
+void SortAndMergeLines(CVertDbLineArray& lines) { SortAndMerge(GridAxis::kVertical, lines); }
+
+void ExtendGridToTexts(CHorzDbLineArray& horizontal, CVertDbLineArray& vertical,
+                       const CArxDbMTextArray& texts) {
+  const double minX = texts.MinX();
+  const double minY = texts.MinY();
+  const double maxX = texts.MaxX();
+  const double maxY = texts.MaxY();
+  // Only the keys of these lines matter; their one-unit length does not.
+  if (GridKey(GridAxis::kVertical, vertical[0]) > minX) {
+    vertical.InsertAt(0, VirtualLine(minX, minY, minX, minY + 1));
+  }
+  if (GridKey(GridAxis::kHorizontal, horizontal[horizontal.GetUpperBound()]) > minY) {
+    horizontal.Add(VirtualLine(minX + 1, minY, minX, minY));
+  }
+  if (maxX > GridKey(GridAxis::kVertical, vertical[vertical.GetUpperBound()])) {
+    vertical.Add(VirtualLine(maxX, maxY, maxX, maxY + 1));
+  }
+  if (maxY > GridKey(GridAxis::kHorizontal, horizontal[0])) {
+    horizontal.InsertAt(0, VirtualLine(maxX + 1, maxY, maxX, maxY));
+  }
+}
+
+void SortTexts(CArxDbMTextArray& texts, int first, int last, TextSortKey key) {
+  if (texts.IsEmpty()) return;
+  if (first > last) std::swap(first, last);
+  first = std::max(first, 0);
+  last = std::min(last, texts.GetUpperBound());
+  if (first >= last) return;
+  std::vector<ArxDbMText>& items = texts.Data();
+  auto begin = items.begin() + first;
+  auto end = items.begin() + last + 1;
+  if (key == TextSortKey::kY) {
+    std::stable_sort(begin, end,
+                     [](const ArxDbMText& a, const ArxDbMText& b) { return a.y > b.y; });
+  } else {
+    std::stable_sort(begin, end,
+                     [](const ArxDbMText& a, const ArxDbMText& b) { return a.x > b.x; });
+  }
+}

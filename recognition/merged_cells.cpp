@@ -1,0 +1,198 @@
+#include "recognition/merged_cells.h"
+
+#include <algorithm>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "ArxUtils/CellReference.h"
+#include "platform/sds/sds.h"
+#include "platform/win/text.h"
+
+namespace {
+
+bool Holds(const CAutoCell& cell, double x, double y) {
+  return cell.Left <= x && x <= cell.Left + cell.Width && cell.Top - cell.Height <= y &&
+         y <= cell.Top;
+}
+
+struct Corners {
+  CellPosition start{-1, -1};
+  CellPosition end{-1, -1};
+  bool found() const { return start.row >= 0 && end.row >= 0; }
+};
+
+// One cell's part of the corner search: a later hold of the top-left corner
+// overwrites the start; a hold of the bottom-right corner sets the end and
+// ends the row. Returns true when the row ends.
+bool TestCell(const CAutoCell& cell, CellPosition where, const ArxDbMText& text, Corners& corners) {
+  if (Holds(cell, text.boxLeft, text.boxTop)) corners.start = where;
+  if (Holds(cell, text.boxLeft + text.boxWidth, text.boxTop - text.boxHeight)) {
+    corners.end = where;
+    return true;
+  }
+  return false;
+}
+
+using WidenedHook = std::function<void(CellPosition)>;
+
+// Everything after the corners are known.
+int MergeSpan(const ArxDbMText& text, CSheetform& table, const Corners& corners,
+              const WidenedHook& widened) {
+  CAutoCell& startCell = table.Rows[corners.start.row].Cells[corners.start.column];
+  startCell.GetTexts().Add(text);
+  if (corners.start == corners.end) return 1;
+
+  int firstRow = corners.start.row + 1;
+  int firstColumn = corners.start.column + 1;
+  int lastRow = corners.end.row + 1;
+  int lastColumn = corners.end.column + 1;
+  const std::wstring earlier = startCell.GetMergeAddress();
+  if (earlier != startCell.GetAddress()) {
+    int row1 = 0, column1 = 0, row2 = 0, column2 = 0;
+    ParseRangeStart(earlier, row1, column1);
+    ParseRangeEnd(earlier, row2, column2);
+    if (row1 <= 0 || column1 <= 0 || row2 <= 0 || column2 <= 0) {
+      sds_printf(L"Failed to parse address: %s", earlier.c_str());
+      return 0;
+    }
+    firstRow = std::min(firstRow, row1);
+    firstColumn = std::min(firstColumn, column1);
+    lastRow = std::max(lastRow, row2);
+    lastColumn = std::max(lastColumn, column2);
+  }
+  const std::wstring range = win::Format(L"%s:%s", FormatCellAddress(firstRow, firstColumn).c_str(),
+                                         FormatCellAddress(lastRow, lastColumn).c_str());
+
+  CAutoCell& first = table.Rows[firstRow - 1].Cells[firstColumn - 1];
+  for (int r = firstRow; r <= lastRow; ++r) {
+    for (int c = firstColumn; c <= lastColumn; ++c) {
+      CAutoCell& cell = table.Rows[r - 1].Cells[c - 1];
+      cell.SetMergeAddress(range);
+      if (r == firstRow && c == firstColumn) continue;
+      cell.SetText(std::wstring());
+      const double right = std::max(first.Left + first.Width, cell.Left + cell.Width);
+      const double bottom = std::min(first.Top - first.Height, cell.Top - cell.Height);
+      first.Left = std::min(first.Left, cell.Left);
+      first.Top = std::max(first.Top, cell.Top);
+      first.Width = right - first.Left;
+      first.Height = first.Top - bottom;
+      first.GetTexts().Append(cell.GetTexts());
+      cell.GetTexts().RemoveAll();
+      if (widened) widened({firstRow - 1, firstColumn - 1});
+    }
+  }
+  first.SetMergeHeight(first.Height);
+  first.SetMergeWidth(first.Width);
+  return 1;
+}
+
+}  // namespace
+
+void MarkBorder(CAutoCell& cell, int edge, const CSimpleLine& segment) {
+  const int slot = CAutoBorders::SlotOfEdge(edge);
+  if (slot < 0) return;
+  CAutoBorder& border = cell.GetBorders().GetAt(slot);
+  border.LineStyleName = L"Continuous";
+  border.Color = segment.color;
+}
+
+void SetBorderFromLine(CAutoCell& cell, int edge, const CSimpleLine& line) {
+  if (line.IsVirtual == 1 || CAutoBorders::SlotOfEdge(edge) < 0) return;
+  const bool upright = edge == xl::kEdgeLeft || edge == xl::kEdgeRight;
+  for (const CSimpleLine& segment : line.Segments) {
+    const bool along = upright ? segment.y2 <= cell.Top - kTolerance &&
+                                     segment.y1 >= (cell.Top - cell.Height) + kTolerance
+                               : segment.x1 <= (cell.Left + cell.Width) - kTolerance &&
+                                     segment.x2 >= cell.Left + kTolerance;
+    if (along) {
+      MarkBorder(cell, edge, segment);
+      return;
+    }
+  }
+}
+
+int PlaceSpanningText(const ArxDbMText& text, CSheetform& table) {
+  if (text.text.empty()) return 1;
+  Corners corners;
+  for (int r = 0; r < table.Rows.GetSize(); ++r) {
+    const CCheckedArray<CAutoCell>& cells = table.Rows[r].Cells;
+    for (int c = 0; c < cells.GetSize(); ++c) {
+      if (TestCell(cells[c], {r, c}, text, corners)) break;
+    }
+  }
+  if (!corners.found()) return 0;
+  return MergeSpan(text, table, corners, nullptr);
+}
+
+CSpanningPlacer::CSpanningPlacer(CSheetform& table, const CGridIndex& index)
+    : table_(table), index_(index) {
+  if (!index_.IsRegular()) return;
+  widenedIndex_.assign(static_cast<std::size_t>(table.GetRowCount()) *
+                           static_cast<std::size_t>(table.GetColumnCount()),
+                       -1);
+  widenedByBand_.resize(static_cast<std::size_t>(index_.BandCount()));
+}
+
+void CSpanningPlacer::FileWidened(CellPosition first) {
+  const std::size_t slot =
+      static_cast<std::size_t>(first.row) * static_cast<std::size_t>(table_.GetColumnCount()) +
+      static_cast<std::size_t>(first.column);
+  int& id = widenedIndex_[slot];
+  if (id < 0) {
+    id = static_cast<int>(widened_.size());
+    widened_.push_back(first);
+    filedBands_.emplace_back(1, 0);  // none yet
+  }
+  const CAutoCell& cell = table_.Rows[first.row].Cells[first.column];
+  const int low = index_.BandOf(cell.Top);
+  const int high = index_.BandOf(cell.Top - cell.Height);
+  auto& [filedLow, filedHigh] = filedBands_[static_cast<std::size_t>(id)];
+  for (int band = low; band <= high; ++band) {
+    if (band >= filedLow && band <= filedHigh) continue;
+    widenedByBand_[static_cast<std::size_t>(band)].push_back(id);
+  }
+  // Boxes only grow, so the filed bands stay one run.
+  filedLow = std::min(filedLow, low);
+  filedHigh = std::max(filedHigh, high);
+}
+
+int CSpanningPlacer::Place(const ArxDbMText& text) {
+  if (!index_.IsRegular()) return PlaceSpanningText(text, table_);
+  if (text.text.empty()) return 1;
+
+  // Only cells that hold a corner can change the outcome of the scan: the
+  // grid cells at the two corners, and the widened first cells of earlier
+  // merges, whose boxes reach beyond their grid cells. Visiting just those,
+  // in scan order, gives the scan's answer.
+  const double left = text.boxLeft;
+  const double top = text.boxTop;
+  const double right = text.boxLeft + text.boxWidth;
+  const double bottom = text.boxTop - text.boxHeight;
+  candidates_.clear();
+  index_.AppendCellsAt(left, top, candidates_);
+  index_.AppendCellsAt(right, bottom, candidates_);
+  for (const auto& [x, y] : {std::pair{left, top}, std::pair{right, bottom}}) {
+    for (int id : widenedByBand_[static_cast<std::size_t>(index_.BandOf(y))]) {
+      const CellPosition head = widened_[static_cast<std::size_t>(id)];
+      if (Holds(table_.Rows[head.row].Cells[head.column], x, y)) candidates_.push_back(head);
+    }
+  }
+  std::sort(candidates_.begin(), candidates_.end());
+  candidates_.erase(std::unique(candidates_.begin(), candidates_.end()), candidates_.end());
+
+  Corners corners;
+  int endedRow = -1;
+  for (const CellPosition& where : candidates_) {
+    if (where.row == endedRow) continue;
+    const CAutoCell& cell = table_.Rows[where.row].Cells[where.column];
+    if (TestCell(cell, where, text, corners)) endedRow = where.row;
+  }
+  if (!corners.found()) return 0;
+
+  std::optional<CellPosition> widened;
+  const int placed =
+      MergeSpan(text, table_, corners, [&widened](CellPosition first) { widened = first; });
+  if (widened) FileWidened(*widened);
+  return placed;
+}

@@ -1,0 +1,157 @@
+#include "recognition/table_recogniser.h"
+
+#include <cmath>
+#include <vector>
+
+#include "ArxUtils/CellReference.h"
+#include "platform/afx/afx.h"
+#include "platform/sds/sds.h"
+#include "recognition/grid_index.h"
+#include "recognition/line_grid.h"
+#include "recognition/merged_cells.h"
+#include "recognition/text_placement.h"
+
+namespace {
+
+void Inform(const wchar_t* text) {
+  MessageBoxW(sds_getmainhwnd(), text, kRecognitionCaption, MB_OK | MB_ICONINFORMATION);
+}
+
+// The cells' grid boxes: every cell of a column shares its left edge and
+// width, every cell of a row its top edge and height.
+struct GridBoxes {
+  std::vector<double> left, width;  // per column
+  std::vector<double> top, height;  // per row
+};
+
+// For every grid line, which of its segments runs along each cell edge on
+// it (-1: none), found for all edges of a line at once. The answer is the
+// one SetBorderFromLine gives, edge by edge; neighbouring cells share it.
+std::vector<std::vector<int>> EdgeSegments(const CCheckedArray<CSimpleLine>& lines, bool upright,
+                                           const std::vector<double>& low,
+                                           const std::vector<double>& high) {
+  std::vector<std::vector<int>> result;
+  result.reserve(static_cast<std::size_t>(lines.GetSize()));
+  std::vector<SegmentSpan> spans;
+  for (const CSimpleLine& line : lines) {
+    spans.clear();
+    if (line.IsVirtual != 1) {
+      for (const CSimpleLine& s : line.Segments) {
+        spans.push_back(upright ? SegmentSpan{s.y2, s.y1} : SegmentSpan{s.x1, s.x2});
+      }
+    }
+    result.push_back(FirstSegmentAlong(spans, low, high));
+  }
+  return result;
+}
+
+void MarkFrom(CAutoCell& cell, int edge, const CSimpleLine& line, int segment) {
+  if (segment >= 0) MarkBorder(cell, edge, line.Segments[segment]);
+}
+
+void BuildGrid(const CHorzDbLineArray& horizontal, const CVertDbLineArray& vertical,
+               CSheetform& table) {
+  const int rows = horizontal.GetSize() - 1;
+  const int columns = vertical.GetSize() - 1;
+  const double x0 = GridKey(GridAxis::kVertical, vertical[0]);
+  const double y0 = GridKey(GridAxis::kHorizontal, horizontal[0]);
+
+  GridBoxes boxes;
+  std::vector<double> columnRight, rowBottom;
+  for (int j = 1; j <= columns; ++j) {
+    const double left = GridKey(GridAxis::kVertical, vertical[j - 1]);
+    const double width = std::fabs(GridKey(GridAxis::kVertical, vertical[j]) - left);
+    boxes.left.push_back(left);
+    boxes.width.push_back(width);
+    columnRight.push_back(left + width);
+  }
+  for (int i = 1; i <= rows; ++i) {
+    const double top = GridKey(GridAxis::kHorizontal, horizontal[i - 1]);
+    const double height = std::fabs(GridKey(GridAxis::kHorizontal, horizontal[i]) - top);
+    boxes.top.push_back(top);
+    boxes.height.push_back(height);
+    rowBottom.push_back(top - height);
+  }
+  const auto alongRows = EdgeSegments(horizontal, false, boxes.left, columnRight);
+  const auto alongColumns = EdgeSegments(vertical, true, rowBottom, boxes.top);
+
+  table.Rows.Data().reserve(table.Rows.Data().size() + static_cast<std::size_t>(rows));
+  for (int i = 1; i <= rows; ++i) {
+    CSheetformRow row;
+    row.Cells.Data().reserve(static_cast<std::size_t>(columns));
+    for (int j = 1; j <= columns; ++j) {
+      CAutoCell cell;
+      cell.Left = boxes.left[j - 1];
+      cell.Top = boxes.top[i - 1];
+      cell.Width = boxes.width[j - 1];
+      cell.Height = boxes.height[i - 1];
+      cell.SetOffsetX(cell.Left - x0);
+      cell.SetOffsetY(cell.Top - y0);
+      cell.SetCellWidth(cell.Width);
+      cell.SetCellHeight(cell.Height);
+      const std::wstring address = FormatCellAddress(i, j);
+      cell.SetAddress(address);
+      cell.SetMergeAddress(address);
+      MarkFrom(cell, xl::kEdgeLeft, vertical[j - 1], alongColumns[j - 1][i - 1]);
+      MarkFrom(cell, xl::kEdgeTop, horizontal[i - 1], alongRows[i - 1][j - 1]);
+      MarkFrom(cell, xl::kEdgeRight, vertical[j], alongColumns[j][i - 1]);
+      MarkFrom(cell, xl::kEdgeBottom, horizontal[i], alongRows[i][j - 1]);
+      row.Cells.Add(std::move(cell));
+    }
+    table.Rows.Add(std::move(row));
+  }
+}
+
+void PlaceTexts(CArxDbMTextArray& texts, CSheetform& table) {
+  const CGridIndex index(table);
+  // From the lowest text up, so that a cell's last text is its highest.
+  std::vector<bool> placed(static_cast<std::size_t>(texts.GetSize()), false);
+  for (int k = texts.GetUpperBound(); k >= 0; --k) {
+    const ArxDbMText& text = texts[k];
+    if (index.IsRegular()) {
+      CellPosition where{};
+      if (index.FindEnclosingCell(text, where)) {
+        AddTextToCell(text, table.Rows[where.row].Cells[where.column]);
+        placed[static_cast<std::size_t>(k)] = true;
+      }
+    } else {
+      placed[static_cast<std::size_t>(k)] = PlaceTextInCell(text, table) == 1;
+    }
+  }
+  texts.RemoveFlagged(placed);
+
+  CSpanningPlacer spanning(table, index);
+  for (const ArxDbMText& text : texts) spanning.Place(text);
+}
+
+}  // namespace
+
+void RecogniseTable(CHorzDbLineArray& horizontal, CVertDbLineArray& vertical,
+                    CArxDbMTextArray& texts, CSheetform& table) {
+  SortAndMergeLines(horizontal);
+  sds_progresspercent(2);
+  SortAndMergeLines(vertical);
+  sds_progresspercent(3);
+  SortTexts(texts, 0, texts.GetUpperBound());
+  sds_progresspercent(4);
+
+  if (horizontal.GetSize() < 2) {
+    Inform(L"More than two horizonal lines must be selected.");
+    return;
+  }
+  if (vertical.GetSize() < 2) {
+    Inform(L"More than two vertical lines must be selected.");
+    return;
+  }
+  if (texts.HasBounds()) ExtendGridToTexts(horizontal, vertical, texts);
+
+  BuildGrid(horizontal, vertical, table);
+  sds_progresspercent(5);
+
+  PlaceTexts(texts, table);
+  sds_progresspercent(6);
+
+  for (CSheetformRow& row : table.Rows) {
+    for (CAutoCell& cell : row.Cells) FinishCellText(cell);
+  }
+}

@@ -1,0 +1,84 @@
+#include "recognition/text_placement.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "recognition/line_grid.h"
+
+int PlaceTextInCell(const ArxDbMText& text, CSheetform& table) {
+  if (table.Rows.IsEmpty() || table.Rows[0].Cells.IsEmpty()) return 0;
+  const double left = text.boxLeft;
+  const double top = text.boxTop;
+  const double right = text.boxLeft + text.boxWidth;
+  const double bottom = text.boxTop - text.boxHeight;
+  for (CSheetformRow& row : table.Rows) {
+    const CAutoCell& first = row.Cells[0];
+    // Rows run top down: once a row lies wholly below the text, none holds it.
+    if (bottom > first.Top) return 0;
+    if (first.Top - first.Height > top) continue;
+    for (CAutoCell& cell : row.Cells) {
+      if (left >= cell.Left && cell.Left + cell.Width >= right && cell.Top >= top &&
+          bottom >= cell.Top - cell.Height) {
+        AddTextToCell(text, cell);
+        return 1;
+      }
+    }
+  }
+  return 0;
+}
+
+void AddTextToCell(const ArxDbMText& text, CAutoCell& cell) {
+  cell.GetTexts().Add(text);
+  if (IsEqual(text.rotation, kHalfPi)) {
+    cell.SetOrientation(xl::kUpward);
+  } else if (IsEqual(text.rotation, kThreeHalfPi)) {
+    cell.SetOrientation(xl::kDownward);
+  }
+}
+
+std::wstring AssembleCellText(CArxDbMTextArray& texts) {
+  if (texts.IsEmpty()) return std::wstring();
+  SortTexts(texts, 0, texts.GetUpperBound());
+  std::wstring result;
+  std::vector<ArxDbMText>& rest = texts.Data();
+  while (!rest.empty()) {
+    // Lines are found from the bottom up, each seeded by the lowest text left.
+    CArxDbMTextArray line;
+    line.Add(std::move(rest.back()));
+    rest.pop_back();
+    double lineTop = line[0].boxTop;
+    double lineBottom = line[0].BoxBottom();
+    std::vector<bool> joined(rest.size(), false);
+    for (std::size_t i = rest.size(); i-- > 0;) {
+      const ArxDbMText& t = rest[i];
+      if (t.boxTop > lineBottom && lineTop > t.BoxBottom()) {
+        // Only the line's vertical extent decides who joins it.
+        lineTop = std::max(lineTop, t.boxTop);
+        lineBottom = std::min(lineBottom, t.BoxBottom());
+        line.Add(t);
+        joined[i] = true;
+      }
+    }
+    texts.RemoveFlagged(joined);
+
+    SortTexts(line, 0, line.GetUpperBound(), TextSortKey::kX);
+    std::wstring words;
+    for (int i = line.GetUpperBound(); i >= 0; --i) {
+      const std::wstring& word = line[i].text;
+      if (word.empty()) continue;
+      if (!words.empty()) words += L' ';
+      words += word;
+    }
+    result = result.empty() ? words : words + L"\n" + result;
+  }
+  return result;
+}
+
+void FinishCellText(CAutoCell& cell) {
+  CArxDbMTextArray& texts = cell.GetTexts();
+  if (texts.IsEmpty()) return;
+  const ArxDbMText& last = texts[texts.GetUpperBound()];
+  cell.GetFont().Size = last.height;
+  cell.GetFont().Color = last.color;
+  cell.SetText(AssembleCellText(texts));
+}

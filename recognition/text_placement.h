@@ -1,0 +1,28 @@
+// Texts into cells: a text whose core box fits wholly into one cell goes to
+// that cell; each cell's texts are then joined into its value text.
+#pragma once
+
+#include <string>
+
+#include "capture/records.h"
+#include "model/sheetform.h"
+
+inline constexpr double kHalfPi = 1.5707963267948966;
+inline constexpr double kThreeHalfPi = 4.71238898038469;
+
+// Adds the text to the first cell (rows top down, cells left to right) that
+// holds its core box, boundaries included, and takes over an upward or
+// downward rotation as the cell's orientation. 1 when placed, else 0.
+int PlaceTextInCell(const ArxDbMText& text, CSheetform& table);
+
+// What PlaceTextInCell does once the cell is found.
+void AddTextToCell(const ArxDbMText& text, CAutoCell& cell);
+
+// Joins a cell's texts into its value text: texts whose core boxes overlap
+// vertically form one line, read left to right and joined by a space; lines
+// read top down, joined by a line feed. Leaves texts empty.
+std::wstring AssembleCellText(CArxDbMTextArray& texts);
+
+// Sets the font from the last text of the cell and the value text from all
+// of them. A cell without texts is left as it is.
+void FinishCellText(CAutoCell& cell);

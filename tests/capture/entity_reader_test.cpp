@@ -1,0 +1,179 @@
+// The entity reader through the real host runtime: drawings written by an
+// independent DXF library, opened into the host's drawing database, every
+// selectable entity read as the pipeline reads it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "capture/entity_reader.h"
+#include "capture/shx_map.h"
+#include "platform/drawing/dxf_drawing.h"
+#include "platform/dxf/reader.h"
+#include "platform/registry/registry.h"
+#include "tests/support/test_support.h"
+#include "ui/settings.h"
+
+namespace {
+
+using gm::test::TempDir;
+
+struct Captured {
+  CHorzDbLineArray horizontal;
+  CVertDbLineArray vertical;
+  CArxDbMTextArray texts;
+};
+
+class DrawingFixtures : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    folder_ = new TempDir;
+    std::string cmd = std::string(gm::test::SystemPython()) + " '" +
+                      (gm::test::SourceDir() / "tests/capture/make_capture_drawings.py").string() +
+                      "' '" + folder_->path().string() + "' 2>&1";
+    made_ = std::system(cmd.c_str()) == 0;
+  }
+  static void TearDownTestSuite() {
+    delete folder_;
+    folder_ = nullptr;
+  }
+
+  void SetUp() override {
+    if (!made_) GTEST_SKIP() << "no drawings: /usr/bin/python3 with ezdxf is needed";
+    registry::SetHiveFolder(registry_.path());
+    SetSettingsRoot(HKEY_CURRENT_USER, L"Orvane");
+    LoadConversionSettings();
+    map_.LoadShxMap();
+  }
+  void TearDown() override {
+    sds_host::Reset();
+    registry::SetHiveFolder({});
+  }
+
+  // Opens a drawing and reads every entity a user can select.
+  Captured Read(const std::string& name) {
+    auto loaded = gm::dxf::LoadDrawing(folder_->path() / name);
+    EXPECT_TRUE(loaded.ok()) << loaded.status().message();
+    auto drawing = std::make_shared<gm::drawing::DxfDrawing>(std::move(loaded).value(), L"x.dxf");
+    std::vector<sds_host::EntityId> ids = drawing->SelectAll();
+    sds_host::SetDrawing(drawing);
+    Captured c;
+    for (sds_host::EntityId id : ids) {
+      sds_name name = {id, 1};
+      sds_resbuf* list = sds_entget(name);
+      ReadEntity(c.horizontal, c.vertical, c.texts, list, nullptr, map_);
+      sds_relrb(list);
+    }
+    return c;
+  }
+
+  static const ArxDbMText* FindText(const Captured& c, const std::wstring& text) {
+    for (const ArxDbMText& t : c.texts) {
+      if (t.text == text) return &t;
+    }
+    return nullptr;
+  }
+
+  static inline TempDir* folder_ = nullptr;
+  static inline bool made_ = false;
+  TempDir registry_;
+  CShxMap map_;
+};
+
+TEST_F(DrawingFixtures, FrameLinesTextsAndColours) {
+  Captured c = Read("frame.dxf");
+  // The closed polyline gives four lines, the two grid lines one each; the
+  // slanted line none.
+  ASSERT_EQ(3, c.horizontal.GetSize());
+  ASSERT_EQ(3, c.vertical.GetSize());
+  int red = 0, green = 0;
+  for (const CSimpleLine& l : c.horizontal) {
+    EXPECT_LE(l.x1, l.x2) << "horizontal lines run left to right";
+    if (l.color == 0x0000FF) ++red;
+    if (l.color == 0x00FF00) ++green;
+  }
+  EXPECT_EQ(2, red);
+  EXPECT_EQ(1, green);
+  for (const CSimpleLine& l : c.vertical) EXPECT_GE(l.y1, l.y2) << "vertical lines run downwards";
+
+  const ArxDbMText* ab = FindText(c, L"AB");
+  ASSERT_NE(nullptr, ab);
+  EXPECT_DOUBLE_EQ(2.0, ab->x);
+  EXPECT_DOUBLE_EQ(13.0, ab->y);
+  EXPECT_EQ(kAutomaticColor, ab->color);
+  // The core is the middle fifth of a box from the baseline to the cap height.
+  EXPECT_NEAR(13.0 + 2.5 * 0.6, ab->boxTop, 0.05);
+  EXPECT_NEAR(2.5 * 0.2, ab->boxHeight, 0.05);
+
+  // A middle-centred text lies around its alignment point, and %%D is the
+  // degree sign itself.
+  const ArxDbMText* degrees = FindText(c, L"90\u00B0");
+  ASSERT_NE(nullptr, degrees);
+  EXPECT_NEAR(30.0, degrees->boxLeft + degrees->boxWidth / 2, 0.1);
+  EXPECT_NEAR(15.0, degrees->boxTop - degrees->boxHeight / 2, 0.3);
+
+  // MTEXT: formatting removed, extents computed by the host (the file has none).
+  const ArxDbMText* mtext = FindText(c, L"Total\nSum");
+  ASSERT_NE(nullptr, mtext);
+  EXPECT_EQ(L"{\\fArial|b1;Total}\\PSum", mtext->source);
+  EXPECT_GT(mtext->boxWidth, 0.0);
+  EXPECT_LT(mtext->boxTop, 8.0);
+  EXPECT_GT(mtext->boxTop - mtext->boxHeight, 8.0 - 2.0 - 2.0 * 5.0 / 3.0);
+
+  EXPECT_EQ(nullptr, FindText(c, L"")) << "a text of only %%U adds nothing";
+  EXPECT_EQ(3, c.texts.GetSize());
+}
+
+TEST_F(DrawingFixtures, LinesAreReadInTheCurrentUserSystem) {
+  Captured c = Read("ucs.dxf");
+  // World lines along y are user lines along x: horizontal for the reader.
+  ASSERT_EQ(2, c.horizontal.GetSize());
+  EXPECT_EQ(0, c.vertical.GetSize());
+  std::vector<double> ys;
+  for (const CSimpleLine& l : c.horizontal) {
+    EXPECT_NEAR(0.0, l.x1, 1e-9);
+    EXPECT_NEAR(30.0, l.x2, 1e-9);
+    ys.push_back(l.y1);
+  }
+  std::sort(ys.begin(), ys.end());
+  EXPECT_NEAR(0.0, ys[0], 1e-9);
+  EXPECT_NEAR(10.0, ys[1], 1e-9);
+}
+
+TEST_F(DrawingFixtures, BlockReferencesWithAttributesRotationAndCycles) {
+  Captured c = Read("block.dxf");
+  // Scaled reference: base (1, 1), scale 2, at (100, 50).
+  bool scaled = false, rotated = false;
+  for (const CSimpleLine& l : c.horizontal) {
+    if (std::fabs(l.y1 - 50) < 1e-9 && std::fabs(l.x1 - 100) < 1e-9 && std::fabs(l.x2 - 104) < 1e-9) {
+      scaled = true;
+    }
+  }
+  // Rotated by 90 degrees about the base point at the origin: the block's
+  // horizontal line (1,1)-(3,1) becomes vertical from (0,0) to (0,2).
+  for (const CSimpleLine& l : c.vertical) {
+    if (std::fabs(l.x1) < 1e-9 && std::fabs(l.y1 - 2) < 1e-9 && std::fabs(l.y2) < 1e-9) {
+      rotated = true;
+    }
+  }
+  EXPECT_TRUE(scaled);
+  EXPECT_TRUE(rotated) << "a rotated reference turns the base-point offset too";
+
+  const ArxDbMText* attribute = FindText(c, L"\u00D8 20 Gr\u00F6\u00DFe");
+  ASSERT_NE(nullptr, attribute) << "the attribute is read as a text at its own position";
+  EXPECT_DOUBLE_EQ(103.0, attribute->x);
+  EXPECT_DOUBLE_EQ(53.0, attribute->y);
+  // Each of the two TITLE references has one attribute definition (not read)
+  // and only the first carries an attribute.
+  EXPECT_EQ(1, c.texts.GetSize());
+
+  // The self-inserting block is read once: its line at y = -20.
+  int loopLines = 0;
+  for (const CSimpleLine& l : c.horizontal) {
+    if (std::fabs(l.y1 + 20) < 1e-9 || std::fabs(l.y1 + 19) < 1e-9) ++loopLines;
+  }
+  EXPECT_EQ(1, loopLines);
+}
+
+}  // namespace

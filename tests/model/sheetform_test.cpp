@@ -1,0 +1,276 @@
+#include "model/sheetform.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "platform/afx/archive.h"
+#include "tests/capture/afx_throws.h"
+#include "tests/model/bytes.h"
+
+namespace {
+
+using gm::test::ArchiveCause;
+using gm::test::Bytes;
+using gm::test::ThrowsAfx;
+
+std::vector<BYTE> StoreObject(CObject& object) {
+  std::vector<BYTE> bytes;
+  CArchive ar(bytes, CArchive::store);
+  object.Serialize(ar);
+  return bytes;
+}
+
+void LoadObject(CObject& object, std::vector<BYTE> bytes) {
+  CArchive ar(bytes, CArchive::load);
+  object.Serialize(ar);
+  EXPECT_EQ(ar.GetRemainingLength(), 0u);
+}
+
+void ExpectDefaultBorder(const CAutoBorder& border) {
+  EXPECT_TRUE(border.LineStyleName.empty());
+  EXPECT_EQ(border.Color, -4105);
+  EXPECT_EQ(border.LineStyle, 1);
+  EXPECT_EQ(border.Weight, 2);
+}
+
+// The bytes of a default border, font and fill, as a cell stores them.
+Bytes& DefaultFormatting(Bytes& b) {
+  for (int slot = 0; slot < 6; ++slot) b.i32(-4105).i32(1).i32(2);
+  b.i32(0).i32(0).i32(0).f64(10000.0).i32(-4105).str(L"Arial");
+  return b.i32(0).i32(-4142);
+}
+
+TEST(Cell, Defaults) {
+  CAutoCell cell;
+  EXPECT_TRUE(cell.GetAddress().empty());
+  EXPECT_TRUE(cell.GetMergeAddress().empty());
+  EXPECT_TRUE(cell.GetText().empty());
+  EXPECT_TRUE(cell.GetFormula().empty());
+  EXPECT_EQ(cell.GetOrientation(), -4128);
+  EXPECT_EQ(cell.GetHorizontalAlignment(), -4131);
+  EXPECT_EQ(cell.GetVerticalAlignment(), -4107);
+  EXPECT_EQ(cell.GetWrapText(), 0);
+  for (int slot = 0; slot < CAutoBorders::kSlotCount; ++slot) {
+    ExpectDefaultBorder(cell.GetBorders().GetAt(slot));
+  }
+  EXPECT_EQ(cell.GetFont().Name, L"Arial");
+  EXPECT_EQ(cell.GetFont().Size, 10000.0);
+  EXPECT_EQ(cell.GetFont().Color, -4105);
+  EXPECT_EQ(cell.GetInterior().Color, 0);
+  EXPECT_EQ(cell.GetInterior().ColorIndex, -4142);
+  EXPECT_TRUE(cell.GetTexts().IsEmpty());
+  EXPECT_EQ(cell.Left + cell.Top + cell.Width + cell.Height, 0.0);
+}
+
+TEST(Cell, OrientationKeepsOnlyUpwardAndDownward) {
+  CAutoCell cell;
+  cell.SetOrientation(-4171);
+  EXPECT_EQ(cell.GetOrientation(), -4171);
+  cell.SetOrientation(-4170);
+  EXPECT_EQ(cell.GetOrientation(), -4170);
+  cell.SetOrientation(90);
+  EXPECT_EQ(cell.GetOrientation(), -4128);
+  cell.SetOrientation(-4170);
+  cell.SetOrientation(-4166);
+  EXPECT_EQ(cell.GetOrientation(), -4128);
+}
+
+TEST(Borders, EdgesMapToSlotsAndOtherSlotsAreGuarded) {
+  EXPECT_EQ(CAutoBorders::SlotOfEdge(7), 4);
+  EXPECT_EQ(CAutoBorders::SlotOfEdge(8), 2);
+  EXPECT_EQ(CAutoBorders::SlotOfEdge(9), 3);
+  EXPECT_EQ(CAutoBorders::SlotOfEdge(10), 5);
+  EXPECT_EQ(CAutoBorders::SlotOfEdge(11), -1);
+  CAutoBorders borders;
+  EXPECT_TRUE(ThrowsAfx<CInvalidArgException>([&] { borders.GetAt(6); }));
+  EXPECT_TRUE(ThrowsAfx<CInvalidArgException>([&] { borders.GetAt(-1); }));
+}
+
+TEST(Sheetform, CopiesAreDeep) {
+  CSheetform table;
+  CSheetformRow row;
+  CAutoCell cell;
+  cell.SetText(L"before");
+  ArxDbMText text;
+  text.text = L"t";
+  cell.GetTexts().Add(text);
+  cell.GetBorders().GetAt(CAutoBorders::kTop).LineStyleName = L"Continuous";
+  row.Cells.Add(cell);
+  table.Rows.Add(row);
+
+  CSheetform copy = table;
+  CAutoCell& copied = copy.Rows[0].Cells[0];
+  copied.SetText(L"after");
+  copied.GetTexts()[0].text = L"changed";
+  copied.GetBorders().GetAt(CAutoBorders::kTop).LineStyleName.clear();
+  copy.Rows[0].Cells.Add(CAutoCell());
+
+  const CAutoCell& original = table.Rows[0].Cells[0];
+  EXPECT_EQ(original.GetText(), L"before");
+  EXPECT_EQ(original.GetTexts()[0].text, L"t");
+  EXPECT_EQ(original.GetBorders().GetAt(CAutoBorders::kTop).LineStyleName, L"Continuous");
+  EXPECT_EQ(table.GetColumnCount(), 1);
+  EXPECT_EQ(copy.GetColumnCount(), 2);
+
+  CSheetform assigned;
+  assigned = table;
+  table.Rows[0].Cells[0].SetText(L"later");
+  EXPECT_EQ(assigned.Rows[0].Cells[0].GetText(), L"before");
+}
+
+TEST(Sheetform, CountsAndGuards) {
+  CSheetform empty;
+  EXPECT_EQ(empty.GetRowCount(), 0);
+  EXPECT_EQ(empty.GetColumnCount(), 0);
+  EXPECT_TRUE(ThrowsAfx<CInvalidArgException>([&] { (void)empty.Rows[0]; }));
+  CSheetform table;
+  table.Rows.Add(CSheetformRow());
+  EXPECT_EQ(table.GetRowCount(), 1);
+  EXPECT_EQ(table.GetColumnCount(), 0);
+  EXPECT_TRUE(ThrowsAfx<CInvalidArgException>([&] { (void)table.Rows[0].Cells[0]; }));
+  CAutoCell cell;
+  EXPECT_TRUE(ThrowsAfx<CInvalidArgException>([&] { (void)cell.GetTexts()[0]; }));
+  table.Rows[0].Cells.SetAtGrow(2, CAutoCell());
+  EXPECT_EQ(table.GetColumnCount(), 3);
+}
+
+TEST(Sheetform, ClassesAreRegisteredForDynamicCreation) {
+  for (const char* name : {"CSheetform", "CSheetformRow", "CAutoCell", "CAutoFont", "CAutoInterior",
+                           "CAutoBorders", "CAutoBorder"}) {
+    const CRuntimeClass* cls = CRuntimeClass::FromName(name);
+    ASSERT_NE(cls, nullptr) << name;
+    EXPECT_EQ(cls->m_wSchema, 1u);
+    std::unique_ptr<CObject> object(cls->CreateObject());
+    ASSERT_NE(object, nullptr);
+    EXPECT_EQ(object->GetRuntimeClass(), cls);
+    EXPECT_TRUE(object->IsKindOf(RUNTIME_CLASS(CObject)));
+  }
+  std::unique_ptr<CObject> cell(CRuntimeClass::FromName("CAutoCell")->CreateObject());
+  EXPECT_EQ(static_cast<CAutoCell*>(cell.get())->GetOrientation(), -4128);
+  EXPECT_EQ(static_cast<CAutoCell*>(cell.get())->GetFont().Name, L"Arial");
+}
+
+TEST(Serialize, CellByteLayout) {
+  CAutoCell cell;
+  cell.Left = 99;  // the box and the texts are not stored
+  cell.GetTexts().Add(ArxDbMText());
+  cell.SetAddress(L"$B$2");
+  cell.SetMergeAddress(L"$A$1:$B$2");
+  cell.SetOrientation(-4171);
+  cell.SetFormula(L"=1");
+  cell.SetText(L"x");
+  cell.SetCellHeight(1.5);
+  cell.SetCellWidth(2.5);
+  cell.SetMergeWidth(3.5);
+  cell.SetMergeHeight(4.5);
+  cell.SetOffsetX(5.5);
+  cell.SetOffsetY(-6.5);
+  cell.GetBorders().GetAt(CAutoBorders::kLeft).Color = 0x0000FF;
+  cell.GetBorders().GetAt(CAutoBorders::kLeft).LineStyleName = L"Continuous";
+  cell.GetFont().Size = 2.5;
+  cell.GetInterior().Color = 0x00FF00;
+  cell.GetInterior().ColorIndex = 4;
+
+  Bytes expected;
+  for (int slot = 0; slot < 6; ++slot) expected.i32(slot == 4 ? 0x0000FF : -4105).i32(1).i32(2);
+  expected.i32(0).i32(0).i32(0).f64(2.5).i32(-4105).str(L"Arial");
+  expected.i32(0x00FF00).i32(4);
+  expected.str(L"$B$2").str(L"$A$1:$B$2").i32(-4171).str(L"").str(L"=1").str(L"x");
+  expected.i32(0).i32(0).f64(1.5).f64(2.5).f64(3.5).f64(4.5).f64(5.5).f64(-6.5);
+  expected.i32(-4131).i32(0).i32(-4107);
+  EXPECT_EQ(StoreObject(cell), expected.data);
+}
+
+TEST(Serialize, TableRoundTrip) {
+  CSheetform table;
+  for (int r = 1; r <= 2; ++r) {
+    CSheetformRow row;
+    for (int c = 1; c <= 3; ++c) {
+      CAutoCell cell;
+      cell.SetAddress(L"$" + std::wstring(1, L'A' + c - 1) + L"$" + std::to_wstring(r));
+      cell.SetMergeAddress(cell.GetAddress());
+      cell.SetText(L"r" + std::to_wstring(r) + L"c" + std::to_wstring(c) + L" \u00b0");
+      cell.SetOffsetY(-r * 1.25);
+      cell.GetFont().Color = r * 16 + c;
+      row.Cells.Add(cell);
+    }
+    table.Rows.Add(row);
+  }
+  const std::vector<BYTE> bytes = StoreObject(table);
+  EXPECT_EQ((std::vector<BYTE>(bytes.begin(), bytes.begin() + 4)),
+            (std::vector<BYTE>{2, 0, 3, 0}));  // row count, then the first row's cell count
+
+  CSheetform loaded;
+  LoadObject(loaded, bytes);
+  ASSERT_EQ(loaded.GetRowCount(), 2);
+  ASSERT_EQ(loaded.GetColumnCount(), 3);
+  EXPECT_EQ(loaded.Rows[1].Cells[2].GetText(), L"r2c3 \u00b0");
+  EXPECT_EQ(loaded.Rows[1].Cells[2].GetAddress(), L"$C$2");
+  EXPECT_EQ(loaded.Rows[1].Cells[0].GetOffsetY(), -2.5);
+  EXPECT_EQ(loaded.Rows[0].Cells[1].GetFont().Color, 18);
+  EXPECT_EQ(StoreObject(loaded), bytes);
+}
+
+TEST(Serialize, LoadedBorderNamesFollowTheLineStyle) {
+  const std::pair<int, const wchar_t*> names[] = {{1, L"CONTINUOUS"}, {-4119, L"Double"},
+                                                  {-4118, L"DOT"},    {-4115, L"DASHED"},
+                                                  {4, L"DASHDOT"},    {5, L"DIVIDE"}};
+  for (const auto& [style, name] : names) {
+    CAutoBorder border;
+    LoadObject(border, Bytes().i32(0x123456).i32(style).i32(-4138).data);
+    EXPECT_EQ(border.LineStyleName, name);
+    EXPECT_EQ(border.Color, 0x123456);
+    EXPECT_EQ(border.Weight, -4138);
+  }
+  CAutoBorder border;
+  border.LineStyleName = L"Continuous";
+  LoadObject(border, Bytes().i32(0).i32(13).i32(2).data);
+  EXPECT_EQ(border.LineStyleName, L"Continuous");
+  EXPECT_EQ(border.LineStyle, 13);
+}
+
+TEST(Serialize, LoadedInteriorWithoutFillOrWhiteHasNoColour) {
+  for (int index : {2, -4142}) {
+    CAutoInterior interior;
+    LoadObject(interior, Bytes().i32(0x00FFFF).i32(index).data);
+    EXPECT_EQ(interior.Color, 0);
+    EXPECT_EQ(interior.ColorIndex, index);
+  }
+  CAutoInterior coloured;
+  LoadObject(coloured, Bytes().i32(0x00FFFF).i32(6).data);
+  EXPECT_EQ(coloured.Color, 0x00FFFF);
+}
+
+TEST(Serialize, FontStoresItsNameLast) {
+  CAutoFont font;
+  font.Name = L"Liberation Sans";
+  font.Size = 3.5;
+  font.Color = 0xFF;
+  EXPECT_EQ(StoreObject(font),
+            Bytes().i32(0).i32(0).i32(0).f64(3.5).i32(0xFF).str(L"Liberation Sans").data);
+}
+
+TEST(SerializeErrors, TruncatedTablesRaiseEndOfFile) {
+  CSheetform table;
+  table.Rows.Add(CSheetformRow());
+  table.Rows[0].Cells.Add(CAutoCell());
+  std::vector<BYTE> bytes = StoreObject(table);
+  bytes.resize(bytes.size() - 1);
+  CSheetform loaded;
+  EXPECT_EQ(ArchiveCause([&] { LoadObject(loaded, bytes); }), CArchiveException::endOfFile);
+
+  // A damaged count larger than the bytes left fails before sizing the rows.
+  CSheetform damaged;
+  EXPECT_EQ(ArchiveCause([&] { LoadObject(damaged, Bytes().u16(0xFFFF).i32(-1).data); }),
+            CArchiveException::endOfFile);
+  EXPECT_EQ(damaged.GetRowCount(), 0);
+
+  Bytes oneCell;
+  oneCell.u16(1);
+  DefaultFormatting(oneCell);
+  CSheetformRow row;
+  EXPECT_EQ(ArchiveCause([&] { LoadObject(row, oneCell.data); }), CArchiveException::endOfFile);
+}
+
+}  // namespace

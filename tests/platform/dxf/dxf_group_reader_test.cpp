@@ -1,0 +1,230 @@
+#include "platform/dxf/group_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "tests/platform/dxf/dxf_test_util.h"
+
+namespace gm::dxf {
+namespace {
+
+using test::Tags;
+using test::Write;
+
+struct Read {
+  std::vector<Group> groups;
+  std::vector<std::size_t> lines;
+  Status status;
+};
+
+Read ReadGroups(const std::string& bytes) {
+  Tokenizer tokenizer(bytes, "g.dxf");
+  const TextDecoder decoder = TextDecoder::ForCodePage("ANSI_1252");
+  GroupReader reader(tokenizer, decoder, nullptr);
+  Read out;
+  out.status = tokenizer.Start();
+  if (!out.status.ok()) return out;
+  Group g;
+  std::size_t line = 0;
+  while (reader.Next(&g, &line)) {
+    out.groups.push_back(g);
+    out.lines.push_back(line);
+  }
+  out.status = reader.status();
+  return out;
+}
+
+TEST(DxfGroupTypes, TheTableFollowsTheReference) {
+  for (int code : {0, 1, 2, 5, 8, 9, 100, 102, 105, 300, 330, 369, 390, 410, 430, 470, 481, 999,
+                   1000, 1005, 1009}) {
+    EXPECT_EQ(GroupTypeOf(code), GroupType::kString) << code;
+  }
+  for (int code : {20, 30, 38, 40, 50, 59, 113, 120, 149, 214, 220, 239, 460, 1020, 1040, 1059}) {
+    EXPECT_EQ(GroupTypeOf(code), GroupType::kDouble) << code;
+  }
+  for (int code : {60, 62, 70, 79, 170, 179, 270, 289, 370, 389, 400, 409, 1060, 1070}) {
+    EXPECT_EQ(GroupTypeOf(code), GroupType::kInt16) << code;
+  }
+  for (int code : {90, 99, 420, 429, 440, 449, 450, 459, 1071}) {
+    EXPECT_EQ(GroupTypeOf(code), GroupType::kInt32) << code;
+  }
+  EXPECT_EQ(GroupTypeOf(160), GroupType::kInt64);
+  EXPECT_EQ(GroupTypeOf(169), GroupType::kInt64);
+  EXPECT_EQ(GroupTypeOf(290), GroupType::kBool);
+  EXPECT_EQ(GroupTypeOf(299), GroupType::kBool);
+  for (int code : {10, 11, 18, 110, 111, 112, 210, 1010, 1011, 1012, 1013}) {
+    EXPECT_TRUE(IsPointCode(code)) << code;
+  }
+  EXPECT_TRUE(IsHandleCode(5));
+  EXPECT_TRUE(IsHandleCode(330));
+  EXPECT_TRUE(IsHandleCode(1005));
+  EXPECT_FALSE(IsHandleCode(8));
+}
+
+TEST(DxfGroupReader, ValuesAreTypedByTheirCode) {
+  const Read r = ReadGroups(Write({{0, "  LINE  "},
+                                   {8, " Layer 1 "},
+                                   {40, " 2.5"},
+                                   {62, "     7"},
+                                   {90, "-100000"},
+                                   {160, "12345678901"},
+                                   {290, "1"},
+                                   {70, "+3"}}));
+  ASSERT_TRUE(r.status.ok()) << r.status.message();
+  ASSERT_EQ(r.groups.size(), 8u);
+  EXPECT_EQ(r.groups[0].text(), L"LINE");  // the type name is trimmed
+  EXPECT_EQ(r.groups[1].text(), L" Layer 1 ");  // other text is not
+  EXPECT_EQ(r.groups[2].type(), GroupType::kDouble);
+  EXPECT_EQ(r.groups[2].real(), 2.5);
+  EXPECT_EQ(r.groups[3].type(), GroupType::kInt16);
+  EXPECT_EQ(r.groups[3].integer(), 7);
+  EXPECT_EQ(r.groups[4].type(), GroupType::kInt32);
+  EXPECT_EQ(r.groups[4].integer(), -100000);
+  EXPECT_EQ(r.groups[5].integer(), 12345678901);
+  EXPECT_EQ(r.groups[6].type(), GroupType::kBool);
+  EXPECT_EQ(r.groups[6].integer(), 1);
+  EXPECT_EQ(r.groups[7].integer(), 3);
+  EXPECT_EQ(r.lines[7], 15u);
+}
+
+TEST(DxfGroupReader, PointsFoldTheirCoordinates) {
+  const Read r = ReadGroups(Write({{10, "1"},
+                                   {20, "2"},
+                                   {30, "3"},
+                                   {11, "4"},
+                                   {21, "5"},
+                                   {40, "9"},
+                                   {210, "0"},
+                                   {220, "0"},
+                                   {230, "1"},
+                                   {1010, "7"},
+                                   {1020, "8"},
+                                   {1030, "9"}}));
+  ASSERT_TRUE(r.status.ok()) << r.status.message();
+  ASSERT_EQ(r.groups.size(), 5u);
+  EXPECT_EQ(r.groups[0].code(), 10);
+  EXPECT_EQ(r.groups[0].point(), (Point3{1, 2, 3}));
+  EXPECT_EQ(r.groups[1].code(), 11);
+  EXPECT_EQ(r.groups[1].point(), (Point3{4, 5, 0}));  // z = 0 when absent
+  EXPECT_EQ(r.groups[2].code(), 40);
+  EXPECT_EQ(r.groups[3].point(), (Point3{0, 0, 1}));
+  EXPECT_EQ(r.groups[4].code(), 1010);
+  EXPECT_EQ(r.groups[4].point(), (Point3{7, 8, 9}));
+}
+
+TEST(DxfGroupReader, LwpolylineVerticesAreSeparatePoints) {
+  const Read r = ReadGroups(
+      Write({{90, "3"}, {10, "0"}, {20, "0"}, {10, "1"}, {20, "0"}, {42, "0.5"}, {10, "1"}, {20, "1"}}));
+  ASSERT_TRUE(r.status.ok()) << r.status.message();
+  ASSERT_EQ(r.groups.size(), 5u);
+  EXPECT_EQ(r.groups[1].point(), (Point3{0, 0, 0}));
+  EXPECT_EQ(r.groups[2].point(), (Point3{1, 0, 0}));
+  EXPECT_EQ(r.groups[3].code(), 42);
+  EXPECT_EQ(r.groups[4].point(), (Point3{1, 1, 0}));
+}
+
+TEST(DxfGroupReader, CommentsAreDropped) {
+  const Read r = ReadGroups(Write({{999, "made by hand"}, {10, "1"}, {20, "2"}, {999, "x"}, {8, "0"}}));
+  ASSERT_TRUE(r.status.ok()) << r.status.message();
+  ASSERT_EQ(r.groups.size(), 2u);
+  EXPECT_EQ(r.groups[0].point(), (Point3{1, 2, 0}));
+  EXPECT_EQ(r.groups[1].code(), 8);
+}
+
+TEST(DxfGroupReader, NumbersIgnoreTheLocaleNotation) {
+  const Read r = ReadGroups(Write({{40, "1e3"}, {41, ".5"}, {42, "-5."}, {43, "1e-400"}}));
+  ASSERT_TRUE(r.status.ok()) << r.status.message();
+  EXPECT_EQ(r.groups[0].real(), 1000.0);
+  EXPECT_EQ(r.groups[1].real(), 0.5);
+  EXPECT_EQ(r.groups[2].real(), -5.0);
+  EXPECT_EQ(r.groups[3].real(), 0.0);  // underflow reads as zero
+}
+
+TEST(DxfGroupReader, WholeRealsAreAcceptedAsIntegers) {
+  // Some exporters write flags as reals.
+  const Read r = ReadGroups(Write({{70, "1.000000"}, {90, "-2.0"}}));
+  ASSERT_TRUE(r.status.ok()) << r.status.message();
+  EXPECT_EQ(r.groups[0].integer(), 1);
+  EXPECT_EQ(r.groups[1].integer(), -2);
+}
+
+// Error paths: each names the line of the offending value.
+
+TEST(DxfGroupReader, RealThatIsNotANumber) {
+  const Read r = ReadGroups(Write({{8, "0"}, {40, "abc"}}));
+  EXPECT_EQ(r.status.code(), ErrorCode::kBadNumber);
+  EXPECT_EQ(r.status.message(), "g.dxf:4: value 'abc' of group 40 is not a number (a real number)");
+}
+
+TEST(DxfGroupReader, CommaDecimalIsNotANumber) {
+  const Read r = ReadGroups(Write({{40, "1,5"}}));
+  EXPECT_EQ(r.status.code(), ErrorCode::kBadNumber);
+  EXPECT_EQ(r.status.line(), 2u);
+}
+
+TEST(DxfGroupReader, EmptyNumber) {
+  const Read r = ReadGroups(Write({{62, ""}}));
+  EXPECT_EQ(r.status.code(), ErrorCode::kBadNumber);
+  EXPECT_EQ(r.status.line(), 2u);
+}
+
+TEST(DxfGroupReader, IntegerThatIsNotAnInteger) {
+  Read r = ReadGroups(Write({{70, "1.5"}}));
+  EXPECT_EQ(r.status.code(), ErrorCode::kBadNumber);
+  EXPECT_EQ(r.status.message(), "g.dxf:2: value '1.5' of group 70 is not a number (a 16-bit integer)");
+  r = ReadGroups(Write({{70, "70000"}}));
+  EXPECT_EQ(r.status.code(), ErrorCode::kBadNumber);
+  EXPECT_EQ(r.status.message(),
+            "g.dxf:2: value '70000' of group 70 is out of range for a 16-bit integer");
+  r = ReadGroups(Write({{90, "99999999999"}}));
+  EXPECT_EQ(r.status.code(), ErrorCode::kBadNumber);
+  r = ReadGroups(Write({{160, "99999999999999999999"}}));
+  EXPECT_EQ(r.status.code(), ErrorCode::kBadNumber);
+}
+
+TEST(DxfGroupReader, NanAndInfinityAreNotCoordinates) {
+  for (const char* bad : {"nan", "inf", "-infinity", "1e999", "1.#INF", "-1.#IND"}) {
+    const Read r = ReadGroups(Write({{8, "0"}, {10, "1"}, {20, bad}}));
+    EXPECT_EQ(r.status.code(), ErrorCode::kNotFinite) << bad;
+    EXPECT_EQ(r.status.line(), 6u) << bad;
+  }
+  const Read r = ReadGroups(Write({{40, "NaN"}}));
+  EXPECT_EQ(r.status.code(), ErrorCode::kNotFinite);
+  EXPECT_EQ(r.status.message(), "g.dxf:2: value 'NaN' of group 40 is not a finite number");
+}
+
+TEST(DxfGroupReader, PointWithoutItsY) {
+  const Read r = ReadGroups(Write({{8, "0"}, {10, "1"}, {11, "2"}, {21, "3"}}));
+  EXPECT_EQ(r.status.code(), ErrorCode::kBadStructure);
+  EXPECT_EQ(r.status.message(),
+            "g.dxf:3: x coordinate group 10 is not followed by its y coordinate (group 20), but "
+            "by group 11");
+}
+
+TEST(DxfGroupReader, FileEndsBeforeTheY) {
+  const Read r = ReadGroups(Write({{8, "0"}, {10, "1"}}));
+  EXPECT_EQ(r.status.code(), ErrorCode::kTruncated);
+  EXPECT_EQ(r.status.line(), 3u);
+}
+
+TEST(DxfGroupReader, SkipSectionFindsEndsecAndHandles) {
+  const std::string bytes =
+      Write({{0, "DICTIONARY"}, {5, "C"}, {10, "oops"}, {0, "LAYOUT"}, {5, "1F0"}, {0, "ENDSEC"},
+             {0, "EOF"}});
+  Tokenizer tokenizer(bytes, "g.dxf");
+  const TextDecoder decoder = TextDecoder::Utf8();
+  GroupReader reader(tokenizer, decoder, nullptr);
+  ASSERT_TRUE(tokenizer.Start().ok());
+  std::uint64_t max_handle = 0;
+  // Values of skipped sections are not converted: the bad real there does not matter.
+  ASSERT_TRUE(reader.SkipSection("OBJECTS", 1, &max_handle)) << reader.status().message();
+  EXPECT_EQ(max_handle, 0x1F0u);
+  Group g;
+  std::size_t line = 0;
+  ASSERT_TRUE(reader.Next(&g, &line));
+  EXPECT_EQ(g.text(), L"EOF");
+}
+
+}  // namespace
+}  // namespace gm::dxf
