@@ -13,17 +13,16 @@ namespace {
 // Until a writer is built the command says so after recognition, so no one
 // takes a recognised table for a written one.
 int NoWriterYet(const CSheetform& table, const wchar_t* where) {
-  sds_printf(L"\nRecognised a table of %d rows and %d columns; writing it into %s is not "
-             L"available yet in this build.",
-             table.GetRowCount(), table.GetColumnCount(), where);
+  sds_printf(
+      L"\nRecognised a table of %d rows and %d columns; writing it into %s is not "
+      L"available yet in this build.",
+      table.GetRowCount(), table.GetColumnCount(), where);
   return 0;
 }
 
 TableWriter& Writer(int target) {
   static TableWriter spreadsheet = [](const CSheetform& t) { return NoWriterYet(t, L"Excel"); };
-  static TableWriter database = [](const CSheetform& t) {
-    return NoWriterYet(t, L"a database");
-  };
+  static TableWriter database = [](const CSheetform& t) { return NoWriterYet(t, L"a database"); };
   static TableWriter none;
   if (target == kTargetSpreadsheet) return spreadsheet;
   if (target == kTargetDatabase) return database;
@@ -42,7 +41,7 @@ bool IsInsert(const wchar_t* type) {
 // Removes lines shorter than the factor of the smallest text height, walking
 // from the back so indices still to visit stay valid.
 template <typename LineArray>
-void RemoveMiniLines(LineArray& lines, double minHeight) {
+void RemoveShortLines(LineArray& lines, double minHeight) {
   std::vector<bool> remove(static_cast<size_t>(lines.GetSize()), false);
   bool any = false;
   for (int i = lines.GetUpperBound(); i >= 0; --i) {
@@ -58,6 +57,15 @@ void RemoveMiniLines(LineArray& lines, double minHeight) {
 
 }  // namespace
 
+void RemoveMiniLines(CHorzDbLineArray& horizontal, CVertDbLineArray& vertical,
+                     const CArxDbMTextArray& texts) {
+  if (texts.IsEmpty()) return;
+  double h = texts[0].height;
+  for (const ArxDbMText& t : texts) h = std::min(h, t.height);
+  RemoveShortLines(horizontal, h);
+  RemoveShortLines(vertical, h);
+}
+
 TableWriter SetTableWriter(int target, TableWriter writer) {
   TableWriter& slot = Writer(target);
   TableWriter previous = std::move(slot);
@@ -66,13 +74,13 @@ TableWriter SetTableWriter(int target, TableWriter writer) {
 }
 
 void ConvertSelection(int target) {
-  sds_resbuf* filter = sds_buildlist(-4, L"<or",                                          //
-                                     -4, L"<and", RTDXF0, L"LINE", -4, L"and>",           //
-                                     -4, L"<and", RTDXF0, L"LWPOLYLINE", -4, L"and>",     //
-                                     -4, L"<and", RTDXF0, L"POLYLINE", -4, L"and>",       //
-                                     -4, L"<and", RTDXF0, L"TEXT", -4, L"and>",           //
-                                     -4, L"<and", RTDXF0, L"MTEXT", -4, L"and>",          //
-                                     -4, L"<and", RTDXF0, L"INSERT", -4, L"and>",         //
+  sds_resbuf* filter = sds_buildlist(-4, L"<or",                                       //
+                                     -4, L"<and", RTDXF0, L"LINE", -4, L"and>",        //
+                                     -4, L"<and", RTDXF0, L"LWPOLYLINE", -4, L"and>",  //
+                                     -4, L"<and", RTDXF0, L"POLYLINE", -4, L"and>",    //
+                                     -4, L"<and", RTDXF0, L"TEXT", -4, L"and>",        //
+                                     -4, L"<and", RTDXF0, L"MTEXT", -4, L"and>",       //
+                                     -4, L"<and", RTDXF0, L"INSERT", -4, L"and>",      //
                                      -4, L"or>", 0);
   sds_name set;
   int rc = sds_ssget(nullptr, nullptr, nullptr, filter, set);
@@ -125,11 +133,8 @@ void RunConversion(sds_name set, int target) {
   sds_ssfree(set);
 
   sds_progressstart();
-  if (!texts.IsEmpty() && ReadSettingInt(kSettingsSection, L"RemoveMiniLine", 1) != 0) {
-    double h = texts[0].height;
-    for (const ArxDbMText& t : texts) h = std::min(h, t.height);
-    RemoveMiniLines(horizontal, h);
-    RemoveMiniLines(vertical, h);
+  if (ReadSettingInt(kSettingsSection, L"RemoveMiniLine", 1) != 0) {
+    RemoveMiniLines(horizontal, vertical, texts);
   }
   sds_progresspercent(1);
   CSheetform table;

@@ -6,6 +6,7 @@
 
 #include <functional>
 
+#include "capture/records.h"
 #include "model/sheetform.h"
 #include "platform/sds/sds.h"
 
@@ -13,6 +14,11 @@ enum ConversionTarget { kTargetSpreadsheet = 1, kTargetDatabase = 2 };
 
 // A line shorter than this share of the smallest text height is no border.
 inline constexpr double MiniLineFactor = 0.8;
+
+// Removes the lines shorter than MiniLineFactor times the smallest text
+// height (an MTEXT without a height counts with 0). No texts: nothing removed.
+void RemoveMiniLines(CHorzDbLineArray& horizontal, CVertDbLineArray& vertical,
+                     const CArxDbMTextArray& texts);
 
 // Lets the user select the lines and texts of a table, then converts them.
 void ConvertSelection(int target);

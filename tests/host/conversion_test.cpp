@@ -219,4 +219,36 @@ TEST_F(Conversion, CancelledOrEmptySelectionEndsQuietly) {
   EXPECT_TRUE(g_boxes.empty());
 }
 
+TEST(MiniLines, ShorterThanEightTenthsOfTheSmallestTextGo) {
+  CHorzDbLineArray horizontal;
+  CVertDbLineArray vertical;
+  CArxDbMTextArray texts;
+  auto line = [](double x1, double y1, double x2, double y2) {
+    CSimpleLine l;
+    l.x1 = x1;
+    l.y1 = y1;
+    l.x2 = x2;
+    l.y2 = y2;
+    return l;
+  };
+  horizontal.Add(line(0, 0, 1.9, 0));
+  horizontal.Add(line(0, 1, 2.0, 1));
+  horizontal.Add(line(0, 2, 50, 2));
+  vertical.Add(line(5, 1.99, 5, 0));
+  vertical.Add(line(6, 30, 6, 0));
+  RemoveMiniLines(horizontal, vertical, texts);
+  EXPECT_EQ(3, horizontal.GetSize()) << "no texts: nothing is removed";
+  ArxDbMText a, b;
+  a.height = 5;
+  b.height = 2.5;
+  texts.Add(a);
+  texts.Add(b);
+  RemoveMiniLines(horizontal, vertical, texts);
+  ASSERT_EQ(2, horizontal.GetSize());
+  EXPECT_DOUBLE_EQ(2.0, horizontal[0].x2) << "a line of exactly 2.0 stays";
+  EXPECT_DOUBLE_EQ(50, horizontal[1].x2);
+  ASSERT_EQ(1, vertical.GetSize());
+  EXPECT_DOUBLE_EQ(6, vertical[0].x1);
+}
+
 }  // namespace
