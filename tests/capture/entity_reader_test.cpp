@@ -146,7 +146,8 @@ TEST_F(DrawingFixtures, BlockReferencesWithAttributesRotationAndCycles) {
   // Scaled reference: base (1, 1), scale 2, at (100, 50).
   bool scaled = false, rotated = false;
   for (const CSimpleLine& l : c.horizontal) {
-    if (std::fabs(l.y1 - 50) < 1e-9 && std::fabs(l.x1 - 100) < 1e-9 && std::fabs(l.x2 - 104) < 1e-9) {
+    if (std::fabs(l.y1 - 50) < 1e-9 && std::fabs(l.x1 - 100) < 1e-9 &&
+        std::fabs(l.x2 - 104) < 1e-9) {
       scaled = true;
     }
   }
@@ -174,6 +175,49 @@ TEST_F(DrawingFixtures, BlockReferencesWithAttributesRotationAndCycles) {
     if (std::fabs(l.y1 + 20) < 1e-9 || std::fabs(l.y1 + 19) < 1e-9) ++loopLines;
   }
   EXPECT_EQ(1, loopLines);
+}
+
+// Real drawings by other people: every selectable entity goes through the
+// reader without a fault, and drawings with tables yield lines and texts.
+TEST(CorpusCapture, EveryDrawingReads) {
+  std::filesystem::path corpus = gm::test::CorpusDir();
+  if (corpus.empty()) GTEST_SKIP() << "../shared/corpus is absent";
+  TempDir registry;
+  registry::SetHiveFolder(registry.path());
+  SetSettingsRoot(HKEY_CURRENT_USER, L"Orvane");
+  LoadConversionSettings();
+  CShxMap map;
+  map.LoadShxMap();
+  int drawings = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+    if (entry.path().extension() != ".dxf") continue;
+    auto loaded = gm::dxf::LoadDrawing(entry.path());
+    if (!loaded.ok()) continue;  // the reader's own tests judge the files
+    auto drawing = std::make_shared<gm::drawing::DxfDrawing>(std::move(loaded).value(), L"c.dxf");
+    std::vector<sds_host::EntityId> ids = drawing->SelectAll();
+    sds_host::SetDrawing(drawing);
+    Captured c;
+    for (sds_host::EntityId id : ids) {
+      sds_name name = {id, 1};
+      sds_resbuf* list = sds_entget(name);
+      ReadEntity(c.horizontal, c.vertical, c.texts, list, nullptr, map);
+      sds_relrb(list);
+    }
+    ++drawings;
+    const std::string file = entry.path().filename().string();
+    for (const ArxDbMText& t : c.texts) {
+      EXPECT_TRUE(std::isfinite(t.boxLeft) && std::isfinite(t.boxTop)) << file;
+      EXPECT_GE(t.boxWidth, 0.0) << file;
+    }
+    if (file.find("title_block") != std::string::npos ||
+        file.find("Plankopf") != std::string::npos) {
+      EXPECT_GT(c.horizontal.GetSize(), 1) << file;
+      EXPECT_GT(c.vertical.GetSize(), 1) << file;
+    }
+  }
+  sds_host::Reset();
+  registry::SetHiveFolder({});
+  EXPECT_GT(drawings, 5);
 }
 
 }  // namespace
