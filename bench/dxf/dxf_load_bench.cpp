@@ -215,7 +215,10 @@ int Generate(const std::string& path, long megabytes) {
     EntityStart(w, "TEXT", "AcDbText", "0", kModelSpace);
     w.Point(10, x + 2, y + 2, 0);
     w.Real(40, 2.5);
-    w.Tag(1, "Cell " + std::to_string(row) + " Gr\xF6\xDF" "e \xB1" "0.1");
+    w.Tag(1, "Cell " + std::to_string(row) +
+                 " Gr\xF6\xDF"
+                 "e \xB1"
+                 "0.1");
     w.Tag(100, "AcDbText");
     EntityStart(w, "LWPOLYLINE", "AcDbPolyline", "TABLE", kModelSpace);
     w.Int(90, 4);
@@ -282,7 +285,8 @@ int Load(const std::string& path, int runs) {
 
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
-  if (mode == "generate" && argc >= 3) return Generate(argv[2], argc > 3 ? std::atol(argv[3]) : 120);
+  if (mode == "generate" && argc >= 3)
+    return Generate(argv[2], argc > 3 ? std::atol(argv[3]) : 120);
   if (mode == "load" && argc >= 3) return Load(argv[2], argc > 3 ? std::atoi(argv[3]) : 3);
   std::fprintf(stderr, "usage: %s generate PATH [MEGABYTES] | load PATH [RUNS]\n", argv[0]);
   return 2;

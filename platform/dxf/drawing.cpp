@@ -1,20 +1,9 @@
 #include "platform/dxf/drawing.h"
 
+#include "platform/dxf/ascii.h"
+
 namespace gm::dxf {
 namespace {
-
-template <typename Char>
-Char FoldAscii(Char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<Char>(c - 'a' + 'A') : c;
-}
-
-bool NarrowNamesEqual(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  }
-  return true;
-}
 
 template <typename T>
 const T* FindByName(const std::vector<T>& items, std::wstring_view name) {
@@ -26,13 +15,7 @@ const T* FindByName(const std::vector<T>& items, std::wstring_view name) {
 
 }  // namespace
 
-bool NamesEqual(std::wstring_view a, std::wstring_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  }
-  return true;
-}
+bool NamesEqual(std::wstring_view a, std::wstring_view b) { return EqualsIgnoringAsciiCase(a, b); }
 
 const Group* Entity::Find(int code) const {
   for (const Group& g : groups) {
@@ -49,7 +32,7 @@ std::wstring Entity::Text(int code, std::wstring_view fallback) const {
 double Entity::Real(int code, double fallback) const {
   const Group* g = Find(code);
   return g != nullptr && (g->type() == GroupType::kDouble || g->is_integer()) ? g->real()
-                                                                               : fallback;
+                                                                              : fallback;
 }
 
 std::int64_t Entity::Integer(int code, std::int64_t fallback) const {
@@ -64,7 +47,7 @@ Point3 Entity::PointAt(int code, Point3 fallback) const {
 
 const HeaderVariable* Drawing::FindHeader(std::string_view name) const {
   for (const HeaderVariable& v : header) {
-    if (NarrowNamesEqual(v.name, name)) return &v;
+    if (EqualsIgnoringAsciiCase<char>(v.name, name)) return &v;
   }
   return nullptr;
 }
@@ -108,7 +91,7 @@ std::optional<Point3> Drawing::ExtMax() const { return OptionalHeaderPoint(*this
 
 const SymbolTable* Drawing::FindTable(std::string_view name) const {
   for (const SymbolTable& t : tables) {
-    if (NarrowNamesEqual(t.name, name)) return &t;
+    if (EqualsIgnoringAsciiCase<char>(t.name, name)) return &t;
   }
   return nullptr;
 }

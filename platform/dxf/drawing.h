@@ -71,9 +71,9 @@ struct TextStyle {
 
 struct UcsEntry {
   std::wstring name;
-  Point3 origin;                // group 10
-  Point3 x_axis{1, 0, 0};       // group 11
-  Point3 y_axis{0, 1, 0};       // group 12
+  Point3 origin;           // group 10
+  Point3 x_axis{1, 0, 0};  // group 11
+  Point3 y_axis{0, 1, 0};  // group 12
   std::uint64_t handle = 0;
 };
 
@@ -90,12 +90,12 @@ struct Layer {
 };
 
 struct Block {
-  std::wstring name;    // group 2 of BLOCK
-  Point3 base;          // group 10
-  int flags = 0;        // group 70
+  std::wstring name;  // group 2 of BLOCK
+  Point3 base;        // group 10
+  int flags = 0;      // group 70
   std::uint64_t handle = 0;
-  Entity begin;         // the BLOCK record itself
-  Entity end;           // its ENDBLK record
+  Entity begin;  // the BLOCK record itself
+  Entity end;    // its ENDBLK record
   // The entities from BLOCK to ENDBLK, neither included, in file order.
   std::vector<Entity> entities;
 };
@@ -112,10 +112,10 @@ struct Drawing {
   std::vector<UcsEntry> ucs_entries;   // the UCS table, typed
   std::vector<BlockRecord> block_records;
   std::vector<Layer> layers;
-  std::vector<Block> blocks;           // the BLOCKS section, in file order
-  std::vector<Entity> entities;        // the ENTITIES section, in file order
+  std::vector<Block> blocks;     // the BLOCKS section, in file order
+  std::vector<Entity> entities;  // the ENTITIES section, in file order
   // One past the largest handle in use (the file's $HANDSEED when that is larger): where new
-  // objects' handles may start.
+  // objects' handles may start. FFFFFFFFFFFFFFFF when the file uses up the handle space.
   std::uint64_t next_handle = 1;
   // What the reader put right while loading, in file order.
   std::vector<Repair> repairs;
@@ -127,10 +127,10 @@ struct Drawing {
   std::string AcadVersion() const;
   // $DWGCODEPAGE as written ("ANSI_1252"); empty when absent.
   std::wstring CodePage() const;
-  Point3 InsBase() const;  // $INSBASE, origin when absent
-  Point3 UcsOrg() const;   // $UCSORG, origin when absent
-  Point3 UcsXDir() const;  // $UCSXDIR, (1, 0, 0) when absent
-  Point3 UcsYDir() const;  // $UCSYDIR, (0, 1, 0) when absent
+  Point3 InsBase() const;                // $INSBASE, origin when absent
+  Point3 UcsOrg() const;                 // $UCSORG, origin when absent
+  Point3 UcsXDir() const;                // $UCSXDIR, (1, 0, 0) when absent
+  Point3 UcsYDir() const;                // $UCSYDIR, (0, 1, 0) when absent
   std::optional<Point3> ExtMin() const;  // $EXTMIN
   std::optional<Point3> ExtMax() const;  // $EXTMAX
 

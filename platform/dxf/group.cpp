@@ -16,17 +16,17 @@ struct CodeRange {
 // The DXF reference's group-code value types. Codes not listed hold strings, as CAD hosts read
 // them; later rows win, so the point x codes override the double ranges they sit in.
 constexpr CodeRange kRanges[] = {
-    {10, 59, GroupType::kDouble},      {60, 79, GroupType::kInt16},
-    {90, 99, GroupType::kInt32},       {110, 149, GroupType::kDouble},
-    {160, 169, GroupType::kInt64},     {170, 179, GroupType::kInt16},
-    {210, 239, GroupType::kDouble},    {270, 289, GroupType::kInt16},
-    {290, 299, GroupType::kBool},      {370, 389, GroupType::kInt16},
-    {400, 409, GroupType::kInt16},     {420, 429, GroupType::kInt32},
-    {440, 449, GroupType::kInt32},     {450, 459, GroupType::kInt32},
-    {460, 469, GroupType::kDouble},    {1010, 1059, GroupType::kDouble},
-    {1060, 1070, GroupType::kInt16},   {1071, 1071, GroupType::kInt32},
-    {10, 18, GroupType::kPoint},       {110, 112, GroupType::kPoint},
-    {210, 213, GroupType::kPoint},     {1010, 1013, GroupType::kPoint},
+    {10, 59, GroupType::kDouble},    {60, 79, GroupType::kInt16},
+    {90, 99, GroupType::kInt32},     {110, 149, GroupType::kDouble},
+    {160, 169, GroupType::kInt64},   {170, 179, GroupType::kInt16},
+    {210, 239, GroupType::kDouble},  {270, 289, GroupType::kInt16},
+    {290, 299, GroupType::kBool},    {370, 389, GroupType::kInt16},
+    {400, 409, GroupType::kInt16},   {420, 429, GroupType::kInt32},
+    {440, 449, GroupType::kInt32},   {450, 459, GroupType::kInt32},
+    {460, 469, GroupType::kDouble},  {1010, 1059, GroupType::kDouble},
+    {1060, 1070, GroupType::kInt16}, {1071, 1071, GroupType::kInt32},
+    {10, 18, GroupType::kPoint},     {110, 112, GroupType::kPoint},
+    {210, 213, GroupType::kPoint},   {1010, 1013, GroupType::kPoint},
 };
 
 constexpr std::array<GroupType, kCodeCount> BuildTypeTable() {

@@ -62,8 +62,8 @@ class Group {
 
   bool is_text() const { return type_ == GroupType::kString; }
   bool is_integer() const {
-    return type_ == GroupType::kInt16 || type_ == GroupType::kInt32 ||
-           type_ == GroupType::kInt64 || type_ == GroupType::kBool;
+    return type_ == GroupType::kInt16 || type_ == GroupType::kInt32 || type_ == GroupType::kInt64 ||
+           type_ == GroupType::kBool;
   }
   // The text of a string group; an empty text for other types.
   const std::wstring& text() const;

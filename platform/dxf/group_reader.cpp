@@ -5,20 +5,16 @@
 #include <limits>
 #include <string>
 
+#include "platform/dxf/ascii.h"
+
 namespace gm::dxf {
 namespace {
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
 
 enum class NumberError { kNone, kNotANumber, kNotFinite, kOutOfRange };
 
 // A real number in the C locale's notation, all of the text (blanks around allowed).
 NumberError ParseReal(std::string_view text, double* value) {
-  text = Trim(text);
+  text = TrimBlanks(text);
   const char* first = text.data();
   const char* last = first + text.size();
   if (first != last && *first == '+') ++first;
@@ -37,8 +33,10 @@ NumberError ParseReal(std::string_view text, double* value) {
   }
   if (ec != std::errc() || ptr != last) {
     // What MSVC's printf writes for infinity and NaN: 1.#INF, -1.#IND, 1.#QNAN.
-    if (text.find("#INF") != std::string_view::npos || text.find("#IND") != std::string_view::npos ||
-        text.find("#QNAN") != std::string_view::npos || text.find("#SNAN") != std::string_view::npos) {
+    if (text.find("#INF") != std::string_view::npos ||
+        text.find("#IND") != std::string_view::npos ||
+        text.find("#QNAN") != std::string_view::npos ||
+        text.find("#SNAN") != std::string_view::npos) {
       return NumberError::kNotFinite;
     }
     return NumberError::kNotANumber;
@@ -52,7 +50,7 @@ NumberError ParseReal(std::string_view text, double* value) {
 // flags) is accepted; a fraction is not.
 NumberError ParseInteger(std::string_view text, std::int64_t min, std::int64_t max,
                          std::int64_t* value) {
-  text = Trim(text);
+  text = TrimBlanks(text);
   const char* first = text.data();
   const char* last = first + text.size();
   if (first != last && *first == '+') ++first;
@@ -63,7 +61,8 @@ NumberError ParseInteger(std::string_view text, std::int64_t min, std::int64_t m
   if (ec != std::errc() || ptr != last) {
     double d = 0;
     const NumberError real = ParseReal(text, &d);
-    if (real != NumberError::kNone) return real == NumberError::kNotFinite ? NumberError::kOutOfRange : real;
+    if (real != NumberError::kNone)
+      return real == NumberError::kNotFinite ? NumberError::kOutOfRange : real;
     if (d != std::trunc(d)) return NumberError::kNotANumber;
     if (d < -9.2e18 || d > 9.2e18) return NumberError::kOutOfRange;
     i = static_cast<std::int64_t>(d);
@@ -75,11 +74,16 @@ NumberError ParseInteger(std::string_view text, std::int64_t min, std::int64_t m
 
 const char* TypeName(GroupType type) {
   switch (type) {
-    case GroupType::kInt16: return "a 16-bit integer";
-    case GroupType::kInt32: return "a 32-bit integer";
-    case GroupType::kInt64: return "a 64-bit integer";
-    case GroupType::kBool: return "a boolean (integer)";
-    default: return "a real number";
+    case GroupType::kInt16:
+      return "a 16-bit integer";
+    case GroupType::kInt32:
+      return "a 32-bit integer";
+    case GroupType::kInt64:
+      return "a 64-bit integer";
+    case GroupType::kBool:
+      return "a boolean (integer)";
+    default:
+      return "a real number";
   }
 }
 
@@ -119,12 +123,12 @@ bool GroupReader::Convert(const RawTag& tag, Group* group) {
   const GroupType type = GroupTypeOf(tag.code);
   const std::size_t value_line = tag.line + 1;
   auto number_error = [&](NumberError error) {
-    const std::string what = "value " + QuoteBytes(Trim(tag.value)) + " of group " +
-                             std::to_string(tag.code);
+    const std::string what =
+        "value " + QuoteBytes(TrimBlanks(tag.value)) + " of group " + std::to_string(tag.code);
     switch (error) {
       case NumberError::kNotFinite:
-        return Fail(tokenizer_->Error(ErrorCode::kNotFinite, value_line,
-                                      what + " is not a finite number"));
+        return Fail(
+            tokenizer_->Error(ErrorCode::kNotFinite, value_line, what + " is not a finite number"));
       case NumberError::kOutOfRange:
         return Fail(tokenizer_->Error(ErrorCode::kBadNumber, value_line,
                                       what + " is out of range for " + TypeName(type)));
@@ -137,7 +141,8 @@ bool GroupReader::Convert(const RawTag& tag, Group* group) {
   switch (type) {
     case GroupType::kString: {
       bool replaced = false;
-      std::wstring text = decoder_->Decode(tag.code == 0 ? Trim(tag.value) : tag.value, &replaced);
+      std::wstring text =
+          decoder_->Decode(tag.code == 0 ? TrimBlanks(tag.value) : tag.value, &replaced);
       if (replaced && repairs_ != nullptr) {
         repairs_->push_back({value_line, "bytes that are not " + decoder_->name() +
                                              " text were replaced by U+FFFD"});
@@ -186,8 +191,8 @@ bool GroupReader::ReadPoint(const RawTag& x_tag, Group* group) {
   auto coordinate = [&](const RawTag& tag, double* value) {
     const NumberError e = ParseReal(tag.value, value);
     if (e == NumberError::kNone) return true;
-    const std::string what = "value " + QuoteBytes(Trim(tag.value)) + " of group " +
-                             std::to_string(tag.code);
+    const std::string what =
+        "value " + QuoteBytes(TrimBlanks(tag.value)) + " of group " + std::to_string(tag.code);
     return Fail(e == NumberError::kNotFinite
                     ? tokenizer_->Error(ErrorCode::kNotFinite, tag.line + 1,
                                         what + " is not a finite coordinate")
@@ -233,7 +238,7 @@ bool GroupReader::SkipSection(std::string_view section, std::size_t section_line
       std::uint64_t handle = 0;
       if (ParseHandle(tag.value, &handle) && handle > *max_handle) *max_handle = handle;
     } else if (tag.code == 0) {
-      const std::string_view word = Trim(tag.value);
+      const std::string_view word = TrimBlanks(tag.value);
       if (word == "ENDSEC") return true;
       if (word == "EOF" || word == "SECTION") {
         return Fail(tokenizer_->Error(ErrorCode::kBadStructure, tag.line,
@@ -245,8 +250,8 @@ bool GroupReader::SkipSection(std::string_view section, std::size_t section_line
   }
   if (!status_.ok()) return false;
   return Fail(tokenizer_->Error(ErrorCode::kMissingEof, tokenizer_->lines(),
-                                "the file ends inside section " + std::string(section) +
-                                    " (line " + std::to_string(section_line) +
+                                "the file ends inside section " + std::string(section) + " (line " +
+                                    std::to_string(section_line) +
                                     "): no ENDSEC and no EOF, the file is truncated"));
 }
 

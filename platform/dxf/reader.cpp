@@ -11,11 +11,13 @@
 
 #include <algorithm>
 #include <exception>
+#include <limits>
 #include <memory>
 #include <new>
 #include <stdexcept>
 #include <utility>
 
+#include "platform/dxf/ascii.h"
 #include "platform/dxf/group_reader.h"
 #include "platform/dxf/record_reader.h"
 #include "platform/dxf/text_decoder.h"
@@ -31,20 +33,7 @@ std::string Narrow(const std::wstring& text) {
   return out;
 }
 
-std::string Upper(std::string s) {
-  for (char& c : s) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return s;
-}
-
-std::string Trim(std::string s) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  while (!s.empty() && blank(s.back())) s.pop_back();
-  std::size_t first = 0;
-  while (first < s.size() && blank(s[first])) ++first;
-  return s.substr(first);
-}
+std::string Trim(const std::string& s) { return std::string(TrimBlanks(s)); }
 
 bool IsOneOf(const std::string& type, std::initializer_list<std::string_view> words) {
   return std::find(words.begin(), words.end(), type) != words.end();
@@ -81,10 +70,10 @@ class Loader {
     if (records_.Next(&record_)) return true;
     *status = records_.status();
     if (status->ok()) {
-      *status = Error(ErrorCode::kMissingEof, tokenizer_.lines(),
-                      "the file ends inside " + std::string(context) + " (line " +
-                          std::to_string(context_line) +
-                          ") without ENDSEC and EOF: it is truncated");
+      *status =
+          Error(ErrorCode::kMissingEof, tokenizer_.lines(),
+                "the file ends inside " + std::string(context) + " (line " +
+                    std::to_string(context_line) + ") without ENDSEC and EOF: it is truncated");
     }
     return false;
   }
@@ -106,7 +95,7 @@ class Loader {
       if (name_group == nullptr || record_.groups[1].code() != 2) {
         return Error(ErrorCode::kBadStructure, line, "SECTION without its name (group 2)");
       }
-      const std::string name = Upper(Trim(Narrow(name_group->text())));
+      const std::string name = AsciiUpper(TrimBlanks(Narrow(name_group->text())));
       Status status;
       if (name == "HEADER") {
         status = ReadHeader();
@@ -158,11 +147,13 @@ class Loader {
         dwgcodepage = Trim(NarrowPassthrough(value.text()));
       }
     }
-    if (!decided_) Decide(acadver, dwgcodepage);
+    // A second HEADER section (a broken file) was read with the decided encoding already.
+    const bool raw = !decided_;
+    if (raw) Decide(acadver, dwgcodepage);
 
     for (std::size_t i = 2; i < record_.groups.size(); ++i) {
       Group& g = record_.groups[i];
-      if (g.is_text()) {
+      if (raw && g.is_text()) {
         bool replaced = false;
         g = Group::Text(g.code(), decoder_.Decode(NarrowPassthrough(g.text()), &replaced));
         if (replaced) {
@@ -189,8 +180,9 @@ class Loader {
     if (!NextRecord("section HEADER", section_line, &status)) return status;
     if (record_.type == "ENDSEC" && record_.groups.size() > 1 && record_.groups[1].code() == 9) {
       // Some writers (dxflib 2.0.1) put an ENDSEC amid the header and go on with variables.
-      repairs_.push_back({record_.line, "ENDSEC amid the HEADER section, followed by more "
-                                        "variables: read them as part of the header"});
+      repairs_.push_back({record_.line,
+                          "ENDSEC amid the HEADER section, followed by more "
+                          "variables: read them as part of the header"});
       for (std::size_t i = 1; i < record_.groups.size(); ++i) {
         Group& g = record_.groups[i];
         if (g.code() == 9) {
@@ -231,7 +223,7 @@ class Loader {
       }
       SymbolTable table;
       const Group* name = record_.Find(2);
-      table.name = name != nullptr ? Upper(Trim(Narrow(name->text()))) : std::string();
+      table.name = name != nullptr ? AsciiUpper(TrimBlanks(Narrow(name->text()))) : std::string();
       const std::size_t table_line = record_.line;
       if (Status s = MakeEntity(false, &table.header); !s.ok()) return s;
       for (;;) {
@@ -333,8 +325,7 @@ class Loader {
         have_owner = true;
         if (!ParseHandle(g.text(), &entity->owner)) {
           entity->owner = 0;
-          repairs_.push_back({record_.lines[i] + 1, "owner handle " +
-                                                        QuoteBytes(Narrow(g.text())) +
+          repairs_.push_back({record_.lines[i] + 1, "owner handle " + QuoteBytes(Narrow(g.text())) +
                                                         " is not hexadecimal: ignored"});
         }
       } else if (code == 67) {
@@ -354,33 +345,59 @@ class Loader {
     return Status();
   }
 
-  // Gives every entity and table entry without a handle (R12) a new one above all handles of
-  // the file.
-  void AssignHandles() {
-    std::uint64_t next = std::max(max_handle_ + 1, handseed_);
-    std::size_t given = 0;
-    const std::uint64_t first = next;
-    auto give = [&](Entity& e) {
-      if (e.handle == 0) {
-        e.handle = next++;
-        ++given;
-      }
-    };
+  // Calls f on every entity and table entry, in file order.
+  template <typename F>
+  void ForEachObject(F f) {
     for (SymbolTable& table : drawing_.tables) {
-      for (Entity& entry : table.entries) give(entry);
+      for (Entity& entry : table.entries) f(entry);
     }
     for (Block& block : drawing_.blocks) {
-      give(block.begin);
-      for (Entity& e : block.entities) give(e);
-      if (!block.end.type.empty()) give(block.end);
-      block.handle = block.begin.handle;
+      f(block.begin);
+      for (Entity& e : block.entities) f(e);
+      if (!block.end.type.empty()) f(block.end);
     }
-    for (Entity& e : drawing_.entities) give(e);
-    drawing_.next_handle = next;
-    if (given > 0) {
-      repairs_.push_back({0, std::to_string(given) +
-                                 " entities and table entries had no handle; they got new ones "
-                                 "from " + std::to_string(first) + " on"});
+    for (Entity& e : drawing_.entities) f(e);
+  }
+
+  // Gives every entity and table entry without a handle (R12) a new one that no object of the
+  // file uses: above them all and $HANDSEED, or, when the handle space above is used up (a file
+  // with handle FFFFFFFFFFFFFFFF), in the gaps between the handles of the sections kept.
+  void AssignHandles() {
+    constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
+    std::uint64_t missing = 0;
+    ForEachObject([&](Entity& e) { missing += e.handle == 0 ? 1 : 0; });
+    const std::uint64_t first = max_handle_ == kMax ? kMax : std::max(max_handle_ + 1, handseed_);
+    if (missing > 0 && kMax - first >= missing) {
+      std::uint64_t next = first;
+      ForEachObject([&](Entity& e) {
+        if (e.handle == 0) e.handle = next++;
+      });
+      drawing_.next_handle = next;
+    } else if (missing > 0) {
+      std::vector<std::uint64_t> used;
+      ForEachObject([&](Entity& e) {
+        if (e.handle != 0) used.push_back(e.handle);
+      });
+      used.push_back(max_handle_);
+      std::sort(used.begin(), used.end());
+      std::uint64_t candidate = 1;
+      std::size_t at = 0;
+      ForEachObject([&](Entity& e) {
+        if (e.handle != 0) return;
+        while (at < used.size() && used[at] <= candidate) {
+          if (used[at] == candidate) ++candidate;
+          ++at;
+        }
+        e.handle = candidate++;
+      });
+      drawing_.next_handle = kMax;
+    } else {
+      drawing_.next_handle = first;
+    }
+    for (Block& block : drawing_.blocks) block.handle = block.begin.handle;
+    if (missing > 0) {
+      repairs_.push_back({0, std::to_string(missing) +
+                                 " entities and table entries had no handle and got new ones"});
     }
   }
 
@@ -433,19 +450,17 @@ class Loader {
   std::uint64_t handseed_ = 0;
 };
 
-Result<Drawing> Load(Tokenizer& tokenizer) {
+// Runs load() with every exception turned into a Status: nothing is thrown past this room.
+template <typename Load>
+Result<Drawing> Guarded(const std::string& name, Load load) {
   try {
-    Loader loader(tokenizer);
-    return loader.Run();
+    return load();
   } catch (const std::bad_alloc&) {
-    return Status(ErrorCode::kOutOfMemory, tokenizer.name(), 0,
-                  "not enough memory to load the drawing");
+    return Status(ErrorCode::kOutOfMemory, name, 0, "not enough memory to load the drawing");
   } catch (const std::length_error&) {
-    return Status(ErrorCode::kOutOfMemory, tokenizer.name(), 0,
-                  "not enough memory to load the drawing");
+    return Status(ErrorCode::kOutOfMemory, name, 0, "not enough memory to load the drawing");
   } catch (const std::exception& e) {
-    return Status(ErrorCode::kInternal, tokenizer.name(), 0,
-                  std::string("internal error: ") + e.what());
+    return Status(ErrorCode::kInternal, name, 0, std::string("internal error: ") + e.what());
   }
 }
 
@@ -459,13 +474,22 @@ Result<Drawing> LoadDrawing(const std::filesystem::path& path) {
   if (std::filesystem::is_directory(path, ec)) {
     return Status(ErrorCode::kUnreadable, name, 0, "cannot read the file: it is a directory");
   }
-  Tokenizer tokenizer(std::move(source), name);
-  return Load(tokenizer);
+  return LoadDrawingFromSource(std::move(source), name);
+}
+
+Result<Drawing> LoadDrawingFromSource(std::unique_ptr<ByteSource> source, std::string name,
+                                      std::size_t chunk_size) {
+  return Guarded(name, [&] {
+    Tokenizer tokenizer(std::move(source), name, chunk_size);
+    return Loader(tokenizer).Run();
+  });
 }
 
 Result<Drawing> LoadDrawingFromBuffer(std::string_view bytes, std::string name) {
-  Tokenizer tokenizer(bytes, std::move(name));
-  return Load(tokenizer);
+  return Guarded(name, [&] {
+    Tokenizer tokenizer(bytes, name);
+    return Loader(tokenizer).Run();
+  });
 }
 
 }  // namespace gm::dxf

@@ -15,12 +15,15 @@
 // file and the line ("plan.dxf:1234: group code 'abc' is not a number").
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "platform/dxf/drawing.h"
 #include "platform/dxf/status.h"
+#include "platform/dxf/tokenizer.h"
 
 namespace gm::dxf {
 
@@ -32,5 +35,11 @@ namespace gm::dxf {
 // Drawing::source.
 [[nodiscard]] Result<Drawing> LoadDrawingFromBuffer(std::string_view bytes,
                                                     std::string name = "<memory>");
+
+// Loads a drawing from what source delivers, chunk_size bytes at a time; LoadDrawing() is this
+// with a file source. name stands for the input in messages and in Drawing::source.
+[[nodiscard]] Result<Drawing> LoadDrawingFromSource(std::unique_ptr<ByteSource> source,
+                                                    std::string name,
+                                                    std::size_t chunk_size = 4u << 20);
 
 }  // namespace gm::dxf

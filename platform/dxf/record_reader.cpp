@@ -85,10 +85,10 @@ bool RecordReader::SkipSection(std::string_view section, std::size_t section_lin
       return true;
     }
     if (type == "EOF" || type == "SECTION") {
-      return Fail(groups_->tokenizer().Error(
-          ErrorCode::kBadStructure, next_line_,
-          type + " inside section " + std::string(section) + " (line " +
-              std::to_string(section_line) + "), which has no ENDSEC"));
+      return Fail(groups_->tokenizer().Error(ErrorCode::kBadStructure, next_line_,
+                                             type + " inside section " + std::string(section) +
+                                                 " (line " + std::to_string(section_line) +
+                                                 "), which has no ENDSEC"));
     }
   }
   if (!groups_->SkipSection(section, section_line, max_handle)) {

@@ -4,21 +4,36 @@ namespace gm::dxf {
 
 std::string_view ErrorCodeName(ErrorCode code) {
   switch (code) {
-    case ErrorCode::kOk: return "ok";
-    case ErrorCode::kUnreadable: return "unreadable";
-    case ErrorCode::kEmpty: return "empty";
-    case ErrorCode::kBinaryDxf: return "binary DXF";
-    case ErrorCode::kBinaryData: return "binary data";
-    case ErrorCode::kLineTooLong: return "line too long";
-    case ErrorCode::kTruncated: return "truncated";
-    case ErrorCode::kBadGroupCode: return "bad group code";
-    case ErrorCode::kBadNumber: return "bad number";
-    case ErrorCode::kNotFinite: return "not finite";
-    case ErrorCode::kBadHandle: return "bad handle";
-    case ErrorCode::kBadStructure: return "bad structure";
-    case ErrorCode::kMissingEof: return "missing EOF";
-    case ErrorCode::kOutOfMemory: return "out of memory";
-    case ErrorCode::kInternal: return "internal";
+    case ErrorCode::kOk:
+      return "ok";
+    case ErrorCode::kUnreadable:
+      return "unreadable";
+    case ErrorCode::kEmpty:
+      return "empty";
+    case ErrorCode::kBinaryDxf:
+      return "binary DXF";
+    case ErrorCode::kBinaryData:
+      return "binary data";
+    case ErrorCode::kLineTooLong:
+      return "line too long";
+    case ErrorCode::kTruncated:
+      return "truncated";
+    case ErrorCode::kBadGroupCode:
+      return "bad group code";
+    case ErrorCode::kBadNumber:
+      return "bad number";
+    case ErrorCode::kNotFinite:
+      return "not finite";
+    case ErrorCode::kBadHandle:
+      return "bad handle";
+    case ErrorCode::kBadStructure:
+      return "bad structure";
+    case ErrorCode::kMissingEof:
+      return "missing EOF";
+    case ErrorCode::kOutOfMemory:
+      return "out of memory";
+    case ErrorCode::kInternal:
+      return "internal";
   }
   return "unknown";
 }

@@ -15,20 +15,20 @@ namespace gm::dxf {
 // The most specific reason a load failed. Stable: tests and callers may switch on it.
 enum class ErrorCode {
   kOk = 0,
-  kUnreadable,     // the file cannot be opened or read
-  kEmpty,          // no bytes, or nothing but blanks
-  kBinaryDxf,      // starts with the "AutoCAD Binary DXF" sentinel; only ASCII DXF is read
-  kBinaryData,     // NUL or other control bytes: not a text file
-  kLineTooLong,    // a line longer than Tokenizer::kMaxLine
-  kTruncated,      // the file ends between a group code and its value
-  kBadGroupCode,   // a group-code line that is not an integer from 0 to 1071
-  kBadNumber,      // a value that is not a number (or out of range) where its code wants one
-  kNotFinite,      // NaN or infinity where a real number belongs
-  kBadHandle,      // an entity or table entry whose handle is not hexadecimal
-  kBadStructure,   // sections, tables, blocks or points not put together as DXF requires
-  kMissingEof,     // the input ends without the EOF group
-  kOutOfMemory,    // the drawing does not fit in memory
-  kInternal,       // a fault of the reader itself
+  kUnreadable,    // the file cannot be opened or read
+  kEmpty,         // no bytes, or nothing but blanks
+  kBinaryDxf,     // starts with the "AutoCAD Binary DXF" sentinel; only ASCII DXF is read
+  kBinaryData,    // NUL or other control bytes: not a text file
+  kLineTooLong,   // a line longer than Tokenizer::kMaxLine
+  kTruncated,     // the file ends between a group code and its value
+  kBadGroupCode,  // a group-code line that is not an integer from 0 to 1071
+  kBadNumber,     // a value that is not a number (or out of range) where its code wants one
+  kNotFinite,     // NaN or infinity where a real number belongs
+  kBadHandle,     // an entity or table entry whose handle is not hexadecimal
+  kBadStructure,  // sections, tables, blocks or points not put together as DXF requires
+  kMissingEof,    // the input ends without the EOF group
+  kOutOfMemory,   // the drawing does not fit in memory
+  kInternal,      // a fault of the reader itself
 };
 
 // "bad group code", "truncated", ...: a short label for logs and test output.

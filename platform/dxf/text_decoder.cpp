@@ -10,6 +10,8 @@
 #include <charconv>
 #include <utility>
 
+#include "platform/dxf/ascii.h"
+
 namespace gm::dxf {
 namespace {
 
@@ -22,18 +24,9 @@ bool IsMultiByte(std::string_view charset) {
          charset == "JOHAB";
 }
 
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return out;
-}
-
 // The iconv charset for a $DWGCODEPAGE name; "" when the name is not one.
 std::string CharsetFor(std::string_view dwgcodepage) {
-  std::string name = Upper(dwgcodepage);
-  while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.pop_back();
+  const std::string name = AsciiUpper(TrimBlanks(dwgcodepage));
   auto digits_after = [&](std::string_view prefix) -> std::string {
     if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) return {};
     std::string rest = name.substr(prefix.size());
@@ -88,12 +81,18 @@ std::size_t UnicodeEscapeAt(const std::wstring& text, std::size_t at, long* code
 
 const char* MbcsCharset(wchar_t digit) {
   switch (digit) {
-    case L'1': return "CP932";
-    case L'2': return "CP950";
-    case L'3': return "CP949";
-    case L'4': return "JOHAB";
-    case L'5': return "CP936";
-    default: return nullptr;
+    case L'1':
+      return "CP932";
+    case L'2':
+      return "CP950";
+    case L'3':
+      return "CP949";
+    case L'4':
+      return "JOHAB";
+    case L'5':
+      return "CP936";
+    default:
+      return nullptr;
   }
 }
 
@@ -174,9 +173,8 @@ bool Iconv::Convert(std::string_view bytes, std::wstring* out) const {
   for (;;) {
     char* dst = reinterpret_cast<char*>(buffer);
     std::size_t dst_left = sizeof buffer;
-    const std::size_t r = in_left == 0
-                              ? iconv(Handle(cd_), nullptr, nullptr, &dst, &dst_left)
-                              : iconv(Handle(cd_), &in, &in_left, &dst, &dst_left);
+    const std::size_t r = in_left == 0 ? iconv(Handle(cd_), nullptr, nullptr, &dst, &dst_left)
+                                       : iconv(Handle(cd_), &in, &in_left, &dst, &dst_left);
     const int err = errno;
     out->append(buffer, reinterpret_cast<wchar_t*>(dst) - buffer);
     if (r != static_cast<std::size_t>(-1)) {
@@ -246,7 +244,7 @@ TextDecoder TextDecoder::ForDrawing(std::string_view acadver, std::string_view d
   if (known != nullptr) *known = true;
   if (bom) return Utf8();
   int release = 0;
-  std::string version = Upper(acadver);
+  const std::string version = AsciiUpper(TrimBlanks(acadver));
   if (version.size() > 2 && version.compare(0, 2, "AC") == 0) {
     const char* first = version.data() + 2;
     const char* last = version.data() + version.size();
@@ -324,8 +322,8 @@ std::wstring DecodeEscapes(std::wstring text) {
         Iconv& converter = mbcs[text[at + 3] - L'1'];
         if (!converter.ok()) converter = Iconv(MbcsCharset(text[at + 3]));
         char bytes[2] = {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
-        const std::string_view seq = bytes[0] == 0 ? std::string_view(bytes + 1, 1)
-                                                   : std::string_view(bytes, 2);
+        const std::string_view seq =
+            bytes[0] == 0 ? std::string_view(bytes + 1, 1) : std::string_view(bytes, 2);
         wchar_t decoded = 0;
         if (converter.ConvertOne(seq, &decoded) && decoded != kReplacement) {
           out.push_back(decoded);

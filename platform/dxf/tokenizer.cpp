@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/dxf/ascii.h"
+
 namespace gm::dxf {
 namespace {
 
@@ -45,17 +47,9 @@ class FileSource final : public ByteSource {
   std::string path_;
 };
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
 std::string_view StripLineEnd(std::string_view line) {
   while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   return line;
-}
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
 }
 
 // Index of the first control byte other than TAB and CR, or npos. Written without an early exit
@@ -87,9 +81,7 @@ Status OpenFileSource(const std::string& path, std::unique_ptr<ByteSource>* sour
 }
 
 Tokenizer::Tokenizer(std::string_view bytes, std::string name)
-    : name_(std::move(name)),
-      pos_(bytes.empty() ? "" : bytes.data()),
-      end_(pos_ + bytes.size()) {}
+    : name_(std::move(name)), pos_(bytes.empty() ? "" : bytes.data()), end_(pos_ + bytes.size()) {}
 
 Tokenizer::Tokenizer(std::unique_ptr<ByteSource> source, std::string name, std::size_t chunk_size)
     : name_(std::move(name)),
@@ -102,6 +94,12 @@ Tokenizer::Tokenizer(std::unique_ptr<ByteSource> source, std::string name, std::
 
 bool Tokenizer::Fail(Status status) {
   status_ = std::move(status);
+  finished_ = true;
+  return false;
+}
+
+bool Tokenizer::AtEnd() {
+  if (!produced_) return Fail(Error(ErrorCode::kEmpty, 0, "the file is empty"));
   finished_ = true;
   return false;
 }
@@ -121,7 +119,7 @@ bool Tokenizer::Refill() {
 }
 
 Status Tokenizer::Start() {
-  // Enough bytes to see the sentinels and to tell an empty file from a short one.
+  // Enough bytes to see the byte order mark and the binary sentinel.
   while (!source_done_ && static_cast<std::size_t>(end_ - pos_) < 64) {
     if (!Refill()) return status_;
   }
@@ -135,93 +133,98 @@ Status Tokenizer::Start() {
     Fail(Error(ErrorCode::kBinaryDxf, 0, "this is a binary DXF file; only ASCII DXF is supported"));
     return status_;
   }
-  bool blank = true;
-  for (const char c : rest) blank = blank && (IsBlank(c) || c == '\r' || c == '\n');
-  if (blank && source_done_) {
-    Fail(Error(ErrorCode::kEmpty, 0, "the file is empty"));
-    return status_;
-  }
   return Status();
 }
 
 bool Tokenizer::Next(RawTag* tag) {
   if (finished_) return false;
-  const char* nl1 = nullptr;
-  const char* nl2 = nullptr;
   for (;;) {
-    const auto avail = static_cast<std::size_t>(end_ - pos_);
-    nl1 = static_cast<const char*>(std::memchr(pos_, '\n', avail));
-    if (nl1 != nullptr) {
-      nl2 = static_cast<const char*>(std::memchr(nl1 + 1, '\n', end_ - (nl1 + 1)));
-      if (nl2 != nullptr) break;
+    const char* nl1 = nullptr;
+    const char* nl2 = nullptr;
+    for (;;) {
+      const auto avail = static_cast<std::size_t>(end_ - pos_);
+      nl1 = static_cast<const char*>(std::memchr(pos_, '\n', avail));
+      if (nl1 != nullptr) {
+        nl2 = static_cast<const char*>(std::memchr(nl1 + 1, '\n', end_ - (nl1 + 1)));
+        if (nl2 != nullptr) break;
+      }
+      if (source_done_) break;
+      if (avail > 2 * kMaxLine + 4) break;  // the length checks below report it
+      if (!Refill()) return false;
     }
-    if (source_done_) break;
-    if (avail > 2 * kMaxLine + 4) break;  // the length checks below report it
-    if (!Refill()) return false;
-  }
 
-  if (pos_ == end_) {
-    finished_ = true;
-    return false;
-  }
-  const char* code_end = nl1 != nullptr ? nl1 : end_;
-  const std::string_view code_line = StripLineEnd(std::string_view(pos_, code_end - pos_));
-  if (code_line.size() > kMaxLine) {
-    return Fail(Error(ErrorCode::kLineTooLong, line_,
-                      "line is longer than " + std::to_string(kMaxLine) + " bytes"));
-  }
-  if (nl1 == nullptr || nl1 + 1 == end_) {
-    // The last line of the file, and no value after it.
-    if (Trim(code_line).empty()) {
-      finished_ = true;
-      return false;
+    if (pos_ == end_) return AtEnd();
+    const char* code_end = nl1 != nullptr ? nl1 : end_;
+    const std::string_view code_line = StripLineEnd(std::string_view(pos_, code_end - pos_));
+    if (code_line.size() > kMaxLine) {
+      return Fail(Error(ErrorCode::kLineTooLong, line_,
+                        "line is longer than " + std::to_string(kMaxLine) + " bytes"));
     }
-    return Fail(Error(ErrorCode::kTruncated, line_,
-                      "the file ends after group code " + QuoteBytes(Trim(code_line)) +
-                          ", where its value belongs"));
-  }
-  const char* value_end = nl2 != nullptr ? nl2 : end_;
-  const std::string_view value = StripLineEnd(std::string_view(nl1 + 1, value_end - (nl1 + 1)));
-  if (value.size() > kMaxLine) {
-    return Fail(Error(ErrorCode::kLineTooLong, line_ + 1,
-                      "line is longer than " + std::to_string(kMaxLine) + " bytes"));
-  }
-
-  for (const auto& [text, line] : {std::pair{code_line, line_}, std::pair{value, line_ + 1}}) {
-    const std::size_t bad = FindControlByte(text);
-    if (bad != std::string_view::npos) {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>(text[bad]));
-      return Fail(Error(ErrorCode::kBinaryData, line,
-                        std::string("control byte ") + hex + " in a text line: binary data"));
+    const std::string_view code_text = TrimBlanks(code_line);
+    if (code_text.empty()) {
+      // A blank last line is no group. Blank lines before the first pair are taken one at a
+      // time, so that a file of nothing but blanks is empty however long it is.
+      if (nl1 == nullptr || nl1 + 1 == end_) return AtEnd();
+      if (!produced_) {
+        if (first_blank_ == 0) first_blank_ = line_;
+        ++line_;
+        pos_ = nl1 + 1;
+        continue;
+      }
     }
-  }
-
-  const std::string_view code_text = Trim(code_line);
-  int code = 0;
-  const char* first = code_text.data();
-  const char* last = first + code_text.size();
-  if (first != last && *first == '+') ++first;
-  const auto [ptr, ec] = std::from_chars(first, last, code);
-  if (code_text.empty() || ec != std::errc() || ptr != last) {
+    if (first_blank_ != 0) {
+      return Fail(
+          Error(ErrorCode::kBadGroupCode, first_blank_, "empty line where a group code belongs"));
+    }
     if (code_text.empty()) {
       return Fail(Error(ErrorCode::kBadGroupCode, line_, "empty line where a group code belongs"));
     }
-    return Fail(
-        Error(ErrorCode::kBadGroupCode, line_, "group code " + QuoteBytes(code_text) + " is not a number"));
-  }
-  if (code < 0 || code > kMaxGroupCode) {
-    return Fail(Error(ErrorCode::kBadGroupCode, line_,
-                      "group code " + std::to_string(code) + " is not a DXF group code (0 to " +
-                          std::to_string(kMaxGroupCode) + ")"));
-  }
+    if (nl1 == nullptr || nl1 + 1 == end_) {
+      // The last line of the file, and no value after it.
+      return Fail(Error(
+          ErrorCode::kTruncated, line_,
+          "the file ends after group code " + QuoteBytes(code_text) + ", where its value belongs"));
+    }
+    const char* value_end = nl2 != nullptr ? nl2 : end_;
+    const std::string_view value = StripLineEnd(std::string_view(nl1 + 1, value_end - (nl1 + 1)));
+    if (value.size() > kMaxLine) {
+      return Fail(Error(ErrorCode::kLineTooLong, line_ + 1,
+                        "line is longer than " + std::to_string(kMaxLine) + " bytes"));
+    }
 
-  tag->code = code;
-  tag->value = value;
-  tag->line = line_;
-  line_ += 2;
-  pos_ = nl2 != nullptr ? nl2 + 1 : end_;
-  return true;
+    for (const auto& [text, line] : {std::pair{code_line, line_}, std::pair{value, line_ + 1}}) {
+      const std::size_t bad = FindControlByte(text);
+      if (bad != std::string_view::npos) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>(text[bad]));
+        return Fail(Error(ErrorCode::kBinaryData, line,
+                          std::string("control byte ") + hex + " in a text line: binary data"));
+      }
+    }
+
+    int code = 0;
+    const char* first = code_text.data();
+    const char* last = first + code_text.size();
+    if (*first == '+') ++first;
+    const auto [ptr, ec] = std::from_chars(first, last, code);
+    if (ec != std::errc() || ptr != last) {
+      return Fail(Error(ErrorCode::kBadGroupCode, line_,
+                        "group code " + QuoteBytes(code_text) + " is not a number"));
+    }
+    if (code < 0 || code > kMaxGroupCode) {
+      return Fail(Error(ErrorCode::kBadGroupCode, line_,
+                        "group code " + std::to_string(code) + " is not a DXF group code (0 to " +
+                            std::to_string(kMaxGroupCode) + ")"));
+    }
+
+    produced_ = true;
+    tag->code = code;
+    tag->value = value;
+    tag->line = line_;
+    line_ += 2;
+    pos_ = nl2 != nullptr ? nl2 + 1 : end_;
+    return true;
+  }
 }
 
 }  // namespace gm::dxf

@@ -51,14 +51,15 @@ class Tokenizer {
   Tokenizer(const Tokenizer&) = delete;
   Tokenizer& operator=(const Tokenizer&) = delete;
 
-  // Looks at the start of the input: skips a UTF-8 byte order mark, refuses empty input and
-  // binary DXF. REQUIRES: called once, before Next().
+  // Looks at the start of the input: skips a UTF-8 byte order mark, refuses binary DXF.
+  // REQUIRES: called once, before Next().
   [[nodiscard]] Status Start();
   // True when the input began with a UTF-8 byte order mark.
   bool has_bom() const { return has_bom_; }
 
   // Reads the next pair into *tag. Returns false at the end of the input or on an error;
-  // status() then tells which (ok at the end). Once false, stays false.
+  // status() then tells which (ok at the end; kEmpty when the input held nothing but blanks).
+  // Once false, stays false.
   bool Next(RawTag* tag);
   const Status& status() const { return status_; }
 
@@ -73,6 +74,8 @@ class Tokenizer {
 
  private:
   bool Fail(Status status);
+  // The end of the input: fine after a pair, kEmpty before any.
+  bool AtEnd();
   // Reads more of the source behind the unconsumed bytes; false on a read error.
   bool Refill();
 
@@ -85,7 +88,9 @@ class Tokenizer {
   bool source_done_ = true;    // no more bytes will come
   bool finished_ = false;
   bool has_bom_ = false;
-  std::size_t line_ = 1;  // line number of the next unconsumed line
+  bool produced_ = false;        // a pair has been returned
+  std::size_t first_blank_ = 0;  // the first of the blank lines at the start, if any
+  std::size_t line_ = 1;         // line number of the next unconsumed line
   Status status_;
 };
 

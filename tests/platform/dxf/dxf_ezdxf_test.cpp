@@ -12,8 +12,12 @@
 namespace gm::dxf {
 namespace {
 
-const std::wstring kDiameter = L"\u00D8 20 \u00B1" L"0.1 Gr\u00F6\u00DF" L"e";
-const std::wstring kCyrillic = L"\u0422\u0430\u0431\u043B\u0438\u0446\u0430 \u0440\u0430\u0437\u043C\u0435\u0440\u043E\u0432";
+const std::wstring kDiameter =
+    L"\u00D8 20 \u00B1"
+    L"0.1 Gr\u00F6\u00DF"
+    L"e";
+const std::wstring kCyrillic =
+    L"\u0422\u0430\u0431\u043B\u0438\u0446\u0430 \u0440\u0430\u0437\u043C\u0435\u0440\u043E\u0432";
 const std::wstring kAttribValue = L"\u0418\u0432\u0430\u043D\u043E\u0432 \u0418.\u0418.";
 
 class DxfEzdxf : public ::testing::TestWithParam<const char*> {
@@ -26,8 +30,8 @@ class DxfEzdxf : public ::testing::TestWithParam<const char*> {
     }
     const std::string script =
         (gm::test::SourceDir() / "tests/platform/dxf/make_ezdxf_drawings.py").string();
-    const std::string command = std::string(gm::test::SystemPython()) + " '" + script + "' '" +
-                                dir_->path().string() + "'";
+    const std::string command =
+        std::string(gm::test::SystemPython()) + " '" + script + "' '" + dir_->path().string() + "'";
     const int rc = system(command.c_str());
     if (WIFEXITED(rc) && WEXITSTATUS(rc) == 3) {
       skip_ = "ezdxf is not installed for " + std::string(gm::test::SystemPython());
@@ -130,8 +134,10 @@ TEST_P(DxfEzdxf, TextsWithJustificationAndNonAsciiCharacters) {
   const Drawing d = LoadVersion(version);
   // ezdxf writes a character below U+0100 that code page 1251 lacks as "\\xNN", its own
   // notation and no DXF escape: it stays as written. The 1251 byte of '±' decodes.
-  const std::wstring expected =
-      version == "R2000_1251" ? L"\\xd8 20 \u00B1" L"0.1 Gr\\xf6\\xdf" L"e" : kDiameter;
+  const std::wstring expected = version == "R2000_1251" ? L"\\xd8 20 \u00B1"
+                                                          L"0.1 Gr\\xf6\\xdf"
+                                                          L"e"
+                                                        : kDiameter;
   const Entity* diameter = FindText(d.entities, expected);
   ASSERT_NE(diameter, nullptr);
   EXPECT_EQ(diameter->Text(1), expected);

@@ -36,8 +36,8 @@ Read ReadGroups(const std::string& bytes) {
 }
 
 TEST(DxfGroupTypes, TheTableFollowsTheReference) {
-  for (int code : {0, 1, 2, 5, 8, 9, 100, 102, 105, 300, 330, 369, 390, 410, 430, 470, 481, 999,
-                   1000, 1005, 1009}) {
+  for (int code : {0,   1,   2,   5,   8,   9,   100, 102,  105,  300, 330,
+                   369, 390, 410, 430, 470, 481, 999, 1000, 1005, 1009}) {
     EXPECT_EQ(GroupTypeOf(code), GroupType::kString) << code;
   }
   for (int code : {20, 30, 38, 40, 50, 59, 113, 120, 149, 214, 220, 239, 460, 1020, 1040, 1059}) {
@@ -73,7 +73,7 @@ TEST(DxfGroupReader, ValuesAreTypedByTheirCode) {
                                    {70, "+3"}}));
   ASSERT_TRUE(r.status.ok()) << r.status.message();
   ASSERT_EQ(r.groups.size(), 8u);
-  EXPECT_EQ(r.groups[0].text(), L"LINE");  // the type name is trimmed
+  EXPECT_EQ(r.groups[0].text(), L"LINE");       // the type name is trimmed
   EXPECT_EQ(r.groups[1].text(), L" Layer 1 ");  // other text is not
   EXPECT_EQ(r.groups[2].type(), GroupType::kDouble);
   EXPECT_EQ(r.groups[2].real(), 2.5);
@@ -114,8 +114,8 @@ TEST(DxfGroupReader, PointsFoldTheirCoordinates) {
 }
 
 TEST(DxfGroupReader, LwpolylineVerticesAreSeparatePoints) {
-  const Read r = ReadGroups(
-      Write({{90, "3"}, {10, "0"}, {20, "0"}, {10, "1"}, {20, "0"}, {42, "0.5"}, {10, "1"}, {20, "1"}}));
+  const Read r = ReadGroups(Write(
+      {{90, "3"}, {10, "0"}, {20, "0"}, {10, "1"}, {20, "0"}, {42, "0.5"}, {10, "1"}, {20, "1"}}));
   ASSERT_TRUE(r.status.ok()) << r.status.message();
   ASSERT_EQ(r.groups.size(), 5u);
   EXPECT_EQ(r.groups[1].point(), (Point3{0, 0, 0}));
@@ -125,7 +125,8 @@ TEST(DxfGroupReader, LwpolylineVerticesAreSeparatePoints) {
 }
 
 TEST(DxfGroupReader, CommentsAreDropped) {
-  const Read r = ReadGroups(Write({{999, "made by hand"}, {10, "1"}, {20, "2"}, {999, "x"}, {8, "0"}}));
+  const Read r =
+      ReadGroups(Write({{999, "made by hand"}, {10, "1"}, {20, "2"}, {999, "x"}, {8, "0"}}));
   ASSERT_TRUE(r.status.ok()) << r.status.message();
   ASSERT_EQ(r.groups.size(), 2u);
   EXPECT_EQ(r.groups[0].point(), (Point3{1, 2, 0}));
@@ -172,7 +173,8 @@ TEST(DxfGroupReader, EmptyNumber) {
 TEST(DxfGroupReader, IntegerThatIsNotAnInteger) {
   Read r = ReadGroups(Write({{70, "1.5"}}));
   EXPECT_EQ(r.status.code(), ErrorCode::kBadNumber);
-  EXPECT_EQ(r.status.message(), "g.dxf:2: value '1.5' of group 70 is not a number (a 16-bit integer)");
+  EXPECT_EQ(r.status.message(),
+            "g.dxf:2: value '1.5' of group 70 is not a number (a 16-bit integer)");
   r = ReadGroups(Write({{70, "70000"}}));
   EXPECT_EQ(r.status.code(), ErrorCode::kBadNumber);
   EXPECT_EQ(r.status.message(),
@@ -209,9 +211,13 @@ TEST(DxfGroupReader, FileEndsBeforeTheY) {
 }
 
 TEST(DxfGroupReader, SkipSectionFindsEndsecAndHandles) {
-  const std::string bytes =
-      Write({{0, "DICTIONARY"}, {5, "C"}, {10, "oops"}, {0, "LAYOUT"}, {5, "1F0"}, {0, "ENDSEC"},
-             {0, "EOF"}});
+  const std::string bytes = Write({{0, "DICTIONARY"},
+                                   {5, "C"},
+                                   {10, "oops"},
+                                   {0, "LAYOUT"},
+                                   {5, "1F0"},
+                                   {0, "ENDSEC"},
+                                   {0, "EOF"}});
   Tokenizer tokenizer(bytes, "g.dxf");
   const TextDecoder decoder = TextDecoder::Utf8();
   GroupReader reader(tokenizer, decoder, nullptr);

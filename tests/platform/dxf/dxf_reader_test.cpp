@@ -23,60 +23,158 @@ using test::Write;
 // An R2000-style drawing with a bit of everything the reader keeps and skips.
 std::string FullDrawing(const std::string& acadver = "AC1015",
                         const std::string& codepage = "ANSI_1252") {
-  const Tags header = {{9, "$ACADVER"},  {1, acadver},    {9, "$DWGCODEPAGE"}, {3, codepage},
-                       {9, "$INSBASE"},  {10, "1"},       {20, "2"},           {30, "3"},
-                       {9, "$EXTMIN"},   {10, "-5"},      {20, "-6"},          {30, "0"},
-                       {9, "$EXTMAX"},   {10, "500"},     {20, "400"},         {30, "0"},
-                       {9, "$UCSORG"},   {10, "10"},      {20, "20"},          {30, "0"},
-                       {9, "$UCSXDIR"},  {10, "0"},       {20, "1"},           {30, "0"},
-                       {9, "$UCSYDIR"},  {10, "-1"},      {20, "0"},           {30, "0"},
-                       {9, "$HANDSEED"}, {5, "300"}};
+  const Tags header = {
+      {9, "$ACADVER"}, {1, acadver},   {9, "$DWGCODEPAGE"}, {3, codepage},    {9, "$INSBASE"},
+      {10, "1"},       {20, "2"},      {30, "3"},           {9, "$EXTMIN"},   {10, "-5"},
+      {20, "-6"},      {30, "0"},      {9, "$EXTMAX"},      {10, "500"},      {20, "400"},
+      {30, "0"},       {9, "$UCSORG"}, {10, "10"},          {20, "20"},       {30, "0"},
+      {9, "$UCSXDIR"}, {10, "0"},      {20, "1"},           {30, "0"},        {9, "$UCSYDIR"},
+      {10, "-1"},      {20, "0"},      {30, "0"},           {9, "$HANDSEED"}, {5, "300"}};
   const Tags classes = {{0, "CLASS"}, {1, "ACDBDICTIONARYWDFLT"}, {90, "0"}};
-  const Tags tables = {
-      {0, "TABLE"},    {2, "LAYER"},        {5, "2"},        {70, "2"},
-      {0, "LAYER"},    {5, "10"},           {2, "0"},        {70, "0"},
-      {62, "7"},       {6, "CONTINUOUS"},   {0, "LAYER"},    {5, "11"},
-      {2, "Frame"},    {70, "4"},           {62, "-3"},      {6, "CONTINUOUS"},
-      {0, "ENDTAB"},   {0, "TABLE"},        {2, "STYLE"},    {5, "3"},
-      {0, "STYLE"},    {5, "12"},           {2, "ArialStyle"}, {70, "0"},
-      {40, "2.5"},     {41, "0.8"},         {50, "15"},      {3, "arial.ttf"},
-      {4, ""},         {1001, "ACAD"},      {1000, "Arial"}, {1071, "0"},
-      {0, "ENDTAB"},   {0, "TABLE"},        {2, "UCS"},      {5, "4"},
-      {0, "UCS"},      {5, "13"},           {2, "Tilted"},   {70, "0"},
-      {10, "10"},      {20, "20"},          {30, "0"},       {11, "0"},
-      {21, "1"},       {31, "0"},           {12, "-1"},      {22, "0"},
-      {32, "0"},       {0, "ENDTAB"},       {0, "TABLE"},    {2, "DIMSTYLE"},
-      {5, "5"},        {0, "DIMSTYLE"},     {105, "14"},     {2, "Standard"},
-      {5, "ARROWBLOCK"}, {0, "ENDTAB"},     {0, "TABLE"},    {2, "BLOCK_RECORD"},
-      {5, "6"},        {0, "BLOCK_RECORD"}, {5, "15"},       {2, "*Model_Space"},
-      {0, "BLOCK_RECORD"}, {5, "16"},       {2, "CELL"},     {0, "ENDTAB"}};
-  const Tags blocks = {{0, "BLOCK"},  {5, "20"},  {330, "16"}, {8, "0"},   {2, "CELL"},
-                       {70, "2"},     {10, "5"},  {20, "6"},   {30, "0"},  {3, "CELL"},
-                       {0, "LINE"},   {5, "21"},  {8, "0"},    {10, "0"},  {20, "0"},
-                       {11, "1"},     {21, "0"},  {0, "ATTDEF"}, {5, "22"}, {10, "0"},
-                       {20, "0"},     {40, "1"},  {1, ""},     {2, "TAG"}, {3, "Prompt"},
-                       {0, "ENDBLK"}, {5, "23"},  {8, "0"}};
-  const Tags entities = {
-      {0, "LINE"},      {5, "30"},        {102, "{ACAD_REACTORS"}, {330, "99"},
-      {102, "}"},       {330, "1F"},      {8, "Frame"},  {10, "0"},   {20, "0"},
-      {30, "0"},        {11, "100"},      {21, "0"},     {31, "0"},   {0, "line"},
-      {5, "31"},        {67, "1"},        {8, "0"},      {10, "1"},   {20, "1"},
-      {11, "2"},        {21, "2"},        {0, "INSERT"}, {5, "32"},   {66, "1"},
-      {2, "CELL"},      {10, "50"},       {20, "60"},    {0, "ATTRIB"}, {5, "33"},
-      {10, "51"},       {20, "61"},       {40, "1"},     {1, "value"}, {2, "TAG"},
-      {0, "SEQEND"},    {5, "34"},        {0, "POLYLINE"}, {5, "35"}, {66, "1"},
-      {10, "0"},        {20, "0"},        {30, "0"},     {70, "1"},   {0, "VERTEX"},
-      {5, "36"},        {10, "0"},        {20, "0"},     {0, "VERTEX"}, {5, "37"},
-      {10, "5"},        {20, "0"},        {0, "SEQEND"}, {5, "38"},   {0, "ACAD_PROXY_ENTITY"},
-      {5, "39"},        {90, "498"},      {310, "0A0B0C"}, {0, "WHATEVER_THIS_IS"},
-      {5, "3A"},        {1, "unknown"}};
-  const Tags objects = {{0, "DICTIONARY"}, {5, "C"}, {330, "0"}, {0, "XRECORD"}, {5, "400"},
-                        {1, "anything"}};
+  const Tags tables = {{0, "TABLE"},
+                       {2, "LAYER"},
+                       {5, "2"},
+                       {70, "2"},
+                       {0, "LAYER"},
+                       {5, "10"},
+                       {2, "0"},
+                       {70, "0"},
+                       {62, "7"},
+                       {6, "CONTINUOUS"},
+                       {0, "LAYER"},
+                       {5, "11"},
+                       {2, "Frame"},
+                       {70, "4"},
+                       {62, "-3"},
+                       {6, "CONTINUOUS"},
+                       {0, "ENDTAB"},
+                       {0, "TABLE"},
+                       {2, "STYLE"},
+                       {5, "3"},
+                       {0, "STYLE"},
+                       {5, "12"},
+                       {2, "ArialStyle"},
+                       {70, "0"},
+                       {40, "2.5"},
+                       {41, "0.8"},
+                       {50, "15"},
+                       {3, "arial.ttf"},
+                       {4, ""},
+                       {1001, "ACAD"},
+                       {1000, "Arial"},
+                       {1071, "0"},
+                       {0, "ENDTAB"},
+                       {0, "TABLE"},
+                       {2, "UCS"},
+                       {5, "4"},
+                       {0, "UCS"},
+                       {5, "13"},
+                       {2, "Tilted"},
+                       {70, "0"},
+                       {10, "10"},
+                       {20, "20"},
+                       {30, "0"},
+                       {11, "0"},
+                       {21, "1"},
+                       {31, "0"},
+                       {12, "-1"},
+                       {22, "0"},
+                       {32, "0"},
+                       {0, "ENDTAB"},
+                       {0, "TABLE"},
+                       {2, "DIMSTYLE"},
+                       {5, "5"},
+                       {0, "DIMSTYLE"},
+                       {105, "14"},
+                       {2, "Standard"},
+                       {5, "ARROWBLOCK"},
+                       {0, "ENDTAB"},
+                       {0, "TABLE"},
+                       {2, "BLOCK_RECORD"},
+                       {5, "6"},
+                       {0, "BLOCK_RECORD"},
+                       {5, "15"},
+                       {2, "*Model_Space"},
+                       {0, "BLOCK_RECORD"},
+                       {5, "16"},
+                       {2, "CELL"},
+                       {0, "ENDTAB"}};
+  const Tags blocks = {
+      {0, "BLOCK"}, {5, "20"}, {330, "16"}, {8, "0"},      {2, "CELL"},   {70, "2"}, {10, "5"},
+      {20, "6"},    {30, "0"}, {3, "CELL"}, {0, "LINE"},   {5, "21"},     {8, "0"},  {10, "0"},
+      {20, "0"},    {11, "1"}, {21, "0"},   {0, "ATTDEF"}, {5, "22"},     {10, "0"}, {20, "0"},
+      {40, "1"},    {1, ""},   {2, "TAG"},  {3, "Prompt"}, {0, "ENDBLK"}, {5, "23"}, {8, "0"}};
+  const Tags entities = {{0, "LINE"},
+                         {5, "30"},
+                         {102, "{ACAD_REACTORS"},
+                         {330, "99"},
+                         {102, "}"},
+                         {330, "1F"},
+                         {8, "Frame"},
+                         {10, "0"},
+                         {20, "0"},
+                         {30, "0"},
+                         {11, "100"},
+                         {21, "0"},
+                         {31, "0"},
+                         {0, "line"},
+                         {5, "31"},
+                         {67, "1"},
+                         {8, "0"},
+                         {10, "1"},
+                         {20, "1"},
+                         {11, "2"},
+                         {21, "2"},
+                         {0, "INSERT"},
+                         {5, "32"},
+                         {66, "1"},
+                         {2, "CELL"},
+                         {10, "50"},
+                         {20, "60"},
+                         {0, "ATTRIB"},
+                         {5, "33"},
+                         {10, "51"},
+                         {20, "61"},
+                         {40, "1"},
+                         {1, "value"},
+                         {2, "TAG"},
+                         {0, "SEQEND"},
+                         {5, "34"},
+                         {0, "POLYLINE"},
+                         {5, "35"},
+                         {66, "1"},
+                         {10, "0"},
+                         {20, "0"},
+                         {30, "0"},
+                         {70, "1"},
+                         {0, "VERTEX"},
+                         {5, "36"},
+                         {10, "0"},
+                         {20, "0"},
+                         {0, "VERTEX"},
+                         {5, "37"},
+                         {10, "5"},
+                         {20, "0"},
+                         {0, "SEQEND"},
+                         {5, "38"},
+                         {0, "ACAD_PROXY_ENTITY"},
+                         {5, "39"},
+                         {90, "498"},
+                         {310, "0A0B0C"},
+                         {0, "WHATEVER_THIS_IS"},
+                         {5, "3A"},
+                         {1, "unknown"}};
+  const Tags objects = {{0, "DICTIONARY"}, {5, "C"},   {330, "0"},
+                        {0, "XRECORD"},    {5, "400"}, {1, "anything"}};
   const Tags thumbnail = {{90, "3"}, {310, "414243"}};
-  return Write(Concat({Section("HEADER", header), Section("CLASSES", classes),
-                       Section("TABLES", tables), Section("BLOCKS", blocks),
-                       Section("ENTITIES", entities), Section("OBJECTS", objects),
-                       Section("THUMBNAILIMAGE", thumbnail), {{0, "EOF"}}}));
+  return Write(Concat({Section("HEADER", header),
+                       Section("CLASSES", classes),
+                       Section("TABLES", tables),
+                       Section("BLOCKS", blocks),
+                       Section("ENTITIES", entities),
+                       Section("OBJECTS", objects),
+                       Section("THUMBNAILIMAGE", thumbnail),
+                       {{0, "EOF"}}}));
 }
 
 TEST(DxfReader, HeaderVariables) {
@@ -199,7 +297,7 @@ TEST(DxfReader, EntitiesInFileOrderWithTheirGroups) {
   EXPECT_EQ(line.Text(8), L"Frame");
 
   const Entity& lower = d->entities[1];
-  EXPECT_EQ(lower.type, "LINE");  // upper case whatever the file wrote
+  EXPECT_EQ(lower.type, "LINE");               // upper case whatever the file wrote
   EXPECT_EQ(lower.groups[0].text(), L"line");  // the group itself as read
   EXPECT_TRUE(lower.paper_space);
 
@@ -237,8 +335,8 @@ TEST(DxfReader, SectionsReadPastAreNoted) {
 }
 
 TEST(DxfReader, EntitiesWithoutHandlesGetUniqueOnes) {
-  const Tags entities = Concat({Line("", 0, 0, 1, 0), Line("7", 0, 0, 1, 0), Line("", 0, 0, 1, 0),
-                                Line("8", 0, 0, 0, 1)});
+  const Tags entities = Concat(
+      {Line("", 0, 0, 1, 0), Line("7", 0, 0, 1, 0), Line("", 0, 0, 1, 0), Line("8", 0, 0, 0, 1)});
   auto d = Load(test::Drawing({{9, "$ACADVER"}, {1, "AC1009"}}, entities));
   ASSERT_TRUE(d.ok()) << d.status().message();
   ASSERT_EQ(d->entities.size(), 4u);
@@ -259,16 +357,21 @@ TEST(DxfReader, EntitiesWithoutHandlesGetUniqueOnes) {
 
 TEST(DxfReader, AnsiCodePagesInDrawings) {
   const Tags text = {{0, "TEXT"}, {8, "0"}, {10, "0"}, {20, "0"}, {40, "1"}, {1, "\xD8 \xB1\xDF"}};
-  auto d = Load(test::Drawing({{9, "$ACADVER"}, {1, "AC1015"}, {9, "$DWGCODEPAGE"}, {3, "ANSI_1252"}},
-                              text));
+  auto d = Load(
+      test::Drawing({{9, "$ACADVER"}, {1, "AC1015"}, {9, "$DWGCODEPAGE"}, {3, "ANSI_1252"}}, text));
   ASSERT_TRUE(d.ok()) << d.status().message();
   EXPECT_EQ(d->entities[0].Text(1), L"\u00D8 \u00B1\u00DF");
 
-  const Tags cyrillic = {{0, "TEXT"}, {8, "\xD1\xEB\xEE\xE9"}, {10, "0"}, {20, "0"}, {40, "1"},
-                         {1, "\xD2\xE0\xE1\xEB\xE8\xF6\xE0"}};
+  const Tags cyrillic = {{0, "TEXT"}, {8, "\xD1\xEB\xEE\xE9"},
+                         {10, "0"},   {20, "0"},
+                         {40, "1"},   {1, "\xD2\xE0\xE1\xEB\xE8\xF6\xE0"}};
   // The header's own text, read before the code page is known, is decoded too.
-  d = Load(test::Drawing({{9, "$ACADVER"}, {1, "AC1015"}, {9, "$PROJECTNAME"}, {1, "\xCF\xF0\xEE\xE5\xEA\xF2"},
-                          {9, "$DWGCODEPAGE"}, {3, "ANSI_1251"}},
+  d = Load(test::Drawing({{9, "$ACADVER"},
+                          {1, "AC1015"},
+                          {9, "$PROJECTNAME"},
+                          {1, "\xCF\xF0\xEE\xE5\xEA\xF2"},
+                          {9, "$DWGCODEPAGE"},
+                          {3, "ANSI_1251"}},
                          cyrillic));
   ASSERT_TRUE(d.ok()) << d.status().message();
   EXPECT_EQ(d->encoding, "CP1251");
@@ -278,17 +381,24 @@ TEST(DxfReader, AnsiCodePagesInDrawings) {
 }
 
 TEST(DxfReader, R2007AndLaterAreUtf8WhateverTheCodePage) {
-  const Tags text = {{0, "TEXT"}, {8, "0"}, {10, "0"}, {20, "0"}, {40, "1"},
-                     {1, "\xD0\xA2\xD0\xB0 \xC3\x98"}};
-  auto d = Load(test::Drawing({{9, "$ACADVER"}, {1, "AC1021"}, {9, "$DWGCODEPAGE"}, {3, "ANSI_1251"}},
-                              text));
+  const Tags text = {{0, "TEXT"}, {8, "0"},  {10, "0"},
+                     {20, "0"},   {40, "1"}, {1, "\xD0\xA2\xD0\xB0 \xC3\x98"}};
+  auto d = Load(
+      test::Drawing({{9, "$ACADVER"}, {1, "AC1021"}, {9, "$DWGCODEPAGE"}, {3, "ANSI_1251"}}, text));
   ASSERT_TRUE(d.ok()) << d.status().message();
   EXPECT_EQ(d->encoding, "UTF-8");
   EXPECT_EQ(d->entities[0].Text(1), L"\u0422\u0430 \u00D8");
 }
 
 TEST(DxfReader, BadUtf8IsReplacedAndNoted) {
-  const Tags text = {{0, "TEXT"}, {8, "0"}, {10, "0"}, {20, "0"}, {40, "1"}, {1, "Gr\xF6\xDF" "e"}};
+  const Tags text = {{0, "TEXT"},
+                     {8, "0"},
+                     {10, "0"},
+                     {20, "0"},
+                     {40, "1"},
+                     {1,
+                      "Gr\xF6\xDF"
+                      "e"}};
   auto d = Load(test::Drawing({{9, "$ACADVER"}, {1, "AC1032"}}, text));
   ASSERT_TRUE(d.ok()) << d.status().message();
   EXPECT_EQ(d->entities[0].Text(1), L"Gr\uFFFD\uFFFDe");
@@ -306,8 +416,13 @@ TEST(DxfReader, UnknownCodePageIsNoted) {
 }
 
 TEST(DxfReader, EscapesInEveryText) {
-  const Tags entities = {{0, "TEXT"}, {5, "1"}, {8, "\\U+0421\\U+043B"}, {10, "0"}, {20, "0"},
-                         {40, "1"}, {1, "90\\U+00B0 \\M+193FA \\M+5D6D0 \\U+zzzz"}};
+  const Tags entities = {{0, "TEXT"},
+                         {5, "1"},
+                         {8, "\\U+0421\\U+043B"},
+                         {10, "0"},
+                         {20, "0"},
+                         {40, "1"},
+                         {1, "90\\U+00B0 \\M+193FA \\M+5D6D0 \\U+zzzz"}};
   auto d = Load(test::Drawing({{9, "$ACADVER"}, {1, "AC1015"}}, entities));
   ASSERT_TRUE(d.ok()) << d.status().message();
   EXPECT_EQ(d->entities[0].Text(1), L"90\u00B0 \u65E5 \u4E2D \\U+zzzz");
@@ -315,9 +430,9 @@ TEST(DxfReader, EscapesInEveryText) {
 }
 
 TEST(DxfReader, ByteOrderMarkCrLfAndJunkAfterEof) {
-  std::string bytes = "\xEF\xBB\xBF" + Write(Concat({Section("ENTITIES", Line("1", 0, 0, 1, 1)),
-                                                     {{0, "EOF"}}}),
-                                              "\r\n");
+  std::string bytes =
+      "\xEF\xBB\xBF" +
+      Write(Concat({Section("ENTITIES", Line("1", 0, 0, 1, 1)), {{0, "EOF"}}}), "\r\n");
   bytes += "\x1A\x00\x01 whatever";
   auto d = Load(bytes);
   ASSERT_TRUE(d.ok()) << d.status().message();
@@ -344,10 +459,20 @@ TEST(DxfReader, FromFileAndFromBufferAgree) {
 }
 
 TEST(DxfReader, DxflibEndsecAmidTheHeaderIsRepaired) {
-  const Tags all = Concat({{{0, "SECTION"}, {2, "HEADER"}, {9, "$ACADVER"}, {1, "AC1015"},
-                            {9, "$HANDSEED"}, {5, "FFFF"}, {0, "ENDSEC"}, {9, "$EXTMIN"},
-                            {10, "1"}, {20, "2"}, {30, "0"}, {0, "ENDSEC"}},
-                           Section("ENTITIES", Line("1", 0, 0, 1, 1)), {{0, "EOF"}}});
+  const Tags all = Concat({{{0, "SECTION"},
+                            {2, "HEADER"},
+                            {9, "$ACADVER"},
+                            {1, "AC1015"},
+                            {9, "$HANDSEED"},
+                            {5, "FFFF"},
+                            {0, "ENDSEC"},
+                            {9, "$EXTMIN"},
+                            {10, "1"},
+                            {20, "2"},
+                            {30, "0"},
+                            {0, "ENDSEC"}},
+                           Section("ENTITIES", Line("1", 0, 0, 1, 1)),
+                           {{0, "EOF"}}});
   auto d = Load(Write(all));
   ASSERT_TRUE(d.ok()) << d.status().message();
   EXPECT_EQ(*d->ExtMin(), (Point3{1, 2, 0}));
@@ -407,7 +532,8 @@ TEST(DxfReaderErrors, Truncated) {
   std::string bytes = Entities(Line("1", 0, 0, 1, 1));
   bytes.resize(bytes.find(" 21\n") + 4);  // cut behind group code 21
   EXPECT_EQ(CodeOf(bytes), ErrorCode::kTruncated);
-  EXPECT_EQ(ErrorOf(bytes), "drawing.dxf:19: the file ends after group code '21', where its value belongs");
+  EXPECT_EQ(ErrorOf(bytes),
+            "drawing.dxf:19: the file ends after group code '21', where its value belongs");
 }
 
 TEST(DxfReaderErrors, MissingEof) {
@@ -429,8 +555,8 @@ TEST(DxfReaderErrors, TruncatedInsideASection) {
 }
 
 TEST(DxfReaderErrors, MissingEndsec) {
-  std::string bytes = Write(Concat({{{0, "SECTION"}, {2, "ENTITIES"}}, Line("1", 0, 0, 1, 1),
-                                    {{0, "EOF"}}}));
+  std::string bytes =
+      Write(Concat({{{0, "SECTION"}, {2, "ENTITIES"}}, Line("1", 0, 0, 1, 1), {{0, "EOF"}}}));
   EXPECT_EQ(ErrorOf(bytes),
             "drawing.dxf:23: 'EOF' inside section ENTITIES (line 1), which has no ENDSEC");
   bytes = Write({{0, "SECTION"}, {2, "CLASSES"}, {0, "CLASS"}, {0, "SECTION"}, {2, "ENTITIES"}});
@@ -440,20 +566,29 @@ TEST(DxfReaderErrors, MissingEndsec) {
 
 TEST(DxfReaderErrors, MissingEndblk) {
   std::string bytes = Write(Concat({{{0, "SECTION"}, {2, "BLOCKS"}, {0, "BLOCK"}, {2, "B1"}},
-                                    Line("1", 0, 0, 1, 1), {{0, "ENDSEC"}, {0, "EOF"}}}));
+                                    Line("1", 0, 0, 1, 1),
+                                    {{0, "ENDSEC"}, {0, "EOF"}}}));
   EXPECT_EQ(CodeOf(bytes), ErrorCode::kBadStructure);
-  EXPECT_EQ(ErrorOf(bytes), "drawing.dxf:27: 'ENDSEC' inside block 'B1' (line 5), which has no ENDBLK");
+  EXPECT_EQ(ErrorOf(bytes),
+            "drawing.dxf:27: 'ENDSEC' inside block 'B1' (line 5), which has no ENDBLK");
 }
 
 TEST(DxfReaderErrors, MissingEndtab) {
-  std::string bytes = Write({{0, "SECTION"}, {2, "TABLES"}, {0, "TABLE"}, {2, "LAYER"},
-                             {0, "LAYER"}, {2, "0"}, {0, "ENDSEC"}, {0, "EOF"}});
-  EXPECT_EQ(ErrorOf(bytes), "drawing.dxf:13: 'ENDSEC' inside table LAYER (line 5), which has no ENDTAB");
+  std::string bytes = Write({{0, "SECTION"},
+                             {2, "TABLES"},
+                             {0, "TABLE"},
+                             {2, "LAYER"},
+                             {0, "LAYER"},
+                             {2, "0"},
+                             {0, "ENDSEC"},
+                             {0, "EOF"}});
+  EXPECT_EQ(ErrorOf(bytes),
+            "drawing.dxf:13: 'ENDSEC' inside table LAYER (line 5), which has no ENDTAB");
 }
 
 TEST(DxfReaderErrors, EntityOutsideABlock) {
-  std::string bytes = Write(Concat({{{0, "SECTION"}, {2, "BLOCKS"}}, Line("1", 0, 0, 1, 1),
-                                    {{0, "ENDSEC"}, {0, "EOF"}}}));
+  std::string bytes = Write(Concat(
+      {{{0, "SECTION"}, {2, "BLOCKS"}}, Line("1", 0, 0, 1, 1), {{0, "ENDSEC"}, {0, "EOF"}}}));
   EXPECT_EQ(ErrorOf(bytes), "drawing.dxf:5: 'LINE' in the BLOCKS section is outside any BLOCK");
 }
 
@@ -477,8 +612,9 @@ TEST(DxfReaderErrors, GroupsOutsideAnySection) {
   std::string bytes = Write(Concat({Section("ENTITIES", {}), {{8, "0"}, {0, "EOF"}}}));
   EXPECT_EQ(ErrorOf(bytes), "drawing.dxf:7: group 8 after ENDSEC is outside any section");
   bytes = Write({{0, "SECTION"}, {2, "HEADER"}, {1, "AC1009"}, {0, "ENDSEC"}, {0, "EOF"}});
-  EXPECT_EQ(ErrorOf(bytes),
-            "drawing.dxf:5: group 1 in the HEADER section does not follow a variable name (group 9)");
+  EXPECT_EQ(
+      ErrorOf(bytes),
+      "drawing.dxf:5: group 1 in the HEADER section does not follow a variable name (group 9)");
 }
 
 TEST(DxfReaderErrors, BinaryJunk) {

@@ -9,13 +9,19 @@ TEST(DxfTextDecoder, Ansi1252Bytes) {
   const TextDecoder d = TextDecoder::ForCodePage("ANSI_1252");
   EXPECT_EQ(d.name(), "CP1252");
   // Ø ± ö ß and the euro sign, which Latin-1 lacks.
-  EXPECT_EQ(d.Decode("\xD8 20 \xB1" "0.1 Gr\xF6\xDF" "e \x80"), L"\u00D8 20 \u00B1" L"0.1 Gr\u00F6\u00DF" L"e \u20AC");
+  EXPECT_EQ(d.Decode("\xD8 20 \xB1"
+                     "0.1 Gr\xF6\xDF"
+                     "e \x80"),
+            L"\u00D8 20 \u00B1"
+            L"0.1 Gr\u00F6\u00DF"
+            L"e \u20AC");
 }
 
 TEST(DxfTextDecoder, Ansi1251Bytes) {
   const TextDecoder d = TextDecoder::ForCodePage("ansi_1251");
   EXPECT_EQ(d.name(), "CP1251");
-  EXPECT_EQ(d.Decode("\xD2\xE0\xE1\xEB\xE8\xF6\xE0"), L"\u0422\u0430\u0431\u043B\u0438\u0446\u0430");
+  EXPECT_EQ(d.Decode("\xD2\xE0\xE1\xEB\xE8\xF6\xE0"),
+            L"\u0422\u0430\u0431\u043B\u0438\u0446\u0430");
 }
 
 TEST(DxfTextDecoder, OtherSingleByteCodePages) {
@@ -61,17 +67,23 @@ TEST(DxfTextDecoder, TheEncodingDecision) {
 
 TEST(DxfTextDecoder, Utf8) {
   const TextDecoder d = TextDecoder::Utf8();
-  EXPECT_EQ(d.Decode("\xC3\x98 \xD0\x96 \xE2\x82\xAC \xF0\x9F\x98\x80"), L"\u00D8 \u0416 \u20AC \U0001F600");
+  EXPECT_EQ(d.Decode("\xC3\x98 \xD0\x96 \xE2\x82\xAC \xF0\x9F\x98\x80"),
+            L"\u00D8 \u0416 \u20AC \U0001F600");
   bool replaced = false;
   // A lone continuation byte, an overlong slash, a surrogate, a cut-off sequence.
-  EXPECT_EQ(d.Decode("a\x80" "b\xC0\xAF" "c\xED\xA0\x80" "d\xE2\x82", &replaced),
+  EXPECT_EQ(d.Decode("a\x80"
+                     "b\xC0\xAF"
+                     "c\xED\xA0\x80"
+                     "d\xE2\x82",
+                     &replaced),
             L"a\uFFFDb\uFFFD\uFFFDc\uFFFD\uFFFD\uFFFDd\uFFFD\uFFFD");
   EXPECT_TRUE(replaced);
 }
 
 TEST(DxfTextDecoder, UnicodeEscapes) {
   const TextDecoder d = TextDecoder::ForCodePage("ANSI_1252");
-  EXPECT_EQ(d.Decode("\\U+0422\\U+0430\\U+0431 \\U+041c\\u+00d8"), L"\u0422\u0430\u0431 \u041C\u00D8");
+  EXPECT_EQ(d.Decode("\\U+0422\\U+0430\\U+0431 \\U+041c\\u+00d8"),
+            L"\u0422\u0430\u0431 \u041C\u00D8");
   // A surrogate pair written as two escapes makes one character.
   EXPECT_EQ(d.Decode("\\U+D83D\\U+DE00"), L"\U0001F600");
   // In a UTF-8 drawing too.

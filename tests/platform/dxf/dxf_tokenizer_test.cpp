@@ -110,8 +110,7 @@ TEST(DxfTokenizer, ChunkBoundariesAnywhere) {
 
 TEST(DxfTokenizer, LinesLongerThanTheChunkGrowTheBuffer) {
   const std::string text(10000, 'x');
-  Tokenizer t(std::make_unique<TrickleSource>("  1\n" + text + "\n  0\nEOF\n", 4096), "t.dxf",
-              64);
+  Tokenizer t(std::make_unique<TrickleSource>("  1\n" + text + "\n  0\nEOF\n", 4096), "t.dxf", 64);
   Status s;
   const auto pairs = ReadAll(t, &s);
   ASSERT_TRUE(s.ok()) << s.message();
