@@ -1,0 +1,528 @@
+#include "platform/com/afxdisp.h"
+
+#include <cstring>
+#include <cwchar>
+#include <limits>
+
+#include "platform/win/text.h"
+
+IMPLEMENT_DYNAMIC(COleException, CException)
+IMPLEMENT_DYNAMIC(COleDispatchException, CException)
+
+namespace {
+
+std::wstring CodeText(SCODE sc) {
+  std::wstring text = com::SystemMessage(sc);
+  if (!text.empty()) return text;
+  return win::Format(L"OLE error 0x%08x.", static_cast<unsigned>(sc));
+}
+
+}  // namespace
+
+bool COleException::GetErrorMessage(std::wstring& message) const {
+  message = CodeText(m_sc);
+  return true;
+}
+
+SCODE COleException::Process(const CException* exception) {
+  if (exception == nullptr) return E_UNEXPECTED;
+  if (exception->IsKindOf(RUNTIME_CLASS(COleException))) {
+    return static_cast<const COleException*>(exception)->m_sc;
+  }
+  if (exception->IsKindOf(RUNTIME_CLASS(CMemoryException))) return E_OUTOFMEMORY;
+  if (exception->IsKindOf(RUNTIME_CLASS(CNotSupportedException))) return E_NOTIMPL;
+  return E_UNEXPECTED;
+}
+
+COleDispatchException::COleDispatchException(const wchar_t* description, UINT helpId, WORD code)
+    : m_wCode(code),
+      m_strDescription(description ? description : L""),
+      m_dwHelpContext(helpId),
+      m_scError(code != 0 ? MAKE_HRESULT(1, FACILITY_ITF, 0x200u + code) : DISP_E_EXCEPTION) {}
+
+bool COleDispatchException::GetErrorMessage(std::wstring& message) const {
+  message = m_strDescription.empty() ? CodeText(m_scError) : m_strDescription;
+  return true;
+}
+
+void AfxThrowOleException(SCODE sc) { throw new COleException(sc); }
+
+void AfxThrowOleDispatchException(WORD code, const wchar_t* description, UINT helpId) {
+  throw new COleDispatchException(description, helpId, code);
+}
+
+// ---------------------------------------------------------------------------
+// COleVariant
+
+namespace {
+
+void SetText(VARIANT& v, const wchar_t* text, size_t length) {
+  if (length > std::numeric_limits<UINT>::max() / 8) AfxThrowMemoryException();
+  BSTR bstr = SysAllocStringLen(text ? text : L"", static_cast<UINT>(length));
+  if (bstr == nullptr) AfxThrowMemoryException();
+  v.vt = VT_BSTR;
+  v.bstrVal = bstr;
+}
+
+void CheckedCopy(VARIANT* dest, const VARIANT* source) {
+  HRESULT hr = VariantCopy(dest, source);
+  if (FAILED(hr)) AfxThrowOleException(hr);
+}
+
+void SetLong(VARIANT& v, long long value, VARTYPE type) {
+  if (type == VT_BOOL) {
+    v.vt = VT_BOOL;
+    v.boolVal = value != 0 ? VARIANT_TRUE : VARIANT_FALSE;
+    return;
+  }
+  // A status code may be given as its unsigned 32-bit value (0x800A03EC).
+  const long long high = type == VT_ERROR ? 0xFFFFFFFFll : std::numeric_limits<LONG>::max();
+  if (value < std::numeric_limits<LONG>::min() || value > high) {
+    AfxThrowOleException(DISP_E_OVERFLOW);
+  }
+  v.vt = type == VT_ERROR ? VT_ERROR : VT_I4;
+  v.lVal = static_cast<LONG>(static_cast<std::uint32_t>(value));
+}
+
+}  // namespace
+
+COleVariant::COleVariant() { VariantInit(this); }
+COleVariant::COleVariant(const VARIANT& source) {
+  VariantInit(this);
+  CheckedCopy(this, &source);
+}
+COleVariant::COleVariant(const COleVariant& source)
+    : COleVariant(static_cast<const VARIANT&>(source)) {}
+COleVariant::COleVariant(COleVariant&& source) noexcept {
+  *static_cast<VARIANT*>(this) = source;
+  VariantInit(&source);
+}
+COleVariant::COleVariant(const wchar_t* text) {
+  VariantInit(this);
+  SetText(*this, text, text ? std::wcslen(text) : 0);
+}
+COleVariant::COleVariant(const std::wstring& text) {
+  VariantInit(this);
+  SetText(*this, text.data(), text.size());
+}
+COleVariant::COleVariant(std::uint8_t value) {
+  VariantInit(this);
+  vt = VT_UI1;
+  bVal = value;
+}
+COleVariant::COleVariant(short value, VARTYPE type) {
+  VariantInit(this);
+  if (type == VT_BOOL) {
+    vt = VT_BOOL;
+    boolVal = value != 0 ? VARIANT_TRUE : VARIANT_FALSE;
+  } else {
+    vt = VT_I2;
+    iVal = value;
+  }
+}
+COleVariant::COleVariant(long value, VARTYPE type) {
+  VariantInit(this);
+  SetLong(*this, value, type);
+}
+COleVariant::COleVariant(int value, VARTYPE type) {
+  VariantInit(this);
+  SetLong(*this, value, type);
+}
+COleVariant::COleVariant(float value) {
+  VariantInit(this);
+  vt = VT_R4;
+  fltVal = value;
+}
+COleVariant::COleVariant(double value) {
+  VariantInit(this);
+  vt = VT_R8;
+  dblVal = value;
+}
+COleVariant::COleVariant(bool value) {
+  VariantInit(this);
+  vt = VT_BOOL;
+  boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+}
+COleVariant::~COleVariant() { VariantClear(this); }
+
+COleVariant& COleVariant::operator=(const COleVariant& source) {
+  CheckedCopy(this, &source);
+  return *this;
+}
+COleVariant& COleVariant::operator=(COleVariant&& source) noexcept {
+  if (this != &source) {
+    VariantClear(this);
+    *static_cast<VARIANT*>(this) = source;
+    VariantInit(&source);
+  }
+  return *this;
+}
+COleVariant& COleVariant::operator=(const VARIANT& source) {
+  CheckedCopy(this, &source);
+  return *this;
+}
+COleVariant& COleVariant::operator=(const wchar_t* text) {
+  COleVariant fresh(text);
+  return *this = std::move(fresh);
+}
+COleVariant& COleVariant::operator=(long value) {
+  COleVariant fresh(value);
+  return *this = std::move(fresh);
+}
+COleVariant& COleVariant::operator=(int value) {
+  COleVariant fresh(value);
+  return *this = std::move(fresh);
+}
+COleVariant& COleVariant::operator=(double value) {
+  COleVariant fresh(value);
+  return *this = std::move(fresh);
+}
+COleVariant& COleVariant::operator=(bool value) {
+  COleVariant fresh(value);
+  return *this = std::move(fresh);
+}
+
+void COleVariant::Clear() { VariantClear(this); }
+
+void COleVariant::ChangeType(VARTYPE type, const VARIANT* source) {
+  HRESULT hr = VariantChangeType(this, source ? source : this, 0, type);
+  if (FAILED(hr)) AfxThrowOleException(hr);
+}
+
+void COleVariant::Attach(VARIANT& source) {
+  VariantClear(this);
+  *static_cast<VARIANT*>(this) = source;
+  VariantInit(&source);
+}
+
+VARIANT COleVariant::Detach() {
+  VARIANT out = *this;
+  VariantInit(this);
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// COleDispatchDriver
+
+namespace afx::detail {
+void ThrowBadParamInfo() { AfxThrowOleException(E_INVALIDARG); }
+}  // namespace afx::detail
+
+COleDispatchDriver::COleDispatchDriver() : m_lpDispatch(nullptr), m_bAutoRelease(TRUE) {}
+
+COleDispatchDriver::COleDispatchDriver(LPDISPATCH dispatch, BOOL autoRelease)
+    : m_lpDispatch(dispatch), m_bAutoRelease(autoRelease) {}
+
+COleDispatchDriver::COleDispatchDriver(const COleDispatchDriver& other)
+    : m_lpDispatch(other.m_lpDispatch), m_bAutoRelease(TRUE) {
+  if (m_lpDispatch) m_lpDispatch->AddRef();
+}
+
+const COleDispatchDriver& COleDispatchDriver::operator=(const COleDispatchDriver& other) {
+  if (this != &other) {
+    LPDISPATCH shared = other.m_lpDispatch;
+    if (shared) shared->AddRef();
+    ReleaseDispatch();
+    m_lpDispatch = shared;
+    m_bAutoRelease = TRUE;
+  }
+  return *this;
+}
+
+COleDispatchDriver::~COleDispatchDriver() { ReleaseDispatch(); }
+
+BOOL COleDispatchDriver::CreateDispatch(REFCLSID clsid, COleException* error) {
+  ReleaseDispatch();
+  IUnknown* unknown = nullptr;
+  HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_ALL, IID_IUnknown,
+                                reinterpret_cast<void**>(&unknown));
+  if (SUCCEEDED(hr)) {
+    void* dispatch = nullptr;
+    hr = unknown->QueryInterface(IID_IDispatch, &dispatch);
+    unknown->Release();
+    if (SUCCEEDED(hr)) {
+      m_lpDispatch = static_cast<LPDISPATCH>(dispatch);
+      m_bAutoRelease = TRUE;
+      return TRUE;
+    }
+  }
+  if (error != nullptr) error->m_sc = hr;
+  return FALSE;
+}
+
+BOOL COleDispatchDriver::CreateDispatch(LPCOLESTR progId, COleException* error) {
+  CLSID clsid{};
+  HRESULT hr = CLSIDFromProgID(progId, &clsid);
+  if (FAILED(hr)) {
+    ReleaseDispatch();
+    if (error != nullptr) error->m_sc = hr;
+    return FALSE;
+  }
+  return CreateDispatch(clsid, error);
+}
+
+void COleDispatchDriver::AttachDispatch(LPDISPATCH dispatch, BOOL autoRelease) {
+  // The caller hands over a reference of its own, so releasing the one held
+  // first is right even when it is the same object.
+  ReleaseDispatch();
+  m_lpDispatch = dispatch;
+  m_bAutoRelease = autoRelease;
+}
+
+void COleDispatchDriver::ReleaseDispatch() {
+  if (m_lpDispatch != nullptr) {
+    if (m_bAutoRelease) m_lpDispatch->Release();
+    m_lpDispatch = nullptr;
+  }
+}
+
+LPDISPATCH COleDispatchDriver::DetachDispatch() {
+  LPDISPATCH out = m_lpDispatch;
+  m_lpDispatch = nullptr;
+  return out;
+}
+
+void COleDispatchDriver::GetProperty(DISPID id, VARTYPE vt, void* pvProp) const {
+  InvokeHelperV(id, DISPATCH_PROPERTYGET, vt, pvProp, afx::detail::ResultType::kVoid, nullptr, {});
+}
+
+namespace {
+
+using afx::detail::DispatchArg;
+using afx::detail::ResultType;
+using Kind = DispatchArg::Kind;
+
+// Fills v from one argument for one parameter type; false when they do not
+// go together.
+bool MakeParameter(BYTE type, const DispatchArg& a, VARIANT& v) {
+  VariantInit(&v);
+  auto integer = [&](long long low, long long high) {
+    if (a.kind != Kind::kInteger && a.kind != Kind::kBool) return false;
+    if (a.integer < low || a.integer > high) AfxThrowOleException(DISP_E_OVERFLOW);
+    return true;
+  };
+  switch (type) {
+    case VT_I2:
+      if (!integer(-32768, 32767)) return false;
+      v.vt = VT_I2;
+      v.iVal = static_cast<SHORT>(a.integer);
+      return true;
+    case VT_I4:
+      if (!integer(std::numeric_limits<LONG>::min(), std::numeric_limits<LONG>::max())) {
+        return false;
+      }
+      v.vt = VT_I4;
+      v.lVal = static_cast<LONG>(a.integer);
+      return true;
+    case VT_UI1:
+      if (!integer(0, 255)) return false;
+      v.vt = VT_UI1;
+      v.bVal = static_cast<std::uint8_t>(a.integer);
+      return true;
+    case VT_ERROR:
+      if (!integer(std::numeric_limits<LONG>::min(), 0xFFFFFFFFll)) return false;
+      v.vt = VT_ERROR;
+      v.scode = static_cast<SCODE>(static_cast<std::uint32_t>(a.integer));
+      return true;
+    case VT_R4:
+    case VT_R8: {
+      double number = 0;
+      if (a.kind == Kind::kDouble) {
+        number = a.number;
+      } else if (a.kind == Kind::kInteger) {
+        number = static_cast<double>(a.integer);
+      } else {
+        return false;
+      }
+      if (type == VT_R4) {
+        v.vt = VT_R4;
+        v.fltVal = static_cast<float>(number);
+      } else {
+        v.vt = VT_R8;
+        v.dblVal = number;
+      }
+      return true;
+    }
+    case VT_BOOL:
+      if (a.kind != Kind::kBool && a.kind != Kind::kInteger) return false;
+      v.vt = VT_BOOL;
+      v.boolVal = a.integer != 0 ? VARIANT_TRUE : VARIANT_FALSE;
+      return true;
+    case VT_BSTR:
+      if (a.kind == Kind::kNull || (a.kind == Kind::kInteger && a.integer == 0)) {
+        v.vt = VT_BSTR;
+        v.bstrVal = nullptr;
+        return true;
+      }
+      if (a.kind != Kind::kText) return false;
+      SetText(v, a.text, a.text ? std::wcslen(a.text) : 0);
+      return true;
+    case VT_VARIANT:
+      if ((a.kind != Kind::kConstVariant && a.kind != Kind::kVariant) || a.variant == nullptr) {
+        return false;
+      }
+      CheckedCopy(&v, a.variant);
+      return true;
+    case VT_VARIANT | 0x40:
+      if (a.kind != Kind::kVariant || a.mutable_variant == nullptr) return false;
+      v.vt = VT_VARIANT | VT_BYREF;
+      v.pvarVal = a.mutable_variant;
+      return true;
+    case VT_DISPATCH:
+    case VT_UNKNOWN:
+      if (a.kind == Kind::kNull || (a.kind == Kind::kInteger && a.integer == 0)) {
+        v.vt = type;
+        return true;
+      }
+      if (a.kind != Kind::kObject || (type == VT_DISPATCH && a.dispatch == nullptr && a.unknown)) {
+        return false;
+      }
+      v.vt = type;
+      if (type == VT_DISPATCH) {
+        v.pdispVal = a.dispatch;
+        if (v.pdispVal) v.pdispVal->AddRef();
+      } else {
+        v.punkVal = a.unknown;
+        if (v.punkVal) v.punkVal->AddRef();
+      }
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool ResultFits(VARTYPE vt, ResultType type) {
+  switch (type) {
+    case ResultType::kVoid:
+      return true;
+    case ResultType::kShort:
+      return vt == VT_I2;
+    case ResultType::kLong32:
+      return vt == VT_I4 || vt == VT_BOOL || vt == VT_ERROR;
+    case ResultType::kLong64:
+      return vt == VT_I4;
+    case ResultType::kFloat:
+      return vt == VT_R4;
+    case ResultType::kDouble:
+      return vt == VT_R8;
+    case ResultType::kBool:
+      return vt == VT_BOOL;
+    case ResultType::kWString:
+      return vt == VT_BSTR;
+    case ResultType::kDispatch:
+      return vt == VT_DISPATCH;
+    case ResultType::kUnknown:
+      return vt == VT_UNKNOWN;
+    case ResultType::kVariant:
+      return vt == VT_VARIANT;
+  }
+  return false;
+}
+
+// Owns the parameters built for one call.
+struct Parameters {
+  std::vector<VARIANT> slots;
+  ~Parameters() {
+    for (VARIANT& v : slots) VariantClear(&v);
+  }
+};
+
+}  // namespace
+
+void COleDispatchDriver::InvokeHelperV(DISPID id, WORD flags, VARTYPE vtRet, void* pvRet,
+                                       ResultType resultType, const char* paramInfo,
+                                       const std::vector<DispatchArg>& args) const {
+  if (m_lpDispatch == nullptr) return;
+  if (!ResultFits(vtRet, resultType)) AfxThrowOleException(E_INVALIDARG);
+
+  const size_t types = paramInfo ? std::strlen(paramInfo) : 0;
+  if (types != args.size()) AfxThrowOleException(E_INVALIDARG);
+
+  // rgvarg holds the arguments last-first.
+  Parameters params;
+  params.slots.resize(types);
+  for (VARIANT& v : params.slots) VariantInit(&v);
+  for (size_t i = 0; i < types; ++i) {
+    VARIANT& slot = params.slots[types - 1 - i];
+    if (!MakeParameter(static_cast<BYTE>(paramInfo[i]), args[i], slot)) {
+      AfxThrowOleException(E_INVALIDARG);
+    }
+  }
+
+  DISPID named = DISPID_PROPERTYPUT;
+  DISPPARAMS dp{params.slots.empty() ? nullptr : params.slots.data(), nullptr,
+                static_cast<UINT>(types), 0};
+  if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
+    dp.rgdispidNamedArgs = &named;
+    dp.cNamedArgs = 1;
+  }
+
+  COleVariant result;
+  EXCEPINFO info{};
+  UINT argErr = 0;
+  HRESULT hr = m_lpDispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &dp,
+                                    vtRet == VT_EMPTY ? nullptr : &result, &info, &argErr);
+  if (hr == DISP_E_EXCEPTION) {
+    if (info.pfnDeferredFillIn != nullptr) info.pfnDeferredFillIn(&info);
+    auto* e = new COleDispatchException(info.bstrDescription, info.dwHelpContext, info.wCode);
+    if (info.scode != 0) e->m_scError = info.scode;
+    e->m_strSource.assign(info.bstrSource ? info.bstrSource : L"");
+    e->m_strHelpFile.assign(info.bstrHelpFile ? info.bstrHelpFile : L"");
+    SysFreeString(info.bstrSource);
+    SysFreeString(info.bstrDescription);
+    SysFreeString(info.bstrHelpFile);
+    throw e;
+  }
+  if (FAILED(hr)) AfxThrowOleException(hr);
+  if (vtRet == VT_EMPTY || pvRet == nullptr) return;
+
+  if (vtRet != VT_VARIANT && result.vt != vtRet) result.ChangeType(vtRet);
+  switch (vtRet) {
+    case VT_I2:
+      *static_cast<SHORT*>(pvRet) = result.iVal;
+      break;
+    case VT_I4:
+      if (resultType == ResultType::kLong64) {
+        *static_cast<long long*>(pvRet) = result.lVal;
+      } else {
+        *static_cast<LONG*>(pvRet) = result.lVal;
+      }
+      break;
+    case VT_ERROR:
+      *static_cast<SCODE*>(pvRet) = result.scode;
+      break;
+    case VT_R4:
+      *static_cast<float*>(pvRet) = result.fltVal;
+      break;
+    case VT_R8:
+      *static_cast<double*>(pvRet) = result.dblVal;
+      break;
+    case VT_BOOL:
+      if (resultType == ResultType::kBool) {
+        *static_cast<bool*>(pvRet) = result.boolVal != VARIANT_FALSE;
+      } else {
+        *static_cast<BOOL*>(pvRet) = result.boolVal != VARIANT_FALSE ? TRUE : FALSE;
+      }
+      break;
+    case VT_BSTR:
+      static_cast<std::wstring*>(pvRet)->assign(result.bstrVal ? result.bstrVal : L"",
+                                                SysStringLen(result.bstrVal));
+      break;
+    case VT_DISPATCH:
+      *static_cast<LPDISPATCH*>(pvRet) = result.pdispVal;
+      result.vt = VT_EMPTY;  // the reference goes to the caller
+      break;
+    case VT_UNKNOWN:
+      *static_cast<LPUNKNOWN*>(pvRet) = result.punkVal;
+      result.vt = VT_EMPTY;
+      break;
+    case VT_VARIANT: {
+      VARIANT* out = static_cast<VARIANT*>(pvRet);
+      VariantClear(out);
+      *out = result.Detach();
+      break;
+    }
+    default:
+      AfxThrowOleException(DISP_E_BADVARTYPE);
+  }
+}

@@ -1,0 +1,334 @@
+// The application framework's automation classes: the dispatch driver that
+// client code subclasses once per object type, the RAII variant, and the two
+// OLE exceptions. Exceptions are thrown as pointers and deleted by whoever
+// handles them (e->Delete()).
+//
+// InvokeHelper is called as on Windows,
+//
+//   static BYTE parms[] = VTS_VARIANT VTS_VARIANT;
+//   LPDISPATCH result = nullptr;
+//   InvokeHelper(0xAA, DISPATCH_PROPERTYGET, VT_DISPATCH, (void*)&result, parms, &row, &col);
+//
+// but its arguments are checked against the parameter types instead of read
+// blindly: VTS_I2/VTS_I4/VTS_UI1 take integers (a value out of range throws
+// DISP_E_OVERFLOW), VTS_R4/VTS_R8 numbers, VTS_BOOL a bool or integer,
+// VTS_BSTR a const wchar_t* (or std::wstring), VTS_VARIANT a const VARIANT*
+// (a COleVariant* will do), VTS_PVARIANT a VARIANT*, VTS_DISPATCH and
+// VTS_UNKNOWN an interface pointer. Any other pairing, or a count of
+// arguments that differs from the types, throws COleException E_INVALIDARG.
+//
+// What pvRet points to, by vtRet (long is 64 bits here, so an I4 result is a
+// LONG, as the 32-bit long of the platform these sources come from):
+//   VT_EMPTY nothing   VT_I2 SHORT   VT_I4 LONG   VT_R4 float   VT_R8 double
+//   VT_BOOL BOOL       VT_BSTR std::wstring       VT_ERROR SCODE
+//   VT_DISPATCH LPDISPATCH (a new reference, or nullptr)
+//   VT_UNKNOWN LPUNKNOWN   VT_VARIANT VARIANT (cleared and replaced)
+// A typed pointer instead of void* is checked against vtRet.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "platform/afx/afx.h"
+#include "platform/com/objbase.h"
+#include "platform/com/oleauto.h"
+
+// Parameter types, concatenated into a byte string per member.
+#define VTS_I2 "\x02"
+#define VTS_I4 "\x03"
+#define VTS_R4 "\x04"
+#define VTS_R8 "\x05"
+#define VTS_BSTR "\x08"
+#define VTS_DISPATCH "\x09"
+#define VTS_SCODE "\x0A"
+#define VTS_BOOL "\x0B"
+#define VTS_VARIANT "\x0C"
+#define VTS_UNKNOWN "\x0D"
+#define VTS_UI1 "\x11"
+#define VTS_PVARIANT "\x4C"
+#define VTS_NONE ""
+
+// ---------------------------------------------------------------------------
+// Exceptions.
+
+class COleException : public CException {
+  DECLARE_DYNAMIC(COleException)
+ public:
+  COleException() = default;
+  explicit COleException(SCODE sc) : m_sc(sc) {}
+
+  // The system's text for m_sc; for a code without one, a text naming the
+  // code in hexadecimal.
+  bool GetErrorMessage(std::wstring& message) const override;
+
+  // The status code for any framework exception: an OLE exception's own,
+  // E_OUTOFMEMORY for a memory exception, E_NOTIMPL for a not-supported one,
+  // E_UNEXPECTED for every other kind (COleDispatchException included) and
+  // for nullptr.
+  static SCODE Process(const CException* exception);
+
+  SCODE m_sc = S_OK;
+};
+
+// Raised when an object answers a call with DISP_E_EXCEPTION.
+class COleDispatchException : public CException {
+  DECLARE_DYNAMIC(COleDispatchException)
+ public:
+  COleDispatchException(const wchar_t* description, UINT helpId, WORD code);
+
+  // The description; without one, the text of m_scError.
+  bool GetErrorMessage(std::wstring& message) const override;
+
+  WORD m_wCode;
+  std::wstring m_strDescription;
+  DWORD m_dwHelpContext;
+  std::wstring m_strHelpFile;
+  std::wstring m_strSource;
+  SCODE m_scError;
+};
+
+[[noreturn]] void AfxThrowOleException(SCODE sc);
+[[noreturn]] void AfxThrowOleDispatchException(WORD code, const wchar_t* description,
+                                               UINT helpId = 0);
+
+// ---------------------------------------------------------------------------
+// COleVariant: a VARIANT that owns its contents.
+
+class COleVariant : public tagVARIANT {
+ public:
+  COleVariant();
+  COleVariant(const VARIANT& source);
+  COleVariant(const COleVariant& source);
+  COleVariant(COleVariant&& source) noexcept;
+  COleVariant(const wchar_t* text);  // VT_BSTR; nullptr gives ""
+  COleVariant(const std::wstring& text);
+  // Narrow text would otherwise become a bool.
+  COleVariant(const char*) = delete;
+  COleVariant(std::uint8_t value);  // VT_UI1
+  // type VT_I2 (default) or VT_BOOL.
+  COleVariant(short value, VARTYPE type = VT_I2);
+  // type VT_I4 (default), VT_ERROR or VT_BOOL. A value beyond 32 bits throws
+  // COleException DISP_E_OVERFLOW.
+  COleVariant(long value, VARTYPE type = VT_I4);
+  COleVariant(int value, VARTYPE type = VT_I4);
+  COleVariant(float value);
+  COleVariant(double value);
+  COleVariant(bool value);  // VT_BOOL
+  ~COleVariant();
+
+  COleVariant& operator=(const COleVariant& source);
+  COleVariant& operator=(COleVariant&& source) noexcept;
+  COleVariant& operator=(const VARIANT& source);
+  COleVariant& operator=(const wchar_t* text);
+  COleVariant& operator=(long value);
+  COleVariant& operator=(int value);
+  COleVariant& operator=(double value);
+  COleVariant& operator=(bool value);
+
+  void Clear();
+  // Converts in place, or from source when it is given; throws COleException
+  // with the conversion's code on failure.
+  void ChangeType(VARTYPE type, const VARIANT* source = nullptr);
+  // Takes over source's contents, leaving it VT_EMPTY.
+  void Attach(VARIANT& source);
+  // Hands the contents out; this is VT_EMPTY afterwards.
+  VARIANT Detach();
+
+  operator LPVARIANT() { return this; }
+  operator LPCVARIANT() const { return this; }
+};
+
+// ---------------------------------------------------------------------------
+// COleDispatchDriver.
+
+namespace afx::detail {
+
+// One argument of InvokeHelper as passed, before the parameter type says
+// what it becomes.
+struct DispatchArg {
+  enum class Kind { kInteger, kDouble, kBool, kText, kConstVariant, kVariant, kObject, kNull };
+  Kind kind = Kind::kNull;
+  long long integer = 0;
+  double number = 0;
+  const wchar_t* text = nullptr;
+  const VARIANT* variant = nullptr;
+  VARIANT* mutable_variant = nullptr;
+  IUnknown* unknown = nullptr;
+  IDispatch* dispatch = nullptr;
+};
+
+template <typename>
+inline constexpr bool kUnsupported = false;
+
+template <typename T>
+DispatchArg MakeArg(const T& value) {
+  using U = std::decay_t<T>;
+  DispatchArg a;
+  if constexpr (std::is_same_v<U, bool>) {
+    a.kind = DispatchArg::Kind::kBool;
+    a.integer = value ? 1 : 0;
+  } else if constexpr (std::is_integral_v<U> || std::is_enum_v<U>) {
+    a.kind = DispatchArg::Kind::kInteger;
+    a.integer = static_cast<long long>(value);
+  } else if constexpr (std::is_floating_point_v<U>) {
+    a.kind = DispatchArg::Kind::kDouble;
+    a.number = static_cast<double>(value);
+  } else if constexpr (std::is_null_pointer_v<U>) {
+    a.kind = DispatchArg::Kind::kNull;
+  } else if constexpr (std::is_convertible_v<U, const wchar_t*>) {
+    a.kind = DispatchArg::Kind::kText;
+    a.text = value;
+  } else if constexpr (std::is_same_v<U, std::wstring>) {
+    a.kind = DispatchArg::Kind::kText;
+    a.text = value.c_str();
+  } else if constexpr (std::is_convertible_v<U, VARIANT*>) {
+    a.kind = DispatchArg::Kind::kVariant;
+    a.mutable_variant = value;
+    a.variant = value;
+  } else if constexpr (std::is_convertible_v<U, const VARIANT*>) {
+    a.kind = DispatchArg::Kind::kConstVariant;
+    a.variant = value;
+  } else if constexpr (std::is_base_of_v<VARIANT, U>) {
+    a.kind = DispatchArg::Kind::kConstVariant;
+    a.variant = &value;
+  } else if constexpr (std::is_convertible_v<U, IDispatch*>) {
+    a.kind = DispatchArg::Kind::kObject;
+    a.dispatch = value;
+    a.unknown = value;
+  } else if constexpr (std::is_convertible_v<U, IUnknown*>) {
+    a.kind = DispatchArg::Kind::kObject;
+    a.unknown = value;
+  } else {
+    static_assert(kUnsupported<U>, "InvokeHelper: this argument type cannot be passed");
+  }
+  return a;
+}
+
+[[noreturn]] void ThrowBadParamInfo();
+
+template <typename P>
+const char* ParamInfoOf(P info) {
+  if constexpr (std::is_null_pointer_v<P>) {
+    return nullptr;
+  } else if constexpr (std::is_integral_v<P>) {
+    // NULL, as a C-style caller writes it.
+    if (info != 0) ThrowBadParamInfo();
+    return nullptr;
+  } else if constexpr (std::is_convertible_v<P, const char*>) {
+    return info;
+  } else if constexpr (std::is_convertible_v<P, const unsigned char*>) {
+    return reinterpret_cast<const char*>(static_cast<const unsigned char*>(info));
+  } else {
+    static_assert(kUnsupported<P>, "InvokeHelper: the parameter types must be a VTS_ string");
+  }
+}
+
+// What a typed result pointer points to.
+enum class ResultType {
+  kVoid,
+  kShort,
+  kLong32,
+  kLong64,
+  kFloat,
+  kDouble,
+  kBool,
+  kWString,
+  kDispatch,
+  kUnknown,
+  kVariant
+};
+
+template <typename R>
+constexpr ResultType ResultTypeOf() {
+  if constexpr (std::is_same_v<R, short>)
+    return ResultType::kShort;
+  else if constexpr (std::is_same_v<R, std::int32_t>)
+    return ResultType::kLong32;
+  else if constexpr (std::is_same_v<R, long> || std::is_same_v<R, long long>)
+    return ResultType::kLong64;
+  else if constexpr (std::is_same_v<R, float>)
+    return ResultType::kFloat;
+  else if constexpr (std::is_same_v<R, double>)
+    return ResultType::kDouble;
+  else if constexpr (std::is_same_v<R, bool>)
+    return ResultType::kBool;
+  else if constexpr (std::is_same_v<R, std::wstring>)
+    return ResultType::kWString;
+  else if constexpr (std::is_same_v<R, IDispatch*>)
+    return ResultType::kDispatch;
+  else if constexpr (std::is_same_v<R, IUnknown*>)
+    return ResultType::kUnknown;
+  else if constexpr (std::is_base_of_v<VARIANT, R>)
+    return ResultType::kVariant;
+  else
+    static_assert(kUnsupported<R>, "InvokeHelper: this result type cannot be received");
+}
+
+}  // namespace afx::detail
+
+class COleDispatchDriver {
+ public:
+  COleDispatchDriver();
+  // Takes over the reference (released later when autoRelease).
+  explicit COleDispatchDriver(LPDISPATCH dispatch, BOOL autoRelease = TRUE);
+  // Shares the other's object with a reference of its own.
+  COleDispatchDriver(const COleDispatchDriver& other);
+  const COleDispatchDriver& operator=(const COleDispatchDriver& other);
+  virtual ~COleDispatchDriver();
+
+  // Creates an object of the class and holds its IDispatch. On failure
+  // returns FALSE and, when error is given, leaves the status code in
+  // error->m_sc: CO_E_CLASSSTRING for an unknown ProgID, REGDB_E_CLASSNOTREG
+  // for a class nobody serves, E_NOINTERFACE without IDispatch. Whatever was
+  // held before is released first.
+  BOOL CreateDispatch(REFCLSID clsid, COleException* error = nullptr);
+  BOOL CreateDispatch(LPCOLESTR progId, COleException* error = nullptr);
+
+  // Releases what is held, then takes over dispatch.
+  void AttachDispatch(LPDISPATCH dispatch, BOOL autoRelease = TRUE);
+  // Drops the reference (when auto-releasing) and holds nothing.
+  void ReleaseDispatch();
+  // Hands the pointer out, unreleased; holds nothing afterwards.
+  LPDISPATCH DetachDispatch();
+
+  operator LPDISPATCH() const { return m_lpDispatch; }
+
+  // One IDispatch::Invoke. Does nothing when no object is held. Throws
+  // COleDispatchException* for DISP_E_EXCEPTION, COleException* for any
+  // other failure (also of the result's conversion to vtRet). paramInfo is a
+  // VTS_ string, a BYTE array made of them, or null (NULL, nullptr).
+  template <typename P, typename... Args>
+  void InvokeHelper(DISPID id, WORD flags, VARTYPE vtRet, void* pvRet, P paramInfo,
+                    const Args&... args) {
+    InvokeHelperV(id, flags, vtRet, pvRet, afx::detail::ResultType::kVoid,
+                  afx::detail::ParamInfoOf(paramInfo), {afx::detail::MakeArg(args)...});
+  }
+  template <typename R, typename P, typename... Args>
+  requires(!std::is_void_v<R>) void InvokeHelper(DISPID id, WORD flags, VARTYPE vtRet, R* pvRet,
+                                                 P paramInfo, const Args&... args) {
+    InvokeHelperV(id, flags, vtRet, pvRet, afx::detail::ResultTypeOf<R>(),
+                  afx::detail::ParamInfoOf(paramInfo), {afx::detail::MakeArg(args)...});
+  }
+
+  // A property put (DISPATCH_PROPERTYPUTREF for VT_DISPATCH) of one value
+  // of type vt.
+  template <typename T>
+  void SetProperty(DISPID id, VARTYPE vt, const T& value) {
+    const char info[2] = {static_cast<char>(vt), 0};
+    std::vector<afx::detail::DispatchArg> list{afx::detail::MakeArg(value)};
+    InvokeHelperV(id, vt == VT_DISPATCH ? DISPATCH_PROPERTYPUTREF : DISPATCH_PROPERTYPUT, VT_EMPTY,
+                  nullptr, afx::detail::ResultType::kVoid, info, list);
+  }
+  // A property get into pvProp (see the result table above).
+  void GetProperty(DISPID id, VARTYPE vt, void* pvProp) const;
+
+  // The parameter string, its arguments and the result, as a typed call.
+  void InvokeHelperV(DISPID id, WORD flags, VARTYPE vtRet, void* pvRet,
+                     afx::detail::ResultType resultType, const char* paramInfo,
+                     const std::vector<afx::detail::DispatchArg>& args) const;
+
+  LPDISPATCH m_lpDispatch;
+  BOOL m_bAutoRelease;
+};

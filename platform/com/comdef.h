@@ -1,0 +1,142 @@
+// The compiler's COM support classes: _com_error (thrown by value, with a
+// status code and the source and description a component reported), _bstr_t
+// and _variant_t.
+#pragma once
+
+#include <cstdint>
+#include <cwchar>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "platform/com/oleauto.h"
+
+// A shared, immutable wide string, convertible to const wchar_t* and BSTR.
+// Empty and null are the same: the pointer is nullptr.
+class _bstr_t {
+ public:
+  _bstr_t() = default;
+  _bstr_t(const wchar_t* text);
+  _bstr_t(const char* text);  // UTF-8
+  _bstr_t(const std::wstring& text);
+  // Takes over bstr when copy is false.
+  _bstr_t(BSTR bstr, bool copy);
+
+  operator const wchar_t*() const { return data_ ? data_->bstr : nullptr; }
+  BSTR GetBSTR() const { return data_ ? data_->bstr : nullptr; }
+  // A new BSTR for the caller to free.
+  BSTR copy() const;
+  UINT length() const;
+  std::wstring str() const;
+
+  _bstr_t& operator+=(const _bstr_t& other);
+  friend _bstr_t operator+(const _bstr_t& a, const _bstr_t& b);
+  friend bool operator==(const _bstr_t& a, const _bstr_t& b) { return a.str() == b.str(); }
+  bool operator!() const { return length() == 0; }
+
+ private:
+  struct Data {
+    BSTR bstr;
+    explicit Data(BSTR b) : bstr(b) {}
+    ~Data() { SysFreeString(bstr); }
+    Data(const Data&) = delete;
+    Data& operator=(const Data&) = delete;
+  };
+  std::shared_ptr<Data> data_;
+};
+
+// The same class as the database room's platform/ado/com_error.h: the same
+// members in the same order and the same behaviour, defined inline here so
+// that the two never clash when both are linked (the out-of-line definitions
+// there then serve both). Keep the two in step.
+class _com_error {
+ public:
+  explicit _com_error(std::int32_t hr, std::wstring source = {}, std::wstring description = {},
+                      std::wstring sqlState = {}, long nativeError = 0)
+      : hr_(hr),
+        source_(std::move(source)),
+        description_(std::move(description)),
+        sqlState_(std::move(sqlState)),
+        nativeError_(nativeError) {}
+
+  std::int32_t Error() const { return hr_; }
+  // The low word of a code of the interface facility (0x8004xxxx), else 0.
+  inline std::uint16_t WCode() const;
+  // The system's text for the code without its line end; "IDispatch error
+  // #n" for an object's own code, "Unknown error 0x800A03EC" for any other
+  // without a text. Valid as long as this object.
+  inline const wchar_t* ErrorMessage() const;
+  const std::wstring& Source() const { return source_; }
+  const std::wstring& Description() const { return description_; }
+  // What an ODBC driver said, when the error came from one.
+  const std::wstring& SqlState() const { return sqlState_; }
+  long NativeError() const { return nativeError_; }
+
+ private:
+  std::int32_t hr_;
+  std::wstring source_;
+  std::wstring description_;
+  std::wstring sqlState_;
+  long nativeError_;
+  mutable std::wstring message_;
+};
+
+inline std::uint16_t _com_error::WCode() const {
+  const auto code = static_cast<std::uint32_t>(hr_);
+  return (code >= 0x80040200u && code <= 0x8004FFFFu)
+             ? static_cast<std::uint16_t>(code - 0x80040200u)
+             : 0;
+}
+
+inline const wchar_t* _com_error::ErrorMessage() const {
+  if (!message_.empty()) return message_.c_str();
+  message_ = com::SystemMessage(hr_);
+  if (message_.empty()) {
+    wchar_t buffer[64];
+    if (WCode() != 0) {
+      std::swprintf(buffer, 64, L"IDispatch error #%d", static_cast<int>(WCode()));
+    } else {
+      std::swprintf(buffer, 64, L"Unknown error 0x%0lX",
+                    static_cast<unsigned long>(static_cast<std::uint32_t>(hr_)));
+    }
+    message_ = buffer;
+  }
+  return message_.c_str();
+}
+
+[[noreturn]] inline void _com_issue_error(std::int32_t hr) { throw _com_error(hr); }
+
+// A VARIANT that owns its contents; conversions throw _com_error.
+class _variant_t : public tagVARIANT {
+ public:
+  _variant_t();
+  _variant_t(const VARIANT& source);
+  _variant_t(const _variant_t& source);
+  _variant_t(_variant_t&& source) noexcept;
+  // type VT_I4 (default), VT_ERROR or VT_BOOL.
+  _variant_t(long value, VARTYPE type = VT_I4);
+  _variant_t(int value, VARTYPE type = VT_I4);
+  _variant_t(short value);
+  _variant_t(double value);
+  _variant_t(bool value);
+  _variant_t(const wchar_t* text);
+  _variant_t(const char* text);  // UTF-8
+  _variant_t(const _bstr_t& text);
+  // Shares the object (AddRef).
+  _variant_t(IDispatch* object);
+  ~_variant_t();
+
+  _variant_t& operator=(const _variant_t& source);
+  _variant_t& operator=(_variant_t&& source) noexcept;
+
+  void Clear();
+  void ChangeType(VARTYPE type, const _variant_t* source = nullptr);
+
+  operator long() const;
+  operator double() const;
+  operator bool() const;
+  operator _bstr_t() const;
+};
+
+// The missing optional argument: VT_ERROR holding DISP_E_PARAMNOTFOUND.
+extern const _variant_t vtMissing;

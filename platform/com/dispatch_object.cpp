@@ -1,0 +1,269 @@
+#include "platform/com/dispatch_object.h"
+
+#include <cwctype>
+#include <new>
+
+namespace com {
+namespace {
+
+// How a call ends other than by returning.
+struct CallFailure {
+  HRESULT hr;
+  UINT arg_err;  // rgvarg index, or kNoArg
+  SCODE scode;
+  std::wstring description;
+};
+constexpr UINT kNoArg = 0xFFFFFFFFu;
+
+bool IsMissing(const VARIANT& v) { return v.vt == VT_ERROR && v.scode == DISP_E_PARAMNOTFOUND; }
+
+bool SameName(const wchar_t* a, const wchar_t* b) {
+  for (; *a && *b; ++a, ++b) {
+    if (std::towlower(*a) != std::towlower(*b)) return false;
+  }
+  return *a == *b;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Invocation
+
+Invocation::~Invocation() {
+  for (VARIANT& v : args_) VariantClear(&v);
+  VariantClear(&value_);
+  VariantClear(&result_);
+}
+
+const VARIANT& Invocation::Arg(UINT index) const {
+  return index == kValue ? value_ : args_.at(index);
+}
+
+UINT Invocation::ArgErrIndex(UINT index) const {
+  // rgvarg holds the value of a put first, then the arguments last-first.
+  if (index == kValue) return 0;
+  return total_args_ - 1 - index;
+}
+
+bool Invocation::Has(UINT index) const {
+  if (index == kValue) return has_value_;
+  if (index >= args_.size()) return false;
+  return !IsMissing(args_[index]) && args_[index].vt != VT_EMPTY;
+}
+
+const VARIANT& Invocation::Raw(UINT index) const {
+  if (index != kValue && index >= args_.size())
+    throw CallFailure{DISP_E_PARAMNOTFOUND, kNoArg, 0, {}};
+  return Arg(index);
+}
+
+VARIANT Invocation::Converted(UINT index, VARTYPE type) const {
+  if (!Has(index)) throw CallFailure{DISP_E_PARAMNOTOPTIONAL, ArgErrIndex(index), 0, {}};
+  VARIANT out;
+  VariantInit(&out);
+  HRESULT hr = VariantChangeType(&out, &Arg(index), 0, type);
+  if (FAILED(hr)) throw CallFailure{hr, ArgErrIndex(index), 0, {}};
+  return out;
+}
+
+LONG Invocation::Long(UINT index) const { return Converted(index, VT_I4).lVal; }
+double Invocation::Double(UINT index) const { return Converted(index, VT_R8).dblVal; }
+bool Invocation::Bool(UINT index) const { return Converted(index, VT_BOOL).boolVal != 0; }
+
+std::wstring Invocation::String(UINT index) const {
+  VARIANT v = Converted(index, VT_BSTR);
+  std::wstring text(v.bstrVal ? v.bstrVal : L"", SysStringLen(v.bstrVal));
+  VariantClear(&v);
+  return text;
+}
+
+void Invocation::ReturnEmpty() { VariantClear(&result_); }
+
+void Invocation::ReturnLong(LONG value) {
+  VariantClear(&result_);
+  result_.vt = VT_I4;
+  result_.lVal = value;
+}
+
+void Invocation::ReturnDouble(double value) {
+  VariantClear(&result_);
+  result_.vt = VT_R8;
+  result_.dblVal = value;
+}
+
+void Invocation::ReturnBool(bool value) {
+  VariantClear(&result_);
+  result_.vt = VT_BOOL;
+  result_.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+}
+
+void Invocation::ReturnString(std::wstring_view value) {
+  VariantClear(&result_);
+  BSTR bstr = SysAllocStringLen(value.data(), static_cast<UINT>(value.size()));
+  if (bstr == nullptr) throw std::bad_alloc();
+  result_.vt = VT_BSTR;
+  result_.bstrVal = bstr;
+}
+
+void Invocation::ReturnObject(IDispatch* object) {
+  VariantClear(&result_);
+  result_.vt = VT_DISPATCH;
+  result_.pdispVal = object;
+}
+
+void Invocation::ReturnVariant(const VARIANT& value) {
+  HRESULT hr = VariantCopyInd(&result_, &value);
+  if (FAILED(hr)) throw CallFailure{hr, kNoArg, 0, {}};
+}
+
+void Invocation::Raise(SCODE scode, std::wstring description) const {
+  throw CallFailure{DISP_E_EXCEPTION, kNoArg, scode, std::move(description)};
+}
+
+void Invocation::Fail(HRESULT hr) const { throw CallFailure{hr, kNoArg, 0, {}}; }
+
+// ---------------------------------------------------------------------------
+// DispatchObject
+
+HRESULT DispatchObject::QueryInterface(REFIID iid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  if (iid == IID_IUnknown || iid == IID_IDispatch) {
+    AddRef();
+    *object = static_cast<IDispatch*>(this);
+    return S_OK;
+  }
+  *object = nullptr;
+  return E_NOINTERFACE;
+}
+
+ULONG DispatchObject::AddRef() { return ++refs_; }
+
+ULONG DispatchObject::Release() {
+  const ULONG left = --refs_;
+  if (left == 0) delete this;
+  return left;
+}
+
+HRESULT DispatchObject::GetTypeInfoCount(UINT* count) {
+  if (count == nullptr) return E_INVALIDARG;
+  *count = 0;
+  return S_OK;
+}
+
+HRESULT DispatchObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+  if (info != nullptr) *info = nullptr;
+  return DISP_E_BADINDEX;
+}
+
+HRESULT DispatchObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+  if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+  if (count == 0) return S_OK;
+  if (names == nullptr || ids == nullptr) return E_INVALIDARG;
+  // Only the member's name is looked up; named arguments are not supported.
+  HRESULT hr = S_OK;
+  for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+  if (names[0] == nullptr) return DISP_E_UNKNOWNNAME;
+  for (const MemberInfo& m : Members()) {
+    if (SameName(m.name, names[0])) {
+      ids[0] = m.id;
+      break;
+    }
+  }
+  if (ids[0] == DISPID_UNKNOWN || count > 1) hr = DISP_E_UNKNOWNNAME;
+  return hr;
+}
+
+HRESULT DispatchObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
+                               VARIANT* result, EXCEPINFO* exception, UINT* argErr) {
+  if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+  if (params == nullptr) return E_INVALIDARG;
+  if (params->cArgs > 0 && params->rgvarg == nullptr) return E_INVALIDARG;
+  if (params->cNamedArgs > params->cArgs) return E_INVALIDARG;
+  if (params->cNamedArgs > 0 && params->rgdispidNamedArgs == nullptr) return E_INVALIDARG;
+
+  const MemberInfo* member = nullptr;
+  for (const MemberInfo& m : Members()) {
+    if (m.id == id) member = &m;
+  }
+  if (member == nullptr) return DISP_E_MEMBERNOTFOUND;
+
+  WORD kind = 0;
+  if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
+    kind = (member->kinds & DISPATCH_PROPERTYPUT) ? DISPATCH_PROPERTYPUT : 0;
+  } else if ((flags & DISPATCH_PROPERTYGET) && (member->kinds & DISPATCH_PROPERTYGET)) {
+    kind = DISPATCH_PROPERTYGET;
+  } else if ((flags & DISPATCH_METHOD) && (member->kinds & DISPATCH_METHOD)) {
+    kind = DISPATCH_METHOD;
+  } else if ((flags & DISPATCH_METHOD) && (member->kinds & DISPATCH_PROPERTYGET)) {
+    // A property with arguments may be called as a method.
+    kind = DISPATCH_PROPERTYGET;
+  }
+  if (kind == 0) return DISP_E_MEMBERNOTFOUND;
+
+  UINT positional = params->cArgs;
+  if (kind == DISPATCH_PROPERTYPUT) {
+    if (params->cNamedArgs != 1 || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT) {
+      return params->cNamedArgs == 0 ? DISP_E_PARAMNOTOPTIONAL : DISP_E_NONAMEDARGS;
+    }
+    positional = params->cArgs - 1;
+  } else if (params->cNamedArgs != 0) {
+    return DISP_E_NONAMEDARGS;
+  }
+  if (positional < member->min_args || positional > member->max_args) {
+    return DISP_E_BADPARAMCOUNT;
+  }
+
+  try {
+    Invocation call(kind, params->cArgs);
+    call.args_.reserve(positional);
+    for (UINT i = 0; i < positional; ++i) {
+      VARIANT copy;
+      VariantInit(&copy);
+      const UINT slot = params->cArgs - 1 - i;
+      HRESULT hr = VariantCopyInd(&copy, &params->rgvarg[slot]);
+      if (FAILED(hr)) {
+        if (argErr) *argErr = slot;
+        return hr == DISP_E_BADVARTYPE ? DISP_E_TYPEMISMATCH : hr;
+      }
+      call.args_.push_back(copy);
+    }
+    for (UINT i = 0; i < member->min_args; ++i) {
+      if (IsMissing(call.args_[i])) {
+        if (argErr) *argErr = params->cArgs - 1 - i;
+        return DISP_E_PARAMNOTOPTIONAL;
+      }
+    }
+    if (kind == DISPATCH_PROPERTYPUT) {
+      HRESULT hr = VariantCopyInd(&call.value_, &params->rgvarg[0]);
+      if (FAILED(hr)) {
+        if (argErr) *argErr = 0;
+        return hr == DISP_E_BADVARTYPE ? DISP_E_TYPEMISMATCH : hr;
+      }
+      call.has_value_ = !IsMissing(call.value_);
+    }
+
+    Call(*member, call);
+
+    if (result != nullptr) {
+      VariantInit(result);
+      *result = call.result_;
+      VariantInit(&call.result_);
+    }
+    return S_OK;
+  } catch (const CallFailure& failure) {
+    if (failure.arg_err != kNoArg && argErr) *argErr = failure.arg_err;
+    if (failure.hr == DISP_E_EXCEPTION && exception != nullptr) {
+      *exception = EXCEPINFO{};
+      exception->scode = failure.scode;
+      exception->bstrSource = SysAllocString(ExceptionSource().c_str());
+      exception->bstrDescription = SysAllocString(failure.description.c_str());
+    }
+    return failure.hr;
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
+
+}  // namespace com

@@ -1,0 +1,129 @@
+// A base for automation objects served through IDispatch. A subclass lists
+// its members (name, dispatch id, the kinds of call each answers, how many
+// arguments it takes) and handles one call at a time; the base checks the
+// call against the list, so a subclass only ever sees a known member called
+// the right way with a count of arguments in range:
+//
+//   unknown id, or a kind the member lacks  DISP_E_MEMBERNOTFOUND
+//   too few or too many arguments           DISP_E_BADPARAMCOUNT
+//   a required argument passed as missing   DISP_E_PARAMNOTOPTIONAL
+//   named arguments other than a put's      DISP_E_NONAMEDARGS
+//   an argument that does not convert       DISP_E_TYPEMISMATCH (or the
+//                                           conversion's code), *argErr set
+//   Invocation::Raise                       DISP_E_EXCEPTION with EXCEPINFO
+//
+// A call asked with DISPATCH_METHOD | DISPATCH_PROPERTYGET answers as a get
+// when the member has one, as a method otherwise.
+#pragma once
+
+#include <atomic>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/com/oleauto.h"
+
+namespace com {
+
+struct MemberInfo {
+  const wchar_t* name;
+  DISPID id;
+  WORD kinds;  // DISPATCH_METHOD, DISPATCH_PROPERTYGET, DISPATCH_PROPERTYPUT or'ed
+  UINT min_args;
+  UINT max_args;  // positional ones; a put's value is not counted
+};
+
+// One call as the member sees it: positional arguments in their natural
+// order (0 is the first), the value of a put apart.
+class Invocation {
+ public:
+  WORD kind() const { return kind_; }
+  bool is_get() const { return kind_ == DISPATCH_PROPERTYGET; }
+  bool is_put() const { return kind_ == DISPATCH_PROPERTYPUT; }
+  bool is_method() const { return kind_ == DISPATCH_METHOD; }
+
+  // Positional arguments passed, those marked missing included.
+  UINT count() const { return static_cast<UINT>(args_.size()); }
+  // False when index is beyond count() or the argument is marked missing
+  // (VT_ERROR holding DISP_E_PARAMNOTFOUND) or VT_EMPTY.
+  bool Has(UINT index) const;
+
+  // An argument converted to the type asked (VariantChangeType's rules). A
+  // failed conversion ends the call with its code and *argErr set.
+  LONG Long(UINT index) const;
+  double Double(UINT index) const;
+  bool Bool(UINT index) const;
+  std::wstring String(UINT index) const;
+  // As passed, by-reference arguments resolved. Valid for the whole call.
+  const VARIANT& Raw(UINT index) const;
+
+  // The same for the value a put assigns.
+  static constexpr UINT kValue = 0xFFFFFFFFu;
+
+  void ReturnEmpty();
+  void ReturnLong(LONG value);
+  void ReturnDouble(double value);
+  void ReturnBool(bool value);
+  void ReturnString(std::wstring_view value);
+  // Takes over the reference; a null object returns VT_DISPATCH nullptr.
+  void ReturnObject(IDispatch* object);
+  // Copies the variant.
+  void ReturnVariant(const VARIANT& value);
+
+  // Ends the call with DISP_E_EXCEPTION carrying scode and description.
+  [[noreturn]] void Raise(SCODE scode, std::wstring description) const;
+  // Ends the call with a plain status code.
+  [[noreturn]] void Fail(HRESULT hr) const;
+
+  Invocation(const Invocation&) = delete;
+  Invocation& operator=(const Invocation&) = delete;
+  ~Invocation();
+
+ private:
+  friend class DispatchObject;
+  Invocation(WORD kind, UINT total_args) : kind_(kind), total_args_(total_args) {}
+  const VARIANT& Arg(UINT index) const;
+  UINT ArgErrIndex(UINT index) const;
+  VARIANT Converted(UINT index, VARTYPE type) const;
+
+  WORD kind_;
+  UINT total_args_;
+  std::vector<VARIANT> args_;
+  VARIANT value_{};
+  bool has_value_ = false;
+  VARIANT result_{};
+};
+
+// Reference-counted: made with a count of 1, destroyed by the Release that
+// takes it to 0. Answers IUnknown and IDispatch.
+class DispatchObject : public IDispatch {
+ public:
+  DispatchObject(const DispatchObject&) = delete;
+  DispatchObject& operator=(const DispatchObject&) = delete;
+
+  HRESULT QueryInterface(REFIID iid, void** object) override;
+  ULONG AddRef() override;
+  ULONG Release() override;
+  HRESULT GetTypeInfoCount(UINT* count) override;
+  HRESULT GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
+  HRESULT GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override;
+  HRESULT Invoke(DISPID member, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
+                 VARIANT* result, EXCEPINFO* exception, UINT* argErr) override;
+
+ protected:
+  DispatchObject() = default;
+  virtual ~DispatchObject() = default;
+
+  virtual std::span<const MemberInfo> Members() const = 0;
+  // Handles one checked call. Ends by returning (S_OK) or through
+  // Invocation::Raise / Fail.
+  virtual void Call(const MemberInfo& member, Invocation& call) = 0;
+  // Named as the source in EXCEPINFO.
+  virtual std::wstring ExceptionSource() const { return {}; }
+
+ private:
+  std::atomic<ULONG> refs_{1};
+};
+
+}  // namespace com

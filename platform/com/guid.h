@@ -1,0 +1,63 @@
+// Globally unique identifiers: class ids (CLSID) and interface ids (IID),
+// and their registry text form "{00024500-0000-0000-C000-000000000046}".
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/win/wintypes.h"
+
+struct GUID {
+  std::uint32_t Data1;
+  std::uint16_t Data2;
+  std::uint16_t Data3;
+  std::uint8_t Data4[8];
+
+  friend bool operator==(const GUID& a, const GUID& b) {
+    if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3) return false;
+    for (int i = 0; i < 8; ++i) {
+      if (a.Data4[i] != b.Data4[i]) return false;
+    }
+    return true;
+  }
+  friend bool operator<(const GUID& a, const GUID& b) {
+    if (a.Data1 != b.Data1) return a.Data1 < b.Data1;
+    if (a.Data2 != b.Data2) return a.Data2 < b.Data2;
+    if (a.Data3 != b.Data3) return a.Data3 < b.Data3;
+    for (int i = 0; i < 8; ++i) {
+      if (a.Data4[i] != b.Data4[i]) return a.Data4[i] < b.Data4[i];
+    }
+    return false;
+  }
+};
+
+using CLSID = GUID;
+using IID = GUID;
+using REFGUID = const GUID&;
+using REFCLSID = const CLSID&;
+using REFIID = const IID&;
+using LPCLSID = CLSID*;
+
+inline bool IsEqualGUID(REFGUID a, REFGUID b) { return a == b; }
+inline bool IsEqualIID(REFIID a, REFIID b) { return a == b; }
+inline bool IsEqualCLSID(REFCLSID a, REFCLSID b) { return a == b; }
+
+inline constexpr GUID GUID_NULL = {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
+inline constexpr IID IID_NULL = GUID_NULL;
+inline constexpr CLSID CLSID_NULL = GUID_NULL;
+inline constexpr IID IID_IUnknown = {
+    0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr IID IID_IDispatch = {
+    0x00020400, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+// Reads "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" (hex digits of either case,
+// braces required). CO_E_CLASSSTRING for anything else.
+HRESULT CLSIDFromString(const wchar_t* text, CLSID* clsid);
+inline HRESULT IIDFromString(const wchar_t* text, IID* iid) { return CLSIDFromString(text, iid); }
+// Writes the braced upper-case form; returns the characters written with the
+// terminator (39), or 0 when size is below 39.
+int StringFromGUID2(REFGUID guid, wchar_t* buffer, int size);
+
+namespace com {
+std::wstring GuidToString(REFGUID guid);
+}  // namespace com

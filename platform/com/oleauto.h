@@ -1,0 +1,58 @@
+// The automation library: BSTR and VARIANT handling, and the running object
+// table through which a client finds an object another part of the process
+// made active (GetActiveObject).
+#pragma once
+
+#include "platform/com/oaidl.h"
+
+// nullptr for a null text. Allocation failure gives nullptr.
+BSTR SysAllocString(const OLECHAR* text);
+// length characters, copied from text or zero when text is null.
+BSTR SysAllocStringLen(const OLECHAR* text, UINT length);
+// Replaces *bstr with a copy of text; FALSE (and *bstr unchanged) on failure.
+BOOL SysReAllocString(BSTR* bstr, const OLECHAR* text);
+void SysFreeString(BSTR bstr);
+UINT SysStringLen(BSTR bstr);
+UINT SysStringByteLen(BSTR bstr);
+
+void VariantInit(VARIANT* v);
+// Frees a BSTR, releases an object, and leaves VT_EMPTY. By-reference
+// variants own nothing.
+HRESULT VariantClear(VARIANT* v);
+// dest is cleared first; strings are copied and objects get a reference.
+HRESULT VariantCopy(VARIANT* dest, const VARIANT* source);
+// As VariantCopy, and a by-reference source is copied as what it points to.
+HRESULT VariantCopyInd(VARIANT* dest, const VARIANT* source);
+
+constexpr USHORT VARIANT_NOVALUEPROP = 0x01;
+constexpr USHORT VARIANT_ALPHABOOL = 0x02;
+// Conversions among VT_EMPTY, VT_I2, VT_I4, VT_R4, VT_R8, VT_BOOL, VT_UI1,
+// VT_BSTR, VT_ERROR (to itself), VT_DISPATCH and VT_UNKNOWN, with the rules
+// of the automation library in its English form:
+// - numbers to integers round half to even; out of range is DISP_E_OVERFLOW;
+// - numbers to text in the C locale, up to 15 significant digits ("1.5",
+//   "-3", "1E+20"); a text to a number must be a whole number in that form,
+//   surrounded blanks allowed, else DISP_E_TYPEMISMATCH;
+// - booleans are -1 and 0 as numbers and "True"/"False" as text; a text
+//   becomes a boolean from "True"/"False" (any case) or a number;
+// - VT_EMPTY becomes 0, "" or False; VT_NULL converts to nothing;
+// - an object converts through its default member (DISPID_VALUE), unless
+//   VARIANT_NOVALUEPROP is given; VT_DISPATCH and VT_UNKNOWN convert to each
+//   other through QueryInterface.
+// dest may be source. On failure dest is left untouched.
+HRESULT VariantChangeType(VARIANT* dest, const VARIANT* source, USHORT flags, VARTYPE type);
+
+// ACTIVEOBJECT_STRONG keeps a reference for the table; ACTIVEOBJECT_WEAK
+// does not, and the object must revoke itself before it goes.
+constexpr DWORD ACTIVEOBJECT_STRONG = 0x0;
+constexpr DWORD ACTIVEOBJECT_WEAK = 0x1;
+
+// Registers an object as the active one of its class. A class already in the
+// table gives MK_S_MONIKERALREADYREGISTERED; the earlier registration stays
+// the one GetActiveObject finds. Needs an initialised thread.
+HRESULT RegisterActiveObject(IUnknown* object, REFCLSID clsid, DWORD flags, DWORD* cookie);
+// E_INVALIDARG for a cookie that is not registered.
+HRESULT RevokeActiveObject(DWORD cookie, void* reserved);
+// A new reference to the active object of the class; MK_E_UNAVAILABLE when
+// none is registered, CO_E_NOTINITIALIZED on a thread not initialised.
+HRESULT GetActiveObject(REFCLSID clsid, void* reserved, IUnknown** object);

@@ -1,0 +1,173 @@
+#include "platform/spreadsheet/autofit.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <map>
+#include <mutex>
+#include <tuple>
+
+#include "platform/fonts/text_metrics.h"
+
+namespace spreadsheet {
+namespace {
+
+constexpr double kDigitPixels = 7.0;  // a digit of Calibri 11 at 96 dpi
+constexpr double kMarginPixels = 5.0;
+constexpr double kMaxColumnWidth = 255.0;
+constexpr double kMaxRowHeight = 409.5;
+constexpr double kPi = 3.14159265358979323846;
+
+gm::fonts::TextStyle StyleOf(const FontFormat& font) {
+  gm::fonts::TextStyle style;
+  style.font.family = font.name;
+  style.font.bold = font.bold;
+  style.font.italic = font.italic;
+  return style;
+}
+
+double BoxWidth(const gm::fonts::TextBox& box) { return box.upper_right.x - box.lower_left.x; }
+
+// The width of a line in digits of its own face.
+double WidthInDigits(std::wstring_view line, const FontFormat& font) {
+  if (line.empty()) return 0;
+  static std::mutex mutex;
+  static std::map<std::tuple<std::wstring, bool, bool>, double> digit_widths;
+  std::lock_guard lock(mutex);
+  const auto key = std::make_tuple(font.name, font.bold, font.italic);
+  auto it = digit_widths.find(key);
+  if (it == digit_widths.end()) {
+    const auto digit = gm::fonts::MeasureText(L"0", 1.0, StyleOf(font));
+    it = digit_widths.emplace(key, digit.ok() ? BoxWidth(digit) : 0.0).first;
+  }
+  const auto box = gm::fonts::MeasureText(line, 1.0, StyleOf(font));
+  if (!box.ok() || it->second <= 0) return static_cast<double>(line.size());
+  return BoxWidth(box) / it->second;
+}
+
+double LinePixels(std::wstring_view line, const FontFormat& font) {
+  return WidthInDigits(line, font) * kDigitPixels * font.size / 11.0;
+}
+
+double LineHeightPixels(const FontFormat& font) { return font.size * 15.0 / 11.0 / 0.75; }
+
+std::vector<std::wstring_view> Lines(const std::wstring& text) {
+  std::vector<std::wstring_view> lines;
+  std::wstring_view rest(text);
+  for (;;) {
+    const size_t lf = rest.find(L'\n');
+    std::wstring_view line = rest.substr(0, lf);
+    if (!line.empty() && line.back() == L'\r') line.remove_suffix(1);
+    lines.push_back(line);
+    if (lf == std::wstring_view::npos) break;
+    rest.remove_prefix(lf + 1);
+  }
+  return lines;
+}
+
+// The box a cell's text takes, in pixels, after rotation.
+struct Extent {
+  double width = 0;
+  double height = 0;
+};
+
+Extent CellExtent(const Cell& cell, double column_width) {
+  const std::wstring text = DisplayText(cell.value);
+  if (text.empty()) return {};
+  const FontFormat& font = cell.format.font;
+  const double line_height = LineHeightPixels(font);
+  double longest = 0;
+  double lines = 0;
+  size_t characters = 0;
+  const double available = std::max(1.0, column_width * kDigitPixels);
+  for (std::wstring_view line : Lines(text)) {
+    const double pixels = LinePixels(line, font);
+    longest = std::max(longest, pixels);
+    characters += line.size();
+    const bool wraps = cell.format.wrap_text && cell.format.orientation == 0;
+    lines += wraps ? std::max(1.0, std::ceil(pixels / available)) : 1.0;
+  }
+  if (cell.format.orientation == kStackedText) {
+    return {kDigitPixels * font.size / 11.0 * 1.2, static_cast<double>(characters) * line_height};
+  }
+  const double angle = cell.format.orientation * kPi / 180.0;
+  const double w = cell.format.wrap_text && cell.format.orientation == 0
+                       ? std::min(longest, available)
+                       : longest;
+  const double h = lines * line_height;
+  return {std::fabs(w * std::cos(angle)) + std::fabs(h * std::sin(angle)),
+          std::fabs(w * std::sin(angle)) + std::fabs(h * std::cos(angle))};
+}
+
+bool InMergedArea(const Worksheet& sheet, int row, int column) {
+  return sheet.MergeAreaAt(row, column).has_value();
+}
+
+}  // namespace
+
+std::wstring DisplayText(const CellValue& value) {
+  if (const auto* text = std::get_if<std::wstring>(&value)) return *text;
+  if (const auto* flag = std::get_if<bool>(&value)) return *flag ? L"TRUE" : L"FALSE";
+  if (const auto* number = std::get_if<double>(&value)) {
+    // General shows at most 11 characters.
+    char buffer[64];
+    for (int precision = 11; precision >= 1; --precision) {
+      auto [ptr, ec] = std::to_chars(buffer, buffer + sizeof buffer, *number,
+                                     std::chars_format::general, precision);
+      if (ec == std::errc() && (ptr - buffer <= 11 || precision == 1)) {
+        std::wstring shown;
+        for (const char* p = buffer; p != ptr; ++p) shown.push_back(*p == 'e' ? L'E' : *p);
+        return shown;
+      }
+    }
+  }
+  return {};
+}
+
+void AutoFitColumns(Worksheet& sheet, const CellRect& area) {
+  std::map<int, double> widest;  // pixels
+  const auto& cells = sheet.cells();
+  for (auto it = cells.lower_bound({area.top, area.left});
+       it != cells.end() && it->first.first <= area.bottom; ++it) {
+    const auto [row, column] = it->first;
+    if (column < area.left || column > area.right || InMergedArea(sheet, row, column)) continue;
+    const Extent extent = CellExtent(it->second, sheet.ColumnWidth(column));
+    if (extent.width > 0) widest[column] = std::max(widest[column], extent.width);
+  }
+  // Columns of the area that show nothing go back to the default width.
+  std::vector<int> reset;
+  for (const auto& [column, width] : sheet.column_widths()) {
+    if (column >= area.left && column <= area.right && !widest.count(column)) {
+      reset.push_back(column);
+    }
+  }
+  for (int column : reset) sheet.SetColumnWidth(column, std::nullopt);
+  for (const auto& [column, pixels] : widest) {
+    const double width = std::ceil((pixels + kMarginPixels) / kDigitPixels * 256.0) / 256.0;
+    sheet.SetColumnWidth(column, std::min(width, kMaxColumnWidth));
+  }
+}
+
+void AutoFitRows(Worksheet& sheet, const CellRect& area) {
+  std::map<int, double> tallest;  // pixels
+  const auto& cells = sheet.cells();
+  for (auto it = cells.lower_bound({area.top, area.left});
+       it != cells.end() && it->first.first <= area.bottom; ++it) {
+    const auto [row, column] = it->first;
+    if (column < area.left || column > area.right || InMergedArea(sheet, row, column)) continue;
+    const Extent extent = CellExtent(it->second, sheet.ColumnWidth(column));
+    if (extent.height > 0) tallest[row] = std::max(tallest[row], extent.height);
+  }
+  std::vector<int> reset;
+  for (const auto& [row, height] : sheet.row_heights()) {
+    if (row >= area.top && row <= area.bottom && !tallest.count(row)) reset.push_back(row);
+  }
+  for (int row : reset) sheet.SetRowHeight(row, std::nullopt);
+  for (const auto& [row, pixels] : tallest) {
+    // Row heights go in whole pixels (0.75 points).
+    const double points = std::ceil(pixels - 1e-9) * 0.75;
+    sheet.SetRowHeight(row, std::min(points, kMaxRowHeight));
+  }
+}
+
+}  // namespace spreadsheet

@@ -1,0 +1,313 @@
+#include "platform/spreadsheet/workbook.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cwctype>
+#include <set>
+
+namespace spreadsheet {
+
+CellRect CellRect::Union(const CellRect& o) const {
+  return {std::min(top, o.top), std::min(left, o.left), std::max(bottom, o.bottom),
+          std::max(right, o.right)};
+}
+
+std::wstring ColumnLetters(int column) {
+  if (column < 1 || column > kMaxColumns) return {};
+  std::wstring letters;
+  while (column > 0) {
+    const int digit = (column - 1) % 26;
+    letters.insert(letters.begin(), static_cast<wchar_t>(L'A' + digit));
+    column = (column - 1) / 26;
+  }
+  return letters;
+}
+
+int ColumnFromLetters(std::wstring_view letters) {
+  if (letters.empty() || letters.size() > 3) return 0;
+  int column = 0;
+  for (wchar_t c : letters) {
+    if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+    if (c < L'A' || c > L'Z') return 0;
+    column = column * 26 + (c - L'A' + 1);
+  }
+  return column <= kMaxColumns ? column : 0;
+}
+
+std::wstring FormatAddress(const CellRect& area, bool rowAbsolute, bool columnAbsolute) {
+  const std::wstring r = rowAbsolute ? L"$" : L"";
+  const std::wstring c = columnAbsolute ? L"$" : L"";
+  if (area.top == 1 && area.bottom == kMaxRows) {
+    return c + ColumnLetters(area.left) + L":" + c + ColumnLetters(area.right);
+  }
+  if (area.left == 1 && area.right == kMaxColumns) {
+    return r + std::to_wstring(area.top) + L":" + r + std::to_wstring(area.bottom);
+  }
+  std::wstring text = c + ColumnLetters(area.left) + r + std::to_wstring(area.top);
+  if (area.rows() > 1 || area.columns() > 1) {
+    text += L":" + c + ColumnLetters(area.right) + r + std::to_wstring(area.bottom);
+  }
+  return text;
+}
+
+namespace {
+
+// One cell reference: [$]letters[$]digits.
+std::optional<std::pair<int, int>> ParseCell(std::wstring_view text) {
+  size_t i = 0;
+  if (i < text.size() && text[i] == L'$') ++i;
+  const size_t letters_begin = i;
+  while (i < text.size() && std::iswalpha(text[i]) && text[i] < 128) ++i;
+  const int column = ColumnFromLetters(text.substr(letters_begin, i - letters_begin));
+  if (column == 0) return std::nullopt;
+  if (i < text.size() && text[i] == L'$') ++i;
+  const size_t digits_begin = i;
+  long long row = 0;
+  while (i < text.size() && text[i] >= L'0' && text[i] <= L'9') {
+    row = row * 10 + (text[i] - L'0');
+    if (row > kMaxRows) return std::nullopt;
+    ++i;
+  }
+  if (i == digits_begin || i != text.size() || row < 1) return std::nullopt;
+  return std::make_pair(static_cast<int>(row), column);
+}
+
+}  // namespace
+
+std::optional<CellRect> ParseReference(std::wstring_view text) {
+  const size_t colon = text.find(L':');
+  auto first = ParseCell(text.substr(0, colon));
+  if (!first) return std::nullopt;
+  CellRect area = CellRect::Cell(first->first, first->second);
+  if (colon != std::wstring_view::npos) {
+    auto second = ParseCell(text.substr(colon + 1));
+    if (!second) return std::nullopt;
+    area = area.Union(CellRect::Cell(second->first, second->second));
+  }
+  return area;
+}
+
+bool ParsePlainNumber(std::wstring_view text, double* value) {
+  size_t i = 0;
+  std::string narrow;
+  if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
+    if (text[i] == L'-') narrow.push_back('-');
+    ++i;
+  }
+  std::string digits;  // the mantissa's digits, for counting
+  bool point = false;
+  bool any_digit = false;
+  for (; i < text.size(); ++i) {
+    const wchar_t c = text[i];
+    if (c >= L'0' && c <= L'9') {
+      any_digit = true;
+      digits.push_back(static_cast<char>(c));
+      narrow.push_back(static_cast<char>(c));
+    } else if (c == L'.' && !point) {
+      point = true;
+      narrow.push_back('.');
+    } else {
+      break;
+    }
+  }
+  if (!any_digit) return false;
+  if (i < text.size() && (text[i] == L'e' || text[i] == L'E')) {
+    narrow.push_back('e');
+    ++i;
+    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
+      narrow.push_back(static_cast<char>(text[i]));
+      ++i;
+    }
+    bool exponent_digit = false;
+    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+      exponent_digit = true;
+      narrow.push_back(static_cast<char>(text[i]));
+    }
+    if (!exponent_digit) return false;
+  }
+  if (i != text.size()) return false;
+  // Excel keeps 15 significant digits; a longer number stays text so that no
+  // digit of it is lost.
+  const size_t first = digits.find_first_not_of('0');
+  const size_t last = digits.find_last_not_of('0');
+  if (first != std::string::npos && last - first + 1 > 15) return false;
+  double parsed = 0;
+  auto [ptr, ec] = std::from_chars(narrow.data(), narrow.data() + narrow.size(), parsed);
+  if (ec != std::errc() || ptr != narrow.data() + narrow.size() || !std::isfinite(parsed)) {
+    return false;
+  }
+  if (value) *value = parsed == 0 ? 0.0 : parsed;
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Worksheet
+
+const Cell* Worksheet::Find(int row, int column) const {
+  auto it = cells_.find({row, column});
+  return it == cells_.end() ? nullptr : &it->second;
+}
+
+Cell& Worksheet::At(int row, int column) { return cells_[{row, column}]; }
+
+namespace {
+
+// Which stored line an edge of a cell is.
+struct LineSlot {
+  bool vertical;
+  Worksheet::CellKey key;
+};
+
+LineSlot SlotOf(int row, int column, Edge edge) {
+  switch (edge) {
+    case kEdgeLeft:
+      return {true, {row, column - 1}};
+    case kEdgeRight:
+      return {true, {row, column}};
+    case kEdgeTop:
+      return {false, {row - 1, column}};
+    case kEdgeBottom:
+      return {false, {row, column}};
+  }
+  return {true, {row, column}};
+}
+
+}  // namespace
+
+BorderLine Worksheet::Border(int row, int column, Edge edge) const {
+  const LineSlot slot = SlotOf(row, column, edge);
+  const auto& lines = slot.vertical ? vertical_lines_ : horizontal_lines_;
+  auto it = lines.find(slot.key);
+  return it == lines.end() ? BorderLine{} : it->second;
+}
+
+void Worksheet::SetBorder(int row, int column, Edge edge, const BorderLine& line) {
+  At(row, column);
+  const LineSlot slot = SlotOf(row, column, edge);
+  auto& lines = slot.vertical ? vertical_lines_ : horizontal_lines_;
+  if (line.visible()) {
+    lines[slot.key] = line;
+  } else {
+    lines.erase(slot.key);
+  }
+}
+
+std::vector<Worksheet::CellKey> Worksheet::BorderOnlyCells() const {
+  std::set<CellKey> keys;
+  auto add = [&](int row, int column) {
+    if (row >= 1 && row <= kMaxRows && column >= 1 && column <= kMaxColumns &&
+        !cells_.count({row, column})) {
+      keys.insert({row, column});
+    }
+  };
+  for (const auto& [key, line] : vertical_lines_) {
+    add(key.first, key.second);
+    add(key.first, key.second + 1);
+  }
+  for (const auto& [key, line] : horizontal_lines_) {
+    add(key.first, key.second);
+    add(key.first + 1, key.second);
+  }
+  return {keys.begin(), keys.end()};
+}
+
+std::optional<CellRect> Worksheet::MergeAreaAt(int row, int column) const {
+  for (const CellRect& m : merges_) {
+    if (m.Contains(row, column)) return m;
+  }
+  return std::nullopt;
+}
+
+std::optional<CellRect> Worksheet::UsedRange() const {
+  std::optional<CellRect> used;
+  auto add = [&](const CellRect& area) { used = used ? used->Union(area) : area; };
+  for (const auto& [key, cell] : cells_) add(CellRect::Cell(key.first, key.second));
+  for (const CellRect& m : merges_) add(m);
+  return used;
+}
+
+double Worksheet::ColumnWidth(int column) const {
+  auto it = column_widths_.find(column);
+  return it == column_widths_.end() ? kDefaultColumnWidth : it->second;
+}
+
+double Worksheet::RowHeight(int row) const {
+  auto it = row_heights_.find(row);
+  return it == row_heights_.end() ? kDefaultRowHeight : it->second;
+}
+
+void Worksheet::SetColumnWidth(int column, std::optional<double> width) {
+  if (width) {
+    column_widths_[column] = *width;
+  } else {
+    column_widths_.erase(column);
+  }
+}
+
+void Worksheet::SetRowHeight(int row, std::optional<double> height) {
+  if (height) {
+    row_heights_[row] = *height;
+  } else {
+    row_heights_.erase(row);
+  }
+}
+
+void Worksheet::EnterText(int row, int column, std::wstring text) {
+  Cell& cell = At(row, column);
+  if (text.find(L'\n') != std::wstring::npos) cell.format.wrap_text = true;
+  double number = 0;
+  if (!cell.format.is_text() && ParsePlainNumber(text, &number)) {
+    cell.value = number;
+  } else {
+    cell.value = std::move(text);
+  }
+}
+
+void Worksheet::Merge(const CellRect& area) {
+  if (area.rows() == 1 && area.columns() == 1) return;
+  CellRect merged = area;
+  for (bool grew = true; grew;) {
+    grew = false;
+    for (auto it = merges_.begin(); it != merges_.end(); ++it) {
+      if (it->Overlaps(merged)) {
+        merged = merged.Union(*it);
+        merges_.erase(it);
+        grew = true;
+        break;
+      }
+    }
+  }
+  merges_.push_back(merged);
+
+  // One value survives, at the top-left.
+  Cell* top_left = nullptr;
+  CellValue kept;
+  for (auto it = cells_.lower_bound({merged.top, merged.left});
+       it != cells_.end() && it->first.first <= merged.bottom; ++it) {
+    const auto [row, column] = it->first;
+    if (column < merged.left || column > merged.right) continue;
+    if (row == merged.top && column == merged.left) top_left = &it->second;
+    if (std::holds_alternative<std::monostate>(kept) &&
+        !std::holds_alternative<std::monostate>(it->second.value)) {
+      kept = it->second.value;
+    }
+    it->second.value = std::monostate{};
+  }
+  if (!std::holds_alternative<std::monostate>(kept)) {
+    if (top_left == nullptr) top_left = &At(merged.top, merged.left);
+    top_left->value = std::move(kept);
+  }
+}
+
+void Worksheet::Unmerge(const CellRect& area) {
+  std::erase_if(merges_, [&](const CellRect& m) { return m.Overlaps(area); });
+}
+
+// ---------------------------------------------------------------------------
+
+Workbook::Workbook(std::wstring name) : name_(std::move(name)) {
+  sheets_.push_back(std::make_shared<Worksheet>(L"Sheet1"));
+}
+
+}  // namespace spreadsheet

@@ -1,0 +1,196 @@
+// The in-memory workbook the automation server works on, and the rules by
+// which it takes what it is given, as the spreadsheet does:
+//
+// - A text entered into a cell whose number format is "@" stays text. Any
+//   other text that is a plain decimal number ([+-]digits[.digits][E[+-]n],
+//   no blanks, no thousands separators, at most 15 significant digits, so
+//   nothing is rounded away) becomes that number: "007" becomes 7. Other
+//   texts stay text; a leading "=" makes a formula only through Formula.
+// - A text holding a line feed turns the cell's wrapping on.
+// - Borders belong to the lines between cells: the right edge of B2 is the
+//   left edge of C2, so setting either changes both.
+// - A merge that overlaps merged areas already there takes them in (the
+//   bounding box of them all, again until nothing more overlaps); no two
+//   merged areas ever overlap. The merged area keeps the value of its
+//   top-left cell, or, when that is empty, the first value in reading order,
+//   moved to the top-left; the other values are cleared.
+//
+// Rows and columns count from 1. Colours are the object model's 0x00BBGGRR.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "platform/spreadsheet/constants.h"
+
+namespace spreadsheet {
+
+inline constexpr int kMaxRows = 1048576;
+inline constexpr int kMaxColumns = 16384;
+inline constexpr size_t kMaxTextLength = 32767;
+inline constexpr double kDefaultColumnWidth = 8.43;  // characters
+inline constexpr double kDefaultRowHeight = 15.0;    // points
+inline constexpr int kStackedText = 255;             // orientation of xlVertical
+
+struct CellRect {
+  int top = 1;
+  int left = 1;
+  int bottom = 1;
+  int right = 1;
+
+  static CellRect Cell(int row, int column) { return {row, column, row, column}; }
+  static CellRect Sheet() { return {1, 1, kMaxRows, kMaxColumns}; }
+  int rows() const { return bottom - top + 1; }
+  int columns() const { return right - left + 1; }
+  long long count() const { return static_cast<long long>(rows()) * columns(); }
+  // Ordered and inside the sheet.
+  bool valid() const {
+    return top >= 1 && left >= 1 && top <= bottom && left <= right && bottom <= kMaxRows &&
+           right <= kMaxColumns;
+  }
+  bool Contains(int row, int column) const {
+    return row >= top && row <= bottom && column >= left && column <= right;
+  }
+  bool Overlaps(const CellRect& o) const {
+    return top <= o.bottom && o.top <= bottom && left <= o.right && o.left <= right;
+  }
+  CellRect Union(const CellRect& o) const;
+  bool operator==(const CellRect&) const = default;
+};
+
+// "A" for 1 ... "XFD" for 16384; empty outside the sheet.
+std::wstring ColumnLetters(int column);
+// 1 for "A" (either case) ... 16384 for "XFD"; 0 for anything else.
+int ColumnFromLetters(std::wstring_view letters);
+// "$B$3", "$A$1:$C$3"; whole columns "$A:$B", whole rows "$1:$3".
+std::wstring FormatAddress(const CellRect& area, bool rowAbsolute = true,
+                           bool columnAbsolute = true);
+// "A1", "$A$1", "a1", "$A1:B$2" (1 to 3 letters); nullopt for anything else
+// or a cell outside the sheet. A range comes back ordered.
+std::optional<CellRect> ParseReference(std::wstring_view text);
+
+enum Edge { kEdgeLeft = 0, kEdgeTop = 1, kEdgeBottom = 2, kEdgeRight = 3 };
+
+struct BorderLine {
+  int line_style = xlLineStyleNone;
+  int weight = xlThin;
+  std::optional<std::uint32_t> color;  // none: automatic
+  bool visible() const { return line_style != xlLineStyleNone; }
+  bool operator==(const BorderLine&) const = default;
+};
+
+struct FontFormat {
+  std::wstring name = L"Calibri";
+  double size = 11;
+  bool bold = false;
+  bool italic = false;
+  std::optional<std::uint32_t> color;  // none: automatic
+  bool operator==(const FontFormat&) const = default;
+};
+
+struct CellFormat {
+  std::wstring number_format;  // empty: General
+  int horizontal_alignment = xlGeneral;
+  int vertical_alignment = xlBottom;
+  int orientation = 0;  // degrees, -90 to 90, or kStackedText
+  bool wrap_text = false;
+  std::optional<std::uint32_t> fill;  // a solid fill; none: no fill
+  FontFormat font;
+  bool is_text() const { return number_format == L"@"; }
+  bool operator==(const CellFormat&) const = default;
+};
+
+struct Formula {
+  std::wstring text;  // with its leading "="
+  bool operator==(const Formula&) const = default;
+};
+
+// Empty, a number, a text, a boolean or a formula.
+using CellValue = std::variant<std::monostate, double, std::wstring, bool, Formula>;
+
+struct Cell {
+  CellValue value;
+  CellFormat format;
+};
+
+// True when text is a plain decimal number by the rule above; *value gets it.
+bool ParsePlainNumber(std::wstring_view text, double* value);
+
+class Worksheet {
+ public:
+  using CellKey = std::pair<int, int>;  // row, column
+
+  explicit Worksheet(std::wstring name) : name_(std::move(name)) {}
+  Worksheet(const Worksheet&) = delete;
+  Worksheet& operator=(const Worksheet&) = delete;
+
+  const std::wstring& name() const { return name_; }
+
+  // nullptr for a cell nothing was ever done to.
+  const Cell* Find(int row, int column) const;
+  // Every cell something was done to, by row then column.
+  const std::map<CellKey, Cell>& cells() const { return cells_; }
+  BorderLine Border(int row, int column, Edge edge) const;
+  // Cells not in cells() that a visible border touches.
+  std::vector<CellKey> BorderOnlyCells() const;
+  const std::vector<CellRect>& merged_areas() const { return merges_; }
+  std::optional<CellRect> MergeAreaAt(int row, int column) const;
+  // The bounding box of cells() and the merged areas; nullopt on a sheet
+  // nothing was done to.
+  std::optional<CellRect> UsedRange() const;
+  double ColumnWidth(int column) const;
+  double RowHeight(int row) const;
+  const std::map<int, double>& column_widths() const { return column_widths_; }
+  const std::map<int, double>& row_heights() const { return row_heights_; }
+
+  // The cell, made when it is new. REQUIRES: inside the sheet.
+  Cell& At(int row, int column);
+  // Enters a text by the rules above.
+  void EnterText(int row, int column, std::wstring text);
+  void SetBorder(int row, int column, Edge edge, const BorderLine& line);
+  // Merges area (a single cell merges nothing). REQUIRES: area.valid().
+  void Merge(const CellRect& area);
+  // Removes every merged area that overlaps area.
+  void Unmerge(const CellRect& area);
+  // nullopt restores the default.
+  void SetColumnWidth(int column, std::optional<double> width);
+  void SetRowHeight(int row, std::optional<double> height);
+
+ private:
+  std::wstring name_;
+  std::map<CellKey, Cell> cells_;
+  // The line right of column b in a row: key (row, b), b from 0 to
+  // kMaxColumns; the line below row b in a column: key (b, column).
+  std::map<CellKey, BorderLine> vertical_lines_;
+  std::map<CellKey, BorderLine> horizontal_lines_;
+  std::vector<CellRect> merges_;
+  std::map<int, double> column_widths_;
+  std::map<int, double> row_heights_;
+};
+
+class Workbook {
+ public:
+  // A workbook with one sheet, "Sheet1".
+  explicit Workbook(std::wstring name);
+  Workbook(const Workbook&) = delete;
+  Workbook& operator=(const Workbook&) = delete;
+
+  const std::wstring& name() const { return name_; }
+  const std::vector<std::shared_ptr<Worksheet>>& sheets() const { return sheets_; }
+  const std::shared_ptr<Worksheet>& active_sheet() const { return sheets_[active_]; }
+
+ private:
+  std::wstring name_;
+  std::vector<std::shared_ptr<Worksheet>> sheets_;
+  size_t active_ = 0;
+};
+
+}  // namespace spreadsheet

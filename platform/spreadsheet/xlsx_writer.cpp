@@ -1,0 +1,323 @@
+#include "platform/spreadsheet/xlsx_writer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <xlsxwriter.h>
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+
+#include "platform/win/text.h"
+
+namespace spreadsheet {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Utf8(const std::wstring& text) { return win::WideToUtf8(text); }
+
+std::uint32_t ToRgb(std::uint32_t bgr) {
+  const std::uint32_t rgb = ((bgr & 0xFF) << 16) | (bgr & 0xFF00) | ((bgr >> 16) & 0xFF);
+  // libxlsxwriter reads 0 as "no colour".
+  return rgb == 0 ? static_cast<std::uint32_t>(LXW_COLOR_BLACK) : rgb;
+}
+
+std::uint8_t BorderStyle(const BorderLine& line) {
+  if (!line.visible()) return LXW_BORDER_NONE;
+  const bool heavy = line.weight == xlMedium || line.weight == xlThick;
+  switch (line.line_style) {
+    case xlDash:
+      return heavy ? LXW_BORDER_MEDIUM_DASHED : LXW_BORDER_DASHED;
+    case xlDot:
+      return LXW_BORDER_DOTTED;
+    case xlDouble:
+      return LXW_BORDER_DOUBLE;
+    case xlDashDot:
+      return heavy ? LXW_BORDER_MEDIUM_DASH_DOT : LXW_BORDER_DASH_DOT;
+    case xlDashDotDot:
+      return heavy ? LXW_BORDER_MEDIUM_DASH_DOT_DOT : LXW_BORDER_DASH_DOT_DOT;
+    case xlSlantDashDot:
+      return LXW_BORDER_SLANT_DASH_DOT;
+    default:  // xlContinuous
+      switch (line.weight) {
+        case xlHairline:
+          return LXW_BORDER_HAIR;
+        case xlMedium:
+          return LXW_BORDER_MEDIUM;
+        case xlThick:
+          return LXW_BORDER_THICK;
+        default:
+          return LXW_BORDER_THIN;
+      }
+  }
+}
+
+std::uint8_t HorizontalAlign(int value) {
+  switch (value) {
+    case xlLeft:
+      return LXW_ALIGN_LEFT;
+    case xlCenter:
+      return LXW_ALIGN_CENTER;
+    case xlRight:
+      return LXW_ALIGN_RIGHT;
+    case xlFill:
+      return LXW_ALIGN_FILL;
+    case xlJustify:
+      return LXW_ALIGN_JUSTIFY;
+    case xlCenterAcrossSelection:
+      return LXW_ALIGN_CENTER_ACROSS;
+    case xlDistributed:
+      return LXW_ALIGN_DISTRIBUTED;
+    default:
+      return LXW_ALIGN_NONE;
+  }
+}
+
+std::uint8_t VerticalAlign(int value) {
+  switch (value) {
+    case xlTop:
+      return LXW_ALIGN_VERTICAL_TOP;
+    case xlCenter:
+      return LXW_ALIGN_VERTICAL_CENTER;
+    case xlJustify:
+      return LXW_ALIGN_VERTICAL_JUSTIFY;
+    case xlDistributed:
+      return LXW_ALIGN_VERTICAL_DISTRIBUTED;
+    default:  // bottom is the file's default
+      return LXW_ALIGN_NONE;
+  }
+}
+
+using Borders = std::array<BorderLine, 4>;
+
+// One libxlsxwriter format per distinct look, made on first use.
+class FormatCache {
+ public:
+  explicit FormatCache(lxw_workbook* book) : book_(book) {}
+
+  // nullptr for the default look.
+  lxw_format* Get(const CellFormat& f, const Borders& borders) {
+    bool plain = f == CellFormat{};
+    for (const BorderLine& b : borders) plain = plain && !b.visible();
+    if (plain) return nullptr;
+    const std::wstring key = Key(f, borders);
+    auto it = cache_.find(key);
+    if (it != cache_.end()) return it->second;
+    lxw_format* format = workbook_add_format(book_);
+    if (format == nullptr) return nullptr;
+    Fill(format, f, borders);
+    cache_.emplace(key, format);
+    return format;
+  }
+
+ private:
+  static std::wstring Key(const CellFormat& f, const Borders& borders) {
+    std::wstring key = f.number_format + L'\x1';
+    auto add = [&](long long v) { key += std::to_wstring(v) + L','; };
+    add(f.horizontal_alignment);
+    add(f.vertical_alignment);
+    add(f.orientation);
+    add(f.wrap_text);
+    add(f.fill ? static_cast<long long>(*f.fill) : -1);
+    key += f.font.name + L'\x1';
+    key += std::to_wstring(f.font.size) + L',';
+    add(f.font.bold);
+    add(f.font.italic);
+    add(f.font.color ? static_cast<long long>(*f.font.color) : -1);
+    for (const BorderLine& b : borders) {
+      add(b.line_style);
+      add(b.weight);
+      add(b.color ? static_cast<long long>(*b.color) : -1);
+    }
+    return key;
+  }
+
+  static void Fill(lxw_format* format, const CellFormat& f, const Borders& borders) {
+    if (!f.number_format.empty()) format_set_num_format(format, Utf8(f.number_format).c_str());
+    if (std::uint8_t h = HorizontalAlign(f.horizontal_alignment)) format_set_align(format, h);
+    if (std::uint8_t v = VerticalAlign(f.vertical_alignment)) format_set_align(format, v);
+    if (f.orientation == kStackedText) {
+      format_set_rotation(format, 270);
+    } else if (f.orientation != 0) {
+      format_set_rotation(format, static_cast<int16_t>(f.orientation));
+    }
+    if (f.wrap_text) format_set_text_wrap(format);
+    if (f.fill) {
+      format_set_pattern(format, LXW_PATTERN_SOLID);
+      format_set_bg_color(format, ToRgb(*f.fill));
+    }
+    const FontFormat standard;
+    if (f.font.name != standard.name) format_set_font_name(format, Utf8(f.font.name).c_str());
+    if (f.font.size != standard.size) format_set_font_size(format, f.font.size);
+    if (f.font.bold) format_set_bold(format);
+    if (f.font.italic) format_set_italic(format);
+    if (f.font.color) format_set_font_color(format, ToRgb(*f.font.color));
+
+    const BorderLine& left = borders[kEdgeLeft];
+    const BorderLine& top = borders[kEdgeTop];
+    const BorderLine& bottom = borders[kEdgeBottom];
+    const BorderLine& right = borders[kEdgeRight];
+    if (left.visible()) {
+      format_set_left(format, BorderStyle(left));
+      if (left.color) format_set_left_color(format, ToRgb(*left.color));
+    }
+    if (top.visible()) {
+      format_set_top(format, BorderStyle(top));
+      if (top.color) format_set_top_color(format, ToRgb(*top.color));
+    }
+    if (bottom.visible()) {
+      format_set_bottom(format, BorderStyle(bottom));
+      if (bottom.color) format_set_bottom_color(format, ToRgb(*bottom.color));
+    }
+    if (right.visible()) {
+      format_set_right(format, BorderStyle(right));
+      if (right.color) format_set_right_color(format, ToRgb(*right.color));
+    }
+  }
+
+  lxw_workbook* book_;
+  std::map<std::wstring, lxw_format*> cache_;
+};
+
+std::wstring LxwText(lxw_error error) { return win::Utf8ToWide(lxw_strerror(error)); }
+
+// Writes one sheet; an empty text on success, else what failed.
+std::wstring WriteSheet(lxw_workbook* book, FormatCache& formats, const Worksheet& sheet) {
+  lxw_worksheet* ws = workbook_add_worksheet(book, Utf8(sheet.name()).c_str());
+  if (ws == nullptr) return L"the sheet \"" + sheet.name() + L"\" could not be added";
+
+  for (const auto& [column, width] : sheet.column_widths()) {
+    const auto c = static_cast<lxw_col_t>(column - 1);
+    if (lxw_error e = worksheet_set_column(ws, c, c, width, nullptr)) return LxwText(e);
+  }
+  for (const auto& [row, height] : sheet.row_heights()) {
+    if (lxw_error e = worksheet_set_row(ws, static_cast<lxw_row_t>(row - 1), height, nullptr)) {
+      return LxwText(e);
+    }
+  }
+  // The merge writes blanks without a format; every cell is written below
+  // with its own, so each edge of the merged area keeps its border.
+  for (const CellRect& m : sheet.merged_areas()) {
+    if (lxw_error e = worksheet_merge_range(ws, static_cast<lxw_row_t>(m.top - 1),
+                                            static_cast<lxw_col_t>(m.left - 1),
+                                            static_cast<lxw_row_t>(m.bottom - 1),
+                                            static_cast<lxw_col_t>(m.right - 1), "", nullptr)) {
+      return FormatAddress(m) + L": " + LxwText(e);
+    }
+  }
+
+  auto write = [&](int row, int column, const Cell& cell) -> lxw_error {
+    const Borders borders = {
+        sheet.Border(row, column, kEdgeLeft), sheet.Border(row, column, kEdgeTop),
+        sheet.Border(row, column, kEdgeBottom), sheet.Border(row, column, kEdgeRight)};
+    lxw_format* format = formats.Get(cell.format, borders);
+    const auto r = static_cast<lxw_row_t>(row - 1);
+    const auto c = static_cast<lxw_col_t>(column - 1);
+    if (const auto* number = std::get_if<double>(&cell.value)) {
+      return worksheet_write_number(ws, r, c, *number, format);
+    }
+    if (const auto* text = std::get_if<std::wstring>(&cell.value)) {
+      return worksheet_write_string(ws, r, c, Utf8(*text).c_str(), format);
+    }
+    if (const auto* flag = std::get_if<bool>(&cell.value)) {
+      return worksheet_write_boolean(ws, r, c, *flag ? 1 : 0, format);
+    }
+    if (const auto* formula = std::get_if<Formula>(&cell.value)) {
+      return worksheet_write_formula(ws, r, c, Utf8(formula->text).c_str(), format);
+    }
+    return format ? worksheet_write_blank(ws, r, c, format) : LXW_NO_ERROR;
+  };
+  for (const auto& [key, cell] : sheet.cells()) {
+    if (lxw_error e = write(key.first, key.second, cell)) {
+      return FormatAddress(CellRect::Cell(key.first, key.second)) + L": " + LxwText(e);
+    }
+  }
+  const Cell blank;
+  for (const auto& [row, column] : sheet.BorderOnlyCells()) {
+    if (lxw_error e = write(row, column, blank)) {
+      return FormatAddress(CellRect::Cell(row, column)) + L": " + LxwText(e);
+    }
+  }
+  return {};
+}
+
+std::wstring Errno(int error) { return win::Utf8ToWide(std::strerror(error)); }
+
+// A complete zip archive ends with its end-of-central-directory record.
+bool LooksComplete(int fd) {
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || st.st_size < 22) return false;
+  char tail[4];
+  if (pread(fd, tail, 4, st.st_size - 22) != 4) return false;
+  return std::memcmp(tail, "PK\x05\x06", 4) == 0;
+}
+
+mode_t NewFileMode(const fs::path& target) {
+  struct stat st {};
+  if (stat(target.c_str(), &st) == 0) return st.st_mode & 07777;
+  // The host is single-threaded; reading the mask this way is safe there.
+  const mode_t mask = umask(022);
+  umask(mask);
+  return 0666 & ~mask;
+}
+
+}  // namespace
+
+SaveStatus SaveWorkbookAs(const Workbook& book, const fs::path& path) {
+  const std::wstring shown = win::Utf8ToWide(path.string());
+  auto fail = [&](const std::wstring& cause) {
+    return SaveStatus::Error(L"The workbook could not be saved as \"" + shown + L"\": " + cause +
+                             L".");
+  };
+  if (path.empty() || !path.has_filename()) return fail(L"no file name was given");
+  const fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec)) {
+    const bool absent = !ec || ec == std::errc::no_such_file_or_directory;
+    return fail(absent ? L"the folder does not exist" : win::Utf8ToWide(ec.message()));
+  }
+  if (fs::is_directory(path, ec)) return fail(L"a folder of that name is in the way");
+
+  std::string temp = (folder / ("." + path.filename().string() + ".tmp-XXXXXX")).string();
+  int fd = mkstemp(temp.data());
+  if (fd < 0) return fail(L"no file can be made in the folder (" + Errno(errno) + L")");
+  fchmod(fd, NewFileMode(path));
+  close(fd);
+  auto discard = [&](const std::wstring& cause) {
+    unlink(temp.c_str());
+    return fail(cause);
+  };
+
+  lxw_workbook_options options = {0, nullptr, 0};
+  lxw_workbook* xlsx = workbook_new_opt(temp.c_str(), &options);
+  if (xlsx == nullptr) return discard(L"the writer could not start");
+  FormatCache formats(xlsx);
+  for (const auto& sheet : book.sheets()) {
+    std::wstring problem = WriteSheet(xlsx, formats, *sheet);
+    if (!problem.empty()) {
+      lxw_workbook_free(xlsx);
+      return discard(problem);
+    }
+  }
+  if (lxw_error e = workbook_close(xlsx)) return discard(LxwText(e));
+
+  fd = open(temp.c_str(), O_RDONLY);
+  if (fd < 0) return discard(Errno(errno));
+  const bool complete = LooksComplete(fd);
+  const bool synced = fsync(fd) == 0;
+  const int sync_error = errno;
+  close(fd);
+  if (!complete) return discard(L"the file was not written completely (is the disk full?)");
+  if (!synced) return discard(Errno(sync_error));
+  if (rename(temp.c_str(), path.c_str()) != 0) return discard(Errno(errno));
+  const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  if (dir >= 0) {
+    fsync(dir);
+    close(dir);
+  }
+  return SaveStatus::Ok();
+}
+
+}  // namespace spreadsheet

@@ -1,0 +1,443 @@
+// The spreadsheet server driven through IDispatch as the plug-in drives it,
+// checked against the in-memory workbook.
+#include <gtest/gtest.h>
+
+#include "platform/com/objbase.h"
+#include "platform/spreadsheet/workbook.h"
+#include "tests/platform/spreadsheet/excel_drivers.h"
+
+namespace gm::test {
+namespace {
+
+using namespace spreadsheet;
+
+constexpr SCODE kExcelError = static_cast<SCODE>(0x800A03EC);
+
+// ---------------------------------------------------------------------------
+// Registration, creation and the running application.
+
+TEST(SpreadsheetServer, NotInstalledUntilRegistered) {
+  registry::ClearClassesRoot();
+  ASSERT_EQ(S_OK, CoInitialize(nullptr));
+  CLSID clsid{};
+  EXPECT_EQ(CO_E_CLASSSTRING, CLSIDFromProgID(L"Excel.Application", &clsid));
+  XlApplication app;
+  COleException error;
+  EXPECT_FALSE(app.CreateDispatch(L"Excel.Application", &error));
+  EXPECT_EQ(error.m_sc, CO_E_CLASSSTRING);
+  std::wstring message;
+  error.GetErrorMessage(message);
+  EXPECT_EQ(message, L"Invalid class string");
+
+  ASSERT_EQ(S_OK, RegisterServer());
+  ASSERT_EQ(S_OK, CLSIDFromProgID(L"Excel.Application", &clsid));
+  EXPECT_EQ(clsid, kApplicationClsid);
+  UnregisterServer();
+  EXPECT_EQ(CO_E_CLASSSTRING, CLSIDFromProgID(L"Excel.Application", &clsid));
+  // The ProgID left behind without its class: the class is not registered.
+  HKEY key = nullptr;
+  RegCreateKeyExW(HKEY_CLASSES_ROOT, L"Excel.Application\\CLSID", 0, nullptr, 0, KEY_WRITE, nullptr,
+                  &key, nullptr);
+  const std::wstring text = com::GuidToString(kApplicationClsid);
+  RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                 static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+  EXPECT_FALSE(app.CreateDispatch(L"Excel.Application", &error));
+  EXPECT_EQ(error.m_sc, REGDB_E_CLASSNOTREG);
+  CoUninitialize();
+  registry::ClearClassesRoot();
+}
+
+TEST_F(SpreadsheetTest, OneApplicationOutlivesItsClients) {
+  IUnknown* unknown = nullptr;
+  EXPECT_EQ(MK_E_UNAVAILABLE, GetActiveObject(kApplicationClsid, nullptr, &unknown));
+  EXPECT_FALSE(IsApplicationRunning());
+  Start();
+  Write(1, 1, L"first");
+  cells.ReleaseDispatch();
+  sheet.ReleaseDispatch();
+  app.ReleaseDispatch();
+
+  // A second conversion attaches to the same application and sheet.
+  ASSERT_EQ(S_OK, GetActiveObject(kApplicationClsid, nullptr, &unknown));
+  void* dispatch = nullptr;
+  ASSERT_EQ(S_OK, unknown->QueryInterface(IID_IDispatch, &dispatch));
+  unknown->Release();
+  app.AttachDispatch(static_cast<LPDISPATCH>(dispatch));
+  XlWorkbooks books;
+  books.AttachDispatch(app.GetWorkbooks());
+  EXPECT_EQ(books.GetCount(), 1);
+  sheet.AttachDispatch(app.GetActiveSheet());
+  cells.AttachDispatch(sheet.GetCells());
+  Write(2, 1, L"second");
+  EXPECT_EQ(std::get<std::wstring>(Sheet().Find(1, 1)->value), L"first");
+  EXPECT_EQ(std::get<std::wstring>(Sheet().Find(2, 1)->value), L"second");
+
+  // Creating the class again gives the running application too.
+  XlApplication again;
+  ASSERT_TRUE(again.CreateDispatch(L"Excel.Application"));
+  XlWorkbooks books2;
+  books2.AttachDispatch(again.GetWorkbooks());
+  EXPECT_EQ(books2.GetCount(), 1);
+
+  QuitApplication();
+  EXPECT_EQ(MK_E_UNAVAILABLE, GetActiveObject(kApplicationClsid, nullptr, &unknown));
+  // What a client still holds keeps working, detached.
+  Write(3, 1, L"detached");
+  EXPECT_EQ(ActiveSheet(), nullptr);
+}
+
+TEST_F(SpreadsheetTest, ApplicationState) {
+  ASSERT_TRUE(app.CreateDispatch(L"Excel.Application"));
+  EXPECT_FALSE(app.GetVisible());
+  EXPECT_EQ(app.GetVersion(), L"16.0");
+  EXPECT_NE(app.GetHwnd(), 0);
+  // No workbook yet: the active objects are nothing.
+  EXPECT_EQ(app.GetActiveSheet(), nullptr);
+  EXPECT_EQ(app.GetActiveWorkbook(), nullptr);
+
+  app.SetVisible(TRUE);
+  app.SetDisplayAlerts(FALSE);
+  app.SetEditDirectlyInCell(FALSE);
+  app.SetInteractive(FALSE);
+  EXPECT_TRUE(app.GetVisible());
+  EXPECT_FALSE(app.GetDisplayAlerts());
+  EXPECT_FALSE(app.GetEditDirectlyInCell());
+  auto state = RunningApplicationState();
+  ASSERT_TRUE(state);
+  EXPECT_TRUE(state->visible);
+  EXPECT_FALSE(state->display_alerts);
+  EXPECT_FALSE(state->interactive);
+  EXPECT_FALSE(state->edit_directly_in_cell);
+
+  XlWorkbooks books;
+  books.AttachDispatch(app.GetWorkbooks());
+  EXPECT_EQ(books.GetCount(), 0);
+  XlWorksheet book;
+  book.AttachDispatch(books.Add(OptionalArg()));
+  EXPECT_NE(book.m_lpDispatch, nullptr);
+  EXPECT_EQ(books.GetCount(), 1);
+  // A template file cannot be opened.
+  EXPECT_EQ(kExcelError, DispatchFailure([&] { books.Add(COleVariant(L"/tmp/x.xltx")); }));
+  EXPECT_EQ(books.GetCount(), 1);
+  ASSERT_NE(ActiveWorkbook(), nullptr);
+  EXPECT_EQ(ActiveWorkbook()->name(), L"Book1");
+}
+
+// ---------------------------------------------------------------------------
+// Status codes of malformed calls, through raw Invoke.
+
+TEST_F(SpreadsheetTest, MalformedCallsGetTheirStatus) {
+  Start();
+  IDispatch* range = Cell(1, 1);
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  VARIANT result;
+  VariantInit(&result);
+  // Not a member of a range; a get-only member put; a put-only read of Application.
+  EXPECT_EQ(DISP_E_MEMBERNOTFOUND, range->Invoke(0x22E, IID_NULL, 0, DISPATCH_PROPERTYGET, &none,
+                                                 &result, nullptr, nullptr));
+  COleVariant value(L"1");
+  DISPID named = DISPID_PROPERTYPUT;
+  DISPPARAMS put{&value, &named, 1, 1};
+  EXPECT_EQ(DISP_E_MEMBERNOTFOUND, range->Invoke(0x92, IID_NULL, 0, DISPATCH_PROPERTYPUT, &put,
+                                                 nullptr, nullptr, nullptr));
+  EXPECT_EQ(DISP_E_MEMBERNOTFOUND,
+            app.m_lpDispatch->Invoke(0x188, IID_NULL, 0, DISPATCH_PROPERTYPUT, &put, nullptr,
+                                     nullptr, nullptr));
+  // Item needs one or two arguments.
+  EXPECT_EQ(DISP_E_BADPARAMCOUNT, range->Invoke(0xAA, IID_NULL, 0, DISPATCH_PROPERTYGET, &none,
+                                                &result, nullptr, nullptr));
+  // An alignment that is no number.
+  COleVariant word(L"left");
+  DISPPARAMS bad{&word, &named, 1, 1};
+  UINT argErr = 9;
+  EXPECT_EQ(DISP_E_TYPEMISMATCH, range->Invoke(0x88, IID_NULL, 0, DISPATCH_PROPERTYPUT, &bad,
+                                               nullptr, nullptr, &argErr));
+  EXPECT_EQ(argErr, 0u);
+  // A known constant of the wrong property is the object model's error.
+  COleVariant top(static_cast<long>(xlTop));
+  DISPPARAMS wrong{&top, &named, 1, 1};
+  EXCEPINFO info{};
+  EXPECT_EQ(DISP_E_EXCEPTION, range->Invoke(0x88, IID_NULL, 0, DISPATCH_PROPERTYPUT, &wrong,
+                                            nullptr, &info, nullptr));
+  EXPECT_EQ(info.scode, kExcelError);
+  EXPECT_STREQ(info.bstrDescription,
+               L"Unable to set the HorizontalAlignment property of the Range class");
+  EXPECT_STREQ(info.bstrSource, L"Microsoft Excel");
+  SysFreeString(info.bstrDescription);
+  SysFreeString(info.bstrSource);
+
+  wchar_t name[] = L"horizontalALIGNMENT";
+  LPOLESTR names[] = {name};
+  DISPID id = 0;
+  EXPECT_EQ(S_OK, range->GetIDsOfNames(IID_NULL, names, 1, 0, &id));
+  EXPECT_EQ(id, 0x88);
+  range->Release();
+}
+
+// ---------------------------------------------------------------------------
+// Cells and references.
+
+TEST_F(SpreadsheetTest, ItemAndRangeAddressing) {
+  Start();
+  XlRange far;
+  far.AttachDispatch(Cell(kMaxRows, kMaxColumns));
+  EXPECT_EQ(far.GetAddress(), L"$XFD$1048576");
+  EXPECT_EQ(kExcelError, DispatchFailure([&] { Cell(kMaxRows + 1, 1); }));
+  EXPECT_EQ(kExcelError, DispatchFailure([&] { Cell(1, kMaxColumns + 1); }));
+  EXPECT_EQ(kExcelError, DispatchFailure([&] { Cell(0, 1); }));
+  // Column letters are accepted for the column.
+  XlRange lettered;
+  lettered.AttachDispatch(cells.GetItem(COleVariant(3L), COleVariant(L"AB")));
+  EXPECT_EQ(lettered.GetAddress(), L"$AB$3");
+
+  XlRange block = Area(L"$C$3", L"$A$1");
+  EXPECT_EQ(block.GetAddress(), L"$A$1:$C$3");
+  XlRange three = Area(L"$XFD$2", L"B1");
+  EXPECT_EQ(three.GetAddress(), L"$B$1:$XFD$2");
+  for (const wchar_t* bad : {L"$A$0", L"$XFE$1", L"AAAA1", L"1A", L"$A$1048577", L"", L"A1:"}) {
+    EXPECT_EQ(kExcelError, DispatchFailure([&] { Area(bad, L"A1"); })) << bad;
+  }
+  // Item of a block counts from the block's corner.
+  XlRange inner;
+  inner.AttachDispatch(block.GetItem(COleVariant(2L), COleVariant(2L)));
+  EXPECT_EQ(inner.GetAddress(), L"$B$2");
+}
+
+TEST_F(SpreadsheetTest, TextsNumbersAndTheTextFormat) {
+  Start();
+  XlRange forced;
+  forced.AttachDispatch(Cell(1, 1));
+  forced.SetNumberFormatLocal(COleVariant(L"@"));
+  forced.SetValue(COleVariant(L"007"));
+  Write(2, 1, L"007");
+  Write(3, 1, L"-1.5e3");
+  Write(4, 1, L"12345678901234567890");  // more digits than a number keeps
+  Write(5, 1, L" 12");
+  Write(6, 1, L"1,000");
+  Write(7, 1, L"=1+2");  // a value never becomes a formula
+
+  EXPECT_EQ(std::get<std::wstring>(Sheet().Find(1, 1)->value), L"007");
+  EXPECT_EQ(Sheet().Find(1, 1)->format.number_format, L"@");
+  EXPECT_EQ(std::get<double>(Sheet().Find(2, 1)->value), 7.0);
+  EXPECT_EQ(std::get<double>(Sheet().Find(3, 1)->value), -1500.0);
+  EXPECT_EQ(std::get<std::wstring>(Sheet().Find(4, 1)->value), L"12345678901234567890");
+  EXPECT_EQ(std::get<std::wstring>(Sheet().Find(5, 1)->value), L" 12");
+  EXPECT_EQ(std::get<std::wstring>(Sheet().Find(6, 1)->value), L"1,000");
+  EXPECT_EQ(std::get<std::wstring>(Sheet().Find(7, 1)->value), L"=1+2");
+
+  // Typed values and clearing.
+  XlRange typed;
+  typed.AttachDispatch(Cell(8, 1));
+  typed.SetValue(COleVariant(42L));
+  EXPECT_EQ(std::get<double>(Sheet().Find(8, 1)->value), 42.0);
+  typed.SetValue(COleVariant(true));
+  EXPECT_EQ(std::get<bool>(Sheet().Find(8, 1)->value), true);
+  typed.SetValue(COleVariant());
+  EXPECT_TRUE(std::holds_alternative<std::monostate>(Sheet().Find(8, 1)->value));
+
+  // A line feed turns wrapping on.
+  Write(9, 1, L"two\nlines");
+  EXPECT_TRUE(Sheet().Find(9, 1)->format.wrap_text);
+  // Longer than a cell holds.
+  EXPECT_EQ(kExcelError,
+            DispatchFailure([&] { Write(10, 1, std::wstring(kMaxTextLength + 1, L'x').c_str()); }));
+}
+
+TEST_F(SpreadsheetTest, Formulas) {
+  Start();
+  XlRange r;
+  r.AttachDispatch(Cell(1, 2));
+  r.SetFormula(COleVariant(L"=SUM(A1:A3)"));
+  EXPECT_EQ(std::get<Formula>(Sheet().Find(1, 2)->value).text, L"=SUM(A1:A3)");
+  EXPECT_EQ(kExcelError, DispatchFailure([&] { r.SetFormula(COleVariant(L"=SUM(A1")); }));
+  EXPECT_EQ(std::get<Formula>(Sheet().Find(1, 2)->value).text, L"=SUM(A1:A3)");
+  // A formula not starting with "=" is a constant; in a text cell any is text.
+  r.SetFormula(COleVariant(L"12"));
+  EXPECT_EQ(std::get<double>(Sheet().Find(1, 2)->value), 12.0);
+  r.SetNumberFormatLocal(COleVariant(L"@"));
+  r.SetFormula(COleVariant(L"=1+"));
+  EXPECT_EQ(std::get<std::wstring>(Sheet().Find(1, 2)->value), L"=1+");
+}
+
+TEST_F(SpreadsheetTest, AlignmentOrientationAndWrap) {
+  Start();
+  XlRange r;
+  r.AttachDispatch(Cell(1, 1));
+  r.SetHorizontalAlignment(COleVariant(static_cast<long>(xlCenter)));
+  r.SetVerticalAlignment(COleVariant(static_cast<long>(xlTop)));
+  r.SetOrientation(COleVariant(static_cast<long>(xlUpward)));
+  r.SetWrapText(COleVariant(1L));
+  const CellFormat& f = Sheet().Find(1, 1)->format;
+  EXPECT_EQ(f.horizontal_alignment, xlCenter);
+  EXPECT_EQ(f.vertical_alignment, xlTop);
+  EXPECT_EQ(f.orientation, 90);
+  EXPECT_TRUE(f.wrap_text);
+  r.SetOrientation(COleVariant(static_cast<long>(xlDownward)));
+  EXPECT_EQ(Sheet().Find(1, 1)->format.orientation, -90);
+  r.SetOrientation(COleVariant(45L));
+  EXPECT_EQ(Sheet().Find(1, 1)->format.orientation, 45);
+  EXPECT_EQ(kExcelError, DispatchFailure([&] { r.SetOrientation(COleVariant(91L)); }));
+  EXPECT_EQ(kExcelError, DispatchFailure([&] {
+              r.SetVerticalAlignment(COleVariant(static_cast<long>(xlLeft)));
+            }));
+  EXPECT_EQ(Sheet().Find(1, 1)->format.vertical_alignment, xlTop);
+}
+
+// ---------------------------------------------------------------------------
+// Merges.
+
+TEST_F(SpreadsheetTest, OverlappingMergesBecomeOne) {
+  Start();
+  Write(2, 2, L"kept");
+  Write(3, 3, L"dropped");
+  Area(L"$A$1", L"$B$2").Merge(OptionalArg());
+  ASSERT_EQ(Sheet().merged_areas().size(), 1u);
+  // B2:C3 overlaps A1:B2: one area A1:C3.
+  Area(L"$B$2", L"$C$3").Merge(OptionalArg());
+  ASSERT_EQ(Sheet().merged_areas().size(), 1u);
+  EXPECT_EQ(Sheet().merged_areas()[0], (CellRect{1, 1, 3, 3}));
+  // The first value in reading order moved to the top-left; the rest cleared.
+  EXPECT_EQ(std::get<std::wstring>(Sheet().Find(1, 1)->value), L"kept");
+  EXPECT_TRUE(std::holds_alternative<std::monostate>(Sheet().Find(2, 2)->value));
+  EXPECT_TRUE(std::holds_alternative<std::monostate>(Sheet().Find(3, 3)->value));
+
+  // Merging the same block again, as the writer does per covered cell.
+  for (int i = 0; i < 4; ++i) Area(L"$A$1", L"$C$3").Merge(OptionalArg());
+  EXPECT_EQ(Sheet().merged_areas().size(), 1u);
+
+  // A chain: D1:E1 apart, then C1:D1 joins both areas into A1:E3.
+  Area(L"$D$1", L"$E$1").Merge(OptionalArg());
+  EXPECT_EQ(Sheet().merged_areas().size(), 2u);
+  Area(L"$C$1", L"$D$1").Merge(OptionalArg());
+  ASSERT_EQ(Sheet().merged_areas().size(), 1u);
+  EXPECT_EQ(Sheet().merged_areas()[0], (CellRect{1, 1, 3, 5}));
+
+  // One cell merges nothing; Across merges row by row.
+  Area(L"$G$1", L"$G$1").Merge(OptionalArg());
+  EXPECT_EQ(Sheet().merged_areas().size(), 1u);
+  Area(L"$G$5", L"$H$6").Merge(COleVariant(true));
+  EXPECT_EQ(Sheet().merged_areas().size(), 3u);
+  EXPECT_TRUE(Sheet().MergeAreaAt(6, 8).has_value());
+  EXPECT_EQ(*Sheet().MergeAreaAt(6, 8), (CellRect{6, 7, 6, 8}));
+}
+
+// ---------------------------------------------------------------------------
+// Borders and fills.
+
+void SetBorder(XlRange& range, long edge, long style, long weight, std::optional<long> color) {
+  XlBorders borders;
+  borders.AttachDispatch(range.GetBorders());
+  XlBorder border;
+  border.AttachDispatch(borders.GetItem(edge));
+  border.SetLineStyle(COleVariant(style));
+  border.SetWeight(COleVariant(weight));
+  if (color) border.SetColor(COleVariant(*color));
+}
+
+TEST_F(SpreadsheetTest, BordersAreSharedBetweenNeighbours) {
+  Start();
+  XlRange b2;
+  b2.AttachDispatch(Cell(2, 2));
+  SetBorder(b2, xlEdgeRight, xlContinuous, xlThin, 0x0000FF);
+  SetBorder(b2, xlEdgeBottom, xlDash, xlMedium, std::nullopt);
+  const BorderLine right = Sheet().Border(2, 2, kEdgeRight);
+  EXPECT_EQ(right.line_style, xlContinuous);
+  EXPECT_EQ(right.weight, xlThin);
+  EXPECT_EQ(right.color, 0x0000FFu);
+  EXPECT_EQ(Sheet().Border(2, 3, kEdgeLeft), right);
+  EXPECT_EQ(Sheet().Border(3, 2, kEdgeTop).line_style, xlDash);
+  EXPECT_FALSE(Sheet().Border(3, 2, kEdgeTop).color.has_value());
+
+  // Taking the line away on the neighbour takes it from both.
+  XlRange c2;
+  c2.AttachDispatch(Cell(2, 3));
+  XlBorders borders;
+  borders.AttachDispatch(c2.GetBorders());
+  XlBorder left;
+  left.AttachDispatch(borders.GetItem(xlEdgeLeft));
+  left.SetLineStyle(COleVariant(static_cast<long>(xlLineStyleNone)));
+  EXPECT_FALSE(Sheet().Border(2, 2, kEdgeRight).visible());
+
+  // A weight alone draws a continuous line.
+  XlBorder top;
+  top.AttachDispatch(borders.GetItem(xlEdgeTop));
+  top.SetWeight(COleVariant(static_cast<long>(xlThick)));
+  EXPECT_EQ(Sheet().Border(2, 3, kEdgeTop).line_style, xlContinuous);
+  EXPECT_EQ(Sheet().Border(1, 3, kEdgeBottom).weight, xlThick);
+
+  EXPECT_EQ(kExcelError, DispatchFailure([&] { top.SetLineStyle(COleVariant(3L)); }));
+  EXPECT_EQ(kExcelError, DispatchFailure([&] { top.SetWeight(COleVariant(3L)); }));
+  EXPECT_EQ(kExcelError, DispatchFailure([&] { top.SetColor(COleVariant(0x1000000L)); }));
+  EXPECT_EQ(kExcelError, DispatchFailure([&] { borders.GetItem(3); }));
+
+  // A block's outer edge is the edge of its cells on that side only.
+  XlRange block = Area(L"$E$1", L"$F$3");
+  SetBorder(block, xlEdgeLeft, xlContinuous, xlThin, std::nullopt);
+  for (int row = 1; row <= 3; ++row) {
+    EXPECT_TRUE(Sheet().Border(row, 5, kEdgeLeft).visible());
+    EXPECT_FALSE(Sheet().Border(row, 6, kEdgeLeft).visible());
+  }
+}
+
+TEST_F(SpreadsheetTest, InteriorColours) {
+  Start();
+  XlRange r;
+  r.AttachDispatch(Cell(1, 1));
+  XlInterior interior;
+  interior.AttachDispatch(r.GetInterior());
+  interior.SetColor(COleVariant(0x00FF00L));
+  EXPECT_EQ(Sheet().Find(1, 1)->format.fill, 0x00FF00u);
+  interior.SetColorIndex(COleVariant(static_cast<long>(xlNone)));
+  EXPECT_FALSE(Sheet().Find(1, 1)->format.fill.has_value());
+  interior.SetColorIndex(COleVariant(3L));  // red in the default palette
+  EXPECT_EQ(Sheet().Find(1, 1)->format.fill, 0x0000FFu);
+  EXPECT_EQ(kExcelError, DispatchFailure([&] { interior.SetColorIndex(COleVariant(57L)); }));
+  EXPECT_EQ(kExcelError, DispatchFailure([&] { interior.SetColor(COleVariant(-1L)); }));
+}
+
+// ---------------------------------------------------------------------------
+// AutoFit.
+
+TEST_F(SpreadsheetTest, AutoFitFollowsTheTexts) {
+  Start();
+  Write(1, 1, L"short");
+  Write(2, 1, L"a rather longer text in the first column");
+  Write(1, 2, L"x");
+  Write(1, 3, L"one\ntwo\nthree");
+  Write(3, 4, L"merged cells take no room at all here");
+  Area(L"$D$3", L"$E$3").Merge(OptionalArg());
+
+  XlRange used;
+  used.AttachDispatch(sheet.GetUsedRange());
+  EXPECT_EQ(used.GetAddress(), L"$A$1:$E$3");
+  XlRange columns;
+  columns.AttachDispatch(used.GetColumns());
+  columns.AutoFit();
+  XlRange rows;
+  rows.AttachDispatch(used.GetRows());
+  rows.AutoFit();
+
+  const Worksheet& s = Sheet();
+  EXPECT_GT(s.ColumnWidth(1), 25.0);
+  EXPECT_LT(s.ColumnWidth(1), 60.0);
+  EXPECT_LT(s.ColumnWidth(2), 3.0);
+  EXPECT_GT(s.ColumnWidth(1), s.ColumnWidth(3));
+  EXPECT_DOUBLE_EQ(s.ColumnWidth(4), kDefaultColumnWidth);
+  EXPECT_DOUBLE_EQ(s.RowHeight(1), 45.0);  // three lines of 15 points
+  EXPECT_DOUBLE_EQ(s.RowHeight(2), 15.0);
+  EXPECT_DOUBLE_EQ(s.RowHeight(3), kDefaultRowHeight);
+
+  // Only whole columns or rows fit themselves.
+  EXPECT_EQ(kExcelError, DispatchFailure([&] { used.AutoFit(); }));
+}
+
+TEST_F(SpreadsheetTest, OversizedOperationsAreRefused) {
+  Start();
+  // Every cell of the sheet at once would fill memory.
+  EXPECT_EQ(kExcelError, DispatchFailure([&] { cells.SetValue(COleVariant(L"x")); }));
+  EXPECT_TRUE(Sheet().cells().empty());
+}
+
+}  // namespace
+}  // namespace gm::test
