@@ -45,10 +45,8 @@ class _bstr_t {
   std::shared_ptr<Data> data_;
 };
 
-// The same class as the database room's platform/ado/com_error.h: the same
-// members in the same order and the same behaviour, defined inline here so
-// that the two never clash when both are linked (the out-of-line definitions
-// there then serve both). Keep the two in step.
+// The one error class of COM calls and of the database layer (ADO raises it
+// with the ODBC diagnostics' source and description).
 class _com_error {
  public:
   explicit _com_error(std::int32_t hr, std::wstring source = {}, std::wstring description = {},
