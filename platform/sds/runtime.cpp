@@ -168,39 +168,13 @@ int sds_fail(const wchar_t* message) {
 
 int sds_printf(const wchar_t* format, ...) {
   if (format == nullptr) return RTERROR;
-  std::wstring fmt;
   // The host's printf takes wide strings for %s, as the plug-in expects.
-  for (const wchar_t* p = format; *p != 0; ++p) {
-    fmt.push_back(*p);
-    if (*p != L'%') continue;
-    ++p;
-    if (*p == L'%') {
-      fmt.push_back(*p);
-      continue;
-    }
-    while (*p != 0 && std::wcschr(L"-+ #0123456789.*", *p) != nullptr) fmt.push_back(*p++);
-    bool hasLength = false;
-    while (*p != 0 && std::wcschr(L"hlLqjzt", *p) != nullptr) {
-      fmt.push_back(*p++);
-      hasLength = true;
-    }
-    if (*p == 0) break;
-    if (!hasLength && (*p == L's' || *p == L'c')) fmt.push_back(L'l');
-    fmt.push_back(*p);
-  }
-  std::vector<wchar_t> buffer(512);
-  for (;;) {
-    va_list args;
-    va_start(args, format);
-    int n = std::vswprintf(buffer.data(), buffer.size(), fmt.c_str(), args);
-    va_end(args);
-    if (n >= 0 && static_cast<size_t>(n) < buffer.size()) {
-      console::Write(std::wstring(buffer.data(), n));
-      return RTNORM;
-    }
-    if (buffer.size() > (1u << 22)) return RTERROR;
-    buffer.resize(buffer.size() * 4);
-  }
+  va_list args;
+  va_start(args, format);
+  std::wstring text = win::FormatV(format, args);
+  va_end(args);
+  console::Write(text);
+  return RTNORM;
 }
 
 int sds_alert(const wchar_t* message) {

@@ -202,7 +202,7 @@ int WToI(const wchar_t* text) {
   return static_cast<int>(value);
 }
 
-std::wstring Format(const wchar_t* format, ...) {
+std::wstring FormatV(const wchar_t* format, va_list args) {
   // Translate the wide-printf convention (%s, %c take wide arguments) into
   // the one of this C library (%ls, %lc).
   std::wstring fmt;
@@ -226,14 +226,22 @@ std::wstring Format(const wchar_t* format, ...) {
   }
   std::vector<wchar_t> buffer(256);
   for (;;) {
-    va_list args;
-    va_start(args, format);
-    int n = std::vswprintf(buffer.data(), buffer.size(), fmt.c_str(), args);
-    va_end(args);
+    va_list copy;
+    va_copy(copy, args);
+    int n = std::vswprintf(buffer.data(), buffer.size(), fmt.c_str(), copy);
+    va_end(copy);
     if (n >= 0 && static_cast<size_t>(n) < buffer.size()) return std::wstring(buffer.data(), n);
     if (buffer.size() > (1u << 24)) return std::wstring();
     buffer.resize(buffer.size() * 4);
   }
+}
+
+std::wstring Format(const wchar_t* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::wstring out = FormatV(format, args);
+  va_end(args);
+  return out;
 }
 
 }  // namespace win

@@ -3,6 +3,7 @@
 // text (32-bit wchar_t here) everywhere inside.
 #pragma once
 
+#include <cstdarg>
 #include <string>
 #include <string_view>
 
@@ -26,5 +27,6 @@ inline int WToI(const std::wstring& text) { return WToI(text.c_str()); }
 // printf-style formatting of wide text; %s takes a wide string, as the
 // wide printf family does on the host platform the plug-in comes from.
 std::wstring Format(const wchar_t* format, ...);
+std::wstring FormatV(const wchar_t* format, va_list args);
 
 }  // namespace win

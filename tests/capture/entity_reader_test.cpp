@@ -29,10 +29,7 @@ class DrawingFixtures : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     folder_ = new TempDir;
-    std::string cmd = std::string(gm::test::SystemPython()) + " '" +
-                      (gm::test::SourceDir() / "tests/capture/make_capture_drawings.py").string() +
-                      "' '" + folder_->path().string() + "' 2>&1";
-    made_ = std::system(cmd.c_str()) == 0;
+    made_ = gm::test::RunFixtureScript("tests/capture/make_capture_drawings.py", folder_->path());
   }
   static void TearDownTestSuite() {
     delete folder_;

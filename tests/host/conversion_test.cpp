@@ -32,10 +32,7 @@ class Conversion : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     folder_ = new TempDir;
-    std::string cmd = std::string(gm::test::SystemPython()) + " '" +
-                      (gm::test::SourceDir() / "tests/host/make_conversion_drawings.py").string() +
-                      "' '" + folder_->path().string() + "' 2>&1";
-    made_ = std::system(cmd.c_str()) == 0;
+    made_ = gm::test::RunFixtureScript("tests/host/make_conversion_drawings.py", folder_->path());
   }
   static void TearDownTestSuite() {
     delete folder_;

@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -52,5 +53,11 @@ void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
 }
 
 const char* SystemPython() { return "/usr/bin/python3"; }
+
+bool RunFixtureScript(const std::string& script, const std::filesystem::path& folder) {
+  std::string cmd = std::string(SystemPython()) + " '" + (SourceDir() / script).string() + "' '" +
+                    folder.string() + "' 2>&1";
+  return std::system(cmd.c_str()) == 0;
+}
 
 }  // namespace gm::test

@@ -36,4 +36,8 @@ void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 // Debian's Python, which has ezdxf and openpyxl (the first python3 on PATH may not).
 const char* SystemPython();
 
+// Runs a fixture script of the source tree (a path below it) with Debian's
+// Python, giving it the folder to write into; true when it succeeded.
+bool RunFixtureScript(const std::string& script, const std::filesystem::path& folder);
+
 }  // namespace gm::test
