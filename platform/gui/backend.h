@@ -1,0 +1,193 @@
+// Who answers the dialogs. A backend sees every dialog that is shown and
+// gives the user's input as a person gives it (typing into an edit box,
+// ticking, picking an item, pressing a button); it answers message boxes
+// and file dialogs. Two backends exist:
+//
+//  - the console backend (UseTerminalBackend, UseScriptBackend): a dialog is
+//    a text form on the host's command line, filled in by a person at the
+//    terminal or by the lines of a script (console_backend.h has the syntax);
+//  - ScriptedBackend (scripted_backend.h): a test gives the input from code
+//    and reads back every control's state and every message shown.
+//
+// DialogDriver is the input side both use: it reads a dialog's controls and
+// acts on them, refusing what a person could not do (a hidden, disabled or
+// cut-off control, a wrong kind of control).
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/gui/template.h"
+#include "platform/gui/winuser.h"
+
+namespace gui {
+
+// One piece of text a window painted, with how it was painted.
+struct TextRun {
+  std::wstring text;
+  int x = 0, y = 0;
+  COLORREF color = 0;
+  COLORREF background = 0;
+  std::wstring face;
+  bool underline = false;
+};
+
+struct ListColumnState {
+  std::wstring heading;
+  int format = LVCFMT_LEFT;
+  int width = 0;
+};
+
+// A control as the user sees it.
+struct ControlState {
+  HWND hwnd = nullptr;
+  int id = 0;
+  ControlKind kind = ControlKind::kStatic;
+  std::wstring class_name;
+  DWORD style = 0;
+  DWORD ex_style = 0;
+  std::wstring text;   // the window text (a combo box: the selected item's)
+  std::wstring label;  // the static or check box just before it, if any
+  int check = 0;
+  bool enabled = true;  // its own state (WS_DISABLED clear)
+  bool visible = true;  // its own state (WS_VISIBLE set)
+  bool in_view = true;  // inside the dialog's client area
+  RECT rect;            // in the dialog's client coordinates, pixels
+  // Combo box items, or the list view's rows (cells by column).
+  std::vector<std::wstring> items;
+  int selection = -1;
+  std::vector<ListColumnState> columns;
+  std::vector<std::vector<std::wstring>> rows;
+  std::vector<int> selected_rows;
+  DWORD list_ex_style = 0;
+  int range_low = 0, range_high = 0, pos = 0, step = 0;  // progress bar
+  std::vector<TextRun> painted;                          // custom windows
+};
+
+struct DialogState {
+  HWND hwnd = nullptr;
+  std::wstring title;
+  std::wstring template_name;
+  RECT window_rect;  // screen pixels
+  RECT client_rect;
+  bool visible = false;
+  bool topmost = false;
+  bool modal = false;
+  std::vector<ControlState> controls;
+
+  // The control with this id, or nullptr.
+  const ControlState* Find(int id) const;
+};
+
+// The state of a dialog window now (an empty state for no dialog).
+DialogState ReadDialog(HWND dialog);
+// The dialog's controls as text-form lines, as the console shows them.
+std::vector<std::wstring> RenderDialog(const DialogState& state);
+// The visible top-level dialogs, oldest first.
+std::vector<HWND> OpenDialogs();
+// The newest visible top-level dialog with this title, or nullptr.
+HWND FindDialog(const std::wstring& title);
+
+class DialogDriver {
+ public:
+  enum Delivery {
+    kPumpNow,    // input is delivered at once (a modal dialog's loop)
+    kQueueOnly,  // input waits in the queue for the program's own pump
+  };
+  explicit DialogDriver(HWND dialog, Delivery delivery = kPumpNow);
+
+  HWND hwnd() const { return dialog_; }
+  bool IsOpen() const;
+  DialogState State() const { return ReadDialog(dialog_); }
+  // Accessors of one control; a missing control reads as empty, unchecked,
+  // disabled and hidden.
+  std::wstring Text(int id) const;
+  int Check(int id) const;
+  bool Enabled(int id) const;
+  bool Visible(int id) const;
+  int Selection(int id) const;
+  std::vector<std::wstring> Items(int id) const;
+
+  // Input. Each gives false, with problem() saying why, when a person could
+  // not do it.
+  bool Type(int id, const std::wstring& text);  // replaces an edit's text
+  bool SetCheck(int id, bool checked);          // a check box or radio button
+  bool Pick(int id, const std::wstring& item);  // by text (case ignored)
+  bool PickIndex(int id, int index);            // 0-based
+  bool Press(int id);                           // a button or a custom control
+  bool Hover(int id);                           // the pointer over a control
+  bool MoveMouseAway();                         // the pointer leaves it
+  bool PressEnter();
+  bool PressEscape();
+  const std::wstring& problem() const { return problem_; }
+
+ private:
+  HWND Usable(int id);
+  void Deliver();
+  bool Fail(std::wstring problem);
+
+  HWND dialog_;
+  Delivery delivery_;
+  std::wstring problem_;
+};
+
+struct MessageBoxRequest {
+  HWND owner = nullptr;
+  std::wstring caption;
+  std::wstring text;
+  UINT type = MB_OK;
+};
+
+// The answer nobody confirmed: Cancel, else No, else OK.
+int SafestAnswer(UINT type);
+// Whether the answer is one of the box's buttons.
+bool IsValidAnswer(UINT type, int answer);
+
+struct FileDialogRequest {
+  HWND owner = nullptr;
+  bool open = true;
+  std::wstring title;  // "Open" or "Save As" unless the program gave one
+  std::wstring default_ext;
+  std::wstring initial_name;
+  std::wstring initial_dir;
+  std::vector<std::pair<std::wstring, std::wstring>> filters;  // description, patterns
+  int filter_index = 1;
+  DWORD flags = 0;
+};
+
+struct FileDialogAnswer {
+  std::wstring path;  // as typed; the framework completes it
+  bool read_only = false;
+  int filter_index = 0;  // 0 keeps the request's
+};
+
+class Backend {
+ public:
+  virtual ~Backend() = default;
+  // A dialog became visible (after its initialisation).
+  virtual void DialogShown(DialogDriver& dialog) {}
+  // A modal dialog waits for the user: give one round of input through the
+  // driver. False when there is no more input; the dialog is then cancelled.
+  virtual bool Act(DialogDriver& dialog) = 0;
+  // A dialog ended (modal: with its result) or a shown modeless one went.
+  virtual void DialogClosed(const DialogState& final_state, int result) {}
+  // Called by PeekMessage: input for modeless windows may be posted here,
+  // with DialogDriver::kQueueOnly. Must not wait.
+  virtual void Idle() {}
+  virtual int AnswerMessageBox(const MessageBoxRequest& box) = 0;
+  // False cancels the file dialog.
+  virtual bool AnswerFileDialog(const FileDialogRequest& request, FileDialogAnswer& answer) = 0;
+};
+
+// Installs a backend (nullptr: none) and returns the one before; the caller
+// keeps ownership. While one is installed it also answers MessageBoxW.
+Backend* SetBackend(Backend* backend);
+Backend* GetBackend();
+
+// The host's two choices: a person at the terminal, or a script on
+// standard input (every dialog and message box printed with the answer).
+void UseTerminalBackend();
+void UseScriptBackend();
+
+}  // namespace gui

@@ -1,0 +1,420 @@
+#include "platform/gui/console_backend.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cwctype>
+#include <filesystem>
+
+#include "platform/console/console.h"
+#include "platform/gui/window_internal.h"
+#include "platform/win/text.h"
+
+namespace gui {
+
+namespace {
+
+std::wstring Trim(const std::wstring& s) {
+  size_t a = 0;
+  size_t b = s.size();
+  while (a < b && std::iswspace(s[a])) ++a;
+  while (b > a && std::iswspace(s[b - 1])) --b;
+  return s.substr(a, b - a);
+}
+
+std::wstring Lower(std::wstring s) {
+  for (wchar_t& c : s) c = static_cast<wchar_t>(std::towlower(c));
+  return s;
+}
+
+std::wstring Unquote(const std::wstring& s) {
+  if (s.size() >= 2 && s.front() == L'"' && s.back() == L'"') return s.substr(1, s.size() - 2);
+  return s;
+}
+
+bool ParseId(const std::wstring& token, int& id) {
+  if (token.empty() || token.size() > 9) return false;
+  size_t start = token[0] == L'-' ? 1 : 0;
+  if (start == token.size()) return false;
+  for (size_t i = start; i < token.size(); ++i) {
+    if (token[i] < L'0' || token[i] > L'9') return false;
+  }
+  id = win::WToI(token);
+  return true;
+}
+
+const wchar_t* const kHelp[] = {
+    L"  set ID TEXT    type TEXT into edit box ID (\"set ID\" empties it)",
+    L"  check ID       tick check box ID, or choose radio button ID",
+    L"  uncheck ID     clear check box ID",
+    L"  pick ID ITEM   choose ITEM (its text, or #N for the N-th) in list ID",
+    L"  press ID       press button ID",
+    L"  ok / cancel    the dialog's OK / Cancel",
+    L"  show           print the whole form again",
+};
+
+std::wstring Join(const std::vector<std::wstring>& lines) {
+  std::wstring out;
+  for (const std::wstring& l : lines) out += l + L"\n";
+  return out;
+}
+
+std::wstring ResultName(int result) {
+  switch (result) {
+    case IDOK:
+      return L"OK";
+    case IDCANCEL:
+      return L"Cancel";
+    default:
+      return win::Format(L"%d", result);
+  }
+}
+
+const wchar_t* IconName(UINT type) {
+  switch (type & MB_ICONMASK) {
+    case MB_ICONERROR:
+      return L" (error)";
+    case MB_ICONQUESTION:
+      return L" (question)";
+    case MB_ICONWARNING:
+      return L" (warning)";
+    case MB_ICONINFORMATION:
+      return L" (information)";
+    default:
+      return L"";
+  }
+}
+
+bool Apply(DialogDriver& d, const ConsoleAction& a) {
+  switch (a.kind) {
+    case ConsoleAction::kSet:
+      return d.Type(a.id, a.text);
+    case ConsoleAction::kCheck:
+      return d.SetCheck(a.id, true);
+    case ConsoleAction::kUncheck:
+      return d.SetCheck(a.id, false);
+    case ConsoleAction::kPick: {
+      int n = 0;
+      if (a.text.size() > 1 && a.text[0] == L'#' && ParseId(a.text.substr(1), n)) {
+        return d.PickIndex(a.id, n - 1);
+      }
+      return d.Pick(a.id, a.text);
+    }
+    case ConsoleAction::kPress:
+      return d.Press(a.id);
+    case ConsoleAction::kOk:
+      return d.PressEnter();
+    case ConsoleAction::kCancel:
+      return d.PressEscape();
+    default:
+      return false;
+  }
+}
+
+std::vector<HWND> ModelessDialogs() {
+  std::vector<HWND> out;
+  for (HWND h : OpenDialogs()) {
+    internal::Window* w = internal::Find(h);
+    if (w != nullptr && !w->modal && w->announced) out.push_back(h);
+  }
+  return out;
+}
+
+bool LineWaiting() {
+  pollfd p{STDIN_FILENO, POLLIN, 0};
+  return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLIN | POLLHUP)) != 0;
+}
+
+}  // namespace
+
+ConsoleAction ParseConsoleAction(const std::wstring& raw) {
+  ConsoleAction a;
+  std::wstring line = Trim(raw);
+  size_t space = line.find_first_of(L" \t");
+  std::wstring word = Lower(line.substr(0, space));
+  std::wstring rest = space == std::wstring::npos ? L"" : line.substr(space + 1);
+  std::wstring id_token = rest;
+  std::wstring tail;
+  size_t s2 = rest.find_first_of(L" \t");
+  if (s2 != std::wstring::npos) {
+    id_token = rest.substr(0, s2);
+    tail = rest.substr(s2 + 1);
+  }
+  auto single = [&](ConsoleAction::Kind k) {
+    if (rest.empty()) a.kind = k;
+  };
+  if (word == L"ok") {
+    single(ConsoleAction::kOk);
+  } else if (word == L"cancel") {
+    single(ConsoleAction::kCancel);
+  } else if (word == L"show") {
+    single(ConsoleAction::kShow);
+  } else if (word == L"help" || word == L"?") {
+    single(ConsoleAction::kHelp);
+  } else if (word == L"set" || word == L"pick") {
+    if (ParseId(id_token, a.id)) {
+      a.text = Unquote(tail);
+      if (word == L"set") {
+        a.kind = ConsoleAction::kSet;
+      } else if (!a.text.empty()) {
+        a.kind = ConsoleAction::kPick;
+      }
+    }
+  } else if (word == L"check" || word == L"uncheck" || word == L"press") {
+    if (tail.empty() && ParseId(id_token, a.id)) {
+      a.kind = word == L"check"     ? ConsoleAction::kCheck
+               : word == L"uncheck" ? ConsoleAction::kUncheck
+                                    : ConsoleAction::kPress;
+    }
+  }
+  return a;
+}
+
+void ConsoleBackend::PrintForm(HWND dialog) {
+  std::vector<std::wstring> lines = RenderDialog(ReadDialog(dialog));
+  console::Write(L"\n" + Join(lines));
+  shown_[dialog] = std::move(lines);
+}
+
+void ConsoleBackend::PrintChanges(HWND dialog) {
+  std::vector<std::wstring> now = RenderDialog(ReadDialog(dialog));
+  std::vector<std::wstring> before = shown_[dialog];
+  std::wstring out;
+  for (const std::wstring& line : now) {
+    auto it = std::find(before.begin(), before.end(), line);
+    if (it != before.end()) {
+      before.erase(it);
+    } else {
+      out += line + L"\n";
+    }
+  }
+  if (!out.empty()) console::Write(out);
+  shown_[dialog] = std::move(now);
+}
+
+void ConsoleBackend::DialogShown(DialogDriver& dialog) {
+  PrintForm(dialog.hwnd());
+  if (interactive_ && ReadDialog(dialog.hwnd()).modal) {
+    console::Write(L"  (type help for the actions)\n");
+  }
+}
+
+bool ConsoleBackend::Act(DialogDriver& dialog) {
+  HWND h = dialog.hwnd();
+  std::wstring title = ReadDialog(h).title;
+  std::wstring prompt = title + L"> ";
+  for (;;) {
+    std::wstring line;
+    if (!console::ReadLine(prompt, line)) {
+      console::Write(L"  (end of input: " + title + L" is cancelled)\n");
+      return false;
+    }
+    if (Trim(line).empty()) {
+      if (interactive_) console::Write(L"  (type help for the actions)\n");
+      continue;
+    }
+    ConsoleAction action = ParseConsoleAction(line);
+    switch (action.kind) {
+      case ConsoleAction::kNone:
+        if (interactive_) {
+          console::Write(L"  Not understood: " + Trim(line) + L" (type help for the actions)\n");
+          continue;
+        }
+        console::Write(L"  Not a dialog action: " + Trim(line) + L"; " + title +
+                       L" is cancelled.\n");
+        return false;
+      case ConsoleAction::kShow:
+        PrintForm(h);
+        continue;
+      case ConsoleAction::kHelp:
+        for (const wchar_t* l : kHelp) console::Write(std::wstring(l) + L"\n");
+        continue;
+      default:
+        break;
+    }
+    if (!Apply(dialog, action)) {
+      console::Write(L"  " + dialog.problem() + L"\n");
+      continue;
+    }
+    if (dialog.IsOpen()) PrintChanges(h);
+    return true;
+  }
+}
+
+void ConsoleBackend::DialogClosed(const DialogState& final_state, int result) {
+  auto it = shown_.find(final_state.hwnd);
+  std::wstring out;
+  if (it != shown_.end()) {
+    std::vector<std::wstring> before = it->second;
+    for (const std::wstring& line : RenderDialog(final_state)) {
+      auto same = std::find(before.begin(), before.end(), line);
+      if (same != before.end()) {
+        before.erase(same);
+      } else if (!final_state.modal) {
+        out += line + L"\n";  // a modeless window's last state
+      }
+    }
+    shown_.erase(it);
+  }
+  if (final_state.modal) {
+    out += L"== " + final_state.title + L" closed with " + ResultName(result) + L" ==\n";
+  } else {
+    out += L"== " + final_state.title + L" closed ==\n";
+  }
+  console::Write(out);
+}
+
+void ConsoleBackend::Idle() {
+  if (!interactive_) return;
+  std::vector<HWND> open = ModelessDialogs();
+  if (open.empty()) return;
+  auto now = std::chrono::steady_clock::now();
+  if (now - last_refresh_ >= std::chrono::seconds(1)) {
+    last_refresh_ = now;
+    for (HWND h : open) PrintChanges(h);
+  }
+  if (!LineWaiting()) return;
+  std::wstring line;
+  if (!console::ReadLine(L"", line)) return;
+  HWND target = open.back();
+  ConsoleAction action = ParseConsoleAction(line);
+  DialogDriver driver(target, DialogDriver::kQueueOnly);
+  switch (action.kind) {
+    case ConsoleAction::kCancel:
+    case ConsoleAction::kPress:
+      if (!Apply(driver, action)) console::Write(L"  " + driver.problem() + L"\n");
+      break;
+    case ConsoleAction::kShow:
+      PrintForm(target);
+      break;
+    default:
+      console::Write(L"  " + ReadDialog(target).title +
+                     L" is working: type cancel to stop it, or show.\n");
+      break;
+  }
+}
+
+int ConsoleBackend::AnswerMessageBox(const MessageBoxRequest& box) {
+  UINT type = box.type & MB_TYPEMASK;
+  std::wstring out = L"\n*** " + box.caption + IconName(box.type) + L" ***\n";
+  std::wstring text = box.text;
+  size_t start = 0;
+  for (;;) {
+    size_t nl = text.find(L'\n', start);
+    out += L"  " + text.substr(start, nl == std::wstring::npos ? std::wstring::npos : nl - start) +
+           L"\n";
+    if (nl == std::wstring::npos) break;
+    start = nl + 1;
+  }
+  const wchar_t* buttons = L"  [ OK ]\n";
+  const wchar_t* prompt = L"Press Enter (ok): ";
+  if (type == MB_OKCANCEL) {
+    buttons = L"  [ OK ] [ Cancel ]\n";
+    prompt = L"ok or cancel? ";
+  } else if (type == MB_YESNO) {
+    buttons = L"  [ Yes ] [ No ]\n";
+    prompt = L"yes or no? ";
+  } else if (type == MB_YESNOCANCEL) {
+    buttons = L"  [ Yes ] [ No ] [ Cancel ]\n";
+    prompt = L"yes, no or cancel? ";
+  }
+  console::Write(out + buttons);
+  if (type == MB_OK && !interactive_) {
+    console::Write(L"  -> OK\n");
+    return IDOK;
+  }
+  for (;;) {
+    std::wstring line;
+    if (!console::ReadLine(prompt, line)) {
+      int safest = SafestAnswer(box.type);
+      console::Write(L"  -> " +
+                     std::wstring(safest == IDNO   ? L"No"
+                                  : safest == IDOK ? L"OK"
+                                                   : L"Cancel") +
+                     L" (end of input)\n");
+      return safest;
+    }
+    std::wstring word = Lower(Trim(line));
+    int answer = 0;
+    if (word == L"ok" || (word.empty() && type == MB_OK)) answer = IDOK;
+    if (word == L"cancel") answer = IDCANCEL;
+    if (word == L"yes" || word == L"y") answer = IDYES;
+    if (word == L"no" || word == L"n") answer = IDNO;
+    if (IsValidAnswer(box.type, answer)) {
+      const wchar_t* name = answer == IDYES  ? L"Yes"
+                            : answer == IDNO ? L"No"
+                            : answer == IDOK ? L"OK"
+                                             : L"Cancel";
+      console::Write(std::wstring(L"  -> ") + name + L"\n");
+      return answer;
+    }
+    if (!interactive_) {
+      int safest = SafestAnswer(box.type);
+      console::Write(L"  Not an answer to this box: " + Trim(line) + L"; it is answered " +
+                     (safest == IDNO   ? L"No"
+                      : safest == IDOK ? L"OK"
+                                       : L"Cancel") +
+                     L".\n");
+      return safest;
+    }
+    console::Write(L"  Answer with one of the buttons.\n");
+  }
+}
+
+bool ConsoleBackend::AnswerFileDialog(const FileDialogRequest& request, FileDialogAnswer& answer) {
+  std::wstring out = L"\n*** " + request.title + L" ***\n";
+  std::wstring folder = request.initial_dir;
+  if (folder.empty()) {
+    std::error_code ec;
+    folder = win::Utf8ToWide(std::filesystem::current_path(ec).string());
+  }
+  out += L"  Folder: " + folder + L"\n";
+  if (!request.filters.empty()) {
+    out += L"  Files of type:";
+    for (size_t i = 0; i < request.filters.size(); ++i) {
+      out += (i == 0 ? L" " : L" | ") + request.filters[i].first;
+    }
+    out += L"\n";
+  }
+  if (!request.default_ext.empty()) out += L"  Default extension: ." + request.default_ext + L"\n";
+  if (!request.initial_name.empty()) out += L"  Suggested name: " + request.initial_name + L"\n";
+  bool read_only_box = (request.flags & OFN_HIDEREADONLY) == 0;
+  if (read_only_box) out += L"  Open as read-only: answer \"readonly NAME\" to tick it\n";
+  console::Write(out);
+  std::wstring line;
+  if (!console::ReadLine(L"File name (or cancel): ", line)) {
+    console::Write(L"  -> Cancel (end of input)\n");
+    return false;
+  }
+  std::wstring typed = Trim(line);
+  if (typed.empty() || Lower(typed) == L"cancel") {
+    console::Write(L"  -> Cancel\n");
+    return false;
+  }
+  if (read_only_box && Lower(typed.substr(0, 9)) == L"readonly ") {
+    answer.read_only = true;
+    typed = Trim(typed.substr(9));
+  }
+  answer.path = Unquote(typed);
+  return true;
+}
+
+namespace {
+
+ConsoleBackend& Terminal() {
+  static ConsoleBackend backend(true);
+  return backend;
+}
+
+ConsoleBackend& Script() {
+  static ConsoleBackend backend(false);
+  return backend;
+}
+
+}  // namespace
+
+void UseTerminalBackend() { SetBackend(&Terminal()); }
+void UseScriptBackend() { SetBackend(&Script()); }
+
+}  // namespace gui

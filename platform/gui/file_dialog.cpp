@@ -1,0 +1,140 @@
+#include <cwctype>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/gui/dialog.h"
+#include "platform/gui/window_internal.h"
+#include "platform/win/text.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::wstring Trim(const std::wstring& s) {
+  size_t a = 0;
+  size_t b = s.size();
+  while (a < b && std::iswspace(s[a])) ++a;
+  while (b > a && std::iswspace(s[b - 1])) --b;
+  return s.substr(a, b - a);
+}
+
+fs::path PathOf(const std::wstring& text) { return fs::path(win::WideToUtf8(text)); }
+std::wstring TextOf(const fs::path& path) { return win::Utf8ToWide(path.string()); }
+
+}  // namespace
+
+CFileDialog::CFileDialog(BOOL openFileDialog, LPCWSTR defaultExt, LPCWSTR fileName, DWORD flags,
+                         LPCWSTR filter, CWnd* parent)
+    : open_(openFileDialog != 0),
+      default_ext_(defaultExt != nullptr ? defaultExt : L""),
+      initial_name_(fileName != nullptr ? fileName : L""),
+      parent_(parent) {
+  m_ofn.Flags = flags | OFN_EXPLORER;
+  while (!default_ext_.empty() && default_ext_.front() == L'.') default_ext_.erase(0, 1);
+  // "Description|patterns|…||": pairs up to the empty description.
+  if (filter != nullptr) {
+    std::wstring f = filter;
+    std::vector<std::wstring> parts;
+    size_t start = 0;
+    for (;;) {
+      size_t bar = f.find(L'|', start);
+      parts.push_back(
+          f.substr(start, bar == std::wstring::npos ? std::wstring::npos : bar - start));
+      if (bar == std::wstring::npos) break;
+      start = bar + 1;
+    }
+    for (size_t i = 0; i + 1 < parts.size(); i += 2) {
+      if (parts[i].empty()) break;
+      filters_.emplace_back(parts[i], parts[i + 1]);
+    }
+  }
+}
+
+INT_PTR CFileDialog::DoModal() {
+  gui::Backend* backend = gui::internal::CurrentBackend();
+  if (backend == nullptr) return IDCANCEL;
+  HWND owner = parent_ != nullptr ? parent_->m_hWnd : nullptr;
+  gui::FileDialogRequest request;
+  request.owner = owner;
+  request.open = open_;
+  request.title = !m_ofn.lpstrTitle.empty() ? m_ofn.lpstrTitle : (open_ ? L"Open" : L"Save As");
+  request.default_ext = default_ext_;
+  request.initial_name = initial_name_;
+  request.initial_dir = m_ofn.lpstrInitialDir;
+  request.filters = filters_;
+  request.filter_index = static_cast<int>(m_ofn.nFilterIndex);
+  request.flags = m_ofn.Flags;
+
+  // Every round consumes an answer, so a backend out of answers ends it.
+  for (int round = 0; round < 100; ++round) {
+    gui::FileDialogAnswer answer;
+    if (!backend->AnswerFileDialog(request, answer)) return IDCANCEL;
+    std::wstring typed = Trim(answer.path);
+    if (typed.empty()) return IDCANCEL;
+
+    fs::path path = PathOf(typed);
+    if (path.is_relative()) {
+      std::error_code ec;
+      fs::path base =
+          !request.initial_dir.empty() ? PathOf(request.initial_dir) : fs::current_path(ec);
+      path = base / path;
+    }
+    path = path.lexically_normal();
+    if (!path.has_extension() && !default_ext_.empty() && path.has_filename()) {
+      path += "." + win::WideToUtf8(default_ext_);
+    }
+    std::wstring full = TextOf(path);
+    const std::wstring& title = request.title;
+    std::error_code ec;
+    bool exists = fs::exists(path, ec);
+    if (exists && fs::is_directory(path, ec)) {
+      MessageBoxW(owner, (full + L"\nis a folder. Choose a file.").c_str(), title.c_str(),
+                  MB_OK | MB_ICONWARNING);
+      continue;
+    }
+    if (!path.has_filename()) {
+      MessageBoxW(owner, (full + L"\nThe file name is not valid.").c_str(), title.c_str(),
+                  MB_OK | MB_ICONWARNING);
+      continue;
+    }
+    if (open_ && (m_ofn.Flags & OFN_FILEMUSTEXIST) != 0 && !exists) {
+      MessageBoxW(owner, (full + L"\nFile not found.\nCheck the file name and try again.").c_str(),
+                  title.c_str(), MB_OK | MB_ICONWARNING);
+      continue;
+    }
+    // Nothing can be saved into a folder that is not there.
+    if ((!open_ || (m_ofn.Flags & OFN_PATHMUSTEXIST) != 0) &&
+        !fs::is_directory(path.parent_path(), ec)) {
+      MessageBoxW(owner, (full + L"\nPath does not exist.\nCheck the path and try again.").c_str(),
+                  title.c_str(), MB_OK | MB_ICONWARNING);
+      continue;
+    }
+    if (!open_ && (m_ofn.Flags & OFN_OVERWRITEPROMPT) != 0 && exists) {
+      int answer_replace =
+          MessageBoxW(owner, (full + L" already exists.\nDo you want to replace it?").c_str(),
+                      title.c_str(), MB_YESNO | MB_ICONWARNING);
+      if (answer_replace != IDYES) continue;
+    }
+    path_ = full;
+    if ((m_ofn.Flags & OFN_HIDEREADONLY) == 0 && answer.read_only) {
+      m_ofn.Flags |= OFN_READONLY;
+    } else {
+      m_ofn.Flags &= ~OFN_READONLY;
+    }
+    if (answer.filter_index > 0 && answer.filter_index <= static_cast<int>(filters_.size())) {
+      m_ofn.nFilterIndex = static_cast<DWORD>(answer.filter_index);
+    }
+    return IDOK;
+  }
+  return IDCANCEL;
+}
+
+std::wstring CFileDialog::GetFileName() const { return TextOf(PathOf(path_).filename()); }
+
+std::wstring CFileDialog::GetFileExt() const {
+  std::wstring ext = TextOf(PathOf(path_).extension());
+  if (!ext.empty() && ext.front() == L'.') ext.erase(0, 1);
+  return ext;
+}
+
+std::wstring CFileDialog::GetFileTitle() const { return TextOf(PathOf(path_).stem()); }

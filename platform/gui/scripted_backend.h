@@ -1,0 +1,88 @@
+// A backend for tests: the input comes from code, and everything shown is
+// recorded. While it lives it is the installed backend (the one before comes
+// back when it goes).
+//
+//   gui::ScriptedBackend ui;
+//   ui.OnDialog([](gui::DialogDriver& d) {
+//     EXPECT_EQ(d.Text(212), L"0.15");
+//     d.Type(212, L"0.2");
+//     d.Press(IDOK);
+//   });
+//   ui.AnswerMessageBox(IDYES);
+//   dialog.DoModal();
+//   ui.dialogs()[0].closed.Find(212)->text;   // the state at the end
+//
+// Each round of a modal dialog's input takes the next step; with no step
+// left the dialog is cancelled. Message boxes and file dialogs take the next
+// answer of their own queue; with none left a box gets its safest answer
+// and a file dialog is cancelled.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/gui/backend.h"
+
+namespace gui {
+
+class ScriptedBackend : public Backend {
+ public:
+  using Step = std::function<void(DialogDriver&)>;
+
+  ScriptedBackend();
+  ~ScriptedBackend() override;
+  ScriptedBackend(const ScriptedBackend&) = delete;
+  ScriptedBackend& operator=(const ScriptedBackend&) = delete;
+
+  ScriptedBackend& OnDialog(Step step);
+  ScriptedBackend& AnswerMessageBox(int answer);
+  ScriptedBackend& AnswerFile(std::wstring path, bool read_only = false);
+  ScriptedBackend& CancelFile();
+  // Runs at every PeekMessage while set (input for modeless windows: use a
+  // DialogDriver with kQueueOnly there).
+  void OnIdle(std::function<void()> hook) { idle_ = std::move(hook); }
+
+  struct MessageRecord {
+    MessageBoxRequest box;
+    int answer = 0;
+    bool scripted = false;  // false: nobody answered, the safest answer was taken
+  };
+  struct DialogRecord {
+    HWND hwnd = nullptr;
+    DialogState shown;   // as it appeared, after its initialisation
+    DialogState closed;  // as it was when it ended
+    bool has_closed = false;
+    int result = 0;
+  };
+  const std::vector<MessageRecord>& messages() const { return messages_; }
+  const std::vector<DialogRecord>& dialogs() const { return dialogs_; }
+  const std::vector<FileDialogRequest>& file_requests() const { return file_requests_; }
+  size_t steps_left() const { return steps_.size(); }
+  size_t answers_left() const { return answers_.size() + files_.size(); }
+
+  void DialogShown(DialogDriver& dialog) override;
+  bool Act(DialogDriver& dialog) override;
+  void DialogClosed(const DialogState& final_state, int result) override;
+  void Idle() override;
+  int AnswerMessageBox(const MessageBoxRequest& box) override;
+  bool AnswerFileDialog(const FileDialogRequest& request, FileDialogAnswer& answer) override;
+
+ private:
+  struct FileAnswer {
+    bool cancel = false;
+    FileDialogAnswer answer;
+  };
+  Backend* previous_;
+  std::deque<Step> steps_;
+  std::deque<int> answers_;
+  std::deque<FileAnswer> files_;
+  std::function<void()> idle_;
+  bool in_idle_ = false;
+  std::vector<MessageRecord> messages_;
+  std::vector<DialogRecord> dialogs_;
+  std::vector<FileDialogRequest> file_requests_;
+};
+
+}  // namespace gui

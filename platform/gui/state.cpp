@@ -1,0 +1,272 @@
+// Reading a dialog's state, and its text form.
+#include <algorithm>
+
+#include "platform/gui/window_internal.h"
+#include "platform/win/text.h"
+
+namespace gui {
+
+using internal::Find;
+using internal::Window;
+
+const ControlState* DialogState::Find(int id) const {
+  for (const ControlState& c : controls) {
+    if (c.id == id) return &c;
+  }
+  return nullptr;
+}
+
+namespace {
+
+bool CarriesLabel(const Window& w) {
+  ControlKind k = internal::KindOf(w);
+  if (k == ControlKind::kStatic) return !w.text.empty();
+  return k == ControlKind::kCheckBox || k == ControlKind::kRadioButton;
+}
+
+bool TakesLabel(ControlKind k) {
+  return k == ControlKind::kEdit || k == ControlKind::kComboBox || k == ControlKind::kListView ||
+         k == ControlKind::kProgressBar;
+}
+
+ControlState ReadControl(const Window& w, const RECT& client, const Window* previous) {
+  ControlState c;
+  c.hwnd = w.handle;
+  c.id = w.id;
+  c.kind = internal::KindOf(w);
+  c.class_name = w.class_name;
+  c.style = w.style;
+  c.ex_style = w.ex_style;
+  c.text = w.text;
+  c.check = w.check;
+  c.enabled = (w.style & WS_DISABLED) == 0;
+  c.visible = (w.style & WS_VISIBLE) != 0;
+  c.rect = w.rect;
+  LONG cx = (w.rect.left + w.rect.right) / 2;
+  LONG cy = (w.rect.top + w.rect.bottom) / 2;
+  c.in_view = cx >= 0 && cy >= 0 && cx < client.right && cy < client.bottom;
+  // A hidden label labels only a control hidden with it.
+  if (previous != nullptr && TakesLabel(c.kind) && CarriesLabel(*previous) &&
+      ((previous->style & WS_VISIBLE) != 0 || !c.visible)) {
+    c.label = previous->text;
+  }
+  switch (c.kind) {
+    case ControlKind::kComboBox:
+      c.items = w.items;
+      c.selection = w.cursel;
+      if ((w.style & CBS_TYPEMASK) == CBS_DROPDOWNLIST) {
+        c.text = w.cursel >= 0 ? w.items[static_cast<size_t>(w.cursel)] : L"";
+      }
+      break;
+    case ControlKind::kListView:
+      c.columns = w.columns;
+      c.list_ex_style = w.list_ex_style;
+      for (size_t i = 0; i < w.rows.size(); ++i) {
+        std::vector<std::wstring> cells = w.rows[i].cells;
+        cells.resize(std::max(cells.size(), w.columns.size()));
+        c.rows.push_back(cells);
+        c.items.push_back(cells.empty() ? L"" : cells[0]);
+        if ((w.rows[i].state & LVIS_SELECTED) != 0) c.selected_rows.push_back(static_cast<int>(i));
+      }
+      c.selection = c.selected_rows.empty() ? -1 : c.selected_rows.front();
+      break;
+    case ControlKind::kProgressBar:
+      c.range_low = w.low;
+      c.range_high = w.high;
+      c.pos = w.pos;
+      c.step = w.step;
+      break;
+    default:
+      break;
+  }
+  c.painted = w.painted;
+  return c;
+}
+
+// Accelerator marks are for keyboards; the form shows the plain text.
+std::wstring Plain(const std::wstring& text) {
+  std::wstring out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == L'&') {
+      if (i + 1 < text.size() && text[i + 1] == L'&') {
+        out.push_back(L'&');
+        ++i;
+      }
+      continue;
+    }
+    out.push_back(text[i] == L'\n' ? L' ' : text[i]);
+  }
+  return out;
+}
+
+std::wstring Flags(const ControlState& c) {
+  std::wstring s;
+  if (!c.visible) s += L" (hidden)";
+  if (!c.enabled) s += L" (disabled)";
+  if (c.visible && !c.in_view) s += L" (outside the window)";
+  return s;
+}
+
+std::wstring Id(const ControlState& c) { return win::Format(L"  [%d] ", c.id); }
+
+std::wstring Labelled(const ControlState& c) {
+  return c.label.empty() ? std::wstring() : Plain(c.label) + L" ";
+}
+
+std::wstring Bar(const ControlState& c) {
+  int span = c.range_high - c.range_low;
+  int filled = span > 0 ? std::clamp((c.pos - c.range_low) * 20 / span, 0, 20) : 0;
+  return L"[" + std::wstring(static_cast<size_t>(filled), L'#') +
+         std::wstring(static_cast<size_t>(20 - filled), L'.') + L"]";
+}
+
+void RenderList(const ControlState& c, std::vector<std::wstring>& out) {
+  std::wstring head = Id(c) + Labelled(c) +
+                      win::Format(L"list of %d rows", static_cast<int>(c.rows.size())) + Flags(c);
+  out.push_back(head);
+  if (c.columns.empty()) return;
+  std::wstring columns = L"        |";
+  for (const ListColumnState& col : c.columns) columns += L" " + Plain(col.heading) + L" |";
+  out.push_back(columns);
+  for (size_t i = 0; i < c.rows.size(); ++i) {
+    bool selected = std::find(c.selected_rows.begin(), c.selected_rows.end(),
+                              static_cast<int>(i)) != c.selected_rows.end();
+    std::wstring row = win::Format(L"   %c%3d |", selected ? L'>' : L' ', static_cast<int>(i) + 1);
+    for (const std::wstring& cell : c.rows[i]) row += L" " + Plain(cell) + L" |";
+    out.push_back(row);
+  }
+}
+
+}  // namespace
+
+DialogState ReadDialog(HWND dialog) {
+  DialogState s;
+  Window* d = Find(dialog);
+  if (d == nullptr) return s;
+  s.hwnd = dialog;
+  s.title = d->text;
+  if (d->dialog_template != nullptr) s.template_name = d->dialog_template->name;
+  ::GetWindowRect(dialog, &s.window_rect);
+  ::GetClientRect(dialog, &s.client_rect);
+  s.visible = (d->style & WS_VISIBLE) != 0;
+  s.topmost = (d->ex_style & WS_EX_TOPMOST) != 0;
+  s.modal = d->modal;
+  // What a person sees of a custom control is what it painted.
+  for (HWND child : std::vector<HWND>(d->children)) {
+    Window* c = Find(child);
+    if (c != nullptr && internal::KindOf(*c) == ControlKind::kCustom) ::UpdateWindow(child);
+  }
+  d = Find(dialog);
+  if (d == nullptr) return s;
+  const Window* previous = nullptr;
+  for (HWND child : d->children) {
+    Window* c = Find(child);
+    if (c == nullptr) continue;
+    s.controls.push_back(ReadControl(*c, s.client_rect, previous));
+    previous = c;
+  }
+  return s;
+}
+
+std::vector<std::wstring> RenderDialog(const DialogState& s) {
+  std::vector<std::wstring> out;
+  out.push_back(L"== " + Plain(s.title) + L" ==");
+  const auto& cs = s.controls;
+  for (size_t i = 0; i < cs.size(); ++i) {
+    const ControlState& c = cs[i];
+    const ControlState* next = i + 1 < cs.size() ? &cs[i + 1] : nullptr;
+    switch (c.kind) {
+      case ControlKind::kStatic:
+        if (next != nullptr && next->kind == ControlKind::kEtchedLine) {
+          out.push_back(L"-- " + Plain(c.text) + L" " + std::wstring(20, L'-') + Flags(c));
+          ++i;
+        } else if (next != nullptr && !next->label.empty() && next->label == c.text) {
+          // Shown with the control it labels.
+        } else if (!c.text.empty()) {
+          out.push_back(L"  " + Plain(c.text) + Flags(c));
+        }
+        break;
+      case ControlKind::kEtchedLine:
+        out.push_back(L"  " + std::wstring(24, L'-'));
+        break;
+      case ControlKind::kGroupBox:
+        out.push_back(L"-- " + Plain(c.text) + L" " + std::wstring(20, L'-') + Flags(c));
+        break;
+      case ControlKind::kEdit: {
+        std::wstring value =
+            (c.style & ES_PASSWORD) != 0 ? std::wstring(c.text.size(), L'*') : c.text;
+        out.push_back(Id(c) + Labelled(c) + L"[" + value + L"]" + Flags(c));
+        break;
+      }
+      case ControlKind::kCheckBox: {
+        const wchar_t* box = c.check == BST_CHECKED         ? L"[x] "
+                             : c.check == BST_INDETERMINATE ? L"[?] "
+                                                            : L"[ ] ";
+        out.push_back(Id(c) + box + Plain(c.text) + Flags(c));
+        break;
+      }
+      case ControlKind::kRadioButton:
+        out.push_back(Id(c) + (c.check != 0 ? L"(*) " : L"( ) ") + Plain(c.text) + Flags(c));
+        break;
+      case ControlKind::kPushButton:
+      case ControlKind::kDefPushButton:
+        out.push_back(Id(c) + L"< " + Plain(c.text) + L" >" +
+                      (c.kind == ControlKind::kDefPushButton ? L" (default)" : L"") + Flags(c));
+        break;
+      case ControlKind::kComboBox: {
+        std::wstring line = Id(c) + Labelled(c) + L"{" + Plain(c.text) + L"}";
+        if (c.items.empty()) {
+          line += L" no choices";
+        } else {
+          line += L" choices:";
+          for (size_t k = 0; k < c.items.size(); ++k) {
+            line += win::Format(L" %d %s", static_cast<int>(k) + 1, Plain(c.items[k]).c_str());
+            if (k + 1 < c.items.size()) line += L",";
+          }
+        }
+        out.push_back(line + Flags(c));
+        break;
+      }
+      case ControlKind::kListView:
+        RenderList(c, out);
+        break;
+      case ControlKind::kProgressBar:
+        out.push_back(Id(c) + Labelled(c) + Bar(c) +
+                      win::Format(L" %d of %d..%d", c.pos, c.range_low, c.range_high) + Flags(c));
+        break;
+      case ControlKind::kCustom: {
+        std::wstring shown;
+        bool link = false;
+        for (const TextRun& run : c.painted) {
+          shown += run.text;
+          link = link || run.underline;
+        }
+        if (shown.empty()) shown = c.text;
+        out.push_back(Id(c) + Plain(shown) + (link ? L" (link)" : L"") + Flags(c));
+        break;
+      }
+    }
+  }
+  return out;
+}
+
+std::vector<HWND> OpenDialogs() {
+  std::vector<HWND> out;
+  for (HWND h : internal::AllWindows()) {
+    Window* w = Find(h);
+    if (w != nullptr && w->parent == nullptr && w->is_dialog && IsWindowVisible(h))
+      out.push_back(h);
+  }
+  return out;
+}
+
+HWND FindDialog(const std::wstring& title) {
+  std::vector<HWND> open = OpenDialogs();
+  for (auto it = open.rbegin(); it != open.rend(); ++it) {
+    Window* w = Find(*it);
+    if (w != nullptr && w->text == title) return *it;
+  }
+  return nullptr;
+}
+
+}  // namespace gui
