@@ -3,6 +3,7 @@
 #include "host/commands.h"
 
 #include "host/conversion.h"
+#include "ui/options_dialog.h"
 
 #include "platform/afx/afx.h"
 #include "platform/sds/sds.h"
@@ -46,7 +47,11 @@ int CmdBlock2Access() {
   ConvertBlockReference(kTargetDatabase);
   return sds_retvoid();
 }
-int CmdGridmasonOptions() { return NotAvailable(L"Gridmason_Options"); }
+int CmdGridmasonOptions() {
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
+  ShowOptionsDialog(sds_getmainhwnd());
+  return sds_retvoid();
+}
 int CmdGridmasonHelp() { return NotAvailable(L"Gridmason_Help"); }
 int CmdGridmasonDemo() { return NotAvailable(L"Gridmason_Demo"); }
 int CmdGridmasonWebsite() { return NotAvailable(L"Gridmason_Website"); }

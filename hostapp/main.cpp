@@ -10,6 +10,7 @@
 #include "hostapp/host.h"
 #include "hostapp/options.h"
 #include "platform/console/console.h"
+#include "platform/gui/backend.h"
 #include "platform/registry/registry.h"
 #include "platform/win/text.h"
 
@@ -62,6 +63,14 @@ int main(int argc, char** argv) {
     input = std::make_unique<console::StreamInput>(std::cin);
   }
   console::SetInput(input.get());
+  // Dialogs and message boxes read from the same input as the command line:
+  // a person fills them in at the terminal; a script answers them, and the
+  // log shows each one as a person would have seen it.
+  if (input->IsInteractive()) {
+    gui::UseTerminalBackend();
+  } else {
+    gui::UseScriptBackend();
+  }
 
   if (!options->drawing.empty()) {
     std::string why;
@@ -100,6 +109,7 @@ int main(int argc, char** argv) {
   if (!ended) host.RunCommandLine();
   host.Stop();
   console::Write(L"\n");
+  gui::SetBackend(nullptr);
   console::SetInput(nullptr);
   return host.had_unknown_command() ? kExitCommandFailed : kExitOk;
 }
