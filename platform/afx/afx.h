@@ -170,6 +170,8 @@ using MessageBoxHandler = int (*)(HWND owner, const wchar_t* text, const wchar_t
                                   UINT type);
 // Returns the handler installed before; nullptr restores the default.
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
+// The answer nobody confirmed: Cancel, else No, else OK.
+int SafestAnswer(UINT type);
 }  // namespace afx
 
 // A message box with the application's title as its caption.

@@ -8,15 +8,7 @@ namespace {
 int DefaultMessageBox(HWND, const wchar_t* text, const wchar_t* caption, UINT type) {
   std::fprintf(stderr, "[%s] %s\n", win::WideToUtf8(caption ? caption : L"").c_str(),
                win::WideToUtf8(text ? text : L"").c_str());
-  switch (type & MB_TYPEMASK) {
-    case MB_OKCANCEL:
-    case MB_YESNOCANCEL:
-      return IDCANCEL;
-    case MB_YESNO:
-      return IDNO;
-    default:
-      return IDOK;
-  }
+  return afx::SafestAnswer(type);
 }
 
 afx::MessageBoxHandler& Handler() {
@@ -31,6 +23,18 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
   MessageBoxHandler previous = Handler();
   Handler() = handler;
   return previous;
+}
+
+int SafestAnswer(UINT type) {
+  switch (type & MB_TYPEMASK) {
+    case MB_OKCANCEL:
+    case MB_YESNOCANCEL:
+      return IDCANCEL;
+    case MB_YESNO:
+      return IDNO;
+    default:
+      return IDOK;
+  }
 }
 }  // namespace afx
 

@@ -24,18 +24,6 @@ int BackendMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, U
 
 }  // namespace
 
-int SafestAnswer(UINT type) {
-  switch (type & MB_TYPEMASK) {
-    case MB_OKCANCEL:
-    case MB_YESNOCANCEL:
-      return IDCANCEL;
-    case MB_YESNO:
-      return IDNO;
-    default:
-      return IDOK;
-  }
-}
-
 bool IsValidAnswer(UINT type, int answer) {
   switch (type & MB_TYPEMASK) {
     case MB_OKCANCEL:

@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/afx/afx.h"
 #include "platform/gui/template.h"
 #include "platform/gui/winuser.h"
 
@@ -139,8 +140,7 @@ struct MessageBoxRequest {
   UINT type = MB_OK;
 };
 
-// The answer nobody confirmed: Cancel, else No, else OK.
-int SafestAnswer(UINT type);
+using afx::SafestAnswer;
 // Whether the answer is one of the box's buttons.
 bool IsValidAnswer(UINT type, int answer);
 

@@ -15,14 +15,6 @@ namespace gui {
 
 namespace {
 
-std::wstring Trim(const std::wstring& s) {
-  size_t a = 0;
-  size_t b = s.size();
-  while (a < b && std::iswspace(s[a])) ++a;
-  while (b > a && std::iswspace(s[b - 1])) --b;
-  return s.substr(a, b - a);
-}
-
 std::wstring Lower(std::wstring s) {
   for (wchar_t& c : s) c = static_cast<wchar_t>(std::towlower(c));
   return s;
@@ -130,7 +122,7 @@ bool LineWaiting() {
 
 ConsoleAction ParseConsoleAction(const std::wstring& raw) {
   ConsoleAction a;
-  std::wstring line = Trim(raw);
+  std::wstring line = win::Trim(raw);
   size_t space = line.find_first_of(L" \t");
   std::wstring word = Lower(line.substr(0, space));
   std::wstring rest = space == std::wstring::npos ? L"" : line.substr(space + 1);
@@ -210,7 +202,7 @@ bool ConsoleBackend::Act(DialogDriver& dialog) {
       console::Write(L"  (end of input: " + title + L" is cancelled)\n");
       return false;
     }
-    if (Trim(line).empty()) {
+    if (win::Trim(line).empty()) {
       if (interactive_) console::Write(L"  (type help for the actions)\n");
       continue;
     }
@@ -218,10 +210,11 @@ bool ConsoleBackend::Act(DialogDriver& dialog) {
     switch (action.kind) {
       case ConsoleAction::kNone:
         if (interactive_) {
-          console::Write(L"  Not understood: " + Trim(line) + L" (type help for the actions)\n");
+          console::Write(L"  Not understood: " + win::Trim(line) +
+                         L" (type help for the actions)\n");
           continue;
         }
-        console::Write(L"  Not a dialog action: " + Trim(line) + L"; " + title +
+        console::Write(L"  Not a dialog action: " + win::Trim(line) + L"; " + title +
                        L" is cancelled.\n");
         return false;
       case ConsoleAction::kShow:
@@ -335,7 +328,7 @@ int ConsoleBackend::AnswerMessageBox(const MessageBoxRequest& box) {
                      L" (end of input)\n");
       return safest;
     }
-    std::wstring word = Lower(Trim(line));
+    std::wstring word = Lower(win::Trim(line));
     int answer = 0;
     if (word == L"ok" || (word.empty() && type == MB_OK)) answer = IDOK;
     if (word == L"cancel") answer = IDCANCEL;
@@ -351,7 +344,7 @@ int ConsoleBackend::AnswerMessageBox(const MessageBoxRequest& box) {
     }
     if (!interactive_) {
       int safest = SafestAnswer(box.type);
-      console::Write(L"  Not an answer to this box: " + Trim(line) + L"; it is answered " +
+      console::Write(L"  Not an answer to this box: " + win::Trim(line) + L"; it is answered " +
                      (safest == IDNO   ? L"No"
                       : safest == IDOK ? L"OK"
                                        : L"Cancel") +
@@ -387,14 +380,14 @@ bool ConsoleBackend::AnswerFileDialog(const FileDialogRequest& request, FileDial
     console::Write(L"  -> Cancel (end of input)\n");
     return false;
   }
-  std::wstring typed = Trim(line);
+  std::wstring typed = win::Trim(line);
   if (typed.empty() || Lower(typed) == L"cancel") {
     console::Write(L"  -> Cancel\n");
     return false;
   }
   if (read_only_box && Lower(typed.substr(0, 9)) == L"readonly ") {
     answer.read_only = true;
-    typed = Trim(typed.substr(9));
+    typed = win::Trim(typed.substr(9));
   }
   answer.path = Unquote(typed);
   return true;

@@ -10,14 +10,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::wstring Trim(const std::wstring& s) {
-  size_t a = 0;
-  size_t b = s.size();
-  while (a < b && std::iswspace(s[a])) ++a;
-  while (b > a && std::iswspace(s[b - 1])) --b;
-  return s.substr(a, b - a);
-}
-
 fs::path PathOf(const std::wstring& text) { return fs::path(win::WideToUtf8(text)); }
 std::wstring TextOf(const fs::path& path) { return win::Utf8ToWide(path.string()); }
 
@@ -69,7 +61,7 @@ INT_PTR CFileDialog::DoModal() {
   for (int round = 0; round < 100; ++round) {
     gui::FileDialogAnswer answer;
     if (!backend->AnswerFileDialog(request, answer)) return IDCANCEL;
-    std::wstring typed = Trim(answer.path);
+    std::wstring typed = win::Trim(answer.path);
     if (typed.empty()) return IDCANCEL;
 
     fs::path path = PathOf(typed);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cwchar>
+#include <cwctype>
 #include <vector>
 
 namespace win {
@@ -200,6 +201,14 @@ int WToI(const wchar_t* text) {
   }
   if (overflow || value > INT_MAX) return INT_MAX;
   return static_cast<int>(value);
+}
+
+std::wstring Trim(std::wstring_view text) {
+  size_t a = 0;
+  size_t b = text.size();
+  while (a < b && std::iswspace(text[a])) ++a;
+  while (b > a && std::iswspace(text[b - 1])) --b;
+  return std::wstring(text.substr(a, b - a));
 }
 
 std::wstring FormatV(const wchar_t* format, va_list args) {

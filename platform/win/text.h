@@ -26,6 +26,9 @@ inline int WToI(const std::wstring& text) { return WToI(text.c_str()); }
 
 // printf-style formatting of wide text; %s takes a wide string, as the
 // wide printf family does on the host platform the plug-in comes from.
+// Without the white space (iswspace) at both ends.
+std::wstring Trim(std::wstring_view text);
+
 std::wstring Format(const wchar_t* format, ...);
 std::wstring FormatV(const wchar_t* format, va_list args);
 
