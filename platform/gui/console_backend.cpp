@@ -1,6 +1,8 @@
 #include "platform/gui/console_backend.h"
 
 #include <poll.h>
+#include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -113,6 +115,44 @@ std::vector<HWND> ModelessDialogs() {
   return out;
 }
 
+// Ctrl-C while a progress window is up cancels it instead of ending the
+// program.
+volatile sig_atomic_t g_interrupted = 0;
+struct sigaction g_previous_sigint {};
+void OnInterrupt(int) { g_interrupted = 1; }
+
+int TerminalWidth() {
+  winsize size{};
+  if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return 80;
+}
+
+// "Table Size: 2 rows X 3 columns [######........] 25%": the texts before
+// the last one, the bar, and the last text (the percentage).
+std::wstring LiveLine(const DialogState& state) {
+  std::vector<std::wstring> texts;
+  const ControlState* bar = nullptr;
+  for (const ControlState& c : state.controls) {
+    if (!c.visible) continue;
+    if (c.kind == ControlKind::kStatic && !win::Trim(c.text).empty())
+      texts.push_back(win::Trim(c.text));
+    if (c.kind == ControlKind::kProgressBar && bar == nullptr) bar = &c;
+  }
+  std::wstring line;
+  for (size_t i = 0; i + 1 < texts.size(); ++i) line += texts[i] + L" ";
+  if (bar != nullptr) {
+    const long long span = static_cast<long long>(bar->range_high) - bar->range_low;
+    const long long done =
+        span > 0
+            ? std::clamp((static_cast<long long>(bar->pos) - bar->range_low) * 30 / span, 0LL, 30LL)
+            : 0;
+    line += L"[" + std::wstring(static_cast<size_t>(done), L'#') +
+            std::wstring(static_cast<size_t>(30 - done), L'.') + L"]";
+  }
+  if (!texts.empty()) line += L" " + texts.back();
+  return line;
+}
+
 bool LineWaiting() {
   pollfd p{STDIN_FILENO, POLLIN, 0};
   return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLIN | POLLHUP)) != 0;
@@ -185,7 +225,87 @@ void ConsoleBackend::PrintChanges(HWND dialog) {
   shown_[dialog] = std::move(now);
 }
 
+bool ConsoleBackend::WantsLiveLine(HWND dialog) const {
+  if (!interactive_ || live_ != nullptr || !::isatty(STDOUT_FILENO)) return false;
+  DialogState state = ReadDialog(dialog);
+  if (state.modal) return false;
+  for (const ControlState& c : state.controls) {
+    if (c.kind == ControlKind::kProgressBar) return true;
+  }
+  return false;
+}
+
+void ConsoleBackend::StartLive(HWND dialog) {
+  live_ = dialog;
+  live_line_.clear();
+  g_interrupted = 0;
+  struct sigaction action {};
+  action.sa_handler = &OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGINT, &action, &g_previous_sigint);
+  ResumeKeys();
+  console::Write(L"\n== " + ReadDialog(dialog).title + L" == (Esc or Ctrl-C cancels)\n");
+  DrawLive(ReadDialog(dialog), true);
+}
+
+void ConsoleBackend::DrawLive(const DialogState& state, bool force) {
+  auto now = std::chrono::steady_clock::now();
+  if (!force && now - live_drawn_ < std::chrono::milliseconds(100)) return;
+  live_drawn_ = now;
+  std::wstring line = LiveLine(state);
+  const size_t width = static_cast<size_t>(std::max(10, TerminalWidth() - 1));
+  if (line.size() > width) line.resize(width);
+  if (line == live_line_ && !force) return;
+  live_line_ = line;
+  console::Write(L"\r" + line + L"\x1b[K");
+}
+
+void ConsoleBackend::LiveInput() {
+  bool cancel = g_interrupted != 0;
+  g_interrupted = 0;
+  if (keys_raw_) {
+    pollfd p{STDIN_FILENO, POLLIN, 0};
+    while (::poll(&p, 1, 0) > 0 && (p.revents & POLLIN) != 0) {
+      char keys[64];
+      ssize_t n = ::read(STDIN_FILENO, keys, sizeof keys);
+      if (n <= 0) break;
+      for (ssize_t i = 0; i < n; ++i) {
+        if (keys[i] == 0x1B) cancel = true;
+      }
+    }
+  }
+  if (cancel) DialogDriver(live_, DialogDriver::kQueueOnly).PressEscape();
+}
+
+void ConsoleBackend::StopLive() {
+  SuspendKeys();
+  ::sigaction(SIGINT, &g_previous_sigint, nullptr);
+  g_interrupted = 0;
+  live_ = nullptr;
+  live_line_.clear();
+}
+
+void ConsoleBackend::SuspendKeys() {
+  if (!keys_raw_) return;
+  ::tcsetattr(STDIN_FILENO, TCSANOW, &saved_terminal_);
+  keys_raw_ = false;
+}
+
+void ConsoleBackend::ResumeKeys() {
+  if (keys_raw_ || live_ == nullptr || !::isatty(STDIN_FILENO)) return;
+  if (::tcgetattr(STDIN_FILENO, &saved_terminal_) != 0) return;
+  termios keys = saved_terminal_;
+  keys.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+  keys.c_cc[VMIN] = 0;
+  keys.c_cc[VTIME] = 0;
+  if (::tcsetattr(STDIN_FILENO, TCSANOW, &keys) == 0) keys_raw_ = true;
+}
+
 void ConsoleBackend::DialogShown(DialogDriver& dialog) {
+  if (WantsLiveLine(dialog.hwnd())) {
+    StartLive(dialog.hwnd());
+    return;
+  }
   PrintForm(dialog.hwnd());
   if (interactive_ && ReadDialog(dialog.hwnd()).modal) {
     console::Write(L"  (type help for the actions)\n");
@@ -236,6 +356,12 @@ bool ConsoleBackend::Act(DialogDriver& dialog) {
 }
 
 void ConsoleBackend::DialogClosed(const DialogState& final_state, int result) {
+  if (live_ != nullptr && final_state.hwnd == live_) {
+    DrawLive(final_state, true);
+    StopLive();
+    console::Write(L"\n== " + final_state.title + L" closed ==\n");
+    return;
+  }
   auto it = shown_.find(final_state.hwnd);
   std::wstring out;
   if (it != shown_.end()) {
@@ -260,6 +386,19 @@ void ConsoleBackend::DialogClosed(const DialogState& final_state, int result) {
 
 void ConsoleBackend::Idle() {
   if (!interactive_) return;
+  if (live_ != nullptr) {
+    if (!IsWindow(live_)) {
+      StopLive();
+    } else {
+      // Reading the window costs more than the pump; the line is redrawn
+      // a few times a second at most.
+      if (std::chrono::steady_clock::now() - live_drawn_ >= std::chrono::milliseconds(100)) {
+        DrawLive(ReadDialog(live_), false);
+      }
+      LiveInput();
+      return;
+    }
+  }
   std::vector<HWND> open = ModelessDialogs();
   if (open.empty()) return;
   auto now = std::chrono::steady_clock::now();
@@ -289,6 +428,18 @@ void ConsoleBackend::Idle() {
 }
 
 int ConsoleBackend::AnswerMessageBox(const MessageBoxRequest& box) {
+  // A box over a progress window is answered as a line, as any other.
+  struct KeysAsLines {
+    ConsoleBackend& b;
+    explicit KeysAsLines(ConsoleBackend& backend) : b(backend) {
+      if (b.live_ != nullptr) {
+        b.SuspendKeys();
+        b.live_line_.clear();
+        console::Write(L"\n");
+      }
+    }
+    ~KeysAsLines() { b.ResumeKeys(); }
+  } keys(*this);
   UINT type = box.type & MB_TYPEMASK;
   std::wstring out = L"\n*** " + box.caption + IconName(box.type) + L" ***\n";
   std::wstring text = box.text;

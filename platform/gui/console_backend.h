@@ -43,10 +43,16 @@
 // reported and skipped, and the end of the input cancels the dialog and
 // gives a message box its safest answer (Cancel, else No, else OK).
 // At the terminal (UseTerminalBackend) a wrong line is explained and asked
-// again. A modeless window (a progress window) is printed when it appears
-// and when it goes; at the terminal, "cancel", "press ID" or "show" typed
-// while it is up reach it the next time the program pumps its messages.
+// again. A modeless window is printed when it appears and when it goes; at
+// the terminal, "cancel", "press ID" or "show" typed while it is up reach it
+// the next time the program pumps its messages. A modeless window with a
+// progress bar (a progress window) is instead one live line at the terminal,
+// redrawn in place as it changes: its status text, the bar and the
+// percentage. Esc or Ctrl-C is its Cancel key, taken at the next pump; while
+// it is up the terminal reads keys one at a time, without echo.
 #pragma once
+
+#include <termios.h>
 
 #include <chrono>
 #include <map>
@@ -73,10 +79,24 @@ class ConsoleBackend : public Backend {
  private:
   void PrintForm(HWND dialog);
   void PrintChanges(HWND dialog);
+  // The live line of a progress window.
+  bool WantsLiveLine(HWND dialog) const;
+  void StartLive(HWND dialog);
+  void DrawLive(const DialogState& state, bool force);
+  void LiveInput();
+  void StopLive();
+  // Keys as typed (lines, with echo) while a message box asks.
+  void SuspendKeys();
+  void ResumeKeys();
 
   bool interactive_;
   std::map<HWND, std::vector<std::wstring>> shown_;
   std::chrono::steady_clock::time_point last_refresh_{};
+  HWND live_ = nullptr;
+  std::wstring live_line_;
+  std::chrono::steady_clock::time_point live_drawn_{};
+  bool keys_raw_ = false;
+  termios saved_terminal_{};
 };
 
 // One parsed input line.

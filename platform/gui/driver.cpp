@@ -36,32 +36,39 @@ bool DialogDriver::IsOpen() const {
 }
 
 std::wstring DialogDriver::Text(int id) const {
-  const ControlState* c = State().Find(id);
+  // The state must outlive the pointer into it.
+  const DialogState state = State();
+  const ControlState* c = state.Find(id);
   return c != nullptr ? c->text : std::wstring();
 }
 
 int DialogDriver::Check(int id) const {
-  const ControlState* c = State().Find(id);
+  const DialogState state = State();
+  const ControlState* c = state.Find(id);
   return c != nullptr ? c->check : 0;
 }
 
 bool DialogDriver::Enabled(int id) const {
-  const ControlState* c = State().Find(id);
+  const DialogState state = State();
+  const ControlState* c = state.Find(id);
   return c != nullptr && c->enabled;
 }
 
 bool DialogDriver::Visible(int id) const {
-  const ControlState* c = State().Find(id);
+  const DialogState state = State();
+  const ControlState* c = state.Find(id);
   return c != nullptr && c->visible;
 }
 
 int DialogDriver::Selection(int id) const {
-  const ControlState* c = State().Find(id);
+  const DialogState state = State();
+  const ControlState* c = state.Find(id);
   return c != nullptr ? c->selection : -1;
 }
 
 std::vector<std::wstring> DialogDriver::Items(int id) const {
-  const ControlState* c = State().Find(id);
+  const DialogState state = State();
+  const ControlState* c = state.Find(id);
   return c != nullptr ? c->items : std::vector<std::wstring>();
 }
 

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 #include "tests/support/test_support.h"
@@ -101,7 +102,12 @@ TEST_F(TerminalSession, OptionsDialogFilledInAtTheTerminal) {
   Type("ok");
   ASSERT_TRUE(WaitFor("== Options closed with OK ==")) << Screen();
   Type("quit");
-  for (int i = 0; i < 300 && ReadFile(marker).empty(); ++i) {
+  // The shell writes the exit status once the program has ended.
+  auto ended = [&] {
+    std::error_code ec;
+    return std::filesystem::file_size(marker, ec) >= 2 && !ec;
+  };
+  for (int i = 0; i < 300 && !ended(); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   EXPECT_EQ(ReadFile(marker), "0\n") << Screen();
