@@ -1,22 +1,14 @@
-// Command handlers. Commands whose work is not built yet say so plainly on
-// the command line instead of pretending.
+// Command handlers: each runs in the plug-in's own module state and returns
+// nothing to the host's command line.
 #include "host/commands.h"
 
 #include "host/conversion.h"
+#include "host/entry.h"
+#include "ui/info_commands.h"
 #include "ui/options_dialog.h"
 
 #include "platform/afx/afx.h"
 #include "platform/sds/sds.h"
-
-namespace {
-
-int NotAvailable(const wchar_t* command) {
-  AFX_MANAGE_STATE(AfxGetStaticModuleState());
-  sds_printf(L"\n%s is not available yet in this build of OrvaneGridmason.", command);
-  return sds_retvoid();
-}
-
-}  // namespace
 
 int CmdGridmasonTest() {
   AFX_MANAGE_STATE(AfxGetStaticModuleState());
@@ -52,11 +44,43 @@ int CmdGridmasonOptions() {
   ShowOptionsDialog(sds_getmainhwnd());
   return sds_retvoid();
 }
-int CmdGridmasonHelp() { return NotAvailable(L"Gridmason_Help"); }
-int CmdGridmasonDemo() { return NotAvailable(L"Gridmason_Demo"); }
-int CmdGridmasonWebsite() { return NotAvailable(L"Gridmason_Website"); }
-int CmdGridmasonNew() { return NotAvailable(L"Gridmason_New"); }
-int CmdGridmasonFaq() { return NotAvailable(L"Gridmason_Faq"); }
-int CmdGridmasonSupport() { return NotAvailable(L"Gridmason_Support"); }
-int CmdGridmasonCheckUpdate() { return NotAvailable(L"Gridmason_Check_Upd"); }
-int CmdGridmasonAbout() { return NotAvailable(L"Gridmason_About"); }
+int CmdGridmasonHelp() {
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
+  OpenHelpFile(g_entry.instance);
+  return sds_retvoid();
+}
+int CmdGridmasonDemo() {
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
+  OpenWithShell(g_DemoPage);
+  return sds_retvoid();
+}
+int CmdGridmasonWebsite() {
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
+  OpenWithShell(g_CompanySite);
+  return sds_retvoid();
+}
+int CmdGridmasonNew() {
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
+  OpenWithShell(g_WhatsNewPage);
+  return sds_retvoid();
+}
+int CmdGridmasonFaq() {
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
+  OpenWithShell(g_FaqPage);
+  return sds_retvoid();
+}
+int CmdGridmasonSupport() {
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
+  StartSupportMail();
+  return sds_retvoid();
+}
+int CmdGridmasonCheckUpdate() {
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
+  ShowLiveUpdateDialog(sds_getmainhwnd());
+  return sds_retvoid();
+}
+int CmdGridmasonAbout() {
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
+  ShowAboutBox(sds_getmainhwnd());
+  return sds_retvoid();
+}

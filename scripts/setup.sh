@@ -11,7 +11,7 @@ packages=(
   unixodbc unixodbc-dev odbcinst libsqliteodbc sqlite3
   libcurl4-openssl-dev
   python3 python3-ezdxf python3-openpyxl
-  tmux fp-utils
+  tmux fp-utils libchm-bin
 )
 
 missing=()
