@@ -4,25 +4,22 @@
 
 #include "capture/entity_reader.h"
 #include "capture/shx_map.h"
+#include "database/database_export.h"
+#include "excel/worksheet_writer.h"
 #include "platform/win/text.h"
 #include "recognition/table_recogniser.h"
 #include "ui/settings.h"
 
 namespace {
 
-// Until a writer is built the command says so after recognition, so no one
-// takes a recognised table for a written one.
-int NoWriterYet(const CSheetform& table, const wchar_t* where) {
-  sds_printf(
-      L"\nRecognised a table of %d rows and %d columns; writing it into %s is not "
-      L"available yet in this build.",
-      table.GetRowCount(), table.GetColumnCount(), where);
-  return 0;
-}
-
 TableWriter& Writer(int target) {
-  static TableWriter spreadsheet = [](const CSheetform& t) { return NoWriterYet(t, L"Excel"); };
-  static TableWriter database = [](const CSheetform& t) { return NoWriterYet(t, L"a database"); };
+  static TableWriter spreadsheet = ExportTableToExcel;
+  // The export drops empty rows from the table it is given; the pipeline's stays whole.
+  static TableWriter database = [](const CSheetform& t) {
+    CSheetform copy = t;
+    ExportTableToDatabase(copy);
+    return 0;
+  };
   static TableWriter none;
   if (target == kTargetSpreadsheet) return spreadsheet;
   if (target == kTargetDatabase) return database;

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <iostream>
 
+#include "hostapp/batch_database.h"
+#include "hostapp/batch_excel.h"
 #include "hostapp/drawing_loader.h"
 #include "hostapp/host.h"
 #include "hostapp/options.h"
@@ -92,11 +94,26 @@ int main(int argc, char** argv) {
     console::Write(L"Gridmason host 3.1.0.0 with " + win::Utf8ToWide(plugin->path()) +
                    (plugin->legacy() ? L" (link loop)" : L""));
   }
+  if (!hostapp::StartSpreadsheet(*options, error)) {
+    Fail(error);
+    return kExitPlugin;
+  }
   hostapp::Host host(std::move(plugin));
   if (!host.Start()) {
     Fail("the plug-in " + pluginPath + " did not register its commands");
     host.Stop();
     return kExitPlugin;
+  }
+  if (!options->output.empty() || options->database.requested()) {
+    const int status = options->database.requested()
+                           ? hostapp::RunDatabaseBatch(host, options->database, options->block)
+                           : hostapp::RunExcelBatch(host, *options);
+    host.Stop();
+    console::Write(L"\n");
+    hostapp::StopSpreadsheet();
+    gui::SetBackend(nullptr);
+    console::SetInput(nullptr);
+    return status;
   }
   bool ended = false;
   for (const std::string& command : options->commands) {
@@ -108,8 +125,11 @@ int main(int argc, char** argv) {
   }
   if (!ended) host.RunCommandLine();
   host.Stop();
+  const bool saved = hostapp::SaveOpenWorkbooks(*options);
+  hostapp::StopSpreadsheet();
   console::Write(L"\n");
   gui::SetBackend(nullptr);
   console::SetInput(nullptr);
+  if (!saved) return hostapp::kExitNoWorkbook;
   return host.had_unknown_command() ? kExitCommandFailed : kExitOk;
 }

@@ -42,6 +42,23 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
       auto v = value("--registry");
       if (!v) return std::nullopt;
       o.registry = *v;
+    } else if (a == "-o" || a == "--output") {
+      auto v = value(a.c_str());
+      if (!v) return std::nullopt;
+      o.output = *v;
+    } else if (a == "--block") {
+      auto v = value("--block");
+      if (!v) return std::nullopt;
+      o.block = *v;
+    } else if (a == "--save-dir") {
+      auto v = value("--save-dir");
+      if (!v) return std::nullopt;
+      o.save_dir = *v;
+    } else if (a == "--no-excel") {
+      o.no_excel = true;
+    } else if (const ArgumentUse use = ParseDatabaseArgument(args, i, o.database, error);
+               use != ArgumentUse::kNotOurs) {
+      if (use == ArgumentUse::kFailed) return std::nullopt;
     } else if (a.size() > 1 && a[0] == '-' && a != "-") {
       error = "unknown option " + a;
       return std::nullopt;
@@ -50,6 +67,15 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
     } else {
       o.commands.push_back(a);
     }
+  }
+  if (!CheckDatabaseOptions(o.database, o.drawing, o.output, error)) return std::nullopt;
+  if (!o.output.empty() && o.drawing.empty()) {
+    error = "-o needs a drawing to convert";
+    return std::nullopt;
+  }
+  if (!o.block.empty() && o.output.empty() && !o.database.given) {
+    error = "--block needs -o or --db";
+    return std::nullopt;
   }
   return o;
 }
@@ -71,6 +97,19 @@ std::string Usage(const std::string& program) {
          "  --script FILE    read command lines and answers from FILE\n"
          "  --registry DIR   keep the settings (HKEY_CURRENT_USER.reg) in DIR; default\n"
          "                   $GM_REGISTRY_DIR, else ~/.config/gridmason\n"
+         "  -o, --output OUT.xlsx\n"
+         "                   batch: convert the drawing's table (every entity, or the\n"
+         "                   block reference of --block) into the spreadsheet and save\n"
+         "                   the active workbook as OUT.xlsx, then end\n"
+         "  --block NAME|HANDLE\n"
+         "                   the block reference to convert: its entity handle, or the\n"
+         "                   name of its block (the first reference of it)\n"
+         "  --save-dir DIR   where the workbooks still open at the end of a session are\n"
+         "                   saved (Book1.xlsx ...; an existing file is never replaced,\n"
+         "                   the name gets a number); default the working folder\n"
+         "  --no-excel       start without the spreadsheet application installed (its\n"
+         "                   server is not registered), as on a system without it\n" +
+         DatabaseUsage() +
          "  -q, --quiet      no banner\n"
          "  -h, --help       show this help and exit\n"
          "      --version    show the version and exit\n"
@@ -79,7 +118,9 @@ std::string Usage(const std::string& program) {
          "Gridmason_Test or linetext2excel). HELP lists the commands; QUIT ends.\n"
          "\n"
          "Exit status: 0 success; 1 a command failed; 2 bad usage; 3 the plug-in cannot be\n"
-         "loaded; 4 the drawing cannot be opened.\n";
+         "loaded; 4 the drawing cannot be opened; 5 a batch conversion (-o) wrote no\n"
+         "workbook, showed an error, or the workbook could not be saved; 6 a batch export\n"
+         "(--db) ended early or showed an error.\n";
 }
 
 }  // namespace hostapp

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "hostapp/batch_database.h"
+
 namespace hostapp {
 
 struct Options {
@@ -15,7 +17,12 @@ struct Options {
   std::vector<std::string> commands;  // run in order after the drawing opens
   bool help = false;
   bool version = false;
-  bool quiet = false;  // no banner
+  bool quiet = false;             // no banner
+  std::string output;             // -o: the workbook a batch conversion is saved as
+  std::string block;              // --block: the block reference (name or handle) to convert
+  std::string save_dir;           // --save-dir: where open workbooks are saved at exit
+  bool no_excel = false;          // --no-excel: the spreadsheet server is not registered
+  DatabaseBatchOptions database;  // --db and its companions
 };
 
 // Parses argv[1..]. On failure returns nullopt and sets error to a message

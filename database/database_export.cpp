@@ -1,0 +1,312 @@
+#include "database/database_export.h"
+
+#include <algorithm>
+#include <cwctype>
+#include <filesystem>
+
+#include "database/database_dialog.h"
+#include "database/drawing_path.h"
+#include "platform/sds/sds.h"
+#include "platform/win/text.h"
+
+namespace {
+
+constexpr const wchar_t* kDatabaseFilter =
+    L"Microsoft Office Access Databases (*.mdb)|*.mdb|Microsoft Office Access 2007 Databases "
+    L"(*.accdb)|*.accdb|All Files (*.*)|*.*||";
+constexpr const wchar_t* kAccessConnection =
+    L"Driver={Microsoft Access Driver (*.mdb)};Dbq=%s;Uid=%s;Pwd=%s;";
+constexpr const wchar_t* kJetProvider = L"Provider=Microsoft.Jet.OLEDB.4.0;data source=";
+
+// A name inside back-quotes: a back-quote of its own is written twice.
+std::wstring Name(const std::wstring& name) {
+  std::wstring out;
+  out.reserve(name.size());
+  for (wchar_t c : name) {
+    out += c;
+    if (c == L'`') out += L'`';
+  }
+  return out;
+}
+
+// A text value inside apostrophes: an apostrophe of its own is written twice.
+std::wstring Value(const std::wstring& text) {
+  std::wstring out;
+  out.reserve(text.size() + 2);
+  out += L'\'';
+  for (wchar_t c : text) {
+    out += c;
+    if (c == L'\'') out += L'\'';
+  }
+  out += L'\'';
+  return out;
+}
+
+// Jet names hold neither full stops nor line breaks.
+std::wstring CleanNames(std::wstring text) {
+  std::replace(text.begin(), text.end(), L'\n', L' ');
+  std::erase(text, L'.');
+  return text;
+}
+
+std::wstring LineFeedsToBlanks(std::wstring text) {
+  std::replace(text.begin(), text.end(), L'\n', L' ');
+  return text;
+}
+
+bool SameText(const std::wstring& a, const std::wstring& b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(),
+                    [](wchar_t x, wchar_t y) { return std::towupper(x) == std::towupper(y); });
+}
+
+bool FileExists(const std::wstring& path) {
+  std::error_code ec;
+  const std::filesystem::path p(path);
+  return !path.empty() && std::filesystem::exists(p, ec) && !std::filesystem::is_directory(p, ec);
+}
+
+std::wstring CellText(const CSheetform& table, int row, int column) {
+  const CSheetformRow& r = table.Rows[row];
+  return column < r.Cells.GetSize() ? r.Cells[column].GetText() : std::wstring();
+}
+
+bool IsEmptyRow(const CSheetformRow& row) {
+  for (const CAutoCell& cell : row.Cells) {
+    if (!cell.GetText().empty()) return false;
+  }
+  return true;
+}
+
+// A COM error as the user reads it: the component's own words when it gave
+// some, else the system's text for the code.
+std::wstring ErrorText(const _com_error& e) {
+  return e.Description().empty() ? std::wstring(e.ErrorMessage()) : e.Description();
+}
+
+// The database file to write into; empty when the export ends here (the
+// user cancelled, or the new file could not be made, which is printed).
+std::wstring ChooseDatabase(const CDatabaseDialog& dlg, CWnd* parent) {
+  if (dlg.m_nDatabaseOption == 1) {
+    return ResolveRelativePath(GetDrawingPath(), dlg.m_strExistingDatabase);
+  }
+  CFileDialog save(FALSE, L"mdb", nullptr, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, kDatabaseFilter,
+                   parent);
+  if (save.DoModal() != IDOK) return {};
+  const std::wstring path = save.GetPathName();
+  std::error_code ec;
+  if (std::filesystem::exists(path, ec) && !std::filesystem::remove(path, ec)) {
+    sds_printf(L"\nFailed to overwrite %s.", path.c_str());
+    return {};
+  }
+  ADOX::_CatalogPtr catalog;
+  const HRESULT made = catalog.CreateInstance();
+  try {
+    if (FAILED(made)) throw _com_error(made);
+    catalog->Create(kJetProvider + path);
+  } catch (const _com_error& e) {
+    sds_printf(L"\n");
+    sds_printf(L"%s", ErrorText(e).c_str());
+    return {};
+  }
+  return path;
+}
+
+struct ExportState {
+  std::wstring lastSql;
+  bool progressStarted = false;
+};
+
+}  // namespace
+
+std::wstring QuoteDatabaseName(const std::wstring& name) { return L"`" + Name(name) + L"`"; }
+
+bool TableExists(CADODatabase& database, const std::wstring& table) {
+  CADORecordset schema(&database);
+  if (!schema.OpenSchema(adSchemaTables)) return false;
+  bool found = false;
+  if (!schema.IsEof()) schema.MoveFirst();
+  while (!found && !schema.IsEof()) {
+    std::wstring type, name;
+    schema.GetFieldValue(L"TABLE_TYPE", type);
+    schema.GetFieldValue(L"TABLE_NAME", name);
+    found = SameText(type, L"TABLE") && SameText(name, table);
+    schema.MoveNext();
+  }
+  schema.Close();
+  return found;
+}
+
+void ExportTableToDatabase(CSheetform& table) {
+  for (int r = table.Rows.GetUpperBound(); r >= 0; --r) {
+    if (IsEmptyRow(table.Rows[r])) table.Rows.RemoveAt(r);
+  }
+  const int columns = table.GetColumnCount();
+  const int rows = table.GetRowCount();
+  if (columns <= 0 || rows <= 0) {
+    sds_printf(L"\nThe table is invalid.");
+    return;
+  }
+
+  CWnd* parent = CWnd::FromHandle(sds_getmainhwnd());
+  CDatabaseDialog dlg(&table, parent);
+  if (dlg.DoModal() != IDOK) return;
+
+  const std::wstring path = ChooseDatabase(dlg, parent);
+  if (path.empty() && dlg.m_nDatabaseOption != 1) return;
+  if (!FileExists(path)) {
+    sds_printf(L"\n");
+    sds_printf(L"Failed to find %s.", path.c_str());
+    return;
+  }
+
+  const bool rowFields = dlg.m_bEnableRowFields != 0;
+  const bool lastRowNames = dlg.m_nRowFieldsOption != 0;
+  const int nameRow = lastRowNames ? rows - 1 : 0;
+  std::wstring definitions;
+  for (int c = 0; c < columns; ++c) {
+    if (c > 0) definitions += L", ";
+    if (!rowFields) {
+      definitions += win::Format(L"`Field%ld` TEXT NULL", static_cast<long>(c + 1));
+      continue;
+    }
+    const std::wstring text = CellText(table, nameRow, c);
+    if (text.empty()) {
+      sds_printf(L"\nThe field name cannot be empty.");
+      return;
+    }
+    definitions += win::Format(L"`%s` TEXT NULL", Name(text).c_str());
+  }
+
+  const std::wstring& tableName = dlg.m_strTable;
+  const std::wstring quotedTable = Name(tableName);
+  ExportState state;
+  try {
+    CADODatabase db;
+    db.SetConnectionString(win::Format(kAccessConnection, path.c_str(), dlg.m_strUser.c_str(),
+                                       dlg.m_strPassword.c_str()));
+    if (!db.Open(L"", L"", L"")) return;
+
+    const bool exists = TableExists(db, tableName);
+    const bool overwrite = dlg.m_bOverwriteTable != 0;
+    const bool useTemplate = dlg.m_bUseTableTemplate != 0;
+    if (!overwrite && exists && useTemplate) {
+      sds_printf(L"\nThe table already exists. Failed to apply the table template.");
+      return;
+    }
+    if (overwrite && exists) {
+      state.lastSql = win::Format(L"DROP TABLE `%s`", quotedTable.c_str());
+      db.Execute(state.lastSql);
+    }
+    if (overwrite || !exists) {
+      if (!useTemplate) {
+        state.lastSql = win::Format(L"CREATE TABLE `%s` (%s)", quotedTable.c_str(),
+                                    CleanNames(definitions).c_str());
+        if (!db.Execute(state.lastSql)) {
+          sds_printf(L"\nFailed to create the table %s.", tableName.c_str());
+          return;
+        }
+      } else {
+        CADODatabase source;
+        source.SetConnectionString(
+            win::Format(kAccessConnection, dlg.m_strDatabaseTemplate.c_str(), L"", L""));
+        if (!source.Open(L"", L"", L"")) return;
+        state.lastSql = win::Format(L"SELECT * INTO [;DATABASE=%s].`%s` FROM `%s`", path.c_str(),
+                                    quotedTable.c_str(), Name(dlg.m_strTableTemplate).c_str());
+        if (!source.Execute(state.lastSql)) {
+          sds_printf(L"\nFailed to duplicate the table template.");
+          return;
+        }
+        // The target connection sees the new table only once opened again.
+        db.Close();
+        if (!db.Open(L"", L"", L"")) return;
+      }
+    }
+
+    std::wstring names;
+    int fields = columns;
+    if (rowFields) {
+      for (int c = 0; c < columns; ++c) {
+        if (c > 0) names += L", ";
+        names += win::Format(L"`%s`", Name(CellText(table, nameRow, c)).c_str());
+      }
+    } else {
+      CADORecordset top(&db);
+      state.lastSql = win::Format(L"SELECT TOP 1 * FROM `%s`", quotedTable.c_str());
+      if (!top.Open(state.lastSql, CADORecordset::openUnknown)) {
+        sds_printf(L"\nFailed to get the fields from %s.", tableName.c_str());
+        return;
+      }
+      fields = std::min(top.GetFieldCount(), columns);
+      for (int i = 0; i < fields; ++i) {
+        CADOFieldDesc desc;
+        top.GetFieldInfo(i, &desc);
+        if (i > 0) names += L", ";
+        names += win::Format(L"`%s`", Name(desc.m_strName).c_str());
+      }
+    }
+    names = CleanNames(names);
+
+    sds_progressstart();
+    state.progressStarted = true;
+    db.BeginTransaction();
+    int refused = 0;
+    int written = 0;
+    try {
+      if (dlg.m_bAppendData == 0) {
+        state.lastSql = win::Format(L"DELETE FROM `%s`", quotedTable.c_str());
+        db.Execute(state.lastSql);
+      }
+      const int first = rowFields && !lastRowNames ? 1 : 0;
+      const int end = rowFields && lastRowNames ? rows - 1 : rows;
+      for (int r = first; r < end; ++r) {
+        std::wstring values;
+        for (int c = 0; c < fields; ++c) {
+          if (c > 0) values += L", ";
+          values += Value(LineFeedsToBlanks(CellText(table, r, c)));
+        }
+        state.lastSql = win::Format(L"INSERT INTO `%s` (%s) VALUES(%s)", quotedTable.c_str(),
+                                    names.c_str(), values.c_str());
+        // A refused record has shown the layer's alert; the next one follows.
+        if (db.Execute(state.lastSql)) {
+          ++written;
+        } else {
+          ++refused;
+        }
+        sds_progresspercent(r * 100 / rows);
+      }
+      db.CommitTransaction();
+    } catch (...) {
+      std::wstring message;
+      try {
+        throw;
+      } catch (const CADOException& e) {
+        message = e.GetErrorMessage();
+      } catch (...) {
+      }
+      try {
+        db.RollbackTransaction();
+      } catch (const _com_error&) {
+        // Nothing was committed; the engine drops the work when the connection closes.
+      }
+      sds_printf(L"\nSQL: %s", state.lastSql.c_str());
+      sds_printf(L"\nFailed to insert the data into %s. %s", tableName.c_str(), message.c_str());
+      sds_progressstop();
+      return;
+    }
+    sds_progressstop();
+    // Silence means every record landed; say so when some did not.
+    if (refused > 0) {
+      sds_printf(L"\n%d of %d records were not written into %s.", refused, refused + written,
+                 tableName.c_str());
+    }
+  } catch (const _com_error& e) {
+    sds_printf(L"\nSQL: %s", state.lastSql.c_str());
+    sds_printf(L"\nFailed to execute the SQL. %s", e.ErrorMessage());
+    if (state.progressStarted) sds_progressstop();
+  } catch (const CADOException& e) {
+    sds_printf(L"\nSQL: %s", state.lastSql.c_str());
+    sds_printf(L"\nFailed to execute the SQL. %s", e.GetErrorMessage().c_str());
+    if (state.progressStarted) sds_progressstop();
+  }
+}

@@ -1,0 +1,11 @@
+// Paths beside the current drawing, from the host's DWGPREFIX and DWGNAME.
+#pragma once
+
+#include <string>
+
+// DWGPREFIX, with a separator added when it does not end in one, then DWGNAME.
+std::wstring GetDrawingPath();
+
+// path unchanged unless it is relative; then the folder of baseFile joined
+// with path, in canonical form (no "." or ".." parts).
+std::wstring ResolveRelativePath(const std::wstring& baseFile, const std::wstring& path);

@@ -1,0 +1,189 @@
+#include "hostapp/batch_excel.h"
+
+#include <cstdio>
+#include <cwctype>
+#include <filesystem>
+#include <sstream>
+
+#include "platform/afx/afx.h"
+#include "platform/com/objbase.h"
+#include "platform/console/console.h"
+#include "platform/sds/sds.h"
+#include "platform/spreadsheet/server.h"
+#include "platform/win/text.h"
+
+namespace hostapp {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void Fail(const std::string& message) { std::fprintf(stderr, "gridmason: %s\n", message.c_str()); }
+
+std::wstring Upper(std::wstring s) {
+  for (wchar_t& c : s) c = static_cast<wchar_t>(std::towupper(c));
+  return s;
+}
+
+// Counts the message boxes shown while it lives; each is still shown.
+class MessageBoxCounter {
+ public:
+  MessageBoxCounter() : previous_(afx::SetMessageBoxHandler(&Count)) {
+    count_ = 0;
+    chained_ = previous_;
+  }
+  ~MessageBoxCounter() { afx::SetMessageBoxHandler(previous_); }
+  MessageBoxCounter(const MessageBoxCounter&) = delete;
+  MessageBoxCounter& operator=(const MessageBoxCounter&) = delete;
+  int count() const { return count_; }
+
+ private:
+  static int Count(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
+    ++count_;
+    if (chained_ != nullptr) return chained_(owner, text, caption, type);
+    afx::SetMessageBoxHandler(nullptr);
+    const int answer = MessageBoxW(owner, text, caption, type);
+    afx::SetMessageBoxHandler(&Count);
+    return answer;
+  }
+  static inline int count_ = 0;
+  static inline afx::MessageBoxHandler chained_ = nullptr;
+  afx::MessageBoxHandler previous_;
+};
+
+// The answers a person would type at the command's prompts, for one command.
+class PromptAnswers {
+ public:
+  explicit PromptAnswers(const std::string& lines)
+      : stream_(lines), input_(stream_), previous_(console::SetInput(&input_)) {}
+  ~PromptAnswers() { console::SetInput(previous_); }
+  PromptAnswers(const PromptAnswers&) = delete;
+  PromptAnswers& operator=(const PromptAnswers&) = delete;
+
+ private:
+  std::istringstream stream_;
+  console::StreamInput input_;
+  console::Input* previous_;
+};
+
+bool HoldsCells(const spreadsheet::Workbook& book) {
+  for (const auto& sheet : book.sheets()) {
+    if (!sheet->cells().empty() || !sheet->merged_areas().empty()) return true;
+  }
+  return false;
+}
+
+std::wstring GroupText(const sds_resbuf* list, int code) {
+  for (const sds_resbuf* rb = list; rb != nullptr; rb = rb->rbnext) {
+    if (rb->restype == code && rb->resval.rstring != nullptr) return rb->resval.rstring;
+  }
+  return {};
+}
+
+}  // namespace
+
+bool StartSpreadsheet(const Options& options, std::string& error) {
+  CoInitialize(nullptr);
+  if (options.no_excel) return true;
+  const HRESULT hr = spreadsheet::RegisterServer();
+  if (FAILED(hr)) {
+    error = win::WideToUtf8(
+        win::Format(L"cannot register the spreadsheet server (0x%08x)", static_cast<unsigned>(hr)));
+    return false;
+  }
+  return true;
+}
+
+void StopSpreadsheet() {
+  spreadsheet::QuitApplication();
+  CoUninitialize();
+}
+
+std::wstring FindBlockReference(const std::wstring& block) {
+  const std::wstring wanted = Upper(block);
+  std::wstring byName;
+  sds_name entity = {0, 0};
+  sds_name next;
+  bool first = true;
+  while (sds_entnext(first ? nullptr : entity, next) == RTNORM) {
+    first = false;
+    sds_name_set(next, entity);
+    sds_resbuf* list = sds_entget(entity);
+    const bool insert = Upper(GroupText(list, 0)) == L"INSERT";
+    const std::wstring handle = GroupText(list, 5);
+    const std::wstring name = GroupText(list, 2);
+    sds_relrb(list);
+    if (!insert) continue;
+    if (Upper(handle) == wanted) return handle;
+    if (byName.empty() && Upper(name) == wanted) byName = handle;
+  }
+  return byName;
+}
+
+int RunExcelBatch(Host& host, const Options& options) {
+  std::wstring command = L"LineText2Excel";
+  std::string answers = "ALL\n\n";
+  if (!options.block.empty()) {
+    const std::wstring handle = FindBlockReference(win::Utf8ToWide(options.block));
+    if (handle.empty()) {
+      Fail("the drawing has no block reference " + options.block);
+      return kExitNoWorkbook;
+    }
+    command = L"Block2Excel";
+    answers = win::WideToUtf8(handle) + "\n";
+  }
+
+  int shown = 0;
+  {
+    MessageBoxCounter boxes;
+    PromptAnswers prompts(answers);
+    console::Write(L"\nCommand: " + command);
+    host.RunLine(command);
+    shown = boxes.count();
+  }
+
+  auto book = spreadsheet::ActiveWorkbook();
+  if (!book || !HoldsCells(*book)) {
+    Fail("no workbook was written for " + options.output);
+    return kExitNoWorkbook;
+  }
+  const spreadsheet::SaveStatus saved = spreadsheet::SaveActiveWorkbook(options.output);
+  if (!saved.ok()) {
+    Fail(win::WideToUtf8(saved.message()));
+    return kExitNoWorkbook;
+  }
+  console::Write(L"\nWorkbook saved as " + win::Utf8ToWide(options.output) + L".");
+  if (shown > 0) {
+    Fail("the conversion showed " + std::to_string(shown) +
+         (shown == 1 ? " message" : " messages") + "; what was written is saved in " +
+         options.output);
+    return kExitNoWorkbook;
+  }
+  return 0;
+}
+
+bool SaveOpenWorkbooks(const Options& options) {
+  std::error_code ec;
+  const fs::path folder =
+      options.save_dir.empty() ? fs::current_path(ec) : fs::path(options.save_dir);
+  bool ok = true;
+  for (const auto& book : spreadsheet::OpenWorkbooks()) {
+    if (!HoldsCells(*book)) continue;
+    const std::string stem = win::WideToUtf8(book->name());
+    fs::path path = folder / (stem + ".xlsx");
+    for (int n = 2; fs::exists(path, ec); ++n) {
+      path = folder / (stem + "-" + std::to_string(n) + ".xlsx");
+    }
+    const spreadsheet::SaveStatus saved = spreadsheet::SaveWorkbookAs(*book, path);
+    if (saved.ok()) {
+      console::Write(L"\nWorkbook " + book->name() + L" saved as " +
+                     win::Utf8ToWide(path.string()) + L".");
+    } else {
+      Fail(win::WideToUtf8(saved.message()));
+      ok = false;
+    }
+  }
+  return ok;
+}
+
+}  // namespace hostapp
