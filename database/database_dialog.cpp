@@ -19,17 +19,6 @@ constexpr DWORD kButtonStyle = WS_VISIBLE | WS_TABSTOP;
 // without the preview.
 constexpr double kCollapsedWidth = 0.43;
 
-bool FileExists(const std::wstring& path) {
-  std::error_code ec;
-  const std::filesystem::path p(path);
-  return !path.empty() && std::filesystem::exists(p, ec) && !std::filesystem::is_directory(p, ec);
-}
-
-std::wstring CellText(const CSheetform& table, int row, int column) {
-  const CSheetformRow& r = table.Rows[row];
-  return column < r.Cells.GetSize() ? r.Cells[column].GetText() : std::wstring();
-}
-
 }  // namespace
 
 const gui::DialogTemplate& CDatabaseDialog::Template() {
@@ -309,4 +298,9 @@ void CDatabaseDialog::OnOK() {
   WriteSettingString(s, L"DB Password", m_strPassword);
   WriteSettingInt(s, L"Expand DB Preview", m_bExpandPreview);
   EndDialog(IDOK);
+}
+
+std::wstring CellText(const CSheetform& table, int row, int column) {
+  const CSheetformRow& r = table.Rows[row];
+  return column < r.Cells.GetSize() ? r.Cells[column].GetText() : std::wstring();
 }

@@ -81,3 +81,6 @@ class CDatabaseDialog : public CDialog {
   void Browse(std::wstring& field);
   int Tell(const std::wstring& text, UINT type = MB_OK);
 };
+
+// A cell's text; empty for a cell missing from a short row.
+std::wstring CellText(const CSheetform& table, int row, int column);

@@ -60,17 +60,6 @@ bool SameText(const std::wstring& a, const std::wstring& b) {
                     [](wchar_t x, wchar_t y) { return std::towupper(x) == std::towupper(y); });
 }
 
-bool FileExists(const std::wstring& path) {
-  std::error_code ec;
-  const std::filesystem::path p(path);
-  return !path.empty() && std::filesystem::exists(p, ec) && !std::filesystem::is_directory(p, ec);
-}
-
-std::wstring CellText(const CSheetform& table, int row, int column) {
-  const CSheetformRow& r = table.Rows[row];
-  return column < r.Cells.GetSize() ? r.Cells[column].GetText() : std::wstring();
-}
-
 bool IsEmptyRow(const CSheetformRow& row) {
   for (const CAutoCell& cell : row.Cells) {
     if (!cell.GetText().empty()) return false;

@@ -27,3 +27,9 @@ std::wstring ResolveRelativePath(const std::wstring& baseFile, const std::wstrin
   if (path.empty() || !p.is_relative()) return path;
   return (std::filesystem::path(baseFile).parent_path() / p).lexically_normal().wstring();
 }
+
+bool FileExists(const std::wstring& path) {
+  std::error_code ec;
+  const std::filesystem::path p(path);
+  return !path.empty() && std::filesystem::exists(p, ec) && !std::filesystem::is_directory(p, ec);
+}

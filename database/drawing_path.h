@@ -9,3 +9,6 @@ std::wstring GetDrawingPath();
 // path unchanged unless it is relative; then the folder of baseFile joined
 // with path, in canonical form (no "." or ".." parts).
 std::wstring ResolveRelativePath(const std::wstring& baseFile, const std::wstring& path);
+
+// A file (not a folder) at that path; false for an empty path.
+bool FileExists(const std::wstring& path);

@@ -20,17 +20,9 @@ using gm::test::ReadFile;
 using gm::test::TempDir;
 using gm::test::WriteFile;
 
-struct RunResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using RunResult = gm::test::ProgramRun;
 
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
+std::string Quote(const std::string& s) { return gm::test::ShellQuote(s); }
 
 bool Has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
@@ -67,16 +59,9 @@ class DatabaseBatch : public ::testing::Test {
   }
 
   RunResult Gridmason(const std::string& args) {
-    std::string cmd = "GM_REGISTRY_DIR=" + Quote(dir.path().string()) + " " +
-                      Quote((BinDir() / "gridmason").string()) + " -q " + args + " < /dev/null > " +
-                      Quote((dir / "out.txt").string()) + " 2> " +
-                      Quote((dir / "err.txt").string());
-    RunResult r;
-    const int raw = std::system(cmd.c_str());
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = ReadFile(dir / "out.txt");
-    r.err = ReadFile(dir / "err.txt");
-    return r;
+    return gm::test::RunCommand("GM_REGISTRY_DIR=" + Quote(dir.path().string()) + " " +
+                                    Quote((BinDir() / "gridmason").string()) + " -q " + args,
+                                dir.path());
   }
 
   // What the sqlite3 program prints for the statements (rows as a|b|c).

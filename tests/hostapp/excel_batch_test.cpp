@@ -20,11 +20,7 @@ using gm::test::SourceDir;
 using gm::test::TempDir;
 using gm::test::WriteFile;
 
-struct RunResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using RunResult = gm::test::ProgramRun;
 
 // What read_xlsx.py printed: key -> the fact as JSON.
 using Facts = std::map<std::string, std::string>;
@@ -48,16 +44,11 @@ class ExcelBatch : public ::testing::Test {
   }
 
   RunResult Gridmason(const std::string& args, const std::string& input = "") {
-    WriteFile(dir / "in.txt", input);
-    std::string cmd = "cd '" + dir.path().string() + "' && '" + (BinDir() / "gridmason").string() +
-                      "' --registry '" + dir.path().string() + "' " + args +
-                      " < in.txt > out.txt 2> err.txt";
-    RunResult r;
-    int raw = std::system(cmd.c_str());
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = ReadFile(dir / "out.txt");
-    r.err = ReadFile(dir / "err.txt");
-    return r;
+    const std::string folder = gm::test::ShellQuote(dir.path().string());
+    return gm::test::RunCommand("cd " + folder + " && " +
+                                    gm::test::ShellQuote((BinDir() / "gridmason").string()) +
+                                    " --registry " + folder + " " + args,
+                                dir.path(), input);
   }
 
   void Settings(const std::string& values) {

@@ -11,29 +11,18 @@ namespace {
 
 using gm::test::BinDir;
 using gm::test::ReadFile;
+using gm::test::ShellQuote;
 using gm::test::TempDir;
 using gm::test::WriteFile;
 
-struct RunResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using RunResult = gm::test::ProgramRun;
 
 class GridmasonProgram : public ::testing::Test {
  protected:
   RunResult Gridmason(const std::string& args, const std::string& input = "") {
-    WriteFile(dir / "in.txt", input);
-    std::string cmd = "GM_REGISTRY_DIR='" + dir.path().string() + "' '" +
-                      (BinDir() / "gridmason").string() + "' " + args + " < '" +
-                      (dir / "in.txt").string() + "' > '" + (dir / "out.txt").string() + "' 2> '" +
-                      (dir / "err.txt").string() + "'";
-    RunResult r;
-    int raw = std::system(cmd.c_str());
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = ReadFile(dir / "out.txt");
-    r.err = ReadFile(dir / "err.txt");
-    return r;
+    return gm::test::RunCommand("GM_REGISTRY_DIR=" + ShellQuote(dir.path().string()) + " " +
+                                    ShellQuote((BinDir() / "gridmason").string()) + " " + args,
+                                dir.path(), input);
   }
 
   TempDir dir;

@@ -17,27 +17,17 @@ using gm::test::ReadFile;
 using gm::test::TempDir;
 using gm::test::WriteFile;
 
-struct RunResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using RunResult = gm::test::ProgramRun;
 
 class InfoProgram : public ::testing::Test {
  protected:
   RunResult Gridmason(const std::string& args, const std::string& input,
                       const std::string& env = "") {
-    WriteFile(dir / "in.txt", input);
-    std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY no_proxy=127.0.0.1 GM_REGISTRY_DIR='" +
-                      dir.path().string() + "' " + env + " '" + (BinDir() / "gridmason").string() +
-                      "' -q " + args + " < '" + (dir / "in.txt").string() + "' > '" +
-                      (dir / "out.txt").string() + "' 2> '" + (dir / "err.txt").string() + "'";
-    RunResult r;
-    int raw = std::system(cmd.c_str());
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = ReadFile(dir / "out.txt");
-    r.err = ReadFile(dir / "err.txt");
-    return r;
+    return gm::test::RunCommand(
+        "env -u DISPLAY -u WAYLAND_DISPLAY no_proxy=127.0.0.1 GM_REGISTRY_DIR=" +
+            gm::test::ShellQuote(dir.path().string()) + " " + env + " " +
+            gm::test::ShellQuote((BinDir() / "gridmason").string()) + " -q " + args,
+        dir.path(), input);
   }
 
   TempDir dir;

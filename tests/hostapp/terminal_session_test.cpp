@@ -20,11 +20,7 @@ using gm::test::BinDir;
 using gm::test::ReadFile;
 using gm::test::TempDir;
 
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
+std::string Quote(const std::string& s) { return gm::test::ShellQuote(s); }
 
 std::string Capture(const std::string& command) {
   std::string out;

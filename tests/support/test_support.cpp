@@ -1,6 +1,7 @@
 #include "tests/support/test_support.h"
 
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -58,6 +59,43 @@ bool RunFixtureScript(const std::string& script, const std::filesystem::path& fo
   std::string cmd = std::string(SystemPython()) + " '" + (SourceDir() / script).string() + "' '" +
                     folder.string() + "' 2>&1";
   return std::system(cmd.c_str()) == 0;
+}
+
+ScopedEnv::ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
+  if (const char* old = std::getenv(name)) old_ = old;
+  if (value) {
+    setenv(name, value->c_str(), 1);
+  } else {
+    unsetenv(name);
+  }
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (old_) {
+    setenv(name_, old_->c_str(), 1);
+  } else {
+    unsetenv(name_);
+  }
+}
+
+std::string ShellQuote(const std::string& text) {
+  std::string q = "'";
+  for (char c : text) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+ProgramRun RunCommand(const std::string& command, const std::filesystem::path& folder,
+                      const std::string& input) {
+  WriteFile(folder / "in.txt", input);
+  const std::string line = "(" + command + ") < " + ShellQuote((folder / "in.txt").string()) +
+                           " > " + ShellQuote((folder / "out.txt").string()) + " 2> " +
+                           ShellQuote((folder / "err.txt").string());
+  ProgramRun r;
+  const int raw = std::system(line.c_str());
+  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  r.out = ReadFile(folder / "out.txt");
+  r.err = ReadFile(folder / "err.txt");
+  return r;
 }
 
 }  // namespace gm::test

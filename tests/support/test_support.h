@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace gm::test {
@@ -39,5 +40,32 @@ const char* SystemPython();
 // Runs a fixture script of the source tree (a path below it) with Debian's
 // Python, giving it the folder to write into; true when it succeeded.
 bool RunFixtureScript(const std::string& script, const std::filesystem::path& folder);
+
+// Sets (or, with nullopt, removes) an environment variable while it lives.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, std::optional<std::string> value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+// The text in single quotes for the shell, any quotes in it escaped.
+std::string ShellQuote(const std::string& text);
+
+struct ProgramRun {
+  int status = -1;  // the exit status; -1 when the program did not exit
+  std::string out;
+  std::string err;
+};
+
+// Runs a shell command line with `input` on its standard input, keeping its
+// output and errors in files of `folder` (in.txt, out.txt, err.txt).
+ProgramRun RunCommand(const std::string& command, const std::filesystem::path& folder,
+                      const std::string& input = "");
 
 }  // namespace gm::test

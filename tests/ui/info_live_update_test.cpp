@@ -9,6 +9,7 @@
 #include "platform/gui/scripted_backend.h"
 #include "platform/win/text.h"
 #include "tests/platform/shell/http_test_server.h"
+#include "tests/support/test_support.h"
 #include "ui/info_commands.h"
 #include "ui/live_update_dialog.h"
 
@@ -20,30 +21,7 @@ using Dlg = CLiveUpdateDlg;
 constexpr const char* kListPath = "/updatelist/checkforupdate.txt";
 constexpr const wchar_t* kCurrent = L"Sheetform version is current and up-to-date.";
 
-class EnvVar {
- public:
-  EnvVar(const char* name, std::optional<std::string> value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value) {
-      setenv(name, value->c_str(), 1);
-    } else {
-      unsetenv(name);
-    }
-  }
-  ~EnvVar() {
-    if (old_) {
-      setenv(name_, old_->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-  EnvVar(const EnvVar&) = delete;
-  EnvVar& operator=(const EnvVar&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
+using EnvVar = gm::test::ScopedEnv;
 
 // A control of a dialog's state (a dialog's state is read whole and held:
 // pointers into it live as long as it does).

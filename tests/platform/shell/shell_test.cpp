@@ -23,31 +23,7 @@ namespace {
 using gm::test::HttpTestServer;
 using gm::test::TempDir;
 
-// Sets (or, with nullopt, removes) an environment variable while it lives.
-class EnvVar {
- public:
-  EnvVar(const char* name, std::optional<std::string> value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value) {
-      setenv(name, value->c_str(), 1);
-    } else {
-      unsetenv(name);
-    }
-  }
-  ~EnvVar() {
-    if (old_) {
-      setenv(name_, old_->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-  EnvVar(const EnvVar&) = delete;
-  EnvVar& operator=(const EnvVar&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
+using EnvVar = gm::test::ScopedEnv;
 
 // The test server is local: no proxy of the environment may stand between.
 const EnvVar kNoProxy("no_proxy", "127.0.0.1,localhost");
