@@ -73,7 +73,7 @@ INT_PTR CFileDialog::DoModal() {
     }
     path = path.lexically_normal();
     if (!path.has_extension() && !default_ext_.empty() && path.has_filename()) {
-      path += "." + win::WideToUtf8(default_ext_);
+      path.replace_extension(win::WideToUtf8(default_ext_));
     }
     std::wstring full = TextOf(path);
     const std::wstring& title = request.title;
