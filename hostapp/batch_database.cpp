@@ -1,4 +1,5 @@
 #include "hostapp/batch_database.h"
+#include "hostapp/report.h"
 
 #include <cstdio>
 #include <cwctype>
@@ -35,7 +36,7 @@ enum : int {
   kOverwrite = 127,
 };
 
-void Fail(const std::string& message) { std::fprintf(stderr, "gridmason: %s\n", message.c_str()); }
+using hostapp::Fail;
 
 std::wstring Absolute(const std::string& path) {
   std::error_code ec;

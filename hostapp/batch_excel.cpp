@@ -1,4 +1,5 @@
 #include "hostapp/batch_excel.h"
+#include "hostapp/report.h"
 
 #include <cstdio>
 #include <cwctype>
@@ -18,7 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void Fail(const std::string& message) { std::fprintf(stderr, "gridmason: %s\n", message.c_str()); }
+using hostapp::Fail;
 
 std::wstring Upper(std::wstring s) {
   for (wchar_t& c : s) c = static_cast<wchar_t>(std::towupper(c));

@@ -11,6 +11,7 @@
 #include "hostapp/drawing_loader.h"
 #include "hostapp/host.h"
 #include "hostapp/options.h"
+#include "hostapp/report.h"
 #include "platform/console/console.h"
 #include "platform/gui/backend.h"
 #include "platform/registry/registry.h"
@@ -24,7 +25,7 @@ constexpr int kExitUsage = 2;
 constexpr int kExitPlugin = 3;
 constexpr int kExitDrawing = 4;
 
-void Fail(const std::string& message) { std::fprintf(stderr, "gridmason: %s\n", message.c_str()); }
+using hostapp::Fail;
 
 }  // namespace
 

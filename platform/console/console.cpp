@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <iostream>
 #include <mutex>
@@ -82,6 +83,13 @@ bool ReadLine(const std::wstring& prompt, std::wstring& line) {
 
 bool IsInteractive() { return GetInput().IsInteractive(); }
 
+namespace {
+std::atomic<bool>& AtLineStartFlag() {
+  static std::atomic<bool> flag{true};
+  return flag;
+}
+}  // namespace
+
 void Write(const std::wstring& text) {
   Sink sink;
   {
@@ -95,7 +103,10 @@ void Write(const std::wstring& text) {
   std::string bytes = win::WideToUtf8(text);
   std::fwrite(bytes.data(), 1, bytes.size(), stdout);
   std::fflush(stdout);
+  if (!text.empty()) AtLineStartFlag() = text.back() == L'\n';
 }
+
+bool AtLineStart() { return AtLineStartFlag(); }
 
 Sink SetSink(Sink sink) {
   std::lock_guard lock(OutputMutex());

@@ -51,6 +51,8 @@ bool IsInteractive();
 
 // Command-line output, UTF-8 on standard output unless redirected.
 void Write(const std::wstring& text);
+// Whether standard output's last text ended its line (true before any).
+bool AtLineStart();
 using Sink = std::function<void(const std::wstring&)>;
 // Redirects output (tests capture it); returns the sink before, empty for stdout.
 Sink SetSink(Sink sink);
