@@ -8,21 +8,14 @@
 #include "database/database_export.h"
 #include "platform/gui/scripted_backend.h"
 #include "platform/win/text.h"
+#include "tests/database/database_fixtures.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
 using gm::test::TempDir;
 
-// Runs statements on the file with libsqlite3 itself, not through the layer.
-void RunSql(const std::filesystem::path& file, const std::string& sql) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-  char* error = nullptr;
-  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << error;
-  sqlite3_free(error);
-  sqlite3_close(db);
-}
+using gm::test::RunSql;
 
 class AdoLayer : public ::testing::Test {
  protected:

@@ -9,6 +9,7 @@
 #include "platform/registry/registry.h"
 #include "platform/sds/host.h"
 #include "platform/win/text.h"
+#include "tests/database/database_fixtures.h"
 #include "tests/support/test_support.h"
 #include "ui/settings.h"
 
@@ -19,19 +20,7 @@ using gm::test::TempDir;
 using D = CDatabaseDialog;
 using Rows = std::vector<std::vector<std::wstring>>;
 
-CSheetform Table(const Rows& rows) {
-  CSheetform t;
-  for (const auto& texts : rows) {
-    CSheetformRow row;
-    for (const auto& text : texts) {
-      CAutoCell cell;
-      cell.SetText(text);
-      row.Cells.Add(cell);
-    }
-    t.Rows.Add(row);
-  }
-  return t;
-}
+CSheetform Table(const Rows& rows) { return gm::test::TextTable(rows); }
 
 class DatabaseDialogTest : public ::testing::Test {
  protected:

@@ -15,6 +15,7 @@
 #include "platform/registry/registry.h"
 #include "platform/sds/host.h"
 #include "platform/win/text.h"
+#include "tests/database/database_fixtures.h"
 #include "tests/support/test_support.h"
 #include "ui/settings.h"
 
@@ -25,30 +26,11 @@ using gm::test::TempDir;
 using D = CDatabaseDialog;
 using Texts = std::vector<std::wstring>;
 
-CSheetform Table(const std::vector<Texts>& rows) {
-  CSheetform t;
-  for (const auto& texts : rows) {
-    CSheetformRow row;
-    for (const auto& text : texts) {
-      CAutoCell cell;
-      cell.SetText(text);
-      row.Cells.Add(cell);
-    }
-    t.Rows.Add(row);
-  }
-  return t;
-}
+CSheetform Table(const std::vector<Texts>& rows) { return gm::test::TextTable(rows); }
 
 std::wstring W(const fs::path& p) { return win::Utf8ToWide(p.string()); }
 
-void Sql(const fs::path& file, const std::string& sql) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-  char* error = nullptr;
-  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << error;
-  sqlite3_free(error);
-  sqlite3_close(db);
-}
+void Sql(const fs::path& file, const std::string& sql) { gm::test::RunSql(file, sql); }
 
 // The rows of a query, each as "a|b|c".
 std::vector<std::string> Rows(const fs::path& file, const std::string& sql) {

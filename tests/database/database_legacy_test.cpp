@@ -13,6 +13,7 @@
 #include "platform/registry/registry.h"
 #include "platform/sds/host.h"
 #include "platform/win/text.h"
+#include "tests/database/database_fixtures.h"
 #include "tests/support/test_support.h"
 #include "ui/settings.h"
 
@@ -62,16 +63,7 @@ class LegacyDatabase : public ::testing::Test {
 
   std::wstring Export(std::vector<std::vector<std::wstring>> rows, const std::wstring& table,
                       bool fieldRow) {
-    CSheetform t;
-    for (const auto& texts : rows) {
-      CSheetformRow row;
-      for (const auto& text : texts) {
-        CAutoCell cell;
-        cell.SetText(text);
-        row.Cells.Add(cell);
-      }
-      t.Rows.Add(row);
-    }
+    CSheetform t = gm::test::TextTable(rows);
     ui.OnDialog([&](gui::DialogDriver& d) {
       d.SetCheck(D::IDC_EXISTING_DATABASE, true);
       d.Type(D::IDC_DATABASE, W(file));
