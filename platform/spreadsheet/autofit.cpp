@@ -124,16 +124,24 @@ std::wstring DisplayText(const CellValue& value) {
   return {};
 }
 
-void AutoFitColumns(Worksheet& sheet, const CellRect& area) {
-  std::map<int, double> widest;  // pixels
+// Calls fn(row, column, extent) for each cell of the area that autofit
+// measures: merged areas are left out, as the application leaves them.
+template <typename Fn>
+void ForEachMeasuredCell(const Worksheet& sheet, const CellRect& area, Fn fn) {
   const auto& cells = sheet.cells();
   for (auto it = cells.lower_bound({area.top, area.left});
        it != cells.end() && it->first.first <= area.bottom; ++it) {
     const auto [row, column] = it->first;
     if (column < area.left || column > area.right || InMergedArea(sheet, row, column)) continue;
-    const Extent extent = CellExtent(it->second, sheet.ColumnWidth(column));
-    if (extent.width > 0) widest[column] = std::max(widest[column], extent.width);
+    fn(row, column, CellExtent(it->second, sheet.ColumnWidth(column)));
   }
+}
+
+void AutoFitColumns(Worksheet& sheet, const CellRect& area) {
+  std::map<int, double> widest;  // pixels
+  ForEachMeasuredCell(sheet, area, [&](int, int column, const Extent& extent) {
+    if (extent.width > 0) widest[column] = std::max(widest[column], extent.width);
+  });
   // Columns of the area that show nothing go back to the default width.
   std::vector<int> reset;
   for (const auto& [column, width] : sheet.column_widths()) {
@@ -150,14 +158,9 @@ void AutoFitColumns(Worksheet& sheet, const CellRect& area) {
 
 void AutoFitRows(Worksheet& sheet, const CellRect& area) {
   std::map<int, double> tallest;  // pixels
-  const auto& cells = sheet.cells();
-  for (auto it = cells.lower_bound({area.top, area.left});
-       it != cells.end() && it->first.first <= area.bottom; ++it) {
-    const auto [row, column] = it->first;
-    if (column < area.left || column > area.right || InMergedArea(sheet, row, column)) continue;
-    const Extent extent = CellExtent(it->second, sheet.ColumnWidth(column));
+  ForEachMeasuredCell(sheet, area, [&](int row, int, const Extent& extent) {
     if (extent.height > 0) tallest[row] = std::max(tallest[row], extent.height);
-  }
+  });
   std::vector<int> reset;
   for (const auto& [row, height] : sheet.row_heights()) {
     if (row >= area.top && row <= area.bottom && !tallest.count(row)) reset.push_back(row);
