@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "platform/com/afxdisp.h"
 #include "platform/registry/registry.h"
 #include "platform/spreadsheet/constants.h"
@@ -223,6 +225,18 @@ class SpreadsheetTest : public ::testing::Test {
   XlWorksheet sheet;
   XlRange cells;
 };
+
+// Sets one edge of the range's borders; no colour leaves the automatic one.
+inline void SetBorder(XlRange& range, long edge, long style, long weight,
+                      std::optional<long> color) {
+  XlBorders borders;
+  borders.AttachDispatch(range.GetBorders());
+  XlBorder border;
+  border.AttachDispatch(borders.GetItem(edge));
+  border.SetLineStyle(COleVariant(style));
+  border.SetWeight(COleVariant(weight));
+  if (color) border.SetColor(COleVariant(*color));
+}
 
 // Runs call and returns the scode of the COleDispatchException it throws
 // (0 when it throws none, 1 for any other exception).

@@ -325,16 +325,6 @@ TEST_F(SpreadsheetTest, OverlappingMergesBecomeOne) {
 // ---------------------------------------------------------------------------
 // Borders and fills.
 
-void SetBorder(XlRange& range, long edge, long style, long weight, std::optional<long> color) {
-  XlBorders borders;
-  borders.AttachDispatch(range.GetBorders());
-  XlBorder border;
-  border.AttachDispatch(borders.GetItem(edge));
-  border.SetLineStyle(COleVariant(style));
-  border.SetWeight(COleVariant(weight));
-  if (color) border.SetColor(COleVariant(*color));
-}
-
 TEST_F(SpreadsheetTest, BordersAreSharedBetweenNeighbours) {
   Start();
   XlRange b2;

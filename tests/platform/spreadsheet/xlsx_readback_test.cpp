@@ -69,16 +69,6 @@ class XlsxReadBack : public SpreadsheetTest {
   TempDir dir_;
 };
 
-void Border(XlRange& range, long edge, long style, long weight, std::optional<long> color) {
-  XlBorders borders;
-  borders.AttachDispatch(range.GetBorders());
-  XlBorder border;
-  border.AttachDispatch(borders.GetItem(edge));
-  border.SetLineStyle(COleVariant(style));
-  border.SetWeight(COleVariant(weight));
-  if (color) border.SetColor(COleVariant(*color));
-}
-
 TEST_F(XlsxReadBack, WrittenWorkbookReadsBack) {
   Start();
   XlRange a1;
@@ -97,10 +87,10 @@ TEST_F(XlsxReadBack, WrittenWorkbookReadsBack) {
 
   XlRange b1;
   b1.AttachDispatch(Cell(1, 2));
-  Border(b1, xlEdgeRight, xlContinuous, xlThin, 0x0000FF);  // red, 0x00BBGGRR
-  Border(b1, xlEdgeBottom, xlContinuous, xlMedium, 0);      // black
-  Border(b1, xlEdgeLeft, xlDash, xlThin, std::nullopt);
-  Border(b1, xlEdgeTop, xlDouble, xlThick, 0xFF0000);  // blue
+  SetBorder(b1, xlEdgeRight, xlContinuous, xlThin, 0x0000FF);  // red, 0x00BBGGRR
+  SetBorder(b1, xlEdgeBottom, xlContinuous, xlMedium, 0);      // black
+  SetBorder(b1, xlEdgeLeft, xlDash, xlThin, std::nullopt);
+  SetBorder(b1, xlEdgeTop, xlDouble, xlThick, 0xFF0000);  // blue
 
   Write(3, 3, L"merged");
   XlRange merge = Area(L"$C$3", L"$D$4");
@@ -108,7 +98,7 @@ TEST_F(XlsxReadBack, WrittenWorkbookReadsBack) {
   Area(L"$D$4", L"$E$5").Merge(OptionalArg());  // overlaps: one area C3:E5
   XlRange e5;
   e5.AttachDispatch(Cell(5, 5));
-  Border(e5, xlEdgeRight, xlContinuous, xlThin, std::nullopt);
+  SetBorder(e5, xlEdgeRight, xlContinuous, xlThin, std::nullopt);
 
   XlRange g1;
   g1.AttachDispatch(Cell(1, 7));
