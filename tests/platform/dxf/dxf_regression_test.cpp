@@ -18,22 +18,7 @@ using test::Line;
 using test::Section;
 using test::Write;
 
-class ChunkSource final : public ByteSource {
- public:
-  ChunkSource(std::string bytes, std::size_t step) : bytes_(std::move(bytes)), step_(step) {}
-  Status Read(char* buffer, std::size_t size, std::size_t* got) override {
-    const std::size_t n = std::min({size, step_, bytes_.size() - at_});
-    std::memcpy(buffer, bytes_.data() + at_, n);
-    at_ += n;
-    *got = n;
-    return Status();
-  }
-
- private:
-  std::string bytes_;
-  std::size_t step_;
-  std::size_t at_ = 0;
-};
+using ChunkSource = test::TrickleSource;
 
 Result<Drawing> LoadChunked(const std::string& bytes, std::size_t step) {
   return LoadDrawingFromSource(std::make_unique<ChunkSource>(bytes, step), "drawing.dxf", 64);

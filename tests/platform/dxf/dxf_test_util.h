@@ -1,7 +1,10 @@
 // Small DXF texts for the reader's tests, written pair by pair.
 #pragma once
 
+#include <algorithm>
 #include <charconv>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,6 +14,24 @@
 namespace gm::dxf::test {
 
 using Tags = std::vector<std::pair<int, std::string>>;
+
+// Delivers a buffer a few bytes at a time, so that pairs straddle every chunk boundary.
+class TrickleSource final : public ByteSource {
+ public:
+  TrickleSource(std::string bytes, std::size_t step) : bytes_(std::move(bytes)), step_(step) {}
+  Status Read(char* buffer, std::size_t size, std::size_t* got) override {
+    const std::size_t n = std::min({size, step_, bytes_.size() - at_});
+    std::memcpy(buffer, bytes_.data() + at_, n);
+    at_ += n;
+    *got = n;
+    return Status();
+  }
+
+ private:
+  std::string bytes_;
+  std::size_t step_;
+  std::size_t at_ = 0;
+};
 
 // "code\nvalue\n" for every pair, the codes right-aligned in three columns as AutoCAD writes.
 inline std::string Write(const Tags& tags, const char* line_end = "\n") {

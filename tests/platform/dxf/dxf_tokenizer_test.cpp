@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/platform/dxf/dxf_test_util.h"
+
 namespace gm::dxf {
 namespace {
 
@@ -16,23 +18,7 @@ struct Pair {
   std::size_t line;
 };
 
-// Delivers a buffer a few bytes at a time, so that pairs straddle every chunk boundary.
-class TrickleSource final : public ByteSource {
- public:
-  TrickleSource(std::string bytes, std::size_t step) : bytes_(std::move(bytes)), step_(step) {}
-  Status Read(char* buffer, std::size_t size, std::size_t* got) override {
-    const std::size_t n = std::min({size, step_, bytes_.size() - at_});
-    std::memcpy(buffer, bytes_.data() + at_, n);
-    at_ += n;
-    *got = n;
-    return Status();
-  }
-
- private:
-  std::string bytes_;
-  std::size_t step_;
-  std::size_t at_ = 0;
-};
+using test::TrickleSource;
 
 std::vector<Pair> ReadAll(Tokenizer& t, Status* status) {
   std::vector<Pair> out;
