@@ -18,7 +18,8 @@ namespace {
 constexpr std::int32_t kFail = static_cast<std::int32_t>(0x80004005);         // E_FAIL
 constexpr std::int32_t kOutOfMemory = static_cast<std::int32_t>(0x8007000E);  // E_OUTOFMEMORY
 
-// ADO DataTypeEnum and FieldAttributeEnum values (ado.h names them).
+// ADO DataTypeEnum and FieldAttributeEnum values. ado.h names them, but it
+// cannot be included beside sql.h: both define the Windows text types.
 enum : long {
   adEmpty = 0,
   adSmallInt = 2,
