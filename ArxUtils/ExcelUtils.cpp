@@ -57,9 +57,8 @@ int Guarded(Body body) {
 constexpr int kSystemMajorVersion = 10;
 
 void BringToFront(long hwnd) {
-  HWND window = reinterpret_cast<HWND>(static_cast<std::intptr_t>(hwnd));
   // The spreadsheet's window belongs to another program; a refusal is harmless.
-  ::SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+  ::SetForegroundWindow(reinterpret_cast<HWND>(static_cast<std::intptr_t>(hwnd)));
 }
 
 }  // namespace

@@ -595,6 +595,18 @@ BOOL ClientToScreen(HWND window, POINT* point) {
   return TRUE;
 }
 
+namespace {
+HWND g_foreground = nullptr;
+}  // namespace
+
+BOOL SetForegroundWindow(HWND window) {
+  if (Find(window) == nullptr) return FALSE;
+  g_foreground = window;
+  return TRUE;
+}
+
+HWND GetForegroundWindow() { return Find(g_foreground) != nullptr ? g_foreground : nullptr; }
+
 BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
   Window* w = Find(window);
   if (w == nullptr) return FALSE;

@@ -399,6 +399,11 @@ BOOL GetClientRect(HWND window, RECT* rect);
 BOOL ScreenToClient(HWND window, POINT* point);
 BOOL ClientToScreen(HWND window, POINT* point);
 BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
+// The window the user works in. A window of another program (a handle this
+// process does not know) cannot be brought forward: FALSE, as the system
+// refuses a program that is not in the foreground.
+BOOL SetForegroundWindow(HWND window);
+HWND GetForegroundWindow();
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
 BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
 BOOL UpdateWindow(HWND window);
