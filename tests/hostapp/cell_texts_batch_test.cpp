@@ -103,8 +103,8 @@ TEST_F(CellTexts, MultilineCodesLeaveOnlyTheText) {
 TEST_F(CellTexts, ALongMultilineTextKeepsEveryChunk) {
   std::string expected;
   for (int i = 0; i < 62; ++i) {
-    char part[8];
-    std::snprintf(part, sizeof part, "%03d-", i);
+    char part[16];
+    std::snprintf(part, sizeof part, "%04d-", i);
     expected += part;
   }
   Facts f = Convert("long.dxf");

@@ -23,6 +23,24 @@ def mtext(space, s, x, y, h=2.5, **attribs):
                                           "attachment_point": 5, **attribs})
 
 
+def save_in_chunks(doc, path, *texts):
+    """Saves the drawing with each of these multiline texts stored as real
+    editors store a long one: 250-character chunks in group 3, the rest in
+    group 1."""
+    doc.saveas(path)
+    with open(path, encoding="utf-8") as f:
+        dxf = f.read()
+    for text in texts:
+        chunks = [text[i:i + 250] for i in range(0, len(text), 250)]
+        stored = "".join("  3\n%s\n" % c for c in chunks[:-1]) + "  1\n%s\n" % chunks[-1]
+        if "  1\n%s\n" % text in dxf:
+            dxf = dxf.replace("  1\n%s\n" % text, stored)
+        else:
+            assert stored in dxf  # the library chunked it already
+    with open(path, "w", encoding="utf-8") as f:
+        f.write(dxf)
+
+
 def grid(space, cols, rows):
     for y in rows:
         space.add_line((cols[0], y), (cols[-1], y))
@@ -55,10 +73,10 @@ doc.saveas(f"{out}/codes.dxf")
 
 doc = ezdxf.new("R2010")
 msp = doc.modelspace()
-long_text = "".join("%03d-" % i for i in range(62))  # 310 characters
+long_text = "".join("%04d-" % i for i in range(62))  # 310 characters
 grid(msp, [0, 1000], [10, 0])
 mtext(msp, long_text, 500, 5, h=2)
-doc.saveas(f"{out}/long.dxf")
+save_in_chunks(doc, f"{out}/long.dxf", long_text)
 
 # Texts turned upward in one table: multiline texts by angle and by
 # direction vector, a single-line text, and one turned downward.
@@ -193,4 +211,4 @@ grid(msp, [0, 20, 340, 360], [2200, 0])
 centred(msp, "before", 10, 1100)
 mtext(msp, huge, 180, 1100, h=2, width=300)
 centred(msp, "after", 350, 1100)
-doc.saveas(f"{out}/huge.dxf")
+save_in_chunks(doc, f"{out}/huge.dxf", huge)
