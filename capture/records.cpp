@@ -85,6 +85,7 @@ void CArxDbMTextArray::RemoveRepeated() {
   std::vector<bool> repeated(items.size(), false);
   for (std::size_t i = 0; i < byY.size(); ++i) {
     const ArxDbMText& a = items[byY[i]];
+    if (a.text.empty()) continue;  // shows nothing to repeat
     const double farthest = kRepeatReach * a.height / kRepeatHeightRatio;
     for (std::size_t j = i + 1; j < byY.size() && items[byY[j]].y - a.y < farthest; ++j) {
       const ArxDbMText& b = items[byY[j]];

@@ -241,8 +241,10 @@ TEST(RepeatedTexts, OnlyCopiesOnOneSpotGo) {
   texts.Add(text(L"Mass", 11.5, 20, 2.8));      // more than a quarter height away
   texts.Add(text(L"Mass", 10, 20, 2.0));        // much smaller: not a copy
   texts.Add(text(L"mass", 10, 20, 2.8));
+  texts.Add(text(L"", 30, 20, 2.8));
+  texts.Add(text(L"", 30, 20, 2.8));  // empty texts still count as lines
   texts.RemoveRepeated();
-  ASSERT_EQ(6, texts.GetSize());
+  ASSERT_EQ(8, texts.GetSize());
   EXPECT_EQ(L"Mass", texts[0].text);
   EXPECT_DOUBLE_EQ(20, texts[0].y) << "the first drawn stays";
   EXPECT_EQ(L"Other", texts[1].text);
