@@ -1,8 +1,10 @@
 // Block references are read with their full transform (rotation and scale
 // applied to the base-point offset too), and a reference inside a block
 // definition combines its transform with the enclosing one, so rotated and
-// nested blocks land where the user sees them. A block that inserts itself,
-// directly or through others, is read once per cycle.
+// nested blocks land where the user sees them. A text's box is scaled and its
+// rotation turned the same way and measured against the user system, so a
+// table reads the same wherever and however it is placed. A block that
+// inserts itself, directly or through others, is read once per cycle.
 #include "capture/entity_reader.h"
 
 #include <algorithm>
@@ -50,6 +52,54 @@ AcGePoint3d Place(AcGePoint3d p, const AcGeMatrix3d* transform) {
   if (transform != nullptr) p = transform->TransformPoint(p);
   WcsToUcs(p);
   return p;
+}
+
+// A text's own frame as it lands in the user system: the angle of its
+// direction there, in [0, 2pi), and its scale along and across that
+// direction, from every enclosing reference and the user system's turn.
+struct TextFrame {
+  double rotation = 0.0;
+  double along = 1.0;
+  double across = 1.0;
+};
+
+TextFrame FrameOf(AcGePoint3d insertion, double rotation, const AcGeMatrix3d* transform,
+                  const AcGePoint3d& placed) {
+  const double c = std::cos(rotation), s = std::sin(rotation);
+  const AcGePoint3d d = Place({insertion.x + c, insertion.y + s, insertion.z}, transform);
+  const AcGePoint3d u = Place({insertion.x - s, insertion.y + c, insertion.z}, transform);
+  const double dx = d.x - placed.x, dy = d.y - placed.y;
+  TextFrame frame;
+  frame.along = std::hypot(dx, dy);
+  frame.across = std::hypot(u.x - placed.x, u.y - placed.y);
+  double angle = std::atan2(dy, dx);
+  if (angle < 0) angle += 2 * kPi;
+  if (angle > 2 * kPi - kTolerance) angle = 0;
+  frame.rotation = angle;
+  return frame;
+}
+
+// The upright bounds of a box given in the text's own frame (offsets from
+// the insertion point), turned by the text's rotation.
+void TurnedBox(const TextFrame& frame, const AcGePoint3d& at, double x0, double y0, double x1,
+               double y1, ArxDbMText& record) {
+  const double c = std::cos(frame.rotation), s = std::sin(frame.rotation);
+  double minX = 0, maxX = 0, minY = 0, maxY = 0;
+  bool first = true;
+  for (double x : {x0, x1}) {
+    for (double y : {y0, y1}) {
+      const double tx = x * c - y * s, ty = x * s + y * c;
+      minX = first ? tx : std::min(minX, tx);
+      maxX = first ? tx : std::max(maxX, tx);
+      minY = first ? ty : std::min(minY, ty);
+      maxY = first ? ty : std::max(maxY, ty);
+      first = false;
+    }
+  }
+  record.boxLeft = at.x + minX;
+  record.boxTop = at.y + maxY;
+  record.boxWidth = maxX - minX;
+  record.boxHeight = maxY - minY;
 }
 
 // outer · inner, both affine.
@@ -150,7 +200,8 @@ class Reader {
       if (rb->restype == 10) points.Add(PointOf(rb));
     }
     const sds_resbuf* flags = FindGroup(list, 70);
-    Segments(points, flags != nullptr && flags->resval.rint == 1, transform, ColorOf(list));
+    // Bit 1 closes it; 128 (linetype generation) may come with it.
+    Segments(points, flags != nullptr && (flags->resval.rint & 1) != 0, transform, ColorOf(list));
   }
 
   // A POLYLINE's vertices follow it up to its SEQEND, as its own entities.
@@ -269,28 +320,15 @@ class Reader {
     record.x = p.x;
     record.y = p.y;
     record.z = p.z;
-    record.height = height->resval.rreal;
-    record.rotation = rotation->resval.rreal;
+    const TextFrame frame = FrameOf(PointOf(insertion), rotation->resval.rreal, transform, p);
+    record.height = height->resval.rreal * frame.across;
+    record.rotation = frame.rotation;
     record.text = text;
     record.source = t;
-    double bottom, top, left, width, boxHeight;
-    if (std::fabs(kPi / 2 - record.rotation) < 1e-6) {
-      bottom = p.y + std::max(0.0, lower[0]);
-      top = std::max(bottom, p.y + upper[0]);
-      left = std::min(p.x + lower[1], p.x + upper[1]);
-      width = std::fabs(lower[1] - upper[1]);
-      boxHeight = std::fabs((p.y + upper[0]) - bottom);
-    } else {
-      bottom = p.y + std::max(0.0, lower[1]);
-      top = std::max(bottom, p.y + upper[1]);
-      left = std::min(p.x + lower[0], p.x + upper[0]);
-      width = std::fabs(lower[0] - upper[0]);
-      boxHeight = std::fabs((p.y + upper[1]) - bottom);
-    }
-    record.boxLeft = left;
-    record.boxTop = top;
-    record.boxWidth = width;
-    record.boxHeight = boxHeight;
+    // The part below the baseline is left out.
+    const double bottom = std::max(0.0, lower[1]) * frame.across;
+    TurnedBox(frame, p, lower[0] * frame.along, bottom, upper[0] * frame.along,
+              std::max(bottom, upper[1] * frame.across), record);
     Shrink(record, TextCoreFactor);
     AppendText(texts_, record);
   }
@@ -300,26 +338,27 @@ class Reader {
     const sds_resbuf* contents = FindGroup(list, 1);
     if (insertion == nullptr || contents == nullptr || contents->resval.rstring == nullptr) return;
     ArxDbMText record;
-    record.source = contents->resval.rstring;
+    // A long text comes in chunks of group 3 ahead of its last part.
+    for (const sds_resbuf* rb = list; rb != nullptr; rb = rb->rbnext) {
+      if (rb->restype == 3 && rb->resval.rstring != nullptr) record.source += rb->resval.rstring;
+    }
+    record.source += contents->resval.rstring;
     std::wstring style = TextOr(list, 7, L"Standard");
-    record.rotation = RealOr(list, 50, 0.0);
-    record.height = RealOr(list, 40, 0.0);
     std::wstring text = TranslateShx(map_, StripMTextFormatting(record.source), style);
     double w = RealOr(list, 42, 0.0), h = RealOr(list, 43, 0.0);
     AcGePoint3d p = Place(PointOf(insertion), transform);
     record.x = p.x;
     record.y = p.y;
     record.z = p.z;
-    double s = std::sin(record.rotation), c = std::cos(record.rotation);
-    double turnedW = c * w + s * h;
-    double turnedH = c * h + s * w;
+    const TextFrame frame = FrameOf(PointOf(insertion), RealOr(list, 50, 0.0), transform, p);
+    record.rotation = frame.rotation;
+    record.height = RealOr(list, 40, 0.0) * frame.across;
     const sds_resbuf* attachment = FindGroup(list, 71);
     AcDbExtents extents;
-    ComputeMTextBox(p, extents, turnedW, turnedH, attachment ? attachment->resval.rint : 1);
-    record.boxLeft = extents.minPoint().x;
-    record.boxTop = extents.maxPoint().y;
-    record.boxWidth = extents.maxPoint().x - extents.minPoint().x;
-    record.boxHeight = extents.maxPoint().y - extents.minPoint().y;
+    ComputeMTextBox({0, 0, 0}, extents, w * frame.along, h * frame.across,
+                    attachment ? attachment->resval.rint : 1);
+    TurnedBox(frame, p, extents.minPoint().x, extents.minPoint().y, extents.maxPoint().x,
+              extents.maxPoint().y, record);
     record.text = Trim(text, L" \n");
     record.color = ColorOf(list);
     double f =

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <utility>
+#include <vector>
 
 #include "ui/settings.h"
 
@@ -61,4 +63,37 @@ void CArxDbMTextArray::ExtendBounds(double left, double bottom, double right, do
   minY_ = std::min(minY_, lowY);
   maxX_ = std::max(maxX_, highX);
   maxY_ = std::max(maxY_, highY);
+}
+
+namespace {
+
+// Copies of one text that lie this close, in text heights, overlap so far
+// that a reader sees one text; the lines of a cell lie a height or more
+// apart. Heights may differ a little where a copy carries another style.
+constexpr double kRepeatReach = 0.25;
+constexpr double kRepeatHeightRatio = 0.9;
+
+}  // namespace
+
+void CArxDbMTextArray::RemoveRepeated() {
+  const std::vector<ArxDbMText>& items = Data();
+  // Repeats lie close in y, so a walk along y compares only near neighbours.
+  std::vector<std::size_t> byY(items.size());
+  std::iota(byY.begin(), byY.end(), std::size_t{0});
+  std::stable_sort(byY.begin(), byY.end(),
+                   [&items](std::size_t a, std::size_t b) { return items[a].y < items[b].y; });
+  std::vector<bool> repeated(items.size(), false);
+  for (std::size_t i = 0; i < byY.size(); ++i) {
+    const ArxDbMText& a = items[byY[i]];
+    if (a.text.empty()) continue;  // shows nothing to repeat
+    const double farthest = kRepeatReach * a.height / kRepeatHeightRatio;
+    for (std::size_t j = i + 1; j < byY.size() && items[byY[j]].y - a.y < farthest; ++j) {
+      const ArxDbMText& b = items[byY[j]];
+      const double low = std::min(a.height, b.height), high = std::max(a.height, b.height);
+      if (b.text != a.text || !(low >= kRepeatHeightRatio * high)) continue;
+      if (std::hypot(b.x - a.x, b.y - a.y) >= kRepeatReach * high) continue;
+      repeated[std::max(byY[i], byY[j])] = true;
+    }
+  }
+  RemoveFlagged(repeated);
 }

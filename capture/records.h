@@ -80,6 +80,10 @@ class CArxDbMTextArray : public CCheckedArray<ArxDbMText> {
   // opposite corners; the first call sets it.
   void ExtendBounds(double left, double bottom, double right, double top);
   bool HasBounds() const { return hasBounds_; }
+  // Drops every text that repeats an earlier one on the same spot: the same
+  // text, heights within a tenth, insertion points closer than a quarter of
+  // the height. Keeps the order of the others; the bounds stay as they are.
+  void RemoveRepeated();
   double MinX() const { return minX_; }
   double MinY() const { return minY_; }
   double MaxX() const { return maxX_; }

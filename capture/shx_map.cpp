@@ -1,5 +1,6 @@
 #include "capture/shx_map.h"
 
+#include <cwchar>
 #include <cwctype>
 
 #include "platform/win/text.h"
@@ -92,17 +93,36 @@ std::wstring TranslateShx(const CShxMap& map, const std::wstring& text, const st
   return out;
 }
 
-std::wstring StripMTextFormatting(const std::wstring& contents) {
-  std::wstring s;
-  s.reserve(contents.size());
-  for (size_t i = 0; i < contents.size(); ++i) {
-    if (contents[i] == L'\\' && i + 1 < contents.size() && contents[i + 1] == L'P') {
-      s.push_back(L'\n');
-      ++i;
-    } else {
-      s.push_back(contents[i]);
+namespace {
+
+// The two parts of a stacked fraction's body, up to its ";", joined by "/";
+// a part left empty (a lone superscript) stands alone. Returns the index of
+// the ";" or the end.
+size_t ReadStack(const std::wstring& s, size_t from, std::wstring& out) {
+  std::wstring top, bottom;
+  bool split = false;
+  size_t i = from;
+  for (; i < s.size() && s[i] != L';'; ++i) {
+    wchar_t c = s[i];
+    if (c == L'\\' && i + 1 < s.size()) {
+      c = s[++i];
+    } else if (!split && (c == L'/' || c == L'#' || c == L'^')) {
+      split = true;
+      continue;
     }
+    (split ? bottom : top).push_back(c);
   }
+  // "1\S1/2;" reads 1 1/2, not 11/2.
+  if (!top.empty() && !out.empty() && std::iswdigit(out.back())) out.push_back(L' ');
+  out += top;
+  if (!top.empty() && !bottom.empty()) out.push_back(L'/');
+  out += bottom;
+  return i;
+}
+
+}  // namespace
+
+std::wstring StripMTextFormatting(const std::wstring& s) {
   std::wstring out;
   out.reserve(s.size());
   bool switched = false;
@@ -114,19 +134,20 @@ std::wstring StripMTextFormatting(const std::wstring& contents) {
         break;
       }
       wchar_t next = s[++i];
-      switch (std::towupper(next)) {
-        case L'A':
-        case L'C':
-        case L'F':
-        case L'Q':
-        case L'S':
-        case L'T':
-        case L'W':
-          switched = true;
-          break;
-        default:
-          if (next == L'\\' || next == L'{' || next == L'}') out.push_back(next);
-          break;
+      if (next == L'\\' || next == L'{' || next == L'}') {
+        out.push_back(next);
+      } else if (switched) {
+        // Inside a switch's parameters nothing is shown.
+      } else if (next == L'P' || next == L'N') {
+        out.push_back(L'\n');  // paragraph and column breaks
+      } else if (next == L'~') {
+        // Runs of them space words out for the eye; a cell needs one.
+        if (out.empty() || out.back() != L' ') out.push_back(L' ');
+      } else if (next == L'S' || next == L's') {
+        i = ReadStack(s, i + 1, out);
+      } else if (next == L'p' || (next != 0 && std::wcschr(L"ACFHQTWacfhqtw", next) != nullptr)) {
+        // Switches whose parameters run up to the next ";".
+        switched = true;
       }
       continue;
     }

@@ -44,6 +44,7 @@ class CShxMap : public CCheckedArray<CShxMapRecord> {
 // not searched again.
 std::wstring TranslateShx(const CShxMap& map, const std::wstring& text, const std::wstring& style);
 
-// The plain text of multiline-text contents: paragraph breaks become line
-// feeds, formatting codes, braces and stacked fractions are dropped.
+// The plain text of multiline-text contents: paragraph and column breaks
+// become line feeds, a non-breaking space a space, a stacked fraction its
+// two parts joined by "/"; formatting codes and braces are dropped.
 std::wstring StripMTextFormatting(const std::wstring& contents);

@@ -7,6 +7,7 @@
 
 #include "ArxUtils/CellReference.h"
 #include "platform/com/winerror.h"
+#include "platform/sds/sds.h"
 #include "platform/win/text.h"
 #include "ui/progress_dialog.h"
 #include "ui/settings.h"
@@ -23,6 +24,28 @@ bool SameNoCase(const std::wstring& a, const std::wstring& b) {
     if (std::towupper(a[i]) != std::towupper(b[i])) return false;
   }
   return true;
+}
+
+// Whether the spreadsheet, given this text in a cell of General format,
+// shows it back as drawn: a plain decimal without leading or trailing zeros,
+// sign or exponent, short enough to stay out of scientific notation.
+// Anything else ("01", "1.10", "+5", "1e3", "1-2", "TRUE", "=A1") is kept
+// as text.
+bool ShowsBackAsNumber(const std::wstring& text) {
+  if (text.empty() || text.size() > 11) return false;
+  size_t i = text[0] == L'-' ? 1 : 0;
+  const size_t whole = i;
+  while (i < text.size() && std::iswdigit(text[i])) ++i;
+  const size_t wholeDigits = i - whole;
+  if (wholeDigits == 0 || (wholeDigits > 1 && text[whole] == L'0')) return false;
+  if (i == text.size()) return !(whole == 1 && text[whole] == L'0');  // "-0" shows 0
+  if (text[i] != L'.' || i + 1 == text.size() || text.back() == L'0') return false;
+  const size_t fraction = ++i;
+  while (i < text.size() && std::iswdigit(text[i])) ++i;
+  if (i != text.size()) return false;
+  if (text[whole] != L'0') return true;
+  // Below one: a number with many leading zeros is shown in scientific form.
+  return text.find_first_not_of(L'0', fraction) - fraction <= 4;
 }
 
 // Takes the object out of a variant that Range.Item answered.
@@ -129,7 +152,21 @@ int WriteTable(const CSheetform& table, int rows, int columns, ApplicationState&
       XlRange range;
       AttachItem(range, cells.GetItem(COleVariant(settings.StartRow + r),
                                       COleVariant(settings.StartCol + c)));
-      if (settings.ForceTextFormat) range.SetNumberFormatLocal(textFormat);
+      const std::wstring text = cell.GetText();
+      // A text the spreadsheet would read as something else keeps the text
+      // format; a formula written over the value must not.
+      const bool formula = settings.IncludeFormula && !cell.GetFormula().empty();
+      if (settings.ForceTextFormat || (!text.empty() && !formula && !ShowsBackAsNumber(text))) {
+        range.SetNumberFormatLocal(textFormat);
+      }
+      if (text.size() > kCellTextLimit) {
+        sds_printf(
+            L"\nThe text of cell %s has %d characters, more than a cell holds; only its "
+            L"first %d are written.",
+            FormatCellAddress(settings.StartRow + r, settings.StartCol + c).c_str(),
+            static_cast<int>(std::min<size_t>(text.size(), std::numeric_limits<int>::max())),
+            static_cast<int>(kCellTextLimit));
+      }
       WriteCellToRange(range, cell);
       const std::wstring merge = cell.GetMergeAddress();
       if (!SameNoCase(merge, cell.GetAddress())) mergeAreaList.push_back(merge);
@@ -185,7 +222,7 @@ void WriteCellToRange(XlRange& cellRange, const CAutoCell& cell) {
   interior.AttachDispatch(cellRange.GetInterior());
 
   const std::wstring text = cell.GetText();
-  if (!text.empty()) cellRange.SetValue(COleVariant(text));
+  if (!text.empty()) cellRange.SetValue(COleVariant(text.substr(0, kCellTextLimit)));
   if (cell.GetWrapText() != 0 && ConversionSettings.ApplyWrapText) {
     cellRange.SetWrapText(COleVariant(1));
   }

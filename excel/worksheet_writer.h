@@ -5,6 +5,8 @@
 // The application, its workbook and the cells written stay open.
 #pragma once
 
+#include <cstddef>
+
 #include "ArxUtils/ExcelUtils.h"
 #include "model/sheetform.h"
 
@@ -15,7 +17,11 @@
 // Interactive and releases the automation context; cells written so far stay.
 int ExportTableToExcel(const CSheetform& table);
 
-// Writes one model cell into one spreadsheet cell.
+// The most characters a spreadsheet cell holds.
+inline constexpr size_t kCellTextLimit = 32767;
+
+// Writes one model cell into one spreadsheet cell; a longer text is cut to
+// what the cell holds.
 void WriteCellToRange(XlRange& cellRange, const CAutoCell& cell);
 // Applies one model border to one edge: every drawn border becomes a thin
 // continuous line, coloured when the settings ask for border colours.

@@ -61,6 +61,30 @@ int MergeSpan(const ArxDbMText& text, CSheetform& table, const Corners& corners,
     lastRow = std::max(lastRow, row2);
     lastColumn = std::max(lastColumn, column2);
   }
+  // Every earlier range the new one cuts into joins it, until none sticks
+  // out: two overlapping ranges cannot both be merged, and the text of the
+  // one left out would vanish.
+  for (bool grew = true; grew;) {
+    grew = false;
+    for (int r = firstRow; r <= lastRow && !grew; ++r) {
+      for (int c = firstColumn; c <= lastColumn && !grew; ++c) {
+        const CAutoCell& cell = table.Rows[r - 1].Cells[c - 1];
+        const std::wstring merge = cell.GetMergeAddress();
+        if (merge == cell.GetAddress()) continue;
+        int row1 = 0, column1 = 0, row2 = 0, column2 = 0;
+        ParseRangeStart(merge, row1, column1);
+        ParseRangeEnd(merge, row2, column2);
+        if (row1 <= 0 || column1 <= 0 || row2 <= 0 || column2 <= 0) continue;
+        if (row1 < firstRow || column1 < firstColumn || row2 > lastRow || column2 > lastColumn) {
+          firstRow = std::min(firstRow, row1);
+          firstColumn = std::min(firstColumn, column1);
+          lastRow = std::max(lastRow, row2);
+          lastColumn = std::max(lastColumn, column2);
+          grew = true;
+        }
+      }
+    }
+  }
   const std::wstring range = win::Format(L"%s:%s", FormatCellAddress(firstRow, firstColumn).c_str(),
                                          FormatCellAddress(lastRow, lastColumn).c_str());
 

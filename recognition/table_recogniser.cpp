@@ -132,6 +132,7 @@ void RecogniseTable(CHorzDbLineArray& horizontal, CVertDbLineArray& vertical,
   sds_progresspercent(2);
   SortAndMergeLines(vertical);
   sds_progresspercent(3);
+  texts.RemoveRepeated();  // a text drawn twice on one spot reads once
   SortTexts(texts, 0, texts.GetUpperBound());
   sds_progresspercent(4);
 

@@ -219,7 +219,7 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
       }
       case GroupType::kDouble: {
         double v = g.real();
-        if (IsAngleCode(code) && !isMText) v *= kDegrees;
+        if (IsAngleCode(code)) v *= kDegrees;
         list.Real(code, v);
         break;
       }
@@ -248,7 +248,12 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
   // A host's entity data carry the defaults a file may leave out.
   if (isText || isMText) {
     if (e->Find(7) == nullptr) list.Text(7, L"Standard");
-    if (e->Find(50) == nullptr) list.Real(50, 0.0);
+    if (e->Find(50) == nullptr) {
+      // A multiline text may give its direction as a vector instead.
+      const Group* direction = isMText ? e->Find(11) : nullptr;
+      const Point3 d = direction ? direction->point() : Point3{};
+      list.Real(50, (d.x != 0 || d.y != 0) ? std::atan2(d.y, d.x) : 0.0);
+    }
   }
   if (isText) {
     if (e->Find(41) == nullptr) list.Real(41, StyleWidthFactor(drawing_, e->Text(7, L"Standard")));

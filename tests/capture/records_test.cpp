@@ -223,4 +223,35 @@ TEST(CheckedArray, RemoveFlaggedKeepsTheOrderOfTheRest) {
   EXPECT_TRUE(ThrowsAfx<CInvalidArgException>([&] { numbers.RemoveFlagged({true}); }));
 }
 
+TEST(RepeatedTexts, OnlyCopiesOnOneSpotGo) {
+  auto text = [](const wchar_t* s, double x, double y, double height) {
+    ArxDbMText t;
+    t.text = s;
+    t.x = x;
+    t.y = y;
+    t.height = height;
+    return t;
+  };
+  CArxDbMTextArray texts;
+  texts.Add(text(L"Mass", 10, 20, 2.8));
+  texts.Add(text(L"Other", 50, 20, 2.8));
+  texts.Add(text(L"Mass", 10.26, 20.06, 2.8));  // a copy a tenth of a height off
+  texts.Add(text(L"Mass", 10, 19.95, 2.6));     // another style's height
+  texts.Add(text(L"Mass", 10, 17, 2.8));        // the next line of the cell
+  texts.Add(text(L"Mass", 11.5, 20, 2.8));      // more than a quarter height away
+  texts.Add(text(L"Mass", 10, 20, 2.0));        // much smaller: not a copy
+  texts.Add(text(L"mass", 10, 20, 2.8));
+  texts.Add(text(L"", 30, 20, 2.8));
+  texts.Add(text(L"", 30, 20, 2.8));  // empty texts still count as lines
+  texts.RemoveRepeated();
+  ASSERT_EQ(8, texts.GetSize());
+  EXPECT_EQ(L"Mass", texts[0].text);
+  EXPECT_DOUBLE_EQ(20, texts[0].y) << "the first drawn stays";
+  EXPECT_EQ(L"Other", texts[1].text);
+  EXPECT_DOUBLE_EQ(17, texts[2].y);
+  EXPECT_DOUBLE_EQ(11.5, texts[3].x);
+  EXPECT_DOUBLE_EQ(2.0, texts[4].height);
+  EXPECT_EQ(L"mass", texts[5].text);
+}
+
 }  // namespace

@@ -12,7 +12,6 @@ namespace {
 
 TEST(StripMTextFormatting, CodesBracesAndEscapes) {
   EXPECT_EQ(L"Total\nSum", StripMTextFormatting(L"{\\fArial|b1;Total}\\PSum"));
-  EXPECT_EQ(L"", StripMTextFormatting(L"\\S1/2;")) << "a stacked fraction goes entirely";
   EXPECT_EQ(L"50", StripMTextFormatting(L"50\\%"));
   EXPECT_EQ(L"a\\b", StripMTextFormatting(L"a\\\\b"));
   EXPECT_EQ(L"x\\", StripMTextFormatting(L"x\\"));
@@ -22,9 +21,24 @@ TEST(StripMTextFormatting, CodesBracesAndEscapes) {
   EXPECT_EQ(L"red", StripMTextFormatting(L"\\C1;red"));
   // An escaped backslash survives inside a switch; the switch ends at ';'.
   EXPECT_EQ(L"\\x", StripMTextFormatting(L"\\C2\\\\;x"));
-  EXPECT_EQ(L"2.5", StripMTextFormatting(L"\\H2.5")) << "\\H is not a switch";
+  EXPECT_EQ(L"Datum", StripMTextFormatting(L"\\H2.5;Datum")) << "heights are switches";
+  EXPECT_EQ(L"Datum", StripMTextFormatting(L"{\\H1.5x;\\pxqc;Datum}"));
+  EXPECT_EQ(L"a\nb", StripMTextFormatting(L"\\pi-3,l3;a\\Pb")) << "only lower-case p";
+  EXPECT_EQ(L"scale 1:1", StripMTextFormatting(L"scale\\~1:1"));
+  EXPECT_EQ(L"scale 1 : 1", StripMTextFormatting(L"scale\\~\\~1\\~:\\~1")) << "one space a run";
+  EXPECT_EQ(L"a\nb", StripMTextFormatting(L"a\\Nb")) << "a column break";
   EXPECT_EQ(L"", StripMTextFormatting(L"\\W0.8"));
   EXPECT_EQ(L"a;b", StripMTextFormatting(L"a;b"));
+}
+
+TEST(StripMTextFormatting, StackedFractionsKeepBothParts) {
+  EXPECT_EQ(L"1/2", StripMTextFormatting(L"\\S1/2;"));
+  EXPECT_EQ(L"1/2", StripMTextFormatting(L"\\S1#2;"));
+  EXPECT_EQ(L"+0.1/-0.2", StripMTextFormatting(L"\\S+0.1^-0.2;"));
+  EXPECT_EQ(L"Dia 1 1/2 in", StripMTextFormatting(L"Dia 1\\S1/2; in"));
+  EXPECT_EQ(L"m2", StripMTextFormatting(L"m{\\S2^;}")) << "a lone superscript";
+  EXPECT_EQ(L"a/b;c", StripMTextFormatting(L"\\Sa/b\\;c;")) << "an escaped ';' is part";
+  EXPECT_EQ(L"x3/4", StripMTextFormatting(L"x\\S3/4")) << "unfinished at the end";
 }
 
 class ShxMapTest : public ::testing::Test {
@@ -38,8 +52,8 @@ class ShxMapTest : public ::testing::Test {
   void SetRecord(const std::wstring& name, const std::wstring& value) {
     HKEY key = nullptr;
     ASSERT_EQ(ERROR_SUCCESS,
-              RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Orvane\\Gridmason\\ShxMap", 0,
-                              nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr));
+              RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Orvane\\Gridmason\\ShxMap", 0, nullptr,
+                              0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr));
     std::u16string u = win::WideToUtf16(value);
     std::vector<BYTE> d;
     for (char16_t c : u) {
@@ -48,8 +62,8 @@ class ShxMapTest : public ::testing::Test {
     }
     d.push_back(0);
     d.push_back(0);
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, name.c_str(), 0, REG_SZ, d.data(),
-                                            static_cast<DWORD>(d.size())));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegSetValueExW(key, name.c_str(), 0, REG_SZ, d.data(), static_cast<DWORD>(d.size())));
     RegCloseKey(key);
   }
 

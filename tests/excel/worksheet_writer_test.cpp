@@ -199,10 +199,16 @@ TEST_F(Writer, SettingsDecideTextFormatColoursAndFormulas) {
   EXPECT_FALSE(Sheet().Border(1, 1, spreadsheet::kEdgeLeft).color);
   EXPECT_EQ(L"0,1", Text(1, 2));
 
+  // Without it, only what the sheet would read as something else gets it.
   ConversionSettings = ConversionSettingsRecord{};
   ConversionSettings.StartRow = 3;
+  t.Rows[0].Cells[1].SetText(L"12");
+  t.Rows[0].Cells[1].SetFormula(L"");
   ASSERT_EQ(1, ExportTableToExcel(t));
-  EXPECT_EQ(L"#7", Text(3, 1)) << "without the text format 007 is a number";
+  EXPECT_EQ(L"007", Text(3, 1));
+  EXPECT_TRUE(Sheet().Find(3, 1)->format.is_text());
+  EXPECT_EQ(L"#12", Text(3, 2)) << "a plain number stays a number";
+  EXPECT_FALSE(Sheet().Find(3, 2)->format.is_text());
 }
 
 TEST_F(Writer, ASecondTableGoesIntoTheSameSheetAndEmptyTextsKeepOldValues) {

@@ -103,7 +103,7 @@ TEST_F(ExcelBatch, DrawnTableBecomesAWorkbook) {
   EXPECT_EQ("\"Corner\"", Fact(f, "C1:value"));
   EXPECT_EQ("\"Bolt\\nM16\"", Fact(f, "B3:value")) << "the line feed of a two-line text";
   EXPECT_EQ("true", Fact(f, "B3:wrap"));
-  EXPECT_EQ("7", Fact(f, "A3:value")) << "without the text format 007 is a number";
+  EXPECT_EQ("\"007\"", Fact(f, "A3:value")) << "even without the forced text format";
   EXPECT_EQ("90", Fact(f, "C3:rotation")) << "a text turned upward";
   EXPECT_EQ("\"left\"", Fact(f, "A2:halign"));
 

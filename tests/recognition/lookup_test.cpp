@@ -25,6 +25,7 @@ using Lookups = gm::test::RecognitionTest;
 void RecogniseByScanning(Drawing& d, CSheetform& table) {
   SortAndMergeLines(d.horizontal);
   SortAndMergeLines(d.vertical);
+  d.texts.RemoveRepeated();
   SortTexts(d.texts, 0, d.texts.GetUpperBound());
   if (d.horizontal.GetSize() < 2 || d.vertical.GetSize() < 2) return;
   if (d.texts.HasBounds()) ExtendGridToTexts(d.horizontal, d.vertical, d.texts);
