@@ -78,11 +78,18 @@ void ConvertSelection(int target) {
                                      -4, L"<and", RTDXF0, L"TEXT", -4, L"and>",        //
                                      -4, L"<and", RTDXF0, L"MTEXT", -4, L"and>",       //
                                      -4, L"<and", RTDXF0, L"INSERT", -4, L"and>",      //
+                                     -4, L"<and", RTDXF0, L"ACAD_TABLE", -4, L"and>",  //
                                      -4, L"or>", 0);
   sds_name set;
   int rc = sds_ssget(nullptr, nullptr, nullptr, filter, set);
   sds_relrb(filter);
-  if (rc != RTNORM) return;
+  if (rc == RTCAN) return;
+  if (rc != RTNORM) {
+    // Nothing convertible was picked: the conversion says what it needs.
+    sds_name none = {0, 0};
+    RunConversion(none, target);
+    return;
+  }
   RunConversion(set, target);
 }
 
@@ -110,10 +117,7 @@ void ConvertBlockReference(int target) {
 
 void RunConversion(sds_name set, int target) {
   long n = 0;
-  if (sds_sslength(set, &n) != RTNORM || n <= 0) {
-    sds_ssfree(set);
-    return;
-  }
+  if (sds_sslength(set, &n) != RTNORM) n = 0;
   LoadConversionSettings();
   CShxMap shxMap;
   shxMap.LoadShxMap();
