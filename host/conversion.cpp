@@ -85,9 +85,13 @@ void ConvertSelection(int target) {
   sds_relrb(filter);
   if (rc == RTCAN) return;
   if (rc != RTNORM) {
-    // Nothing convertible was picked: the conversion says what it needs.
-    sds_name none = {0, 0};
-    RunConversion(none, target);
+    // Nothing convertible was picked: the recogniser says what it needs,
+    // and no writer is started for nothing.
+    CHorzDbLineArray horizontal;
+    CVertDbLineArray vertical;
+    CArxDbMTextArray texts;
+    CSheetform table;
+    RecogniseTable(horizontal, vertical, texts, table);
     return;
   }
   RunConversion(set, target);
@@ -117,7 +121,10 @@ void ConvertBlockReference(int target) {
 
 void RunConversion(sds_name set, int target) {
   long n = 0;
-  if (sds_sslength(set, &n) != RTNORM) n = 0;
+  if (sds_sslength(set, &n) != RTNORM || n <= 0) {
+    sds_ssfree(set);
+    return;
+  }
   LoadConversionSettings();
   CShxMap shxMap;
   shxMap.LoadShxMap();

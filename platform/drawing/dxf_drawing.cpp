@@ -303,22 +303,9 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
   }
   if (isMText && !(has42 && has43)) {
     // A host lays the contents out when the file has no extents.
-    std::wstring contents;
-    for (const Group& g : e->groups) {
-      if (g.code() == 3) contents += g.text();
-    }
-    contents += e->Text(1);
-    std::wstring style = e->Text(7, L"Standard");
-    fonts::MTextInput input;
-    input.contents = contents;
-    input.char_height = e->Real(40, 0);
-    input.reference_width = e->Real(41, 0);
-    input.line_spacing = e->Real(44, 1.0);
-    input.style = StyleFor(drawing_, style, StyleWidthFactor(drawing_, style), 0, 0);
-    fonts::MTextExtents extents = fonts::MeasureMText(input);
-    if (extents.ok()) {
-      if (!has42) list.Real(42, extents.width);
-      if (!has43) list.Real(43, extents.height);
+    if (auto size = MTextSize(drawing_, *e)) {
+      if (!has42) list.Real(42, size->first);
+      if (!has43) list.Real(43, size->second);
     }
   }
   return list.Release();
