@@ -107,6 +107,11 @@ TEST_F(Selection, WindowAndCrossingTakeWhatIsDrawn) {
   EXPECT_NE(std::string::npos, r.out.find("1 found")) << r.out;
   EXPECT_EQ(Show(TheTable()), Show(Values("c.xlsx")));
 
+  // The same window for a database export.
+  r = Gridmason(Drawing("blockref.dxf") + " --window 0,0,60,30 --db t.sqlite --table T");
+  ASSERT_EQ(0, r.status) << r.out << r.err;
+  EXPECT_NE(std::string::npos, r.out.find("W 0,0 60,30\n1 found")) << r.out;
+
   // The same window one unit smaller cuts the frame: a window takes nothing of it.
   r = Gridmason(Drawing("blockref.dxf") + " --window 0,0,59,30 -o none.xlsx");
   EXPECT_NE(std::string::npos, r.out.find("0 found")) << r.out;
