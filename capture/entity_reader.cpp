@@ -163,7 +163,8 @@ class Reader {
       LwPolyline(list, transform);
     } else if (TypeIs(list, L"POLYLINE")) {
       Polyline(list, transform);
-    } else if (TypeIs(list, L"INSERT")) {
+    } else if (TypeIs(list, L"INSERT") || TypeIs(list, L"ACAD_TABLE")) {
+      // A native table draws itself through its anonymous block.
       Insert(list, transform);
     } else if (TypeIs(list, L"TEXT") || TypeIs(list, L"ATTRIB")) {
       Text(list, transform);

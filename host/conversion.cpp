@@ -78,11 +78,22 @@ void ConvertSelection(int target) {
                                      -4, L"<and", RTDXF0, L"TEXT", -4, L"and>",        //
                                      -4, L"<and", RTDXF0, L"MTEXT", -4, L"and>",       //
                                      -4, L"<and", RTDXF0, L"INSERT", -4, L"and>",      //
+                                     -4, L"<and", RTDXF0, L"ACAD_TABLE", -4, L"and>",  //
                                      -4, L"or>", 0);
   sds_name set;
   int rc = sds_ssget(nullptr, nullptr, nullptr, filter, set);
   sds_relrb(filter);
-  if (rc != RTNORM) return;
+  if (rc == RTCAN) return;
+  if (rc != RTNORM) {
+    // Nothing convertible was picked: the recogniser says what it needs,
+    // and no writer is started for nothing.
+    CHorzDbLineArray horizontal;
+    CVertDbLineArray vertical;
+    CArxDbMTextArray texts;
+    CSheetform table;
+    RecogniseTable(horizontal, vertical, texts, table);
+    return;
+  }
   RunConversion(set, target);
 }
 

@@ -275,11 +275,12 @@ std::string DatabaseUsage() {
          "                   user name and password of an existing database\n";
 }
 
-int RunDatabaseBatch(Host& host, const DatabaseBatchOptions& options, const std::string& block) {
+int RunDatabaseBatch(Host& host, const DatabaseBatchOptions& options, const std::string& block,
+                     const std::string& selection, bool layoutGiven) {
   std::wstring command = L"LineText2Access";
-  std::string answers = "ALL\n\n";
+  std::string answers = selection + "\n\n";
   if (!block.empty()) {
-    const std::wstring handle = FindBlockReference(win::Utf8ToWide(block));
+    const std::wstring handle = FindBlockReferenceInLayouts(win::Utf8ToWide(block), layoutGiven);
     if (handle.empty()) {
       Fail("the drawing has no block reference " + block);
       return kExitDatabaseExport;

@@ -48,7 +48,9 @@ bool CheckDatabaseOptions(const DatabaseBatchOptions& options, const std::string
 std::string DatabaseUsage();
 
 // Runs the export; 0 when every record was written, kExitDatabaseExport when
-// the export ended early, showed an error or was not completed.
-int RunDatabaseBatch(Host& host, const DatabaseBatchOptions& options, const std::string& block);
+// the export ended early, showed an error or was not completed. selection is
+// the answer at "Select objects:" when no block is given.
+int RunDatabaseBatch(Host& host, const DatabaseBatchOptions& options, const std::string& block,
+                     const std::string& selection = "ALL", bool layoutGiven = false);
 
 }  // namespace hostapp

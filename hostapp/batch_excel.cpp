@@ -9,6 +9,7 @@
 #include "platform/afx/afx.h"
 #include "platform/com/objbase.h"
 #include "platform/console/console.h"
+#include "platform/sds/host.h"
 #include "platform/sds/sds.h"
 #include "platform/spreadsheet/server.h"
 #include "platform/win/text.h"
@@ -121,11 +122,30 @@ std::wstring FindBlockReference(const std::wstring& block) {
   return byName;
 }
 
+std::wstring FindBlockReferenceInLayouts(const std::wstring& block, bool layoutGiven) {
+  std::wstring handle = FindBlockReference(block);
+  sds_host::Drawing* drawing = sds_host::GetDrawing();
+  if (!handle.empty() || layoutGiven || drawing == nullptr) return handle;
+  // Without --layout the reference may sit on any tab; its own becomes current.
+  const std::wstring current = drawing->CurrentLayout();
+  for (const std::wstring& layout : drawing->Layouts()) {
+    if (layout == current || !drawing->SetLayout(layout)) continue;
+    handle = FindBlockReference(block);
+    if (!handle.empty()) {
+      console::Write(L"\nBlock reference " + block + L" is in layout " + layout + L".");
+      return handle;
+    }
+  }
+  drawing->SetLayout(current);
+  return handle;
+}
+
 int RunExcelBatch(Host& host, const Options& options) {
   std::wstring command = L"LineText2Excel";
-  std::string answers = "ALL\n\n";
+  std::string answers = SelectionAnswer(options) + "\n\n";
   if (!options.block.empty()) {
-    const std::wstring handle = FindBlockReference(win::Utf8ToWide(options.block));
+    const std::wstring handle =
+        FindBlockReferenceInLayouts(win::Utf8ToWide(options.block), !options.layout.empty());
     if (handle.empty()) {
       Fail("the drawing has no block reference " + options.block);
       return kExitNoWorkbook;

@@ -16,6 +16,18 @@ namespace hostapp {
 
 namespace fs = std::filesystem;
 
+bool SwitchLayout(const std::wstring& name, std::wstring& error) {
+  sds_host::Drawing* drawing = sds_host::GetDrawing();
+  if (drawing == nullptr) {
+    error = L"no drawing is open";
+    return false;
+  }
+  if (drawing->SetLayout(name)) return true;
+  error = L"the drawing has no layout \"" + name + L"\"; its layouts:";
+  for (const std::wstring& layout : drawing->Layouts()) error += L" \"" + layout + L"\"";
+  return false;
+}
+
 std::string DefaultPluginPath() {
   std::error_code ec;
   fs::path self = fs::read_symlink("/proc/self/exe", ec);
@@ -132,7 +144,7 @@ void Host::ListCommands() {
     std::wstring word = c.name.rfind(L"C:", 0) == 0 ? c.name.substr(2) : c.name;
     console::Write(L"\n  " + word);
   }
-  console::Write(L"\n  HELP, QUIT (host)");
+  console::Write(L"\n  LAYOUT [NAME], HELP, QUIT (host)");
 }
 
 bool Host::RunLine(const std::wstring& raw) {
@@ -147,6 +159,11 @@ bool Host::RunLine(const std::wstring& raw) {
     ListCommands();
     return true;
   }
+  if (upper == L"LAYOUT" || upper.rfind(L"LAYOUT ", 0) == 0) {
+    size_t name = word.find_first_not_of(L" \t", 6);
+    Layout(name == std::wstring::npos ? std::wstring() : word.substr(name));
+    return true;
+  }
   const sds_host::Command* command = sds_host::FindCommand(word);
   if (command == nullptr) {
     console::Write(L"\nUnknown command \"" + word + L"\".  Type HELP for the commands.");
@@ -156,6 +173,27 @@ bool Host::RunLine(const std::wstring& raw) {
   plugin_->Invoke(command->code);
   CarryOutMessages();
   return true;
+}
+
+void Host::Layout(const std::wstring& name) {
+  sds_host::Drawing* drawing = sds_host::GetDrawing();
+  if (drawing == nullptr) {
+    console::Write(L"\nNo drawing is open.");
+    return;
+  }
+  if (name.empty()) {
+    console::Write(L"\nLayouts:");
+    for (const std::wstring& layout : drawing->Layouts()) {
+      console::Write(L"\n  " + layout + (layout == drawing->CurrentLayout() ? L" (current)" : L""));
+    }
+    return;
+  }
+  std::wstring error;
+  if (!SwitchLayout(name, error)) {
+    console::Write(L"\n" + error + L".");
+    return;
+  }
+  console::Write(L"\nCurrent layout: " + drawing->CurrentLayout() + L".");
 }
 
 void Host::RunCommandLine() {

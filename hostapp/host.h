@@ -40,6 +40,10 @@ class Plugin {
   sds_host::LinkLoop link_;
 };
 
+// Makes a layout of the open drawing current, as a user clicks its tab
+// (names compare without case). On failure says why in error.
+bool SwitchLayout(const std::wstring& name, std::wstring& error);
+
 class Host {
  public:
   explicit Host(std::unique_ptr<Plugin> plugin) : plugin_(std::move(plugin)) {}
@@ -58,6 +62,7 @@ class Host {
  private:
   void CarryOutMessages();
   void ListCommands();
+  void Layout(const std::wstring& name);
 
   std::unique_ptr<Plugin> plugin_;
   bool had_unknown_command_ = false;

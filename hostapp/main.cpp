@@ -49,6 +49,10 @@ int main(int argc, char** argv) {
     std::puts("gridmason (OrvaneGridmason host) 3.1.0.0");
     return kExitOk;
   }
+  if (!hostapp::CheckOutputFolders(*options, error)) {
+    Fail(error);
+    return kExitUsage;
+  }
   if (!options->registry.empty()) registry::SetHiveFolder(options->registry);
 
   std::ifstream script;
@@ -83,6 +87,12 @@ int main(int argc, char** argv) {
       return kExitDrawing;
     }
     sds_host::SetDrawing(std::move(drawing));
+    std::wstring layoutError;
+    if (!options->layout.empty() &&
+        !hostapp::SwitchLayout(win::Utf8ToWide(options->layout), layoutError)) {
+      Fail(win::WideToUtf8(layoutError));
+      return kExitUsage;
+    }
   }
 
   std::string pluginPath = options->plugin.empty() ? hostapp::DefaultPluginPath() : options->plugin;
@@ -107,7 +117,9 @@ int main(int argc, char** argv) {
   }
   if (!options->output.empty() || options->database.requested()) {
     const int status = options->database.requested()
-                           ? hostapp::RunDatabaseBatch(host, options->database, options->block)
+                           ? hostapp::RunDatabaseBatch(host, options->database, options->block,
+                                                       hostapp::SelectionAnswer(*options),
+                                                       !options->layout.empty())
                            : hostapp::RunExcelBatch(host, *options);
     host.Stop();
     console::Write(L"\n");

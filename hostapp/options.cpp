@@ -1,8 +1,29 @@
 #include "hostapp/options.h"
 
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
 namespace hostapp {
 
 namespace {
+
+// "x1,y1,x2,y2" as the prompt's "x1,y1 x2,y2"; empty when it is not four finite numbers.
+std::string WindowCorners(const std::string& text) {
+  std::vector<std::string> parts;
+  std::stringstream in(text);
+  for (std::string part; std::getline(in, part, ',');) parts.push_back(part);
+  if (parts.size() != 4 || text.back() == ',') return {};
+  for (const std::string& part : parts) {
+    char* end = nullptr;
+    const double v = std::strtod(part.c_str(), &end);
+    if (part.empty() || end == part.c_str() || *end != 0 || !std::isfinite(v)) return {};
+  }
+  return parts[0] + "," + parts[1] + " " + parts[2] + "," + parts[3];
+}
 
 bool EndsWithDxf(const std::string& s) {
   if (s.size() < 4) return false;
@@ -54,6 +75,23 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
       auto v = value("--save-dir");
       if (!v) return std::nullopt;
       o.save_dir = *v;
+    } else if (a == "--layout") {
+      auto v = value("--layout");
+      if (!v) return std::nullopt;
+      o.layout = *v;
+    } else if (a == "--window" || a == "--crossing") {
+      auto v = value(a.c_str());
+      if (!v) return std::nullopt;
+      if (!o.window.empty()) {
+        error = "give one --window or --crossing";
+        return std::nullopt;
+      }
+      o.window = WindowCorners(*v);
+      o.crossing = a == "--crossing";
+      if (o.window.empty()) {
+        error = a + " needs four numbers x1,y1,x2,y2, not \"" + *v + "\"";
+        return std::nullopt;
+      }
     } else if (a == "--no-excel") {
       o.no_excel = true;
     } else if (const ArgumentUse use = ParseDatabaseArgument(args, i, o.database, error);
@@ -77,7 +115,56 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
     error = "--block needs -o or --db";
     return std::nullopt;
   }
+  if (!o.window.empty() && o.output.empty() && !o.database.given) {
+    error = std::string(o.crossing ? "--crossing" : "--window") + " needs -o or --db";
+    return std::nullopt;
+  }
+  if (!o.window.empty() && !o.block.empty()) {
+    error = "--block selects its block reference; it takes no --window or --crossing";
+    return std::nullopt;
+  }
+  if (!o.layout.empty() && o.drawing.empty()) {
+    error = "--layout needs a drawing";
+    return std::nullopt;
+  }
   return o;
+}
+
+std::string SelectionAnswer(const Options& options) {
+  if (options.window.empty()) return "ALL";
+  return (options.crossing ? "C " : "W ") + options.window;
+}
+
+bool CheckOutputFolders(const Options& options, std::string& error) {
+  namespace fs = std::filesystem;
+  auto writableFolder = [&](const fs::path& folder, const std::string& what) {
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec)) {
+      error = what + ": the folder " + folder.string() +
+              (fs::exists(folder, ec) ? " is not a folder" : " does not exist");
+      return false;
+    }
+    if (access(folder.c_str(), W_OK | X_OK) != 0) {
+      error = what + ": the folder " + folder.string() + " cannot be written to";
+      return false;
+    }
+    return true;
+  };
+  if (!options.output.empty()) {
+    const fs::path out(options.output);
+    std::error_code ec;
+    if (fs::is_directory(out, ec)) {
+      error = "-o " + options.output + " is a folder; give the workbook's file name";
+      return false;
+    }
+    const fs::path folder = out.has_parent_path() ? out.parent_path() : fs::path(".");
+    if (!writableFolder(folder, "-o " + options.output)) return false;
+  }
+  if (!options.save_dir.empty() &&
+      !writableFolder(fs::path(options.save_dir), "--save-dir " + options.save_dir)) {
+    return false;
+  }
+  return true;
 }
 
 std::string Usage(const std::string& program) {
@@ -103,7 +190,16 @@ std::string Usage(const std::string& program) {
          "                   the active workbook as OUT.xlsx, then end\n"
          "  --block NAME|HANDLE\n"
          "                   the block reference to convert: its entity handle, or the\n"
-         "                   name of its block (the first reference of it)\n"
+         "                   name of its block (the first reference of it; a handle is\n"
+         "                   found in any layout)\n"
+         "  --layout NAME    make a paper-space layout (or Model) current first, as a\n"
+         "                   user clicks its tab; selection, picks and --block then work\n"
+         "                   in it. The command LAYOUT lists the layouts, LAYOUT NAME\n"
+         "                   switches\n"
+         "  --window X1,Y1,X2,Y2, --crossing X1,Y1,X2,Y2\n"
+         "                   batch: select for -o or --db by a window (what lies wholly\n"
+         "                   inside) or a crossing (what lies inside or crosses it)\n"
+         "                   instead of every entity\n"
          "  --save-dir DIR   where the workbooks still open at the end of a session are\n"
          "                   saved (Book1.xlsx ...; an existing file is never replaced,\n"
          "                   the name gets a number); default the working folder\n"

@@ -21,6 +21,9 @@ struct Options {
   std::string output;             // -o: the workbook a batch conversion is saved as
   std::string block;              // --block: the block reference (name or handle) to convert
   std::string save_dir;           // --save-dir: where open workbooks are saved at exit
+  std::string layout;             // --layout: the layout made current before anything runs
+  std::string window;             // --window/--crossing: "x1,y1 x2,y2", empty for all
+  bool crossing = false;          // --crossing rather than --window
   bool no_excel = false;          // --no-excel: the spreadsheet server is not registered
   DatabaseBatchOptions database;  // --db and its companions
 };
@@ -28,6 +31,13 @@ struct Options {
 // Parses argv[1..]. On failure returns nullopt and sets error to a message
 // that names the offending argument.
 std::optional<Options> ParseArguments(const std::vector<std::string>& args, std::string& error);
+
+// The batch answer at "Select objects:": ALL, or the window or crossing.
+std::string SelectionAnswer(const Options& options);
+
+// -o's folder and --save-dir must exist as folders before any work starts, so
+// nothing converted is lost for want of a place to save it. False with a message.
+bool CheckOutputFolders(const Options& options, std::string& error);
 
 std::string Usage(const std::string& program);
 

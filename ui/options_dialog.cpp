@@ -1,5 +1,8 @@
 #include "ui/options_dialog.h"
 
+#include <cmath>
+#include <cwctype>
+
 #include "platform/win/text.h"
 #include "ui/settings.h"
 
@@ -105,6 +108,28 @@ BOOL COptionsDialog::OnInitDialog() {
   return TRUE;
 }
 
+namespace {
+
+constexpr double kLastRow = 1048576;
+constexpr double kLastColumn = 16384;  // XFD
+
+// A start column past the sheet's last: its letters (all of them) or its number.
+bool BeyondLastColumn(const std::wstring& text) {
+  size_t b = text.find_first_not_of(L" \t");
+  if (b == std::wstring::npos) return false;
+  if (std::iswalpha(text[b])) {
+    double column = 0;
+    for (size_t i = b; i < text.size() && std::iswalpha(text[i]); ++i) {
+      column = column * 26 + (std::towupper(text[i]) - L'A' + 1);
+      if (column > kLastColumn) return true;
+    }
+    return false;
+  }
+  return win::WcsToD(text) > kLastColumn;
+}
+
+}  // namespace
+
 void COptionsDialog::LoadOrSave(bool load) {
   const std::wstring s = kSettingsSection;
   if (load) {
@@ -128,8 +153,9 @@ void COptionsDialog::LoadOrSave(bool load) {
     UpdateData(FALSE);
     return;
   }
-  if (ParseColumnNumber(m_StartCol) <= 0) m_StartCol = L"A";
-  if (win::WToI(m_StartRow) <= 0) m_StartRow = L"1";
+  if (ParseColumnNumber(m_StartCol) <= 0 || BeyondLastColumn(m_StartCol)) m_StartCol = L"A";
+  if (win::WToI(m_StartRow) <= 0 || win::WcsToD(m_StartRow) > kLastRow) m_StartRow = L"1";
+  if (!std::isfinite(win::WcsToD(m_TextTol))) m_TextTol = L"0.15";
   if (win::WcsToD(m_TextTol) < -1e-6) m_TextTol = L"0";
   WriteSettingString(s, L"TextTol", m_TextTol);
   WriteSettingString(s, L"FuzzyPercent", m_FuzzyPercent);

@@ -1,5 +1,6 @@
 #include "ui/settings.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "platform/win/text.h"
@@ -177,13 +178,18 @@ int ParseColumnNumber(const std::wstring& text) {
 void LoadConversionSettings() {
   const std::wstring s = kSettingsSection;
   ConversionSettingsRecord& c = ConversionSettings;
-  c.TextTol = win::WcsToD(ReadSettingString(s, L"TextTol", L"0.15"));
+  // A tolerance that is no finite number ("nan", "1e309") is read as its default.
+  auto real = [&](const wchar_t* name, double fallback) {
+    double v = win::WcsToD(ReadSettingString(s, name, win::Format(L"%.17g", fallback)));
+    return std::isfinite(v) ? v : fallback;
+  };
+  c.TextTol = real(L"TextTol", 0.15);
   if (ReadSettingInt(s, L"HasDoubleLine", 0) != 0) {
-    c.DoubleLineDist = win::WcsToD(ReadSettingString(s, L"DoubleLineDist", L"-1"));
+    c.DoubleLineDist = real(L"DoubleLineDist", -1.0);
   } else {
     c.DoubleLineDist = -1.0;
   }
-  c.FuzzyPercent = win::WcsToD(ReadSettingString(s, L"FuzzyPercent", L"0.0008"));
+  c.FuzzyPercent = real(L"FuzzyPercent", 0.0008);
   c.StartRow = win::WToI(ReadSettingString(s, L"StartRow", L"1"));
   c.StartCol = ParseColumnNumber(ReadSettingString(s, L"StartCol", L"A"));
   c.ForceTextFormat = ReadSettingInt(s, L"ForceTextFormat", c.ForceTextFormat);

@@ -92,6 +92,14 @@ class ListBuilder {
   sds_resbuf* tail_ = nullptr;
 };
 
+constexpr double kHuge = std::numeric_limits<double>::infinity();
+
+std::wstring UpperName(const std::wstring& s) {
+  std::wstring u = s;
+  for (wchar_t& c : u) c = (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c;
+  return u;
+}
+
 bool IsAngleCode(int code) { return code >= 50 && code <= 58; }
 
 const sds_resbuf* FindCode(const sds_resbuf* list, int code) {
@@ -116,6 +124,12 @@ DxfDrawing::DxfDrawing(dxf::Drawing drawing, std::wstring path)
     }
   }
   index_.erase(0);
+  for (size_t b = 0; b < drawing_.blocks.size(); ++b) {
+    blocks_by_name_.emplace(UpperName(drawing_.blocks[b].name), b);
+  }
+  for (const dxf::Layer& layer : drawing_.layers) {
+    layers_by_name_.emplace(UpperName(layer.name), &layer);
+  }
   ucs_origin_ = drawing_.UcsOrg();
   ucs_x_ = Unit(drawing_.UcsXDir(), {1, 0, 0});
   ucs_y_ = Unit(drawing_.UcsYDir(), {0, 1, 0});
@@ -160,6 +174,57 @@ double StyleWidthFactor(const dxf::Drawing& d, const std::wstring& styleName) {
   return (s != nullptr && s->width_factor > 0) ? s->width_factor : 1.0;
 }
 
+// A justified TEXT or ATTRIB is placed by its second alignment point; the
+// first follows from it and the text box. None for left-aligned, aligned and
+// fit texts, whose group 10 stands.
+std::optional<Point3> JustifiedFirstAlignment(const dxf::Drawing& d, const dxf::Entity& e) {
+  int h = static_cast<int>(e.Integer(72, 0));
+  int v = static_cast<int>(e.Integer(e.type == "TEXT" ? 73 : 74, 0));
+  const Group* second = e.Find(11);
+  bool alignedOrFit = v == 0 && (h == 3 || h == 5);
+  if ((h == 0 && v == 0) || alignedOrFit || second == nullptr) return std::nullopt;
+  std::wstring style = e.Text(7, L"Standard");
+  double wf = e.Find(41) ? e.Real(41, 1.0) : StyleWidthFactor(d, style);
+  fonts::TextBox box = fonts::MeasureText(
+      e.Text(1), e.Real(40, 0),
+      StyleFor(d, style, wf, e.Real(51, 0) * kDegrees, static_cast<int>(e.Integer(71, 0))));
+  if (!box.ok()) return std::nullopt;
+  double w = box.upper_right.x;
+  double height = e.Real(40, 0);
+  double dx = (h == 1 || h == 4) ? w / 2 : (h == 2 ? w : 0);
+  double dy = 0;
+  if (h == 4 && v == 0) dy = (box.lower_left.y + box.upper_right.y) / 2;
+  if (v == 1) dy = box.lower_left.y;
+  if (v == 2) dy = height / 2;
+  if (v == 3) dy = height;
+  double r = e.Real(50, 0) * kDegrees;
+  Point3 p = second->point();
+  return Point3{p.x - (dx * std::cos(r) - dy * std::sin(r)),
+                p.y - (dx * std::sin(r) + dy * std::cos(r)), p.z};
+}
+
+// An MTEXT's width and height: its extents as the file gives them, else its
+// contents laid out.
+std::optional<std::pair<double, double>> MTextSize(const dxf::Drawing& d, const dxf::Entity& e) {
+  if (e.Find(42) != nullptr && e.Find(43) != nullptr) return std::make_pair(e.Real(42), e.Real(43));
+  std::wstring contents;
+  for (const Group& g : e.groups) {
+    if (g.code() == 3) contents += g.text();
+  }
+  contents += e.Text(1);
+  std::wstring style = e.Text(7, L"Standard");
+  fonts::MTextInput input;
+  input.contents = contents;
+  input.char_height = e.Real(40, 0);
+  input.reference_width = e.Real(41, 0);
+  input.line_spacing = e.Real(44, 1.0);
+  input.style = StyleFor(d, style, StyleWidthFactor(d, style), 0, 0);
+  fonts::MTextExtents extents = fonts::MeasureMText(input);
+  if (!extents.ok()) return std::nullopt;
+  return std::make_pair(e.Find(42) ? e.Real(42) : extents.width,
+                        e.Find(43) ? e.Real(43) : extents.height);
+}
+
 }  // namespace
 
 sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
@@ -170,35 +235,7 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
   ListBuilder list;
   list.Name(-1, id);
   std::optional<Point3> firstAlignment;
-  if (isText) {
-    // A justified text's first alignment point follows from its second one.
-    int h = static_cast<int>(e->Integer(72, 0));
-    int v = static_cast<int>(e->Integer(e->type == "TEXT" ? 73 : 74, 0));
-    const Group* second = e->Find(11);
-    bool alignedOrFit = v == 0 && (h == 3 || h == 5);
-    if ((h != 0 || v != 0) && !alignedOrFit && second != nullptr) {
-      std::wstring style = e->Text(7, L"Standard");
-      double wf = e->Find(41) ? e->Real(41, 1.0) : StyleWidthFactor(drawing_, style);
-      fonts::TextBox box = fonts::MeasureText(
-          e->Text(1), e->Real(40, 0),
-          StyleFor(drawing_, style, wf, e->Real(51, 0) * kDegrees,
-                   static_cast<int>(e->Integer(71, 0))));
-      if (box.ok()) {
-        double w = box.upper_right.x;
-        double height = e->Real(40, 0);
-        double dx = (h == 1 || h == 4) ? w / 2 : (h == 2 ? w : 0);
-        double dy = 0;
-        if (h == 4 && v == 0) dy = (box.lower_left.y + box.upper_right.y) / 2;
-        if (v == 1) dy = box.lower_left.y;
-        if (v == 2) dy = height / 2;
-        if (v == 3) dy = height;
-        double r = e->Real(50, 0) * kDegrees;
-        Point3 p = second->point();
-        firstAlignment = Point3{p.x - (dx * std::cos(r) - dy * std::sin(r)),
-                                p.y - (dx * std::sin(r) + dy * std::cos(r)), p.z};
-      }
-    }
-  }
+  if (isText) firstAlignment = JustifiedFirstAlignment(drawing_, *e);
   bool has42 = false, has43 = false;
   for (const Group& g : e->groups) {
     int code = g.code();
@@ -271,44 +308,54 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
   }
   if (isMText && !(has42 && has43)) {
     // A host lays the contents out when the file has no extents.
-    std::wstring contents;
-    for (const Group& g : e->groups) {
-      if (g.code() == 3) contents += g.text();
-    }
-    contents += e->Text(1);
-    std::wstring style = e->Text(7, L"Standard");
-    fonts::MTextInput input;
-    input.contents = contents;
-    input.char_height = e->Real(40, 0);
-    input.reference_width = e->Real(41, 0);
-    input.line_spacing = e->Real(44, 1.0);
-    input.style = StyleFor(drawing_, style, StyleWidthFactor(drawing_, style), 0, 0);
-    fonts::MTextExtents extents = fonts::MeasureMText(input);
-    if (extents.ok()) {
-      if (!has42) list.Real(42, extents.width);
-      if (!has43) list.Real(43, extents.height);
+    if (auto size = MTextSize(drawing_, *e)) {
+      if (!has42) list.Real(42, size->first);
+      if (!has43) list.Real(43, size->second);
     }
   }
   return list.Release();
 }
 
 EntityId DxfDrawing::NextEntity(EntityId id) const {
-  size_t start = 0;
-  if (id != 0) {
-    Location l{};
-    if (Find(id, &l) == nullptr) return 0;
-    if (l.where == Where::kBlockHeader || l.where == Where::kBlockEntity) {
-      const dxf::Block& block = drawing_.blocks[l.block];
-      size_t next = l.where == Where::kBlockHeader ? 0 : l.index + 1;
-      return next < block.entities.size() ? static_cast<EntityId>(block.entities[next].handle)
-                                          : 0;
+  // Hidden entities are passed over with what belongs to them (attributes,
+  // vertices), so a walk through a block reads what the reference shows.
+  auto next = [&](const std::vector<dxf::Entity>& list, size_t i, bool inBlock,
+                  auto belongs) -> EntityId {
+    while (i < list.size()) {
+      const dxf::Entity& e = list[i];
+      if (!belongs(e)) {
+        ++i;
+        continue;
+      }
+      bool tail = e.type == "SEQEND" || e.type == "VERTEX";
+      if (tail || Shown(e, inBlock)) return static_cast<EntityId>(e.handle);
+      ++i;
+      if (e.type == "INSERT" || e.type == "POLYLINE") {
+        while (i < list.size() && (list[i].type == "ATTRIB" || list[i].type == "VERTEX")) ++i;
+        if (i < list.size() && list[i].type == "SEQEND") ++i;
+      }
     }
-    start = l.index + 1;
+    return 0;
+  };
+  auto ofSpace = [this](const dxf::Entity& e) { return e.paper_space == space_.paper; };
+  auto any = [](const dxf::Entity&) { return true; };
+  if (id == 0) {
+    if (space_.block != nullptr && !space_.paper) {
+      return next(space_.block->entities, 0, false, any);
+    }
+    return next(drawing_.entities, 0, false, ofSpace);
   }
-  for (size_t i = start; i < drawing_.entities.size(); ++i) {
-    if (!drawing_.entities[i].paper_space) return static_cast<EntityId>(drawing_.entities[i].handle);
+  Location l{};
+  const dxf::Entity* from = Find(id, &l);
+  if (from == nullptr) return 0;
+  if (l.where == Where::kBlockHeader || l.where == Where::kBlockEntity) {
+    const dxf::Block& block = drawing_.blocks[l.block];
+    size_t start = l.where == Where::kBlockHeader ? 0 : l.index + 1;
+    return next(block.entities, start, &block != space_.block, any);
   }
-  return 0;
+  const bool paper = from->paper_space;
+  return next(drawing_.entities, l.index + 1, false,
+              [paper](const dxf::Entity& e) { return e.paper_space == paper; });
 }
 
 EntityId DxfDrawing::FindTableObject(const std::wstring& table, const std::wstring& name) const {
@@ -332,16 +379,108 @@ EntityId DxfDrawing::FindByHandle(const std::wstring& handle) const {
   return index_.count(h) ? static_cast<EntityId>(h) : 0;
 }
 
+void DxfDrawing::Box::Add(double x, double y) {
+  x0 = std::min(x0, x);
+  y0 = std::min(y0, y);
+  x1 = std::max(x1, x);
+  y1 = std::max(y1, y);
+}
+
+void DxfDrawing::Box::Add(const Box& b) {
+  if (b.empty()) return;
+  Add(b.x0, b.y0);
+  Add(b.x1, b.y1);
+}
+
+bool DxfDrawing::Shown(const dxf::Entity& e, bool inBlock) const {
+  std::wstring layer = UpperName(e.Text(8, L"0"));
+  if (inBlock && layer == L"0") return true;
+  auto it = layers_by_name_.find(layer);
+  if (it == layers_by_name_.end()) return true;
+  return it->second->colour >= 0 && (it->second->flags & 1) == 0;
+}
+
 bool DxfDrawing::Selectable(const dxf::Entity& e) const {
-  return !e.paper_space && e.type != "ATTRIB" && e.type != "SEQEND" && e.type != "VERTEX";
+  return e.type != "ATTRIB" && e.type != "SEQEND" && e.type != "VERTEX" && Shown(e, false);
+}
+
+bool DxfDrawing::InSpace(const Location& l) const {
+  if (l.where == Where::kModel) {
+    return drawing_.entities[l.index].paper_space == space_.paper &&
+           (space_.paper || space_.block == nullptr);
+  }
+  return l.where == Where::kBlockEntity && &drawing_.blocks[l.block] == space_.block;
+}
+
+template <typename F>
+void DxfDrawing::ForEachInSpace(F f) const {
+  if (space_.block == nullptr || space_.paper) {
+    for (size_t i = 0; i < drawing_.entities.size(); ++i) {
+      if (drawing_.entities[i].paper_space == space_.paper) f(drawing_.entities, i);
+    }
+  }
+  if (space_.block != nullptr) {
+    for (size_t i = 0; i < space_.block->entities.size(); ++i) f(space_.block->entities, i);
+  }
 }
 
 std::vector<EntityId> DxfDrawing::SelectAll() const {
   std::vector<EntityId> out;
-  for (const dxf::Entity& e : drawing_.entities) {
-    if (Selectable(e)) out.push_back(static_cast<EntityId>(e.handle));
-  }
+  ForEachInSpace([&](const std::vector<dxf::Entity>& list, size_t i) {
+    if (Selectable(list[i])) out.push_back(static_cast<EntityId>(list[i].handle));
+  });
   return out;
+}
+
+EntityId DxfDrawing::SelectHandle(const std::wstring& handle) const {
+  EntityId id = FindByHandle(handle);
+  Location l{};
+  const dxf::Entity* e = Find(id, &l);
+  if (e == nullptr) return 0;
+  // Entities inside a block definition stay reachable by handle, as before.
+  if (l.where == Where::kBlockEntity && &drawing_.blocks[l.block] != space_.block) {
+    return Shown(*e, true) ? id : 0;
+  }
+  if (l.where == Where::kBlockHeader) return id;
+  return InSpace(l) && Shown(*e, false) ? id : 0;
+}
+
+std::vector<std::wstring> DxfDrawing::Layouts() const {
+  std::vector<const dxf::Layout*> tabs;
+  for (const dxf::Layout& layout : drawing_.layouts) {
+    if (!dxf::NamesEqual(layout.name, L"Model")) tabs.push_back(&layout);
+  }
+  std::stable_sort(tabs.begin(), tabs.end(), [](const dxf::Layout* a, const dxf::Layout* b) {
+    return a->tab_order < b->tab_order;
+  });
+  std::vector<std::wstring> out{L"Model"};
+  for (const dxf::Layout* layout : tabs) out.push_back(layout->name);
+  return out;
+}
+
+bool DxfDrawing::SetLayout(const std::wstring& name) {
+  if (dxf::NamesEqual(name, L"Model")) {
+    space_ = Space{};
+    return true;
+  }
+  for (const dxf::Layout& layout : drawing_.layouts) {
+    if (!dxf::NamesEqual(layout.name, name)) continue;
+    std::wstring record;
+    for (const dxf::BlockRecord& r : drawing_.block_records) {
+      if (r.handle == layout.block_record) record = r.name;
+    }
+    Space space;
+    space.name = layout.name;
+    // The active layout's entities lie in the ENTITIES section, flagged as paper space.
+    space.paper = record.empty() || dxf::NamesEqual(record, L"*Paper_Space");
+    if (!record.empty()) {
+      auto it = blocks_by_name_.find(UpperName(record));
+      if (it != blocks_by_name_.end()) space.block = &drawing_.blocks[it->second];
+    }
+    space_ = space;
+    return true;
+  }
+  return false;
 }
 
 sds_host::Point DxfDrawing::ToUcs(const Point3& p) const {
@@ -359,32 +498,148 @@ std::vector<sds_host::Point> DxfDrawing::DefiningPoints(const dxf::Entity& e) co
   return points;
 }
 
+DxfDrawing::Affine DxfDrawing::Compose(const Affine& o, const Affine& i) {
+  return {o.a * i.a + o.b * i.c, o.a * i.b + o.b * i.d,          o.c * i.a + o.d * i.c,
+          o.c * i.b + o.d * i.d, o.a * i.tx + o.b * i.ty + o.tx, o.c * i.tx + o.d * i.ty + o.ty};
+}
+
+void DxfDrawing::AddExtent(const std::vector<dxf::Entity>& list, size_t i, const Affine& m,
+                           bool inBlock, Box& box) const {
+  const dxf::Entity& e = list[i];
+  if (!Shown(e, inBlock)) return;
+  auto add = [&](double x, double y) {
+    box.Add(m.a * x + m.b * y + m.tx, m.c * x + m.d * y + m.ty);
+  };
+  // The four corners of a local box placed at p and turned by r radians.
+  auto placed = [&](Point3 p, double r, double x0, double y0, double x1, double y1) {
+    double c = std::cos(r), s = std::sin(r);
+    for (auto [x, y] : {std::pair{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}) {
+      add(p.x + x * c - y * s, p.y + x * s + y * c);
+    }
+  };
+  auto text = [&](const dxf::Entity& t) {
+    // Invisible attributes draw nothing.
+    if (t.type == "ATTRIB" && (t.Integer(70, 0) & 1) != 0) return;
+    Point3 p = JustifiedFirstAlignment(drawing_, t).value_or(t.PointAt(10));
+    std::wstring style = t.Text(7, L"Standard");
+    double wf = t.Find(41) ? t.Real(41, 1.0) : StyleWidthFactor(drawing_, style);
+    fonts::TextBox tb = fonts::MeasureText(
+        t.Text(1), t.Real(40, 0),
+        StyleFor(drawing_, style, wf, t.Real(51, 0) * kDegrees, static_cast<int>(t.Integer(71))));
+    if (tb.ok()) {
+      placed(p, t.Real(50, 0) * kDegrees, tb.lower_left.x, tb.lower_left.y, tb.upper_right.x,
+             tb.upper_right.y);
+    } else {
+      add(p.x, p.y);
+    }
+  };
+  const std::string& type = e.type;
+  if (type == "LINE") {
+    for (int code : {10, 11}) add(e.PointAt(code).x, e.PointAt(code).y);
+  } else if (type == "TEXT" || (type == "ATTDEF" && !inBlock)) {
+    text(e);
+  } else if (type == "MTEXT") {
+    auto size = MTextSize(drawing_, e);
+    Point3 p = e.PointAt(10);
+    if (!size) {
+      add(p.x, p.y);
+      return;
+    }
+    int attach = static_cast<int>(e.Integer(71, 1));
+    if (attach < 1 || attach > 9) attach = 1;
+    double w = size->first, h = size->second;
+    double x0 = -((attach - 1) % 3) * w / 2, top = ((attach - 1) / 3) * h / 2;
+    double r = e.Real(50, 0);
+    if (const Group* dir = e.Find(11); dir != nullptr && dir->type() == GroupType::kPoint) {
+      r = std::atan2(dir->point().y, dir->point().x);
+    }
+    placed(p, r, x0, top - h, x0 + w, top);
+  } else if (type == "INSERT" || type == "ACAD_TABLE") {
+    auto found = blocks_by_name_.find(UpperName(e.Text(2)));
+    if (found != blocks_by_name_.end()) {
+      const dxf::Block& block = drawing_.blocks[found->second];
+      Box local = BlockBox(block);
+      if (!local.empty()) {
+        double r = e.Real(50, 0) * kDegrees;
+        double sx = e.Real(41, 1.0), sy = e.Real(42, 1.0);
+        if (type == "ACAD_TABLE") {
+          Point3 dir = e.PointAt(11, {1, 0, 0});
+          r = std::atan2(dir.y, dir.x);
+          sx = sy = 1;
+        }
+        double c = std::cos(r), s = std::sin(r);
+        Point3 p = e.PointAt(10);
+        Affine ref{c * sx, -s * sy, s * sx, c * sy, 0, 0};
+        ref.tx = p.x - (ref.a * block.base.x + ref.b * block.base.y);
+        ref.ty = p.y - (ref.c * block.base.x + ref.d * block.base.y);
+        Affine whole = Compose(m, ref);
+        for (auto [x, y] : {std::pair{local.x0, local.y0},
+                            {local.x1, local.y0},
+                            {local.x1, local.y1},
+                            {local.x0, local.y1}}) {
+          box.Add(whole.a * x + whole.b * y + whole.tx, whole.c * x + whole.d * y + whole.ty);
+        }
+      }
+    }
+    // Attributes lie where they are drawn, in the reference's own space.
+    for (size_t k = i + 1; k < list.size() && list[k].type == "ATTRIB"; ++k) {
+      if (Shown(list[k], inBlock)) text(list[k]);
+    }
+  } else if (type == "POLYLINE") {
+    for (size_t k = i + 1; k < list.size() && list[k].type == "VERTEX"; ++k) {
+      add(list[k].PointAt(10).x, list[k].PointAt(10).y);
+    }
+  } else if (type == "CIRCLE" || type == "ARC") {
+    Point3 c = e.PointAt(10);
+    double r = std::fabs(e.Real(40, 0));
+    add(c.x - r, c.y - r);
+    add(c.x + r, c.y + r);
+  } else if (type == "ATTRIB" || type == "ATTDEF" || type == "SEQEND" || type == "VERTEX") {
+    // drawn with their reference or polyline, or not at all
+  } else {
+    for (const Group& g : e.groups) {
+      if (g.type() == GroupType::kPoint && g.code() >= 10 && g.code() <= 18) {
+        add(g.point().x, g.point().y);
+      }
+    }
+  }
+}
+
+DxfDrawing::Box DxfDrawing::BlockBox(const dxf::Block& block) const {
+  auto it = block_boxes_.find(&block);
+  if (it != block_boxes_.end()) return it->second;
+  Box box{kHuge, kHuge, -kHuge, -kHuge};
+  // Entered empty first: a block that inserts itself adds nothing more.
+  block_boxes_[&block] = box;
+  for (size_t i = 0; i < block.entities.size(); ++i) {
+    AddExtent(block.entities, i, Affine{}, true, box);
+  }
+  block_boxes_[&block] = box;
+  return box;
+}
+
+DxfDrawing::Box DxfDrawing::Extent(const std::vector<dxf::Entity>& list, size_t i) const {
+  // World to the user system, flat.
+  Affine ucs{
+      ucs_x_.x, ucs_x_.y, ucs_y_.x, ucs_y_.y, -Dot(ucs_origin_, ucs_x_), -Dot(ucs_origin_, ucs_y_)};
+  Box box{kHuge, kHuge, -kHuge, -kHuge};
+  AddExtent(list, i, ucs, false, box);
+  return box;
+}
+
 std::vector<EntityId> DxfDrawing::SelectWindow(sds_host::Point a, sds_host::Point b,
                                                bool crossing) const {
   double x0 = std::min(a.x, b.x), x1 = std::max(a.x, b.x);
   double y0 = std::min(a.y, b.y), y1 = std::max(a.y, b.y);
-  auto inside = [&](const sds_host::Point& p) {
-    return p.x >= x0 && p.x <= x1 && p.y >= y0 && p.y <= y1;
-  };
   std::vector<EntityId> out;
-  for (const dxf::Entity& e : drawing_.entities) {
-    if (!Selectable(e)) continue;
-    std::vector<sds_host::Point> points = DefiningPoints(e);
-    if (points.empty()) continue;
-    bool all = std::all_of(points.begin(), points.end(), inside);
-    bool take = all;
-    if (!take && crossing) {
-      double bx0 = points[0].x, bx1 = bx0, by0 = points[0].y, by1 = by0;
-      for (const auto& p : points) {
-        bx0 = std::min(bx0, p.x);
-        bx1 = std::max(bx1, p.x);
-        by0 = std::min(by0, p.y);
-        by1 = std::max(by1, p.y);
-      }
-      take = bx0 <= x1 && bx1 >= x0 && by0 <= y1 && by1 >= y0;
-    }
-    if (take) out.push_back(static_cast<EntityId>(e.handle));
-  }
+  ForEachInSpace([&](const std::vector<dxf::Entity>& list, size_t i) {
+    if (!Selectable(list[i])) return;
+    Box box = Extent(list, i);
+    if (box.empty()) return;
+    bool inside = box.x0 >= x0 && box.x1 <= x1 && box.y0 >= y0 && box.y1 <= y1;
+    bool meets = box.x0 <= x1 && box.x1 >= x0 && box.y0 <= y1 && box.y1 >= y0;
+    if (inside || (crossing && meets)) out.push_back(static_cast<EntityId>(list[i].handle));
+  });
   return out;
 }
 
@@ -398,20 +653,29 @@ EntityId DxfDrawing::PickAt(sds_host::Point p) const {
     double ex = a.x + t * dx - p.x, ey = a.y + t * dy - p.y;
     return std::sqrt(ex * ex + ey * ey);
   };
-  for (const dxf::Entity& e : drawing_.entities) {
-    if (!Selectable(e)) continue;
-    std::vector<sds_host::Point> points = DefiningPoints(e);
+  ForEachInSpace([&](const std::vector<dxf::Entity>& list, size_t i) {
+    const dxf::Entity& e = list[i];
+    if (!Selectable(e)) return;
     double d = std::numeric_limits<double>::infinity();
-    if (points.size() >= 2 && (e.type == "LINE" || e.type == "LWPOLYLINE")) {
-      for (size_t i = 1; i < points.size(); ++i) d = std::min(d, segment(points[i - 1], points[i]));
+    if (e.type == "LINE" || e.type == "LWPOLYLINE") {
+      std::vector<sds_host::Point> points = DefiningPoints(e);
+      for (size_t k = 1; k < points.size(); ++k) {
+        d = std::min(d, segment(points[k - 1], points[k]));
+      }
+      if (points.size() == 1) d = segment(points[0], points[0]);
     } else {
-      for (const auto& q : points) d = std::min(d, segment(q, q));
+      // Anything else by its drawn box: a pick inside a title block takes it.
+      Box box = Extent(list, i);
+      if (box.empty()) return;
+      double dx = std::max({box.x0 - p.x, 0.0, p.x - box.x1});
+      double dy = std::max({box.y0 - p.y, 0.0, p.y - box.y1});
+      d = std::sqrt(dx * dx + dy * dy);
     }
     if (d < bestDistance) {
       bestDistance = d;
       best = static_cast<EntityId>(e.handle);
     }
-  }
+  });
   return best;
 }
 
@@ -443,16 +707,16 @@ bool DxfDrawing::TextBox(const sds_resbuf* entity, sds_host::Point& lowerLeft,
   const sds_resbuf* height = FindCode(entity, 40);
   if (text == nullptr || text->resval.rstring == nullptr || height == nullptr) return false;
   const sds_resbuf* styleGroup = FindCode(entity, 7);
-  std::wstring style = (styleGroup && styleGroup->resval.rstring) ? styleGroup->resval.rstring
-                                                                   : L"Standard";
+  std::wstring style =
+      (styleGroup && styleGroup->resval.rstring) ? styleGroup->resval.rstring : L"Standard";
   const sds_resbuf* wfGroup = FindCode(entity, 41);
   double wf = wfGroup ? wfGroup->resval.rreal : StyleWidthFactor(drawing_, style);
   const sds_resbuf* oblique = FindCode(entity, 51);
   const sds_resbuf* generation = FindCode(entity, 71);
-  fonts::TextBox box = fonts::MeasureText(
-      text->resval.rstring, height->resval.rreal,
-      StyleFor(drawing_, style, wf, oblique ? oblique->resval.rreal : 0.0,
-               generation ? generation->resval.rint : 0));
+  fonts::TextBox box =
+      fonts::MeasureText(text->resval.rstring, height->resval.rreal,
+                         StyleFor(drawing_, style, wf, oblique ? oblique->resval.rreal : 0.0,
+                                  generation ? generation->resval.rint : 0));
   if (!box.ok()) return false;
   lowerLeft = {box.lower_left.x, box.lower_left.y, 0};
   upperRight = {box.upper_right.x, box.upper_right.y, 0};

@@ -13,10 +13,13 @@
 // - angles (groups 50 to 58) are handed out in radians, as a host's entity
 //   data gives them (MTEXT keeps its rotation, which the file holds in radians).
 //
-// Selection by window uses each entity's defining points (line ends,
-// vertices, insertion points) in the current user system: a window selects
-// an entity all of whose points lie inside, a crossing one any of whose points
-// lie inside or whose points' bounding box meets the window.
+// Selection works as a CAD user sees the drawing: in the current space (model
+// space or a paper-space layout), without what lies on layers that are off or
+// frozen, and by each entity's drawn extent in the current user system (texts
+// by their placed boxes, block references by everything their block draws). A
+// window selects an entity whose whole extent lies inside; a crossing one
+// whose extent meets the window. Walks through a block pass over its hidden
+// entities; an entity on layer 0 inside a block follows the reference's layer.
 #pragma once
 
 #include <memory>
@@ -47,6 +50,10 @@ class DxfDrawing : public sds_host::Drawing {
              sds_host::Point& out) const override;
   bool TextBox(const sds_resbuf* entity, sds_host::Point& lowerLeft,
                sds_host::Point& upperRight) const override;
+  sds_host::EntityId SelectHandle(const std::wstring& handle) const override;
+  std::vector<std::wstring> Layouts() const override;
+  bool SetLayout(const std::wstring& name) override;
+  std::wstring CurrentLayout() const override { return space_.name; }
 
   const gm::dxf::Drawing& source() const { return drawing_; }
 
@@ -58,15 +65,47 @@ class DxfDrawing : public sds_host::Drawing {
     size_t index;  // entity index in model space or in the block
   };
 
+  // The space a user works in: model space, or the entities of one layout.
+  struct Space {
+    std::wstring name = L"Model";
+    bool paper = false;                     // the ENTITIES section's paper-space entities
+    const gm::dxf::Block* block = nullptr;  // a layout's own block (*Paper_Space1 ...)
+  };
+  struct Box {
+    double x0, y0, x1, y1;
+    bool empty() const { return x0 > x1; }
+    void Add(double x, double y);
+    void Add(const Box& b);
+  };
+  // x' = a x + b y + tx, y' = c x + d y + ty; drawings are read flat.
+  struct Affine {
+    double a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0;
+  };
+  static Affine Compose(const Affine& outer, const Affine& inner);
+
   const gm::dxf::Entity* Find(sds_host::EntityId id, Location* location = nullptr) const;
   std::vector<sds_host::Point> DefiningPoints(const gm::dxf::Entity& e) const;
   sds_host::Point ToUcs(const gm::dxf::Point3& p) const;
+  bool Shown(const gm::dxf::Entity& e, bool inBlock) const;
   bool Selectable(const gm::dxf::Entity& e) const;
+  bool InSpace(const Location& l) const;
+  template <typename F>
+  void ForEachInSpace(F f) const;
+  // Adds what list[i] draws, through m, to box.
+  void AddExtent(const std::vector<gm::dxf::Entity>& list, size_t i, const Affine& m, bool inBlock,
+                 Box& box) const;
+  Box BlockBox(const gm::dxf::Block& block) const;
+  Box Extent(const std::vector<gm::dxf::Entity>& list, size_t i) const;
 
   gm::dxf::Drawing drawing_;
   std::wstring path_;
   std::unordered_map<std::uint64_t, Location> index_;
+  std::unordered_map<std::wstring, size_t> blocks_by_name_;  // upper-case names
+  std::unordered_map<std::wstring, const gm::dxf::Layer*> layers_by_name_;
   gm::dxf::Point3 ucs_origin_, ucs_x_, ucs_y_, ucs_z_;
+  Space space_;
+  // Each block measured once, so a drawing full of references stays linear.
+  mutable std::unordered_map<const gm::dxf::Block*, Box> block_boxes_;
 };
 
 }  // namespace gm::drawing

@@ -89,6 +89,14 @@ struct Layer {
   std::uint64_t handle = 0;
 };
 
+// A LAYOUT object of the OBJECTS section: a tab a user switches to.
+struct Layout {
+  std::wstring name;               // group 1 of its AcDbLayout part
+  std::uint64_t block_record = 0;  // its space's BLOCK_RECORD (group 330 of AcDbLayout)
+  int tab_order = 0;               // group 71; 0 is the model tab
+  std::uint64_t handle = 0;
+};
+
 struct Block {
   std::wstring name;  // group 2 of BLOCK
   Point3 base;        // group 10
@@ -114,6 +122,7 @@ struct Drawing {
   std::vector<Layer> layers;
   std::vector<Block> blocks;     // the BLOCKS section, in file order
   std::vector<Entity> entities;  // the ENTITIES section, in file order
+  std::vector<Layout> layouts;   // from the OBJECTS section, in file order
   // One past the largest handle in use (the file's $HANDSEED when that is larger): where new
   // objects' handles may start. FFFFFFFFFFFFFFFF when the file uses up the handle space.
   std::uint64_t next_handle = 1;

@@ -107,6 +107,8 @@ class Loader {
           status = ReadBlocks(line);
         } else if (name == "ENTITIES") {
           status = ReadEntities(line);
+        } else if (name == "OBJECTS") {
+          status = ReadObjects(line);
         } else if (!records_.SkipSection(name, line, &max_handle_)) {
           status = records_.status();
         }
@@ -297,6 +299,39 @@ class Loader {
       Entity entity;
       if (Status s = MakeEntity(false, &entity); !s.ok()) return s;
       drawing_.entities.push_back(std::move(entity));
+    }
+  }
+
+  // Only the layouts are kept; every object's handle still counts as used.
+  Status ReadObjects(std::size_t section_line) {
+    Status status;
+    for (;;) {
+      if (!NextRecord("section OBJECTS", section_line, &status)) return status;
+      if (record_.type == "ENDSEC") return Status();
+      if (IsOneOf(record_.type, {"SECTION", "EOF"})) {
+        return NoEnd("section", "OBJECTS", section_line, "ENDSEC");
+      }
+      Layout layout;
+      bool in_layout = false;
+      bool named = false;
+      for (std::size_t i = 1; i < record_.groups.size(); ++i) {
+        const Group& g = record_.groups[i];
+        if (g.code() == 5 && layout.handle == 0) {
+          if (ParseHandle(g.text(), &layout.handle)) {
+            max_handle_ = std::max(max_handle_, layout.handle);
+          }
+        } else if (g.code() == 100) {
+          in_layout = g.text() == L"AcDbLayout";
+        } else if (in_layout && g.code() == 1 && !named) {
+          layout.name = g.text();
+          named = true;
+        } else if (in_layout && g.code() == 71 && g.is_integer()) {
+          layout.tab_order = static_cast<int>(g.integer());
+        } else if (in_layout && g.code() == 330 && layout.block_record == 0) {
+          ParseHandle(g.text(), &layout.block_record);
+        }
+      }
+      if (record_.type == "LAYOUT" && named) drawing_.layouts.push_back(std::move(layout));
     }
   }
 

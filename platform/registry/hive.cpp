@@ -301,16 +301,30 @@ std::optional<std::unique_ptr<Key>> ParseHive(const std::string& text, const std
                                               ParseError& error) {
   auto root = std::make_unique<Key>();
   root->name = rootName;
-  std::istringstream in(text);
-  std::string raw;
-  int lineNo = 0;
-  bool sawHeader = false;
-  Key* current = nullptr;
   auto fail = [&](int line, std::string message) {
     error.line = line;
     error.message = std::move(message);
     return std::nullopt;
   };
+  // The registry editor saves UTF-16LE with a byte order mark.
+  std::string decoded;
+  const bool utf16 = text.size() >= 2 && static_cast<unsigned char>(text[0]) == 0xFF &&
+                     static_cast<unsigned char>(text[1]) == 0xFE;
+  if (utf16) {
+    if (text.size() % 2 != 0) return fail(1, "the UTF-16 file ends inside a character");
+    std::u16string units;
+    units.reserve(text.size() / 2);
+    for (size_t i = 2; i + 1 < text.size(); i += 2) {
+      units.push_back(static_cast<char16_t>(static_cast<unsigned char>(text[i]) |
+                                            (static_cast<unsigned char>(text[i + 1]) << 8)));
+    }
+    decoded = win::WideToUtf8(win::Utf16ToWide(units));
+  }
+  std::istringstream in(utf16 ? decoded : text);
+  std::string raw;
+  int lineNo = 0;
+  bool sawHeader = false;
+  Key* current = nullptr;
   while (std::getline(in, raw)) {
     ++lineNo;
     int startLine = lineNo;

@@ -165,6 +165,18 @@ class FilterEval {
   std::wstring type_;
 };
 
+// Asks for a point until one is given; false when the input ends or is cancelled.
+bool AskPoint(const wchar_t* prompt, sds_host::Point& p) {
+  for (;;) {
+    std::wstring answer;
+    if (!console::ReadLine(prompt, answer)) return false;
+    answer = Trim(answer);
+    if (answer.empty() || IsCancel(answer)) return false;
+    if (ParsePoint(answer, p)) return true;
+    console::Write(L"\nExpects a point x,y.");
+  }
+}
+
 // One answer at "Select objects:"; adds what it names to the selection.
 // Returns false when the answer is not understood.
 bool SelectByAnswer(const std::wstring& answer, std::vector<EntityId>& picked) {
@@ -180,9 +192,16 @@ bool SelectByAnswer(const std::wstring& answer, std::vector<EntityId>& picked) {
   }
   if (key == L"W" || key == L"C") {
     std::wstring a, b;
-    if (!(in >> a >> b)) return false;
     sds_host::Point p1, p2;
-    if (!ParsePoint(a, p1) || !ParsePoint(b, p2)) return false;
+    if (!(in >> a)) {
+      // W or C alone: the corners are asked for one by one.
+      if (!AskPoint(L"\nSpecify first corner: ", p1) ||
+          !AskPoint(L"\nSpecify opposite corner: ", p2)) {
+        return false;
+      }
+    } else if (!(in >> b) || !ParsePoint(a, p1) || !ParsePoint(b, p2)) {
+      return false;
+    }
     auto found = d->SelectWindow(p1, p2, key == L"C");
     picked.insert(picked.end(), found.begin(), found.end());
     return true;
@@ -191,7 +210,7 @@ bool SelectByAnswer(const std::wstring& answer, std::vector<EntityId>& picked) {
   std::vector<EntityId> found;
   std::wistringstream handles(answer);
   while (handles >> word) {
-    EntityId id = d->FindByHandle(word);
+    EntityId id = d->SelectHandle(word);
     if (id == 0) return false;
     found.push_back(id);
   }
@@ -281,8 +300,8 @@ int sds_ssget(const wchar_t* mode, const void*, const void*, const struct sds_re
       size_t before = picked.size();
       if (!SelectByAnswer(answer, picked)) {
         console::Write(
-            L"\nExpects ALL, W x1,y1 x2,y2 (window), C x1,y1 x2,y2 (crossing) or entity "
-            L"handles.");
+            L"\nExpects ALL, W x1,y1 x2,y2 (window), C x1,y1 x2,y2 (crossing), W or C alone "
+            L"(corners asked for) or entity handles.");
         continue;
       }
       console::Write(win::Format(L"%d found", static_cast<int>(picked.size() - before)));

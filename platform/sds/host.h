@@ -45,6 +45,14 @@ class Drawing {
   virtual bool Trans(const Point& in, int from, int to, bool displacement, Point& out) const = 0;
   // A TEXT's box relative to its insertion point, as if unrotated.
   virtual bool TextBox(const sds_resbuf* entity, Point& lowerLeft, Point& upperRight) const = 0;
+  // The entity a handle typed at "Select objects:" selects: 0 when it is not
+  // in the current space or not shown.
+  virtual EntityId SelectHandle(const std::wstring& handle) const { return FindByHandle(handle); }
+  // The layout tabs, the model first; empty when the drawing has none.
+  virtual std::vector<std::wstring> Layouts() const { return {}; }
+  // Makes a layout the current space (selection, picks and walks from 0).
+  virtual bool SetLayout(const std::wstring&) { return false; }
+  virtual std::wstring CurrentLayout() const { return L"Model"; }
 };
 
 void SetDrawing(std::shared_ptr<Drawing> drawing);

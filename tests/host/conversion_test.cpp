@@ -200,20 +200,22 @@ TEST_F(Conversion, TooFewLinesAreReported) {
   EXPECT_EQ((std::vector<int>{-1, 1, 2, 3, 4, 7, -2}), sds_host::ProgressLog());
 }
 
-TEST_F(Conversion, CancelledOrEmptySelectionEndsQuietly) {
+TEST_F(Conversion, CancelledSelectionEndsQuietlyAndAnEmptyOneSaysSo) {
   Open("table.dxf");
   console::Capture out;
   {
     console::ScriptedLines answers("*Cancel*\n");
     ConvertSelection(kTargetSpreadsheet);
   }
+  EXPECT_TRUE(g_boxes.empty());
   {
     console::ScriptedLines answers("W 1000,1000 1001,1001\n\n");
     ConvertSelection(kTargetSpreadsheet);
   }
-  EXPECT_FALSE(table_.has_value());
-  EXPECT_TRUE(sds_host::ProgressLog().empty());
-  EXPECT_TRUE(g_boxes.empty());
+  EXPECT_FALSE(table_.has_value()) << "no writer for an empty selection";
+  ASSERT_EQ(1u, g_boxes.size());
+  EXPECT_EQ(L"Brellick OrvaneGridmason: More than two horizonal lines must be selected.",
+            g_boxes[0]);
 }
 
 TEST(MiniLines, ShorterThanEightTenthsOfTheSmallestTextGo) {

@@ -122,10 +122,15 @@ TEST_F(OptionsDialogTest, OkWritesEveryValueWithItsType) {
 }
 
 TEST_F(OptionsDialogTest, StartColumnIsCorrectedToA) {
-  for (const wchar_t* typed : {L"0", L"-5", L"#"}) {
+  // Past the sheet's last column XFD, by letters or number.
+  for (const wchar_t* typed : {L"0", L"-5", L"#", L"XFE", L"AAAA", L"16385", L"1e10"}) {
     TypeAndOk(D::IDC_START_COL, typed);
     EXPECT_EQ(Stored(L"StartCol"), L"A") << typed;
   }
+  TypeAndOk(D::IDC_START_COL, L"xfd");
+  EXPECT_EQ(Stored(L"StartCol"), L"xfd") << "the last column itself";
+  TypeAndOk(D::IDC_START_COL, L"16384");
+  EXPECT_EQ(Stored(L"StartCol"), L"16384");
   TypeAndOk(D::IDC_START_COL, L"AB");
   EXPECT_EQ(Stored(L"StartCol"), L"AB");
   TypeAndOk(D::IDC_START_COL, L"30");
@@ -135,10 +140,12 @@ TEST_F(OptionsDialogTest, StartColumnIsCorrectedToA) {
 }
 
 TEST_F(OptionsDialogTest, StartRowIsCorrectedToOne) {
-  for (const wchar_t* typed : {L"-2", L"abc", L"0"}) {
+  for (const wchar_t* typed : {L"-2", L"abc", L"0", L"1048577", L"99999999999"}) {
     TypeAndOk(D::IDC_START_ROW, typed);
     EXPECT_EQ(Stored(L"StartRow"), L"1") << typed;
   }
+  TypeAndOk(D::IDC_START_ROW, L"1048576");
+  EXPECT_EQ(Stored(L"StartRow"), L"1048576") << "the last row itself";
   TypeAndOk(D::IDC_START_ROW, L"12");
   EXPECT_EQ(Stored(L"StartRow"), L"12");
 }
@@ -148,6 +155,10 @@ TEST_F(OptionsDialogTest, NegativeTextToleranceBecomesZero) {
   EXPECT_EQ(Stored(L"TextTol"), L"0");
   TypeAndOk(D::IDC_TEXT_TOL, L"-0.0000001");  // within 1e-6 of 0: kept
   EXPECT_EQ(Stored(L"TextTol"), L"-0.0000001");
+  for (const wchar_t* typed : {L"nan", L"1e309", L"-inf"}) {
+    TypeAndOk(D::IDC_TEXT_TOL, typed);
+    EXPECT_EQ(Stored(L"TextTol"), L"0.15") << typed;
+  }
   TypeAndOk(D::IDC_TEXT_TOL, L"0.25");
   EXPECT_EQ(Stored(L"TextTol"), L"0.25");
   LoadConversionSettings();

@@ -81,6 +81,15 @@ TEST_F(SettingsTest, NumberTextsFollowTheCRuntimeRules) {
   LoadConversionSettings();
   EXPECT_DOUBLE_EQ(0.2, ConversionSettings.TextTol);
   EXPECT_EQ(0, ConversionSettings.StartRow);
+  // No finite number: the setting's default, not a NaN that compares false everywhere.
+  WriteSettingString(kSettingsSection, L"TextTol", L"nan");
+  WriteSettingString(kSettingsSection, L"FuzzyPercent", L"1e309");
+  WriteSettingString(kSettingsSection, L"DoubleLineDist", L"-inf");
+  WriteSettingInt(kSettingsSection, L"HasDoubleLine", 1);
+  LoadConversionSettings();
+  EXPECT_DOUBLE_EQ(0.15, ConversionSettings.TextTol);
+  EXPECT_DOUBLE_EQ(0.0008, ConversionSettings.FuzzyPercent);
+  EXPECT_DOUBLE_EQ(-1.0, ConversionSettings.DoubleLineDist);
 }
 
 TEST_F(SettingsTest, NumbersIgnoreACommaDecimalLocale) {

@@ -291,4 +291,33 @@ TEST(HiveText, LongBinaryValuesSurviveLineContinuations) {
   EXPECT_EQ(big, v->data);
 }
 
+// As the registry editor saves: UTF-16LE with a byte order mark and CRLF.
+TEST(HiveText, RegistryEditorUtf16FilesAreRead) {
+  const std::u16string text =
+      u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\A]\r\n"
+      u"\"Title\"=\"\u00d8 20 \u00b1 \U0001F600\"\r\n\"N\"=dword:0000002a\r\n";
+  std::string bytes = "\xFF\xFE";
+  for (char16_t c : text) {
+    bytes.push_back(static_cast<char>(c & 0xFF));
+    bytes.push_back(static_cast<char>(c >> 8));
+  }
+  registry::ParseError error;
+  auto parsed = registry::ParseHive(bytes, L"HKEY_CURRENT_USER", error);
+  ASSERT_TRUE(parsed) << error.line << ": " << error.message;
+  registry::Key* key = (*parsed)->FindSubkey(L"Software")->FindSubkey(L"A");
+  ASSERT_NE(nullptr, key);
+  registry::Value* title = key->FindValue(L"Title");
+  ASSERT_NE(nullptr, title);
+  const std::u16string want = u"\u00d8 20 \u00b1 \U0001F600";
+  ASSERT_EQ((want.size() + 1) * 2, title->data.size());
+  for (size_t i = 0; i < want.size(); ++i) {
+    EXPECT_EQ(want[i], title->data[2 * i] | (title->data[2 * i + 1] << 8)) << i;
+  }
+  ASSERT_NE(nullptr, key->FindValue(L"N"));
+  EXPECT_EQ(42, key->FindValue(L"N")->data[0]);
+
+  // Cut in the middle of a character: refused, not read as something else.
+  EXPECT_FALSE(registry::ParseHive(bytes.substr(0, bytes.size() - 1), L"HKEY_CURRENT_USER", error));
+}
+
 }  // namespace
