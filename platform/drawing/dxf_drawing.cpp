@@ -105,6 +105,9 @@ const sds_resbuf* FindCode(const sds_resbuf* list, int code) {
 
 DxfDrawing::DxfDrawing(dxf::Drawing drawing, std::wstring path)
     : drawing_(std::move(drawing)), path_(std::move(path)) {
+  size_t count = drawing_.entities.size();
+  for (const dxf::Block& block : drawing_.blocks) count += block.entities.size() + 1;
+  index_.reserve(count);
   for (size_t i = 0; i < drawing_.entities.size(); ++i) {
     index_[drawing_.entities[i].handle] = {Where::kModel, 0, i};
   }
@@ -179,10 +182,10 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
     if ((h != 0 || v != 0) && !alignedOrFit && second != nullptr) {
       std::wstring style = e->Text(7, L"Standard");
       double wf = e->Find(41) ? e->Real(41, 1.0) : StyleWidthFactor(drawing_, style);
-      fonts::TextBox box = fonts::MeasureText(
-          e->Text(1), e->Real(40, 0),
-          StyleFor(drawing_, style, wf, e->Real(51, 0) * kDegrees,
-                   static_cast<int>(e->Integer(71, 0))));
+      fonts::TextBox box =
+          fonts::MeasureText(e->Text(1), e->Real(40, 0),
+                             StyleFor(drawing_, style, wf, e->Real(51, 0) * kDegrees,
+                                      static_cast<int>(e->Integer(71, 0))));
       if (box.ok()) {
         double w = box.upper_right.x;
         double height = e->Real(40, 0);
@@ -287,6 +290,11 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
   return list.Release();
 }
 
+std::wstring DxfDrawing::EntityType(EntityId id) const {
+  const dxf::Entity* e = Find(id);
+  return e == nullptr ? std::wstring() : std::wstring(e->type.begin(), e->type.end());
+}
+
 EntityId DxfDrawing::NextEntity(EntityId id) const {
   size_t start = 0;
   if (id != 0) {
@@ -295,13 +303,13 @@ EntityId DxfDrawing::NextEntity(EntityId id) const {
     if (l.where == Where::kBlockHeader || l.where == Where::kBlockEntity) {
       const dxf::Block& block = drawing_.blocks[l.block];
       size_t next = l.where == Where::kBlockHeader ? 0 : l.index + 1;
-      return next < block.entities.size() ? static_cast<EntityId>(block.entities[next].handle)
-                                          : 0;
+      return next < block.entities.size() ? static_cast<EntityId>(block.entities[next].handle) : 0;
     }
     start = l.index + 1;
   }
   for (size_t i = start; i < drawing_.entities.size(); ++i) {
-    if (!drawing_.entities[i].paper_space) return static_cast<EntityId>(drawing_.entities[i].handle);
+    if (!drawing_.entities[i].paper_space)
+      return static_cast<EntityId>(drawing_.entities[i].handle);
   }
   return 0;
 }
@@ -438,16 +446,16 @@ bool DxfDrawing::TextBox(const sds_resbuf* entity, sds_host::Point& lowerLeft,
   const sds_resbuf* height = FindCode(entity, 40);
   if (text == nullptr || text->resval.rstring == nullptr || height == nullptr) return false;
   const sds_resbuf* styleGroup = FindCode(entity, 7);
-  std::wstring style = (styleGroup && styleGroup->resval.rstring) ? styleGroup->resval.rstring
-                                                                   : L"Standard";
+  std::wstring style =
+      (styleGroup && styleGroup->resval.rstring) ? styleGroup->resval.rstring : L"Standard";
   const sds_resbuf* wfGroup = FindCode(entity, 41);
   double wf = wfGroup ? wfGroup->resval.rreal : StyleWidthFactor(drawing_, style);
   const sds_resbuf* oblique = FindCode(entity, 51);
   const sds_resbuf* generation = FindCode(entity, 71);
-  fonts::TextBox box = fonts::MeasureText(
-      text->resval.rstring, height->resval.rreal,
-      StyleFor(drawing_, style, wf, oblique ? oblique->resval.rreal : 0.0,
-               generation ? generation->resval.rint : 0));
+  fonts::TextBox box =
+      fonts::MeasureText(text->resval.rstring, height->resval.rreal,
+                         StyleFor(drawing_, style, wf, oblique ? oblique->resval.rreal : 0.0,
+                                  generation ? generation->resval.rint : 0));
   if (!box.ok()) return false;
   lowerLeft = {box.lower_left.x, box.lower_left.y, 0};
   upperRight = {box.upper_right.x, box.upper_right.y, 0};
