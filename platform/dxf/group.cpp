@@ -177,14 +177,18 @@ TextPool::~TextPool() {
 
 Group TextPool::Make(int code, std::wstring_view text) {
   if (text.empty()) return Group::Text(code, {});
-  auto it = texts_.find(text);
-  if (it == texts_.end()) {
-    auto* shared = new SharedText;
-    shared->text.assign(text);
-    it = texts_.insert(shared).first;
+  SharedText*& recent = recent_[static_cast<unsigned>(code) % recent_.size()];
+  if (recent == nullptr || recent->text != text) {
+    auto it = texts_.find(text);
+    if (it == texts_.end()) {
+      auto* shared = new SharedText;
+      shared->text.assign(text);
+      it = texts_.insert(shared).first;
+    }
+    recent = *it;
   }
-  (*it)->refs.fetch_add(1, std::memory_order_relaxed);
-  return Group::Shared(code, *it);
+  recent->refs.fetch_add(1, std::memory_order_relaxed);
+  return Group::Shared(code, recent);
 }
 
 }  // namespace gm::dxf

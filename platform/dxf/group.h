@@ -2,6 +2,7 @@
 // that the reader hands to everything above it.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <cstring>
@@ -187,6 +188,9 @@ class TextPool {
   };
   // Each member holds one reference, given back when the pool ends.
   std::unordered_set<SharedText*, Hash, Equal> texts_;
+  // The last text made for each code (by its low bits): a file repeats the same text under the
+  // same code entity after entity, which this answers without hashing.
+  std::array<SharedText*, 64> recent_{};
 };
 
 }  // namespace gm::dxf

@@ -162,8 +162,8 @@ bool GroupReader::Convert(const RawTag& tag, Group* group) {
   switch (type) {
     case GroupType::kString: {
       const std::string_view bytes = tag.code == 0 ? TrimBlanks(tag.value) : tag.value;
-      // Handles are nearly all distinct: sharing them would only cost.
-      const bool distinct = tag.code == 5 || tag.code == 105;
+      // Handles and text contents are mostly distinct: sharing them would only cost.
+      const bool distinct = tag.code == 1 || tag.code == 3 || tag.code == 5 || tag.code == 105;
       if (ascii_identity_ && IsPlainAscii(bytes)) {
         scratch_.assign(bytes.begin(), bytes.end());
         *group = distinct ? Group::Text(tag.code, scratch_) : pool_.Make(tag.code, scratch_);

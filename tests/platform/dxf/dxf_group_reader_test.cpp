@@ -260,8 +260,8 @@ TEST(DxfGroupReader, EqualTextsAreKeptOnceAndHandlesEachTheirOwn) {
                                    {5, "1A"},
                                    {100, "AcDbEntity"},
                                    {5, "1A"},
-                                   {1, "caf\xE9"},
-                                   {1, "caf\xE9"}}));
+                                   {8, "caf\xE9"},
+                                   {8, "caf\xE9"}}));
   ASSERT_TRUE(r.status.ok()) << r.status.message();
   ASSERT_EQ(r.groups.size(), 6u);
   EXPECT_EQ(&r.groups[0].text(), &r.groups[2].text());
