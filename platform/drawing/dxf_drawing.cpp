@@ -113,6 +113,9 @@ const sds_resbuf* FindCode(const sds_resbuf* list, int code) {
 
 DxfDrawing::DxfDrawing(dxf::Drawing drawing, std::wstring path)
     : drawing_(std::move(drawing)), path_(std::move(path)) {
+  size_t count = drawing_.entities.size();
+  for (const dxf::Block& block : drawing_.blocks) count += block.entities.size() + 1;
+  index_.reserve(count);
   for (size_t i = 0; i < drawing_.entities.size(); ++i) {
     index_[drawing_.entities[i].handle] = {Where::kModel, 0, i};
   }
@@ -314,6 +317,11 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
     }
   }
   return list.Release();
+}
+
+std::wstring DxfDrawing::EntityType(EntityId id) const {
+  const dxf::Entity* e = Find(id);
+  return e == nullptr ? std::wstring() : std::wstring(e->type.begin(), e->type.end());
 }
 
 EntityId DxfDrawing::NextEntity(EntityId id) const {

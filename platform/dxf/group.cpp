@@ -7,48 +7,79 @@ namespace {
 
 constexpr int kCodeCount = 1072;
 
+enum Flag : std::uint8_t { kListed = 1, kHandle = 2, kReference = 4 };
+
 struct CodeRange {
   int first;
   int last;
   GroupType type;
+  std::uint8_t flags;
 };
 
-// The DXF reference's group-code value types. Codes not listed hold strings, as CAD hosts read
-// them; later rows win, so the point x codes override the double ranges they sit in.
+// The DXF reference's group-code value types, the one table behind both the reader and the
+// result-buffer kinds. Later rows win, so the point x codes override the double ranges they sit
+// in. Unlisted codes hold strings, as CAD hosts read them.
+constexpr std::uint8_t kRef = kListed | kHandle | kReference;
 constexpr CodeRange kRanges[] = {
-    {10, 59, GroupType::kDouble},    {60, 79, GroupType::kInt16},
-    {90, 99, GroupType::kInt32},     {110, 149, GroupType::kDouble},
-    {160, 169, GroupType::kInt64},   {170, 179, GroupType::kInt16},
-    {210, 239, GroupType::kDouble},  {270, 289, GroupType::kInt16},
-    {290, 299, GroupType::kBool},    {370, 389, GroupType::kInt16},
-    {400, 409, GroupType::kInt16},   {420, 429, GroupType::kInt32},
-    {440, 449, GroupType::kInt32},   {450, 459, GroupType::kInt32},
-    {460, 469, GroupType::kDouble},  {1010, 1059, GroupType::kDouble},
-    {1060, 1070, GroupType::kInt16}, {1071, 1071, GroupType::kInt32},
-    {10, 18, GroupType::kPoint},     {110, 112, GroupType::kPoint},
-    {210, 213, GroupType::kPoint},   {1010, 1013, GroupType::kPoint},
+    {0, 9, GroupType::kString, kListed},
+    {10, 59, GroupType::kDouble, kListed},
+    {60, 79, GroupType::kInt16, kListed},
+    {90, 99, GroupType::kInt32, kListed},
+    {100, 100, GroupType::kString, kListed},
+    {102, 102, GroupType::kString, kListed},
+    {105, 105, GroupType::kString, kListed},
+    {110, 149, GroupType::kDouble, kListed},
+    {160, 169, GroupType::kInt64, kListed},
+    {170, 179, GroupType::kInt16, kListed},
+    {210, 239, GroupType::kDouble, kListed},
+    {270, 289, GroupType::kInt16, kListed},
+    {290, 299, GroupType::kBool, kListed},
+    {300, 369, GroupType::kString, kListed},
+    {370, 389, GroupType::kInt16, kListed},
+    {390, 399, GroupType::kString, kRef},
+    {400, 409, GroupType::kInt16, kListed},
+    {410, 419, GroupType::kString, kListed},
+    {420, 429, GroupType::kInt32, kListed},
+    {430, 439, GroupType::kString, kListed},
+    {440, 449, GroupType::kInt32, kListed},
+    {450, 459, GroupType::kInt32, kListed},
+    {460, 469, GroupType::kDouble, kListed},
+    {470, 479, GroupType::kString, kListed},
+    {480, 481, GroupType::kString, kRef},
+    {999, 999, GroupType::kString, kListed},
+    {1000, 1009, GroupType::kString, kListed},
+    {1010, 1059, GroupType::kDouble, kListed},
+    {1060, 1070, GroupType::kInt16, kListed},
+    {1071, 1071, GroupType::kInt32, kListed},
+    {10, 18, GroupType::kPoint, kListed},
+    {110, 112, GroupType::kPoint, kListed},
+    {210, 213, GroupType::kPoint, kListed},
+    {1010, 1013, GroupType::kPoint, kListed},
+    {5, 5, GroupType::kString, kListed | kHandle},
+    {105, 105, GroupType::kString, kListed | kHandle},
+    {320, 329, GroupType::kString, kListed | kHandle},
+    {330, 369, GroupType::kString, kRef},
+    {1005, 1005, GroupType::kString, kListed | kHandle},
 };
 
-constexpr std::array<GroupType, kCodeCount> BuildTypeTable() {
-  std::array<GroupType, kCodeCount> table{};
-  for (auto& t : table) t = GroupType::kString;
+struct CodeInfo {
+  GroupType type = GroupType::kString;
+  std::uint8_t flags = 0;
+};
+
+constexpr std::array<CodeInfo, kCodeCount> BuildCodeTable() {
+  std::array<CodeInfo, kCodeCount> table{};
   for (const CodeRange& r : kRanges) {
-    for (int code = r.first; code <= r.last; ++code) table[code] = r.type;
+    for (int code = r.first; code <= r.last; ++code) table[code] = {r.type, r.flags};
   }
   return table;
 }
 
-constexpr std::array<GroupType, kCodeCount> kTypeTable = BuildTypeTable();
+constexpr std::array<CodeInfo, kCodeCount> kCodeTable = BuildCodeTable();
 
-constexpr std::array<bool, kCodeCount> BuildHandleTable() {
-  std::array<bool, kCodeCount> table{};
-  table[5] = table[105] = table[480] = table[481] = table[1005] = true;
-  for (int code = 320; code <= 369; ++code) table[code] = true;
-  for (int code = 390; code <= 399; ++code) table[code] = true;
-  return table;
+constexpr std::uint8_t FlagsOf(int code) {
+  return code >= 0 && code < kCodeCount ? kCodeTable[code].flags : 0;
 }
-
-constexpr std::array<bool, kCodeCount> kHandleTable = BuildHandleTable();
 
 template <typename Char>
 bool ParseHex(std::basic_string_view<Char> text, std::uint64_t* handle) {
@@ -79,33 +110,85 @@ const Point3 kOrigin;
 }  // namespace
 
 GroupType GroupTypeOf(int code) {
-  return code >= 0 && code < kCodeCount ? kTypeTable[code] : GroupType::kString;
+  return code >= 0 && code < kCodeCount ? kCodeTable[code].type : GroupType::kString;
 }
 
 bool ParseHandle(std::string_view text, std::uint64_t* handle) { return ParseHex(text, handle); }
 bool ParseHandle(std::wstring_view text, std::uint64_t* handle) { return ParseHex(text, handle); }
 
-bool IsHandleCode(int code) { return code >= 0 && code < kCodeCount && kHandleTable[code]; }
+bool IsHandleCode(int code) { return (FlagsOf(code) & kHandle) != 0; }
+bool IsReferenceCode(int code) { return (FlagsOf(code) & kReference) != 0; }
+bool IsListedCode(int code) { return (FlagsOf(code) & kListed) != 0; }
+
+Group Group::Text(int code, std::wstring text) {
+  if (text.empty()) return Group(code, GroupType::kString, nullptr);
+  auto* shared = new SharedText;
+  shared->text = std::move(text);
+  return Group(code, GroupType::kString, shared);
+}
+
+Group Group::Shared(int code, SharedText* shared) {
+  return Group(code, GroupType::kString, shared);
+}
+
+void Group::Release() {
+  if (type_ == GroupType::kString && text_ != nullptr &&
+      text_->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+    delete text_;
+  }
+}
+
+Group::Value Group::value() const {
+  switch (type_) {
+    case GroupType::kString:
+      return text();
+    case GroupType::kDouble:
+      return real_;
+    case GroupType::kPoint:
+      return point_;
+    default:
+      return integer_;
+  }
+}
 
 const std::wstring& Group::text() const {
-  const auto* text = std::get_if<std::wstring>(&value_);
-  return text != nullptr ? *text : kNoText;
+  return type_ == GroupType::kString && text_ != nullptr ? text_->text : kNoText;
 }
 
-double Group::real() const {
-  if (const auto* d = std::get_if<double>(&value_)) return *d;
-  if (const auto* i = std::get_if<std::int64_t>(&value_)) return static_cast<double>(*i);
-  return 0;
+const Point3& Group::point() const { return type_ == GroupType::kPoint ? point_ : kOrigin; }
+
+bool operator==(const Group& a, const Group& b) {
+  if (a.code_ != b.code_ || a.type_ != b.type_) return false;
+  switch (a.type_) {
+    case GroupType::kString:
+      return a.text() == b.text();
+    case GroupType::kDouble:
+      return a.real_ == b.real_;
+    case GroupType::kPoint:
+      return a.point_ == b.point_;
+    default:
+      return a.integer_ == b.integer_;
+  }
 }
 
-std::int64_t Group::integer() const {
-  const auto* i = std::get_if<std::int64_t>(&value_);
-  return i != nullptr ? *i : 0;
+TextPool::~TextPool() {
+  for (SharedText* t : texts_) Group::Shared(0, t);  // gives the pool's reference back
 }
 
-const Point3& Group::point() const {
-  const auto* p = std::get_if<Point3>(&value_);
-  return p != nullptr ? *p : kOrigin;
+Group TextPool::Make(int code, std::wstring_view text) {
+  if (text.empty()) return Group::Text(code, {});
+  SharedText*& recent = recent_[static_cast<unsigned>(code) % recent_.size()];
+  if (recent == nullptr || recent->text != text) {
+    auto it = texts_.find(text);
+    if (it == texts_.end()) {
+      auto* shared = new SharedText;
+      shared->text.assign(text);
+      it = texts_.insert(shared).first;
+    }
+    recent = *it;
+  }
+  recent->refs.fetch_add(1, std::memory_order_relaxed);
+  return Group::Shared(code, recent);
 }
 
 }  // namespace gm::dxf

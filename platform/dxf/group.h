@@ -2,9 +2,14 @@
 // that the reader hands to everything above it.
 #pragma once
 
+#include <array>
+#include <atomic>
 #include <cstdint>
+#include <cstring>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <variant>
 
 namespace gm::dxf {
@@ -34,55 +39,158 @@ GroupType GroupTypeOf(int code);
 inline bool IsPointCode(int code) { return GroupTypeOf(code) == GroupType::kPoint; }
 // True for codes whose string is a hexadecimal handle or a reference to one.
 bool IsHandleCode(int code);
+// True for codes whose string refers to another object (330..369, 390..399, 480, 481), as
+// opposed to an object's own handle or a handle kept as written (5, 105, 320..329, 1005).
+bool IsReferenceCode(int code);
+// True for codes the DXF reference gives a meaning; the reader still keeps the others, as text.
+bool IsListedCode(int code);
 
 // Parses a handle: 1 to 16 hexadecimal digits, blanks around them allowed. False otherwise.
 bool ParseHandle(std::string_view text, std::uint64_t* handle);
 bool ParseHandle(std::wstring_view text, std::uint64_t* handle);
 
+// An immutable text shared by every group that holds it: a drawing repeats the same few texts
+// (subclass markers, layer and style names, owner handles) in nearly every entity.
+struct SharedText {
+  std::atomic<std::uint32_t> refs{1};
+  std::wstring text;
+};
+
 // One group: a code and its value. Integers of every width are held as int64_t, booleans as
-// 0 or 1; type() still tells which width the code has.
+// 0 or 1; type() still tells which width the code has. 32 bytes; copies share their text.
 class Group {
  public:
   using Value = std::variant<std::wstring, double, std::int64_t, Point3>;
 
-  Group() = default;
-  static Group Text(int code, std::wstring text) {
-    return Group(code, GroupType::kString, std::move(text));
+  Group() : code_(0), type_(GroupType::kString), text_(nullptr) {}
+  Group(const Group& other) : code_(other.code_), type_(other.type_) { CopyValue(other); }
+  Group(Group&& other) noexcept : code_(other.code_), type_(other.type_) {
+    std::memcpy(static_cast<void*>(&point_), static_cast<const void*>(&other.point_),
+                sizeof point_);
+    if (other.type_ == GroupType::kString) other.text_ = nullptr;
   }
-  static Group Real(int code, double value) { return Group(code, GroupType::kDouble, value); }
+  Group& operator=(const Group& other) {
+    if (this != &other) {
+      Group copy(other);
+      Swap(copy);
+    }
+    return *this;
+  }
+  Group& operator=(Group&& other) noexcept {
+    Group moved(std::move(other));
+    Swap(moved);
+    return *this;
+  }
+  ~Group() { Release(); }
+
+  static Group Text(int code, std::wstring text);
+  // A text group holding shared, whose reference it takes over.
+  static Group Shared(int code, SharedText* shared);
+  static Group Real(int code, double value) {
+    Group g(code, GroupType::kDouble);
+    g.real_ = value;
+    return g;
+  }
   // type is kInt16, kInt32, kInt64 or kBool.
   static Group Integer(int code, GroupType type, std::int64_t value) {
-    return Group(code, type, value);
+    Group g(code, type);
+    g.integer_ = value;
+    return g;
   }
-  static Group MakePoint(int code, Point3 point) { return Group(code, GroupType::kPoint, point); }
+  static Group MakePoint(int code, Point3 point) {
+    Group g(code, GroupType::kPoint);
+    g.point_ = point;
+    return g;
+  }
 
   int code() const { return code_; }
   GroupType type() const { return type_; }
-  const Value& value() const { return value_; }
+  Value value() const;
 
   bool is_text() const { return type_ == GroupType::kString; }
   bool is_integer() const {
     return type_ == GroupType::kInt16 || type_ == GroupType::kInt32 || type_ == GroupType::kInt64 ||
            type_ == GroupType::kBool;
   }
-  // The text of a string group; an empty text for other types.
+  // The text of a string group; an empty text for other types. Valid while this group or a
+  // copy of it lives.
   const std::wstring& text() const;
   // A double group's value, an integer group's value as double; 0 otherwise.
-  double real() const;
+  double real() const {
+    if (type_ == GroupType::kDouble) return real_;
+    return is_integer() ? static_cast<double>(integer_) : 0;
+  }
   // An integer or bool group's value; 0 otherwise.
-  std::int64_t integer() const;
+  std::int64_t integer() const { return is_integer() ? integer_ : 0; }
   // A point group's value; the origin otherwise.
   const Point3& point() const;
 
-  friend bool operator==(const Group&, const Group&) = default;
+  friend bool operator==(const Group& a, const Group& b);
 
  private:
-  Group(int code, GroupType type, Value value)
-      : code_(static_cast<std::int16_t>(code)), type_(type), value_(std::move(value)) {}
+  Group(int code, GroupType type) : code_(static_cast<std::int16_t>(code)), type_(type) {}
+  Group(int code, GroupType type, SharedText* text)
+      : code_(static_cast<std::int16_t>(code)), type_(type), text_(text) {}
+  void CopyValue(const Group& other) {
+    std::memcpy(static_cast<void*>(&point_), static_cast<const void*>(&other.point_),
+                sizeof point_);
+    if (type_ == GroupType::kString && text_ != nullptr) {
+      text_->refs.fetch_add(1, std::memory_order_relaxed);
+    }
+  }
+  void Release();
+  void Swap(Group& other) noexcept {
+    std::swap(code_, other.code_);
+    std::swap(type_, other.type_);
+    Point3 p;
+    std::memcpy(static_cast<void*>(&p), static_cast<const void*>(&point_), sizeof p);
+    std::memcpy(static_cast<void*>(&point_), static_cast<const void*>(&other.point_), sizeof p);
+    std::memcpy(static_cast<void*>(&other.point_), static_cast<const void*>(&p), sizeof p);
+  }
 
-  std::int16_t code_ = 0;
-  GroupType type_ = GroupType::kString;
-  Value value_;
+  std::int16_t code_;
+  GroupType type_;
+  union {
+    double real_ = 0;
+    std::int64_t integer_;
+    Point3 point_;
+    SharedText* text_;  // null for the empty text
+  };
+};
+
+// Makes text groups that share one SharedText per distinct text. Not thread-safe; the groups
+// it made outlive it.
+class TextPool {
+ public:
+  TextPool() = default;
+  TextPool(const TextPool&) = delete;
+  TextPool& operator=(const TextPool&) = delete;
+  ~TextPool();
+
+  Group Make(int code, std::wstring_view text);
+
+ private:
+  static std::wstring_view View(std::wstring_view t) { return t; }
+  static std::wstring_view View(const SharedText* t) { return t->text; }
+  struct Hash {
+    using is_transparent = void;
+    template <typename T>
+    std::size_t operator()(const T& t) const {
+      return std::hash<std::wstring_view>()(View(t));
+    }
+  };
+  struct Equal {
+    using is_transparent = void;
+    template <typename A, typename B>
+    bool operator()(const A& a, const B& b) const {
+      return View(a) == View(b);
+    }
+  };
+  // Each member holds one reference, given back when the pool ends.
+  std::unordered_set<SharedText*, Hash, Equal> texts_;
+  // The last text made for each code (by its low bits): a file repeats the same text under the
+  // same code entity after entity, which this answers without hashing.
+  std::array<SharedText*, 64> recent_{};
 };
 
 }  // namespace gm::dxf

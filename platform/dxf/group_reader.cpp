@@ -72,6 +72,14 @@ NumberError ParseInteger(std::string_view text, std::int64_t min, std::int64_t m
   return NumberError::kNone;
 }
 
+// Printable ASCII and tabs, without the backslash that starts an escape.
+bool IsPlainAscii(std::string_view bytes) {
+  for (const char c : bytes) {
+    if ((c < 0x20 && c != '\t') || c >= 0x7F || c == '\\') return false;
+  }
+  return true;
+}
+
 const char* TypeName(GroupType type) {
   switch (type) {
     case GroupType::kInt16:
@@ -91,7 +99,20 @@ const char* TypeName(GroupType type) {
 
 GroupReader::GroupReader(Tokenizer& tokenizer, const TextDecoder& decoder,
                          std::vector<Repair>* repairs)
-    : tokenizer_(&tokenizer), decoder_(&decoder), repairs_(repairs) {}
+    : tokenizer_(&tokenizer), decoder_(&decoder), repairs_(repairs) {
+  set_decoder(decoder);
+}
+
+void GroupReader::set_decoder(const TextDecoder& decoder) {
+  decoder_ = &decoder;
+  std::string ascii;
+  ascii.push_back('\t');
+  for (char c = 0x20; c < 0x7F; ++c) {
+    if (c != '\\') ascii.push_back(c);
+  }
+  const std::wstring decoded = decoder.Decode(ascii);
+  ascii_identity_ = decoded == std::wstring(ascii.begin(), ascii.end());
+}
 
 bool GroupReader::Fail(Status status) {
   status_ = std::move(status);
@@ -140,14 +161,21 @@ bool GroupReader::Convert(const RawTag& tag, Group* group) {
 
   switch (type) {
     case GroupType::kString: {
+      const std::string_view bytes = tag.code == 0 ? TrimBlanks(tag.value) : tag.value;
+      // Handles and text contents are mostly distinct: sharing them would only cost.
+      const bool distinct = tag.code == 1 || tag.code == 3 || tag.code == 5 || tag.code == 105;
+      if (ascii_identity_ && IsPlainAscii(bytes)) {
+        scratch_.assign(bytes.begin(), bytes.end());
+        *group = distinct ? Group::Text(tag.code, scratch_) : pool_.Make(tag.code, scratch_);
+        return true;
+      }
       bool replaced = false;
-      std::wstring text =
-          decoder_->Decode(tag.code == 0 ? TrimBlanks(tag.value) : tag.value, &replaced);
+      std::wstring text = decoder_->Decode(bytes, &replaced);
       if (replaced && repairs_ != nullptr) {
         repairs_->push_back({value_line, "bytes that are not " + decoder_->name() +
                                              " text were replaced by U+FFFD"});
       }
-      *group = Group::Text(tag.code, std::move(text));
+      *group = distinct ? Group::Text(tag.code, std::move(text)) : pool_.Make(tag.code, text);
       return true;
     }
     case GroupType::kDouble: {

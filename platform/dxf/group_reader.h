@@ -28,7 +28,7 @@ class GroupReader {
   GroupReader& operator=(const GroupReader&) = delete;
 
   // Text read from now on is decoded with decoder (which must outlive the reader).
-  void set_decoder(const TextDecoder& decoder) { decoder_ = &decoder; }
+  void set_decoder(const TextDecoder& decoder);
 
   // Reads the next group into *group and the line of its group code into *line. Returns false
   // at the end of the input or on an error; status() tells which.
@@ -57,6 +57,10 @@ class GroupReader {
   // valid because the tokenizer is not called again before it is used.
   std::optional<RawTag> pending_;
   Status status_;
+  // Equal texts share one copy; pure ASCII values skip the decoder when it maps ASCII to itself.
+  TextPool pool_;
+  bool ascii_identity_ = false;
+  std::wstring scratch_;
 };
 
 }  // namespace gm::dxf

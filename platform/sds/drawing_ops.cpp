@@ -3,11 +3,26 @@
 #include <algorithm>
 #include <cwctype>
 #include <sstream>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "platform/console/console.h"
 #include "platform/sds/host.h"
 #include "platform/sds/runtime_state.h"
 #include "platform/win/text.h"
+
+std::wstring sds_host::Drawing::EntityType(EntityId id) const {
+  sds_resbuf* list = EntGet(id);
+  std::wstring type;
+  for (sds_resbuf* rb = list; rb != nullptr; rb = rb->rbnext) {
+    if (rb->restype == 0 && rb->resval.rstring != nullptr) {
+      type = rb->resval.rstring;
+      break;
+    }
+  }
+  sds_relrb(list);
+  return type;
+}
 
 namespace {
 
@@ -76,17 +91,7 @@ bool IsCancel(const std::wstring& answer) {
 
 std::wstring TypeOf(EntityId id) {
   sds_host::Drawing* d = sds_host::GetDrawing();
-  if (d == nullptr) return L"";
-  sds_resbuf* list = d->EntGet(id);
-  std::wstring type;
-  for (sds_resbuf* rb = list; rb != nullptr; rb = rb->rbnext) {
-    if (rb->restype == 0 && rb->resval.rstring != nullptr) {
-      type = rb->resval.rstring;
-      break;
-    }
-  }
-  sds_relrb(list);
-  return type;
+  return d == nullptr ? std::wstring() : d->EntityType(id);
 }
 
 // Evaluates a filter list of type tests joined by -4 operators against an
@@ -308,10 +313,20 @@ int sds_ssget(const wchar_t* mode, const void*, const void*, const struct sds_re
     }
   }
   // Keep each entity once, in the order it was first picked, and apply the filter.
+  // The filter tests only the type, so it is judged once per type.
   std::vector<EntityId> members;
+  std::unordered_set<EntityId> seen;
+  seen.reserve(picked.size());
+  std::unordered_map<std::wstring, bool> verdicts;
   for (EntityId id : picked) {
-    if (std::find(members.begin(), members.end(), id) != members.end()) continue;
-    if (!FilterEval(filter, TypeOf(id)).Matches()) continue;
+    if (!seen.insert(id).second) continue;
+    std::wstring type = TypeOf(id);
+    auto verdict = verdicts.find(type);
+    if (verdict == verdicts.end()) {
+      const bool matches = FilterEval(filter, type).Matches();
+      verdict = verdicts.emplace(std::move(type), matches).first;
+    }
+    if (!verdict->second) continue;
     members.push_back(id);
   }
   if (members.empty()) return RTERROR;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "platform/dxf/group.h"
 #include "platform/sds/sds.h"
 
 SdsValueKind SdsKindOfCode(int code) {
@@ -38,40 +39,23 @@ SdsValueKind SdsKindOfCode(int code) {
   }
   if (code == -1 || code == -2) return SdsValueKind::kName;
   if (code == -4) return SdsValueKind::kText;
-  if (code < 0) return SdsValueKind::kNone;
-  if (code <= 9) return SdsValueKind::kText;
-  if (code <= 18) return SdsValueKind::kPoint;
-  if (code <= 37) return SdsValueKind::kReal;  // lone y or z components
-  if (code <= 59) return SdsValueKind::kReal;
-  if (code <= 79) return SdsValueKind::kShort;
-  if (code <= 89) return SdsValueKind::kNone;
-  if (code <= 99) return SdsValueKind::kLong;
-  if (code == 100 || code == 102 || code == 105) return SdsValueKind::kText;
-  if (code >= 110 && code <= 112) return SdsValueKind::kPoint;
-  if (code >= 113 && code <= 149) return SdsValueKind::kReal;
-  if (code >= 160 && code <= 169) return SdsValueKind::kLong;
-  if (code >= 170 && code <= 179) return SdsValueKind::kShort;
-  if (code == 210) return SdsValueKind::kPoint;
-  if (code >= 211 && code <= 239) return SdsValueKind::kReal;
-  if (code >= 270 && code <= 299) return SdsValueKind::kShort;
-  if (code >= 300 && code <= 329) return SdsValueKind::kText;
-  if (code >= 330 && code <= 369) return SdsValueKind::kName;
-  if (code >= 370 && code <= 389) return SdsValueKind::kShort;
-  if (code >= 390 && code <= 399) return SdsValueKind::kName;
-  if (code >= 400 && code <= 409) return SdsValueKind::kShort;
-  if (code >= 410 && code <= 419) return SdsValueKind::kText;
-  if (code >= 420 && code <= 429) return SdsValueKind::kLong;
-  if (code >= 430 && code <= 439) return SdsValueKind::kText;
-  if (code >= 440 && code <= 459) return SdsValueKind::kLong;
-  if (code >= 460 && code <= 469) return SdsValueKind::kReal;
-  if (code >= 470 && code <= 479) return SdsValueKind::kText;
-  if (code == 480 || code == 481) return SdsValueKind::kName;
-  if (code == 999) return SdsValueKind::kText;
-  if (code >= 1000 && code <= 1009) return SdsValueKind::kText;
-  if (code >= 1010 && code <= 1013) return SdsValueKind::kPoint;
-  if (code >= 1014 && code <= 1059) return SdsValueKind::kReal;
-  if (code >= 1060 && code <= 1070) return SdsValueKind::kShort;
-  if (code == 1071) return SdsValueKind::kLong;
+  // Group codes take their kind from the reader's table, so both read a file alike.
+  if (code < 0 || !gm::dxf::IsListedCode(code)) return SdsValueKind::kNone;
+  if (gm::dxf::IsReferenceCode(code)) return SdsValueKind::kName;
+  switch (gm::dxf::GroupTypeOf(code)) {
+    case gm::dxf::GroupType::kString:
+      return SdsValueKind::kText;
+    case gm::dxf::GroupType::kDouble:
+      return SdsValueKind::kReal;
+    case gm::dxf::GroupType::kInt16:
+    case gm::dxf::GroupType::kBool:
+      return SdsValueKind::kShort;
+    case gm::dxf::GroupType::kInt32:
+    case gm::dxf::GroupType::kInt64:
+      return SdsValueKind::kLong;
+    case gm::dxf::GroupType::kPoint:
+      return SdsValueKind::kPoint;
+  }
   return SdsValueKind::kNone;
 }
 

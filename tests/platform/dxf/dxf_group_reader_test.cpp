@@ -234,3 +234,42 @@ TEST(DxfGroupReader, SkipSectionFindsEndsecAndHandles) {
 
 }  // namespace
 }  // namespace gm::dxf
+
+namespace gm::dxf {
+namespace {
+
+TEST(DxfGroup, CopiesShareTheirTextAndOutliveTheGroupTheyCameFrom) {
+  Group copy;
+  {
+    Group text = Group::Text(1, L"a text longer than any inline buffer");
+    copy = text;
+    EXPECT_EQ(&copy.text(), &text.text());
+    Group moved = std::move(text);
+    EXPECT_EQ(moved, copy);
+  }
+  EXPECT_EQ(copy.text(), L"a text longer than any inline buffer");
+  copy = Group::Real(40, 2.5);
+  EXPECT_EQ(copy.text(), L"");
+  EXPECT_EQ(copy.real(), 2.5);
+  EXPECT_NE(Group::Text(1, L"x"), Group::Text(2, L"x"));
+  EXPECT_EQ(std::get<std::wstring>(Group::Text(1, L"x").value()), L"x");
+}
+
+TEST(DxfGroupReader, EqualTextsAreKeptOnceAndHandlesEachTheirOwn) {
+  const Read r = ReadGroups(Write({{100, "AcDbEntity"},
+                                   {5, "1A"},
+                                   {100, "AcDbEntity"},
+                                   {5, "1A"},
+                                   {8, "caf\xE9"},
+                                   {8, "caf\xE9"}}));
+  ASSERT_TRUE(r.status.ok()) << r.status.message();
+  ASSERT_EQ(r.groups.size(), 6u);
+  EXPECT_EQ(&r.groups[0].text(), &r.groups[2].text());
+  EXPECT_NE(&r.groups[1].text(), &r.groups[3].text());
+  EXPECT_EQ(r.groups[3].text(), L"1A");
+  EXPECT_EQ(r.groups[4].text(), L"caf\u00E9");  // decoded, not taken byte for byte
+  EXPECT_EQ(&r.groups[4].text(), &r.groups[5].text());
+}
+
+}  // namespace
+}  // namespace gm::dxf

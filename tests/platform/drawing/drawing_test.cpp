@@ -1,0 +1,128 @@
+#include "platform/drawing/dxf_drawing.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "platform/console/console.h"
+#include "platform/dxf/reader.h"
+#include "platform/sds/sds.h"
+
+namespace {
+
+// A LINE (handle 10), a TEXT (11) and a LINE (12) in model space.
+constexpr char kDrawing[] =
+    "0\nSECTION\n2\nENTITIES\n"
+    "0\nLINE\n5\n10\n8\n0\n10\n0\n20\n0\n11\n10\n21\n0\n"
+    "0\nTEXT\n5\n11\n8\n0\n10\n1\n20\n1\n40\n2.5\n1\nA1\n290\n1\n"
+    "0\nLINE\n5\n12\n8\n0\n10\n0\n20\n5\n11\n10\n21\n5\n"
+    "0\nENDSEC\n0\nEOF\n";
+
+class DrawingSelection : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto loaded = gm::dxf::LoadDrawingFromBuffer(kDrawing, "t.dxf");
+    ASSERT_TRUE(loaded.ok()) << loaded.status().message();
+    sds_host::SetDrawing(
+        std::make_shared<gm::drawing::DxfDrawing>(std::move(loaded).value(), L"t.dxf"));
+    sink_ = console::SetSink([](const std::wstring&) {});
+  }
+  void TearDown() override {
+    console::SetInput(previous_);
+    console::SetSink(sink_);
+    sds_host::Reset();
+  }
+
+  // Runs sds_ssget with the answers typed at its prompt; the handles selected, in order.
+  std::vector<long long> Select(const std::string& answers, const sds_resbuf* filter) {
+    std::istringstream in(answers);
+    console::StreamInput input(in);
+    previous_ = console::SetInput(&input);
+    std::vector<long long> ids;
+    sds_name set;
+    if (sds_ssget(nullptr, nullptr, nullptr, filter, set) == RTNORM) {
+      long n = 0;
+      sds_sslength(set, &n);
+      for (long i = 0; i < n; ++i) {
+        sds_name e;
+        sds_ssname(set, i, e);
+        ids.push_back(e[0]);
+      }
+      sds_ssfree(set);
+    }
+    console::SetInput(previous_);
+    return ids;
+  }
+
+  console::Input* previous_ = nullptr;
+  console::Sink sink_;
+};
+
+TEST_F(DrawingSelection, RepeatedPicksKeepEachEntityOnceInTheOrderFirstPicked) {
+  EXPECT_EQ(Select("12\nALL\n11\n12\n\n", nullptr), (std::vector<long long>{0x12, 0x10, 0x11}));
+}
+
+TEST_F(DrawingSelection, TheFilterJudgesEveryEntityByItsType) {
+  sds_resbuf* lines = sds_buildlist(RTDXF0, L"line", 0);
+  EXPECT_EQ(Select("ALL\nALL\n\n", lines), (std::vector<long long>{0x10, 0x12}));
+  sds_relrb(lines);
+  sds_resbuf* either = sds_buildlist(-4, L"<OR", RTDXF0, L"TEXT", RTDXF0, L"ARC", -4, L"OR>", 0);
+  EXPECT_EQ(Select("ALL\n\n", either), (std::vector<long long>{0x11}));
+  sds_relrb(either);
+}
+
+TEST(GroupCodeTypes, TheReaderAndTheResultBuffersReadEveryCodeAlike) {
+  using gm::dxf::GroupType;
+  for (int code = 0; code <= 1071; ++code) {
+    const SdsValueKind kind = SdsKindOfCode(code);
+    if (!gm::dxf::IsListedCode(code)) {
+      EXPECT_EQ(kind, SdsValueKind::kNone) << code;
+      continue;
+    }
+    switch (gm::dxf::GroupTypeOf(code)) {
+      case GroupType::kString:
+        EXPECT_EQ(kind, gm::dxf::IsReferenceCode(code) ? SdsValueKind::kName : SdsValueKind::kText)
+            << code;
+        break;
+      case GroupType::kDouble:
+        EXPECT_EQ(kind, SdsValueKind::kReal) << code;
+        break;
+      case GroupType::kInt16:
+      case GroupType::kBool:
+        EXPECT_EQ(kind, SdsValueKind::kShort) << code;
+        break;
+      case GroupType::kInt32:
+      case GroupType::kInt64:
+        EXPECT_EQ(kind, SdsValueKind::kLong) << code;
+        break;
+      case GroupType::kPoint:
+        EXPECT_EQ(kind, SdsValueKind::kPoint) << code;
+        break;
+    }
+  }
+}
+
+TEST_F(DrawingSelection, EntityDataCarryTextsAndFlagsByTheirCodesType) {
+  sds_name text = {0x11, 1};
+  sds_resbuf* list = sds_entget(text);
+  ASSERT_NE(list, nullptr);
+  int seen = 0;
+  for (const sds_resbuf* rb = list; rb != nullptr; rb = rb->rbnext) {
+    if (rb->restype == 1) {
+      EXPECT_STREQ(rb->resval.rstring, L"A1");
+      ++seen;
+    } else if (rb->restype == 290) {
+      EXPECT_EQ(rb->resval.rint, 1);
+      ++seen;
+    } else if (rb->restype == 0) {
+      EXPECT_STREQ(rb->resval.rstring, L"TEXT");
+      ++seen;
+    }
+  }
+  EXPECT_EQ(seen, 3);
+  sds_relrb(list);
+}
+
+}  // namespace
