@@ -24,6 +24,12 @@ HRESULT VariantCopy(VARIANT* dest, const VARIANT* source);
 // As VariantCopy, and a by-reference source is copied as what it points to.
 HRESULT VariantCopyInd(VARIANT* dest, const VARIANT* source);
 
+namespace com {
+// What source holds, a by-reference source read through, as a by-value
+// variant that owns nothing (valid while what source refers to is).
+HRESULT ArgumentView(const VARIANT& source, VARIANT* out);
+}  // namespace com
+
 constexpr USHORT VARIANT_NOVALUEPROP = 0x01;
 constexpr USHORT VARIANT_ALPHABOOL = 0x02;
 // Conversions among VT_EMPTY, VT_I2, VT_I4, VT_R4, VT_R8, VT_BOOL, VT_UI1,

@@ -168,6 +168,8 @@ HRESULT Dereference(const VARIANT* source, VARIANT* out) {
 
 }  // namespace
 
+HRESULT com::ArgumentView(const VARIANT& source, VARIANT* out) { return Dereference(&source, out); }
+
 HRESULT VariantCopy(VARIANT* dest, const VARIANT* source) {
   if (dest == nullptr || source == nullptr) return E_INVALIDARG;
   if (dest == source) return S_OK;

@@ -13,9 +13,10 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <vector>
 
-#include "platform/com/oaidl.h"
+#include "platform/com/dispatch_object.h"
 #include "platform/spreadsheet/workbook.h"
 
 namespace spreadsheet {
@@ -36,5 +37,12 @@ struct ApplicationModel {
 
 // A new Application object (one reference, the caller's).
 IDispatch* NewApplicationObject(std::shared_ptr<ApplicationModel> model);
+
+// The members each object type answers: the tables the objects dispatch by.
+struct ObjectMembers {
+  const wchar_t* class_name;
+  std::span<const com::MemberInfo> members;
+};
+std::span<const ObjectMembers> ObjectModel();
 
 }  // namespace spreadsheet
