@@ -1,6 +1,8 @@
 // The automation objects of the spreadsheet server: Application, Workbooks,
 // Workbook, Worksheet, Range, Borders, Border, Font and Interior, each an
-// IDispatch answering its members by the object model's dispatch ids.
+// IDispatch answering, by the object model's dispatch ids, the members the
+// plug-in calls (ObjectModel lists them) and no others. Properties the
+// plug-in only sets are not readable.
 //
 // Every object refers to the workbook data it works on by shared ownership,
 // so an object a client still holds stays usable whatever else goes.
