@@ -47,10 +47,6 @@ bool COleDispatchException::GetErrorMessage(std::wstring& message) const {
 
 void AfxThrowOleException(SCODE sc) { throw new COleException(sc); }
 
-void AfxThrowOleDispatchException(WORD code, const wchar_t* description, UINT helpId) {
-  throw new COleDispatchException(description, helpId, code);
-}
-
 // ---------------------------------------------------------------------------
 // COleVariant
 

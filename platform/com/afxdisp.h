@@ -91,8 +91,6 @@ class COleDispatchException : public CException {
 };
 
 [[noreturn]] void AfxThrowOleException(SCODE sc);
-[[noreturn]] void AfxThrowOleDispatchException(WORD code, const wchar_t* description,
-                                               UINT helpId = 0);
 
 // ---------------------------------------------------------------------------
 // COleVariant: a VARIANT that owns its contents.

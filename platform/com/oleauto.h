@@ -9,11 +9,8 @@
 BSTR SysAllocString(const OLECHAR* text);
 // length characters, copied from text or zero when text is null.
 BSTR SysAllocStringLen(const OLECHAR* text, UINT length);
-// Replaces *bstr with a copy of text; FALSE (and *bstr unchanged) on failure.
-BOOL SysReAllocString(BSTR* bstr, const OLECHAR* text);
 void SysFreeString(BSTR bstr);
 UINT SysStringLen(BSTR bstr);
-UINT SysStringByteLen(BSTR bstr);
 
 void VariantInit(VARIANT* v);
 // Frees a BSTR, releases an object, and leaves VT_EMPTY. By-reference

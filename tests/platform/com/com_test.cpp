@@ -77,7 +77,6 @@ TEST(ComVariant, BstrKeepsItsLengthAndEmbeddedZeros) {
   BSTR b = SysAllocStringLen(text, 3);
   ASSERT_NE(b, nullptr);
   EXPECT_EQ(SysStringLen(b), 3u);
-  EXPECT_EQ(SysStringByteLen(b), 3 * sizeof(wchar_t));
   EXPECT_EQ(b[1], L'\0');
   EXPECT_EQ(b[3], L'\0');
 
@@ -633,16 +632,6 @@ TEST(ComExceptions, ComErrorTexts) {
   EXPECT_EQ(unknown.Error(), static_cast<HRESULT>(0x800A03EC));
   _com_error own(static_cast<HRESULT>(0x80040205));
   EXPECT_STREQ(own.ErrorMessage(), L"IDispatch error #5");
-  try {
-    _variant_t text(L"abc");
-    long n = text;
-    ADD_FAILURE() << n;
-  } catch (const _com_error& e) {
-    EXPECT_EQ(e.Error(), DISP_E_TYPEMISMATCH);
-  }
-  EXPECT_EQ(static_cast<long>(_variant_t(L"12")), 12);
-  EXPECT_EQ(vtMissing.vt, VT_ERROR);
-  EXPECT_EQ(vtMissing.scode, DISP_E_PARAMNOTFOUND);
 }
 
 }  // namespace
