@@ -74,7 +74,7 @@ struct Extent {
 Extent CellExtent(const Cell& cell, double column_width) {
   const std::wstring text = DisplayText(cell.value);
   if (text.empty()) return {};
-  const FontFormat& font = cell.format.font;
+  static const FontFormat font;
   const double line_height = LineHeightPixels(font);
   double longest = 0;
   double lines = 0;
@@ -97,10 +97,6 @@ Extent CellExtent(const Cell& cell, double column_width) {
   const double h = lines * line_height;
   return {std::fabs(w * std::cos(angle)) + std::fabs(h * std::sin(angle)),
           std::fabs(w * std::sin(angle)) + std::fabs(h * std::cos(angle))};
-}
-
-bool InMergedArea(const Worksheet& sheet, int row, int column) {
-  return sheet.MergeAreaAt(row, column).has_value();
 }
 
 }  // namespace
@@ -128,12 +124,28 @@ std::wstring DisplayText(const CellValue& value) {
 // measures: merged areas are left out, as the application leaves them.
 template <typename Fn>
 void ForEachMeasuredCell(const Worksheet& sheet, const CellRect& area, Fn fn) {
-  const auto& cells = sheet.cells();
-  for (auto it = cells.lower_bound({area.top, area.left});
-       it != cells.end() && it->first.first <= area.bottom; ++it) {
-    const auto [row, column] = it->first;
-    if (column < area.left || column > area.right || InMergedArea(sheet, row, column)) continue;
-    fn(row, column, CellExtent(it->second, sheet.ColumnWidth(column)));
+  // The merged areas the area touches, checked row by row as the cells come.
+  std::vector<CellRect> merged;
+  for (const CellRect& m : sheet.merged_areas()) {
+    if (m.Overlaps(area)) merged.push_back(m);
+  }
+  std::sort(merged.begin(), merged.end(),
+            [](const CellRect& a, const CellRect& b) { return a.top < b.top; });
+  std::vector<CellRect> current;  // those covering the row at hand
+  size_t next = 0;
+  int current_row = 0;
+  for (const auto& [key, cell] : sheet.cells(area)) {
+    const auto [row, column] = key;
+    if (row != current_row) {
+      current_row = row;
+      std::erase_if(current, [row](const CellRect& m) { return m.bottom < row; });
+      for (; next < merged.size() && merged[next].top <= row; ++next) {
+        if (merged[next].bottom >= row) current.push_back(merged[next]);
+      }
+    }
+    bool inside = false;
+    for (const CellRect& m : current) inside = inside || m.Contains(row, column);
+    if (!inside) fn(row, column, CellExtent(cell, sheet.ColumnWidth(column)));
   }
 }
 

@@ -139,10 +139,6 @@ class FormatCache {
       mix(f.orientation);
       mix(f.wrap_text);
       mix(f.fill ? static_cast<long long>(*f.fill) : -1);
-      mix(static_cast<long long>(std::hash<std::wstring_view>{}(f.font.name)));
-      mix(static_cast<long long>(f.font.size * 64));
-      mix(f.font.bold * 2 + f.font.italic);
-      mix(f.font.color ? static_cast<long long>(*f.font.color) : -1);
       for (const BorderLine& b : *l.borders) {
         mix(b.line_style);
         mix(b.weight);
@@ -166,12 +162,6 @@ class FormatCache {
       format_set_pattern(format, LXW_PATTERN_SOLID);
       format_set_bg_color(format, ToRgb(*f.fill));
     }
-    const FontFormat standard;
-    if (f.font.name != standard.name) format_set_font_name(format, Utf8(f.font.name).c_str());
-    if (f.font.size != standard.size) format_set_font_size(format, f.font.size);
-    if (f.font.bold) format_set_bold(format);
-    if (f.font.italic) format_set_italic(format);
-    if (f.font.color) format_set_font_color(format, ToRgb(*f.font.color));
 
     const BorderLine& left = borders[kEdgeLeft];
     const BorderLine& top = borders[kEdgeTop];
@@ -254,17 +244,17 @@ std::wstring WriteSheet(lxw_workbook* book, FormatCache& formats, const Workshee
     }
     return LXW_NO_ERROR;
   };
-  const auto& cells = sheet.cells();
+  const Worksheet::CellRange cells = sheet.cells();
   const std::vector<Worksheet::CellKey> border_only = sheet.BorderOnlyCells();
   auto cell = cells.begin();
   auto edge = border_only.begin();
   const Cell blank;
   while (cell != cells.end() || edge != border_only.end()) {
     const bool from_cells =
-        edge == border_only.end() || (cell != cells.end() && cell->first < *edge);
-    const auto [row, column] = from_cells ? cell->first : *edge;
+        edge == border_only.end() || (cell != cells.end() && (*cell).first < *edge);
+    const auto [row, column] = from_cells ? (*cell).first : *edge;
     lxw_error e = heights_up_to(row);
-    if (!e) e = write(row, column, from_cells ? cell->second : blank);
+    if (!e) e = write(row, column, from_cells ? (*cell).second : blank);
     if (e) return FormatAddress(CellRect::Cell(row, column)) + L": " + LxwText(e);
     if (from_cells) {
       ++cell;
