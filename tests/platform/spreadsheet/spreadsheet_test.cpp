@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "platform/com/objbase.h"
 #include "platform/spreadsheet/automation.h"
@@ -240,6 +241,37 @@ TEST_F(SpreadsheetTest, EachObjectAnswersByItsMemberTable) {
       }
     }
   }
+}
+
+// Cells written out of order, lines on the sheet's first row and column, and
+// areas read back: the rows stay sorted and nothing is lost or doubled.
+TEST(WorksheetCells, OutOfOrderCellsAndEdgeLines) {
+  Worksheet sheet(L"Sheet1");
+  for (int column : {5, 2, 9, 2, 1}) sheet.EnterText(3, column, L"c" + std::to_wstring(column));
+  sheet.EnterText(1, 4, L"x");
+  const BorderLine thin{xlContinuous, xlThin, std::nullopt};
+  sheet.SetBorder(1, 1, kEdgeTop, thin);
+  sheet.SetBorder(1, 1, kEdgeLeft, thin);
+  sheet.SetBorder(3, 9, kEdgeRight, thin);
+  sheet.SetBorder(3, 9, kEdgeRight, BorderLine{});
+
+  std::vector<Worksheet::CellKey> keys;
+  for (const auto& [key, cell] : sheet.cells()) keys.push_back(key);
+  const std::vector<Worksheet::CellKey> expected = {{1, 1}, {1, 4}, {3, 1}, {3, 2}, {3, 5}, {3, 9}};
+  EXPECT_EQ(keys, expected);
+  EXPECT_EQ(sheet.cells().size(), 6u);
+  EXPECT_EQ(std::get<std::wstring>(sheet.Find(3, 2)->value), L"c2");
+  EXPECT_EQ(sheet.Find(2, 2), nullptr);
+  EXPECT_TRUE(sheet.Border(1, 1, kEdgeTop).visible());
+  EXPECT_TRUE(sheet.Border(1, 1, kEdgeLeft).visible());
+  EXPECT_FALSE(sheet.Border(3, 10, kEdgeLeft).visible()) << "the removed line";
+  EXPECT_TRUE(sheet.BorderOnlyCells().empty()) << "lines off the sheet touch no cell";
+  EXPECT_EQ(sheet.UsedRange(), (CellRect{1, 1, 3, 9}));
+
+  keys.clear();
+  for (const auto& [key, cell] : sheet.cells({2, 2, 3, 5})) keys.push_back(key);
+  EXPECT_EQ(keys, (std::vector<Worksheet::CellKey>{{3, 2}, {3, 5}}));
+  EXPECT_TRUE(sheet.cells({4, 1, 9, 9}).empty());
 }
 
 // ---------------------------------------------------------------------------
