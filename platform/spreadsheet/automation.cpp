@@ -531,30 +531,26 @@ bool PlausibleFormula(const std::wstring& text) {
 
 void RangeObject::PutValue(Invocation& call, bool formula) {
   CheckSize(call);
-  VARIANT value;
-  VariantInit(&value);
-  HRESULT hr = VariantCopy(&value, &call.Raw(kValue));
-  if (FAILED(hr)) call.Fail(hr);
+  // The caller's value as it is; only an object's default value is owned.
+  VARIANT value = call.Raw(kValue);
+  VARIANT resolved;
+  VariantInit(&resolved);
+  struct Holder {
+    VARIANT& v;
+    ~Holder() { VariantClear(&v); }
+  } holder{resolved};
   if (value.vt == VT_DISPATCH) {
     // An object gives its default value.
     IDispatch* object = value.pdispVal;
-    VARIANT resolved;
-    VariantInit(&resolved);
     DISPPARAMS none = {nullptr, nullptr, 0, 0};
-    hr = object ? object->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
-                                 &none, &resolved, nullptr, nullptr)
-                : DISP_E_TYPEMISMATCH;
-    VariantClear(&value);
+    HRESULT hr = object ? object->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT,
+                                         DISPATCH_PROPERTYGET, &none, &resolved, nullptr, nullptr)
+                        : DISP_E_TYPEMISMATCH;
     if (FAILED(hr) || resolved.vt == VT_DISPATCH || resolved.vt == VT_UNKNOWN) {
-      VariantClear(&resolved);
       call.Fail(DISP_E_TYPEMISMATCH);
     }
     value = resolved;
   }
-  struct Holder {
-    VARIANT& v;
-    ~Holder() { VariantClear(&v); }
-  } holder{value};
 
   Worksheet& sheet = *sheet_;
   switch (value.vt) {
