@@ -47,10 +47,6 @@ bool COleDispatchException::GetErrorMessage(std::wstring& message) const {
 
 void AfxThrowOleException(SCODE sc) { throw new COleException(sc); }
 
-void AfxThrowOleDispatchException(WORD code, const wchar_t* description, UINT helpId) {
-  throw new COleDispatchException(description, helpId, code);
-}
-
 // ---------------------------------------------------------------------------
 // COleVariant
 
@@ -282,10 +278,6 @@ LPDISPATCH COleDispatchDriver::DetachDispatch() {
   return out;
 }
 
-void COleDispatchDriver::GetProperty(DISPID id, VARTYPE vt, void* pvProp) const {
-  InvokeHelperV(id, DISPATCH_PROPERTYGET, vt, pvProp, afx::detail::ResultType::kVoid, nullptr, {});
-}
-
 namespace {
 
 using afx::detail::DispatchArg;
@@ -361,7 +353,9 @@ bool MakeParameter(BYTE type, const DispatchArg& a, VARIANT& v) {
       if ((a.kind != Kind::kConstVariant && a.kind != Kind::kVariant) || a.variant == nullptr) {
         return false;
       }
-      CheckedCopy(&v, a.variant);
+      // The callee only reads its arguments: the caller's variant is passed
+      // as it is, its text not copied.
+      v = *a.variant;
       return true;
     case VT_VARIANT | 0x40:
       if (a.kind != Kind::kVariant || a.mutable_variant == nullptr) return false;
@@ -419,11 +413,15 @@ bool ResultFits(VARTYPE vt, ResultType type) {
   return false;
 }
 
-// Owns the parameters built for one call.
+// The parameters built for one call; frees what they own (not the
+// variants passed through as they are).
 struct Parameters {
-  std::vector<VARIANT> slots;
+  VARIANT slots[COleDispatchDriver::kMaxHelperArgs];
+  bool owned[COleDispatchDriver::kMaxHelperArgs] = {};
   ~Parameters() {
-    for (VARIANT& v : slots) VariantClear(&v);
+    for (size_t i = 0; i < COleDispatchDriver::kMaxHelperArgs; ++i) {
+      if (owned[i]) VariantClear(&slots[i]);
+    }
   }
 };
 
@@ -431,27 +429,24 @@ struct Parameters {
 
 void COleDispatchDriver::InvokeHelperV(DISPID id, WORD flags, VARTYPE vtRet, void* pvRet,
                                        ResultType resultType, const char* paramInfo,
-                                       const std::vector<DispatchArg>& args) const {
+                                       std::span<const DispatchArg> args) const {
   if (m_lpDispatch == nullptr) return;
   if (!ResultFits(vtRet, resultType)) AfxThrowOleException(E_INVALIDARG);
 
   const size_t types = paramInfo ? std::strlen(paramInfo) : 0;
-  if (types != args.size()) AfxThrowOleException(E_INVALIDARG);
+  if (types != args.size() || types > kMaxHelperArgs) AfxThrowOleException(E_INVALIDARG);
 
   // rgvarg holds the arguments last-first.
   Parameters params;
-  params.slots.resize(types);
-  for (VARIANT& v : params.slots) VariantInit(&v);
   for (size_t i = 0; i < types; ++i) {
-    VARIANT& slot = params.slots[types - 1 - i];
-    if (!MakeParameter(static_cast<BYTE>(paramInfo[i]), args[i], slot)) {
-      AfxThrowOleException(E_INVALIDARG);
-    }
+    const size_t slot = types - 1 - i;
+    const BYTE type = static_cast<BYTE>(paramInfo[i]);
+    if (!MakeParameter(type, args[i], params.slots[slot])) AfxThrowOleException(E_INVALIDARG);
+    params.owned[slot] = type != VT_VARIANT;
   }
 
   DISPID named = DISPID_PROPERTYPUT;
-  DISPPARAMS dp{params.slots.empty() ? nullptr : params.slots.data(), nullptr,
-                static_cast<UINT>(types), 0};
+  DISPPARAMS dp{types == 0 ? nullptr : params.slots, nullptr, static_cast<UINT>(types), 0};
   if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
     dp.rgdispidNamedArgs = &named;
     dp.cNamedArgs = 1;

@@ -26,10 +26,11 @@
 // A typed pointer instead of void* is checked against vtRet.
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <span>
 #include <string>
 #include <type_traits>
-#include <vector>
 
 #include "platform/afx/afx.h"
 #include "platform/com/objbase.h"
@@ -90,8 +91,6 @@ class COleDispatchException : public CException {
 };
 
 [[noreturn]] void AfxThrowOleException(SCODE sc);
-[[noreturn]] void AfxThrowOleDispatchException(WORD code, const wchar_t* description,
-                                               UINT helpId = 0);
 
 // ---------------------------------------------------------------------------
 // COleVariant: a VARIANT that owns its contents.
@@ -302,32 +301,24 @@ class COleDispatchDriver {
   template <typename P, typename... Args>
   void InvokeHelper(DISPID id, WORD flags, VARTYPE vtRet, void* pvRet, P paramInfo,
                     const Args&... args) {
+    const std::array<afx::detail::DispatchArg, sizeof...(Args)> list{afx::detail::MakeArg(args)...};
     InvokeHelperV(id, flags, vtRet, pvRet, afx::detail::ResultType::kVoid,
-                  afx::detail::ParamInfoOf(paramInfo), {afx::detail::MakeArg(args)...});
+                  afx::detail::ParamInfoOf(paramInfo), list);
   }
   template <typename R, typename P, typename... Args>
   requires(!std::is_void_v<R>) void InvokeHelper(DISPID id, WORD flags, VARTYPE vtRet, R* pvRet,
                                                  P paramInfo, const Args&... args) {
+    const std::array<afx::detail::DispatchArg, sizeof...(Args)> list{afx::detail::MakeArg(args)...};
     InvokeHelperV(id, flags, vtRet, pvRet, afx::detail::ResultTypeOf<R>(),
-                  afx::detail::ParamInfoOf(paramInfo), {afx::detail::MakeArg(args)...});
+                  afx::detail::ParamInfoOf(paramInfo), list);
   }
-
-  // A property put (DISPATCH_PROPERTYPUTREF for VT_DISPATCH) of one value
-  // of type vt.
-  template <typename T>
-  void SetProperty(DISPID id, VARTYPE vt, const T& value) {
-    const char info[2] = {static_cast<char>(vt), 0};
-    std::vector<afx::detail::DispatchArg> list{afx::detail::MakeArg(value)};
-    InvokeHelperV(id, vt == VT_DISPATCH ? DISPATCH_PROPERTYPUTREF : DISPATCH_PROPERTYPUT, VT_EMPTY,
-                  nullptr, afx::detail::ResultType::kVoid, info, list);
-  }
-  // A property get into pvProp (see the result table above).
-  void GetProperty(DISPID id, VARTYPE vt, void* pvProp) const;
 
   // The parameter string, its arguments and the result, as a typed call.
+  // At most kMaxHelperArgs arguments.
+  static constexpr size_t kMaxHelperArgs = 8;
   void InvokeHelperV(DISPID id, WORD flags, VARTYPE vtRet, void* pvRet,
                      afx::detail::ResultType resultType, const char* paramInfo,
-                     const std::vector<afx::detail::DispatchArg>& args) const;
+                     std::span<const afx::detail::DispatchArg> args) const;
 
   LPDISPATCH m_lpDispatch;
   BOOL m_bAutoRelease;

@@ -1,6 +1,5 @@
-// The compiler's COM support classes: _com_error (thrown by value, with a
-// status code and the source and description a component reported), _bstr_t
-// and _variant_t.
+// The compiler's COM support error class, _com_error: thrown by value, with a
+// status code and the source and description a component reported.
 #pragma once
 
 #include <cstdint>
@@ -10,40 +9,6 @@
 #include <utility>
 
 #include "platform/com/oleauto.h"
-
-// A shared, immutable wide string, convertible to const wchar_t* and BSTR.
-// Empty and null are the same: the pointer is nullptr.
-class _bstr_t {
- public:
-  _bstr_t() = default;
-  _bstr_t(const wchar_t* text);
-  _bstr_t(const char* text);  // UTF-8
-  _bstr_t(const std::wstring& text);
-  // Takes over bstr when copy is false.
-  _bstr_t(BSTR bstr, bool copy);
-
-  operator const wchar_t*() const { return data_ ? data_->bstr : nullptr; }
-  BSTR GetBSTR() const { return data_ ? data_->bstr : nullptr; }
-  // A new BSTR for the caller to free.
-  BSTR copy() const;
-  UINT length() const;
-  std::wstring str() const;
-
-  _bstr_t& operator+=(const _bstr_t& other);
-  friend _bstr_t operator+(const _bstr_t& a, const _bstr_t& b);
-  friend bool operator==(const _bstr_t& a, const _bstr_t& b) { return a.str() == b.str(); }
-  bool operator!() const { return length() == 0; }
-
- private:
-  struct Data {
-    BSTR bstr;
-    explicit Data(BSTR b) : bstr(b) {}
-    ~Data() { SysFreeString(bstr); }
-    Data(const Data&) = delete;
-    Data& operator=(const Data&) = delete;
-  };
-  std::shared_ptr<Data> data_;
-};
 
 // The one error class of COM calls and of the database layer (ADO raises it
 // with the ODBC diagnostics' source and description).
@@ -103,38 +68,3 @@ inline const wchar_t* _com_error::ErrorMessage() const {
 }
 
 [[noreturn]] inline void _com_issue_error(std::int32_t hr) { throw _com_error(hr); }
-
-// A VARIANT that owns its contents; conversions throw _com_error.
-class _variant_t : public tagVARIANT {
- public:
-  _variant_t();
-  _variant_t(const VARIANT& source);
-  _variant_t(const _variant_t& source);
-  _variant_t(_variant_t&& source) noexcept;
-  // type VT_I4 (default), VT_ERROR or VT_BOOL.
-  _variant_t(long value, VARTYPE type = VT_I4);
-  _variant_t(int value, VARTYPE type = VT_I4);
-  _variant_t(short value);
-  _variant_t(double value);
-  _variant_t(bool value);
-  _variant_t(const wchar_t* text);
-  _variant_t(const char* text);  // UTF-8
-  _variant_t(const _bstr_t& text);
-  // Shares the object (AddRef).
-  _variant_t(IDispatch* object);
-  ~_variant_t();
-
-  _variant_t& operator=(const _variant_t& source);
-  _variant_t& operator=(_variant_t&& source) noexcept;
-
-  void Clear();
-  void ChangeType(VARTYPE type, const _variant_t* source = nullptr);
-
-  operator long() const;
-  operator double() const;
-  operator bool() const;
-  operator _bstr_t() const;
-};
-
-// The missing optional argument: VT_ERROR holding DISP_E_PARAMNOTFOUND.
-extern const _variant_t vtMissing;

@@ -1,5 +1,6 @@
 #include "platform/com/dispatch_object.h"
 
+#include <algorithm>
 #include <cwctype>
 #include <new>
 
@@ -29,15 +30,9 @@ bool SameName(const wchar_t* a, const wchar_t* b) {
 // ---------------------------------------------------------------------------
 // Invocation
 
-Invocation::~Invocation() {
-  for (VARIANT& v : args_) VariantClear(&v);
-  VariantClear(&value_);
-  VariantClear(&result_);
-}
+Invocation::~Invocation() { VariantClear(&result_); }
 
-const VARIANT& Invocation::Arg(UINT index) const {
-  return index == kValue ? value_ : args_.at(index);
-}
+const VARIANT& Invocation::Arg(UINT index) const { return index == kValue ? value_ : args_[index]; }
 
 UINT Invocation::ArgErrIndex(UINT index) const {
   // rgvarg holds the value of a put first, then the arguments last-first.
@@ -47,21 +42,23 @@ UINT Invocation::ArgErrIndex(UINT index) const {
 
 bool Invocation::Has(UINT index) const {
   if (index == kValue) return has_value_;
-  if (index >= args_.size()) return false;
+  if (index >= count_) return false;
   return !IsMissing(args_[index]) && args_[index].vt != VT_EMPTY;
 }
 
 const VARIANT& Invocation::Raw(UINT index) const {
-  if (index != kValue && index >= args_.size())
-    throw CallFailure{DISP_E_PARAMNOTFOUND, kNoArg, 0, {}};
+  if (index != kValue && index >= count_) throw CallFailure{DISP_E_PARAMNOTFOUND, kNoArg, 0, {}};
   return Arg(index);
 }
 
 VARIANT Invocation::Converted(UINT index, VARTYPE type) const {
   if (!Has(index)) throw CallFailure{DISP_E_PARAMNOTOPTIONAL, ArgErrIndex(index), 0, {}};
+  const VARIANT& arg = Arg(index);
+  // The usual case: the caller passed the type asked for.
+  if (arg.vt == type && type != VT_BSTR) return arg;
   VARIANT out;
   VariantInit(&out);
-  HRESULT hr = VariantChangeType(&out, &Arg(index), 0, type);
+  HRESULT hr = VariantChangeType(&out, &arg, 0, type);
   if (FAILED(hr)) throw CallFailure{hr, ArgErrIndex(index), 0, {}};
   return out;
 }
@@ -71,6 +68,10 @@ double Invocation::Double(UINT index) const { return Converted(index, VT_R8).dbl
 bool Invocation::Bool(UINT index) const { return Converted(index, VT_BOOL).boolVal != 0; }
 
 std::wstring Invocation::String(UINT index) const {
+  if (Has(index) && Arg(index).vt == VT_BSTR) {
+    const BSTR text = Arg(index).bstrVal;
+    return std::wstring(text ? text : L"", SysStringLen(text));
+  }
   VARIANT v = Converted(index, VT_BSTR);
   std::wstring text(v.bstrVal ? v.bstrVal : L"", SysStringLen(v.bstrVal));
   VariantClear(&v);
@@ -181,11 +182,11 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARA
   if (params->cNamedArgs > params->cArgs) return E_INVALIDARG;
   if (params->cNamedArgs > 0 && params->rgdispidNamedArgs == nullptr) return E_INVALIDARG;
 
-  const MemberInfo* member = nullptr;
-  for (const MemberInfo& m : Members()) {
-    if (m.id == id) member = &m;
-  }
-  if (member == nullptr) return DISP_E_MEMBERNOTFOUND;
+  const std::span<const MemberInfo> members = Members();
+  auto found = std::lower_bound(members.begin(), members.end(), id,
+                                [](const MemberInfo& m, DISPID key) { return m.id < key; });
+  if (found == members.end() || found->id != id) return DISP_E_MEMBERNOTFOUND;
+  const MemberInfo* member = &*found;
 
   WORD kind = 0;
   if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
@@ -213,19 +214,18 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARA
     return DISP_E_BADPARAMCOUNT;
   }
 
+  if (positional > kMaxArgs) return DISP_E_BADPARAMCOUNT;
+
   try {
-    Invocation call(kind, params->cArgs);
-    call.args_.reserve(positional);
+    Invocation call(*member, kind, params->cArgs);
     for (UINT i = 0; i < positional; ++i) {
-      VARIANT copy;
-      VariantInit(&copy);
       const UINT slot = params->cArgs - 1 - i;
-      HRESULT hr = VariantCopyInd(&copy, &params->rgvarg[slot]);
+      HRESULT hr = com::ArgumentView(params->rgvarg[slot], &call.args_[i]);
       if (FAILED(hr)) {
         if (argErr) *argErr = slot;
         return hr == DISP_E_BADVARTYPE ? DISP_E_TYPEMISMATCH : hr;
       }
-      call.args_.push_back(copy);
+      call.count_ = i + 1;
     }
     for (UINT i = 0; i < member->min_args; ++i) {
       if (IsMissing(call.args_[i])) {
@@ -234,7 +234,7 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARA
       }
     }
     if (kind == DISPATCH_PROPERTYPUT) {
-      HRESULT hr = VariantCopyInd(&call.value_, &params->rgvarg[0]);
+      HRESULT hr = com::ArgumentView(params->rgvarg[0], &call.value_);
       if (FAILED(hr)) {
         if (argErr) *argErr = 0;
         return hr == DISP_E_BADVARTYPE ? DISP_E_TYPEMISMATCH : hr;
@@ -242,7 +242,7 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARA
       call.has_value_ = !IsMissing(call.value_);
     }
 
-    Call(*member, call);
+    member->handler(*this, call);
 
     if (result != nullptr) {
       VariantInit(result);

@@ -1,8 +1,9 @@
 // A base for automation objects served through IDispatch. A subclass lists
-// its members (name, dispatch id, the kinds of call each answers, how many
-// arguments it takes) and handles one call at a time; the base checks the
-// call against the list, so a subclass only ever sees a known member called
-// the right way with a count of arguments in range:
+// its members in one table (name, dispatch id, the kinds of call each
+// answers, how many arguments it takes, its handler), sorted by id; the base
+// finds the member by id, checks the call against the entry and runs the
+// handler, so a handler only ever sees its member called the right way with
+// a count of arguments in range:
 //
 //   unknown id, or a kind the member lacks  DISP_E_MEMBERNOTFOUND
 //   too few or too many arguments           DISP_E_BADPARAMCOUNT
@@ -13,18 +14,25 @@
 //   Invocation::Raise                       DISP_E_EXCEPTION with EXCEPINFO
 //
 // A call asked with DISPATCH_METHOD | DISPATCH_PROPERTYGET answers as a get
-// when the member has one, as a method otherwise.
+// when the member has one, as a method otherwise. Arguments are read where
+// the caller put them: a call copies no text and allocates nothing of its
+// own.
 #pragma once
 
 #include <atomic>
 #include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/com/oleauto.h"
 
 namespace com {
+
+class DispatchObject;
+class Invocation;
+struct MemberInfo;
+
+using MemberHandler = void (*)(DispatchObject& self, Invocation& call);
 
 struct MemberInfo {
   const wchar_t* name;
@@ -32,19 +40,44 @@ struct MemberInfo {
   WORD kinds;  // DISPATCH_METHOD, DISPATCH_PROPERTYGET, DISPATCH_PROPERTYPUT or'ed
   UINT min_args;
   UINT max_args;  // positional ones; a put's value is not counted
+  MemberHandler handler;
 };
+
+// The handler that runs Method (void C::Method(Invocation&)) on the object.
+template <typename T>
+struct MethodOf;
+template <typename C>
+struct MethodOf<void (C::*)(Invocation&)> {
+  using Class = C;
+};
+template <auto Method>
+void Handle(DispatchObject& self, Invocation& call) {
+  using C = typename MethodOf<decltype(Method)>::Class;
+  (static_cast<C&>(self).*Method)(call);
+}
+
+// True when a member table is sorted by id without repeats, as lookups need.
+constexpr bool SortedById(std::span<const MemberInfo> members) {
+  for (size_t i = 1; i < members.size(); ++i) {
+    if (members[i - 1].id >= members[i].id) return false;
+  }
+  return true;
+}
+
+inline constexpr UINT kMaxArgs = 8;
 
 // One call as the member sees it: positional arguments in their natural
 // order (0 is the first), the value of a put apart.
 class Invocation {
  public:
+  const MemberInfo& member() const { return member_; }
   WORD kind() const { return kind_; }
   bool is_get() const { return kind_ == DISPATCH_PROPERTYGET; }
   bool is_put() const { return kind_ == DISPATCH_PROPERTYPUT; }
   bool is_method() const { return kind_ == DISPATCH_METHOD; }
 
   // Positional arguments passed, those marked missing included.
-  UINT count() const { return static_cast<UINT>(args_.size()); }
+  UINT count() const { return count_; }
   // False when index is beyond count() or the argument is marked missing
   // (VT_ERROR holding DISP_E_PARAMNOTFOUND) or VT_EMPTY.
   bool Has(UINT index) const;
@@ -55,7 +88,8 @@ class Invocation {
   double Double(UINT index) const;
   bool Bool(UINT index) const;
   std::wstring String(UINT index) const;
-  // As passed, by-reference arguments resolved. Valid for the whole call.
+  // As passed, by-reference arguments resolved (nothing copied). Valid for
+  // the whole call.
   const VARIANT& Raw(UINT index) const;
 
   // The same for the value a put assigns.
@@ -82,14 +116,17 @@ class Invocation {
 
  private:
   friend class DispatchObject;
-  Invocation(WORD kind, UINT total_args) : kind_(kind), total_args_(total_args) {}
+  Invocation(const MemberInfo& member, WORD kind, UINT total_args)
+      : member_(member), kind_(kind), total_args_(total_args) {}
   const VARIANT& Arg(UINT index) const;
   UINT ArgErrIndex(UINT index) const;
   VARIANT Converted(UINT index, VARTYPE type) const;
 
+  const MemberInfo& member_;
   WORD kind_;
   UINT total_args_;
-  std::vector<VARIANT> args_;
+  UINT count_ = 0;
+  VARIANT args_[kMaxArgs];  // views of the caller's arguments, owning nothing
   VARIANT value_{};
   bool has_value_ = false;
   VARIANT result_{};
@@ -115,10 +152,9 @@ class DispatchObject : public IDispatch {
   DispatchObject() = default;
   virtual ~DispatchObject() = default;
 
+  // The member table, sorted by id (SortedById). A handler ends by
+  // returning (S_OK) or through Invocation::Raise / Fail.
   virtual std::span<const MemberInfo> Members() const = 0;
-  // Handles one checked call. Ends by returning (S_OK) or through
-  // Invocation::Raise / Fail.
-  virtual void Call(const MemberInfo& member, Invocation& call) = 0;
   // Named as the source in EXCEPINFO.
   virtual std::wstring ExceptionSource() const { return {}; }
 

@@ -51,18 +51,12 @@ HRESULT CLSIDFromString(const wchar_t* text, CLSID* clsid) {
   return S_OK;
 }
 
-int StringFromGUID2(REFGUID guid, wchar_t* buffer, int size) {
-  if (buffer == nullptr || size < 39) return 0;
-  std::swprintf(buffer, 39, L"{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", guid.Data1,
-                guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2], guid.Data4[3],
-                guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
-  return 39;
-}
-
 namespace com {
 std::wstring GuidToString(REFGUID guid) {
   wchar_t buffer[39];
-  StringFromGUID2(guid, buffer, 39);
+  std::swprintf(buffer, 39, L"{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", guid.Data1,
+                guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2], guid.Data4[3],
+                guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
   return buffer;
 }
 }  // namespace com

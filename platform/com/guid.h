@@ -38,13 +38,8 @@ using REFCLSID = const CLSID&;
 using REFIID = const IID&;
 using LPCLSID = CLSID*;
 
-inline bool IsEqualGUID(REFGUID a, REFGUID b) { return a == b; }
-inline bool IsEqualIID(REFIID a, REFIID b) { return a == b; }
-inline bool IsEqualCLSID(REFCLSID a, REFCLSID b) { return a == b; }
-
 inline constexpr GUID GUID_NULL = {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
 inline constexpr IID IID_NULL = GUID_NULL;
-inline constexpr CLSID CLSID_NULL = GUID_NULL;
 inline constexpr IID IID_IUnknown = {
     0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 inline constexpr IID IID_IDispatch = {
@@ -53,11 +48,8 @@ inline constexpr IID IID_IDispatch = {
 // Reads "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" (hex digits of either case,
 // braces required). CO_E_CLASSSTRING for anything else.
 HRESULT CLSIDFromString(const wchar_t* text, CLSID* clsid);
-inline HRESULT IIDFromString(const wchar_t* text, IID* iid) { return CLSIDFromString(text, iid); }
-// Writes the braced upper-case form; returns the characters written with the
-// terminator (39), or 0 when size is below 39.
-int StringFromGUID2(REFGUID guid, wchar_t* buffer, int size);
 
 namespace com {
+// The braced upper-case form.
 std::wstring GuidToString(REFGUID guid);
 }  // namespace com

@@ -46,8 +46,6 @@ void CoUninitialize() {
 
 namespace com {
 
-int ThreadInitCount() { return init_count; }
-
 void RegisterClassFactory(REFCLSID clsid, ClassFactory factory) {
   std::lock_guard lock(T().mutex);
   T().factories[clsid] = std::move(factory);

@@ -38,9 +38,6 @@ HRESULT CLSIDFromProgID(LPCOLESTR progId, LPCLSID clsid);
 
 namespace com {
 
-// How many times this thread is initialised (0 when it is not).
-int ThreadInitCount();
-
 // Makes one object of the class and answers interface iid through *object
 // (a new reference), with QueryInterface's results.
 using ClassFactory = std::function<HRESULT(REFIID iid, void** object)>;

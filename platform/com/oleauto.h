@@ -9,11 +9,8 @@
 BSTR SysAllocString(const OLECHAR* text);
 // length characters, copied from text or zero when text is null.
 BSTR SysAllocStringLen(const OLECHAR* text, UINT length);
-// Replaces *bstr with a copy of text; FALSE (and *bstr unchanged) on failure.
-BOOL SysReAllocString(BSTR* bstr, const OLECHAR* text);
 void SysFreeString(BSTR bstr);
 UINT SysStringLen(BSTR bstr);
-UINT SysStringByteLen(BSTR bstr);
 
 void VariantInit(VARIANT* v);
 // Frees a BSTR, releases an object, and leaves VT_EMPTY. By-reference
@@ -23,6 +20,12 @@ HRESULT VariantClear(VARIANT* v);
 HRESULT VariantCopy(VARIANT* dest, const VARIANT* source);
 // As VariantCopy, and a by-reference source is copied as what it points to.
 HRESULT VariantCopyInd(VARIANT* dest, const VARIANT* source);
+
+namespace com {
+// What source holds, a by-reference source read through, as a by-value
+// variant that owns nothing (valid while what source refers to is).
+HRESULT ArgumentView(const VARIANT& source, VARIANT* out);
+}  // namespace com
 
 constexpr USHORT VARIANT_NOVALUEPROP = 0x01;
 constexpr USHORT VARIANT_ALPHABOOL = 0x02;

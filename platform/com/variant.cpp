@@ -45,22 +45,11 @@ BSTR SysAllocString(const OLECHAR* text) {
   return SysAllocStringLen(text, static_cast<UINT>(length));
 }
 
-BOOL SysReAllocString(BSTR* bstr, const OLECHAR* text) {
-  if (bstr == nullptr) return FALSE;
-  BSTR fresh = SysAllocString(text ? text : L"");
-  if (fresh == nullptr) return FALSE;
-  SysFreeString(*bstr);
-  *bstr = fresh;
-  return TRUE;
-}
-
 void SysFreeString(BSTR bstr) {
   if (bstr != nullptr) std::free(Prefix(bstr));
 }
 
 UINT SysStringLen(BSTR bstr) { return bstr == nullptr ? 0 : *Prefix(bstr); }
-
-UINT SysStringByteLen(BSTR bstr) { return static_cast<UINT>(SysStringLen(bstr) * sizeof(OLECHAR)); }
 
 void VariantInit(VARIANT* v) {
   if (v == nullptr) return;
@@ -167,6 +156,8 @@ HRESULT Dereference(const VARIANT* source, VARIANT* out) {
 }
 
 }  // namespace
+
+HRESULT com::ArgumentView(const VARIANT& source, VARIANT* out) { return Dereference(&source, out); }
 
 HRESULT VariantCopy(VARIANT* dest, const VARIANT* source) {
   if (dest == nullptr || source == nullptr) return E_INVALIDARG;

@@ -71,10 +71,16 @@ struct Extent {
   double height = 0;
 };
 
-Extent CellExtent(const Cell& cell, double column_width) {
+// Without need_width, a cell that neither wraps nor turns its text is not
+// measured: its height does not depend on its width.
+Extent CellExtent(const Cell& cell, double column_width, bool need_width) {
   const std::wstring text = DisplayText(cell.value);
   if (text.empty()) return {};
-  const FontFormat& font = cell.format.font;
+  static const FontFormat font;
+  if (!need_width && !cell.format.wrap_text && cell.format.orientation == 0) {
+    const auto lines = std::count(text.begin(), text.end(), L'\n') + 1;
+    return {0, static_cast<double>(lines) * LineHeightPixels(font)};
+  }
   const double line_height = LineHeightPixels(font);
   double longest = 0;
   double lines = 0;
@@ -97,10 +103,6 @@ Extent CellExtent(const Cell& cell, double column_width) {
   const double h = lines * line_height;
   return {std::fabs(w * std::cos(angle)) + std::fabs(h * std::sin(angle)),
           std::fabs(w * std::sin(angle)) + std::fabs(h * std::cos(angle))};
-}
-
-bool InMergedArea(const Worksheet& sheet, int row, int column) {
-  return sheet.MergeAreaAt(row, column).has_value();
 }
 
 }  // namespace
@@ -127,19 +129,35 @@ std::wstring DisplayText(const CellValue& value) {
 // Calls fn(row, column, extent) for each cell of the area that autofit
 // measures: merged areas are left out, as the application leaves them.
 template <typename Fn>
-void ForEachMeasuredCell(const Worksheet& sheet, const CellRect& area, Fn fn) {
-  const auto& cells = sheet.cells();
-  for (auto it = cells.lower_bound({area.top, area.left});
-       it != cells.end() && it->first.first <= area.bottom; ++it) {
-    const auto [row, column] = it->first;
-    if (column < area.left || column > area.right || InMergedArea(sheet, row, column)) continue;
-    fn(row, column, CellExtent(it->second, sheet.ColumnWidth(column)));
+void ForEachMeasuredCell(const Worksheet& sheet, const CellRect& area, bool need_width, Fn fn) {
+  // The merged areas the area touches, checked row by row as the cells come.
+  std::vector<CellRect> merged;
+  for (const CellRect& m : sheet.merged_areas()) {
+    if (m.Overlaps(area)) merged.push_back(m);
+  }
+  std::sort(merged.begin(), merged.end(),
+            [](const CellRect& a, const CellRect& b) { return a.top < b.top; });
+  std::vector<CellRect> current;  // those covering the row at hand
+  size_t next = 0;
+  int current_row = 0;
+  for (const auto& [key, cell] : sheet.cells(area)) {
+    const auto [row, column] = key;
+    if (row != current_row) {
+      current_row = row;
+      std::erase_if(current, [row](const CellRect& m) { return m.bottom < row; });
+      for (; next < merged.size() && merged[next].top <= row; ++next) {
+        if (merged[next].bottom >= row) current.push_back(merged[next]);
+      }
+    }
+    bool inside = false;
+    for (const CellRect& m : current) inside = inside || m.Contains(row, column);
+    if (!inside) fn(row, column, CellExtent(cell, sheet.ColumnWidth(column), need_width));
   }
 }
 
 void AutoFitColumns(Worksheet& sheet, const CellRect& area) {
   std::map<int, double> widest;  // pixels
-  ForEachMeasuredCell(sheet, area, [&](int, int column, const Extent& extent) {
+  ForEachMeasuredCell(sheet, area, true, [&](int, int column, const Extent& extent) {
     if (extent.width > 0) widest[column] = std::max(widest[column], extent.width);
   });
   // Columns of the area that show nothing go back to the default width.
@@ -158,7 +176,7 @@ void AutoFitColumns(Worksheet& sheet, const CellRect& area) {
 
 void AutoFitRows(Worksheet& sheet, const CellRect& area) {
   std::map<int, double> tallest;  // pixels
-  ForEachMeasuredCell(sheet, area, [&](int row, int, const Extent& extent) {
+  ForEachMeasuredCell(sheet, area, false, [&](int row, int, const Extent& extent) {
     if (extent.height > 0) tallest[row] = std::max(tallest[row], extent.height);
   });
   std::vector<int> reset;

@@ -1,6 +1,8 @@
 // The automation objects of the spreadsheet server: Application, Workbooks,
 // Workbook, Worksheet, Range, Borders, Border, Font and Interior, each an
-// IDispatch answering its members by the object model's dispatch ids.
+// IDispatch answering, by the object model's dispatch ids, the members the
+// plug-in calls (ObjectModel lists them) and no others. Properties the
+// plug-in only sets are not readable.
 //
 // Every object refers to the workbook data it works on by shared ownership,
 // so an object a client still holds stays usable whatever else goes.
@@ -13,9 +15,10 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <vector>
 
-#include "platform/com/oaidl.h"
+#include "platform/com/dispatch_object.h"
 #include "platform/spreadsheet/workbook.h"
 
 namespace spreadsheet {
@@ -36,5 +39,12 @@ struct ApplicationModel {
 
 // A new Application object (one reference, the caller's).
 IDispatch* NewApplicationObject(std::shared_ptr<ApplicationModel> model);
+
+// The members each object type answers: the tables the objects dispatch by.
+struct ObjectMembers {
+  const wchar_t* class_name;
+  std::span<const com::MemberInfo> members;
+};
+std::span<const ObjectMembers> ObjectModel();
 
 }  // namespace spreadsheet

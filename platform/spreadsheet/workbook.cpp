@@ -4,7 +4,6 @@
 #include <charconv>
 #include <cmath>
 #include <cwctype>
-#include <set>
 
 namespace spreadsheet {
 
@@ -144,72 +143,118 @@ bool ParsePlainNumber(std::wstring_view text, double* value) {
 // ---------------------------------------------------------------------------
 // Worksheet
 
-const Cell* Worksheet::Find(int row, int column) const {
-  auto it = cells_.find({row, column});
-  return it == cells_.end() ? nullptr : &it->second;
+namespace {
+
+template <typename T>
+auto Lower(T& sorted, int column) {
+  return std::lower_bound(sorted.begin(), sorted.end(), column,
+                          [](const auto& entry, int c) { return entry.first < c; });
 }
 
-Cell& Worksheet::At(int row, int column) { return cells_[{row, column}]; }
+// The entry of column, or nullptr.
+template <typename T>
+auto FindIn(T& sorted, int column) -> decltype(&sorted.begin()->second) {
+  // Cells come mostly in order: the last one is the likeliest.
+  if (!sorted.empty() && sorted.back().first == column) return &sorted.back().second;
+  auto it = Lower(sorted, column);
+  return it != sorted.end() && it->first == column ? &it->second : nullptr;
+}
+
+}  // namespace
+
+const Cell* Worksheet::Find(int row, int column) const {
+  const Row* r = RowAt(row);
+  return r ? FindIn(r->cells, column) : nullptr;
+}
+
+Worksheet::Row& Worksheet::MakeRow(int row) {
+  if (row >= static_cast<int>(rows_.size())) rows_.resize(row + 1);
+  return rows_[row];
+}
+
+Cell& Worksheet::At(int row, int column) {
+  Row& r = MakeRow(row);
+  if (Cell* found = FindIn(r.cells, column)) return *found;
+  ++cell_count_;
+  if (r.cells.empty() || r.cells.back().first < column) {
+    return r.cells.emplace_back(column, Cell{}).second;
+  }
+  return r.cells.emplace(Lower(r.cells, column), column, Cell{})->second;
+}
+
+Worksheet::CellRange Worksheet::cells() const { return CellRange(*this, CellRect::Sheet()); }
+Worksheet::CellRange Worksheet::cells(const CellRect& area) const { return CellRange(*this, area); }
 
 namespace {
 
-// Which stored line an edge of a cell is.
+// Which stored line an edge of a cell is: the line right of (row, column)
+// or below it.
 struct LineSlot {
   bool vertical;
-  Worksheet::CellKey key;
+  int row;
+  int column;
 };
 
 LineSlot SlotOf(int row, int column, Edge edge) {
   switch (edge) {
     case kEdgeLeft:
-      return {true, {row, column - 1}};
+      return {true, row, column - 1};
     case kEdgeRight:
-      return {true, {row, column}};
+      return {true, row, column};
     case kEdgeTop:
-      return {false, {row - 1, column}};
+      return {false, row - 1, column};
     case kEdgeBottom:
-      return {false, {row, column}};
+      return {false, row, column};
   }
-  return {true, {row, column}};
+  return {true, row, column};
 }
 
 }  // namespace
 
 BorderLine Worksheet::Border(int row, int column, Edge edge) const {
   const LineSlot slot = SlotOf(row, column, edge);
-  const auto& lines = slot.vertical ? vertical_lines_ : horizontal_lines_;
-  auto it = lines.find(slot.key);
-  return it == lines.end() ? BorderLine{} : it->second;
+  const Row* r = RowAt(slot.row);
+  if (r == nullptr) return {};
+  const BorderLine* line = FindIn(slot.vertical ? r->right_lines : r->bottom_lines, slot.column);
+  return line ? *line : BorderLine{};
 }
 
 void Worksheet::SetBorder(int row, int column, Edge edge, const BorderLine& line) {
   At(row, column);
   const LineSlot slot = SlotOf(row, column, edge);
-  auto& lines = slot.vertical ? vertical_lines_ : horizontal_lines_;
-  if (line.visible()) {
-    lines[slot.key] = line;
-  } else {
-    lines.erase(slot.key);
+  Row& r = MakeRow(slot.row);
+  auto& lines = slot.vertical ? r.right_lines : r.bottom_lines;
+  if (BorderLine* found = FindIn(lines, slot.column)) {
+    if (line.visible()) {
+      *found = line;
+    } else {
+      lines.erase(Lower(lines, slot.column));
+    }
+  } else if (line.visible()) {
+    lines.emplace(Lower(lines, slot.column), slot.column, line);
   }
 }
 
 std::vector<Worksheet::CellKey> Worksheet::BorderOnlyCells() const {
-  std::set<CellKey> keys;
+  std::vector<CellKey> keys;
   auto add = [&](int row, int column) {
-    if (row >= 1 && row <= kMaxRows && column >= 1 && column <= kMaxColumns &&
-        !cells_.count({row, column})) {
-      keys.insert({row, column});
+    if (row >= 1 && row <= kMaxRows && column >= 1 && column <= kMaxColumns && !Find(row, column)) {
+      keys.emplace_back(row, column);
     }
   };
-  for (const auto& [key, line] : vertical_lines_) {
-    add(key.first, key.second);
-    add(key.first, key.second + 1);
+  for (int row = 0; row < static_cast<int>(rows_.size()); ++row) {
+    for (const auto& [column, line] : rows_[row].right_lines) {
+      add(row, column);
+      add(row, column + 1);
+    }
+    for (const auto& [column, line] : rows_[row].bottom_lines) {
+      add(row, column);
+      add(row + 1, column);
+    }
   }
-  for (const auto& [key, line] : horizontal_lines_) {
-    add(key.first, key.second);
-    add(key.first + 1, key.second);
-  }
-  return {keys.begin(), keys.end()};
+  std::sort(keys.begin(), keys.end());
+  keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+  return keys;
 }
 
 std::optional<CellRect> Worksheet::MergeAreaAt(int row, int column) const {
@@ -222,9 +267,56 @@ std::optional<CellRect> Worksheet::MergeAreaAt(int row, int column) const {
 std::optional<CellRect> Worksheet::UsedRange() const {
   std::optional<CellRect> used;
   auto add = [&](const CellRect& area) { used = used ? used->Union(area) : area; };
-  for (const auto& [key, cell] : cells_) add(CellRect::Cell(key.first, key.second));
+  for (int row = 1; row < static_cast<int>(rows_.size()); ++row) {
+    const auto& cells = rows_[row].cells;
+    if (!cells.empty()) add({row, cells.front().first, row, cells.back().first});
+  }
   for (const CellRect& m : merges_) add(m);
   return used;
+}
+
+// ---------------------------------------------------------------------------
+// Worksheet::CellRange
+
+Worksheet::Sorted<Cell>::const_iterator Worksheet::CellRange::RowBegin(int row) const {
+  const Row* r = sheet_.RowAt(row);
+  if (r == nullptr) return {};
+  return area_.left <= 1 ? r->cells.begin() : Lower(r->cells, area_.left);
+}
+
+Worksheet::Sorted<Cell>::const_iterator Worksheet::CellRange::RowEnd(int row) const {
+  const Row* r = sheet_.RowAt(row);
+  if (r == nullptr) return {};
+  return area_.right >= kMaxColumns ? r->cells.end() : Lower(r->cells, area_.right + 1);
+}
+
+void Worksheet::CellRange::iterator::Settle() {
+  const int last =
+      std::min<int>(range_->area_.bottom, static_cast<int>(range_->sheet_.rows_.size()) - 1);
+  while (row_ <= last && it_ == range_->RowEnd(row_)) {
+    ++row_;
+    it_ = row_ <= last ? range_->RowBegin(row_) : Inner{};
+  }
+  if (row_ > last) {
+    row_ = kMaxRows + 1;
+    it_ = Inner{};
+  }
+}
+
+Worksheet::CellRange::iterator Worksheet::CellRange::begin() const {
+  const int first = std::max(area_.top, 1);
+  return iterator(this, first, RowBegin(first));
+}
+
+Worksheet::CellRange::iterator Worksheet::CellRange::end() const {
+  return iterator(this, kMaxRows + 1, {});
+}
+
+size_t Worksheet::CellRange::size() const {
+  if (area_ == CellRect::Sheet()) return sheet_.cell_count_;
+  size_t n = 0;
+  for (auto it = begin(); it != end(); ++it) ++n;
+  return n;
 }
 
 double Worksheet::ColumnWidth(int column) const {
@@ -281,22 +373,20 @@ void Worksheet::Merge(const CellRect& area) {
   merges_.push_back(merged);
 
   // One value survives, at the top-left.
-  Cell* top_left = nullptr;
   CellValue kept;
-  for (auto it = cells_.lower_bound({merged.top, merged.left});
-       it != cells_.end() && it->first.first <= merged.bottom; ++it) {
-    const auto [row, column] = it->first;
-    if (column < merged.left || column > merged.right) continue;
-    if (row == merged.top && column == merged.left) top_left = &it->second;
-    if (std::holds_alternative<std::monostate>(kept) &&
-        !std::holds_alternative<std::monostate>(it->second.value)) {
-      kept = it->second.value;
+  for (int row = merged.top; row <= merged.bottom && row < static_cast<int>(rows_.size()); ++row) {
+    auto& cells = rows_[row].cells;
+    for (auto it = Lower(cells, merged.left); it != cells.end() && it->first <= merged.right;
+         ++it) {
+      if (std::holds_alternative<std::monostate>(kept) &&
+          !std::holds_alternative<std::monostate>(it->second.value)) {
+        kept = std::move(it->second.value);
+      }
+      it->second.value = std::monostate{};
     }
-    it->second.value = std::monostate{};
   }
   if (!std::holds_alternative<std::monostate>(kept)) {
-    if (top_left == nullptr) top_left = &At(merged.top, merged.left);
-    top_left->value = std::move(kept);
+    At(merged.top, merged.left).value = std::move(kept);
   }
 }
 

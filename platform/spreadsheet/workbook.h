@@ -87,13 +87,12 @@ struct BorderLine {
   bool operator==(const BorderLine&) const = default;
 };
 
+// Every cell shows the standard font: nothing sets another.
 struct FontFormat {
   std::wstring name = L"Calibri";
   double size = 11;
   bool bold = false;
   bool italic = false;
-  std::optional<std::uint32_t> color;  // none: automatic
-  bool operator==(const FontFormat&) const = default;
 };
 
 struct CellFormat {
@@ -103,7 +102,6 @@ struct CellFormat {
   int orientation = 0;  // degrees, -90 to 90, or kStackedText
   bool wrap_text = false;
   std::optional<std::uint32_t> fill;  // a solid fill; none: no fill
-  FontFormat font;
   bool is_text() const { return number_format == L"@"; }
   bool operator==(const CellFormat&) const = default;
 };
@@ -124,9 +122,16 @@ struct Cell {
 // True when text is a plain decimal number by the rule above; *value gets it.
 bool ParsePlainNumber(std::wstring_view text, double* value);
 
+// A sheet keeps its rows in one vector by row number, each row its cells
+// and lines sorted by column: no node per cell, a row found at once and a
+// cell by a search of its row; cells written row by row are appended.
 class Worksheet {
  public:
   using CellKey = std::pair<int, int>;  // row, column
+
+  // Every cell something was done to, by row then column, as
+  // (key, cell) pairs.
+  class CellRange;
 
   explicit Worksheet(std::wstring name) : name_(std::move(name)) {}
   Worksheet(const Worksheet&) = delete;
@@ -136,10 +141,11 @@ class Worksheet {
 
   // nullptr for a cell nothing was ever done to.
   const Cell* Find(int row, int column) const;
-  // Every cell something was done to, by row then column.
-  const std::map<CellKey, Cell>& cells() const { return cells_; }
+  CellRange cells() const;
+  // The cells of area something was done to, by row then column.
+  CellRange cells(const CellRect& area) const;
   BorderLine Border(int row, int column, Edge edge) const;
-  // Cells not in cells() that a visible border touches.
+  // Cells not in cells() that a visible border touches, by row then column.
   std::vector<CellKey> BorderOnlyCells() const;
   const std::vector<CellRect>& merged_areas() const { return merges_; }
   std::optional<CellRect> MergeAreaAt(int row, int column) const;
@@ -165,15 +171,74 @@ class Worksheet {
   void SetRowHeight(int row, std::optional<double> height);
 
  private:
+  template <typename T>
+  using Sorted = std::vector<std::pair<int, T>>;  // by column
+  struct Row {
+    Sorted<Cell> cells;
+    // The line right of column b (b from 0), and the line below the row.
+    Sorted<BorderLine> right_lines;
+    Sorted<BorderLine> bottom_lines;
+  };
+  // Row r at index r; row 0 holds the lines above row 1.
+  Row* RowAt(int row) { return row < static_cast<int>(rows_.size()) ? &rows_[row] : nullptr; }
+  const Row* RowAt(int row) const {
+    return row < static_cast<int>(rows_.size()) ? &rows_[row] : nullptr;
+  }
+  Row& MakeRow(int row);
+
   std::wstring name_;
-  std::map<CellKey, Cell> cells_;
-  // The line right of column b in a row: key (row, b), b from 0 to
-  // kMaxColumns; the line below row b in a column: key (b, column).
-  std::map<CellKey, BorderLine> vertical_lines_;
-  std::map<CellKey, BorderLine> horizontal_lines_;
+  std::vector<Row> rows_;
+  size_t cell_count_ = 0;
   std::vector<CellRect> merges_;
   std::map<int, double> column_widths_;
   std::map<int, double> row_heights_;
+
+  friend class CellRange;
+};
+
+class Worksheet::CellRange {
+ public:
+  struct Entry {
+    CellKey first;
+    const Cell& second;
+  };
+  class iterator {
+   public:
+    Entry operator*() const { return {{row_, it_->first}, it_->second}; }
+    iterator& operator++() {
+      ++it_;
+      Settle();
+      return *this;
+    }
+    bool operator==(const iterator& o) const { return row_ == o.row_ && it_ == o.it_; }
+
+   private:
+    friend class CellRange;
+    using Inner = Sorted<Cell>::const_iterator;
+    iterator(const CellRange* range, int row, Inner it) : range_(range), row_(row), it_(it) {
+      Settle();
+    }
+    // Moves past the end of a row, or a column outside the range.
+    void Settle();
+
+    const CellRange* range_;
+    int row_;
+    Inner it_;
+  };
+
+  iterator begin() const;
+  iterator end() const;
+  bool empty() const { return begin() == end(); }
+  size_t size() const;
+
+ private:
+  friend class Worksheet;
+  CellRange(const Worksheet& sheet, const CellRect& area) : sheet_(sheet), area_(area) {}
+  Sorted<Cell>::const_iterator RowBegin(int row) const;
+  Sorted<Cell>::const_iterator RowEnd(int row) const;
+
+  const Worksheet& sheet_;
+  CellRect area_;
 };
 
 class Workbook {

@@ -7,7 +7,9 @@
 
 #include <cerrno>
 #include <cstring>
-#include <map>
+#include <memory>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/win/text.h"
 
@@ -92,7 +94,8 @@ std::uint8_t VerticalAlign(int value) {
 
 using Borders = std::array<BorderLine, 4>;
 
-// One libxlsxwriter format per distinct look, made on first use.
+// One libxlsxwriter format per distinct look, made on first use. Looked up
+// by the look itself, so a cell costs a hash and no allocation.
 class FormatCache {
  public:
   explicit FormatCache(lxw_workbook* book) : book_(book) {}
@@ -102,37 +105,48 @@ class FormatCache {
     bool plain = f == CellFormat{};
     for (const BorderLine& b : borders) plain = plain && !b.visible();
     if (plain) return nullptr;
-    const std::wstring key = Key(f, borders);
-    auto it = cache_.find(key);
+    const Look look{&f, &borders};
+    auto it = cache_.find(look);
     if (it != cache_.end()) return it->second;
     lxw_format* format = workbook_add_format(book_);
     if (format == nullptr) return nullptr;
     Fill(format, f, borders);
-    cache_.emplace(key, format);
+    auto stored = std::make_unique<Stored>(Stored{f, borders});
+    cache_.emplace(Look{&stored->format, &stored->borders}, format);
+    stored_.push_back(std::move(stored));
     return format;
   }
 
  private:
-  static std::wstring Key(const CellFormat& f, const Borders& borders) {
-    std::wstring key = f.number_format + L'\x1';
-    auto add = [&](long long v) { key += std::to_wstring(v) + L','; };
-    add(f.horizontal_alignment);
-    add(f.vertical_alignment);
-    add(f.orientation);
-    add(f.wrap_text);
-    add(f.fill ? static_cast<long long>(*f.fill) : -1);
-    key += f.font.name + L'\x1';
-    key += std::to_wstring(f.font.size) + L',';
-    add(f.font.bold);
-    add(f.font.italic);
-    add(f.font.color ? static_cast<long long>(*f.font.color) : -1);
-    for (const BorderLine& b : borders) {
-      add(b.line_style);
-      add(b.weight);
-      add(b.color ? static_cast<long long>(*b.color) : -1);
+  struct Look {
+    const CellFormat* format;
+    const Borders* borders;
+    bool operator==(const Look& o) const { return *format == *o.format && *borders == *o.borders; }
+  };
+  struct Stored {
+    CellFormat format;
+    Borders borders;
+  };
+  struct LookHash {
+    size_t operator()(const Look& l) const {
+      const CellFormat& f = *l.format;
+      size_t h = std::hash<std::wstring_view>{}(f.number_format);
+      auto mix = [&h](long long v) {
+        h ^= std::hash<long long>{}(v) + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
+      };
+      mix(f.horizontal_alignment);
+      mix(f.vertical_alignment);
+      mix(f.orientation);
+      mix(f.wrap_text);
+      mix(f.fill ? static_cast<long long>(*f.fill) : -1);
+      for (const BorderLine& b : *l.borders) {
+        mix(b.line_style);
+        mix(b.weight);
+        mix(b.color ? static_cast<long long>(*b.color) : -1);
+      }
+      return h;
     }
-    return key;
-  }
+  };
 
   static void Fill(lxw_format* format, const CellFormat& f, const Borders& borders) {
     if (!f.number_format.empty()) format_set_num_format(format, Utf8(f.number_format).c_str());
@@ -148,12 +162,6 @@ class FormatCache {
       format_set_pattern(format, LXW_PATTERN_SOLID);
       format_set_bg_color(format, ToRgb(*f.fill));
     }
-    const FontFormat standard;
-    if (f.font.name != standard.name) format_set_font_name(format, Utf8(f.font.name).c_str());
-    if (f.font.size != standard.size) format_set_font_size(format, f.font.size);
-    if (f.font.bold) format_set_bold(format);
-    if (f.font.italic) format_set_italic(format);
-    if (f.font.color) format_set_font_color(format, ToRgb(*f.font.color));
 
     const BorderLine& left = borders[kEdgeLeft];
     const BorderLine& top = borders[kEdgeTop];
@@ -178,7 +186,8 @@ class FormatCache {
   }
 
   lxw_workbook* book_;
-  std::map<std::wstring, lxw_format*> cache_;
+  std::unordered_map<Look, lxw_format*, LookHash> cache_;
+  std::vector<std::unique_ptr<Stored>> stored_;
 };
 
 std::wstring LxwText(lxw_error error) { return win::Utf8ToWide(lxw_strerror(error)); }
@@ -191,11 +200,6 @@ std::wstring WriteSheet(lxw_workbook* book, FormatCache& formats, const Workshee
   for (const auto& [column, width] : sheet.column_widths()) {
     const auto c = static_cast<lxw_col_t>(column - 1);
     if (lxw_error e = worksheet_set_column(ws, c, c, width, nullptr)) return LxwText(e);
-  }
-  for (const auto& [row, height] : sheet.row_heights()) {
-    if (lxw_error e = worksheet_set_row(ws, static_cast<lxw_row_t>(row - 1), height, nullptr)) {
-      return LxwText(e);
-    }
   }
   // The merge writes blanks without a format; every cell is written below
   // with its own, so each edge of the merged area keeps its border.
@@ -229,17 +233,36 @@ std::wstring WriteSheet(lxw_workbook* book, FormatCache& formats, const Workshee
     }
     return format ? worksheet_write_blank(ws, r, c, format) : LXW_NO_ERROR;
   };
-  for (const auto& [key, cell] : sheet.cells()) {
-    if (lxw_error e = write(key.first, key.second, cell)) {
-      return FormatAddress(CellRect::Cell(key.first, key.second)) + L": " + LxwText(e);
+  // The writer keeps one row in memory: rows go out in order, each row's
+  // height before its cells.
+  const auto& heights = sheet.row_heights();
+  auto height = heights.begin();
+  auto heights_up_to = [&](int row) -> lxw_error {
+    for (; height != heights.end() && height->first <= row; ++height) {
+      const auto r = static_cast<lxw_row_t>(height->first - 1);
+      if (lxw_error e = worksheet_set_row(ws, r, height->second, nullptr)) return e;
     }
-  }
+    return LXW_NO_ERROR;
+  };
+  const Worksheet::CellRange cells = sheet.cells();
+  const std::vector<Worksheet::CellKey> border_only = sheet.BorderOnlyCells();
+  auto cell = cells.begin();
+  auto edge = border_only.begin();
   const Cell blank;
-  for (const auto& [row, column] : sheet.BorderOnlyCells()) {
-    if (lxw_error e = write(row, column, blank)) {
-      return FormatAddress(CellRect::Cell(row, column)) + L": " + LxwText(e);
+  while (cell != cells.end() || edge != border_only.end()) {
+    const bool from_cells =
+        edge == border_only.end() || (cell != cells.end() && (*cell).first < *edge);
+    const auto [row, column] = from_cells ? (*cell).first : *edge;
+    lxw_error e = heights_up_to(row);
+    if (!e) e = write(row, column, from_cells ? (*cell).second : blank);
+    if (e) return FormatAddress(CellRect::Cell(row, column)) + L": " + LxwText(e);
+    if (from_cells) {
+      ++cell;
+    } else {
+      ++edge;
     }
   }
+  if (lxw_error e = heights_up_to(kMaxRows)) return LxwText(e);
   return {};
 }
 
@@ -290,7 +313,7 @@ SaveStatus SaveWorkbookAs(const Workbook& book, const fs::path& path) {
     return fail(cause);
   };
 
-  lxw_workbook_options options = {0, nullptr, 0};
+  lxw_workbook_options options = {LXW_TRUE, nullptr, 0};
   lxw_workbook* xlsx = workbook_new_opt(temp.c_str(), &options);
   if (xlsx == nullptr) return discard(L"the writer could not start");
   FormatCache formats(xlsx);

@@ -2,7 +2,12 @@
 // checked against the in-memory workbook.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
+#include <vector>
+
 #include "platform/com/objbase.h"
+#include "platform/spreadsheet/automation.h"
 #include "platform/spreadsheet/workbook.h"
 #include "tests/platform/spreadsheet/excel_drivers.h"
 
@@ -173,6 +178,100 @@ TEST_F(SpreadsheetTest, MalformedCallsGetTheirStatus) {
   EXPECT_EQ(S_OK, range->GetIDsOfNames(IID_NULL, names, 1, 0, &id));
   EXPECT_EQ(id, 0x88);
   range->Release();
+}
+
+// Every object type answers through its table: each name maps to its id,
+// each id in the table is found (the lookup relies on the order), ids
+// beside them are not members, and a put reaches only members that take one.
+TEST_F(SpreadsheetTest, EachObjectAnswersByItsMemberTable) {
+  Start();
+  XlRange range;
+  range.AttachDispatch(Cell(2, 2));
+  XlBorders borders;
+  borders.AttachDispatch(range.GetBorders());
+  std::map<std::wstring, COleDispatchDriver> objects;
+  objects[L"Application"] = app;
+  objects[L"Workbooks"].AttachDispatch(app.GetWorkbooks());
+  objects[L"Workbook"].AttachDispatch(app.GetActiveWorkbook());
+  objects[L"Worksheet"] = sheet;
+  objects[L"Range"] = range;
+  objects[L"Borders"] = borders;
+  objects[L"Border"].AttachDispatch(borders.GetItem(xlEdgeTop));
+  objects[L"Font"].AttachDispatch(range.GetFont());
+  objects[L"Interior"].AttachDispatch(range.GetInterior());
+
+  for (const ObjectMembers& type : ObjectModel()) {
+    SCOPED_TRACE(type.class_name);
+    ASSERT_TRUE(objects.count(type.class_name));
+    IDispatch* object = objects[type.class_name].m_lpDispatch;
+    EXPECT_TRUE(com::SortedById(type.members));
+    auto listed = [&](DISPID id) {
+      for (const com::MemberInfo& m : type.members) {
+        if (m.id == id) return true;
+      }
+      return false;
+    };
+    for (const com::MemberInfo& m : type.members) {
+      SCOPED_TRACE(m.name);
+      std::wstring name = m.name;
+      LPOLESTR names[] = {name.data()};
+      DISPID id = DISPID_UNKNOWN;
+      EXPECT_EQ(S_OK, object->GetIDsOfNames(IID_NULL, names, 1, 0, &id));
+      EXPECT_EQ(id, m.id);
+      // A put of nothing: refused as no member unless the member takes puts.
+      VARIANT empty;
+      VariantInit(&empty);
+      DISPID named = DISPID_PROPERTYPUT;
+      DISPPARAMS put{&empty, &named, 1, 1};
+      const HRESULT hr =
+          object->Invoke(m.id, IID_NULL, 0, DISPATCH_PROPERTYPUT, &put, nullptr, nullptr, nullptr);
+      if (m.kinds & DISPATCH_PROPERTYPUT) {
+        EXPECT_NE(DISP_E_MEMBERNOTFOUND, hr);
+      } else {
+        EXPECT_EQ(DISP_E_MEMBERNOTFOUND, hr);
+      }
+      for (DISPID beside : {m.id - 1, m.id + 1}) {
+        if (listed(beside)) continue;
+        DISPPARAMS none{nullptr, nullptr, 0, 0};
+        VARIANT result;
+        VariantInit(&result);
+        EXPECT_EQ(DISP_E_MEMBERNOTFOUND, object->Invoke(beside, IID_NULL, 0, DISPATCH_PROPERTYGET,
+                                                        &none, &result, nullptr, nullptr));
+        VariantClear(&result);
+      }
+    }
+  }
+}
+
+// Cells written out of order, lines on the sheet's first row and column, and
+// areas read back: the rows stay sorted and nothing is lost or doubled.
+TEST(WorksheetCells, OutOfOrderCellsAndEdgeLines) {
+  Worksheet sheet(L"Sheet1");
+  for (int column : {5, 2, 9, 2, 1}) sheet.EnterText(3, column, L"c" + std::to_wstring(column));
+  sheet.EnterText(1, 4, L"x");
+  const BorderLine thin{xlContinuous, xlThin, std::nullopt};
+  sheet.SetBorder(1, 1, kEdgeTop, thin);
+  sheet.SetBorder(1, 1, kEdgeLeft, thin);
+  sheet.SetBorder(3, 9, kEdgeRight, thin);
+  sheet.SetBorder(3, 9, kEdgeRight, BorderLine{});
+
+  std::vector<Worksheet::CellKey> keys;
+  for (const auto& [key, cell] : sheet.cells()) keys.push_back(key);
+  const std::vector<Worksheet::CellKey> expected = {{1, 1}, {1, 4}, {3, 1}, {3, 2}, {3, 5}, {3, 9}};
+  EXPECT_EQ(keys, expected);
+  EXPECT_EQ(sheet.cells().size(), 6u);
+  EXPECT_EQ(std::get<std::wstring>(sheet.Find(3, 2)->value), L"c2");
+  EXPECT_EQ(sheet.Find(2, 2), nullptr);
+  EXPECT_TRUE(sheet.Border(1, 1, kEdgeTop).visible());
+  EXPECT_TRUE(sheet.Border(1, 1, kEdgeLeft).visible());
+  EXPECT_FALSE(sheet.Border(3, 10, kEdgeLeft).visible()) << "the removed line";
+  EXPECT_TRUE(sheet.BorderOnlyCells().empty()) << "lines off the sheet touch no cell";
+  EXPECT_EQ(sheet.UsedRange(), (CellRect{1, 1, 3, 9}));
+
+  keys.clear();
+  for (const auto& [key, cell] : sheet.cells({2, 2, 3, 5})) keys.push_back(key);
+  EXPECT_EQ(keys, (std::vector<Worksheet::CellKey>{{3, 2}, {3, 5}}));
+  EXPECT_TRUE(sheet.cells({4, 1, 9, 9}).empty());
 }
 
 // ---------------------------------------------------------------------------
