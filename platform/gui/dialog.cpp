@@ -322,7 +322,7 @@ void DDX_Radio(CDataExchange* dx, int firstId, int& value) {
     } else if ((c->style & WS_GROUP) != 0) {
       break;
     }
-    if (!gui::model::IsRadio(*c)) continue;
+    if (c->kind != gui::ControlKind::kRadioButton) continue;
     if (dx->m_bSaveAndValidate) {
       if (c->check != 0) value = index;
     } else {

@@ -41,7 +41,7 @@ void Toggle(Window& b) {
       while (first > 0 && (all[first]->style & WS_GROUP) == 0) --first;
       for (size_t i = first; i < all.size(); ++i) {
         if (i > first && (all[i]->style & WS_GROUP) != 0) break;
-        if (model::IsRadio(*all[i])) all[i]->check = BST_UNCHECKED;
+        if (all[i]->kind == ControlKind::kRadioButton) all[i]->check = BST_UNCHECKED;
       }
       b.check = BST_CHECKED;
       break;

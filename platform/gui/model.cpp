@@ -17,7 +17,6 @@ struct State {
   std::uintptr_t next_handle = 0x10000;
   std::set<std::wstring> classes;  // lower case
   HWND focus = nullptr;
-  HWND foreground = nullptr;
   HCURSOR cursor = nullptr;
 };
 
@@ -87,7 +86,6 @@ Window* NewControl(Window& dialog, int id, ControlKind kind, const std::wstring&
 
 void Remove(Window& window) {
   if (S().focus == window.handle) S().focus = nullptr;
-  if (S().foreground == window.handle) S().foreground = nullptr;
   auto& list = window.is_dialog() ? S().dialogs : window.parent->controls;
   if (window.is_dialog()) {
     for (const auto& c : window.controls) {
@@ -102,8 +100,6 @@ std::vector<Window*> Dialogs() {
   for (const auto& d : S().dialogs) out.push_back(d.get());
   return out;
 }
-
-bool IsRadio(const Window& w) { return w.kind == ControlKind::kRadioButton; }
 
 Window* Control(const Window& dialog, int id) {
   for (const auto& c : dialog.controls) {
@@ -238,16 +234,8 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, U
   return TRUE;
 }
 
-BOOL SetForegroundWindow(HWND window) {
-  if (Find(window) == nullptr) return FALSE;
-  gui::model::S().foreground = window;
-  return TRUE;
-}
-
-HWND GetForegroundWindow() {
-  HWND h = gui::model::S().foreground;
-  return Find(h) != nullptr ? h : nullptr;
-}
+// Every window of ours is in front as it is shown.
+BOOL SetForegroundWindow(HWND window) { return Find(window) != nullptr; }
 
 HWND SetFocus(HWND window) {
   HWND before = GetFocus();

@@ -76,7 +76,6 @@ void Remove(Window& window);
 // The dialogs in the order they were made.
 std::vector<Window*> Dialogs();
 
-bool IsRadio(const Window& w);
 // The dialog's control with this id (the first, when ids repeat).
 Window* Control(const Window& dialog, int id);
 

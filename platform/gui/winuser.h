@@ -253,7 +253,6 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, U
 // be brought forward: FALSE, as the system refuses a program that is not in
 // the foreground.
 BOOL SetForegroundWindow(HWND window);
-HWND GetForegroundWindow();
 BOOL UpdateWindow(HWND window);
 HWND SetFocus(HWND window);
 HWND GetFocus();

@@ -308,7 +308,7 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
   // pair the signature with the handler.
   switch (e->nSig) {
     case AfxSig_vv:
-      (this->*static_cast<void (CWnd::*)()>(e->pfn))();
+      (this->*afx_detail::FromPmsg<void (CWnd::*)()>(e->pfn))();
       break;
     case AfxSig_vwp:
       (this->*afx_detail::FromPmsg<void (CWnd::*)(UINT, CPoint)>(e->pfn))(static_cast<UINT>(wParam),

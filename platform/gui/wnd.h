@@ -113,37 +113,20 @@ struct AFX_MSGMAP {
 #define ON_CBN_SELCHANGE(id, fn) ON_CONTROL_(CBN_SELCHANGE, id, fn)
 #define ON_EN_CHANGE(id, fn) ON_CONTROL_(EN_CHANGE, id, fn)
 
+// A window message's entry: the handler as its own signature, stored as AFX_PMSG.
+#define ON_MESSAGE_(msg, sig, type, fn) \
+  {msg, 0, 0, 0, sig, afx_detail::ToPmsg(static_cast<type>(fn))},
 #define ON_WM_MOUSE_(msg, fn) \
-  {                           \
-      msg,        0,          \
-      0,          0,          \
-      AfxSig_vwp, afx_detail::ToPmsg(static_cast<void (CWnd::*)(UINT, CPoint)>(&ThisClass::fn))},
+  ON_MESSAGE_(msg, AfxSig_vwp, void (CWnd::*)(UINT, CPoint), &ThisClass::fn)
 #define ON_WM_MOUSEMOVE() ON_WM_MOUSE_(WM_MOUSEMOVE, OnMouseMove)
 #define ON_WM_LBUTTONDOWN() ON_WM_MOUSE_(WM_LBUTTONDOWN, OnLButtonDown)
 #define ON_WM_LBUTTONUP() ON_WM_MOUSE_(WM_LBUTTONUP, OnLButtonUp)
 #define ON_WM_SETCURSOR() \
-  {WM_SETCURSOR,          \
-   0,                     \
-   0,                     \
-   0,                     \
-   AfxSig_bWww,           \
-   afx_detail::ToPmsg(static_cast<BOOL (CWnd::*)(CWnd*, UINT, UINT)>(&ThisClass::OnSetCursor))},
-#define ON_WM_PAINT() \
-  {                   \
-      WM_PAINT,  0,   \
-      0,         0,   \
-      AfxSig_vv, static_cast<AFX_PMSG>(static_cast<void (CWnd::*)()>(&ThisClass::OnPaint))},
-#define ON_WM_DESTROY() \
-  {WM_DESTROY, 0,       \
-   0,          0,       \
-   AfxSig_vv,  static_cast<AFX_PMSG>(static_cast<void (CWnd::*)()>(&ThisClass::OnDestroy))},
+  ON_MESSAGE_(WM_SETCURSOR, AfxSig_bWww, BOOL (CWnd::*)(CWnd*, UINT, UINT), &ThisClass::OnSetCursor)
+#define ON_WM_PAINT() ON_MESSAGE_(WM_PAINT, AfxSig_vv, void (CWnd::*)(), &ThisClass::OnPaint)
+#define ON_WM_DESTROY() ON_MESSAGE_(WM_DESTROY, AfxSig_vv, void (CWnd::*)(), &ThisClass::OnDestroy)
 #define ON_WM_CAPTURECHANGED() \
-  {WM_CAPTURECHANGED,          \
-   0,                          \
-   0,                          \
-   0,                          \
-   AfxSig_vW,                  \
-   afx_detail::ToPmsg(static_cast<void (CWnd::*)(CWnd*)>(&ThisClass::OnCaptureChanged))},
+  ON_MESSAGE_(WM_CAPTURECHANGED, AfxSig_vW, void (CWnd::*)(CWnd*), &ThisClass::OnCaptureChanged)
 
 class CCmdTarget : public CObject {
   DECLARE_DYNAMIC(CCmdTarget)
