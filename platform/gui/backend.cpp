@@ -1,7 +1,6 @@
 #include "platform/gui/backend.h"
 
 #include "platform/afx/afx.h"
-#include "platform/gui/window_internal.h"
 
 namespace gui {
 
@@ -52,27 +51,18 @@ Backend* SetBackend(Backend* backend) {
 
 Backend* GetBackend() { return g_backend; }
 
-namespace internal {
-
-Backend* CurrentBackend() { return g_backend; }
-
-void AnnounceShown(HWND dialog) {
-  Window* w = Find(dialog);
-  if (w == nullptr || w->announced) return;
-  w->announced = true;
-  if (g_backend == nullptr) return;
-  DialogDriver driver(dialog, DialogDriver::kQueueOnly);
-  g_backend->DialogShown(driver);
-}
-
-void AnnounceClosed(HWND dialog, int result) {
-  Window* w = Find(dialog);
-  if (w == nullptr || !w->announced) return;
-  w->announced = false;
-  if (g_backend == nullptr) return;
-  g_backend->DialogClosed(ReadDialog(dialog), result);
-}
-
-}  // namespace internal
-
 }  // namespace gui
+
+BOOL PeekMessageW(MSG*, HWND, UINT, UINT, UINT) {
+  static bool idle = false;
+  if (gui::g_backend != nullptr && !idle) {
+    idle = true;
+    gui::g_backend->Idle();
+    idle = false;
+  }
+  return FALSE;
+}
+
+BOOL TranslateMessage(const MSG*) { return FALSE; }
+LRESULT DispatchMessageW(const MSG*) { return 0; }
+BOOL IsDialogMessageW(HWND, MSG*) { return FALSE; }

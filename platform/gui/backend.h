@@ -11,7 +11,9 @@
 //
 // DialogDriver is the input side both use: it reads a dialog's controls and
 // acts on them, refusing what a person could not do (a hidden, disabled or
-// cut-off control, a wrong kind of control).
+// cut-off control, a wrong kind of control). Input reaches the dialog's
+// handlers at once; a modeless window gets it only inside the program's
+// pump, because its backend acts only from Idle, which PeekMessageW calls.
 #pragma once
 
 #include <string>
@@ -92,11 +94,10 @@ HWND FindDialog(const std::wstring& title);
 
 class DialogDriver {
  public:
-  enum Delivery {
-    kPumpNow,    // input is delivered at once (a modal dialog's loop)
-    kQueueOnly,  // input waits in the queue for the program's own pump
-  };
-  explicit DialogDriver(HWND dialog, Delivery delivery = kPumpNow);
+  // Both deliver at once; the names say where the driver is used (a modal
+  // dialog's loop, or a backend's Idle inside the program's pump).
+  enum Delivery { kPumpNow, kQueueOnly };
+  explicit DialogDriver(HWND dialog, Delivery = kPumpNow) : dialog_(dialog) {}
 
   HWND hwnd() const { return dialog_; }
   bool IsOpen() const;
@@ -125,11 +126,11 @@ class DialogDriver {
 
  private:
   HWND Usable(int id);
-  void Deliver();
   bool Fail(std::wstring problem);
+  // A click, as a person's mouse gives it, on a control of the dialog.
+  void Click(HWND control);
 
   HWND dialog_;
-  Delivery delivery_;
   std::wstring problem_;
 };
 
@@ -172,8 +173,8 @@ class Backend {
   virtual bool Act(DialogDriver& dialog) = 0;
   // A dialog ended (modal: with its result) or a shown modeless one went.
   virtual void DialogClosed(const DialogState& final_state, int result) {}
-  // Called by PeekMessage: input for modeless windows may be posted here,
-  // with DialogDriver::kQueueOnly. Must not wait.
+  // Called by PeekMessageW: input for modeless windows is given here. Must
+  // not wait.
   virtual void Idle() {}
   virtual int AnswerMessageBox(const MessageBoxRequest& box) = 0;
   // False cancels the file dialog.

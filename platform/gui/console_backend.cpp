@@ -10,17 +10,12 @@
 #include <filesystem>
 
 #include "platform/console/console.h"
-#include "platform/gui/window_internal.h"
+#include "platform/gui/model.h"
 #include "platform/win/text.h"
 
 namespace gui {
 
 namespace {
-
-std::wstring Lower(std::wstring s) {
-  for (wchar_t& c : s) c = static_cast<wchar_t>(std::towlower(c));
-  return s;
-}
 
 std::wstring Unquote(const std::wstring& s) {
   if (s.size() >= 2 && s.front() == L'"' && s.back() == L'"') return s.substr(1, s.size() - 2);
@@ -109,8 +104,8 @@ bool Apply(DialogDriver& d, const ConsoleAction& a) {
 std::vector<HWND> ModelessDialogs() {
   std::vector<HWND> out;
   for (HWND h : OpenDialogs()) {
-    internal::Window* w = internal::Find(h);
-    if (w != nullptr && !w->modal && w->announced) out.push_back(h);
+    const model::Window* w = model::Find(h);
+    if (!w->modal && w->announced) out.push_back(h);
   }
   return out;
 }
@@ -164,7 +159,7 @@ ConsoleAction ParseConsoleAction(const std::wstring& raw) {
   ConsoleAction a;
   std::wstring line = win::Trim(raw);
   size_t space = line.find_first_of(L" \t");
-  std::wstring word = Lower(line.substr(0, space));
+  std::wstring word = win::ToLower(line.substr(0, space));
   std::wstring rest = space == std::wstring::npos ? L"" : line.substr(space + 1);
   std::wstring id_token = rest;
   std::wstring tail;
@@ -479,7 +474,7 @@ int ConsoleBackend::AnswerMessageBox(const MessageBoxRequest& box) {
                      L" (end of input)\n");
       return safest;
     }
-    std::wstring word = Lower(win::Trim(line));
+    std::wstring word = win::ToLower(win::Trim(line));
     int answer = 0;
     if (word == L"ok" || (word.empty() && type == MB_OK)) answer = IDOK;
     if (word == L"cancel") answer = IDCANCEL;
@@ -532,11 +527,11 @@ bool ConsoleBackend::AnswerFileDialog(const FileDialogRequest& request, FileDial
     return false;
   }
   std::wstring typed = win::Trim(line);
-  if (typed.empty() || Lower(typed) == L"cancel") {
+  if (typed.empty() || win::ToLower(typed) == L"cancel") {
     console::Write(L"  -> Cancel\n");
     return false;
   }
-  if (read_only_box && Lower(typed.substr(0, 9)) == L"readonly ") {
+  if (read_only_box && win::ToLower(typed.substr(0, 9)) == L"readonly ") {
     answer.read_only = true;
     typed = win::Trim(typed.substr(9));
   }

@@ -1,163 +1,241 @@
 #include "platform/gui/controls.h"
 
-#include <vector>
+#include <algorithm>
+
+#include "platform/gui/model.h"
+#include "platform/win/strings.h"
+
+using gui::model::Window;
 
 namespace {
 
-LPARAM Text(const std::wstring& text) { return reinterpret_cast<LPARAM>(text.c_str()); }
+Window* Of(const CWnd& c) { return gui::model::Find(c.m_hWnd); }
+
+int Count(const Window* w) {
+  if (w == nullptr) return 0;
+  return static_cast<int>(w->kind == gui::ControlKind::kListView ? w->rows.size()
+                                                                 : w->items.size());
+}
+
+int Search(const Window* w, int start, const std::wstring& text, bool exact) {
+  const int n = Count(w);
+  if (n == 0) return CB_ERR;
+  const int first = start < 0 || start >= n ? 0 : start + 1;
+  for (int k = 0; k < n; ++k) {
+    const int i = (first + k) % n;
+    const std::wstring& item = w->items[static_cast<size_t>(i)];
+    if (exact ? win::EqualsNoCase(item, text) : win::StartsWithNoCase(item, text)) return i;
+  }
+  return CB_ERR;
+}
 
 }  // namespace
 
-int CComboBox::AddString(const std::wstring& text) {
-  return static_cast<int>(SendMessage(CB_ADDSTRING, 0, Text(text)));
+int CButton::GetCheck() const {
+  Window* w = Of(*this);
+  return w != nullptr ? w->check : 0;
 }
 
-int CComboBox::InsertString(int index, const std::wstring& text) {
-  return static_cast<int>(SendMessage(CB_INSERTSTRING, static_cast<WPARAM>(index), Text(text)));
-}
-
-int CComboBox::DeleteString(int index) {
-  return static_cast<int>(SendMessage(CB_DELETESTRING, static_cast<WPARAM>(index)));
-}
-
-void CComboBox::ResetContent() { SendMessage(CB_RESETCONTENT); }
-int CComboBox::GetCount() const { return static_cast<int>(SendMessage(CB_GETCOUNT)); }
-int CComboBox::GetCurSel() const { return static_cast<int>(SendMessage(CB_GETCURSEL)); }
-
-int CComboBox::SetCurSel(int index) {
-  return static_cast<int>(SendMessage(CB_SETCURSEL, static_cast<WPARAM>(index)));
-}
-
-int CComboBox::GetLBText(int index, std::wstring& text) const {
-  text.clear();
-  int n = GetLBTextLen(index);
-  if (n < 0) return n;
-  std::vector<wchar_t> buffer(static_cast<size_t>(n) + 1);
-  int got = static_cast<int>(SendMessage(CB_GETLBTEXT, static_cast<WPARAM>(index),
-                                         reinterpret_cast<LPARAM>(buffer.data())));
-  if (got >= 0) text.assign(buffer.data(), static_cast<size_t>(got));
-  return got;
-}
-
-int CComboBox::GetLBTextLen(int index) const {
-  return static_cast<int>(SendMessage(CB_GETLBTEXTLEN, static_cast<WPARAM>(index)));
-}
-
-int CComboBox::FindString(int start, const std::wstring& prefix) const {
-  return static_cast<int>(SendMessage(CB_FINDSTRING, static_cast<WPARAM>(start), Text(prefix)));
-}
-
-int CComboBox::FindStringExact(int start, const std::wstring& text) const {
-  return static_cast<int>(SendMessage(CB_FINDSTRINGEXACT, static_cast<WPARAM>(start), Text(text)));
-}
-
-int CComboBox::SelectString(int start, const std::wstring& prefix) {
-  return static_cast<int>(SendMessage(CB_SELECTSTRING, static_cast<WPARAM>(start), Text(prefix)));
+void CButton::SetCheck(int check) {
+  if (Window* w = Of(*this)) w->check = check;
 }
 
 // ---------------------------------------------------------------------------
 
-int CListCtrl::InsertColumn(int column, const std::wstring& heading, int format, int width,
-                            int subItem) {
-  LVCOLUMNW c;
-  c.mask = LVCF_TEXT | LVCF_FMT;
-  c.fmt = format;
-  c.pszText = const_cast<LPWSTR>(heading.c_str());
-  if (width != -1) {
-    c.mask |= LVCF_WIDTH;
-    c.cx = width;
+int CComboBox::AddString(const std::wstring& text) {
+  Window* w = Of(*this);
+  if (w == nullptr) return CB_ERR;
+  auto at = w->items.end();
+  if ((w->style & CBS_SORT) != 0) {
+    at = std::upper_bound(
+        w->items.begin(), w->items.end(), text,
+        [](const std::wstring& a, const std::wstring& b) { return win::CompareNoCase(a, b) < 0; });
   }
-  if (subItem != -1) {
-    c.mask |= LVCF_SUBITEM;
-    c.iSubItem = subItem;
+  const int index = static_cast<int>(at - w->items.begin());
+  w->items.insert(at, text);
+  if (w->selection >= index) ++w->selection;
+  return index;
+}
+
+int CComboBox::DeleteString(int index) {
+  Window* w = Of(*this);
+  if (w == nullptr || index < 0 || index >= Count(w)) return CB_ERR;
+  w->items.erase(w->items.begin() + index);
+  if (w->selection == index) {
+    w->selection = -1;
+  } else if (w->selection > index) {
+    --w->selection;
   }
-  return static_cast<int>(
-      SendMessage(LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&c)));
+  return Count(w);
+}
+
+int CComboBox::GetCount() const { return Count(Of(*this)); }
+
+int CComboBox::GetCurSel() const {
+  Window* w = Of(*this);
+  return w != nullptr ? w->selection : CB_ERR;
+}
+
+int CComboBox::SetCurSel(int index) {
+  Window* w = Of(*this);
+  if (w == nullptr) return CB_ERR;
+  w->selection = index >= 0 && index < Count(w) ? index : -1;
+  return w->selection;
+}
+
+int CComboBox::GetLBText(int index, std::wstring& text) const {
+  Window* w = Of(*this);
+  if (w == nullptr || index < 0 || index >= Count(w)) return CB_ERR;
+  text = w->items[static_cast<size_t>(index)];
+  return static_cast<int>(text.size());
+}
+
+int CComboBox::FindString(int start, const std::wstring& prefix) const {
+  return Search(Of(*this), start, prefix, false);
+}
+
+int CComboBox::FindStringExact(int start, const std::wstring& text) const {
+  return Search(Of(*this), start, text, true);
+}
+
+int CComboBox::SelectString(int start, const std::wstring& prefix) {
+  const int found = FindString(start, prefix);
+  if (found != CB_ERR) SetCurSel(found);
+  return found;
+}
+
+// ---------------------------------------------------------------------------
+
+int CListCtrl::InsertColumn(int column, const std::wstring& heading, int format, int width, int) {
+  Window* w = Of(*this);
+  if (w == nullptr || column < 0) return -1;
+  column = std::min(column, static_cast<int>(w->columns.size()));
+  w->columns.insert(w->columns.begin() + column, gui::ListColumnState{heading, format, width});
+  for (auto& row : w->rows) {
+    if (static_cast<int>(row.cells.size()) > column) {
+      row.cells.insert(row.cells.begin() + column, std::wstring());
+    }
+  }
+  return column;
 }
 
 BOOL CListCtrl::DeleteColumn(int column) {
-  return static_cast<BOOL>(SendMessage(LVM_DELETECOLUMN, static_cast<WPARAM>(column)));
+  Window* w = Of(*this);
+  if (w == nullptr || column < 0 || column >= static_cast<int>(w->columns.size())) return FALSE;
+  w->columns.erase(w->columns.begin() + column);
+  for (auto& row : w->rows) {
+    if (static_cast<int>(row.cells.size()) > column) row.cells.erase(row.cells.begin() + column);
+  }
+  return TRUE;
 }
 
 int CListCtrl::GetColumnCount() const {
-  CHeaderCtrl* header = GetHeaderCtrl();
-  return header != nullptr ? header->GetItemCount() : 0;
+  Window* w = Of(*this);
+  return w != nullptr ? static_cast<int>(w->columns.size()) : 0;
 }
 
 int CListCtrl::InsertItem(int item, const std::wstring& text) {
-  LVITEMW i;
-  i.mask = LVIF_TEXT;
-  i.iItem = item;
-  i.pszText = const_cast<LPWSTR>(text.c_str());
-  return static_cast<int>(SendMessage(LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&i)));
+  Window* w = Of(*this);
+  if (w == nullptr || item < 0) return -1;
+  item = std::min(item, Count(w));
+  w->rows.insert(w->rows.begin() + item, gui::model::ListRow{{text}, 0});
+  return item;
 }
 
 BOOL CListCtrl::SetItemText(int item, int subItem, const std::wstring& text) {
-  LVITEMW i;
-  i.iSubItem = subItem;
-  i.pszText = const_cast<LPWSTR>(text.c_str());
-  return static_cast<BOOL>(
-      SendMessage(LVM_SETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&i)));
+  Window* w = Of(*this);
+  if (w == nullptr || item < 0 || item >= Count(w) || subItem < 0) return FALSE;
+  auto& cells = w->rows[static_cast<size_t>(item)].cells;
+  if (static_cast<int>(cells.size()) <= subItem) cells.resize(static_cast<size_t>(subItem) + 1);
+  cells[static_cast<size_t>(subItem)] = text;
+  return TRUE;
 }
 
 std::wstring CListCtrl::GetItemText(int item, int subItem) const {
-  // Grow the buffer until the text fits, as the framework does.
-  for (int size = 256;; size *= 4) {
-    std::vector<wchar_t> buffer(static_cast<size_t>(size));
-    LVITEMW i;
-    i.iSubItem = subItem;
-    i.pszText = buffer.data();
-    i.cchTextMax = size;
-    int n = static_cast<int>(
-        SendMessage(LVM_GETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&i)));
-    if (n < size - 1 || size > (1 << 22))
-      return std::wstring(buffer.data(), static_cast<size_t>(n));
-  }
+  Window* w = Of(*this);
+  if (w == nullptr || item < 0 || item >= Count(w) || subItem < 0) return {};
+  const auto& cells = w->rows[static_cast<size_t>(item)].cells;
+  return subItem < static_cast<int>(cells.size()) ? cells[static_cast<size_t>(subItem)] : L"";
 }
 
-BOOL CListCtrl::DeleteItem(int item) {
-  return static_cast<BOOL>(SendMessage(LVM_DELETEITEM, static_cast<WPARAM>(item)));
+BOOL CListCtrl::DeleteAllItems() {
+  Window* w = Of(*this);
+  if (w == nullptr) return FALSE;
+  w->rows.clear();
+  return TRUE;
 }
 
-BOOL CListCtrl::DeleteAllItems() { return static_cast<BOOL>(SendMessage(LVM_DELETEALLITEMS)); }
-int CListCtrl::GetItemCount() const { return static_cast<int>(SendMessage(LVM_GETITEMCOUNT)); }
+int CListCtrl::GetItemCount() const { return Count(Of(*this)); }
 
 DWORD CListCtrl::SetExtendedStyle(DWORD style) {
-  return static_cast<DWORD>(
-      SendMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, static_cast<LPARAM>(style)));
+  Window* w = Of(*this);
+  return w != nullptr ? std::exchange(w->list_ex_style, style) : 0;
 }
 
 DWORD CListCtrl::GetExtendedStyle() const {
-  return static_cast<DWORD>(SendMessage(LVM_GETEXTENDEDLISTVIEWSTYLE));
-}
-
-BOOL CListCtrl::SetItemState(int item, UINT state, UINT mask) {
-  LVITEMW i;
-  i.state = state;
-  i.stateMask = mask;
-  return static_cast<BOOL>(
-      SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&i)));
-}
-
-UINT CListCtrl::GetItemState(int item, UINT mask) const {
-  return static_cast<UINT>(
-      SendMessage(LVM_GETITEMSTATE, static_cast<WPARAM>(item), static_cast<LPARAM>(mask)));
+  Window* w = Of(*this);
+  return w != nullptr ? w->list_ex_style : 0;
 }
 
 int CListCtrl::GetNextItem(int item, int flags) const {
-  return static_cast<int>(
-      SendMessage(LVM_GETNEXTITEM, static_cast<WPARAM>(item), static_cast<LPARAM>(flags)));
+  Window* w = Of(*this);
+  for (int i = std::max(0, item + 1); i < Count(w); ++i) {
+    if ((flags & LVNI_SELECTED) == 0 ||
+        (w->rows[static_cast<size_t>(i)].state & LVIS_SELECTED) != 0) {
+      return i;
+    }
+  }
+  return -1;
 }
 
-CHeaderCtrl* CListCtrl::GetHeaderCtrl() const {
-  // A handle holder, not attached: the header belongs to the list.
-  header_.m_hWnd = reinterpret_cast<HWND>(SendMessage(LVM_GETHEADER));
-  return header_.m_hWnd != nullptr ? &header_ : nullptr;
+// ---------------------------------------------------------------------------
+
+namespace {
+
+void Clamp(Window& w) {
+  w.pos = std::clamp(w.pos, std::min(w.low, w.high), std::max(w.low, w.high));
+}
+
+}  // namespace
+
+void CProgressCtrl::SetRange32(int lower, int upper) {
+  Window* w = Of(*this);
+  if (w == nullptr) return;
+  w->low = lower;
+  w->high = upper;
+  Clamp(*w);
 }
 
 void CProgressCtrl::GetRange(int& lower, int& upper) const {
-  PBRANGE range;
-  SendMessage(PBM_GETRANGE, TRUE, reinterpret_cast<LPARAM>(&range));
-  lower = range.iLow;
-  upper = range.iHigh;
+  Window* w = Of(*this);
+  lower = w != nullptr ? w->low : 0;
+  upper = w != nullptr ? w->high : 0;
+}
+
+int CProgressCtrl::SetPos(int pos) {
+  Window* w = Of(*this);
+  if (w == nullptr) return 0;
+  const int before = std::exchange(w->pos, pos);
+  Clamp(*w);
+  return before;
+}
+
+int CProgressCtrl::GetPos() const {
+  Window* w = Of(*this);
+  return w != nullptr ? w->pos : 0;
+}
+
+int CProgressCtrl::SetStep(int step) {
+  Window* w = Of(*this);
+  return w != nullptr ? std::exchange(w->step, step) : 0;
+}
+
+int CProgressCtrl::StepIt() {
+  Window* w = Of(*this);
+  if (w == nullptr) return 0;
+  const int before = w->pos;
+  w->pos += w->step;
+  if (w->pos > w->high) w->pos = w->low;
+  if (w->pos < w->low) w->pos = w->high;
+  return before;
 }

@@ -5,11 +5,13 @@
 #include <cwchar>
 #include <cwctype>
 
-#include "platform/gui/window_internal.h"
+#include "platform/gui/backend.h"
+#include "platform/gui/model.h"
+#include "platform/win/strings.h"
 #include "platform/win/text.h"
 
-using gui::internal::Find;
-using gui::internal::Window;
+using gui::model::Find;
+using gui::model::Window;
 
 IMPLEMENT_DYNAMIC(CUserException, CException)
 IMPLEMENT_DYNAMIC(CDialog, CWnd)
@@ -19,140 +21,121 @@ ON_COMMAND(IDOK, &CDialog::OnOK)
 ON_COMMAND(IDCANCEL, &CDialog::OnCancel)
 END_MESSAGE_MAP()
 
-CDialog::CDialog(const gui::DialogTemplate& dialogTemplate, CWnd* parent)
-    : m_pParentWnd(parent), template_(&dialogTemplate) {}
-
-CDialog::~CDialog() {
-  if (Find(m_hWnd) != nullptr) {
-    HWND h = Detach();
-    ::DestroyWindow(h);
-  }
-}
-
 namespace {
 
+// The kind's type bits where the template left them out.
 DWORD ControlStyle(const gui::ControlTemplate& c) {
   using gui::ControlKind;
-  DWORD style = c.style | WS_CHILD;
-  DWORD type = style & BS_TYPEMASK;
+  DWORD style = c.style;
+  const DWORD type = style & BS_TYPEMASK;
   switch (c.kind) {
-    case ControlKind::kEtchedLine:
-      return (style & ~SS_TYPEMASK) | SS_ETCHEDHORZ;
-    case ControlKind::kPushButton:
-      return (style & ~BS_TYPEMASK) | BS_PUSHBUTTON;
-    case ControlKind::kDefPushButton:
-      return (style & ~BS_TYPEMASK) | BS_DEFPUSHBUTTON;
     case ControlKind::kCheckBox:
-      if (type != BS_CHECKBOX && type != BS_AUTOCHECKBOX && type != BS_3STATE &&
-          type != BS_AUTO3STATE) {
+      if (type != BS_CHECKBOX && type != BS_3STATE && type != BS_AUTO3STATE) {
         style = (style & ~BS_TYPEMASK) | BS_AUTOCHECKBOX;
       }
       return style;
     case ControlKind::kRadioButton:
-      if (type != BS_RADIOBUTTON && type != BS_AUTORADIOBUTTON) {
-        style = (style & ~BS_TYPEMASK) | BS_AUTORADIOBUTTON;
-      }
+      if (type != BS_RADIOBUTTON) style = (style & ~BS_TYPEMASK) | BS_AUTORADIOBUTTON;
       return style;
-    case ControlKind::kGroupBox:
-      return (style & ~BS_TYPEMASK) | BS_GROUPBOX;
     case ControlKind::kComboBox:
-      if ((style & CBS_TYPEMASK) == 0) style |= CBS_DROPDOWNLIST;
-      return style;
+      return (style & CBS_TYPEMASK) == 0 ? style | CBS_DROPDOWNLIST : style;
     default:
       return style;
   }
 }
 
-std::wstring ControlClass(const gui::ControlTemplate& c) {
-  using gui::ControlKind;
-  switch (c.kind) {
-    case ControlKind::kStatic:
-    case ControlKind::kEtchedLine:
-      return L"Static";
-    case ControlKind::kEdit:
-      return L"Edit";
-    case ControlKind::kComboBox:
-      return L"ComboBox";
-    case ControlKind::kListView:
-      return L"SysListView32";
-    case ControlKind::kProgressBar:
-      return L"msctls_progress32";
-    case ControlKind::kCustom:
-      return c.class_name;
-    default:
-      return L"Button";
+void AnnounceShown(HWND dialog) {
+  Window* w = Find(dialog);
+  if (w == nullptr || w->announced) return;
+  w->announced = true;
+  if (gui::Backend* backend = gui::GetBackend()) {
+    gui::DialogDriver driver(dialog);
+    backend->DialogShown(driver);
   }
+}
+
+void AnnounceClosed(HWND dialog, int result) {
+  Window* w = Find(dialog);
+  if (w == nullptr || !w->announced) return;
+  w->announced = false;
+  if (gui::Backend* backend = gui::GetBackend())
+    backend->DialogClosed(gui::ReadDialog(dialog), result);
+}
+
+bool IsOpen(HWND dialog) {
+  Window* w = Find(dialog);
+  return w != nullptr && !w->ended;
 }
 
 }  // namespace
 
-BOOL CDialog::CreateWindowFromTemplate(HWND owner, bool modal) {
+CDialog::CDialog(const gui::DialogTemplate& dialogTemplate, CWnd* parent)
+    : m_pParentWnd(parent), template_(&dialogTemplate) {}
+
+CDialog::~CDialog() {
+  if (Find(m_hWnd) != nullptr) CDialog::DestroyWindow();
+}
+
+BOOL CDialog::CreateFromTemplate(bool modal) {
   if (template_ == nullptr || m_hWnd != nullptr) return FALSE;
   const gui::DialogTemplate& t = *template_;
-
-  gui::internal::CreateParams p;
-  p.class_name = L"#32770";
-  p.text = t.title;
-  p.style = (t.style & ~(WS_VISIBLE | WS_CHILD)) | WS_POPUP;
-  p.ex_style = t.ex_style;
-  p.owner = owner;
-  p.object = this;
-  Window* w = gui::internal::Create(p);
-  if (w == nullptr) return FALSE;
-  HWND self = w->handle;
-  w->dialog_template = template_;
-  w->modal = modal;
-  gui::internal::DialogBaseUnits(t.font_name, t.point_size, w->base_x, w->base_y);
-
+  Window* d = gui::model::NewDialog(t.title, t.style & ~WS_VISIBLE,
+                                    m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr);
+  d->dialog_template = template_;
+  d->modal = modal;
+  d->ex_style = t.ex_style;
+  d->topmost = (t.ex_style & WS_EX_TOPMOST) != 0;
+  // The sans-serif dialog fonts measure 6 x 13 pixels at 8 points.
+  const int points = t.point_size > 0 ? t.point_size : 8;
+  d->base_x = std::max(1, (points * 6 + 4) / 8);
+  d->base_y = std::max(1, (points * 13 + 4) / 8);
   LOGFONTW lf;
-  lf.lfHeight = -((t.point_size * 96 + 36) / 72);
+  lf.lfHeight = -((points * 96 + 36) / 72);
   std::wcsncpy(lf.lfFaceName, t.font_name.c_str(), LF_FACESIZE - 1);
   font_.CreateFontIndirect(&lf);
-  w->font = font_.m_hObject;
+  d->font = font_.m_hObject;
+  d->object = this;
+  m_hWnd = d->handle;
 
   RECT client{0, 0, t.cx, t.cy};
-  ::MapDialogRect(self, &client);
-  SIZE size = gui::internal::WindowSizeForClient(*w, client.right, client.bottom);
-  w->rect = RECT{0, 0, size.cx, size.cy};
+  ::MapDialogRect(m_hWnd, &client);
+  const SIZE size = gui::model::WindowSize(*d, client.right, client.bottom);
+  d->rect = RECT{0, 0, size.cx, size.cy};
   CenterWindow();
 
   for (const gui::ControlTemplate& c : t.controls) {
-    gui::internal::CreateParams cp;
-    cp.class_name = ControlClass(c);
-    cp.text = c.text;
-    cp.style = ControlStyle(c);
-    cp.ex_style = c.ex_style;
+    if (c.kind == gui::ControlKind::kCustom && !gui::model::ClassExists(c.class_name)) {
+      // An unknown control class fails the whole dialog, as on the system.
+      CWnd::DestroyWindow();
+      return FALSE;
+    }
     RECT r{c.x, c.y, c.x + c.cx, c.y + c.cy};
-    ::MapDialogRect(self, &r);
+    ::MapDialogRect(m_hWnd, &r);
     if (c.kind == gui::ControlKind::kComboBox) {
       // The template's height includes the dropped list; the closed box is
       // one line high.
       RECT closed{0, 0, 0, 13};
-      ::MapDialogRect(self, &closed);
+      ::MapDialogRect(m_hWnd, &closed);
       r.bottom = std::min(r.bottom, r.top + closed.bottom);
     }
-    cp.rect = r;
-    cp.parent = self;
-    cp.id = c.id;
-    Window* control = gui::internal::Create(cp);
-    if (control == nullptr) {
-      // An unknown control class fails the whole dialog, as on the system.
-      HWND h = Detach();
-      ::DestroyWindow(h);
-      return FALSE;
-    }
-    control->font = font_.m_hObject;
+    Window* control = gui::model::NewControl(*d, c.id, c.kind, c.text, ControlStyle(c), r);
+    control->class_name = c.class_name;
+    control->ex_style = c.ex_style;
   }
 
-  BOOL focus = static_cast<BOOL>(SendMessage(WM_INITDIALOG));
-  w = Find(self);
-  if (w == nullptr) return FALSE;
+  BOOL focus = TRUE;
+  try {
+    focus = OnInitDialog();
+  } catch (CException* e) {
+    e->ReportError(MB_OK | MB_ICONERROR);
+    e->Delete();
+  }
+  d = Find(m_hWnd);
+  if (d == nullptr) return FALSE;
   if (focus) {
-    for (HWND child : w->children) {
-      Window* c = Find(child);
-      if (c != nullptr && (c->style & WS_TABSTOP) != 0 && (c->style & WS_VISIBLE) != 0 &&
-          (c->style & WS_DISABLED) == 0) {
-        ::SetFocus(child);
+    for (const auto& c : d->controls) {
+      if ((c->style & WS_TABSTOP) != 0 && c->visible && c->enabled) {
+        ::SetFocus(c->handle);
         break;
       }
     }
@@ -161,58 +144,53 @@ BOOL CDialog::CreateWindowFromTemplate(HWND owner, bool modal) {
 }
 
 INT_PTR CDialog::DoModal() {
-  HWND owner = m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr;
   modal_result_ = IDCANCEL;
-  if (!CreateWindowFromTemplate(owner, true)) return -1;
-  HWND self = m_hWnd;
-  bool disabled_owner = false;
-  if (Find(owner) != nullptr && ::IsWindowEnabled(owner)) {
-    ::EnableWindow(owner, FALSE);
-    disabled_owner = true;
+  if (!CreateFromTemplate(true)) return -1;
+  const HWND self = m_hWnd;
+  const HWND owner = m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr;
+  // The owner waits for the dialog, as a person sees it greyed.
+  const bool disabled_owner = Find(owner) != nullptr && !::EnableWindow(owner, FALSE);
+  if (IsOpen(self)) {
+    ::ShowWindow(self, SW_SHOW);
+    AnnounceShown(self);
   }
-  Window* w = Find(self);
-  if (w != nullptr && !w->ended) ::ShowWindow(self, SW_SHOW);
-  gui::internal::PumpPending();
-
-  gui::Backend* backend = gui::internal::CurrentBackend();
+  gui::Backend* backend = gui::GetBackend();
   if (backend == nullptr) {
     std::fprintf(stderr, "[%s] no one answers dialogs here; it is cancelled\n",
                  win::WideToUtf8(template_->title).c_str());
   }
   gui::DialogDriver driver(self);
-  for (;;) {
-    w = Find(self);
-    if (w == nullptr || w->ended) break;
-    bool more = backend != nullptr && backend->Act(driver);
-    gui::internal::PumpPending();
-    w = Find(self);
-    if (w == nullptr || w->ended) break;
-    if (!more) {
-      // As closing the window would: the dialog's own cancel handling,
-      // and an end in any case.
-      gui::internal::Deliver(self, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
-                             reinterpret_cast<LPARAM>(::GetDlgItem(self, IDCANCEL)));
-      gui::internal::PumpPending();
-      w = Find(self);
-      if (w != nullptr && !w->ended) EndDialog(IDCANCEL);
-      break;
-    }
+  while (IsOpen(self)) {
+    const bool more = backend != nullptr && backend->Act(driver);
+    if (!IsOpen(self) || more) continue;
+    // As closing the window would: the dialog's own cancel handling, and an
+    // end in any case.
+    gui::Send(self, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+              reinterpret_cast<LPARAM>(::GetDlgItem(self, IDCANCEL)));
+    if (IsOpen(self)) EndDialog(IDCANCEL);
   }
-  int result = modal_result_;
-  if (Find(self) != nullptr) gui::internal::AnnounceClosed(self, result);
+  const int result = modal_result_;
+  AnnounceClosed(self, result);
   if (disabled_owner) ::EnableWindow(owner, TRUE);
-  if (Find(self) != nullptr) DestroyWindow();
+  if (Find(self) != nullptr) CWnd::DestroyWindow();
   return result;
 }
 
 BOOL CDialog::Create(const gui::DialogTemplate& dialogTemplate, CWnd* parent) {
   template_ = &dialogTemplate;
   m_pParentWnd = parent;
-  if (!CreateWindowFromTemplate(parent != nullptr ? parent->m_hWnd : nullptr, false)) {
-    return FALSE;
+  if (!CreateFromTemplate(false)) return FALSE;
+  if ((dialogTemplate.style & WS_VISIBLE) != 0) {
+    ::ShowWindow(m_hWnd, SW_SHOW);
+    AnnounceShown(m_hWnd);
   }
-  if ((dialogTemplate.style & WS_VISIBLE) != 0 && m_hWnd != nullptr) ::ShowWindow(m_hWnd, SW_SHOW);
   return m_hWnd != nullptr;
+}
+
+BOOL CDialog::DestroyWindow() {
+  if (Find(m_hWnd) == nullptr) return FALSE;
+  AnnounceClosed(m_hWnd, modal_result_);
+  return CWnd::DestroyWindow();
 }
 
 void CDialog::EndDialog(int result) {
@@ -220,8 +198,7 @@ void CDialog::EndDialog(int result) {
   Window* w = Find(m_hWnd);
   if (w == nullptr) return;
   w->ended = true;
-  w->result = result;
-  ::ShowWindow(m_hWnd, SW_HIDE);
+  w->visible = false;
 }
 
 BOOL CDialog::OnInitDialog() {
@@ -236,15 +213,23 @@ void CDialog::OnOK() {
 
 void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 
-void CDialog::MapDialogRect(RECT* rect) const { ::MapDialogRect(m_hWnd, rect); }
-
-LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) return OnInitDialog();
-  return CWnd::WindowProc(message, wParam, lParam);
-}
-
 // ---------------------------------------------------------------------------
 // Data exchange.
+
+BOOL CWnd::UpdateData(BOOL saveAndValidate) {
+  CDataExchange dx(this, saveAndValidate);
+  try {
+    DoDataExchange(&dx);
+    return TRUE;
+  } catch (CUserException* e) {
+    e->Delete();
+    return FALSE;
+  } catch (CException* e) {
+    e->ReportError(MB_OK | MB_ICONERROR);
+    e->Delete();
+    return FALSE;
+  }
+}
 
 HWND CDataExchange::PrepareCtrl(int id) {
   HWND control = ::GetDlgItem(m_pDlgWnd != nullptr ? m_pDlgWnd->m_hWnd : nullptr, id);
@@ -253,118 +238,95 @@ HWND CDataExchange::PrepareCtrl(int id) {
   return control;
 }
 
-HWND CDataExchange::PrepareEditCtrl(int id) { return PrepareCtrl(id); }
-
 void CDataExchange::Fail() {
-  if (last_control_ != nullptr) {
-    ::SetFocus(last_control_);
-    ::SendMessageW(last_control_, EM_SETSEL, 0, -1);
-  }
+  if (last_control_ != nullptr) ::SetFocus(last_control_);
   throw new CUserException;
 }
 
 namespace {
 
-std::wstring TextOf(HWND control) {
-  CWnd* w = CWnd::FromHandle(control);
-  return w != nullptr ? w->GetWindowText() : std::wstring();
+std::wstring TextOf(HWND control) { return CWnd::FromHandle(control)->GetWindowText(); }
+void SetText(HWND control, const std::wstring& text) {
+  CWnd::FromHandle(control)->SetWindowText(text);
 }
 
 // The whole text, blanks around it allowed, must be the number.
-std::string NumberText(const std::wstring& text, bool& ok) {
-  size_t a = 0;
-  size_t b = text.size();
-  while (a < b && std::iswspace(text[a])) ++a;
-  while (b > a && std::iswspace(text[b - 1])) --b;
+template <typename Number>
+bool ReadNumber(const std::wstring& text, Number& value) {
+  const std::wstring trimmed = win::Trim(text);
   std::string s;
-  ok = a < b;
-  for (size_t i = a; i < b; ++i) {
-    if (text[i] >= 0x80) ok = false;
-    s.push_back(static_cast<char>(text[i]));
+  for (wchar_t c : trimmed) {
+    if (c >= 0x80) return false;
+    s.push_back(static_cast<char>(c));
   }
-  return s;
+  const char* first = s.data();
+  if (!s.empty() && s[0] == '+') ++first;
+  auto r = std::from_chars(first, s.data() + s.size(), value);
+  return !s.empty() && r.ec == std::errc() && r.ptr == s.data() + s.size();
+}
+
+template <typename Number>
+void ExchangeNumber(CDataExchange* dx, int id, Number& value, const wchar_t* format,
+                    const wchar_t* complaint) {
+  HWND control = dx->PrepareCtrl(id);
+  if (!dx->m_bSaveAndValidate) {
+    SetText(control, win::Format(format, value));
+    return;
+  }
+  Number parsed{};
+  if (!ReadNumber(TextOf(control), parsed)) {
+    AfxMessageBox(complaint, MB_OK | MB_ICONEXCLAMATION);
+    dx->Fail();
+  }
+  value = parsed;
 }
 
 }  // namespace
 
 void DDX_Text(CDataExchange* dx, int id, std::wstring& value) {
-  HWND control = dx->PrepareEditCtrl(id);
+  HWND control = dx->PrepareCtrl(id);
   if (dx->m_bSaveAndValidate) {
     value = TextOf(control);
   } else {
-    ::SetWindowTextW(control, value.c_str());
+    SetText(control, value);
   }
 }
 
 void DDX_Text(CDataExchange* dx, int id, int& value) {
-  HWND control = dx->PrepareEditCtrl(id);
-  if (!dx->m_bSaveAndValidate) {
-    ::SetWindowTextW(control, win::Format(L"%d", value).c_str());
-    return;
-  }
-  bool ok = false;
-  std::string s = NumberText(TextOf(control), ok);
-  const char* first = s.data();
-  if (!s.empty() && s[0] == '+') ++first;
-  int parsed = 0;
-  auto r = std::from_chars(first, s.data() + s.size(), parsed);
-  if (!ok || r.ec != std::errc() || r.ptr != s.data() + s.size()) {
-    AfxMessageBox(L"Please enter an integer.", MB_OK | MB_ICONEXCLAMATION);
-    dx->Fail();
-  }
-  value = parsed;
+  ExchangeNumber(dx, id, value, L"%d", L"Please enter an integer.");
 }
 
 void DDX_Text(CDataExchange* dx, int id, double& value) {
-  HWND control = dx->PrepareEditCtrl(id);
-  if (!dx->m_bSaveAndValidate) {
-    ::SetWindowTextW(control, win::Format(L"%.15g", value).c_str());
-    return;
-  }
-  bool ok = false;
-  std::string s = NumberText(TextOf(control), ok);
-  const char* first = s.data();
-  if (!s.empty() && s[0] == '+') ++first;
-  double parsed = 0;
-  auto r = std::from_chars(first, s.data() + s.size(), parsed);
-  if (!ok || r.ec != std::errc() || r.ptr != s.data() + s.size()) {
-    AfxMessageBox(L"Please enter a number.", MB_OK | MB_ICONEXCLAMATION);
-    dx->Fail();
-  }
-  value = parsed;
+  ExchangeNumber(dx, id, value, L"%.15g", L"Please enter a number.");
 }
 
 void DDX_Check(CDataExchange* dx, int id, int& value) {
-  HWND control = dx->PrepareCtrl(id);
+  Window* w = Find(dx->PrepareCtrl(id));
   if (dx->m_bSaveAndValidate) {
-    value = static_cast<int>(::SendMessageW(control, BM_GETCHECK, 0, 0));
+    value = w->check;
   } else {
     if (value < 0 || value > 2) value = 0;
-    ::SendMessageW(control, BM_SETCHECK, static_cast<WPARAM>(value), 0);
+    w->check = value;
   }
 }
 
 void DDX_Radio(CDataExchange* dx, int firstId, int& value) {
-  HWND first = dx->PrepareCtrl(firstId);
-  Window* d = Find(dx->m_pDlgWnd->m_hWnd);
-  if (d == nullptr) return;
+  Window* first = Find(dx->PrepareCtrl(firstId));
   if (dx->m_bSaveAndValidate) value = -1;
   int index = 0;
   bool started = false;
-  for (HWND child : d->children) {
-    Window* c = Find(child);
-    if (c == nullptr) continue;
+  for (const auto& c : first->parent->controls) {
     if (!started) {
-      if (child != first) continue;
+      if (c.get() != first) continue;
       started = true;
     } else if ((c->style & WS_GROUP) != 0) {
       break;
     }
-    if (!gui::internal::IsRadio(*c)) continue;
+    if (c->kind != gui::ControlKind::kRadioButton) continue;
     if (dx->m_bSaveAndValidate) {
-      if (::SendMessageW(child, BM_GETCHECK, 0, 0) != 0) value = index;
+      if (c->check != 0) value = index;
     } else {
-      ::SendMessageW(child, BM_SETCHECK, index == value ? BST_CHECKED : BST_UNCHECKED, 0);
+      c->check = index == value ? BST_CHECKED : BST_UNCHECKED;
     }
     ++index;
   }
@@ -376,20 +338,15 @@ void DDX_CBString(CDataExchange* dx, int id, std::wstring& value) {
     value = TextOf(control);
     return;
   }
-  if (::SendMessageW(control, CB_SELECTSTRING, static_cast<WPARAM>(-1),
-                     reinterpret_cast<LPARAM>(value.c_str())) == CB_ERR) {
-    // Ignored by a drop-down list, which shows only its items.
-    ::SetWindowTextW(control, value.c_str());
+  Window* w = Find(control);
+  for (size_t i = 0; i < w->items.size(); ++i) {
+    if (win::StartsWithNoCase(w->items[i], value)) {
+      w->selection = static_cast<int>(i);
+      return;
+    }
   }
-}
-
-void DDX_CBIndex(CDataExchange* dx, int id, int& index) {
-  HWND control = dx->PrepareCtrl(id);
-  if (dx->m_bSaveAndValidate) {
-    index = static_cast<int>(::SendMessageW(control, CB_GETCURSEL, 0, 0));
-  } else {
-    ::SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-  }
+  // Ignored by a drop-down list, which shows only its items.
+  SetText(control, value);
 }
 
 void DDX_Control(CDataExchange* dx, int id, CWnd& control) {

@@ -2,11 +2,13 @@
 // modelessly (Create / ShowWindow / DestroyWindow); dialog data exchange
 // between controls and fields; the open and save file dialogs.
 //
+// A dialog is made in the model (platform/gui/model.h) from its template.
 // A modal dialog's loop asks the installed backend (gui/backend.h) for the
 // user's input, one round at a time, and ends when a handler calls
 // EndDialog. When the backend has no more input (or none is installed) the
 // dialog is cancelled, as closing its window would: nothing is ever
-// confirmed unseen and no dialog waits forever.
+// confirmed unseen and no dialog waits forever. A modeless dialog gets its
+// input when the program pumps (PeekMessageW).
 #pragma once
 
 #include <string>
@@ -45,11 +47,8 @@ class CDialog : public CWnd {
   virtual void OnOK();
   virtual void OnCancel();
 
-  const gui::DialogTemplate* GetTemplate() const { return template_; }
-  // Dialog units to pixels for this dialog's font.
-  void MapDialogRect(RECT* rect) const;
-
-  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+  // A shown modeless dialog is announced to the backend as closed first.
+  BOOL DestroyWindow() override;
 
  protected:
   CWnd* m_pParentWnd = nullptr;
@@ -57,7 +56,7 @@ class CDialog : public CWnd {
   DECLARE_MESSAGE_MAP()
 
  private:
-  BOOL CreateWindowFromTemplate(HWND owner, bool modal);
+  BOOL CreateFromTemplate(bool modal);
   const gui::DialogTemplate* template_ = nullptr;
   CFont font_;
   int modal_result_ = IDCANCEL;
@@ -77,7 +76,6 @@ class CDataExchange {
   // The control's window. A missing control is a fault of the dialog's
   // code and raises CNotSupportedException.
   HWND PrepareCtrl(int id);
-  HWND PrepareEditCtrl(int id);
   // Puts the focus on the last prepared control and throws CUserException.
   [[noreturn]] void Fail();
 
@@ -101,7 +99,6 @@ void DDX_Radio(CDataExchange* dx, int firstId, int& value);
 // edit text for a combo box with an edit field); loading selects the first
 // item that begins with the value, else sets the edit text.
 void DDX_CBString(CDataExchange* dx, int id, std::wstring& value);
-void DDX_CBIndex(CDataExchange* dx, int id, int& index);
 // Attaches the control object to the dialog's control (once).
 void DDX_Control(CDataExchange* dx, int id, CWnd& control);
 

@@ -2,8 +2,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/gui/backend.h"
 #include "platform/gui/dialog.h"
-#include "platform/gui/window_internal.h"
 #include "platform/win/text.h"
 
 namespace fs = std::filesystem;
@@ -43,7 +43,7 @@ CFileDialog::CFileDialog(BOOL openFileDialog, LPCWSTR defaultExt, LPCWSTR fileNa
 }
 
 INT_PTR CFileDialog::DoModal() {
-  gui::Backend* backend = gui::internal::CurrentBackend();
+  gui::Backend* backend = gui::GetBackend();
   if (backend == nullptr) return IDCANCEL;
   HWND owner = parent_ != nullptr ? parent_->m_hWnd : nullptr;
   gui::FileDialogRequest request;

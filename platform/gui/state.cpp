@@ -1,13 +1,13 @@
 // Reading a dialog's state, and its text form.
 #include <algorithm>
 
-#include "platform/gui/window_internal.h"
+#include "platform/gui/model.h"
 #include "platform/win/text.h"
 
 namespace gui {
 
-using internal::Find;
-using internal::Window;
+using model::Find;
+using model::Window;
 
 const ControlState* DialogState::Find(int id) const {
   for (const ControlState& c : controls) {
@@ -19,7 +19,7 @@ const ControlState* DialogState::Find(int id) const {
 namespace {
 
 bool CarriesLabel(const Window& w) {
-  ControlKind k = internal::KindOf(w);
+  ControlKind k = w.kind;
   if (k == ControlKind::kStatic) return !w.text.empty();
   return k == ControlKind::kCheckBox || k == ControlKind::kRadioButton;
 }
@@ -33,29 +33,29 @@ ControlState ReadControl(const Window& w, const RECT& client, const Window* prev
   ControlState c;
   c.hwnd = w.handle;
   c.id = w.id;
-  c.kind = internal::KindOf(w);
+  c.kind = w.kind;
   c.class_name = w.class_name;
   c.style = w.style;
   c.ex_style = w.ex_style;
   c.text = w.text;
   c.check = w.check;
-  c.enabled = (w.style & WS_DISABLED) == 0;
-  c.visible = (w.style & WS_VISIBLE) != 0;
+  c.enabled = w.enabled;
+  c.visible = w.visible;
   c.rect = w.rect;
   LONG cx = (w.rect.left + w.rect.right) / 2;
   LONG cy = (w.rect.top + w.rect.bottom) / 2;
   c.in_view = cx >= 0 && cy >= 0 && cx < client.right && cy < client.bottom;
   // A hidden label labels only a control hidden with it.
   if (previous != nullptr && TakesLabel(c.kind) && CarriesLabel(*previous) &&
-      ((previous->style & WS_VISIBLE) != 0 || !c.visible)) {
+      (previous->visible || !c.visible)) {
     c.label = previous->text;
   }
   switch (c.kind) {
     case ControlKind::kComboBox:
       c.items = w.items;
-      c.selection = w.cursel;
+      c.selection = w.selection;
       if ((w.style & CBS_TYPEMASK) == CBS_DROPDOWNLIST) {
-        c.text = w.cursel >= 0 ? w.items[static_cast<size_t>(w.cursel)] : L"";
+        c.text = w.selection >= 0 ? w.items[static_cast<size_t>(w.selection)] : L"";
       }
       break;
     case ControlKind::kListView:
@@ -142,28 +142,27 @@ void RenderList(const ControlState& c, std::vector<std::wstring>& out) {
 DialogState ReadDialog(HWND dialog) {
   DialogState s;
   Window* d = Find(dialog);
-  if (d == nullptr) return s;
+  if (d == nullptr || !d->is_dialog()) return s;
   s.hwnd = dialog;
   s.title = d->text;
   if (d->dialog_template != nullptr) s.template_name = d->dialog_template->name;
   ::GetWindowRect(dialog, &s.window_rect);
   ::GetClientRect(dialog, &s.client_rect);
-  s.visible = (d->style & WS_VISIBLE) != 0;
-  s.topmost = (d->ex_style & WS_EX_TOPMOST) != 0;
+  s.visible = d->visible;
+  s.topmost = d->topmost;
   s.modal = d->modal;
   // What a person sees of a custom control is what it painted.
-  for (HWND child : std::vector<HWND>(d->children)) {
-    Window* c = Find(child);
-    if (c != nullptr && internal::KindOf(*c) == ControlKind::kCustom) ::UpdateWindow(child);
+  std::vector<HWND> custom;
+  for (const auto& c : d->controls) {
+    if (c->kind == ControlKind::kCustom) custom.push_back(c->handle);
   }
+  for (HWND h : custom) ::UpdateWindow(h);
   d = Find(dialog);
   if (d == nullptr) return s;
   const Window* previous = nullptr;
-  for (HWND child : d->children) {
-    Window* c = Find(child);
-    if (c == nullptr) continue;
+  for (const auto& c : d->controls) {
     s.controls.push_back(ReadControl(*c, s.client_rect, previous));
-    previous = c;
+    previous = c.get();
   }
   return s;
 }
@@ -252,10 +251,8 @@ std::vector<std::wstring> RenderDialog(const DialogState& s) {
 
 std::vector<HWND> OpenDialogs() {
   std::vector<HWND> out;
-  for (HWND h : internal::AllWindows()) {
-    Window* w = Find(h);
-    if (w != nullptr && w->parent == nullptr && w->is_dialog && IsWindowVisible(h))
-      out.push_back(h);
+  for (Window* d : model::Dialogs()) {
+    if (d->visible) out.push_back(d->handle);
   }
   return out;
 }
@@ -263,8 +260,7 @@ std::vector<HWND> OpenDialogs() {
 HWND FindDialog(const std::wstring& title) {
   std::vector<HWND> open = OpenDialogs();
   for (auto it = open.rbegin(); it != open.rend(); ++it) {
-    Window* w = Find(*it);
-    if (w != nullptr && w->text == title) return *it;
+    if (Find(*it)->text == title) return *it;
   }
   return nullptr;
 }

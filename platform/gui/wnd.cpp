@@ -4,56 +4,36 @@
 #include <cwchar>
 #include <map>
 #include <memory>
-#include <vector>
 
-#include "platform/gui/dialog.h"
-#include "platform/gui/window_internal.h"
+#include "platform/gui/model.h"
+
+using gui::model::Find;
 
 namespace {
 
+// Wrappers FromHandle made for windows without an object of their own.
 std::map<HWND, std::unique_ptr<CWnd>>& Temporaries() {
   static std::map<HWND, std::unique_ptr<CWnd>> map;
   return map;
 }
 
-std::map<HFONT, std::unique_ptr<CFont>>& FontWrappers() {
-  static std::map<HFONT, std::unique_ptr<CFont>> map;
-  return map;
-}
+HWND g_capture = nullptr;
 
-// The message being handled, for Default(). A chain rather than a member,
-// because a handler may delete its own object.
-thread_local const MSG* g_current_message = nullptr;
+const LOGFONTW* FontInfo(HFONT font) { return reinterpret_cast<const LOGFONTW*>(font); }
 
 }  // namespace
 
-namespace gui::internal {
-
-void ForgetTemporary(HWND handle) {
-  auto it = Temporaries().find(handle);
-  if (it == Temporaries().end()) return;
-  it->second->m_hWnd = nullptr;
-  Temporaries().erase(it);
-}
-
-void ForgetFontWrapper(HFONT font) {
-  auto it = FontWrappers().find(font);
-  if (it == FontWrappers().end()) return;
-  it->second->m_hObject = nullptr;
-  FontWrappers().erase(it);
-}
-
-LRESULT CallClassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  WNDCLASSW info;
-  Window* w = Find(window);
-  if (w != nullptr && GetClassInfoW(nullptr, w->class_name.c_str(), &info) &&
-      info.lpfnWndProc != nullptr && info.lpfnWndProc != &DefWindowProcW) {
-    return info.lpfnWndProc(window, message, wParam, lParam);
+LRESULT gui::Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  gui::model::Window* w = Find(window);
+  if (w == nullptr || w->object == nullptr) return 0;
+  try {
+    return w->object->WindowProc(message, wParam, lParam);
+  } catch (CException* e) {
+    e->ReportError(MB_OK | MB_ICONERROR);
+    e->Delete();
+    return 0;
   }
-  return DefWindowProcW(window, message, wParam, lParam);
 }
-
-}  // namespace gui::internal
 
 // ---------------------------------------------------------------------------
 // Command targets.
@@ -99,9 +79,10 @@ CFont::~CFont() { DeleteObject(); }
 
 BOOL CFont::CreateFontIndirect(const LOGFONTW* font) {
   DeleteObject();
-  m_hObject = CreateFontIndirectW(font);
+  if (font == nullptr) return FALSE;
+  m_hObject = reinterpret_cast<HFONT>(new LOGFONTW(*font));
   owned_ = true;
-  return m_hObject != nullptr;
+  return TRUE;
 }
 
 BOOL CFont::CreatePointFont(int pointSize, LPCWSTR faceName) {
@@ -112,114 +93,50 @@ BOOL CFont::CreatePointFont(int pointSize, LPCWSTR faceName) {
 }
 
 int CFont::GetLogFont(LOGFONTW* font) const {
-  return GetObjectW(m_hObject, static_cast<int>(sizeof(LOGFONTW)), font);
+  if (m_hObject == nullptr || font == nullptr) return 0;
+  *font = *FontInfo(m_hObject);
+  return static_cast<int>(sizeof(LOGFONTW));
 }
 
 BOOL CFont::DeleteObject() {
   if (m_hObject == nullptr) return FALSE;
-  HFONT h = m_hObject;
+  if (owned_) delete reinterpret_cast<LOGFONTW*>(m_hObject);
   m_hObject = nullptr;
-  return owned_ ? ::DeleteObject(h) : TRUE;
-}
-
-CFont* CFont::FromHandle(HFONT font) {
-  LOGFONTW info;
-  if (font == nullptr || !gui::internal::FontInfo(font, info)) return nullptr;
-  auto& map = FontWrappers();
-  auto it = map.find(font);
-  if (it != map.end()) return it->second.get();
-  auto wrapper = std::make_unique<CFont>();
-  wrapper->m_hObject = font;
-  wrapper->owned_ = false;
-  CFont* raw = wrapper.get();
-  map.emplace(font, std::move(wrapper));
-  return raw;
+  return TRUE;
 }
 
 CDC::CDC(CWnd* window)
     : window_(window != nullptr ? window->m_hWnd : nullptr),
       text_color_(GetSysColor(COLOR_WINDOWTEXT)) {}
 
-COLORREF CDC::SetTextColor(COLORREF color) {
-  COLORREF before = text_color_;
-  text_color_ = color;
-  return before;
-}
+COLORREF CDC::SetTextColor(COLORREF color) { return std::exchange(text_color_, color); }
 
-COLORREF CDC::SetBkColor(COLORREF color) {
-  COLORREF before = bk_color_;
-  bk_color_ = color;
-  return before;
-}
+COLORREF CDC::SetBkColor(COLORREF color) { return std::exchange(bk_color_, color); }
 
-int CDC::SetBkMode(int mode) {
-  int before = bk_mode_;
-  bk_mode_ = mode;
-  return before;
-}
-
-CFont* CDC::SelectObject(CFont* font) {
-  CFont* before = font_;
-  font_ = font;
-  return before;
-}
-
-namespace {
-
-LOGFONTW FontOf(HWND window, CFont* selected) {
-  LOGFONTW lf;
-  HFONT font = selected != nullptr
-                   ? selected->m_hObject
-                   : reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
-  if (!gui::internal::FontInfo(font, lf)) {
-    lf = LOGFONTW{};
-    lf.lfHeight = -11;
-    std::wcsncpy(lf.lfFaceName, L"MS Sans Serif", LF_FACESIZE - 1);
-  }
-  return lf;
-}
-
-}  // namespace
+CFont* CDC::SelectObject(CFont* font) { return std::exchange(font_, font); }
 
 BOOL CDC::TextOut(int x, int y, const std::wstring& text) {
-  gui::internal::Window* w = gui::internal::Find(window_);
+  gui::model::Window* w = Find(window_);
   if (w == nullptr) return FALSE;
   if (!records_) return TRUE;
-  LOGFONTW lf = FontOf(window_, font_);
+  HFONT font = font_ != nullptr ? font_->m_hObject : w->font;
   gui::TextRun run;
   run.text = text;
   run.x = x;
   run.y = y;
   run.color = text_color_;
-  run.background = bk_mode_ == OPAQUE ? bk_color_ : GetSysColor(COLOR_3DFACE);
-  run.face = lf.lfFaceName;
-  run.underline = lf.lfUnderline != 0;
+  run.background = bk_color_;
+  run.face = font != nullptr ? FontInfo(font)->lfFaceName : L"MS Sans Serif";
+  run.underline = font != nullptr && FontInfo(font)->lfUnderline != 0;
   w->painted.push_back(run);
   return TRUE;
 }
 
-int CDC::DrawText(const std::wstring& text, RECT* rect, UINT) {
-  if (rect == nullptr) return 0;
-  TextOut(rect->left, rect->top, text);
-  return GetTextExtent(text).cy;
-}
-
 void CDC::FillSolidRect(const RECT*, COLORREF color) { bk_color_ = color; }
-
-CSize CDC::GetTextExtent(const std::wstring& text) const {
-  LOGFONTW lf = FontOf(window_, font_);
-  int h = std::max(1, static_cast<int>(lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight));
-  int avg = std::max(1, (h * 6 + 6) / 11);
-  return CSize(static_cast<int>(text.size()) * avg, h + (h + 2) / 4);
-}
 
 CPaintDC::CPaintDC(CWnd* window) : CDC(window) {
   records_ = true;
-  if (gui::internal::Window* w = gui::internal::Find(window_)) w->painted.clear();
-}
-
-CPaintDC::~CPaintDC() {
-  if (gui::internal::Window* w = gui::internal::Find(window_)) w->needs_paint = false;
+  if (gui::model::Window* w = Find(window_)) w->painted.clear();
 }
 
 // ---------------------------------------------------------------------------
@@ -230,15 +147,12 @@ IMPLEMENT_DYNAMIC(CWnd, CCmdTarget)
 BEGIN_MESSAGE_MAP(CWnd, CCmdTarget)
 END_MESSAGE_MAP()
 
-const CWnd CWnd::wndTop(HWND_TOP);
 const CWnd CWnd::wndTopMost(HWND_TOPMOST);
-const CWnd CWnd::wndNoTopMost(HWND_NOTOPMOST);
 
 CWnd::~CWnd() {
-  gui::internal::Window* w = gui::internal::Find(m_hWnd);
+  gui::model::Window* w = Find(m_hWnd);
   if (w != nullptr && w->object == this) {
-    // Messages of the window's last moments go to the default procedure:
-    // this object is already half destroyed.
+    // This object is half destroyed: the window's last messages go nowhere.
     w->object = nullptr;
     ::DestroyWindow(m_hWnd);
   }
@@ -246,43 +160,20 @@ CWnd::~CWnd() {
 
 CWnd* CWnd::FromHandle(HWND window) {
   if (window == nullptr) return nullptr;
-  if (CWnd* object = FromHandlePermanent(window)) return object;
-  auto& map = Temporaries();
-  auto it = map.find(window);
-  if (it != map.end()) return it->second.get();
-  auto wrapper = std::make_unique<CWnd>();
-  wrapper->m_hWnd = window;
-  CWnd* raw = wrapper.get();
-  map.emplace(window, std::move(wrapper));
-  return raw;
-}
-
-CWnd* CWnd::FromHandlePermanent(HWND window) {
-  gui::internal::Window* w = gui::internal::Find(window);
-  return w != nullptr ? w->object : nullptr;
-}
-
-BOOL CWnd::Attach(HWND window) {
-  gui::internal::Window* w = gui::internal::Find(window);
-  if (w == nullptr || (w->object != nullptr && w->object != this) || m_hWnd != nullptr) {
-    return FALSE;
-  }
-  w->object = this;
-  m_hWnd = window;
-  return TRUE;
-}
-
-HWND CWnd::Detach() {
-  HWND h = m_hWnd;
-  gui::internal::Window* w = gui::internal::Find(h);
-  if (w != nullptr && w->object == this) w->object = nullptr;
-  m_hWnd = nullptr;
-  return h;
+  gui::model::Window* w = Find(window);
+  if (w != nullptr && w->object != nullptr) return w->object;
+  std::unique_ptr<CWnd>& wrapper = Temporaries()[window];
+  if (!wrapper) wrapper.reset(new CWnd(window));
+  return wrapper.get();
 }
 
 BOOL CWnd::SubclassDlgItem(UINT id, CWnd* parent) {
-  if (parent == nullptr) return FALSE;
-  return Attach(::GetDlgItem(parent->m_hWnd, static_cast<int>(id)));
+  if (parent == nullptr || m_hWnd != nullptr) return FALSE;
+  gui::model::Window* w = Find(::GetDlgItem(parent->m_hWnd, static_cast<int>(id)));
+  if (w == nullptr || w->object != nullptr) return FALSE;
+  w->object = this;
+  m_hWnd = w->handle;
+  return TRUE;
 }
 
 BOOL CWnd::Create(LPCWSTR className, LPCWSTR windowName, DWORD style, const RECT& rect,
@@ -292,127 +183,68 @@ BOOL CWnd::Create(LPCWSTR className, LPCWSTR windowName, DWORD style, const RECT
 
 BOOL CWnd::CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style,
                     const RECT& rect, CWnd* parent, UINT id) {
-  if (m_hWnd != nullptr || className == nullptr) return FALSE;
-  gui::internal::CreateParams p;
-  p.class_name = className;
-  p.text = windowName != nullptr ? windowName : L"";
-  p.style = style;
-  p.ex_style = exStyle;
-  p.rect = rect;
-  HWND parent_handle = parent != nullptr ? parent->m_hWnd : nullptr;
-  if ((style & WS_CHILD) != 0) {
-    p.parent = parent_handle;
-    if (p.parent == nullptr || gui::internal::Find(p.parent) == nullptr) return FALSE;
-  } else {
-    p.owner = parent_handle;
-  }
-  p.id = static_cast<int>(id);
-  p.object = this;
-  gui::internal::Window* w = gui::internal::Create(p);
-  if (w == nullptr) return FALSE;
-  w->needs_paint = (style & WS_VISIBLE) != 0;
-  if (SendMessage(WM_CREATE) == -1) {
-    DestroyWindow();
+  gui::model::Window* dialog = parent != nullptr ? Find(parent->m_hWnd) : nullptr;
+  if (m_hWnd != nullptr || className == nullptr || dialog == nullptr || !dialog->is_dialog() ||
+      !gui::model::ClassExists(className)) {
     return FALSE;
   }
-  return m_hWnd != nullptr;
-}
-
-BOOL CWnd::DestroyWindow() {
-  if (m_hWnd == nullptr) return FALSE;
-  return ::DestroyWindow(m_hWnd);
-}
-
-void CWnd::SetWindowText(LPCWSTR text) { ::SetWindowTextW(m_hWnd, text); }
-
-void CWnd::GetWindowText(std::wstring& text) const {
-  int n = ::GetWindowTextLengthW(m_hWnd);
-  std::vector<wchar_t> buffer(static_cast<size_t>(n) + 1);
-  int got = ::GetWindowTextW(m_hWnd, buffer.data(), n + 1);
-  text.assign(buffer.data(), static_cast<size_t>(std::max(0, got)));
-}
-
-std::wstring CWnd::GetWindowText() const {
-  std::wstring text;
-  GetWindowText(text);
-  return text;
-}
-
-int CWnd::GetWindowTextLength() const { return ::GetWindowTextLengthW(m_hWnd); }
-BOOL CWnd::EnableWindow(BOOL enable) { return ::EnableWindow(m_hWnd, enable); }
-BOOL CWnd::IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
-BOOL CWnd::ShowWindow(int command) { return ::ShowWindow(m_hWnd, command); }
-BOOL CWnd::IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
-
-DWORD CWnd::GetStyle() const {
-  gui::internal::Window* w = gui::internal::Find(m_hWnd);
-  return w != nullptr ? w->style : 0;
-}
-
-DWORD CWnd::GetExStyle() const {
-  gui::internal::Window* w = gui::internal::Find(m_hWnd);
-  return w != nullptr ? w->ex_style : 0;
-}
-
-BOOL CWnd::ModifyStyle(DWORD remove, DWORD add, UINT) {
-  gui::internal::Window* w = gui::internal::Find(m_hWnd);
-  if (w == nullptr) return FALSE;
-  DWORD style = (w->style & ~remove) | add;
-  if (style == w->style) return FALSE;
-  w->style = style;
-  w->needs_paint = true;
+  gui::model::Window* w =
+      gui::model::NewControl(*dialog, static_cast<int>(id), gui::ControlKind::kCustom,
+                             windowName != nullptr ? windowName : L"", style, rect);
+  w->class_name = className;
+  w->ex_style = exStyle;
+  w->object = this;
+  m_hWnd = w->handle;
+  UpdateWindow();
   return TRUE;
 }
 
-int CWnd::GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
-CWnd* CWnd::GetDlgItem(int id) const { return FromHandle(::GetDlgItem(m_hWnd, id)); }
-CWnd* CWnd::GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
+BOOL CWnd::DestroyWindow() { return m_hWnd != nullptr && ::DestroyWindow(m_hWnd); }
 
-void CWnd::SetDlgItemText(int id, LPCWSTR text) {
-  ::SetWindowTextW(::GetDlgItem(m_hWnd, id), text);
+void CWnd::SetWindowText(const std::wstring& text) {
+  gui::model::Window* w = Find(m_hWnd);
+  if (w == nullptr) return;
+  switch (w->kind) {
+    case gui::ControlKind::kComboBox:
+      // A drop-down list shows only its items.
+      if ((w->style & CBS_TYPEMASK) != CBS_DROPDOWNLIST) w->text = text;
+      break;
+    case gui::ControlKind::kEdit:
+      w->text = text;
+      gui::Send(w->parent->handle, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(w->id), EN_CHANGE),
+                reinterpret_cast<LPARAM>(m_hWnd));
+      break;
+    default:
+      w->text = text;
+      if (w->kind == gui::ControlKind::kCustom) UpdateWindow();
+  }
+}
+
+std::wstring CWnd::GetWindowText() const {
+  gui::model::Window* w = Find(m_hWnd);
+  if (w == nullptr) return {};
+  if (w->kind == gui::ControlKind::kComboBox && (w->style & CBS_TYPEMASK) == CBS_DROPDOWNLIST) {
+    return w->selection >= 0 ? w->items[static_cast<size_t>(w->selection)] : L"";
+  }
+  return w->text;
+}
+
+int CWnd::GetDlgCtrlID() const {
+  gui::model::Window* w = Find(m_hWnd);
+  return w != nullptr ? w->id : 0;
+}
+
+void CWnd::SetDlgItemText(int id, const std::wstring& text) {
+  if (CWnd* c = GetDlgItem(id)) c->SetWindowText(text);
 }
 
 int CWnd::GetDlgItemText(int id, std::wstring& text) const {
-  text.clear();
-  HWND item = ::GetDlgItem(m_hWnd, id);
-  if (item == nullptr) return 0;
-  FromHandle(item)->GetWindowText(text);
+  CWnd* c = GetDlgItem(id);
+  text = c != nullptr ? c->GetWindowText() : L"";
   return static_cast<int>(text.size());
 }
 
-void CWnd::CheckDlgButton(int id, UINT check) { ::CheckDlgButton(m_hWnd, id, check); }
-UINT CWnd::IsDlgButtonChecked(int id) const { return ::IsDlgButtonChecked(m_hWnd, id); }
-
-void CWnd::CheckRadioButton(int first, int last, int check) {
-  for (int id = first; id <= last; ++id) {
-    ::CheckDlgButton(m_hWnd, id, id == check ? BST_CHECKED : BST_UNCHECKED);
-  }
-}
-
-int CWnd::GetCheckedRadioButton(int first, int last) const {
-  for (int id = first; id <= last; ++id) {
-    if (::IsDlgButtonChecked(m_hWnd, id) != 0) return id;
-  }
-  return 0;
-}
-
-LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) const {
-  return ::SendMessageW(m_hWnd, message, wParam, lParam);
-}
-
-BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) const {
-  return ::PostMessageW(m_hWnd, message, wParam, lParam);
-}
-
-LRESULT CWnd::SendDlgItemMessage(int id, UINT message, WPARAM wParam, LPARAM lParam) const {
-  return ::SendDlgItemMessageW(m_hWnd, id, message, wParam, lParam);
-}
-
-void CWnd::GetWindowRect(RECT* rect) const { ::GetWindowRect(m_hWnd, rect); }
-void CWnd::GetClientRect(RECT* rect) const { ::GetClientRect(m_hWnd, rect); }
-
 void CWnd::ScreenToClient(RECT* rect) const {
-  if (rect == nullptr) return;
   POINT a{rect->left, rect->top};
   POINT b{rect->right, rect->bottom};
   ::ScreenToClient(m_hWnd, &a);
@@ -420,118 +252,48 @@ void CWnd::ScreenToClient(RECT* rect) const {
   *rect = RECT{a.x, a.y, b.x, b.y};
 }
 
-void CWnd::ScreenToClient(POINT* point) const { ::ScreenToClient(m_hWnd, point); }
-
-void CWnd::ClientToScreen(RECT* rect) const {
-  if (rect == nullptr) return;
-  POINT a{rect->left, rect->top};
-  POINT b{rect->right, rect->bottom};
-  ::ClientToScreen(m_hWnd, &a);
-  ::ClientToScreen(m_hWnd, &b);
-  *rect = RECT{a.x, a.y, b.x, b.y};
-}
-
-void CWnd::ClientToScreen(POINT* point) const { ::ClientToScreen(m_hWnd, point); }
-
-void CWnd::MoveWindow(int x, int y, int width, int height, BOOL repaint) {
-  ::MoveWindow(m_hWnd, x, y, width, height, repaint);
-}
-
-void CWnd::MoveWindow(const RECT* rect, BOOL repaint) {
-  if (rect != nullptr) {
-    ::MoveWindow(m_hWnd, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top,
-                 repaint);
-  }
-}
-
-BOOL CWnd::SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags) {
-  return ::SetWindowPos(m_hWnd, insertAfter != nullptr ? insertAfter->m_hWnd : nullptr, x, y, cx,
-                        cy, flags);
-}
-
 void CWnd::CenterWindow(CWnd* alternateOwner) {
-  gui::internal::Window* w = gui::internal::Find(m_hWnd);
-  if (w == nullptr) return;
-  RECT area{0, 0, gui::internal::kScreenWidth, gui::internal::kScreenHeight};
-  RECT mine;
-  ::GetWindowRect(m_hWnd, &mine);
-  if (w->parent != nullptr) {
-    // A child centres in its parent's client area.
-    RECT client;
-    ::GetClientRect(w->parent, &client);
-    int cx = mine.right - mine.left;
-    int cy = mine.bottom - mine.top;
-    ::SetWindowPos(m_hWnd, nullptr, (client.right - cx) / 2, (client.bottom - cy) / 2, 0, 0,
-                   SWP_NOSIZE | SWP_NOZORDER);
-    return;
-  }
+  gui::model::Window* w = Find(m_hWnd);
+  if (w == nullptr || !w->is_dialog()) return;
+  RECT area{0, 0, gui::model::kScreenWidth, gui::model::kScreenHeight};
   HWND over = alternateOwner != nullptr ? alternateOwner->m_hWnd : w->owner;
   RECT owner_rect;
-  if (over != nullptr && ::IsWindowVisible(over) && ::GetWindowRect(over, &owner_rect)) {
-    area = owner_rect;
-  }
-  int cx = mine.right - mine.left;
-  int cy = mine.bottom - mine.top;
+  if (::IsWindowVisible(over) && ::GetWindowRect(over, &owner_rect)) area = owner_rect;
+  const int cx = w->rect.right - w->rect.left;
+  const int cy = w->rect.bottom - w->rect.top;
   int x = area.left + (area.right - area.left - cx) / 2;
   int y = area.top + (area.bottom - area.top - cy) / 2;
-  x = std::clamp(x, 0, std::max(0, gui::internal::kScreenWidth - cx));
-  y = std::clamp(y, 0, std::max(0, gui::internal::kScreenHeight - cy));
+  x = std::clamp(x, 0, std::max(0, gui::model::kScreenWidth - cx));
+  y = std::clamp(y, 0, std::max(0, gui::model::kScreenHeight - cy));
   ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
 }
 
 void CWnd::SetFont(CFont* font, BOOL redraw) {
-  SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font != nullptr ? font->m_hObject : nullptr),
-              redraw);
+  gui::model::Window* w = Find(m_hWnd);
+  if (w == nullptr) return;
+  w->font = font != nullptr ? font->m_hObject : nullptr;
+  if (redraw) UpdateWindow();
 }
 
 CFont* CWnd::GetFont() const {
-  return CFont::FromHandle(reinterpret_cast<HFONT>(SendMessage(WM_GETFONT)));
+  gui::model::Window* w = Find(m_hWnd);
+  if (w == nullptr || w->font == nullptr) return nullptr;
+  font_.owned_ = false;
+  font_.m_hObject = w->font;
+  return &font_;
 }
-
-void CWnd::Invalidate(BOOL erase) { ::InvalidateRect(m_hWnd, nullptr, erase); }
-void CWnd::UpdateWindow() { ::UpdateWindow(m_hWnd); }
-CWnd* CWnd::SetCapture() { return FromHandle(::SetCapture(m_hWnd)); }
-CWnd* CWnd::GetCapture() { return FromHandle(::GetCapture()); }
-CWnd* CWnd::SetFocus() { return FromHandle(::SetFocus(m_hWnd)); }
-CWnd* CWnd::GetFocus() { return FromHandle(::GetFocus()); }
 
 int CWnd::MessageBox(LPCWSTR text, LPCWSTR caption, UINT type) {
   return ::MessageBoxW(m_hWnd, text, caption != nullptr ? caption : AfxGetAppName(), type);
 }
 
-BOOL CWnd::UpdateData(BOOL saveAndValidate) {
-  CDataExchange dx(this, saveAndValidate);
-  try {
-    DoDataExchange(&dx);
-    return TRUE;
-  } catch (CUserException* e) {
-    e->Delete();
-    return FALSE;
-  } catch (CException* e) {
-    e->ReportError(MB_OK | MB_ICONERROR);
-    e->Delete();
-    return FALSE;
-  }
-}
-
-void CWnd::DoDataExchange(CDataExchange*) {}
-
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-  MSG current;
-  current.hwnd = m_hWnd;
-  current.message = message;
-  current.wParam = wParam;
-  current.lParam = lParam;
-  const MSG* previous = g_current_message;
-  g_current_message = &current;
-  struct Restore {
-    const MSG* previous;
-    ~Restore() { g_current_message = previous; }
-  } restore{previous};
   LRESULT result = 0;
-  if (!OnWndMsg(message, wParam, lParam, &result)) result = DefWindowProc(message, wParam, lParam);
+  OnWndMsg(message, wParam, lParam, &result);
   return result;
 }
+
+BOOL CWnd::OnCommand(WPARAM wParam, LPARAM) { return OnCmdMsg(LOWORD(wParam), HIWORD(wParam)); }
 
 BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
   LRESULT r = 0;
@@ -546,7 +308,7 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
   // pair the signature with the handler.
   switch (e->nSig) {
     case AfxSig_vv:
-      (this->*static_cast<void (CWnd::*)()>(e->pfn))();
+      (this->*afx_detail::FromPmsg<void (CWnd::*)()>(e->pfn))();
       break;
     case AfxSig_vwp:
       (this->*afx_detail::FromPmsg<void (CWnd::*)(UINT, CPoint)>(e->pfn))(static_cast<UINT>(wParam),
@@ -568,30 +330,60 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
   return TRUE;
 }
 
-BOOL CWnd::OnCommand(WPARAM wParam, LPARAM) { return OnCmdMsg(LOWORD(wParam), HIWORD(wParam)); }
-
-LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (m_hWnd == nullptr) return 0;
-  return gui::internal::CallClassProc(m_hWnd, message, wParam, lParam);
-}
-
-LRESULT CWnd::Default() {
-  const MSG* m = g_current_message;
-  if (m == nullptr) return 0;
-  return DefWindowProc(m->message, m->wParam, m->lParam);
-}
-
-void CWnd::OnMouseMove(UINT, CPoint) { Default(); }
-void CWnd::OnLButtonDown(UINT, CPoint) { Default(); }
-void CWnd::OnLButtonUp(UINT, CPoint) { Default(); }
-BOOL CWnd::OnSetCursor(CWnd*, UINT, UINT) { return static_cast<BOOL>(Default()); }
-void CWnd::OnPaint() { Default(); }
-void CWnd::OnDestroy() { Default(); }
-void CWnd::OnCaptureChanged(CWnd*) { Default(); }
-
 BOOL AfxRegisterClass(WNDCLASSW* windowClass) {
   if (windowClass == nullptr || windowClass->lpszClassName == nullptr) return FALSE;
-  WNDCLASSW existing;
-  if (GetClassInfoW(windowClass->hInstance, windowClass->lpszClassName, &existing)) return TRUE;
-  return RegisterClassW(windowClass) != 0;
+  return gui::model::ClassExists(windowClass->lpszClassName) || RegisterClassW(windowClass) != 0;
 }
+
+// ---------------------------------------------------------------------------
+// The calls that reach a window's object.
+
+BOOL DestroyWindow(HWND window) {
+  gui::model::Window* w = Find(window);
+  if (w == nullptr) return FALSE;
+  std::vector<HWND> going{window};
+  for (const auto& c : w->controls) going.push_back(c->handle);
+  // Controls first, then the dialog; each object hears WM_DESTROY while its
+  // window still exists, and is detached before the window is forgotten.
+  std::vector<CWnd*> objects;
+  for (auto it = going.rbegin(); it != going.rend(); ++it) {
+    gui::Send(*it, WM_DESTROY);
+    if (g_capture == *it) g_capture = nullptr;
+    if (gui::model::Window* x = Find(*it); x != nullptr && x->object != nullptr) {
+      x->object->m_hWnd = nullptr;
+      objects.push_back(std::exchange(x->object, nullptr));
+    }
+    if (auto t = Temporaries().find(*it); t != Temporaries().end()) {
+      t->second->m_hWnd = nullptr;
+      Temporaries().erase(t);
+    }
+  }
+  if (gui::model::Window* x = Find(window)) gui::model::Remove(*x);
+  for (CWnd* object : objects) object->PostNcDestroy();
+  return TRUE;
+}
+
+BOOL UpdateWindow(HWND window) {
+  gui::model::Window* w = Find(window);
+  if (w == nullptr) return FALSE;
+  if (w->kind == gui::ControlKind::kCustom) gui::Send(window, WM_PAINT);
+  return TRUE;
+}
+
+HWND SetCapture(HWND window) {
+  HWND before = g_capture;
+  if (Find(window) == nullptr) return before;
+  g_capture = window;
+  if (before != nullptr && before != window) {
+    gui::Send(before, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(window));
+  }
+  return before;
+}
+
+BOOL ReleaseCapture() {
+  HWND before = std::exchange(g_capture, nullptr);
+  if (before != nullptr) gui::Send(before, WM_CAPTURECHANGED, 0, 0);
+  return TRUE;
+}
+
+HWND GetCapture() { return Find(g_capture) != nullptr ? g_capture : nullptr; }

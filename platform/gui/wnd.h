@@ -1,6 +1,7 @@
 // The window classes of the framework: command targets with message maps,
-// CWnd over a window handle, and the little GDI a control needs to paint
-// its text (fonts and a device context that records what was drawn).
+// CWnd over a window of the model (platform/gui/model.h), and the little GDI
+// a custom control needs to paint its text (fonts, and a device context that
+// records what was drawn for the backends to show).
 #pragma once
 
 #include <string>
@@ -19,14 +20,6 @@ struct CPoint : POINT {
     y = py;
   }
   explicit CPoint(LPARAM l) : CPoint(GET_X_LPARAM(l), GET_Y_LPARAM(l)) {}
-};
-
-struct CSize : SIZE {
-  CSize() = default;
-  CSize(int w, int h) {
-    cx = w;
-    cy = h;
-  }
 };
 
 struct CRect : RECT {
@@ -120,37 +113,20 @@ struct AFX_MSGMAP {
 #define ON_CBN_SELCHANGE(id, fn) ON_CONTROL_(CBN_SELCHANGE, id, fn)
 #define ON_EN_CHANGE(id, fn) ON_CONTROL_(EN_CHANGE, id, fn)
 
+// A window message's entry: the handler as its own signature, stored as AFX_PMSG.
+#define ON_MESSAGE_(msg, sig, type, fn) \
+  {msg, 0, 0, 0, sig, afx_detail::ToPmsg(static_cast<type>(fn))},
 #define ON_WM_MOUSE_(msg, fn) \
-  {                           \
-      msg,        0,          \
-      0,          0,          \
-      AfxSig_vwp, afx_detail::ToPmsg(static_cast<void (CWnd::*)(UINT, CPoint)>(&ThisClass::fn))},
+  ON_MESSAGE_(msg, AfxSig_vwp, void (CWnd::*)(UINT, CPoint), &ThisClass::fn)
 #define ON_WM_MOUSEMOVE() ON_WM_MOUSE_(WM_MOUSEMOVE, OnMouseMove)
 #define ON_WM_LBUTTONDOWN() ON_WM_MOUSE_(WM_LBUTTONDOWN, OnLButtonDown)
 #define ON_WM_LBUTTONUP() ON_WM_MOUSE_(WM_LBUTTONUP, OnLButtonUp)
 #define ON_WM_SETCURSOR() \
-  {WM_SETCURSOR,          \
-   0,                     \
-   0,                     \
-   0,                     \
-   AfxSig_bWww,           \
-   afx_detail::ToPmsg(static_cast<BOOL (CWnd::*)(CWnd*, UINT, UINT)>(&ThisClass::OnSetCursor))},
-#define ON_WM_PAINT() \
-  {                   \
-      WM_PAINT,  0,   \
-      0,         0,   \
-      AfxSig_vv, static_cast<AFX_PMSG>(static_cast<void (CWnd::*)()>(&ThisClass::OnPaint))},
-#define ON_WM_DESTROY() \
-  {WM_DESTROY, 0,       \
-   0,          0,       \
-   AfxSig_vv,  static_cast<AFX_PMSG>(static_cast<void (CWnd::*)()>(&ThisClass::OnDestroy))},
+  ON_MESSAGE_(WM_SETCURSOR, AfxSig_bWww, BOOL (CWnd::*)(CWnd*, UINT, UINT), &ThisClass::OnSetCursor)
+#define ON_WM_PAINT() ON_MESSAGE_(WM_PAINT, AfxSig_vv, void (CWnd::*)(), &ThisClass::OnPaint)
+#define ON_WM_DESTROY() ON_MESSAGE_(WM_DESTROY, AfxSig_vv, void (CWnd::*)(), &ThisClass::OnDestroy)
 #define ON_WM_CAPTURECHANGED() \
-  {WM_CAPTURECHANGED,          \
-   0,                          \
-   0,                          \
-   0,                          \
-   AfxSig_vW,                  \
-   afx_detail::ToPmsg(static_cast<void (CWnd::*)(CWnd*)>(&ThisClass::OnCaptureChanged))},
+  ON_MESSAGE_(WM_CAPTURECHANGED, AfxSig_vW, void (CWnd::*)(CWnd*), &ThisClass::OnCaptureChanged)
 
 class CCmdTarget : public CObject {
   DECLARE_DYNAMIC(CCmdTarget)
@@ -183,12 +159,12 @@ class CFont {
   int GetLogFont(LOGFONTW* font) const;
   BOOL DeleteObject();
   operator HFONT() const { return m_hObject; }
-  // A wrapper that does not own the font, valid while the font exists.
-  static CFont* FromHandle(HFONT font);
 
+  // Points at the LOGFONTW the font was made from.
   HFONT m_hObject = nullptr;
 
  private:
+  friend class CWnd;
   bool owned_ = true;
 };
 
@@ -203,33 +179,23 @@ class CDC {
 
   COLORREF SetTextColor(COLORREF color);
   COLORREF SetBkColor(COLORREF color);
-  int SetBkMode(int mode);
   // The font selected before (nullptr for the window's own font).
   CFont* SelectObject(CFont* font);
   BOOL TextOut(int x, int y, const std::wstring& text);
-  int DrawText(const std::wstring& text, RECT* rect, UINT format);
   void FillSolidRect(const RECT* rect, COLORREF color);
-  // Average-width metrics of the selected font: enough to lay a line out.
-  CSize GetTextExtent(const std::wstring& text) const;
 
  protected:
   HWND window_;
   bool records_ = false;
   COLORREF text_color_ = 0;
   COLORREF bk_color_ = 0xFFFFFF;
-  int bk_mode_ = OPAQUE;
   CFont* font_ = nullptr;
 };
 
+// Painting starts the window's record of painted text afresh.
 class CPaintDC : public CDC {
  public:
   explicit CPaintDC(CWnd* window);
-  ~CPaintDC() override;
-};
-
-class CClientDC : public CDC {
- public:
-  explicit CClientDC(CWnd* window) : CDC(window) {}
 };
 
 // ---------------------------------------------------------------------------
@@ -251,109 +217,90 @@ class CWnd : public CCmdTarget {
   // framework keeps for as long as the window exists (also for foreign
   // windows such as the host's main window); nullptr for no window.
   static CWnd* FromHandle(HWND window);
-  // The attached object only.
-  static CWnd* FromHandlePermanent(HWND window);
-  BOOL Attach(HWND window);
-  HWND Detach();
-  // Attaches this object to the dialog's control, which then sends its
-  // messages through this object's message map.
+  // Attaches this object to the dialog's control, whose notifications and
+  // messages then go through this object's message map.
   BOOL SubclassDlgItem(UINT id, CWnd* parent);
 
   virtual BOOL Create(LPCWSTR className, LPCWSTR windowName, DWORD style, const RECT& rect,
                       CWnd* parent, UINT id);
-  // className must be a built-in control class or one registered with
+  // A custom control in the parent dialog; className must be registered with
   // RegisterClassW / AfxRegisterClass.
   virtual BOOL CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style,
                         const RECT& rect, CWnd* parent, UINT id);
   virtual BOOL DestroyWindow();
 
-  void SetWindowText(LPCWSTR text);
-  void SetWindowText(const std::wstring& text) { SetWindowText(text.c_str()); }
-  void GetWindowText(std::wstring& text) const;
+  void SetWindowText(const std::wstring& text);
+  void GetWindowText(std::wstring& text) const { text = GetWindowText(); }
   std::wstring GetWindowText() const;
-  int GetWindowTextLength() const;
-  BOOL EnableWindow(BOOL enable = TRUE);
-  BOOL IsWindowEnabled() const;
-  BOOL ShowWindow(int command);
-  BOOL IsWindowVisible() const;
-  DWORD GetStyle() const;
-  DWORD GetExStyle() const;
-  BOOL ModifyStyle(DWORD remove, DWORD add, UINT flags = 0);
+  BOOL EnableWindow(BOOL enable = TRUE) { return ::EnableWindow(m_hWnd, enable); }
+  BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
+  BOOL ShowWindow(int command) { return ::ShowWindow(m_hWnd, command); }
+  BOOL IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
   int GetDlgCtrlID() const;
-  CWnd* GetDlgItem(int id) const;
-  CWnd* GetParent() const;
-
-  void SetDlgItemText(int id, LPCWSTR text);
-  void SetDlgItemText(int id, const std::wstring& text) { SetDlgItemText(id, text.c_str()); }
+  CWnd* GetDlgItem(int id) const { return FromHandle(::GetDlgItem(m_hWnd, id)); }
+  CWnd* GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
+  void SetDlgItemText(int id, const std::wstring& text);
   int GetDlgItemText(int id, std::wstring& text) const;
-  void CheckDlgButton(int id, UINT check);
-  UINT IsDlgButtonChecked(int id) const;
-  // Checks `check` and clears every other button from first to last.
-  void CheckRadioButton(int first, int last, int check);
-  // The id of the checked button from first to last, or 0.
-  int GetCheckedRadioButton(int first, int last) const;
 
-  LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
-  BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
-  LRESULT SendDlgItemMessage(int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
-
-  void GetWindowRect(RECT* rect) const;
-  void GetClientRect(RECT* rect) const;
+  void GetWindowRect(RECT* rect) const { ::GetWindowRect(m_hWnd, rect); }
+  void GetClientRect(RECT* rect) const { ::GetClientRect(m_hWnd, rect); }
   void ScreenToClient(RECT* rect) const;
-  void ScreenToClient(POINT* point) const;
-  void ClientToScreen(RECT* rect) const;
-  void ClientToScreen(POINT* point) const;
-  void MoveWindow(int x, int y, int width, int height, BOOL repaint = TRUE);
-  void MoveWindow(const RECT* rect, BOOL repaint = TRUE);
-  BOOL SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags);
+  void ScreenToClient(POINT* point) const { ::ScreenToClient(m_hWnd, point); }
+  void ClientToScreen(POINT* point) const { ::ClientToScreen(m_hWnd, point); }
+  BOOL SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags) {
+    return ::SetWindowPos(m_hWnd, insertAfter != nullptr ? insertAfter->m_hWnd : nullptr, x, y, cx,
+                          cy, flags);
+  }
   // Over the owner (or alternateOwner) when it is one of ours and visible,
   // else over the screen; kept on the screen.
   void CenterWindow(CWnd* alternateOwner = nullptr);
-  static const CWnd wndTop;
   static const CWnd wndTopMost;
-  static const CWnd wndNoTopMost;
 
   void SetFont(CFont* font, BOOL redraw = TRUE);
   CFont* GetFont() const;
-  void Invalidate(BOOL erase = TRUE);
-  void UpdateWindow();
-  CWnd* SetCapture();
-  static CWnd* GetCapture();
-  CWnd* SetFocus();
-  static CWnd* GetFocus();
+  // Painting is done at once: nothing waits for a pump.
+  void Invalidate(BOOL erase = TRUE) { ::UpdateWindow(m_hWnd); }
+  void UpdateWindow() { ::UpdateWindow(m_hWnd); }
+  CWnd* SetCapture() { return FromHandle(::SetCapture(m_hWnd)); }
+  static CWnd* GetCapture() { return FromHandle(::GetCapture()); }
 
   int MessageBox(LPCWSTR text, LPCWSTR caption = nullptr, UINT type = MB_OK);
 
   // Moves data between the controls and the fields (saveAndValidate: from
   // the controls); false when a field's check failed.
   BOOL UpdateData(BOOL saveAndValidate = TRUE);
-  virtual void DoDataExchange(CDataExchange* dx);
+  virtual void DoDataExchange(CDataExchange* dx) {}
 
+  // Runs the message map's handler of the message (WM_COMMAND: of the
+  // control id and notification code in wParam).
   virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
   virtual BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
   virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
-  virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
   // Called after the window is gone; the object is detached by then.
   virtual void PostNcDestroy() {}
 
  protected:
-  // The default handling of the message being processed.
-  LRESULT Default();
-
-  void OnMouseMove(UINT flags, CPoint point);
-  void OnLButtonDown(UINT flags, CPoint point);
-  void OnLButtonUp(UINT flags, CPoint point);
-  BOOL OnSetCursor(CWnd* window, UINT hitTest, UINT message);
-  void OnPaint();
-  void OnDestroy();
-  void OnCaptureChanged(CWnd* window);
+  void OnMouseMove(UINT flags, CPoint point) {}
+  void OnLButtonDown(UINT flags, CPoint point) {}
+  void OnLButtonUp(UINT flags, CPoint point) {}
+  BOOL OnSetCursor(CWnd* window, UINT hitTest, UINT message) { return FALSE; }
+  void OnPaint() {}
+  void OnDestroy() {}
+  void OnCaptureChanged(CWnd* window) {}
 
   DECLARE_MESSAGE_MAP()
 
  private:
   explicit CWnd(HWND special) : m_hWnd(special) {}
-  const MSG* current_ = nullptr;
+  mutable CFont font_;  // GetFont's answer, not owning
 };
+
+namespace gui {
+// Hands a message to the window's object, if it has one. A CException that
+// escapes the handler is reported in a message box and deleted, as the
+// framework's own dispatch does.
+LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+}  // namespace gui
 
 // Registers a window class for CWnd::CreateEx; true also when a class of
 // that name is registered already.

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -30,12 +31,31 @@ struct OpenKey {
   REGSAM access;
 };
 
+// What a hive file looked like when it was read. A writer replaces the file
+// by renaming, so any write anywhere gives a new inode as well.
+struct FileStamp {
+  bool exists = false;
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  long long mtime_ns = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+
+// A file-backed hive as last read or written, kept until the file changes.
+struct CachedHive {
+  fs::path file;
+  FileStamp stamp;
+  std::unique_ptr<Key> hive;
+};
+
 struct Globals {
   std::recursive_mutex mutex;
   fs::path folder;
   bool machine_writes = false;
   DamageReporter reporter;
   std::unique_ptr<Key> classes_root;
+  CachedHive user, machine;
   std::set<OpenKey*> open_keys;
 };
 
@@ -87,14 +107,21 @@ void Report(const std::wstring& message) {
   }
 }
 
+FileStamp StampOf(const fs::path& file) {
+  struct stat st {};
+  FileStamp stamp;
+  if (::stat(file.c_str(), &st) != 0) return stamp;
+  stamp.exists = true;
+  stamp.device = st.st_dev;
+  stamp.inode = st.st_ino;
+  stamp.size = st.st_size;
+  stamp.mtime_ns = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+  return stamp;
+}
+
 // Reads the hive's file; a missing file is a fresh hive. A damaged one is
 // reported and moved aside, and the hive starts fresh.
-std::unique_ptr<Key> LoadHive(HKEY root) {
-  if (root == HKEY_CLASSES_ROOT) {
-    if (!G().classes_root) G().classes_root = FreshHive(root);
-    return G().classes_root->Clone();
-  }
-  fs::path file = HiveFile(root);
+std::unique_ptr<Key> ReadHiveFile(HKEY root, const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
   if (!in) return FreshHive(root);
   std::ostringstream text;
@@ -118,10 +145,27 @@ std::unique_ptr<Key> LoadHive(HKEY root) {
     return FreshHive(root);
   }
   std::unique_ptr<Key> hive = std::move(*parsed);
-  if (root != HKEY_CLASSES_ROOT && hive->FindSubkey(L"Software") == nullptr) {
-    hive->AddSubkey(L"Software");
-  }
+  if (hive->FindSubkey(L"Software") == nullptr) hive->AddSubkey(L"Software");
   return hive;
+}
+
+// The hive as it is now: read again only when its file changed on disk (or
+// the folder moved) since it was last read or written here.
+Key& CurrentHive(HKEY root) {
+  if (root == HKEY_CLASSES_ROOT) {
+    if (!G().classes_root) G().classes_root = FreshHive(root);
+    return *G().classes_root;
+  }
+  CachedHive& cache = root == HKEY_LOCAL_MACHINE ? G().machine : G().user;
+  fs::path file = HiveFile(root);
+  FileStamp stamp = StampOf(file);
+  if (!cache.hive || cache.file != file || !(cache.stamp == stamp)) {
+    cache.hive = ReadHiveFile(root, file);
+    cache.file = file;
+    // A damaged file was moved aside: what is there now is what counts.
+    cache.stamp = StampOf(file);
+  }
+  return *cache.hive;
 }
 
 // Writes the file's new text beside it and renames it into place.
@@ -186,7 +230,8 @@ LONG Modify(HKEY root, Change change) {
   if (root == HKEY_LOCAL_MACHINE && !G().machine_writes) return ERROR_ACCESS_DENIED;
   HiveLock lock(root);
   if (!lock.ok()) return ERROR_ACCESS_DENIED;
-  std::unique_ptr<Key> hive = LoadHive(root);
+  // The change goes to a copy, so a failed save leaves the cache as the file is.
+  std::unique_ptr<Key> hive = CurrentHive(root).Clone();
   bool changed = false;
   LONG rc = change(*hive, changed);
   if (rc != ERROR_SUCCESS || !changed) return rc;
@@ -194,7 +239,13 @@ LONG Modify(HKEY root, Change change) {
     G().classes_root = std::move(hive);
     return ERROR_SUCCESS;
   }
-  return SaveHive(root, *hive);
+  rc = SaveHive(root, *hive);
+  if (rc != ERROR_SUCCESS) return rc;
+  CachedHive& cache = root == HKEY_LOCAL_MACHINE ? G().machine : G().user;
+  cache.file = HiveFile(root);
+  cache.stamp = StampOf(cache.file);
+  cache.hive = std::move(hive);
+  return ERROR_SUCCESS;
 }
 
 Key* Walk(Key& hive, const std::vector<std::wstring>& path) {
@@ -283,12 +334,12 @@ LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD, REGSAM access, HKEY* result)
   std::vector<std::wstring> path;
   REGSAM parentAccess;
   if (!Resolve(key, subKey, root, path, parentAccess)) return ERROR_INVALID_HANDLE;
-  std::unique_ptr<Key> hive = LoadHive(root);
-  if (Walk(*hive, path) == nullptr) return ERROR_FILE_NOT_FOUND;
+  Key& hive = CurrentHive(root);
+  if (Walk(hive, path) == nullptr) return ERROR_FILE_NOT_FOUND;
   if (root == HKEY_LOCAL_MACHINE && !G().machine_writes && (access & KEY_SET_VALUE)) {
     return ERROR_ACCESS_DENIED;
   }
-  *result = NewHandle(root, StoredPath(*hive, path), access);
+  *result = NewHandle(root, StoredPath(hive, path), access);
   return ERROR_SUCCESS;
 }
 
@@ -301,13 +352,12 @@ LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD, REGSAM acce
   std::vector<std::wstring> path;
   REGSAM parentAccess;
   if (!Resolve(key, subKey, root, path, parentAccess)) return ERROR_INVALID_HANDLE;
-  std::unique_ptr<Key> hive = LoadHive(root);
-  if (Walk(*hive, path) != nullptr) {
+  if (Walk(CurrentHive(root), path) != nullptr) {
     if (root == HKEY_LOCAL_MACHINE && !G().machine_writes && (access & KEY_SET_VALUE)) {
       return ERROR_ACCESS_DENIED;
     }
     if (disposition) *disposition = REG_OPENED_EXISTING_KEY;
-    *result = NewHandle(root, StoredPath(*hive, path), access);
+    *result = NewHandle(root, StoredPath(CurrentHive(root), path), access);
     return ERROR_SUCCESS;
   }
   if (!(parentAccess & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
@@ -332,8 +382,7 @@ LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD, REGSAM acce
   });
   if (rc != ERROR_SUCCESS) return rc;
   if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
-  hive = LoadHive(root);
-  *result = NewHandle(root, StoredPath(*hive, path), access);
+  *result = NewHandle(root, StoredPath(CurrentHive(root), path), access);
   return ERROR_SUCCESS;
 }
 
@@ -344,8 +393,7 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR name, DWORD*, DWORD* type, BYTE* data, D
   REGSAM access;
   if (!Resolve(key, nullptr, root, path, access)) return ERROR_INVALID_HANDLE;
   if (data != nullptr && dataSize == nullptr) return ERROR_INVALID_PARAMETER;
-  std::unique_ptr<Key> hive = LoadHive(root);
-  Key* k = Walk(*hive, path);
+  Key* k = Walk(CurrentHive(root), path);
   if (k == nullptr) return ERROR_KEY_DELETED;
   Value* v = k->FindValue(name ? name : L"");
   if (v == nullptr) return ERROR_FILE_NOT_FOUND;
@@ -428,8 +476,7 @@ LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR name, DWORD* nameSize, DWORD*, 
   REGSAM access;
   if (!Resolve(key, nullptr, root, path, access)) return ERROR_INVALID_HANDLE;
   if (name == nullptr || nameSize == nullptr) return ERROR_INVALID_PARAMETER;
-  std::unique_ptr<Key> hive = LoadHive(root);
-  Key* k = Walk(*hive, path);
+  Key* k = Walk(CurrentHive(root), path);
   if (k == nullptr) return ERROR_KEY_DELETED;
   if (index >= k->values.size()) return ERROR_NO_MORE_ITEMS;
   const Value& v = k->values[index];
@@ -458,8 +505,7 @@ LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, DWORD* nameSize, DWORD*, 
   REGSAM access;
   if (!Resolve(key, nullptr, root, path, access)) return ERROR_INVALID_HANDLE;
   if (name == nullptr || nameSize == nullptr) return ERROR_INVALID_PARAMETER;
-  std::unique_ptr<Key> hive = LoadHive(root);
-  Key* k = Walk(*hive, path);
+  Key* k = Walk(CurrentHive(root), path);
   if (k == nullptr) return ERROR_KEY_DELETED;
   if (index >= k->subkeys.size()) return ERROR_NO_MORE_ITEMS;
   const std::wstring& n = k->subkeys[index]->name;

@@ -7,9 +7,11 @@
 // kept in memory for the life of the process: the host registers its
 // automation servers there at start-up.
 //
-// Every call that changes a file-backed hive re-reads the file under an
-// exclusive lock, applies the change and replaces the file atomically, so
-// two processes writing at once lose none of each other's values.
+// A file-backed hive is read once and kept; it is read again only when its
+// file changed on disk (another inode, size or modification time). Every
+// call that changes one takes an exclusive lock, re-reads the file if it
+// changed, applies the change and replaces the file atomically, so two
+// processes writing at once lose none of each other's values.
 #pragma once
 
 #include <filesystem>

@@ -37,13 +37,6 @@ std::string Unquote(const std::string& raw) {
   return out;
 }
 
-std::string Trim(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t\r");
-  if (b == std::string::npos) return {};
-  size_t e = s.find_last_not_of(" \t\r");
-  return s.substr(b, e - b + 1);
-}
-
 std::wstring KernelDescription() {
   utsname u{};
   if (uname(&u) != 0) return {};
@@ -63,7 +56,7 @@ std::wstring DistributionName(const std::string& osReleaseText) {
   std::istringstream in(osReleaseText);
   std::string line;
   while (std::getline(in, line)) {
-    line = Trim(line);
+    line = win::Trim(line);
     if (line.empty() || line[0] == '#') continue;
     size_t eq = line.find('=');
     if (eq == std::string::npos || eq == 0) continue;

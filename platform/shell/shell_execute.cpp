@@ -33,13 +33,6 @@ bool HasScheme(const std::wstring& text) {
   return true;
 }
 
-bool SameNoCase(const wchar_t* a, const wchar_t* b) {
-  for (; *a != 0 && *b != 0; ++a, ++b) {
-    if (std::towlower(*a) != std::towlower(*b)) return false;
-  }
-  return *a == *b;
-}
-
 bool HasDisplay() {
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
     const char* v = std::getenv(name);
@@ -98,7 +91,8 @@ bool StartDetached(const std::string& program, const std::string& argument) {
 
 HINSTANCE ShellExecuteW(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters,
                         LPCWSTR directory, int show) {
-  if (verb != nullptr && *verb != 0 && !SameNoCase(verb, L"open")) return Result(SE_ERR_NOASSOC);
+  if (verb != nullptr && *verb != 0 && !win::EqualsNoCase(verb, L"open"))
+    return Result(SE_ERR_NOASSOC);
   if (file == nullptr || *file == 0) return Result(SE_ERR_FNF);
   std::wstring target = file;
   if (!HasScheme(target)) {

@@ -1,20 +1,15 @@
-// Conversions at the boundaries where text leaves or enters the process:
-// UTF-8 in files and on the terminal, UTF-16 where a format says so, wide
-// text (32-bit wchar_t here) everywhere inside.
+// Numbers read from text without the locale, and printf-style wide text.
+// The conversions and compares of text are in strings.h, included here for
+// the callers that came to them through this header.
 #pragma once
 
 #include <cstdarg>
 #include <string>
 #include <string_view>
 
-namespace win {
+#include "platform/win/strings.h"
 
-// Invalid UTF-8 bytes become U+FFFD; nothing is dropped silently.
-std::wstring Utf8ToWide(std::string_view utf8);
-std::string WideToUtf8(std::wstring_view wide);
-std::u16string WideToUtf16(std::wstring_view wide);
-// Unpaired surrogates become U+FFFD.
-std::wstring Utf16ToWide(std::u16string_view utf16);
+namespace win {
 
 // Locale-free number reading with the C runtime's rules: leading blanks are
 // skipped, reading stops at the first character that cannot continue the
@@ -26,9 +21,6 @@ inline int WToI(const std::wstring& text) { return WToI(text.c_str()); }
 
 // printf-style formatting of wide text; %s takes a wide string, as the
 // wide printf family does on the host platform the plug-in comes from.
-// Without the white space (iswspace) at both ends.
-std::wstring Trim(std::wstring_view text);
-
 std::wstring Format(const wchar_t* format, ...);
 std::wstring FormatV(const wchar_t* format, va_list args);
 

@@ -318,18 +318,20 @@ TEST(Modeless, CancelReachesTheWindowOnlyThroughThePump) {
   EXPECT_EQ(gui::FindDialog(L"Working"), nullptr);
   // A stale handle finds nothing.
   EXPECT_FALSE(IsWindow(h));
-  EXPECT_FALSE(PostMessageW(h, WM_COMMAND, IDCANCEL, 0));
+  EXPECT_FALSE(gui::DialogDriver(h).PressEscape());
 }
 
-TEST(Modeless, MessagesForAGoneWindowAreDropped) {
+TEST(Modeless, InputForAGoneWindowIsRefused) {
   gui::ScriptedBackend ui;
   auto dlg = std::make_unique<CWorkDialog>();
   ASSERT_TRUE(dlg->Create(WorkTemplate()));
   HWND h = dlg->GetSafeHwnd();
-  PostMessageW(h, WM_KEYDOWN, VK_ESCAPE, 0);
   dlg.reset();  // the destructor destroys the window
-  MSG msg;
-  EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+  gui::DialogDriver d(h);
+  EXPECT_FALSE(d.PressEscape());
+  EXPECT_EQ(d.problem(), L"The dialog has closed.");
+  EXPECT_FALSE(d.Press(IDCANCEL));
+  EXPECT_TRUE(gui::OpenDialogs().empty());
 }
 
 // ---------------------------------------------------------------------------

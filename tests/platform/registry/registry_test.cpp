@@ -203,6 +203,43 @@ TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNothing) {
   EXPECT_EQ(2 * kPerProcess, count);
 }
 
+// The hive is kept between calls; what another process or a person writes
+// to the file must still be seen by the next call.
+TEST_F(RegistryTest, ChangesMadeOutsideAreSeenByTheNextCall) {
+  HKEY key = Create(HKEY_CURRENT_USER, L"Software\\Seen");
+  const BYTE one[] = {1, 0, 0, 0};
+  ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, L"N", 0, REG_DWORD, one, 4));
+  DWORD type = 0;
+  EXPECT_EQ(std::vector<BYTE>(one, one + 4), Query(key, L"N", type));
+
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    const BYTE two[] = {2, 0, 0, 0};  // same size: only the file's identity tells
+    HKEY k = nullptr;
+    bool ok =
+        RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Seen", 0, KEY_WRITE, &k) == ERROR_SUCCESS &&
+        RegSetValueExW(k, L"N", 0, REG_DWORD, two, 4) == ERROR_SUCCESS;
+    _exit(ok ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(pid, waitpid(pid, &status, 0));
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(2, Query(key, L"N", type).at(0));
+
+  // Edited in place (same inode), as a text editor may do.
+  WriteFile(dir / "HKEY_CURRENT_USER.reg",
+            "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Seen]\n"
+            "\"N\"=dword:00000003\n\"M\"=dword:00000004\n");
+  EXPECT_EQ(3, Query(key, L"N", type).at(0));
+  // A write after the edit keeps what the edit added.
+  const BYTE five[] = {5, 0, 0, 0};
+  ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, L"N", 0, REG_DWORD, five, 4));
+  EXPECT_NE(std::string::npos,
+            ReadFile(dir / "HKEY_CURRENT_USER.reg").find("\"M\"=dword:00000004"));
+  RegCloseKey(key);
+}
+
 TEST_F(RegistryTest, DamagedFileIsReportedAndKeptAside) {
   const std::string broken =
       "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\X]\n\"a\"=dword:zz\n";
