@@ -25,8 +25,8 @@ const CommandRow kCommandTable[kCommandCount] = {
     {L"C:Gridmason_Support", CmdGridmasonSupport},
     {L"C:Gridmason_Check_Upd", CmdGridmasonCheckUpdate},
     {L"C:Gridmason_About", CmdGridmasonAbout},
-    {nullptr, nullptr},
-    {nullptr, nullptr},
+    {L"C:LineText2File", CmdLineText2File},
+    {L"C:Block2File", CmdBlock2File},
 };
 
 const wchar_t* MenuFileName() { return GM_LEGACY_HOST ? L"Gridmason.mns" : L"Gridmason.cui"; }

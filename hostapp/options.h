@@ -22,6 +22,8 @@ struct Options {
   std::string block;              // --block: the block reference (name or handle) to convert
   std::string save_dir;           // --save-dir: where open workbooks are saved at exit
   bool no_excel = false;          // --no-excel: the spreadsheet server is not registered
+  bool merge_by_lines = false;    // --merge-by-lines: cells no line divides are merged
+  bool all_tables = false;        // --all-tables: every table of the drawing on its own
   DatabaseBatchOptions database;  // --db and its companions
 };
 

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <cwchar>
 #include <cwctype>
 #include <functional>
 #include <optional>
@@ -896,15 +897,19 @@ void RangeObject::Call(const MemberInfo& m, Invocation& call) {
 
 class WorksheetObject final : public ExcelObject {
  public:
-  explicit WorksheetObject(std::shared_ptr<Worksheet> sheet) : sheet_(std::move(sheet)) {}
+  // book: the sheet's workbook, which names and activation need.
+  WorksheetObject(std::shared_ptr<Worksheet> sheet, std::shared_ptr<Workbook> book)
+      : sheet_(std::move(sheet)), book_(std::move(book)) {}
+  const Worksheet* sheet() const { return sheet_.get(); }
 
  protected:
   const wchar_t* ClassName() const override { return L"Worksheet"; }
   std::span<const MemberInfo> Members() const override {
     static constexpr MemberInfo kMembers[] = {
-        {L"Cells", 0xEE, kGet, 0, 0}, {L"UsedRange", 0x19C, kGet, 0, 0},
-        {L"Range", 0xC5, kGet, 1, 2}, {L"Columns", 0xF1, kGet, 0, 0},
-        {L"Rows", 0x102, kGet, 0, 0}, {L"Name", 0x6E, kGet, 0, 0},
+        {L"Cells", 0xEE, kGet, 0, 0},        {L"UsedRange", 0x19C, kGet, 0, 0},
+        {L"Range", 0xC5, kGet, 1, 2},        {L"Columns", 0xF1, kGet, 0, 0},
+        {L"Rows", 0x102, kGet, 0, 0},        {L"Name", 0x6E, kGet | kPut, 0, 0},
+        {L"Activate", 0x130, kMethod, 0, 0},
     };
     return kMembers;
   }
@@ -934,13 +939,93 @@ class WorksheetObject final : public ExcelObject {
         }
         return call.ReturnObject(new RangeObject(sheet_, *area, RangeMode::kCells));
       }
-      default:
-        return call.ReturnString(sheet_->name());
+      case 0x130:
+        if (!book_ || !book_->Activate(*sheet_)) Refuse(m, call);
+        return call.ReturnEmpty();
+      default: {
+        if (!call.is_put()) return call.ReturnString(sheet_->name());
+        const std::wstring name = call.String(kValue);
+        if (!IsSheetName(name)) Refuse(m, call);
+        if (book_) {
+          const auto other = book_->FindSheet(name);
+          if (other && other != sheet_) Refuse(m, call);
+        }
+        sheet_->set_name(name);
+        return call.ReturnEmpty();
+      }
     }
   }
 
  private:
+  // What the spreadsheet accepts as a sheet name.
+  static bool IsSheetName(const std::wstring& name) {
+    if (name.empty() || name.size() > 31 || name.front() == L'\'' || name.back() == L'\'') {
+      return false;
+    }
+    for (const wchar_t c : name) {
+      if (c < 0x20 || std::wcschr(L":\\/?*[]", c) != nullptr) return false;
+    }
+    return true;
+  }
+
   std::shared_ptr<Worksheet> sheet_;
+  std::shared_ptr<Workbook> book_;
+};
+
+class WorksheetsObject final : public ExcelObject {
+ public:
+  explicit WorksheetsObject(std::shared_ptr<Workbook> book) : book_(std::move(book)) {}
+
+ protected:
+  const wchar_t* ClassName() const override { return L"Sheets"; }
+  std::span<const MemberInfo> Members() const override {
+    static constexpr MemberInfo kMembers[] = {
+        {L"Count", 0x76, kGet, 0, 0},
+        {L"Add", 0xB5, kMethod, 0, 4},
+        {L"Item", 0xAA, kGet, 1, 1},
+        {L"_Default", DISPID_VALUE, kGet, 1, 1},
+    };
+    return kMembers;
+  }
+  void Call(const MemberInfo& m, Invocation& call) override {
+    switch (m.id) {
+      case 0x76:
+        return call.ReturnLong(static_cast<LONG>(book_->sheets().size()));
+      case 0xB5: {
+        // Before (0) or After (1) one of this workbook's sheets; neither:
+        // before the active sheet. Count and Type are not offered.
+        if (call.Has(2) || call.Has(3)) Refuse(m, call);
+        std::size_t index = book_->IndexOf(*book_->active_sheet());
+        for (UINT k : {0u, 1u}) {
+          if (!call.Has(k)) continue;
+          const VARIANT& v = call.Raw(k);
+          const auto* other =
+              v.vt == VT_DISPATCH ? dynamic_cast<const WorksheetObject*>(v.pdispVal) : nullptr;
+          if (other == nullptr) call.Fail(DISP_E_TYPEMISMATCH);
+          index = book_->IndexOf(*other->sheet());
+          if (index == book_->sheets().size()) Refuse(m, call);
+          if (k == 1) ++index;
+        }
+        return call.ReturnObject(new WorksheetObject(book_->AddSheet(index), book_));
+      }
+      default: {
+        const VARIANT& key = call.Raw(0);
+        if (key.vt == VT_BSTR) {
+          const auto sheet = book_->FindSheet(call.String(0));
+          if (!sheet) call.Fail(DISP_E_BADINDEX);
+          return call.ReturnObject(new WorksheetObject(sheet, book_));
+        }
+        const LONG index = call.Long(0);
+        if (index < 1 || index > static_cast<LONG>(book_->sheets().size())) {
+          call.Fail(DISP_E_BADINDEX);
+        }
+        return call.ReturnObject(new WorksheetObject(book_->sheets()[index - 1], book_));
+      }
+    }
+  }
+
+ private:
+  std::shared_ptr<Workbook> book_;
 };
 
 class WorkbookObject final : public ExcelObject {
@@ -953,12 +1038,14 @@ class WorkbookObject final : public ExcelObject {
     static constexpr MemberInfo kMembers[] = {
         {L"Name", 0x6E, kGet, 0, 0},
         {L"ActiveSheet", 0x133, kGet, 0, 0},
+        {L"Worksheets", 0x1EE, kGet, 0, 0},
     };
     return kMembers;
   }
   void Call(const MemberInfo& m, Invocation& call) override {
     if (m.id == 0x6E) return call.ReturnString(book_->name());
-    call.ReturnObject(new WorksheetObject(book_->active_sheet()));
+    if (m.id == 0x1EE) return call.ReturnObject(new WorksheetsObject(book_));
+    call.ReturnObject(new WorksheetObject(book_->active_sheet(), book_));
   }
 
  private:
@@ -1046,7 +1133,8 @@ class ApplicationObject final : public ExcelObject {
     switch (m.id) {
       case 0x133:
         if (!app.active_workbook) return call.ReturnObject(nullptr);
-        return call.ReturnObject(new WorksheetObject(app.active_workbook->active_sheet()));
+        return call.ReturnObject(
+            new WorksheetObject(app.active_workbook->active_sheet(), app.active_workbook));
       case 0x134:
         if (!app.active_workbook) return call.ReturnObject(nullptr);
         return call.ReturnObject(new WorkbookObject(app.active_workbook));
