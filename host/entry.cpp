@@ -25,6 +25,9 @@ const CommandRow kCommandTable[kCommandCount] = {
     {L"C:Gridmason_Support", CmdGridmasonSupport},
     {L"C:Gridmason_Check_Upd", CmdGridmasonCheckUpdate},
     {L"C:Gridmason_About", CmdGridmasonAbout},
+    {nullptr, nullptr},
+    {nullptr, nullptr},
+    // Beyond the original table, so no earlier code changes.
     {L"C:LineText2File", CmdLineText2File},
     {L"C:Block2File", CmdBlock2File},
 };
