@@ -80,9 +80,10 @@ void Per(benchmark::State& state, double cells) {
       cells, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-// One table of rows x 20 cells, recognised with merging by lines.
-void BM_MergeByLines(benchmark::State& state) {
-  Settings(1);
+// One table of rows x 20 cells, recognised with merging by lines (and,
+// to compare, without).
+void Recognise(benchmark::State& state, int byLines) {
+  Settings(byLines);
   const int rows = static_cast<int>(state.range(0));
   Drawing original;
   AddTable(original, 0, 0, rows, 20);
@@ -100,6 +101,9 @@ void BM_MergeByLines(benchmark::State& state) {
   Per(state, rows * 20.0);
   Settings(0);
 }
+
+void BM_MergeByLines(benchmark::State& state) { Recognise(state, 1); }
+void BM_SameTableUnmerged(benchmark::State& state) { Recognise(state, 0); }
 
 // n sheets side by side in rows, each a frame around two tables (30 x 6 and
 // 4 x 4), all in one selection: split, then every table recognised.
@@ -135,6 +139,13 @@ void BM_SplitTables(benchmark::State& state) {
 }
 
 BENCHMARK(BM_MergeByLines)
+    ->Arg(10)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity();
+BENCHMARK(BM_SameTableUnmerged)
     ->Arg(10)
     ->Arg(100)
     ->Arg(1000)
