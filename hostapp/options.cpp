@@ -135,7 +135,8 @@ std::string Usage(const std::string& program) {
          "\n"
          "Exit status: 0 success; 1 a command failed; 2 bad usage; 3 the plug-in cannot be\n"
          "loaded; 4 the drawing cannot be opened; 5 a batch conversion (-o) wrote no\n"
-         "workbook, showed an error, or the workbook could not be saved; 6 a batch export\n"
+         "workbook or text file, showed an error, or the workbook could not be saved; 6 a\n"
+         "batch export\n"
          "(--db) ended early or showed an error.\n";
 }
 
