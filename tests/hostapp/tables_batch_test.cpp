@@ -150,6 +150,16 @@ TEST_F(TablesBatch, FrameWithTwoTablesGivesThreeWorksheets) {
   EXPECT_EQ("(none)", Fact(f, "4.name"));
 }
 
+TEST_F(TablesBatch, ATakenSheetNameFallsBackToTheTableNumber) {
+  auto r = Gridmason(Drawing("twins.dxf") + " --all-tables -o twins.xlsx");
+  ASSERT_EQ(0, r.status) << r.out << r.err;
+  Facts f = Read({"twins.xlsx"});
+  EXPECT_EQ("Parts", Fact(f, "1.name"));
+  EXPECT_EQ("0", Fact(f, "1.A2"));
+  EXPECT_EQ("Table 2", Fact(f, "2.name")) << "names are compared without regard to case";
+  EXPECT_EQ("100", Fact(f, "2.A2"));
+}
+
 TEST_F(TablesBatch, FrameWithTwoTablesGivesThreeDatabaseTables) {
   if (std::system("sqlite3 -version > /dev/null 2>&1") != 0) GTEST_SKIP() << "no sqlite3";
   auto r = Gridmason(Drawing("frame.dxf") + " --all-tables --db parts.mdb --table Parts");

@@ -70,3 +70,17 @@ for s, cx, cy in [("Rev: 2", 285, 32.5), ("Sheet", 355, 32.5), ("Drawn", 285, 17
                   ("Ann", 355, 17.5)]:
     text(msp, s, cx, cy)
 doc.saveas(f"{out}/frame.dxf")
+
+# Two parts lists side by side whose first cells read alike: the second
+# sheet cannot take the name the first took.
+doc = ezdxf.new("R2010")
+msp = doc.modelspace()
+for x0 in [0, 100]:
+    for y in [20, 10, 0]:
+        line(msp, (x0, y), (x0 + 60, y))
+    for x in [0, 30, 60]:
+        line(msp, (x0 + x, 20), (x0 + x, 0))
+    for r, row in enumerate([["Parts" if x0 == 0 else "PARTS", "Qty"], [str(x0), "1"]]):
+        for c, s in enumerate(row):
+            text(msp, s, x0 + 15 + 30 * c, 15 - 10 * r)
+doc.saveas(f"{out}/twins.dxf")
