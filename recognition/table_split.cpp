@@ -253,6 +253,13 @@ std::vector<CSheetform> RecogniseTables(CHorzDbLineArray& horizontal, CVertDbLin
   if (split) {
     int outside = 0;
     std::vector<TableParts> parts = SplitIntoTables(horizontal, vertical, texts, outside);
+    // A grid with no text in it (a bare frame, a hatch of boxes) holds no
+    // data; it is left out unless nothing else is there.
+    const bool anyText = std::any_of(parts.begin(), parts.end(),
+                                     [](const TableParts& t) { return !t.texts.IsEmpty(); });
+    if (anyText) {
+      std::erase_if(parts, [](const TableParts& t) { return t.texts.IsEmpty(); });
+    }
     if (!parts.empty()) {
       if (outside > 0) {
         sds_printf(L"\n%d text(s) lie outside every table and were left out.", outside);

@@ -29,8 +29,9 @@ std::vector<TableParts> SplitIntoTables(const CHorzDbLineArray& horizontal,
 
 // The recognised tables of a selection. Without `split`, one table made by
 // RecogniseTable from everything (empty after its message when no grid can
-// be built). With it, each table of SplitIntoTables on its own; when there
-// is none, everything as one, as without. Texts outside every table are
-// counted on the command line.
+// be built). With it, each table of SplitIntoTables that holds a text (all
+// of them when none does) on its own; when there is none, everything as
+// one, as without. Texts outside every table are counted on the command
+// line.
 std::vector<CSheetform> RecogniseTables(CHorzDbLineArray& horizontal, CVertDbLineArray& vertical,
                                         CArxDbMTextArray& texts, bool split);

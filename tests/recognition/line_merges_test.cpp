@@ -144,16 +144,19 @@ TEST_F(Recognition, FrameAndTheTablesInsideItAreApart) {
   d.H(60, 89.99, -40);
   d.H(60, 90, -50);
   d.V(60, -40, -50);
-  d.V(90, -40.005, -50);  // gaps below the tolerances (0.02 across, 0.01 up)
+  d.V(90, -40.005, -50);  // gaps below the tolerances (0.1 across, 0.04 up)
   d.H(200, 210, -5);      // stray
+  for (double y : {-100.0, -110.0}) d.H(200, 210, y);  // a box with no text
+  for (double x : {200.0, 210.0}) d.V(x, -100, -110);
   d.Text(L"in table", 12, -12, 6, 2);
   d.Text(L"in frame", 20, -50, 8, 2);
   d.Text(L"in corner table", 62, -43, 10, 2);
   d.Text(L"outside", 300, -300, 10, 2);
   int outside = 0;
   const std::vector<TableParts> parts = SplitIntoTables(d.horizontal, d.vertical, d.texts, outside);
-  ASSERT_EQ(parts.size(), 3u);
+  ASSERT_EQ(parts.size(), 4u);
   EXPECT_EQ(outside, 1);
+  EXPECT_TRUE(parts[3].texts.IsEmpty());
   EXPECT_EQ(parts[0].top, 0);  // the frame comes first
   EXPECT_EQ(parts[0].texts.GetSize(), 1);
   EXPECT_EQ(parts[0].texts[0].text, L"in frame");
@@ -164,7 +167,7 @@ TEST_F(Recognition, FrameAndTheTablesInsideItAreApart) {
 
   console::Capture out;
   const std::vector<CSheetform> tables = RecogniseTables(d.horizontal, d.vertical, d.texts, true);
-  ASSERT_EQ(tables.size(), 3u);
+  ASSERT_EQ(tables.size(), 3u) << "the box without text is no table of data";
   EXPECT_EQ(tables[0].GetRowCount(), 1);
   EXPECT_EQ(tables[1].GetRowCount(), 2);
   EXPECT_EQ(At(tables[1], 1, 1).GetText(), L"in table");
