@@ -10,30 +10,51 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Writes beside the target first, so that a failed write leaves any file
-// already there as it was.
-bool WriteWhole(const fs::path& path, const std::string& bytes, std::wstring& error) {
+fs::path PartOf(const fs::path& path) {
   fs::path part = path;
   part += ".part";
-  {
-    std::ofstream out(part, std::ios::binary | std::ios::trunc);
-    if (out) out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (out) out.close();
-    if (!out) {
-      std::error_code ignored;
-      fs::remove(part, ignored);
-      error = L"Cannot write " + path.wstring() + L".";
-      return false;
-    }
-  }
+  return part;
+}
+
+// Writes beside the target first, so that a failed write leaves any file
+// already there as it was.
+bool WritePart(const fs::path& path, const std::string& bytes, std::wstring& error) {
   std::error_code ec;
-  fs::rename(part, path, ec);
-  if (ec) {
-    fs::remove(part, ec);
-    error = L"Cannot write " + path.wstring() + L".";
+  if (fs::is_directory(path, ec)) {
+    error = L"Cannot write " + path.wstring() + L": it is a folder.";
     return false;
   }
-  return true;
+  const fs::path part = PartOf(path);
+  std::ofstream out(part, std::ios::binary | std::ios::trunc);
+  if (out) out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (out) out.close();
+  if (out) return true;
+  std::error_code ignored;
+  fs::remove(part, ignored);
+  error = L"Cannot write " + path.wstring() + L".";
+  return false;
+}
+
+// All files or none: every part is written before any replaces its file.
+std::vector<std::wstring> WriteAll(const std::vector<std::pair<fs::path, std::string>>& files,
+                                   std::wstring& error) {
+  std::vector<std::wstring> written;
+  std::error_code ec;
+  for (std::size_t k = 0; k < files.size(); ++k) {
+    if (WritePart(files[k].first, files[k].second, error)) continue;
+    for (std::size_t j = 0; j < k; ++j) fs::remove(PartOf(files[j].first), ec);
+    return written;
+  }
+  for (const auto& [path, bytes] : files) {
+    fs::rename(PartOf(path), path, ec);
+    if (ec) {
+      fs::remove(PartOf(path), ec);
+      error = L"Cannot write " + path.wstring() + L".";
+      continue;
+    }
+    written.push_back(path.wstring());
+  }
+  return written;
 }
 
 fs::path Numbered(const fs::path& path, std::size_t number) {
@@ -63,24 +84,21 @@ std::vector<std::wstring> ExportTablesToText(const std::vector<CSheetform>& tabl
     return written;
   }
   const fs::path target(path);
+  std::vector<std::pair<fs::path, std::string>> files;
   if (format == TextFormat::kJson) {
-    const std::string bytes =
-        filled.size() == 1 ? TableToJson(filled[0]) + "\n" : TablesToJson(filled);
-    if (WriteWhole(target, bytes, error)) written.push_back(path);
-    return written;
-  }
-  for (std::size_t k = 0; k < filled.size(); ++k) {
-    const fs::path file = Numbered(target, k + 1);
-    std::string bytes;
-    if (format == TextFormat::kCsv) {
-      bytes = TableToCsv(filled[k]);
-    } else if (format == TextFormat::kHtml) {
-      bytes = TableToHtml(filled[k], file.stem().wstring());
-    } else {
-      bytes = TableToMarkdown(filled[k]);
+    files.emplace_back(target,
+                       filled.size() == 1 ? TableToJson(filled[0]) + "\n" : TablesToJson(filled));
+  } else {
+    for (std::size_t k = 0; k < filled.size(); ++k) {
+      const fs::path file = Numbered(target, k + 1);
+      if (format == TextFormat::kCsv) {
+        files.emplace_back(file, TableToCsv(filled[k]));
+      } else if (format == TextFormat::kHtml) {
+        files.emplace_back(file, TableToHtml(filled[k], file.stem().wstring()));
+      } else {
+        files.emplace_back(file, TableToMarkdown(filled[k]));
+      }
     }
-    if (!WriteWhole(file, bytes, error)) return written;
-    written.push_back(file.wstring());
   }
-  return written;
+  return WriteAll(files, error);
 }

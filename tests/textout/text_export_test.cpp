@@ -130,6 +130,14 @@ TEST(TextExport, SeveralTablesAndTheFailures) {
   EXPECT_NE(error.find(L"Cannot write"), std::wstring::npos);
   EXPECT_EQ("kept", ReadFile(dir / "busy.csv" / "inside"));
   EXPECT_FALSE(std::filesystem::exists(dir / "busy.csv.part"));
+
+  // When the second of several files cannot be written, the first is not
+  // replaced either: no run reports a whole that is half new.
+  WriteFile(dir / "p.csv", "old");
+  std::filesystem::create_directory(dir / "p-2.csv");
+  EXPECT_TRUE(ExportTablesToText({one, two}, (dir / "p.csv").wstring(), error).empty());
+  EXPECT_EQ("old", ReadFile(dir / "p.csv"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "p.csv.part"));
 }
 
 }  // namespace
