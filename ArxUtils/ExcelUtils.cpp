@@ -1,5 +1,9 @@
 #include "ArxUtils/ExcelUtils.h"
 
+#include <algorithm>
+#include <cwctype>
+#include <vector>
+
 #include "platform/com/comdef.h"
 #include "platform/com/objbase.h"
 #include "platform/com/winerror.h"
@@ -55,6 +59,11 @@ int Guarded(Body body) {
 
 // Every host this build serves runs on a system of the version-6 line or later.
 constexpr int kSystemMajorVersion = 10;
+
+std::wstring Folded(std::wstring text) {
+  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
+  return text;
+}
 
 void BringToFront(long hwnd) {
   // The spreadsheet's window belongs to another program; a refusal is harmless.
@@ -124,6 +133,43 @@ LPDISPATCH XlRange::GetInterior() { return GetObject(*this, 0x81); }
 
 LPDISPATCH XlWorksheet::GetCells() { return GetObject(*this, 0xEE); }
 LPDISPATCH XlWorksheet::GetUsedRange() { return GetObject(*this, 0x19C); }
+
+std::wstring XlWorksheet::GetName() {
+  std::wstring result;
+  InvokeHelper(0x6E, DISPATCH_PROPERTYGET, VT_BSTR, &result, nullptr);
+  return result;
+}
+
+void XlWorksheet::SetName(const std::wstring& name) {
+  static const BYTE parms[] = VTS_BSTR;
+  InvokeHelper(0x6E, DISPATCH_PROPERTYPUT, VT_EMPTY, nullptr, parms, name.c_str());
+}
+
+long XlWorksheets::GetCount() {
+  long result = 0;
+  InvokeHelper(0x76, DISPATCH_PROPERTYGET, VT_I4, &result, nullptr);
+  return result;
+}
+
+LPDISPATCH XlWorksheets::GetItem(long index) {
+  LPDISPATCH result = nullptr;
+  static const BYTE parms[] = VTS_I4;
+  InvokeHelper(0xAA, DISPATCH_PROPERTYGET, VT_DISPATCH, &result, parms, index);
+  return result;
+}
+
+LPDISPATCH XlWorksheets::AddAfter(LPDISPATCH after) {
+  LPDISPATCH result = nullptr;
+  COleVariant sheet;
+  sheet.vt = VT_DISPATCH;
+  sheet.pdispVal = after;
+  if (after != nullptr) after->AddRef();
+  static const BYTE parms[] = VTS_VARIANT VTS_VARIANT;
+  InvokeHelper(0xB5, DISPATCH_METHOD, VT_DISPATCH, &result, parms, &OptionalArg, &sheet);
+  return result;
+}
+
+LPDISPATCH XlWorkbook::GetWorksheets() { return GetObject(*this, 0x1EE); }
 
 long XlWorkbooks::GetCount() {
   long result = 0;
@@ -245,6 +291,45 @@ int EnsureWorkbookAndSheet() {
     ExcelContext.worksheet.AttachDispatch(app.GetActiveSheet());
     books.ReleaseDispatch();
     return 1;
+  });
+}
+
+int AddWorksheetAfterCurrent() {
+  return Guarded([] {
+    XlWorksheets sheets;
+    sheets.AttachDispatch(ExcelContext.workbook.GetWorksheets());
+    ExcelContext.worksheet.AttachDispatch(sheets.AddAfter(ExcelContext.worksheet.m_lpDispatch));
+    sheets.ReleaseDispatch();
+    return 1;
+  });
+}
+
+int NameCurrentWorksheet(const std::wstring& wanted, const std::wstring& fallback) {
+  return Guarded([&] {
+    XlWorksheets sheets;
+    sheets.AttachDispatch(ExcelContext.workbook.GetWorksheets());
+    std::vector<std::wstring> taken;
+    const std::wstring own = ExcelContext.worksheet.GetName();
+    for (long k = 1, n = sheets.GetCount(); k <= n; ++k) {
+      XlWorksheet sheet;
+      sheet.AttachDispatch(sheets.GetItem(k));
+      std::wstring name = sheet.GetName();
+      if (name != own) taken.push_back(Folded(name));
+    }
+    sheets.ReleaseDispatch();
+    for (const std::wstring& name : {wanted, fallback}) {
+      if (name.empty()) continue;
+      if (std::find(taken.begin(), taken.end(), Folded(name)) != taken.end()) continue;
+      try {
+        ExcelContext.worksheet.SetName(name);
+        return 1;
+      } catch (CException* e) {
+        // Not a name the spreadsheet takes: try the next.
+        e->Delete();
+      } catch (const _com_error&) {
+      }
+    }
+    return 0;
   });
 }
 

@@ -76,11 +76,23 @@ class XlWorksheet : public COleDispatchDriver {
   using COleDispatchDriver::COleDispatchDriver;
   LPDISPATCH GetCells();
   LPDISPATCH GetUsedRange();
+  std::wstring GetName();
+  void SetName(const std::wstring& name);
+};
+
+class XlWorksheets : public COleDispatchDriver {
+ public:
+  using COleDispatchDriver::COleDispatchDriver;
+  long GetCount();
+  LPDISPATCH GetItem(long index);
+  // A new sheet after the given one; it becomes the active sheet.
+  LPDISPATCH AddAfter(LPDISPATCH after);
 };
 
 class XlWorkbook : public COleDispatchDriver {
  public:
   using COleDispatchDriver::COleDispatchDriver;
+  LPDISPATCH GetWorksheets();
 };
 
 class XlWorkbooks : public COleDispatchDriver {
@@ -134,6 +146,13 @@ int AddWorkbook();
 // Makes sure a current workbook and worksheet exist, adding a workbook when
 // the application has none. No application: a message and 0.
 int EnsureWorkbookAndSheet();
+// Adds a worksheet after the current one in the current workbook and makes
+// it the current (and active) sheet.
+int AddWorksheetAfterCurrent();
+// Names the current worksheet `wanted` when the spreadsheet takes it and no
+// other sheet of the workbook bears it (case ignored), else `fallback` on
+// the same terms; else the name stays. 1 when a name was given.
+int NameCurrentWorksheet(const std::wstring& wanted, const std::wstring& fallback);
 // Autofit the columns (rows) of the current worksheet's used range.
 int AutofitUsedColumns();
 int AutofitUsedRows();

@@ -16,3 +16,5 @@ int CmdGridmasonFaq();
 int CmdGridmasonSupport();
 int CmdGridmasonCheckUpdate();
 int CmdGridmasonAbout();
+int CmdLineText2File();
+int CmdBlock2File();

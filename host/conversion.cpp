@@ -8,6 +8,7 @@
 #include "excel/worksheet_writer.h"
 #include "platform/win/text.h"
 #include "recognition/table_recogniser.h"
+#include "recognition/table_split.h"
 #include "ui/settings.h"
 
 namespace {
@@ -24,6 +25,11 @@ TableWriter& Writer(int target) {
   if (target == kTargetSpreadsheet) return spreadsheet;
   if (target == kTargetDatabase) return database;
   return none;
+}
+
+TablesWriter& TextWriter() {
+  static TablesWriter writer;
+  return writer;
 }
 
 bool IsInsert(const wchar_t* type) {
@@ -61,6 +67,12 @@ void RemoveMiniLines(CHorzDbLineArray& horizontal, CVertDbLineArray& vertical,
   for (const ArxDbMText& t : texts) h = std::min(h, t.height);
   RemoveShortLines(horizontal, h);
   RemoveShortLines(vertical, h);
+}
+
+TablesWriter SetTextWriter(TablesWriter writer) {
+  TablesWriter previous = std::move(TextWriter());
+  TextWriter() = std::move(writer);
+  return previous;
 }
 
 TableWriter SetTableWriter(int target, TableWriter writer) {
@@ -145,10 +157,20 @@ void RunConversion(sds_name set, int target) {
     RemoveMiniLines(horizontal, vertical, texts);
   }
   sds_progresspercent(1);
-  CSheetform table;
-  RecogniseTable(horizontal, vertical, texts, table);
+  const std::vector<CSheetform> tables =
+      RecogniseTables(horizontal, vertical, texts, ConversionSettings.SplitTables != 0);
   sds_progresspercent(7);
   sds_progressstop();
 
-  if (TableWriter& writer = Writer(target)) writer(table);
+  if (target == kTargetText) {
+    if (TablesWriter& writer = TextWriter()) writer(tables);
+    return;
+  }
+  const bool split = ConversionSettings.SplitTables != 0;
+  for (std::size_t k = 0; k < tables.size(); ++k) {
+    const int number = static_cast<int>(k + 1);
+    if (k > 0) BeforeNextTable(target, number);
+    if (TableWriter& writer = Writer(target)) writer(tables[k]);
+    if (split) AfterTable(target, number, tables[k]);
+  }
 }

@@ -5,12 +5,13 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 #include "capture/records.h"
 #include "model/sheetform.h"
 #include "platform/sds/sds.h"
 
-enum ConversionTarget { kTargetSpreadsheet = 1, kTargetDatabase = 2 };
+enum ConversionTarget { kTargetSpreadsheet = 1, kTargetDatabase = 2, kTargetText = 3 };
 
 // A line shorter than this share of the smallest text height is no border.
 inline constexpr double MiniLineFactor = 0.8;
@@ -31,3 +32,15 @@ void RunConversion(sds_name set, int target);
 // not used by the pipeline. Returns the writer installed before.
 using TableWriter = std::function<int(const CSheetform&)>;
 TableWriter SetTableWriter(int target, TableWriter writer);
+
+// Where the pipeline hands all tables of a conversion for plain-text
+// output (kTargetText). Returns the writer installed before.
+using TablesWriter = std::function<void(const std::vector<CSheetform>&)>;
+TablesWriter SetTextWriter(TablesWriter writer);
+
+// When a conversion found its tables one by one (SplitTables), each gets
+// a worksheet or a database table of its own: before the second and later
+// ones are written, a new worksheet or the next table name (NAME_2, ...);
+// after each is written, its worksheet's name. `number` counts from 1.
+void BeforeNextTable(int target, int number);
+void AfterTable(int target, int number, const CSheetform& table);

@@ -27,6 +27,9 @@ const CommandRow kCommandTable[kCommandCount] = {
     {L"C:Gridmason_About", CmdGridmasonAbout},
     {nullptr, nullptr},
     {nullptr, nullptr},
+    // Beyond the original table, so no earlier code changes.
+    {L"C:LineText2File", CmdLineText2File},
+    {L"C:Block2File", CmdBlock2File},
 };
 
 const wchar_t* MenuFileName() { return GM_LEGACY_HOST ? L"Gridmason.mns" : L"Gridmason.cui"; }

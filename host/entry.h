@@ -15,7 +15,7 @@ struct CommandRow {
 };
 
 // Indexed by function code, 0 to kCommandCount - 1.
-constexpr int kCommandCount = 17;
+constexpr int kCommandCount = 19;
 extern const CommandRow kCommandTable[kCommandCount];
 
 // Registers every command and asks the host to load the menu: 5100, or

@@ -99,6 +99,10 @@ class DatabaseBackend : public gui::Backend {
       return false;
     }
     filled_ = true;
+    // Each further table of the drawing (--all-tables) goes into NAME_2, ...
+    ++shown_;
+    const std::wstring table = win::Utf8ToWide(options_.table) +
+                               (shown_ > 1 ? L"_" + std::to_wstring(shown_) : std::wstring());
     bool ok = true;
     auto act = [&](bool done) {
       if (!done) {
@@ -115,7 +119,7 @@ class DatabaseBackend : public gui::Backend {
     } else {
       act(d.SetCheck(kNewDatabase, true));
     }
-    act(d.Type(kTable, win::Utf8ToWide(options_.table)));
+    act(d.Type(kTable, table));
     act(d.SetCheck(kOverwrite, options_.overwrite));
     act(d.SetCheck(kRowFields, !options_.fieldNames.empty()));
     if (!options_.fieldNames.empty()) {
@@ -137,6 +141,7 @@ class DatabaseBackend : public gui::Backend {
 
   void DialogClosed(const gui::DialogState& state, int result) override {
     if (state.template_name != kDatabaseDialog) return;
+    filled_ = false;
     if (result == IDOK) {
       accepted_ = true;
       out_.Arm();
@@ -174,7 +179,8 @@ class DatabaseBackend : public gui::Backend {
   const DatabaseBatchOptions& options_;
   OutputWatch& out_;
   gui::Backend* previous_;
-  bool filled_ = false;
+  bool filled_ = false;  // the open dialog was filled in
+  int shown_ = 0;
   bool named_file_ = false;
   bool accepted_ = false;
   int errors_ = 0;

@@ -183,6 +183,54 @@ int RunExcelBatch(Host& host, const Options& options) {
   return 0;
 }
 
+bool IsTextOutput(const std::string& output) {
+  const std::string ext = fs::path(output).extension().string();
+  std::string lower;
+  for (const char c : ext) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower == ".csv" || lower == ".json" || lower == ".html" || lower == ".htm" ||
+         lower == ".md";
+}
+
+int RunTextBatch(Host& host, const Options& options) {
+  // The file's name comes first, then the selection or the pick.
+  std::wstring command = L"LineText2File";
+  std::string answers = options.output + "\n" + SelectionAnswer(options) + "\n\n";
+  if (!options.block.empty()) {
+    const std::wstring handle =
+        FindBlockReferenceInLayouts(win::Utf8ToWide(options.block), !options.layout.empty());
+    if (handle.empty()) {
+      Fail("the drawing has no block reference " + options.block);
+      return kExitNoWorkbook;
+    }
+    command = L"Block2File";
+    answers = options.output + "\n" + win::WideToUtf8(handle) + "\n";
+  }
+  // Written means replaced: a file left from before does not count.
+  std::error_code ec;
+  const fs::path path(options.output);
+  const auto before =
+      fs::exists(path, ec) ? fs::last_write_time(path, ec) : fs::file_time_type::min();
+  int shown = 0;
+  {
+    MessageBoxCounter boxes;
+    PromptAnswers prompts(answers);
+    console::Write(L"\nCommand: " + command);
+    host.RunLine(command);
+    shown = boxes.count();
+  }
+  const bool written = fs::exists(path, ec) && fs::last_write_time(path, ec) != before;
+  if (!written) {
+    Fail("nothing was written to " + options.output);
+    return kExitNoWorkbook;
+  }
+  if (shown > 0) {
+    Fail("the conversion showed " + std::to_string(shown) +
+         (shown == 1 ? " message" : " messages") + "; what was written is in " + options.output);
+    return kExitNoWorkbook;
+  }
+  return 0;
+}
+
 bool SaveOpenWorkbooks(const Options& options) {
   std::error_code ec;
   const fs::path folder =

@@ -28,6 +28,15 @@ void StopSpreadsheet();
 // whenever there is any).
 int RunExcelBatch(Host& host, const Options& options);
 
+// True when the output's extension asks for plain text (.csv, .json,
+// .html, .htm, .md), which RunTextBatch writes instead of a workbook.
+bool IsTextOutput(const std::string& output);
+
+// Runs LineText2File (or Block2File on the block reference of --block)
+// naming options.output as its file. Returns 0 when the file was written
+// and no message box was shown, else kExitNoWorkbook.
+int RunTextBatch(Host& host, const Options& options);
+
 // Saves every open workbook that holds cells into options.save_dir (the
 // working folder when empty) as <name>.xlsx, never over an existing file (a
 // number is added to the name), and says where. False when a save failed.

@@ -8,6 +8,7 @@
 
 #include "hostapp/batch_database.h"
 #include "hostapp/batch_excel.h"
+#include "hostapp/batch_settings.h"
 #include "hostapp/drawing_loader.h"
 #include "hostapp/host.h"
 #include "hostapp/options.h"
@@ -116,11 +117,23 @@ int main(int argc, char** argv) {
     return kExitPlugin;
   }
   if (!options->output.empty() || options->database.requested()) {
-    const int status = options->database.requested()
-                           ? hostapp::RunDatabaseBatch(host, options->database, options->block,
-                                                       hostapp::SelectionAnswer(*options),
-                                                       !options->layout.empty())
-                           : hostapp::RunExcelBatch(host, *options);
+    int status = 0;
+    {
+      hostapp::SettingOverrides overrides;
+      if ((options->merge_by_lines && !overrides.Set(L"MergeByLines", 1)) ||
+          (options->all_tables && !overrides.Set(L"SplitTables", 1))) {
+        Fail("cannot set the batch's settings in the registry");
+        status = kExitCommandFailed;
+      } else if (options->database.requested()) {
+        status =
+            hostapp::RunDatabaseBatch(host, options->database, options->block,
+                                      hostapp::SelectionAnswer(*options), !options->layout.empty());
+      } else if (hostapp::IsTextOutput(options->output)) {
+        status = hostapp::RunTextBatch(host, *options);
+      } else {
+        status = hostapp::RunExcelBatch(host, *options);
+      }
+    }
     host.Stop();
     console::Write(L"\n");
     hostapp::StopSpreadsheet();

@@ -94,6 +94,10 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
       }
     } else if (a == "--no-excel") {
       o.no_excel = true;
+    } else if (a == "--merge-by-lines") {
+      o.merge_by_lines = true;
+    } else if (a == "--all-tables") {
+      o.all_tables = true;
     } else if (const ArgumentUse use = ParseDatabaseArgument(args, i, o.database, error);
                use != ArgumentUse::kNotOurs) {
       if (use == ArgumentUse::kFailed) return std::nullopt;
@@ -109,6 +113,11 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
   if (!CheckDatabaseOptions(o.database, o.drawing, o.output, error)) return std::nullopt;
   if (!o.output.empty() && o.drawing.empty()) {
     error = "-o needs a drawing to convert";
+    return std::nullopt;
+  }
+  if ((o.merge_by_lines || o.all_tables) && o.output.empty() && !o.database.requested()) {
+    error =
+        std::string(o.merge_by_lines ? "--merge-by-lines" : "--all-tables") + " needs -o or --db";
     return std::nullopt;
   }
   if (!o.block.empty() && o.output.empty() && !o.database.given) {
@@ -188,6 +197,13 @@ std::string Usage(const std::string& program) {
          "                   batch: convert the drawing's table (every entity, or the\n"
          "                   block reference of --block) into the spreadsheet and save\n"
          "                   the active workbook as OUT.xlsx, then end\n"
+         "  -o OUT.csv|OUT.json|OUT.html|OUT.md\n"
+         "                   batch: write the recognised table as plain text instead\n"
+         "                   (no spreadsheet); several tables give OUT-2.csv ... or\n"
+         "                   one JSON array\n"
+         "  --merge-by-lines merge the cells no drawn line divides (batch only)\n"
+         "  --all-tables     recognise every table of the drawing on its own: one\n"
+         "                   worksheet, database table or text file each (batch only)\n"
          "  --block NAME|HANDLE\n"
          "                   the block reference to convert: its entity handle, or the\n"
          "                   name of its block (the first reference of it; a handle is\n"
@@ -215,7 +231,8 @@ std::string Usage(const std::string& program) {
          "\n"
          "Exit status: 0 success; 1 a command failed; 2 bad usage; 3 the plug-in cannot be\n"
          "loaded; 4 the drawing cannot be opened; 5 a batch conversion (-o) wrote no\n"
-         "workbook, showed an error, or the workbook could not be saved; 6 a batch export\n"
+         "workbook or text file, showed an error, or the workbook could not be saved; 6 a\n"
+         "batch export\n"
          "(--db) ended early or showed an error.\n";
 }
 

@@ -25,6 +25,8 @@ struct Options {
   std::string window;             // --window/--crossing: "x1,y1 x2,y2", empty for all
   bool crossing = false;          // --crossing rather than --window
   bool no_excel = false;          // --no-excel: the spreadsheet server is not registered
+  bool merge_by_lines = false;    // --merge-by-lines: cells no line divides are merged
+  bool all_tables = false;        // --all-tables: every table of the drawing on its own
   DatabaseBatchOptions database;  // --db and its companions
 };
 

@@ -35,6 +35,10 @@ class CSpanningPlacer {
   CSpanningPlacer& operator=(const CSpanningPlacer&) = delete;
 
   int Place(const ArxDbMText& text);
+  // Tells the placer of a cell widened before it was made.
+  void NoteWidened(CellPosition first) {
+    if (index_.IsRegular()) FileWidened(first);
+  }
 
  private:
   CSheetform& table_;

@@ -1,5 +1,6 @@
 #include "recognition/table_recogniser.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -8,8 +9,10 @@
 #include "platform/sds/sds.h"
 #include "recognition/grid_index.h"
 #include "recognition/line_grid.h"
+#include "recognition/line_merges.h"
 #include "recognition/merged_cells.h"
 #include "recognition/text_placement.h"
+#include "ui/settings.h"
 
 namespace {
 
@@ -102,25 +105,57 @@ void BuildGrid(const CHorzDbLineArray& horizontal, const CVertDbLineArray& verti
   }
 }
 
-void PlaceTexts(CArxDbMTextArray& texts, CSheetform& table) {
-  const CGridIndex index(table);
+bool HoldsBox(const CAutoCell& cell, const ArxDbMText& text) {
+  return cell.Left <= text.boxLeft && text.boxLeft + text.boxWidth <= cell.Left + cell.Width &&
+         cell.Top - cell.Height <= text.boxTop - text.boxHeight && text.boxTop <= cell.Top;
+}
+
+// The cell a text wholly inside one cell, or one range drawn as merged, goes
+// to: the range's first cell.
+bool FindTextCell(const CGridIndex& index, const CSheetform& table,
+                  const std::vector<CellPosition>& owners, const ArxDbMText& text,
+                  CellPosition& where) {
+  const bool inCell = index.FindEnclosingCell(text, where);
+  if (owners.empty()) return inCell;
+  if (!inCell) {
+    std::vector<CellPosition> at;
+    index.AppendCellsAt(text.boxLeft, text.boxTop, at);
+    if (at.empty()) return false;
+    where = at.front();
+  }
+  const int columns = table.GetColumnCount();
+  where = owners[static_cast<std::size_t>(where.row * columns + where.column)];
+  return inCell || HoldsBox(table.Rows[where.row].Cells[where.column], text);
+}
+
+// Ranges drawn as merged are merged before any text is placed, so that a
+// text inside one goes to its first cell and a text reaching beyond it
+// widens it by the text rule.
+void PlaceTexts(CArxDbMTextArray& texts, CSheetform& table, const std::vector<CellRange>& ranges) {
+  const CGridIndex index(table);  // grid boxes, before ranges widen their first cells
+  ApplyMergedRanges(ranges, table);
+  const std::vector<CellPosition> owners =
+      ranges.empty() ? std::vector<CellPosition>()
+                     : RangeOwners(ranges, table.GetRowCount(), table.GetColumnCount());
   // From the lowest text up, so that a cell's last text is its highest.
   std::vector<bool> placed(static_cast<std::size_t>(texts.GetSize()), false);
   for (int k = texts.GetUpperBound(); k >= 0; --k) {
     const ArxDbMText& text = texts[k];
     if (index.IsRegular()) {
       CellPosition where{};
-      if (index.FindEnclosingCell(text, where)) {
+      if (FindTextCell(index, table, owners, text, where)) {
         AddTextToCell(text, table.Rows[where.row].Cells[where.column]);
         placed[static_cast<std::size_t>(k)] = true;
       }
     } else {
+      // The scan meets a range's widened first cell before its other cells.
       placed[static_cast<std::size_t>(k)] = PlaceTextInCell(text, table) == 1;
     }
   }
   texts.RemoveFlagged(placed);
 
   CSpanningPlacer spanning(table, index);
+  for (const CellRange& range : ranges) spanning.NoteWidened(range.first);
   for (const ArxDbMText& text : texts) spanning.Place(text);
 }
 
@@ -133,6 +168,11 @@ void RecogniseTable(CHorzDbLineArray& horizontal, CVertDbLineArray& vertical,
   SortAndMergeLines(vertical);
   sds_progresspercent(3);
   texts.RemoveRepeated();  // a text drawn twice on one spot reads once
+  // Measured before the boundary extension, whose lines are no drawing.
+  const double alongX =
+      std::max(kTolerance, GridLineTolerance(GridGap(GridAxis::kVertical, vertical)));
+  const double alongY =
+      std::max(kTolerance, GridLineTolerance(GridGap(GridAxis::kHorizontal, horizontal)));
   SortTexts(texts, 0, texts.GetUpperBound());
   sds_progresspercent(4);
 
@@ -149,7 +189,11 @@ void RecogniseTable(CHorzDbLineArray& horizontal, CVertDbLineArray& vertical,
   BuildGrid(horizontal, vertical, table);
   sds_progresspercent(5);
 
-  PlaceTexts(texts, table);
+  std::vector<CellRange> ranges;
+  if (ConversionSettings.MergeByLines != 0) {
+    ranges = RangesFromOpenEdges(FindOpenEdges(horizontal, vertical, alongX, alongY));
+  }
+  PlaceTexts(texts, table, ranges);
   sds_progresspercent(6);
 
   for (CSheetformRow& row : table.Rows) {

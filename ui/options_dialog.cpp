@@ -30,6 +30,8 @@ const gui::DialogTemplate& COptionsDialog::Template() {
           {IDC_STATIC, K::kEtchedLine, L"", 61, 10, 156, 1},
           {IDC_STATIC, K::kStatic, L"Text tolerance:", 53, 22, 48, 8},
           {IDC_TEXT_TOL, K::kEdit, L"", 104, 19, 31, 14, kEditStyle},
+          {IDC_MERGE_BY_LINES, K::kCheckBox, L"Merge cells where no line divides them", 141, 19, 76,
+           20, kCheckStyle},
           {IDC_STATIC, K::kStatic, L"Ortho tolerance factor:", 29, 46, 72, 8},
           {IDC_FUZZY_PERCENT, K::kEdit, L"", 104, 43, 31, 14, kEditStyle},
           {IDC_HAS_DOUBLE_LINE, K::kCheckBox, L"Double line width:", 32, 67, 68, 14, kCheckStyle},
@@ -91,6 +93,7 @@ void COptionsDialog::DoDataExchange(CDataExchange* dx) {
   DDX_Check(dx, IDC_AUTOFIT_COLUMNS, m_AutofitColumns);
   DDX_Check(dx, IDC_AUTOFIT_ROWS, m_AutofitRows);
   DDX_Check(dx, IDC_HAS_DOUBLE_LINE, m_HasDoubleLine);
+  DDX_Check(dx, IDC_MERGE_BY_LINES, m_MergeByLines);
   DDX_Text(dx, IDC_TEXT_TOL, m_TextTol);
   DDX_Text(dx, IDC_FUZZY_PERCENT, m_FuzzyPercent);
   DDX_Text(dx, IDC_DOUBLE_LINE_DIST, m_DoubleLineDist);
@@ -147,6 +150,7 @@ void COptionsDialog::LoadOrSave(bool load) {
     m_AutofitColumns = ReadSettingInt(s, L"AutofitColumns", m_AutofitColumns);
     m_AutofitRows = ReadSettingInt(s, L"AutofitRows", m_AutofitRows);
     m_WorkbookOpt = ReadSettingInt(s, L"WorkbookOpt", m_WorkbookOpt);
+    m_MergeByLines = ReadSettingInt(s, L"MergeByLines", m_MergeByLines);
     if (m_TableStyleCombo.FindStringExact(-1, m_TableStyle) == CB_ERR) {
       m_TableStyle = kActiveTableStyle;
     }
@@ -171,6 +175,7 @@ void COptionsDialog::LoadOrSave(bool load) {
   WriteSettingInt(s, L"ForceTextFormat", m_ForceTextFormat);
   WriteSettingInt(s, L"AutofitRows", m_AutofitRows);
   WriteSettingInt(s, L"AutofitColumns", m_AutofitColumns);
+  WriteSettingInt(s, L"MergeByLines", m_MergeByLines);
 }
 
 void COptionsDialog::OnOK() {

@@ -27,6 +27,7 @@ class COptionsDialog : public CDialog {
     IDC_INCLUDE_FORMULA = 219,
     IDC_AUTOFIT_COLUMNS = 220,
     IDC_AUTOFIT_ROWS = 221,
+    IDC_MERGE_BY_LINES = 222,
   };
   static const gui::DialogTemplate& Template();
 
@@ -50,6 +51,7 @@ class COptionsDialog : public CDialog {
   int m_AutofitColumns = 1;
   int m_AutofitRows = 1;
   int m_HasDoubleLine = 0;
+  int m_MergeByLines = 0;
   std::wstring m_TextTol;
   std::wstring m_FuzzyPercent = L"0.0008";
   std::wstring m_DoubleLineDist;

@@ -199,4 +199,6 @@ void LoadConversionSettings() {
   c.ApplyBorderColor = ReadSettingInt(s, L"ApplyBorderColor", c.ApplyBorderColor);
   c.ApplyTextColor = ReadSettingInt(s, L"ApplyTextColor", c.ApplyTextColor);
   c.ApplyWrapText = ReadSettingInt(s, L"ApplyWrapText", c.ApplyWrapText);
+  c.MergeByLines = ReadSettingInt(s, L"MergeByLines", 0);
+  c.SplitTables = ReadSettingInt(s, L"SplitTables", 0);
 }

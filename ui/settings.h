@@ -58,6 +58,8 @@ struct ConversionSettingsRecord {
   int ApplyBorderColor = 1;
   int ApplyTextColor = 1;
   int ApplyWrapText = 0;
+  int MergeByLines = 0;  // cells no drawn line divides are merged
+  int SplitTables = 0;   // every table of the selection on its own
 };
 
 // The conversion settings, reloaded at the start of every conversion.

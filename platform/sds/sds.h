@@ -3,6 +3,8 @@
 // whose value kind follows from the group (or result type) code.
 #pragma once
 
+#include <cstddef>
+
 #include "platform/win/wintypes.h"
 
 extern "C" {
@@ -103,6 +105,11 @@ int sds_link(int status);
 struct sds_resbuf* sds_entget(const sds_name entity);
 int sds_entnext(const sds_name entity, sds_name next);
 int sds_entsel(const wchar_t* prompt, sds_name entity, sds_point pickPoint);
+// A text typed at the prompt into result, which holds kSdsStringMax
+// characters with the terminator; a longer answer gives RTERROR. Without
+// cronly the answer ends at its first space. RTCAN when cancelled.
+inline constexpr std::size_t kSdsStringMax = 512;
+int sds_getstring(int cronly, const wchar_t* prompt, wchar_t* result);
 int sds_ssget(const wchar_t* mode, const void* point1, const void* point2,
               const struct sds_resbuf* filter, sds_name selection);
 int sds_ssadd(const sds_name entity, const sds_name selection, sds_name result);

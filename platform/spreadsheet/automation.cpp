@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <cwchar>
 #include <cwctype>
 #include <optional>
 
@@ -637,15 +638,30 @@ void RangeObject::AutoFit(Invocation& call) {
 
 class WorksheetObject final : public ExcelObject {
  public:
-  explicit WorksheetObject(std::shared_ptr<Worksheet> sheet) : sheet_(std::move(sheet)) {}
+  // book: the sheet's workbook, which names and activation need.
+  WorksheetObject(std::shared_ptr<Worksheet> sheet, std::shared_ptr<Workbook> book)
+      : sheet_(std::move(sheet)), book_(std::move(book)) {}
   static const MemberInfo kMembers[];
+  const Worksheet* sheet() const { return sheet_.get(); }
 
  protected:
   const wchar_t* ClassName() const override { return L"Worksheet"; }
   std::span<const MemberInfo> Members() const override;
 
  private:
-  void Name(Invocation& call) { call.ReturnString(sheet_->name()); }
+  void Name(Invocation& call) {
+    if (!call.is_put()) return call.ReturnString(sheet_->name());
+    const std::wstring name = call.String(kValue);
+    if (!IsSheetName(name)) Refuse(call);
+    if (book_) {
+      const auto other = book_->FindSheet(name);
+      if (other && other != sheet_) Refuse(call);
+    }
+    sheet_->set_name(name);
+  }
+  void Activate(Invocation& call) {
+    if (!book_ || !book_->Activate(*sheet_)) Refuse(call);
+  }
   void Cells(Invocation& call) {
     call.ReturnObject(new RangeObject(sheet_, CellRect::Sheet(), RangeMode::kCells));
   }
@@ -654,13 +670,78 @@ class WorksheetObject final : public ExcelObject {
     const CellRect used = sheet_->UsedRange().value_or(CellRect::Cell(1, 1));
     call.ReturnObject(new RangeObject(sheet_, used, RangeMode::kCells));
   }
+  // What the spreadsheet accepts as a sheet name.
+  static bool IsSheetName(const std::wstring& name) {
+    if (name.empty() || name.size() > 31 || name.front() == L'\'' || name.back() == L'\'') {
+      return false;
+    }
+    for (const wchar_t c : name) {
+      if (c < 0x20 || std::wcschr(L":\\/?*[]", c) != nullptr) return false;
+    }
+    return true;
+  }
 
   std::shared_ptr<Worksheet> sheet_;
+  std::shared_ptr<Workbook> book_;
 };
 
+class WorksheetsObject final : public ExcelObject {
+ public:
+  explicit WorksheetsObject(std::shared_ptr<Workbook> book) : book_(std::move(book)) {}
+  static const MemberInfo kMembers[];
+
+ protected:
+  const wchar_t* ClassName() const override { return L"Sheets"; }
+  std::span<const MemberInfo> Members() const override;
+
+ private:
+  void Count(Invocation& call) { call.ReturnLong(static_cast<LONG>(book_->sheets().size())); }
+  void Add(Invocation& call) {
+    // Before (0) or After (1) one of this workbook's sheets; neither:
+    // before the active sheet. Count and Type are not offered.
+    if (call.Has(2) || call.Has(3)) Refuse(call);
+    std::size_t index = book_->IndexOf(*book_->active_sheet());
+    for (UINT k : {0u, 1u}) {
+      if (!call.Has(k)) continue;
+      const VARIANT& v = call.Raw(k);
+      const auto* other =
+          v.vt == VT_DISPATCH ? dynamic_cast<const WorksheetObject*>(v.pdispVal) : nullptr;
+      if (other == nullptr) call.Fail(DISP_E_TYPEMISMATCH);
+      index = book_->IndexOf(*other->sheet());
+      if (index == book_->sheets().size()) Refuse(call);
+      if (k == 1) ++index;
+    }
+    call.ReturnObject(new WorksheetObject(book_->AddSheet(index), book_));
+  }
+  void Item(Invocation& call) {
+    const VARIANT& key = call.Raw(0);
+    if (key.vt == VT_BSTR) {
+      const auto sheet = book_->FindSheet(call.String(0));
+      if (!sheet) call.Fail(DISP_E_BADINDEX);
+      return call.ReturnObject(new WorksheetObject(sheet, book_));
+    }
+    const LONG index = call.Long(0);
+    if (index < 1 || index > static_cast<LONG>(book_->sheets().size())) {
+      call.Fail(DISP_E_BADINDEX);
+    }
+    call.ReturnObject(new WorksheetObject(book_->sheets()[index - 1], book_));
+  }
+
+  std::shared_ptr<Workbook> book_;
+};
+
+const MemberInfo WorksheetsObject::kMembers[] = {
+    {L"_Default", DISPID_VALUE, kGet, 1, 1, Handle<&WorksheetsObject::Item>},
+    {L"Count", 0x76, kGet, 0, 0, Handle<&WorksheetsObject::Count>},
+    {L"Item", 0xAA, kGet, 1, 1, Handle<&WorksheetsObject::Item>},
+    {L"Add", 0xB5, kMethod, 0, 4, Handle<&WorksheetsObject::Add>},
+};
+std::span<const MemberInfo> WorksheetsObject::Members() const { return kMembers; }
+
 const MemberInfo WorksheetObject::kMembers[] = {
-    {L"Name", 0x6E, kGet, 0, 0, Handle<&WorksheetObject::Name>},
+    {L"Name", 0x6E, kGet | kPut, 0, 0, Handle<&WorksheetObject::Name>},
     {L"Cells", 0xEE, kGet, 0, 0, Handle<&WorksheetObject::Cells>},
+    {L"Activate", 0x130, kMethod, 0, 0, Handle<&WorksheetObject::Activate>},
     {L"UsedRange", 0x19C, kGet, 0, 0, Handle<&WorksheetObject::UsedRange>},
 };
 std::span<const MemberInfo> WorksheetObject::Members() const { return kMembers; }
@@ -677,8 +758,9 @@ class WorkbookObject final : public ExcelObject {
  private:
   void Name(Invocation& call) { call.ReturnString(book_->name()); }
   void ActiveSheet(Invocation& call) {
-    call.ReturnObject(new WorksheetObject(book_->active_sheet()));
+    call.ReturnObject(new WorksheetObject(book_->active_sheet(), book_));
   }
+  void Worksheets(Invocation& call) { call.ReturnObject(new WorksheetsObject(book_)); }
 
   std::shared_ptr<Workbook> book_;
 };
@@ -686,6 +768,7 @@ class WorkbookObject final : public ExcelObject {
 const MemberInfo WorkbookObject::kMembers[] = {
     {L"Name", 0x6E, kGet, 0, 0, Handle<&WorkbookObject::Name>},
     {L"ActiveSheet", 0x133, kGet, 0, 0, Handle<&WorkbookObject::ActiveSheet>},
+    {L"Worksheets", 0x1EE, kGet, 0, 0, Handle<&WorkbookObject::Worksheets>},
 };
 std::span<const MemberInfo> WorkbookObject::Members() const { return kMembers; }
 
@@ -737,7 +820,7 @@ class ApplicationObject final : public ExcelObject {
  private:
   void ActiveSheet(Invocation& call) {
     const auto& book = app_->active_workbook;
-    call.ReturnObject(book ? new WorksheetObject(book->active_sheet()) : nullptr);
+    call.ReturnObject(book ? new WorksheetObject(book->active_sheet(), book) : nullptr);
   }
   void ActiveWorkbook(Invocation& call) {
     const auto& book = app_->active_workbook;
@@ -786,6 +869,7 @@ std::span<const ObjectMembers> ObjectModel() {
       {L"Workbooks", WorkbooksObject::kMembers},
       {L"Workbook", WorkbookObject::kMembers},
       {L"Worksheet", WorksheetObject::kMembers},
+      {L"Sheets", WorksheetsObject::kMembers},
       {L"Range", RangeObject::kMembers},
       {L"Borders", BordersObject::kMembers},
       {L"Border", BorderObject::kMembers},

@@ -400,4 +400,44 @@ Workbook::Workbook(std::wstring name) : name_(std::move(name)) {
   sheets_.push_back(std::make_shared<Worksheet>(L"Sheet1"));
 }
 
+std::shared_ptr<Worksheet> Workbook::FindSheet(std::wstring_view name) const {
+  for (const auto& sheet : sheets_) {
+    const std::wstring& own = sheet->name();
+    if (own.size() != name.size()) continue;
+    bool same = true;
+    for (std::size_t k = 0; k < own.size() && same; ++k) {
+      same = std::towlower(own[k]) == std::towlower(name[k]);
+    }
+    if (same) return sheet;
+  }
+  return nullptr;
+}
+
+std::size_t Workbook::IndexOf(const Worksheet& sheet) const {
+  for (std::size_t k = 0; k < sheets_.size(); ++k) {
+    if (sheets_[k].get() == &sheet) return k;
+  }
+  return sheets_.size();
+}
+
+std::shared_ptr<Worksheet> Workbook::AddSheet(std::size_t index) {
+  std::wstring name;
+  for (int n = 1;; ++n) {
+    name = L"Sheet" + std::to_wstring(n);
+    if (!FindSheet(name)) break;
+  }
+  index = std::min(index, sheets_.size());
+  auto sheet = std::make_shared<Worksheet>(std::move(name));
+  sheets_.insert(sheets_.begin() + static_cast<std::ptrdiff_t>(index), sheet);
+  active_ = index;
+  return sheet;
+}
+
+bool Workbook::Activate(const Worksheet& sheet) {
+  const std::size_t k = IndexOf(sheet);
+  if (k == sheets_.size()) return false;
+  active_ = k;
+  return true;
+}
+
 }  // namespace spreadsheet

@@ -138,6 +138,7 @@ class Worksheet {
   Worksheet& operator=(const Worksheet&) = delete;
 
   const std::wstring& name() const { return name_; }
+  void set_name(std::wstring name) { name_ = std::move(name); }
 
   // nullptr for a cell nothing was ever done to.
   const Cell* Find(int row, int column) const;
@@ -251,6 +252,16 @@ class Workbook {
   const std::wstring& name() const { return name_; }
   const std::vector<std::shared_ptr<Worksheet>>& sheets() const { return sheets_; }
   const std::shared_ptr<Worksheet>& active_sheet() const { return sheets_[active_]; }
+
+  // A new sheet "SheetN" (the first N not in use) at index (clamped), made
+  // the active one.
+  std::shared_ptr<Worksheet> AddSheet(std::size_t index);
+  // Makes the sheet active; false when it is not one of this workbook's.
+  bool Activate(const Worksheet& sheet);
+  // The sheet of that name, case ignored; nullptr when none.
+  std::shared_ptr<Worksheet> FindSheet(std::wstring_view name) const;
+  // Where the sheet stands; sheets().size() when it is not one of these.
+  std::size_t IndexOf(const Worksheet& sheet) const;
 
  private:
   std::wstring name_;

@@ -49,7 +49,7 @@ TEST_F(EntryTest, OtherMessagesAnswerZeroAndDoNothing) {
 TEST_F(EntryTest, LoadRegistersTheTableAndAsksForTheMenu) {
   EXPECT_EQ(0, icrxEntryPoint(SDS_RQXLOAD));
   auto commands = sds_host::Commands();
-  ASSERT_EQ(14u, commands.size());
+  ASSERT_EQ(16u, commands.size());
   EXPECT_EQ(L"C:Gridmason_Test", commands[0].name);
   EXPECT_EQ(0, commands[0].code);
   EXPECT_EQ(L"C:Gridmason_Options", commands[5].name);
@@ -59,6 +59,11 @@ TEST_F(EntryTest, LoadRegistersTheTableAndAsksForTheMenu) {
   EXPECT_EQ(7, commands[6].code);
   EXPECT_EQ(L"C:Gridmason_About", commands[13].name);
   EXPECT_EQ(14, commands[13].code);
+  // The plain-text conversions follow the original table.
+  EXPECT_EQ(L"C:LineText2File", commands[14].name);
+  EXPECT_EQ(17, commands[14].code);
+  EXPECT_EQ(L"C:Block2File", commands[15].name);
+  EXPECT_EQ(18, commands[15].code);
   auto messages = sds_host::TakeMessages();
   ASSERT_EQ(1u, messages.size());
   EXPECT_EQ(L"(command \"_.menuload\" \"/opt/cad/plugins/Gridmason.cui\")(princ)", messages[0]);
@@ -100,7 +105,7 @@ TEST_F(EntryTest, InvokeRunsTheHandlerOfTheReportedCode) {
 
 TEST_F(EntryTest, InvokeWithAnInvalidCodeFails) {
   console::Capture out;
-  for (int code : {17, -1, 6, 15, 16, 100}) {
+  for (int code : {19, -1, 6, 15, 16, 100}) {
     out.clear();
     sds_host::SetFunctionCode(code);
     EXPECT_EQ(RTERROR, DispatchCommand()) << code;

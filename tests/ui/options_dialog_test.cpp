@@ -189,6 +189,28 @@ TEST_F(OptionsDialogTest, DoubleLineBoxFollowsItsCheckBox) {
   EXPECT_EQ(ticked.shown.Find(D::IDC_DOUBLE_LINE_DIST)->text, L"0.5");
 }
 
+TEST_F(OptionsDialogTest, MergeByLinesIsShownStoredAndReadByTheNextConversion) {
+  auto first = Run([](gui::DialogDriver& d) {
+    ASSERT_TRUE(d.SetCheck(D::IDC_MERGE_BY_LINES, true)) << d.problem();
+    d.Press(IDOK);
+  });
+  const gui::ControlState* box = first.shown.Find(D::IDC_MERGE_BY_LINES);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->text, L"Merge cells where no line divides them");
+  EXPECT_EQ(box->check, 0) << "off for a settings file without the value";
+  EXPECT_NE(HiveText().find("\"MergeByLines\"=dword:00000001"), std::string::npos) << HiveText();
+  LoadConversionSettings();
+  EXPECT_EQ(ConversionSettings.MergeByLines, 1);
+
+  auto again = Run([](gui::DialogDriver& d) {
+    d.SetCheck(D::IDC_MERGE_BY_LINES, false);
+    d.Press(IDOK);
+  });
+  EXPECT_EQ(again.shown.Find(D::IDC_MERGE_BY_LINES)->check, 1);
+  LoadConversionSettings();
+  EXPECT_EQ(ConversionSettings.MergeByLines, 0);
+}
+
 TEST_F(OptionsDialogTest, HiddenTitleValuesSurviveUnchanged) {
   WriteSettingInt(kSettingsSection, L"HasTitle", 1);
   WriteSettingString(kSettingsSection, L"TableTitle", L"Bill of materials \u00e9\u4e2d");

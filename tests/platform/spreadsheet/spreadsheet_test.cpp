@@ -193,6 +193,9 @@ TEST_F(SpreadsheetTest, EachObjectAnswersByItsMemberTable) {
   objects[L"Application"] = app;
   objects[L"Workbooks"].AttachDispatch(app.GetWorkbooks());
   objects[L"Workbook"].AttachDispatch(app.GetActiveWorkbook());
+  LPDISPATCH sheets = nullptr;
+  objects[L"Workbook"].InvokeHelper(0x1EE, DISPATCH_PROPERTYGET, VT_DISPATCH, &sheets, nullptr);
+  objects[L"Sheets"].AttachDispatch(sheets);
   objects[L"Worksheet"] = sheet;
   objects[L"Range"] = range;
   objects[L"Borders"] = borders;
