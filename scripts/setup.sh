@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang-format
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libfreetype-dev libfontconfig1-dev fontconfig fonts-liberation2
+  libfreetype-dev libfontconfig1-dev fontconfig fonts-liberation2 fonts-osifont
   libxlsxwriter-dev
   unixodbc unixodbc-dev odbcinst libsqliteodbc sqlite3
   libcurl4-openssl-dev
