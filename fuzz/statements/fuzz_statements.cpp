@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -92,11 +93,10 @@ struct Reader {
       Fail("cannot open the file");
   }
   ~Reader() { sqlite3_close(db); }
-  std::vector<std::vector<std::string>> Rows(const char* sql, const std::string& bind = {}) {
+  std::vector<std::vector<std::string>> Rows(const char* sql, const std::string* bind = nullptr) {
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) Fail("reader cannot prepare");
-    if (!bind.empty())
-      sqlite3_bind_text(st, 1, bind.data(), static_cast<int>(bind.size()), nullptr);
+    if (bind) sqlite3_bind_text(st, 1, bind->data(), static_cast<int>(bind->size()), nullptr);
     std::vector<std::vector<std::string>> out;
     while (sqlite3_step(st) == SQLITE_ROW) {
       std::vector<std::string> row;
@@ -147,16 +147,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   reader.Clear();
   ado::ConnectionPtr connection;
   if (FAILED(connection.CreateInstance())) Fail("no connection");
-  std::wstring fields, list, texts;
+  std::wstring fields, list, texts, dbq;
+  for (wchar_t c : win::Utf8ToWide(DatabaseFile())) dbq += c == L'}' ? L"}}" : std::wstring(1, c);
   for (std::size_t c = 0; c < columns; ++c) {
     fields += (c ? L", " : L"") + Quote(names[c]) + L" TEXT NULL";
     list += (c ? L", " : L"") + Quote(names[c]);
     texts += (c ? L", " : L"") + Text(values[c]);
   }
   try {
-    connection->Open(
-        L"Driver={Microsoft Access Driver (*.mdb)};Dbq={" + win::Utf8ToWide(DatabaseFile()) + L"};",
-        L"", L"", 0);
+    connection->Open(L"Driver={Microsoft Access Driver (*.mdb)};Dbq={" + dbq + L"};", L"", L"", 0);
     connection->BeginTrans();
     connection->Execute(L"CREATE TABLE " + Quote(table) + L" (" + fields + L")", nullptr,
                         ado::adCmdText | ado::adExecuteNoRecords);
@@ -167,17 +166,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     connection->CommitTrans();
     connection->Close();
-  } catch (const _com_error&) {
-    if (!nameCanFail) Fail("a statement with sound names was refused");
+  } catch (const _com_error& e) {
+    if (!nameCanFail) {
+      std::fprintf(stderr, "%s\n", Utf8(e.Description()).c_str());
+      Fail("a statement with sound names was refused");
+    }
     if (!reader.Rows("SELECT name FROM sqlite_master").empty()) Fail("a refusal left a table");
     return 0;
   }
 
+  const std::string tableUtf8 = Utf8(table);
   const auto tables = reader.Rows("SELECT type, name FROM sqlite_master");
   if (tables.size() != 1 || tables[0][0] != "table" || tables[0][1] != Utf8(table)) {
     Fail("the file holds other tables than the one named");
   }
-  const auto info = reader.Rows("SELECT name FROM pragma_table_info(?)", Utf8(table));
+  const auto info = reader.Rows("SELECT name FROM pragma_table_info(?)", &tableUtf8);
   if (info.size() != columns) Fail("wrong number of columns");
   for (std::size_t c = 0; c < columns; ++c) {
     if (info[c][0] != Utf8(names[c])) Fail("a column name changed");

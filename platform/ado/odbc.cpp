@@ -636,7 +636,8 @@ RowSet Statement::FetchAll(bool unicodeEngine, bool qualifiedNames) {
   }
 
   std::vector<std::size_t> clashing;
-  for (const auto& [index, table] : qualified) {
+  for (const auto& entry : qualified) {
+    const std::size_t index = entry.first;
     const auto same = std::count_if(out.columns.begin(), out.columns.end(), [&](const Column& c) {
       return c.name == out.columns[index].name;
     });
