@@ -139,13 +139,12 @@ def paths(work):
     dxf = os.path.join(folder, "dr\u00e4wing {1};.dxf")
     drawing(dxf, [["K", "V"], ["1", "one"]])
     db = os.path.join(folder, "semi;colon {\u00fc}}.mdb")
-    status, out = run(work, dxf, db, "T", "--field-names", "first",
-                      "--user", "u;{x}", "--password", "p}w;d")
+    status, out = run(work, dxf, db, "T", "--field-names", "first")
     check(status == 0, f"odd paths: status {status}\n{out}")
     check(content(db, "T") == (["K", "V"], [["1", "one"]]), "odd paths: wrong table")
     # The existing file again (its own dialog branch), and a template beside it.
     status, out = run(work, dxf, db, "T2", "--field-names", "first",
-                      "--template", db + ":T")
+                      "--template", db + ":T", "--user", "u;{x}", "--password", "p}w;d")
     check(status == 0, f"template on an odd path: status {status}\n{out}")
     check(content(db, "T2") == (["K", "V"], [["1", "one"], ["1", "one"]]),
           f"template copy: {content(db, 'T2')!r}")
