@@ -1,8 +1,6 @@
 #include "database/database_export.h"
 
 #include <algorithm>
-#include <cwctype>
-#include <filesystem>
 
 #include "database/database_dialog.h"
 #include "database/drawing_path.h"
@@ -54,10 +52,33 @@ std::wstring LineFeedsToBlanks(std::wstring text) {
   return text;
 }
 
+// Table names compare as the engine compares them: SQLite folds the ASCII
+// letters only, so "Ä" and "ä" are two tables there and must be two here.
 bool SameText(const std::wstring& a, const std::wstring& b) {
+  const auto fold = [](wchar_t c) { return c >= L'a' && c <= L'z' ? c - 32 : c; };
   return a.size() == b.size() &&
          std::equal(a.begin(), a.end(), b.begin(),
-                    [](wchar_t x, wchar_t y) { return std::towupper(x) == std::towupper(y); });
+                    [&](wchar_t x, wchar_t y) { return fold(x) == fold(y); });
+}
+
+// A connection text's value as ODBC wants it: in braces, '}' doubled,
+// when it holds a separator or a brace or begins or ends with a blank.
+std::wstring ConnectionValue(const std::wstring& value) {
+  const bool plain = value.find_first_of(L";{}") == std::wstring::npos &&
+                     (value.empty() || (value.front() != L' ' && value.back() != L' '));
+  if (plain) return value;
+  std::wstring out = L"{";
+  for (wchar_t c : value) {
+    out += c;
+    if (c == L'}') out += L'}';
+  }
+  return out + L"}";
+}
+
+std::wstring AccessConnection(const std::wstring& path, const std::wstring& user,
+                              const std::wstring& password) {
+  return win::Format(kAccessConnection, ConnectionValue(path).c_str(),
+                     ConnectionValue(user).c_str(), ConnectionValue(password).c_str());
 }
 
 bool IsEmptyRow(const CSheetformRow& row) {
@@ -83,8 +104,7 @@ std::wstring ChooseDatabase(const CDatabaseDialog& dlg, CWnd* parent) {
                    parent);
   if (save.DoModal() != IDOK) return {};
   const std::wstring path = save.GetPathName();
-  std::error_code ec;
-  if (std::filesystem::exists(path, ec) && !std::filesystem::remove(path, ec)) {
+  if (FileExists(path) && !RemoveFile(path)) {
     sds_printf(L"\nFailed to overwrite %s.", path.c_str());
     return {};
   }
@@ -92,7 +112,7 @@ std::wstring ChooseDatabase(const CDatabaseDialog& dlg, CWnd* parent) {
   const HRESULT made = catalog.CreateInstance();
   try {
     if (FAILED(made)) throw _com_error(made);
-    catalog->Create(kJetProvider + path);
+    catalog->Create(kJetProvider + ConnectionValue(path));
   } catch (const _com_error& e) {
     sds_printf(L"\n");
     sds_printf(L"%s", ErrorText(e).c_str());
@@ -169,19 +189,33 @@ void ExportTableToDatabase(CSheetform& table) {
 
   const std::wstring& tableName = dlg.m_strTable;
   const std::wstring quotedTable = Name(tableName);
+  const bool overwrite = dlg.m_bOverwriteTable != 0;
+  const bool useTemplate = dlg.m_bUseTableTemplate != 0;
+  // Copying a table onto itself would drop the only copy first.
+  if (useTemplate && SameText(dlg.m_strTableTemplate, tableName) &&
+      SameFile(dlg.m_strDatabaseTemplate, path)) {
+    sds_printf(L"\nThe table template %s is the target table itself; nothing was changed.",
+               tableName.c_str());
+    return;
+  }
   ExportState state;
   try {
     CADODatabase db;
-    db.SetConnectionString(win::Format(kAccessConnection, path.c_str(), dlg.m_strUser.c_str(),
-                                       dlg.m_strPassword.c_str()));
+    db.SetConnectionString(AccessConnection(path, dlg.m_strUser, dlg.m_strPassword));
     if (!db.Open(L"", L"", L"")) return;
 
     const bool exists = TableExists(db, tableName);
-    const bool overwrite = dlg.m_bOverwriteTable != 0;
-    const bool useTemplate = dlg.m_bUseTableTemplate != 0;
     if (!overwrite && exists && useTemplate) {
       sds_printf(L"\nThe table already exists. Failed to apply the table template.");
       return;
+    }
+    // Without a template the table is dropped, made and filled in one
+    // transaction, so a failure or a kill leaves the old table or the new
+    // one whole; leaving early rolls back (closing the connection does).
+    bool inTransaction = false;
+    if (!useTemplate) {
+      db.BeginTransaction();
+      inTransaction = true;
     }
     if (overwrite && exists) {
       state.lastSql = win::Format(L"DROP TABLE `%s`", quotedTable.c_str());
@@ -197,8 +231,7 @@ void ExportTableToDatabase(CSheetform& table) {
         }
       } else {
         CADODatabase source;
-        source.SetConnectionString(
-            win::Format(kAccessConnection, dlg.m_strDatabaseTemplate.c_str(), L"", L""));
+        source.SetConnectionString(AccessConnection(dlg.m_strDatabaseTemplate, L"", L""));
         if (!source.Open(L"", L"", L"")) return;
         state.lastSql = win::Format(L"SELECT * INTO [;DATABASE=%s].`%s` FROM `%s`", path.c_str(),
                                     quotedTable.c_str(), Name(dlg.m_strTableTemplate).c_str());
@@ -238,7 +271,7 @@ void ExportTableToDatabase(CSheetform& table) {
 
     sds_progressstart();
     state.progressStarted = true;
-    db.BeginTransaction();
+    if (!inTransaction) db.BeginTransaction();
     int refused = 0;
     int written = 0;
     try {

@@ -12,3 +12,9 @@ std::wstring ResolveRelativePath(const std::wstring& baseFile, const std::wstrin
 
 // A file (not a folder) at that path; false for an empty path.
 bool FileExists(const std::wstring& path);
+
+// Both paths name one existing file (through links or other spellings).
+bool SameFile(const std::wstring& a, const std::wstring& b);
+
+// Removes the file; false when it was not there or could not be removed.
+bool RemoveFile(const std::wstring& path);

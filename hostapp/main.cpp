@@ -1,8 +1,10 @@
 // gridmason: the host program. See Usage() for what it does.
+#include <langinfo.h>
 #include <unistd.h>
 
 #include <clocale>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 
@@ -33,7 +35,11 @@ using hostapp::Fail;
 int main(int argc, char** argv) {
   // Numbers in drawings and settings never follow the user's locale; only
   // the character type does, for the terminal.
-  std::setlocale(LC_CTYPE, "");
+  // Characters are UTF-8 even where the environment names no such locale,
+  // so that no non-ASCII file name or text is refused.
+  if (!std::setlocale(LC_CTYPE, "") || std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0) {
+    std::setlocale(LC_CTYPE, "C.UTF-8");
+  }
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string error;
   auto options = hostapp::ParseArguments(args, error);

@@ -8,6 +8,7 @@
 
 #include "platform/ado/fold.h"
 #include "platform/com/comdef.h"
+#include "platform/win/text.h"
 #include "platform/win/wintypes.h"
 
 namespace ado::detail {
@@ -58,7 +59,27 @@ std::wstring SqliteDriverPath() {
          L"here, is not installed. Install the package libsqliteodbc or name the library in "
          L"GM_SQLITE_ODBC_DRIVER.");
   }
-  return driver->wstring();
+  return win::Utf8ToWide(driver->string());
+}
+
+// The SQLite driver reads its connection text without ODBC's braces, so a
+// file name with ';', '{' or '}' cannot be written there as it is; as a
+// SQLite URI every such byte is percent-encoded.
+std::wstring SqliteUri(const std::wstring& path) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::wstring out = path.rfind(L"/", 0) == 0 ? L"file://" : L"file:";
+  for (unsigned char byte : win::WideToUtf8(path)) {
+    if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+        (byte >= '0' && byte <= '9') || byte == '/' || byte == '.' || byte == '-' || byte == '_' ||
+        byte == '~') {
+      out += static_cast<wchar_t>(byte);
+    } else {
+      out += L'%';
+      out += static_cast<wchar_t>(kHex[byte >> 4]);
+      out += static_cast<wchar_t>(kHex[byte & 15]);
+    }
+  }
+  return out;
 }
 
 OdbcTarget ForSqlite(const std::wstring& database, std::vector<Attribute> keep,
@@ -68,7 +89,7 @@ OdbcTarget ForSqlite(const std::wstring& database, std::vector<Attribute> keep,
   }
   std::vector<Attribute> out;
   out.push_back({L"Driver", SqliteDriverPath()});
-  out.push_back({L"Database", database});
+  out.push_back({L"Database", SqliteUri(database)});
   if (!FindAttribute(keep, L"NoCreat")) out.push_back({L"NoCreat", L"1"});
   // The driver cuts a column's name at its last full stop unless it gives
   // names with their table ("t.a.b"); odbc.cpp takes the table off again.

@@ -1,13 +1,25 @@
 #include "platform/ado/jet_sql.h"
 
 #include <cwctype>
+#include <filesystem>
 #include <vector>
 
 #include "platform/ado/fold.h"
 #include "platform/com/comdef.h"
+#include "platform/win/text.h"
 #include "platform/win/wintypes.h"
 
 namespace ado::jet {
+
+std::wstring QuoteName(std::wstring_view name) {
+  std::wstring out = L"\"";
+  for (wchar_t c : name) {
+    out += c;
+    if (c == L'"') out += L'"';
+  }
+  return out + L"\"";
+}
+
 namespace {
 
 constexpr HRESULT kErrorsInCommand = static_cast<HRESULT>(0x80040E14);
@@ -32,7 +44,8 @@ bool IsWordPart(wchar_t c) { return IsWordStart(c) || c == L'$' || (c >= L'0' &&
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
 // Quoted runs end at their closing quote, where a doubled quote stands for
-// itself; an unclosed one runs to the end and is left to SQLite to refuse.
+// itself. An unclosed one is refused: its text would otherwise be bound
+// or quoted as if whole.
 std::size_t QuotedEnd(std::wstring_view s, std::size_t i, wchar_t close, bool doubled) {
   for (std::size_t j = i + 1; j < s.size(); ++j) {
     if (s[j] != close) continue;
@@ -42,7 +55,7 @@ std::size_t QuotedEnd(std::wstring_view s, std::size_t i, wchar_t close, bool do
     }
     return j + 1;
   }
-  return s.size();
+  Refuse(std::wstring(L"The quote ") + s[i] + L" is never closed.");
 }
 
 Tokens Tokenize(std::wstring_view s) {
@@ -162,6 +175,31 @@ std::wstring UnquoteText(const std::wstring& literal) {
   return out;
 }
 
+// The tokens as SQLite text for the driver: names double-quoted, strings
+// as markers whose texts are appended to params, or, where SQLite wants
+// constants (CREATE TABLE), as literals with their apostrophes doubled,
+// which the driver's scan reads as quoted too.
+std::wstring Render(const Tokens& t, std::vector<std::wstring>* params, std::size_t from = 0,
+                    std::size_t to = kNone) {
+  std::wstring out;
+  for (std::size_t i = from; i < t.size() && i < to; ++i) {
+    if (t[i].kind == Kind::Name) {
+      const std::wstring name = Unquote(t[i]);
+      if (name.find(L'\0') != std::wstring::npos) Refuse(L"A name cannot hold U+0000.");
+      out += QuoteName(name);
+    } else if (t[i].kind == Kind::String && params) {
+      params->push_back(UnquoteText(t[i].text));
+      out += L'?';
+    } else if (t[i].kind == Kind::String) {
+      if (t[i].text.find(L'\0') != std::wstring::npos) Refuse(L"A text cannot hold U+0000 here.");
+      out += t[i].text;
+    } else {
+      out += t[i].text;
+    }
+  }
+  return out;
+}
+
 // A statement ends at its first top-level ';'; Jet refuses anything after it.
 void DropTerminator(Tokens& t) {
   int depth = 0;
@@ -176,27 +214,42 @@ void DropTerminator(Tokens& t) {
   }
 }
 
+// The file of a "[;DATABASE=path;...]" prefix. A file name may hold ';'
+// itself, so the longest value up to a ';' (or the end) that names an
+// existing file wins; failing that, the value up to the first ';'.
+std::wstring DatabaseOf(const std::wstring& inner) {
+  std::size_t start = kNone;
+  for (std::size_t i = 0; i < inner.size(); i = inner.find(L';', i) + 1) {
+    std::size_t k = i;
+    while (k < inner.size() && (inner[k] == L' ' || inner[k] == L'\t')) ++k;
+    if (inner.size() - k >= 9 &&
+        detail::EqualsNoCase(std::wstring_view(inner).substr(k, 9), L"DATABASE=")) {
+      start = k + 9;
+    }
+    if (inner.find(L';', i) == std::wstring::npos) break;
+  }
+  if (start == kNone) return {};
+  std::vector<std::wstring> candidates;
+  for (std::size_t end = inner.find(L';', start);; end = inner.find(L';', end + 1)) {
+    candidates.push_back(
+        Trimmed(inner.substr(start, end == std::wstring::npos ? end : end - start)));
+    if (end == std::wstring::npos) break;
+  }
+  for (auto c = candidates.rbegin(); c != candidates.rend(); ++c) {
+    std::error_code ec;
+    if (!c->empty() && std::filesystem::is_regular_file(win::WideToUtf8(*c), ec)) return *c;
+  }
+  return candidates.front();
+}
+
 // [;DATABASE=path].table names a table of another database file.
 void ReplaceExternalDatabases(Tokens& t, const SchemaForPath& schemaFor) {
   for (std::size_t i = 0; i < t.size(); ++i) {
     if (t[i].kind != Kind::Name || t[i].text.front() != L'[') continue;
     const std::wstring inner = Unquote(t[i]);
     if (Trimmed(inner).rfind(L";", 0) != 0 || !IsPunct(t, i + 1, L'.')) continue;
-    std::wstring path;
-    bool found = false;
-    std::size_t start = 0;
-    while (start <= inner.size()) {
-      std::size_t end = inner.find(L';', start);
-      if (end == std::wstring::npos) end = inner.size();
-      const std::wstring part = Trimmed(inner.substr(start, end - start));
-      if (part.size() >= 9 &&
-          detail::EqualsNoCase(std::wstring_view(part).substr(0, 9), L"DATABASE=")) {
-        path = Trimmed(part.substr(9));
-        found = true;
-      }
-      start = end + 1;
-    }
-    if (!found || path.empty()) Refuse(L"The name " + t[i].text + L" gives no DATABASE=.");
+    const std::wstring path = DatabaseOf(inner);
+    if (path.empty()) Refuse(L"The name " + t[i].text + L" gives no DATABASE=.");
     t[i] = {Kind::Word, schemaFor(path)};
   }
 }
@@ -389,11 +442,11 @@ std::optional<SelectInto> ExtractInto(const Tokens& t, const SchemaForPath& sche
     out.targetSchema = schemaFor(UnquoteText(t[path].text));
     after = NextSignificant(t, path);
   }
-  const std::wstring columns = Trimmed(Join(t, select + 1, into));
+  const std::wstring columns = Trimmed(Render(t, &out.params, select + 1, into));
   std::wstring rest;
   if (after != kNone) {
     if (!IsWord(t, after, L"FROM")) Refuse(L"Syntax error in SELECT ... INTO.");
-    rest = Trimmed(Join(t, after + 1));
+    rest = Trimmed(Render(t, &out.params, after + 1));
     std::wstring schema, table;
     const std::size_t tail = ReadTableName(t, NextSignificant(t, after), schema, table);
     const bool oneTable =
@@ -410,24 +463,6 @@ std::optional<SelectInto> ExtractInto(const Tokens& t, const SchemaForPath& sche
 
 }  // namespace
 
-std::wstring QuoteName(std::wstring_view name) {
-  std::wstring out = L"`";
-  for (wchar_t c : name) {
-    out += c;
-    if (c == L'`') out += L'`';
-  }
-  return out + L"`";
-}
-
-std::wstring QuoteText(std::wstring_view text) {
-  std::wstring out = L"'";
-  for (wchar_t c : text) {
-    out += c;
-    if (c == L'\'') out += L'\'';
-  }
-  return out + L"'";
-}
-
 Plan Translate(std::wstring_view statement, const SchemaForPath& schemaFor) {
   Tokens t = Tokenize(statement);
   DropTerminator(t);
@@ -439,7 +474,7 @@ Plan Translate(std::wstring_view statement, const SchemaForPath& schemaFor) {
   }
   Plan plan;
   plan.into = ExtractInto(t, schemaFor);
-  if (!plan.into) plan.sql = Join(t);
+  if (!plan.into) plan.sql = Render(t, IsWord(t, first, L"CREATE") ? nullptr : &plan.params);
   return plan;
 }
 

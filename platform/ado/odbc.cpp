@@ -485,9 +485,56 @@ bool Statement::Execute(const std::wstring& sql) {
     std::string s = win::WideToUtf8(sql);
     rc = SQLExecDirect(handle_, Narrow(s), static_cast<SQLINTEGER>(s.size()));
   }
-  if (rc != SQL_NO_DATA && !SQL_SUCCEEDED(rc)) {
-    Raise(SQL_HANDLE_STMT, handle_, form_, L"SQLExecDirect");
+  return Finish(rc, L"SQLExecDirect");
+}
+
+void Statement::Prepare(const std::wstring& sql) {
+  SQLRETURN rc;
+  if (form_ == TextForm::Utf16) {
+    std::u16string s = win::WideToUtf16(sql);
+    rc = SQLPrepareW(handle_, Wide(s), static_cast<SQLINTEGER>(s.size()));
+  } else {
+    std::string s = win::WideToUtf8(sql);
+    rc = SQLPrepare(handle_, Narrow(s), static_cast<SQLINTEGER>(s.size()));
   }
+  if (!SQL_SUCCEEDED(rc)) Raise(SQL_HANDLE_STMT, handle_, form_, L"SQLPrepare");
+}
+
+bool Statement::ExecutePrepared(const std::vector<std::wstring>& texts) {
+  SQLFreeStmt(handle_, SQL_CLOSE);
+  SQLFreeStmt(handle_, SQL_RESET_PARAMS);
+  static_assert(sizeof(SQLLEN) == sizeof(long long));
+  // Reserved up front: a bound buffer must not move while bound.
+  narrow_.clear();
+  wide_.clear();
+  narrow_.reserve(texts.size());
+  wide_.reserve(texts.size());
+  lengths_.assign(texts.size(), 0);
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    const auto marker = static_cast<SQLUSMALLINT>(i + 1);
+    SQLRETURN rc;
+    if (form_ == TextForm::Utf16) {
+      wide_.push_back(win::WideToUtf16(texts[i]));
+      std::u16string& s = wide_.back();
+      lengths_[i] = static_cast<long long>(s.size() * sizeof(char16_t));
+      rc = SQLBindParameter(handle_, marker, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR,
+                            std::max<SQLULEN>(s.size(), 1), 0, Wide(s), 0,
+                            reinterpret_cast<SQLLEN*>(&lengths_[i]));
+    } else {
+      narrow_.push_back(win::WideToUtf8(texts[i]));
+      std::string& s = narrow_.back();
+      lengths_[i] = static_cast<long long>(s.size());
+      rc = SQLBindParameter(handle_, marker, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR,
+                            std::max<SQLULEN>(s.size(), 1), 0, Narrow(s), 0,
+                            reinterpret_cast<SQLLEN*>(&lengths_[i]));
+    }
+    if (!SQL_SUCCEEDED(rc)) Raise(SQL_HANDLE_STMT, handle_, form_, L"SQLBindParameter");
+  }
+  return Finish(SQLExecute(handle_), L"SQLExecute");
+}
+
+bool Statement::Finish(SQLRETURNish rc, const wchar_t* call) {
+  if (rc != SQL_NO_DATA && !SQL_SUCCEEDED(rc)) Raise(SQL_HANDLE_STMT, handle_, form_, call);
   SQLSMALLINT columns = 0;
   if (!SQL_SUCCEEDED(SQLNumResultCols(handle_, &columns))) {
     Raise(SQL_HANDLE_STMT, handle_, form_, L"SQLNumResultCols");
@@ -589,7 +636,8 @@ RowSet Statement::FetchAll(bool unicodeEngine, bool qualifiedNames) {
   }
 
   std::vector<std::size_t> clashing;
-  for (const auto& [index, table] : qualified) {
+  for (const auto& entry : qualified) {
+    const std::size_t index = entry.first;
     const auto same = std::count_if(out.columns.begin(), out.columns.end(), [&](const Column& c) {
       return c.name == out.columns[index].name;
     });

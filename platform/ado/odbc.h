@@ -19,6 +19,8 @@ namespace ado::odbc {
 
 enum class TextForm { Utf16, Utf8 };
 
+using SQLRETURNish = short;  // SQLRETURN, without the ODBC headers
+
 // The source that errors from a driver carry, as ADO's ODBC provider names itself.
 inline constexpr wchar_t kProviderSource[] = L"Microsoft OLE DB Provider for ODBC Drivers";
 
@@ -89,6 +91,11 @@ class Statement {
 
   // SQLExecDirect. Returns false when the statement gave no result columns.
   bool Execute(const std::wstring& sql);
+  // SQLPrepare once; then each ExecutePrepared binds its texts to the
+  // statement's markers, in order, and runs it again. Bound text never
+  // passes the driver's escape and marker scan.
+  void Prepare(const std::wstring& sql);
+  bool ExecutePrepared(const std::vector<std::wstring>& texts);
   // SQLTables for every table of every type.
   void Tables();
   // Rows affected by the last statement, -1 when the driver cannot tell.
@@ -109,8 +116,14 @@ class Statement {
  private:
   std::wstring ColumnText(unsigned short column, unsigned short field) const;
 
+  bool Finish(SQLRETURNish rc, const wchar_t* call);
+
   void* handle_ = nullptr;
   TextForm form_;
+  // What the markers point at while a prepared statement runs.
+  std::vector<std::string> narrow_;
+  std::vector<std::u16string> wide_;
+  std::vector<long long> lengths_;
 };
 
 }  // namespace ado::odbc

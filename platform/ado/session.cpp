@@ -128,6 +128,34 @@ Result Session::RunOne(const std::wstring& sql) {
   return result;
 }
 
+Result Session::RunBound(const std::wstring& sql, const std::vector<std::wstring>& params) {
+  if (!prepared_ || preparedSql_ != sql) {
+    // Only one statement of ours is ever open: a DROP must not meet an
+    // earlier one still holding its table.
+    prepared_.reset();
+    preparedSql_.clear();
+    auto statement = std::make_unique<odbc::Statement>(connection_, form_);
+    statement->Prepare(sql);
+    prepared_ = std::move(statement);
+    preparedSql_ = sql;
+  }
+  Result result;
+  try {
+    if (prepared_->ExecutePrepared(params)) {
+      result.rows = prepared_->FetchAll(sqlite_, jet_);
+      prepared_.reset();  // a finished read holds no lock past here
+      preparedSql_.clear();
+    } else {
+      result.affected = prepared_->RowCount();
+    }
+  } catch (...) {
+    prepared_.reset();
+    preparedSql_.clear();
+    throw;
+  }
+  return result;
+}
+
 void Session::SetCommandTimeout(long seconds) { commandTimeout_ = seconds; }
 
 bool Session::IsMainDatabase(const std::wstring& path) const {
@@ -158,6 +186,7 @@ Result Session::ExecuteJet(const std::wstring& sql) {
     ~Detach() {
       for (const std::wstring& schema : schemas) {
         try {
+          session.prepared_.reset();
           session.RunOne(L"DETACH DATABASE " + schema);
         } catch (const _com_error&) {
         }
@@ -165,10 +194,11 @@ Result Session::ExecuteJet(const std::wstring& sql) {
     }
   } detach{*this, {}};
   for (const auto& [path, schema] : attached) {
-    RunOne(L"ATTACH DATABASE " + jet::QuoteText(path) + L" AS " + schema);
+    prepared_.reset();
+    RunBound(L"ATTACH DATABASE ? AS " + schema, {path});
     detach.schemas.push_back(schema);
   }
-  if (!plan.into) return RunOne(plan.sql);
+  if (!plan.into) return RunBound(plan.sql, plan.params);
 
   // SELECT ... INTO: a new table with the columns of the rows, then the rows,
   // both or neither.
@@ -177,8 +207,8 @@ Result Session::ExecuteJet(const std::wstring& sql) {
       jet::QuoteName(into.targetSchema) + L"." + jet::QuoteName(into.targetTable);
   std::wstring create;
   if (!into.sourceTable.empty()) {
-    const Result info = RunOne(L"PRAGMA " + jet::QuoteName(into.sourceSchema) + L".table_info(" +
-                               jet::QuoteText(into.sourceTable) + L")");
+    const Result info =
+        RunBound(L"SELECT * FROM pragma_table_info(?, ?)", {into.sourceTable, into.sourceSchema});
     if (info.rows && !info.rows->rows.empty()) {
       // table_info: cid, name, type, notnull, dflt_value, pk. Jet copies
       // the field types but neither keys nor constraints.
@@ -191,12 +221,14 @@ Result Session::ExecuteJet(const std::wstring& sql) {
       create += L")";
     }
   }
-  if (create.empty()) {
+  const bool fromSelect = create.empty();
+  if (fromSelect) {
     create = L"CREATE TABLE " + target + L" AS SELECT * FROM (" + into.select + L") WHERE 0";
   }
+  const std::vector<std::wstring> none;
   OwnTransaction transaction(connection_, form_, !inTransaction_);
-  RunOne(create);
-  const Result copied = RunOne(L"INSERT INTO " + target + L" " + into.select);
+  RunBound(create, fromSelect ? into.params : none);
+  const Result copied = RunBound(L"INSERT INTO " + target + L" " + into.select, into.params);
   transaction.Commit();
   Result result;
   result.affected = copied.affected;

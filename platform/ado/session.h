@@ -3,8 +3,10 @@
 // Access texts the Jet dialect rewritten for SQLite.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/ado/connection_text.h"
 #include "platform/ado/odbc.h"
@@ -43,6 +45,10 @@ class Session {
  private:
   Result ExecuteJet(const std::wstring& sql);
   Result RunOne(const std::wstring& sql);
+  // Runs sql with its markers bound to params. The last statement without
+  // result columns stays prepared, so that a run of equal statements (one
+  // INSERT per row) is prepared once and only bound afterwards.
+  Result RunBound(const std::wstring& sql, const std::vector<std::wstring>& params);
   // Whether path names the file this connection has open.
   bool IsMainDatabase(const std::wstring& path) const;
 
@@ -55,6 +61,8 @@ class Session {
   bool inTransaction_ = false;
   std::wstring mainPath_;
   int attachments_ = 0;
+  std::unique_ptr<odbc::Statement> prepared_;
+  std::wstring preparedSql_;
 };
 
 }  // namespace ado::detail

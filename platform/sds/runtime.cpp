@@ -197,17 +197,18 @@ int sds_getvar(const wchar_t* name, struct sds_resbuf* result) {
   std::transform(var.begin(), var.end(), var.begin(), ::towupper);
   std::filesystem::path path;
   if (sds_host::Drawing* d = sds_host::GetDrawing()) {
-    path = std::filesystem::absolute(std::filesystem::path(d->Path()));
+    // As UTF-8: a wide path would be converted by the C locale and refused.
+    path = std::filesystem::absolute(std::filesystem::path(win::WideToUtf8(d->Path())));
   } else {
     // A host with no drawing open still has an unnamed one in its folder.
     path = std::filesystem::current_path() / "Drawing1.dwg";
   }
   std::wstring value;
   if (var == L"DWGPREFIX") {
-    value = path.parent_path().wstring();
+    value = win::Utf8ToWide(path.parent_path().string());
     if (value.empty() || value.back() != L'/') value += L'/';
   } else if (var == L"DWGNAME") {
-    value = path.filename().wstring();
+    value = win::Utf8ToWide(path.filename().string());
   } else {
     return RTERROR;
   }

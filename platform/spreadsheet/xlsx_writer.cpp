@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 #include <xlsxwriter.h>
 
@@ -286,6 +287,15 @@ mode_t NewFileMode(const fs::path& target) {
   return 0666 & ~mask;
 }
 
+// The writer's own codes say only that a zip or file call failed; when
+// the device is full, that is what the user needs to read.
+std::wstring WriteFailure(std::wstring cause, int error, const fs::path& folder) {
+  struct statvfs space {};
+  const bool full = error == ENOSPC || error == EDQUOT ||
+                    (statvfs(folder.c_str(), &space) == 0 && space.f_bavail == 0);
+  return full ? L"no space left on the device" : cause;
+}
+
 }  // namespace
 
 SaveStatus SaveWorkbookAs(const Workbook& book, const fs::path& path) {
@@ -324,7 +334,8 @@ SaveStatus SaveWorkbookAs(const Workbook& book, const fs::path& path) {
       return discard(problem);
     }
   }
-  if (lxw_error e = workbook_close(xlsx)) return discard(LxwText(e));
+  errno = 0;
+  if (lxw_error e = workbook_close(xlsx)) return discard(WriteFailure(LxwText(e), errno, folder));
 
   fd = open(temp.c_str(), O_RDONLY);
   if (fd < 0) return discard(Errno(errno));
@@ -332,8 +343,10 @@ SaveStatus SaveWorkbookAs(const Workbook& book, const fs::path& path) {
   const bool synced = fsync(fd) == 0;
   const int sync_error = errno;
   close(fd);
-  if (!complete) return discard(L"the file was not written completely (is the disk full?)");
-  if (!synced) return discard(Errno(sync_error));
+  if (!complete) {
+    return discard(WriteFailure(L"the file was not written completely", sync_error, folder));
+  }
+  if (!synced) return discard(WriteFailure(Errno(sync_error), sync_error, folder));
   if (rename(temp.c_str(), path.c_str()) != 0) return discard(Errno(errno));
   const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
   if (dir >= 0) {

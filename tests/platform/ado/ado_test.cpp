@@ -447,6 +447,89 @@ TEST_F(Ado, TransactionsCommitRollBackAndRollBackOnClose) {
   EXPECT_EQ(static_cast<HRESULT>(0x8004D00E), Raised([&] { connection->RollbackTrans(); }).Error());
 }
 
+TEST_F(Ado, DropAndCreateInsideATransactionRollBackWhole) {
+  const fs::path file = NewDatabase(dir / "db.mdb");
+  ConnectionPtr connection = Connect(file);
+  Run(connection, L"CREATE TABLE `t` (`a` TEXT)");
+  Run(connection, L"INSERT INTO `t` (`a`) VALUES('old')");
+  connection->BeginTrans();
+  Run(connection, L"DROP TABLE `t`");
+  Run(connection, L"CREATE TABLE `t` (`b` TEXT, `a` TEXT)");
+  Run(connection, L"INSERT INTO `t` (`a`) VALUES('new')");
+  connection->RollbackTrans();
+  EXPECT_EQ((Rows{{"a", "old"}}), Read(file, "SELECT 'a', a FROM t"));
+}
+
+// One INSERT text repeated is prepared once; the statement still follows
+// the table when it is dropped and made again with other columns.
+TEST_F(Ado, ARepeatedStatementFollowsTheTableItNames) {
+  const fs::path file = NewDatabase(dir / "db.mdb");
+  ConnectionPtr connection = Connect(file);
+  const std::wstring insert = L"INSERT INTO `t` (`a`, `b`) VALUES('1', 'x?')";
+  Run(connection, L"CREATE TABLE `t` (`a` TEXT, `b` TEXT)");
+  connection->BeginTrans();
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(1, Run(connection, insert));
+  connection->CommitTrans();
+  Run(connection, L"DROP TABLE `t`");
+  Run(connection, L"CREATE TABLE `t` (`b` TEXT, `c` TEXT, `a` TEXT)");
+  EXPECT_EQ(1, Run(connection, insert));
+  EXPECT_EQ((Rows{{"x?", "<null>", "1"}}), Read(file, "SELECT b, c, a FROM t"));
+}
+
+// Names and texts that the driver's own scan once read as escapes, markers
+// or statement ends, in names and in values.
+TEST_F(Ado, NoNameOrTextReachesTheDriverAsStatementText) {
+  const fs::path file = NewDatabase(dir / "db.mdb");
+  ConnectionPtr connection = Connect(file);
+  const std::vector<std::wstring> names = {L"B'", L"q?", L"s;t", L"x{fn y}z", L"d\"q", L"[b]"};
+  const std::vector<std::wstring> texts = {
+      L"{x", L", (SELECT group_concat(name) FROM sqlite_master),}", L") --", L"x {fn y} z", L"Why?",
+      L"a;b"};
+  std::wstring fields, list, values;
+  for (const std::wstring& n : names) {
+    fields += (fields.empty() ? L"`" : L", `") + n + L"` TEXT";
+    list += (list.empty() ? L"`" : L", `") + n + L"`";
+  }
+  for (const std::wstring& t : texts) values += (values.empty() ? L"'" : L", '") + t + L"'";
+  Run(connection, L"CREATE TABLE `B'` (" + fields + L")");
+  EXPECT_EQ(1, Run(connection, L"INSERT INTO `B'` (" + list + L") VALUES(" + values + L")"));
+  Rows expected(1);
+  for (const std::wstring& t : texts) expected[0].push_back(U8(t));
+  EXPECT_EQ(expected, Read(file, "SELECT * FROM \"B'\""));
+  Rows columns;
+  for (const std::wstring& n : names) columns.push_back({U8(n)});
+  EXPECT_EQ(columns, Read(file, "SELECT name FROM pragma_table_info('B''')"));
+  EXPECT_EQ((Rows{{"B'"}}), Read(file, "SELECT name FROM sqlite_master"));
+}
+
+TEST_F(Ado, FileNamesWithSeparatorsBracesAndLettersOpen) {
+  const fs::path folder = dir / "a;b {c}} \u00fc%20?#";
+  fs::create_directories(folder);
+  const fs::path file = folder / "x;{y}.mdb";
+  std::wstring dbq = L"{";
+  for (wchar_t c : W(file)) dbq += c == L'}' ? std::wstring(L"}}") : std::wstring(1, c);
+  dbq += L"}";
+  adox::CatalogPtr catalog;
+  ASSERT_EQ(S_OK, catalog.CreateInstance());
+  catalog->Create(L"Provider=Microsoft.Jet.OLEDB.4.0;data source=" + dbq);
+  ASSERT_TRUE(fs::exists(file));
+  ConnectionPtr connection;
+  ASSERT_EQ(S_OK, connection.CreateInstance());
+  connection->Open(L"Driver={Microsoft Access Driver (*.mdb)};Dbq=" + dbq + L";Uid={u;};Pwd={p}}};",
+                   L"", L"", ado::adConnectUnspecified);
+  Run(connection, L"CREATE TABLE t (a TEXT)");
+  EXPECT_EQ((Rows{{"t"}}), Read(file, "SELECT name FROM sqlite_master"));
+  connection->Close();
+  // A missing file of such a name is refused, not made.
+  const fs::path missing = folder / "no;{such}.mdb";
+  ConnectionPtr other;
+  ASSERT_EQ(S_OK, other.CreateInstance());
+  EXPECT_THROW(other->Open(L"Driver={Microsoft Access Driver (*.mdb)};Dbq={" + W(missing) + L"};",
+                           L"", L"", ado::adConnectUnspecified),
+               _com_error);
+  EXPECT_FALSE(fs::exists(missing));
+}
+
 // ---------------------------------------------------------------------------
 // Failures
 

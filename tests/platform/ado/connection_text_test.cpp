@@ -64,7 +64,7 @@ TEST_F(DriverLookup, AccessTextsNameTheSqliteDriver) {
     EXPECT_EQ(L"/d/a.mdb", target.databasePath);
     const auto pairs = ParseConnectionText(target.text);
     EXPECT_EQ(driver_, *FindAttribute(pairs, L"Driver"));
-    EXPECT_EQ(L"/d/a.mdb", *FindAttribute(pairs, L"Database"));
+    EXPECT_EQ(L"file:///d/a.mdb", *FindAttribute(pairs, L"Database"));
     EXPECT_EQ(L"1", *FindAttribute(pairs, L"LongNames"));
     EXPECT_EQ(L"1", *FindAttribute(pairs, L"NoCreat"));
     EXPECT_EQ(L"7000", *FindAttribute(pairs, L"Timeout"));
@@ -72,12 +72,22 @@ TEST_F(DriverLookup, AccessTextsNameTheSqliteDriver) {
     EXPECT_EQ(nullptr, FindAttribute(pairs, L"Pwd"));
     EXPECT_EQ(nullptr, FindAttribute(pairs, L"Dbq"));
   }
-  // A path that needs braces gets them; what the text sets itself stays.
+  // The driver knows no braces: a path is handed over as a URI whose
+  // separators, braces, blanks and letters are percent-encoded. What the
+  // text sets itself stays.
   const auto target = ResolveConnection(
-      L"Driver={Microsoft Access Driver (*.mdb)};Dbq={/d/a;b.mdb};Timeout=5", {}, {}, 30);
-  EXPECT_EQ(L"/d/a;b.mdb", target.databasePath);
+      L"Driver={Microsoft Access Driver (*.mdb)};Dbq={/d/a;b {}}\u00fc%?#.mdb};Timeout=5", {}, {},
+      30);
+  EXPECT_EQ(L"/d/a;b {}\u00fc%?#.mdb", target.databasePath);
   const auto pairs = ParseConnectionText(target.text);
-  EXPECT_EQ(L"/d/a;b.mdb", *FindAttribute(pairs, L"Database"));
+  EXPECT_EQ(L"file:///d/a%3Bb%20%7B%7D%C3%BC%25%3F%23.mdb", *FindAttribute(pairs, L"Database"));
+  EXPECT_EQ(
+      L"file:rel/x.mdb",
+      *FindAttribute(ParseConnectionText(
+                         ResolveConnection(
+                             L"Driver={Microsoft Access Driver (*.mdb)};Dbq=rel/x.mdb", {}, {}, 30)
+                             .text),
+                     L"Database"));
   EXPECT_EQ(L"5", *FindAttribute(pairs, L"Timeout"));
 
   EXPECT_THROW(ResolveConnection(L"Driver={Microsoft Access Driver (*.mdb)};Uid=a;", {}, {}, 1),

@@ -46,22 +46,33 @@ std::wstring Refusal(const std::wstring& jet) {
 }
 
 TEST(JetSql, TopBecomesLimitWhereItsSelectEnds) {
-  EXPECT_EQ(L"SELECT * FROM `t` LIMIT 1", Sql(L"SELECT TOP 1 * FROM `t`"));
+  EXPECT_EQ(L"SELECT * FROM \"t\" LIMIT 1", Sql(L"SELECT TOP 1 * FROM `t`"));
   EXPECT_EQ(L"select distinct a FROM t ORDER BY a DESC LIMIT 3",
             Sql(L"select distinct top 3 a FROM t ORDER BY a DESC"));
   EXPECT_EQ(L"SELECT a FROM t WHERE b IN (SELECT c FROM u ORDER BY c LIMIT 2) AND d = 1",
             Sql(L"SELECT a FROM t WHERE b IN (SELECT TOP 2 c FROM u ORDER BY c) AND d = 1"));
   EXPECT_EQ(L"SELECT * FROM (SELECT x FROM t LIMIT 5) LIMIT 1",
             Sql(L"SELECT TOP 1 * FROM (SELECT TOP 5 x FROM t)"));
-  EXPECT_EQ(L"SELECT * FROM `t` LIMIT 1", Sql(L"SELECT TOP 1 * FROM `t`;"));
+  EXPECT_EQ(L"SELECT * FROM \"t\" LIMIT 1", Sql(L"SELECT TOP 1 * FROM `t`;"));
 }
 
-TEST(JetSql, StringsNamesAndCommentsAreLeftAlone) {
-  const std::wstring jet =
-      L"SELECT 'SELECT TOP 1 ;x', `TOP 2`, [a;b] /* TOP 3 */ FROM `t` -- TOP 4";
-  EXPECT_EQ(Squeeze(jet), Sql(jet));
-  EXPECT_EQ(L"INSERT INTO `t` (`a.b c`) VALUES('It''s 5'' 3\" ; TEXT(5)')",
-            Sql(L"INSERT INTO `t` (`a.b c`) VALUES('It''s 5'' 3\" ; TEXT(5)')"));
+TEST(JetSql, NamesLeaveDoubleQuotedAndStringsAsMarkers) {
+  const auto none = [](const std::wstring&) { return std::wstring(L"main"); };
+  Plan plan = Translate(
+      L"SELECT 'SELECT TOP 1 ;x', `TOP 2`, [a;b], `q\"?{fn x}` /* TOP 3 */ FROM `t` -- TOP 4",
+      none);
+  EXPECT_EQ(L"SELECT ?, \"TOP 2\", \"a;b\", \"q\"\"?{fn x}\" /* TOP 3 */ FROM \"t\" -- TOP 4",
+            Squeeze(plan.sql));
+  EXPECT_EQ(std::vector<std::wstring>{L"SELECT TOP 1 ;x"}, plan.params);
+
+  plan =
+      Translate(L"INSERT INTO `t` (`a.b c`, `x``y`) VALUES('It''s 5'' 3\" ; TEXT(5)', '')", none);
+  EXPECT_EQ(L"INSERT INTO \"t\" (\"a.b c\", \"x`y\") VALUES(?, ?)", plan.sql);
+  EXPECT_EQ((std::vector<std::wstring>{L"It's 5' 3\" ; TEXT(5)", L""}), plan.params);
+
+  EXPECT_NE(std::wstring::npos, Refusal(L"INSERT INTO t VALUES('open").find(L"never closed"));
+  EXPECT_NE(std::wstring::npos, Refusal(L"SELECT * FROM `open").find(L"never closed"));
+  EXPECT_NE(std::wstring::npos, Refusal(std::wstring(L"SELECT * FROM `a\0b`", 19)).find(L"U+0000"));
 }
 
 TEST(JetSql, FormsWithoutARewriteAreRefused) {
@@ -75,10 +86,10 @@ TEST(JetSql, FormsWithoutARewriteAreRefused) {
 
 TEST(JetSql, CreateTableTakesSqliteTypesForJetTypes) {
   EXPECT_EQ(
-      L"CREATE TABLE `x.y z` (`Field1` VARCHAR(255) NULL, `b` VARCHAR(50), `c` TEXT, "
-      L"`d` INTEGER, `e` INTEGER, `f` SMALLINT, `g` TINYINT, `h` DOUBLE, `i` REAL, `j` BIT, "
-      L"`k` TIMESTAMP, `l` NUMERIC(19,4), `m` NUMERIC(10,2), `n` BLOB, `o` CHAR(38), "
-      L"`p` INTEGER PRIMARY KEY AUTOINCREMENT)",
+      L"CREATE TABLE \"x.y z\" (\"Field1\" VARCHAR(255) NULL, \"b\" VARCHAR(50), \"c\" TEXT, "
+      L"\"d\" INTEGER, \"e\" INTEGER, \"f\" SMALLINT, \"g\" TINYINT, \"h\" DOUBLE, \"i\" REAL, "
+      L"\"j\" BIT, \"k\" TIMESTAMP, \"l\" NUMERIC(19,4), \"m\" NUMERIC(10,2), \"n\" BLOB, "
+      L"\"o\" CHAR(38), \"p\" INTEGER PRIMARY KEY AUTOINCREMENT)",
       Sql(L"CREATE TABLE `x.y z` (`Field1` TEXT NULL, `b` TEXT(50), `c` MEMO, `d` LONG, "
           L"`e` INTEGER, `f` SHORT, `g` BYTE, `h` DOUBLE, `i` SINGLE, `j` YESNO, `k` DATETIME, "
           L"`l` CURRENCY, `m` DECIMAL(10,2), `n` LONGBINARY, `o` GUID, `p` COUNTER)"));
@@ -98,10 +109,11 @@ TEST(JetSql, SelectIntoAnotherDatabaseFile) {
   };
   Plan plan = Translate(L"SELECT * INTO [;DATABASE=/tmp/a b;c.mdb].`New` FROM `Tmpl`", schemaFor);
   ASSERT_TRUE(plan.into.has_value());
-  EXPECT_EQ(std::vector<std::wstring>{L"/tmp/a b"}, paths);  // ';' ends the path, as in Jet
+  // No file of either name: ';' ends the path, as in Jet.
+  EXPECT_EQ(std::vector<std::wstring>{L"/tmp/a b"}, paths);
   EXPECT_EQ(L"ext1", plan.into->targetSchema);
   EXPECT_EQ(L"New", plan.into->targetTable);
-  EXPECT_EQ(L"SELECT * FROM `Tmpl`", plan.into->select);
+  EXPECT_EQ(L"SELECT * FROM \"Tmpl\"", plan.into->select);
   EXPECT_EQ(L"main", plan.into->sourceSchema);
   EXPECT_EQ(L"Tmpl", plan.into->sourceTable);
 
@@ -112,7 +124,7 @@ TEST(JetSql, SelectIntoAnotherDatabaseFile) {
   EXPECT_EQ(std::vector<std::wstring>{L"/x/it's.mdb"}, paths);
   EXPECT_EQ(L"N`ew", plan.into->targetTable);
   EXPECT_EQ(L"T 1", plan.into->sourceTable);
-  EXPECT_EQ(L"SELECT * FROM [T 1] WHERE a > 1 LIMIT 2", Squeeze(plan.into->select));
+  EXPECT_EQ(L"SELECT * FROM \"T 1\" WHERE a > 1 LIMIT 2", Squeeze(plan.into->select));
 
   // Chosen columns have no declared types to copy.
   plan = Translate(L"SELECT a, b INTO t2 FROM t", schemaFor);
@@ -124,9 +136,6 @@ TEST(JetSql, SelectIntoAnotherDatabaseFile) {
   EXPECT_THROW(Translate(L"SELECT * INTO [;PWD=x].t FROM s", schemaFor), _com_error);
 }
 
-TEST(JetSql, QuotingDoublesTheQuote) {
-  EXPECT_EQ(L"`a``b`", ado::jet::QuoteName(L"a`b"));
-  EXPECT_EQ(L"'it''s'", ado::jet::QuoteText(L"it's"));
-}
+TEST(JetSql, QuotingDoublesTheQuote) { EXPECT_EQ(L"\"a\"\"b`\"", ado::jet::QuoteName(L"a\"b`")); }
 
 }  // namespace
