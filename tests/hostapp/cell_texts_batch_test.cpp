@@ -10,11 +10,13 @@
 #include <sstream>
 #include <string>
 
+#include "tests/support/program_fixture.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
 using gm::test::BinDir;
+using gm::test::Fact;
 using gm::test::ReadFile;
 using gm::test::ShellQuote;
 using gm::test::SourceDir;
@@ -24,67 +26,21 @@ using RunResult = gm::test::ProgramRun;
 // What read_xlsx.py printed: key -> the fact as JSON.
 using Facts = std::map<std::string, std::string>;
 
-class CellTexts : public ::testing::Test {
+class CellTexts : public gm::test::DrawingsTest<CellTexts> {
+ public:
+  static constexpr const char* kScript = "tests/hostapp/cell_texts_make_drawings.py";
+
  protected:
-  static void SetUpTestSuite() {
-    drawings_ = new TempDir;
-    made_ =
-        gm::test::RunFixtureScript("tests/hostapp/cell_texts_make_drawings.py", drawings_->path());
-  }
-  static void TearDownTestSuite() {
-    delete drawings_;
-    drawings_ = nullptr;
-  }
-  void SetUp() override {
-    if (!made_) GTEST_SKIP() << "no drawings: /usr/bin/python3 with ezdxf is needed";
-  }
-
-  RunResult Gridmason(const std::string& args) {
-    const std::string folder = ShellQuote(dir.path().string());
-    return gm::test::RunCommand("cd " + folder + " && " +
-                                    ShellQuote((BinDir() / "gridmason").string()) + " --registry " +
-                                    folder + " " + args,
-                                dir.path());
-  }
-
   // Converts a drawing of the fixtures into NAME.xlsx and reads it back.
   Facts Convert(const std::string& drawing, RunResult* run = nullptr) {
     const std::string book = drawing.substr(0, drawing.rfind('.')) + ".xlsx";
-    RunResult r =
-        Gridmason(ShellQuote((drawings_->path() / drawing).string()) + " -o " + ShellQuote(book));
+    RunResult r = Gridmason(Drawing(drawing) + " -o " + ShellQuote(book));
     EXPECT_EQ(0, r.status) << drawing << "\n" << r.out << r.err;
     if (run != nullptr) *run = r;
-    return Read(book);
+    return ReadWorkbook(book);
   }
 
-  Facts Read(const std::string& name) {
-    const std::string cmd =
-        std::string(gm::test::SystemPython()) + " " +
-        ShellQuote((SourceDir() / "tests/platform/spreadsheet/read_xlsx.py").string()) + " " +
-        ShellQuote((dir / name).string()) + " > " + ShellQuote((dir / "facts.txt").string()) +
-        " 2>&1";
-    const int raw = std::system(cmd.c_str());
-    const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    const std::string text = ReadFile(dir / "facts.txt");
-    EXPECT_EQ(0, status) << "openpyxl cannot read " << name << ": " << text;
-    Facts facts;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-      const size_t tab = line.find('\t');
-      if (tab != std::string::npos) facts[line.substr(0, tab)] = line.substr(tab + 1);
-    }
-    return facts;
-  }
-
-  static std::string Fact(const Facts& f, const std::string& key) {
-    auto it = f.find(key);
-    return it == f.end() ? "(none)" : it->second;
-  }
-
-  static inline TempDir* drawings_ = nullptr;
-  static inline bool made_ = false;
-  TempDir dir;
+  Facts Read(const std::string& name) { return ReadWorkbook(name); }
 };
 
 TEST_F(CellTexts, MultilineCodesLeaveOnlyTheText) {

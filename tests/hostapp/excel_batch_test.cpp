@@ -10,11 +10,13 @@
 #include <map>
 #include <sstream>
 
+#include "tests/support/program_fixture.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
 using gm::test::BinDir;
+using gm::test::Fact;
 using gm::test::ReadFile;
 using gm::test::SourceDir;
 using gm::test::TempDir;
@@ -25,32 +27,11 @@ using RunResult = gm::test::ProgramRun;
 // What read_xlsx.py printed: key -> the fact as JSON.
 using Facts = std::map<std::string, std::string>;
 
-class ExcelBatch : public ::testing::Test {
+class ExcelBatch : public gm::test::DrawingsTest<ExcelBatch> {
+ public:
+  static constexpr const char* kScript = "tests/hostapp/excel_make_drawings.py";
+
  protected:
-  static void SetUpTestSuite() {
-    drawings_ = new TempDir;
-    made_ = gm::test::RunFixtureScript("tests/hostapp/excel_make_drawings.py", drawings_->path());
-  }
-  static void TearDownTestSuite() {
-    delete drawings_;
-    drawings_ = nullptr;
-  }
-  void SetUp() override {
-    if (!made_) GTEST_SKIP() << "no drawings: /usr/bin/python3 with ezdxf is needed";
-  }
-
-  static std::string Drawing(const std::string& name) {
-    return "'" + (drawings_->path() / name).string() + "'";
-  }
-
-  RunResult Gridmason(const std::string& args, const std::string& input = "") {
-    const std::string folder = gm::test::ShellQuote(dir.path().string());
-    return gm::test::RunCommand("cd " + folder + " && " +
-                                    gm::test::ShellQuote((BinDir() / "gridmason").string()) +
-                                    " --registry " + folder + " " + args,
-                                dir.path(), input);
-  }
-
   void Settings(const std::string& values) {
     WriteFile(dir / "HKEY_CURRENT_USER.reg",
               "Windows Registry Editor Version 5.00\n\n"
@@ -58,38 +39,7 @@ class ExcelBatch : public ::testing::Test {
                   values);
   }
 
-  // Reads a workbook with openpyxl; fails the test when it cannot be opened.
-  Facts Read(const std::string& name) {
-    const std::string cmd = std::string(gm::test::SystemPython()) + " '" +
-                            (SourceDir() / "tests/platform/spreadsheet/read_xlsx.py").string() +
-                            "' '" + (dir / name).string() + "' > '" + (dir / "facts.txt").string() +
-                            "' 2>&1";
-    int raw = std::system(cmd.c_str());
-    int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    if (status == 3) {
-      ADD_FAILURE() << "openpyxl is missing";
-      return {};
-    }
-    std::string text = ReadFile(dir / "facts.txt");
-    EXPECT_EQ(0, status) << "openpyxl cannot open " << name << ": " << text;
-    Facts facts;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-      size_t tab = line.find('\t');
-      if (tab != std::string::npos) facts[line.substr(0, tab)] = line.substr(tab + 1);
-    }
-    return facts;
-  }
-
-  static std::string Fact(const Facts& f, const std::string& key) {
-    auto it = f.find(key);
-    return it == f.end() ? "(none)" : it->second;
-  }
-
-  static inline TempDir* drawings_ = nullptr;
-  static inline bool made_ = false;
-  TempDir dir;
+  Facts Read(const std::string& name) { return ReadWorkbook(name); }
 };
 
 TEST_F(ExcelBatch, DrawnTableBecomesAWorkbook) {

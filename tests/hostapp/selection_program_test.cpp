@@ -11,11 +11,13 @@
 #include <map>
 #include <sstream>
 
+#include "tests/support/program_fixture.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
 using gm::test::BinDir;
+using gm::test::Fact;
 using gm::test::ReadFile;
 using gm::test::SourceDir;
 using gm::test::TempDir;
@@ -24,53 +26,21 @@ using gm::test::WriteFile;
 using RunResult = gm::test::ProgramRun;
 using Facts = std::map<std::string, std::string>;
 
-class Selection : public ::testing::Test {
+class Selection : public gm::test::DrawingsTest<Selection> {
+ public:
+  static constexpr const char* kScript = "tests/hostapp/selection_make_drawings.py";
+
  protected:
-  static void SetUpTestSuite() {
-    drawings_ = new TempDir;
-    made_ =
-        gm::test::RunFixtureScript("tests/hostapp/selection_make_drawings.py", drawings_->path());
-  }
-  static void TearDownTestSuite() {
-    delete drawings_;
-    drawings_ = nullptr;
-  }
-  void SetUp() override {
-    if (!made_) GTEST_SKIP() << "no drawings: /usr/bin/python3 with ezdxf is needed";
-  }
-
-  static std::string Drawing(const std::string& name) {
-    return "'" + (drawings_->path() / name).string() + "'";
-  }
-
-  RunResult Gridmason(const std::string& args, const std::string& input = "") {
-    const std::string folder = gm::test::ShellQuote(dir.path().string());
-    return gm::test::RunCommand("cd " + folder + " && " +
-                                    gm::test::ShellQuote((BinDir() / "gridmason").string()) +
-                                    " --registry " + folder + " " + args,
-                                dir.path(), input);
-  }
-
   // Every cell value of a workbook ("A1" -> "\"Pos\"").
   Facts Values(const std::string& name) {
-    const std::string cmd = std::string(gm::test::SystemPython()) + " '" +
-                            (SourceDir() / "tests/platform/spreadsheet/read_xlsx.py").string() +
-                            "' '" + (dir / name).string() + "' > '" + (dir / "facts.txt").string() +
-                            "' 2>&1";
-    int raw = std::system(cmd.c_str());
-    int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    std::string text = ReadFile(dir / "facts.txt");
-    EXPECT_EQ(0, status) << "openpyxl cannot open " << name << ": " << text;
-    Facts values;
-    std::istringstream lines(text);
-    std::string line;
     const std::string suffix = ":value";
-    while (std::getline(lines, line)) {
-      size_t tab = line.find('\t');
-      if (tab == std::string::npos || tab < suffix.size()) continue;
-      std::string key = line.substr(0, tab);
-      if (key.compare(key.size() - suffix.size(), suffix.size(), suffix) != 0) continue;
-      values[key.substr(0, key.size() - suffix.size())] = line.substr(tab + 1);
+    Facts values;
+    for (const auto& [key, fact] : ReadWorkbook(name)) {
+      if (key.size() < suffix.size() ||
+          key.compare(key.size() - suffix.size(), suffix.size(), suffix) != 0) {
+        continue;
+      }
+      values[key.substr(0, key.size() - suffix.size())] = fact;
     }
     return values;
   }
@@ -87,10 +57,6 @@ class Selection : public ::testing::Test {
     for (const auto& [k, v] : f) s += k + "=" + v + " ";
     return s;
   }
-
-  static inline TempDir* drawings_ = nullptr;
-  static inline bool made_ = false;
-  TempDir dir;
 };
 
 TEST_F(Selection, WindowAndCrossingTakeWhatIsDrawn) {

@@ -10,11 +10,13 @@
 #include <map>
 #include <sstream>
 
+#include "tests/support/program_fixture.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
 using gm::test::BinDir;
+using gm::test::Fact;
 using gm::test::ReadFile;
 using gm::test::ShellQuote;
 using gm::test::SourceDir;
@@ -24,54 +26,21 @@ using gm::test::WriteFile;
 // "k.A1" -> text, "k.merged" -> "A1:B1 ...", "k.name" -> sheet name.
 using Facts = std::map<std::string, std::string>;
 
-class TablesBatch : public ::testing::Test {
+class TablesBatch : public gm::test::DrawingsTest<TablesBatch> {
+ public:
+  static constexpr const char* kScript = "tests/hostapp/tables_make_drawings.py";
+
  protected:
-  static void SetUpTestSuite() {
-    drawings_ = new TempDir;
-    made_ = gm::test::RunFixtureScript("tests/hostapp/tables_make_drawings.py", drawings_->path());
-  }
-  static void TearDownTestSuite() {
-    delete drawings_;
-    drawings_ = nullptr;
-  }
-  void SetUp() override {
-    if (!made_) GTEST_SKIP() << "no drawings: /usr/bin/python3 with ezdxf is needed";
-  }
-
-  static std::string Drawing(const std::string& name) {
-    return ShellQuote((drawings_->path() / name).string());
-  }
-
-  gm::test::ProgramRun Gridmason(const std::string& args) {
-    const std::string folder = ShellQuote(dir.path().string());
-    return gm::test::RunCommand("cd " + folder + " && " +
-                                    ShellQuote((BinDir() / "gridmason").string()) + " --registry " +
-                                    folder + " " + args,
-                                dir.path(), "");
-  }
-
   // The tables of the files, in order, as read_tables.py reads them.
   Facts Read(const std::vector<std::string>& files) {
-    std::string cmd = std::string(gm::test::SystemPython()) + " " +
-                      ShellQuote((SourceDir() / "tests/hostapp/read_tables.py").string());
-    for (const std::string& f : files) cmd += " " + ShellQuote((dir / f).string());
-    cmd += " > " + ShellQuote((dir / "facts.txt").string()) + " 2>&1";
-    const int raw = std::system(cmd.c_str());
-    const std::string text = ReadFile(dir / "facts.txt");
-    EXPECT_EQ(0, raw) << "cannot read the tables back: " << text;
+    std::vector<std::filesystem::path> paths;
+    for (const std::string& f : files) paths.push_back(dir / f);
     Facts facts;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-      const size_t tab = line.find('\t');
-      if (tab != std::string::npos) facts[line.substr(0, tab)] = line.substr(tab + 1);
-    }
+    std::string output;
+    EXPECT_EQ(0,
+              gm::test::RunReader("tests/hostapp/read_tables.py", paths, dir.path(), facts, output))
+        << "cannot read the tables back: " << output;
     return facts;
-  }
-
-  static std::string Fact(const Facts& f, const std::string& key) {
-    auto it = f.find(key);
-    return it == f.end() ? "(none)" : it->second;
   }
 
   // The facts without those of one kind (".merged", ".name").
@@ -82,10 +51,6 @@ class TablesBatch : public ::testing::Test {
     });
     return f;
   }
-
-  static inline TempDir* drawings_ = nullptr;
-  static inline bool made_ = false;
-  TempDir dir;
 };
 
 TEST_F(TablesBatch, TitleBlockMergesAsDrawnOnlyWhenAsked) {
