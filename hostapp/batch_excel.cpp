@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cwctype>
 #include <filesystem>
+#include <optional>
 #include <sstream>
 
 #include "platform/afx/afx.h"
@@ -140,19 +141,28 @@ std::wstring FindBlockReferenceInLayouts(const std::wstring& block, bool layoutG
   return handle;
 }
 
-int RunExcelBatch(Host& host, const Options& options) {
-  std::wstring command = L"LineText2Excel";
-  std::string answers = SelectionAnswer(options) + "\n\n";
-  if (!options.block.empty()) {
-    const std::wstring handle =
-        FindBlockReferenceInLayouts(win::Utf8ToWide(options.block), !options.layout.empty());
-    if (handle.empty()) {
-      Fail("the drawing has no block reference " + options.block);
-      return kExitNoWorkbook;
-    }
-    command = L"Block2Excel";
-    answers = win::WideToUtf8(handle) + "\n";
+// The command a batch run types and the answers to its prompts: the block
+// reference's pick, or the selection; `before` answers what the command asks first.
+std::optional<std::pair<std::wstring, std::string>> BatchCommand(const Options& options,
+                                                                 const wchar_t* selectCommand,
+                                                                 const wchar_t* blockCommand,
+                                                                 const std::string& before) {
+  if (options.block.empty()) {
+    return std::make_pair(std::wstring(selectCommand), before + SelectionAnswer(options) + "\n\n");
   }
+  const std::wstring handle =
+      FindBlockReferenceInLayouts(win::Utf8ToWide(options.block), !options.layout.empty());
+  if (handle.empty()) {
+    Fail("the drawing has no block reference " + options.block);
+    return std::nullopt;
+  }
+  return std::make_pair(std::wstring(blockCommand), before + win::WideToUtf8(handle) + "\n");
+}
+
+int RunExcelBatch(Host& host, const Options& options) {
+  const auto chosen = BatchCommand(options, L"LineText2Excel", L"Block2Excel", "");
+  if (!chosen) return kExitNoWorkbook;
+  const auto& [command, answers] = *chosen;
 
   int shown = 0;
   {
@@ -193,18 +203,9 @@ bool IsTextOutput(const std::string& output) {
 
 int RunTextBatch(Host& host, const Options& options) {
   // The file's name comes first, then the selection or the pick.
-  std::wstring command = L"LineText2File";
-  std::string answers = options.output + "\n" + SelectionAnswer(options) + "\n\n";
-  if (!options.block.empty()) {
-    const std::wstring handle =
-        FindBlockReferenceInLayouts(win::Utf8ToWide(options.block), !options.layout.empty());
-    if (handle.empty()) {
-      Fail("the drawing has no block reference " + options.block);
-      return kExitNoWorkbook;
-    }
-    command = L"Block2File";
-    answers = options.output + "\n" + win::WideToUtf8(handle) + "\n";
-  }
+  const auto chosen = BatchCommand(options, L"LineText2File", L"Block2File", options.output + "\n");
+  if (!chosen) return kExitNoWorkbook;
+  const auto& [command, answers] = *chosen;
   // Written means replaced: a file left from before does not count.
   std::error_code ec;
   const fs::path path(options.output);

@@ -7,6 +7,7 @@
 #include "capture/geometry.h"
 #include "platform/win/text.h"
 #include "recognition/line_grid.h"
+#include "recognition/merged_cells.h"
 
 namespace {
 
@@ -131,12 +132,7 @@ void ApplyMergedRanges(const std::vector<CellRange>& ranges, CSheetform& table) 
         cell.SetMergeAddress(reference);
         if (&cell == &first) continue;
         cell.SetText(std::wstring());
-        const double right = std::max(first.Left + first.Width, cell.Left + cell.Width);
-        const double bottom = std::min(first.Top - first.Height, cell.Top - cell.Height);
-        first.Left = std::min(first.Left, cell.Left);
-        first.Top = std::max(first.Top, cell.Top);
-        first.Width = right - first.Left;
-        first.Height = first.Top - bottom;
+        WidenOver(first, cell);
       }
     }
     first.SetMergeHeight(first.Height);

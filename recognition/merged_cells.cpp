@@ -95,12 +95,7 @@ int MergeSpan(const ArxDbMText& text, CSheetform& table, const Corners& corners,
       cell.SetMergeAddress(range);
       if (r == firstRow && c == firstColumn) continue;
       cell.SetText(std::wstring());
-      const double right = std::max(first.Left + first.Width, cell.Left + cell.Width);
-      const double bottom = std::min(first.Top - first.Height, cell.Top - cell.Height);
-      first.Left = std::min(first.Left, cell.Left);
-      first.Top = std::max(first.Top, cell.Top);
-      first.Width = right - first.Left;
-      first.Height = first.Top - bottom;
+      WidenOver(first, cell);
       first.GetTexts().Append(cell.GetTexts());
       cell.GetTexts().RemoveAll();
       if (widened) widened({firstRow - 1, firstColumn - 1});
@@ -134,6 +129,15 @@ void SetBorderFromLine(CAutoCell& cell, int edge, const CSimpleLine& line) {
       return;
     }
   }
+}
+
+void WidenOver(CAutoCell& first, const CAutoCell& cell) {
+  const double right = std::max(first.Left + first.Width, cell.Left + cell.Width);
+  const double bottom = std::min(first.Top - first.Height, cell.Top - cell.Height);
+  first.Left = std::min(first.Left, cell.Left);
+  first.Top = std::max(first.Top, cell.Top);
+  first.Width = right - first.Left;
+  first.Height = first.Top - bottom;
 }
 
 int PlaceSpanningText(const ArxDbMText& text, CSheetform& table) {

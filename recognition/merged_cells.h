@@ -24,6 +24,9 @@ void MarkBorder(CAutoCell& cell, int edge, const CSimpleLine& segment);
 // cannot be read ("Failed to parse address: %s" on the command line).
 int PlaceSpanningText(const ArxDbMText& text, CSheetform& table);
 
+// Widens the box of a merged range's first cell over another cell of it.
+void WidenOver(CAutoCell& first, const CAutoCell& cell);
+
 // PlaceSpanningText for many texts over one grid: the same results, but a
 // text's corners are looked up instead of scanned for. REQUIRES: the index
 // was built from the table before any text was merged, and nothing but this
