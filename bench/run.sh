@@ -38,7 +38,7 @@ while [ $# -gt 0 ]; do
     *) echo "usage: $0 [--before BINDIR] [--sizes LIST] [--no-million] [--repeat N] [--keep DIR] [--before-million]" >&2; exit 2 ;;
   esac
 done
-corpus=/work/shared/corpus/zcad_unsupported_entities_convert_to_polylines.dxf
+corpus=${GM_CORPUS_DIR:-$root/../shared/corpus}/zcad_unsupported_entities_convert_to_polylines.dxf
 
 mkdir -p "$build"
 [ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGM_BUILD_TESTS=OFF \
