@@ -36,8 +36,34 @@ void AddTextToCell(const ArxDbMText& text, CAutoCell& cell) {
   }
 }
 
+namespace {
+
+// Texts standing at 90 or 270 degrees stack their lines across x: turning them
+// level first lets lines and word order be found as for level texts.
+void TurnLevel(std::vector<ArxDbMText>& texts) {
+  const double r = texts.front().rotation;
+  const bool upward = IsEqual(r, kHalfPi);
+  if (!upward && !IsEqual(r, kThreeHalfPi)) return;
+  for (const ArxDbMText& t : texts) {
+    if (!IsEqual(t.rotation, r)) return;
+  }
+  for (ArxDbMText& t : texts) {
+    const double left = t.boxLeft, top = t.boxTop, w = t.boxWidth, h = t.boxHeight;
+    const double x = t.x, y = t.y;
+    t.x = upward ? y : -y;
+    t.y = upward ? -x : x;
+    t.boxLeft = upward ? top - h : -top;
+    t.boxTop = upward ? -left : left + w;
+    t.boxWidth = h;
+    t.boxHeight = w;
+  }
+}
+
+}  // namespace
+
 std::wstring AssembleCellText(CArxDbMTextArray& texts) {
   if (texts.IsEmpty()) return std::wstring();
+  TurnLevel(texts.Data());
   SortTexts(texts, 0, texts.GetUpperBound());
   std::wstring result;
   std::vector<ArxDbMText>& rest = texts.Data();

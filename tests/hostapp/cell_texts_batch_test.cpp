@@ -78,6 +78,12 @@ TEST_F(CellTexts, MultilineTextsTurnedByAngleOrDirection) {
   EXPECT_EQ("180", Fact(f, "D1:rotation")) << "turned downward";
 }
 
+TEST_F(CellTexts, TurnedLinesStayLinesInReadingOrder) {
+  Facts f = Convert("turned_lines.dxf");
+  EXPECT_EQ("\"alpha beta\\nsecond\\nthird\"", Fact(f, "A1:value")) << "turned upward";
+  EXPECT_EQ("\"theta delta\\nfourth\\nfifth\"", Fact(f, "B1:value")) << "turned downward";
+}
+
 // The same table level in the world, in a block reference scaled and turned
 // every way inside a user system turned with it, and drawn turned on a
 // portrait sheet: one workbook.

@@ -91,6 +91,17 @@ centred(msp, "Single", 25, 20, rotation=90)
 mtext(msp, "Down", 35, 20, rotation=270)
 doc.saveas(f"{out}/turned.dxf")
 
+# Notes of several lines written as one text per line, turned upward and
+# downward: their lines stack across the sheet, the first on the text's top.
+doc = ezdxf.new("R2010")
+msp = doc.modelspace()
+grid(msp, [0, 20, 40], [40, 0])
+for s, x, y in (("alpha", 8, 5), ("beta", 8, 22), ("second", 12, 5), ("third", 16, 5)):
+    msp.add_text(s, height=2.5, dxfattribs={"insert": (x, y), "rotation": 90})
+for s, x, y in (("theta", 32, 35), ("delta", 32, 18), ("fourth", 28, 35), ("fifth", 24, 35)):
+    msp.add_text(s, height=2.5, dxfattribs={"insert": (x, y), "rotation": 270})
+doc.saveas(f"{out}/turned_lines.dxf")
+
 
 # One table, drawn level and unscaled, then placed in every way a user
 # places it: a block reference scaled and turned, in a user system turned
