@@ -1,13 +1,13 @@
 #include "ArxUtils/ExcelUtils.h"
 
 #include <algorithm>
-#include <cwctype>
 #include <vector>
 
 #include "platform/com/comdef.h"
 #include "platform/com/objbase.h"
 #include "platform/com/winerror.h"
 #include "platform/gui/winuser.h"
+#include "platform/win/strings.h"
 #include "platform/win/text.h"
 
 ExcelContextRecord ExcelContext;
@@ -59,11 +59,6 @@ int Guarded(Body body) {
 
 // Every host this build serves runs on a system of the version-6 line or later.
 constexpr int kSystemMajorVersion = 10;
-
-std::wstring Folded(std::wstring text) {
-  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
-  return text;
-}
 
 void BringToFront(long hwnd) {
   // The spreadsheet's window belongs to another program; a refusal is harmless.
@@ -314,12 +309,12 @@ int NameCurrentWorksheet(const std::wstring& wanted, const std::wstring& fallbac
       XlWorksheet sheet;
       sheet.AttachDispatch(sheets.GetItem(k));
       std::wstring name = sheet.GetName();
-      if (name != own) taken.push_back(Folded(name));
+      if (name != own) taken.push_back(win::ToLower(name));
     }
     sheets.ReleaseDispatch();
     for (const std::wstring& name : {wanted, fallback}) {
       if (name.empty()) continue;
-      if (std::find(taken.begin(), taken.end(), Folded(name)) != taken.end()) continue;
+      if (std::find(taken.begin(), taken.end(), win::ToLower(name)) != taken.end()) continue;
       try {
         ExcelContext.worksheet.SetName(name);
         return 1;

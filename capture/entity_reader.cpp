@@ -9,9 +9,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cwctype>
 #include <vector>
 
+#include "platform/win/strings.h"
 #include "ui/settings.h"
 
 namespace {
@@ -21,12 +21,7 @@ constexpr double kPi = 3.1415926535897922;
 bool TypeIs(const sds_resbuf* list, const wchar_t* type) {
   const sds_resbuf* rb = FindGroup(list, 0);
   if (rb == nullptr || rb->resval.rstring == nullptr) return false;
-  const wchar_t* a = rb->resval.rstring;
-  const wchar_t* b = type;
-  for (; *a != 0 && *b != 0; ++a, ++b) {
-    if (std::towupper(*a) != std::towupper(*b)) return false;
-  }
-  return *a == 0 && *b == 0;
+  return win::EqualsNoCase(rb->resval.rstring, type);
 }
 
 AcGePoint3d PointOf(const sds_resbuf* rb) {
@@ -122,13 +117,6 @@ void AddLine(CHorzDbLineArray& horizontal, CVertDbLineArray& vertical, AcGePoint
   line.SetEndpoints(a, b);
   line.color = color;
   if (vertical.AddIfVertical(line) < 0) horizontal.AddIfHorizontal(line);
-}
-
-std::wstring Trim(const std::wstring& s, const wchar_t* blanks) {
-  size_t b = s.find_first_not_of(blanks);
-  if (b == std::wstring::npos) return std::wstring();
-  size_t e = s.find_last_not_of(blanks);
-  return s.substr(b, e - b + 1);
 }
 
 void RemoveAll(std::wstring& s, const std::wstring& what, const std::wstring& with) {
@@ -311,7 +299,7 @@ class Reader {
     RemoveAll(text, L"%%U", L"");
     RemoveAll(text, L"%%O", L"");
     RemoveAll(text, L"%%%", L"%");
-    text = Trim(text, L" \t\r\n\v\f");
+    text = win::Trim(text, L" \t\r\n\v\f");
     const sds_resbuf* height = FindGroup(list, 40);
     const sds_resbuf* rotation = FindGroup(list, 50);
     if (text.empty() || height == nullptr || rotation == nullptr) return;
@@ -360,7 +348,7 @@ class Reader {
                     attachment ? attachment->resval.rint : 1);
     TurnedBox(frame, p, extents.minPoint().x, extents.minPoint().y, extents.maxPoint().x,
               extents.maxPoint().y, record);
-    record.text = Trim(text, L" \n");
+    record.text = win::Trim(text, L" \n");
     record.color = ColorOf(list);
     double f =
         record.text.find(L'\n') == std::wstring::npos ? TextCoreFactor : ConversionSettings.TextTol;

@@ -3,6 +3,7 @@
 #include <cwchar>
 #include <cwctype>
 
+#include "platform/win/strings.h"
 #include "platform/win/text.h"
 #include "ui/settings.h"
 
@@ -10,16 +11,8 @@ IMPLEMENT_DYNCREATE(CShxMapRecord, CObject)
 
 namespace {
 
-bool SameNoCase(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::towupper(a[i]) != std::towupper(b[i])) return false;
-  }
-  return true;
-}
-
 bool AppliesTo(const CShxMapRecord& r, const std::wstring& style) {
-  return SameNoCase(r.ShxMapFont, L"*All*") || SameNoCase(r.ShxMapFont, style);
+  return win::EqualsNoCase(r.ShxMapFont, L"*All*") || win::EqualsNoCase(r.ShxMapFont, style);
 }
 
 }  // namespace
@@ -50,7 +43,7 @@ void CShxMap::LoadShxMap() {
 void CShxMap::SetShxRecord(const std::wstring& code, const std::wstring& font,
                            const std::wstring& replacement) {
   for (CShxMapRecord& r : *this) {
-    if (r.ShxMapCode == code && SameNoCase(r.ShxMapFont, font)) {
+    if (r.ShxMapCode == code && win::EqualsNoCase(r.ShxMapFont, font)) {
       r.ShxMapReplacement = replacement;
       return;
     }

@@ -8,6 +8,7 @@
 #include "ArxUtils/CellReference.h"
 #include "platform/com/winerror.h"
 #include "platform/sds/sds.h"
+#include "platform/win/strings.h"
 #include "platform/win/text.h"
 #include "ui/progress_dialog.h"
 #include "ui/settings.h"
@@ -16,14 +17,6 @@ namespace {
 
 bool IsWhite(std::int32_t color) {
   return (static_cast<std::uint32_t>(color) & 0xFFFFFF) == 0xFFFFFF;
-}
-
-bool SameNoCase(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::towupper(a[i]) != std::towupper(b[i])) return false;
-  }
-  return true;
 }
 
 // Whether the spreadsheet, given this text in a cell of General format,
@@ -169,7 +162,7 @@ int WriteTable(const CSheetform& table, int rows, int columns, ApplicationState&
       }
       WriteCellToRange(range, cell);
       const std::wstring merge = cell.GetMergeAddress();
-      if (!SameNoCase(merge, cell.GetAddress())) mergeAreaList.push_back(merge);
+      if (!win::EqualsNoCase(merge, cell.GetAddress())) mergeAreaList.push_back(merge);
       ProgressStepIt();
       if (ProgressCancelled()) return Abandon(state, false);
     }

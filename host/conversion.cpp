@@ -1,11 +1,10 @@
 #include "host/conversion.h"
 
-#include <cwctype>
-
 #include "capture/entity_reader.h"
 #include "capture/shx_map.h"
 #include "database/database_export.h"
 #include "excel/worksheet_writer.h"
+#include "platform/win/strings.h"
 #include "platform/win/text.h"
 #include "recognition/table_recogniser.h"
 #include "recognition/table_split.h"
@@ -30,15 +29,6 @@ TableWriter& Writer(int target) {
 TablesWriter& TextWriter() {
   static TablesWriter writer;
   return writer;
-}
-
-bool IsInsert(const wchar_t* type) {
-  if (type == nullptr) return false;
-  const wchar_t* want = L"INSERT";
-  for (; *type != 0 && *want != 0; ++type, ++want) {
-    if (static_cast<wchar_t>(std::towupper(*type)) != *want) return false;
-  }
-  return *type == 0 && *want == 0;
 }
 
 // Removes lines shorter than the factor of the smallest text height, walking
@@ -117,7 +107,7 @@ void ConvertBlockReference(int target) {
   bool insert = false;
   for (sds_resbuf* rb = list; rb != nullptr; rb = rb->rbnext) {
     if (rb->restype == 0) {
-      insert = IsInsert(rb->resval.rstring);
+      insert = rb->resval.rstring != nullptr && win::EqualsNoCase(rb->resval.rstring, L"INSERT");
       break;
     }
   }

@@ -2,7 +2,6 @@
 #include "hostapp/report.h"
 
 #include <cstdio>
-#include <cwctype>
 #include <filesystem>
 #include <optional>
 #include <sstream>
@@ -13,6 +12,7 @@
 #include "platform/sds/host.h"
 #include "platform/sds/sds.h"
 #include "platform/spreadsheet/server.h"
+#include "platform/win/strings.h"
 #include "platform/win/text.h"
 
 namespace hostapp {
@@ -22,11 +22,6 @@ namespace {
 namespace fs = std::filesystem;
 
 using hostapp::Fail;
-
-std::wstring Upper(std::wstring s) {
-  for (wchar_t& c : s) c = static_cast<wchar_t>(std::towupper(c));
-  return s;
-}
 
 // Counts the message boxes shown while it lives; each is still shown.
 class MessageBoxCounter {
@@ -103,7 +98,7 @@ void StopSpreadsheet() {
 }
 
 std::wstring FindBlockReference(const std::wstring& block) {
-  const std::wstring wanted = Upper(block);
+  const std::wstring wanted = win::ToUpper(block);
   std::wstring byName;
   sds_name entity = {0, 0};
   sds_name next;
@@ -112,13 +107,13 @@ std::wstring FindBlockReference(const std::wstring& block) {
     first = false;
     sds_name_set(next, entity);
     sds_resbuf* list = sds_entget(entity);
-    const bool insert = Upper(GroupText(list, 0)) == L"INSERT";
+    const bool insert = win::ToUpper(GroupText(list, 0)) == L"INSERT";
     const std::wstring handle = GroupText(list, 5);
     const std::wstring name = GroupText(list, 2);
     sds_relrb(list);
     if (!insert) continue;
-    if (Upper(handle) == wanted) return handle;
-    if (byName.empty() && Upper(name) == wanted) byName = handle;
+    if (win::ToUpper(handle) == wanted) return handle;
+    if (byName.empty() && win::ToUpper(name) == wanted) byName = handle;
   }
   return byName;
 }
@@ -195,8 +190,7 @@ int RunExcelBatch(Host& host, const Options& options) {
 
 bool IsTextOutput(const std::string& output) {
   const std::string ext = fs::path(output).extension().string();
-  std::string lower;
-  for (const char c : ext) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string lower = win::ToLowerAscii(ext);
   return lower == ".csv" || lower == ".json" || lower == ".html" || lower == ".htm" ||
          lower == ".md";
 }

@@ -4,11 +4,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cwctype>
 #include <filesystem>
 
 #include "hostapp/menu.h"
 #include "platform/console/console.h"
+#include "platform/win/strings.h"
 #include "platform/win/text.h"
 #include "platform/win/wintypes.h"
 
@@ -148,12 +148,9 @@ void Host::ListCommands() {
 }
 
 bool Host::RunLine(const std::wstring& raw) {
-  size_t b = raw.find_first_not_of(L" \t");
-  if (b == std::wstring::npos) return true;
-  size_t e = raw.find_last_not_of(L" \t");
-  std::wstring word = raw.substr(b, e - b + 1);
-  std::wstring upper = word;
-  std::transform(upper.begin(), upper.end(), upper.begin(), ::towupper);
+  const std::wstring word = win::Trim(raw, L" \t");
+  if (word.empty()) return true;
+  const std::wstring upper = win::ToUpper(word);
   if (upper == L"QUIT" || upper == L"EXIT") return false;
   if (upper == L"HELP" || upper == L"?") {
     ListCommands();

@@ -4,6 +4,7 @@
 #include <regex>
 #include <sstream>
 
+#include "platform/win/strings.h"
 #include "platform/win/text.h"
 
 namespace hostapp {
@@ -108,8 +109,7 @@ std::optional<Menu> LoadMenuFile(const std::wstring& path, std::wstring& error) 
   std::string raw = bytes.str();
   if (raw.rfind("\xEF\xBB\xBF", 0) == 0) raw = raw.substr(3);
   std::wstring text = win::Utf8ToWide(raw);
-  std::wstring lower = path;
-  for (auto& c : lower) c = static_cast<wchar_t>(std::towlower(c));
+  const std::wstring lower = win::ToLower(path);
   if (lower.size() >= 4 && lower.compare(lower.size() - 4, 4, L".cui") == 0) {
     return ParseCui(text, error);
   }

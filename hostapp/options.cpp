@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <sstream>
 
+#include "platform/win/strings.h"
+
 namespace hostapp {
 
 namespace {
@@ -27,9 +29,7 @@ std::string WindowCorners(const std::string& text) {
 
 bool EndsWithDxf(const std::string& s) {
   if (s.size() < 4) return false;
-  std::string ext = s.substr(s.size() - 4);
-  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ext == ".dxf";
+  return win::ToLowerAscii(std::string_view(s).substr(s.size() - 4)) == ".dxf";
 }
 
 }  // namespace

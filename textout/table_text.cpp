@@ -1,9 +1,9 @@
 #include "textout/table_text.h"
 
-#include <cwctype>
 #include <map>
 
 #include "ArxUtils/CellReference.h"
+#include "platform/win/strings.h"
 #include "platform/win/text.h"
 
 namespace {
@@ -154,8 +154,7 @@ bool TextFormatOfPath(const std::wstring& path, TextFormat& format) {
   const std::size_t dot = path.find_last_of(L'.');
   const std::size_t slash = path.find_last_of(L"/\\");
   if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)) return false;
-  std::wstring ext = path.substr(dot + 1);
-  for (wchar_t& c : ext) c = static_cast<wchar_t>(std::towlower(c));
+  const std::wstring ext = win::ToLower(path.substr(dot + 1));
   if (ext == L"csv") {
     format = TextFormat::kCsv;
   } else if (ext == L"json") {

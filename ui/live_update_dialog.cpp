@@ -1,8 +1,8 @@
 #include "ui/live_update_dialog.h"
 
 #include <cstdlib>
-#include <cwctype>
 
+#include "platform/win/strings.h"
 #include "platform/win/text.h"
 #include "ui/info_commands.h"
 
@@ -25,13 +25,6 @@ std::vector<std::wstring> SplitAtDots(const std::wstring& text) {
     start = dot + 1;
   }
   return parts;
-}
-
-std::wstring TrimBlanks(const std::wstring& text) {
-  size_t b = text.find_first_not_of(L" \t\r\n");
-  if (b == std::wstring::npos) return {};
-  size_t e = text.find_last_not_of(L" \t\r\n");
-  return text.substr(b, e - b + 1);
 }
 
 }  // namespace
@@ -90,7 +83,7 @@ std::wstring PublishedVersion(const std::vector<std::wstring>& lines, const std:
   for (const std::wstring& line : lines) {
     size_t at = line.find(key);
     if (at == std::wstring::npos) continue;
-    version = TrimBlanks(line.substr(at + key.size()));
+    version = win::Trim(line.substr(at + key.size()), L" \t\r\n");
   }
   return version;
 }

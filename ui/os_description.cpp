@@ -1,21 +1,13 @@
 #include "ui/os_description.h"
 
 #include <algorithm>
-#include <cwctype>
 #include <vector>
 
 #include "platform/registry/registry.h"
+#include "platform/win/strings.h"
 #include "platform/win/text.h"
 
 namespace {
-
-bool SameNoCase(const std::wstring& a, const wchar_t* b) {
-  size_t i = 0;
-  for (; i < a.size() && b[i] != 0; ++i) {
-    if (std::towlower(a[i]) != std::towlower(b[i])) return false;
-  }
-  return i == a.size() && b[i] == 0;
-}
 
 // The ProductType value of the older NT systems, empty when it cannot be read.
 std::wstring RegistryProductType() {
@@ -50,13 +42,8 @@ bool ReadMachineString(const wchar_t* keyPath, const wchar_t* name, std::wstring
   RegCloseKey(key);
   if (status != ERROR_SUCCESS || type != REG_SZ) return false;
   // Stored as UTF-16LE; the text ends at its first NUL (or with the data).
-  std::u16string utf16;
-  for (DWORD i = 0; i + 1 < size; i += 2) {
-    char16_t c = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
-    if (c == 0) break;
-    utf16.push_back(c);
-  }
-  text = win::Utf16ToWide(utf16);
+  const std::u16string utf16 = win::Utf16FromLeBytes(data.data(), size);
+  text = win::Utf16ToWide(utf16.substr(0, utf16.find(u'\0')));
   return true;
 }
 
@@ -86,9 +73,9 @@ std::wstring DescribeWindowsVersion(const OSVERSIONINFOEXW& info, bool extended)
         }
       } else {
         std::wstring product = RegistryProductType();
-        if (SameNoCase(product, L"WINNT")) out += L"Professional ";
-        if (SameNoCase(product, L"LANMANNT")) out += L"Server ";
-        if (SameNoCase(product, L"SERVERNT")) out += L"Advanced Server ";
+        if (win::EqualsNoCase(product, L"WINNT")) out += L"Professional ";
+        if (win::EqualsNoCase(product, L"LANMANNT")) out += L"Server ";
+        if (win::EqualsNoCase(product, L"SERVERNT")) out += L"Advanced Server ";
       }
       int build = static_cast<int>(info.dwBuildNumber & 0xFFFF);
       if (info.dwMajorVersion > 4) {

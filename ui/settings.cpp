@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/win/strings.h"
 #include "platform/win/text.h"
 
 ConversionSettingsRecord ConversionSettings;
@@ -80,13 +81,8 @@ std::wstring ReadSettingString(const std::wstring& section, const std::wstring& 
   LONG rc = RegQueryValueExW(key, name.c_str(), nullptr, &type, data.data(), &size);
   RegCloseKey(key);
   if (rc != ERROR_SUCCESS) return defaultValue;
-  std::u16string utf16;
-  for (DWORD i = 0; i + 1 < size; i += 2) {
-    char16_t c = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
-    if (c == 0) break;
-    utf16.push_back(c);
-  }
-  return win::Utf16ToWide(utf16);
+  const std::u16string utf16 = win::Utf16FromLeBytes(data.data(), size);
+  return win::Utf16ToWide(utf16.substr(0, utf16.find(u'\0')));
 }
 
 bool WriteSettingInt(const std::wstring& section, const std::wstring& name, int value) {
@@ -116,15 +112,7 @@ bool WriteSettingString(const std::wstring& section, const wchar_t* name, const 
   if (text == nullptr) {
     rc = RegDeleteValueW(key, name);
   } else {
-    std::u16string utf16 = win::WideToUtf16(text);
-    std::vector<BYTE> data;
-    data.reserve((utf16.size() + 1) * 2);
-    for (char16_t c : utf16) {
-      data.push_back(static_cast<BYTE>(c & 0xFF));
-      data.push_back(static_cast<BYTE>(c >> 8));
-    }
-    data.push_back(0);
-    data.push_back(0);
+    const std::vector<BYTE> data = win::Utf16ToLeBytes(win::WideToUtf16(text) + u'\0');
     rc = RegSetValueExW(key, name, 0, REG_SZ, data.data(), static_cast<DWORD>(data.size()));
   }
   RegCloseKey(key);
@@ -151,14 +139,9 @@ void EnumerateSettingKey(HKEY root, const std::wstring& keyPath, bool listSubkey
     rc = RegEnumValueW(key, index, name, &nameSize, nullptr, &type, data, &dataSize);
     if (rc == ERROR_NO_MORE_ITEMS) break;
     if (rc != ERROR_SUCCESS || type != REG_SZ) continue;
-    std::u16string utf16;
-    for (DWORD i = 0; i + 1 < dataSize; i += 2) {
-      char16_t c = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
-      if (c == 0) break;
-      utf16.push_back(c);
-    }
+    const std::u16string utf16 = win::Utf16FromLeBytes(data, dataSize);
     names.emplace_back(name, nameSize);
-    values.push_back(win::Utf16ToWide(utf16));
+    values.push_back(win::Utf16ToWide(utf16.substr(0, utf16.find(u'\0'))));
   }
   RegCloseKey(key);
 }

@@ -1,8 +1,9 @@
 #include "platform/com/dispatch_object.h"
 
 #include <algorithm>
-#include <cwctype>
 #include <new>
+
+#include "platform/win/strings.h"
 
 namespace com {
 namespace {
@@ -17,13 +18,6 @@ struct CallFailure {
 constexpr UINT kNoArg = 0xFFFFFFFFu;
 
 bool IsMissing(const VARIANT& v) { return v.vt == VT_ERROR && v.scode == DISP_E_PARAMNOTFOUND; }
-
-bool SameName(const wchar_t* a, const wchar_t* b) {
-  for (; *a && *b; ++a, ++b) {
-    if (std::towlower(*a) != std::towlower(*b)) return false;
-  }
-  return *a == *b;
-}
 
 }  // namespace
 
@@ -165,7 +159,7 @@ HRESULT DispatchObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, L
   for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
   if (names[0] == nullptr) return DISP_E_UNKNOWNNAME;
   for (const MemberInfo& m : Members()) {
-    if (SameName(m.name, names[0])) {
+    if (win::EqualsNoCase(m.name, names[0])) {
       ids[0] = m.id;
       break;
     }

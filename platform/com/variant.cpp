@@ -8,8 +8,8 @@
 #include <string>
 
 #include <cctype>
-#include <cwctype>
 #include "platform/com/oleauto.h"
+#include "platform/win/strings.h"
 
 // BSTR layout: [uint32 length in characters][characters][0].
 namespace {
@@ -231,15 +231,6 @@ bool ParseNumber(const std::wstring& text, double& value) {
   return true;
 }
 
-bool EqualsNoCase(const std::wstring& a, const wchar_t* b) {
-  size_t n = std::wcslen(b);
-  if (a.size() != n) return false;
-  for (size_t i = 0; i < n; ++i) {
-    if (std::towlower(a[i]) != std::towlower(b[i])) return false;
-  }
-  return true;
-}
-
 std::wstring FormatNumber(double value, bool single) {
   if (value == 0) return L"0";
   char buffer[64];
@@ -382,9 +373,9 @@ HRESULT FromScalar(const Scalar& s, VARTYPE type, VARIANT& out) {
     case VT_BOOL:
       if (s.kind == Scalar::Kind::kBool) {
         out.boolVal = s.flag ? VARIANT_TRUE : VARIANT_FALSE;
-      } else if (s.kind == Scalar::Kind::kText && EqualsNoCase(s.text, L"true")) {
+      } else if (s.kind == Scalar::Kind::kText && win::EqualsNoCase(s.text, L"true")) {
         out.boolVal = VARIANT_TRUE;
-      } else if (s.kind == Scalar::Kind::kText && EqualsNoCase(s.text, L"false")) {
+      } else if (s.kind == Scalar::Kind::kText && win::EqualsNoCase(s.text, L"false")) {
         out.boolVal = VARIANT_FALSE;
       } else {
         hr = AsNumber(s, number);

@@ -5,12 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
-#include <cwctype>
 #include <limits>
 #include <optional>
 
 #include "platform/fonts/mtext_layout.h"
 #include "platform/fonts/text_metrics.h"
+#include "platform/win/strings.h"
 
 namespace gm::drawing {
 
@@ -371,9 +371,7 @@ EntityId DxfDrawing::FindTableObject(const std::wstring& table, const std::wstri
     const dxf::Block* block = drawing_.FindBlock(name);
     return block ? static_cast<EntityId>(block->begin.handle) : 0;
   }
-  std::string upper;
-  for (wchar_t c : table) upper.push_back(static_cast<char>(std::towupper(c)));
-  const dxf::SymbolTable* t = drawing_.FindTable(upper);
+  const dxf::SymbolTable* t = drawing_.FindTable(win::WideToUtf8(win::ToUpper(table)));
   if (t == nullptr) return 0;
   for (const dxf::Entity& entry : t->entries) {
     if (dxf::NamesEqual(entry.Text(2), name)) return static_cast<EntityId>(entry.handle);

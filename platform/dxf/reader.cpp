@@ -33,6 +33,7 @@ std::string Narrow(const std::wstring& text) {
   return out;
 }
 
+// DXF blanks are spaces and tabs only, not every white space win::Trim takes.
 std::string Trim(const std::string& s) { return std::string(TrimBlanks(s)); }
 
 bool IsOneOf(const std::string& type, std::initializer_list<std::string_view> words) {

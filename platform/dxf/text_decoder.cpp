@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "platform/dxf/ascii.h"
+#include "platform/win/strings.h"
 
 namespace gm::dxf {
 namespace {
@@ -93,47 +94,6 @@ const char* MbcsCharset(wchar_t digit) {
       return "CP936";
     default:
       return nullptr;
-  }
-}
-
-void DecodeUtf8(std::string_view in, std::wstring* out, bool* replaced) {
-  const auto* s = reinterpret_cast<const unsigned char*>(in.data());
-  const std::size_t n = in.size();
-  std::size_t i = 0;
-  while (i < n) {
-    const unsigned c = s[i];
-    if (c < 0x80) {
-      out->push_back(static_cast<wchar_t>(c));
-      ++i;
-      continue;
-    }
-    int extra = 0;
-    unsigned cp = 0;
-    unsigned min = 0;
-    if (c >= 0xC2 && c <= 0xDF) {
-      extra = 1, cp = c & 0x1F, min = 0x80;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      extra = 2, cp = c & 0x0F, min = 0x800;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      extra = 3, cp = c & 0x07, min = 0x10000;
-    }
-    bool good = extra > 0 && i + static_cast<std::size_t>(extra) < n;
-    for (int k = 1; good && k <= extra; ++k) {
-      if ((s[i + k] & 0xC0) != 0x80) {
-        good = false;
-      } else {
-        cp = (cp << 6) | (s[i + k] & 0x3F);
-      }
-    }
-    if (good && (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) good = false;
-    if (!good) {
-      out->push_back(kReplacement);
-      if (replaced != nullptr) *replaced = true;
-      ++i;
-      continue;
-    }
-    out->push_back(static_cast<wchar_t>(cp));
-    i += static_cast<std::size_t>(extra) + 1;
   }
 }
 
@@ -271,8 +231,7 @@ std::wstring TextDecoder::Decode(std::string_view bytes, bool* replaced) const {
       }
       break;
     case Kind::kUtf8:
-      out.reserve(bytes.size());
-      DecodeUtf8(bytes, &out, replaced);
+      out = win::Utf8ToWide(bytes, replaced);
       break;
     case Kind::kIconv: {
       const bool ascii = std::all_of(bytes.begin(), bytes.end(),

@@ -8,8 +8,9 @@
 #include FT_TRUETYPE_TABLES_H
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
+
+#include "platform/win/strings.h"
 
 namespace gm::fonts::detail {
 
@@ -19,11 +20,6 @@ struct PatternDeleter {
   void operator()(FcPattern* p) const { FcPatternDestroy(p); }
 };
 using PatternPtr = std::unique_ptr<FcPattern, PatternDeleter>;
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 // 16.16 fixed, the form FT_Outline_Transform takes; bounded so that absurd
 // width factors cannot overflow it.
@@ -175,7 +171,7 @@ Face* FontLibrary::MatchPattern(const std::string& family, bool bold, bool itali
 }
 
 Face* FontLibrary::Match(const std::string& family, bool bold, bool italic) {
-  std::string key = Lower(family) + (bold ? "|b" : "|") + (italic ? "i" : "");
+  std::string key = win::ToLowerAscii(family) + (bold ? "|b" : "|") + (italic ? "i" : "");
   auto it = matches_.find(key);
   if (it != matches_.end()) return it->second;
   Face* face = MatchPattern(family, bold, italic, 0);

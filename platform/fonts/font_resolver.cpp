@@ -4,6 +4,7 @@
 
 #include "platform/fonts/font_library.h"
 #include "platform/fonts/glyph_measure.h"
+#include "platform/win/strings.h"
 
 namespace gm::fonts {
 
@@ -14,19 +15,11 @@ std::wstring_view BaseName(std::wstring_view file) {
   return slash == std::wstring_view::npos ? file : file.substr(slash + 1);
 }
 
-std::wstring LowerAscii(std::wstring_view s) {
-  std::wstring out(s);
-  for (wchar_t& c : out) {
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-  }
-  return out;
-}
-
 // Lower-case extension with its dot, or empty.
 std::wstring Extension(std::wstring_view file) {
   std::wstring_view base = BaseName(file);
   size_t dot = base.rfind(L'.');
-  return dot == std::wstring_view::npos ? std::wstring() : LowerAscii(base.substr(dot));
+  return dot == std::wstring_view::npos ? std::wstring() : win::ToLowerAscii(base.substr(dot));
 }
 
 struct KnownFile {
@@ -118,11 +111,12 @@ FontKind ClassifyFont(const FontSpec& font_spec) {
 FileFamily FamilyForFontFile(std::wstring_view file) {
   std::wstring_view base = BaseName(file);
   size_t dot = base.rfind(L'.');
-  std::wstring stem = LowerAscii(dot == std::wstring_view::npos ? base : base.substr(0, dot));
+  std::wstring stem =
+      win::ToLowerAscii(dot == std::wstring_view::npos ? base : base.substr(0, dot));
   for (const KnownFile& known : kKnownFiles) {
     if (stem == known.stem) return {known.family, known.bold, known.italic};
   }
-  return {detail::ToUtf8(dot == std::wstring_view::npos ? base : base.substr(0, dot)), false,
+  return {win::WideToUtf8(dot == std::wstring_view::npos ? base : base.substr(0, dot)), false,
           false};
 }
 

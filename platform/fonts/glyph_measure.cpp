@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "platform/fonts/shx_metrics.h"
+#include "platform/win/strings.h"
 
 namespace gm::fonts::detail {
 
@@ -60,31 +61,6 @@ PercentCode PercentCodeAt(std::wstring_view text, size_t at) {
   return {};
 }
 
-std::string ToUtf8(std::wstring_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (wchar_t wc : text) {
-    auto c = static_cast<char32_t>(wc);
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
 RunFont OpenRunFont(const FontSpec& font_spec) {
   auto& library = FontLibrary::Instance();
   RunFont run;
@@ -95,7 +71,8 @@ RunFont OpenRunFont(const FontSpec& font_spec) {
     return run;
   }
   FileFamily from_file = FamilyForFontFile(font_spec.file);
-  run.requested_family = font_spec.family.empty() ? from_file.family : ToUtf8(font_spec.family);
+  run.requested_family =
+      font_spec.family.empty() ? from_file.family : win::WideToUtf8(font_spec.family);
   run.bold = font_spec.bold || from_file.bold;
   run.italic = font_spec.italic || from_file.italic;
   run.face = library.Match(run.requested_family, run.bold, run.italic);

@@ -11,8 +11,6 @@
 
 namespace gm::fonts::detail {
 
-std::string ToUtf8(std::wstring_view text);
-
 // A style's font made ready for measuring.
 struct RunFont {
   FontKind kind = FontKind::kShx;

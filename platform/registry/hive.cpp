@@ -2,26 +2,18 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cwctype>
 #include <functional>
 #include <sstream>
 
 #include "platform/registry/registry.h"
+#include "platform/win/strings.h"
 #include "platform/win/text.h"
 
 namespace registry {
 
-bool SameName(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::towlower(a[i]) != std::towlower(b[i])) return false;
-  }
-  return true;
-}
-
 Key* Key::FindSubkey(const std::wstring& n) const {
   for (const auto& k : subkeys) {
-    if (SameName(k->name, n)) return k.get();
+    if (win::EqualsNoCase(k->name, n)) return k.get();
   }
   return nullptr;
 }
@@ -34,8 +26,9 @@ Key* Key::AddSubkey(const std::wstring& n) {
 }
 
 bool Key::RemoveSubkey(const std::wstring& n) {
-  auto it = std::find_if(subkeys.begin(), subkeys.end(),
-                         [&](const std::unique_ptr<Key>& k) { return SameName(k->name, n); });
+  auto it = std::find_if(subkeys.begin(), subkeys.end(), [&](const std::unique_ptr<Key>& k) {
+    return win::EqualsNoCase(k->name, n);
+  });
   if (it == subkeys.end()) return false;
   subkeys.erase(it);
   return true;
@@ -43,7 +36,7 @@ bool Key::RemoveSubkey(const std::wstring& n) {
 
 Value* Key::FindValue(const std::wstring& n) {
   for (auto& v : values) {
-    if (SameName(v.name, n)) return &v;
+    if (win::EqualsNoCase(v.name, n)) return &v;
   }
   return nullptr;
 }
@@ -59,7 +52,7 @@ void Key::SetValue(const std::wstring& n, DWORD type, std::vector<BYTE> data) {
 
 bool Key::RemoveValue(const std::wstring& n) {
   auto it = std::find_if(values.begin(), values.end(),
-                         [&](const Value& v) { return SameName(v.name, n); });
+                         [&](const Value& v) { return win::EqualsNoCase(v.name, n); });
   if (it == values.end()) return false;
   values.erase(it);
   return true;
@@ -106,8 +99,7 @@ std::string Quote(const std::wstring& s) {
 // NUL, no NUL before it, no unpaired surrogates and no line breaks.
 bool AsQuotedText(const std::vector<BYTE>& data, std::wstring& text) {
   if (data.size() < 2 || data.size() % 2 != 0) return false;
-  std::u16string u;
-  for (size_t i = 0; i + 1 < data.size(); i += 2) u.push_back(data[i] | (data[i + 1] << 8));
+  std::u16string u = win::Utf16FromLeBytes(data.data(), data.size());
   if (u.back() != 0) return false;
   u.pop_back();
   for (size_t i = 0; i < u.size(); ++i) {
@@ -241,14 +233,7 @@ bool ParseValueLine(const std::string& line, Value& v, std::string& why) {
       return false;
     }
     v.type = REG_SZ;
-    std::u16string u = win::WideToUtf16(win::Utf8ToWide(text));
-    v.data.clear();
-    for (char16_t c : u) {
-      v.data.push_back(static_cast<BYTE>(c & 0xFF));
-      v.data.push_back(static_cast<BYTE>(c >> 8));
-    }
-    v.data.push_back(0);
-    v.data.push_back(0);
+    v.data = win::Utf16ToLeBytes(win::WideToUtf16(win::Utf8ToWide(text)) + u'\0');
     return true;
   }
   if (rest.rfind("dword:", 0) == 0) {
@@ -312,13 +297,8 @@ std::optional<std::unique_ptr<Key>> ParseHive(const std::string& text, const std
                      static_cast<unsigned char>(text[1]) == 0xFE;
   if (utf16) {
     if (text.size() % 2 != 0) return fail(1, "the UTF-16 file ends inside a character");
-    std::u16string units;
-    units.reserve(text.size() / 2);
-    for (size_t i = 2; i + 1 < text.size(); i += 2) {
-      units.push_back(static_cast<char16_t>(static_cast<unsigned char>(text[i]) |
-                                            (static_cast<unsigned char>(text[i + 1]) << 8)));
-    }
-    decoded = win::WideToUtf8(win::Utf16ToWide(units));
+    decoded =
+        win::WideToUtf8(win::Utf16ToWide(win::Utf16FromLeBytes(text.data() + 2, text.size() - 2)));
   }
   std::istringstream in(utf16 ? decoded : text);
   std::string raw;
@@ -360,7 +340,7 @@ std::optional<std::unique_ptr<Key>> ParseHive(const std::string& text, const std
         return fail(startLine, "a key line must end with ']'");
       }
       std::vector<std::wstring> parts = SplitPath(win::Utf8ToWide(line.substr(1, close - 1)));
-      if (parts.empty() || !SameName(parts[0], rootName)) {
+      if (parts.empty() || !win::EqualsNoCase(parts[0], rootName)) {
         return fail(startLine, "a key outside " + win::WideToUtf8(rootName));
       }
       current = root.get();

@@ -52,7 +52,6 @@ struct Key {
 
 // Splits a path at backslashes, dropping empty parts.
 std::vector<std::wstring> SplitPath(const std::wstring& path);
-bool SameName(const std::wstring& a, const std::wstring& b);
 
 // Text form of the key tree below root, whose sections are named
 // "<rootName>\path".

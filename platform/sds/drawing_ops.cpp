@@ -1,7 +1,6 @@
 // The drawing-facing operations: entity data, walking, selection and
 // coordinate conversion, served by the drawing database the host opened.
 #include <algorithm>
-#include <cwctype>
 #include <sstream>
 #include <unordered_map>
 #include <unordered_set>
@@ -9,6 +8,7 @@
 #include "platform/console/console.h"
 #include "platform/sds/host.h"
 #include "platform/sds/runtime_state.h"
+#include "platform/win/strings.h"
 #include "platform/win/text.h"
 
 std::wstring sds_host::Drawing::EntityType(EntityId id) const {
@@ -48,22 +48,13 @@ std::vector<EntityId>* SetOf(const sds_name name) {
   return it == State().selection_sets.end() ? nullptr : &it->second;
 }
 
+// Answers lose only spaces and tabs, not every white space win::Trim takes.
+constexpr std::wstring_view kAnswerBlanks = L" \t";
+
 long long NewSet(std::vector<EntityId> members) {
   long long id = State().next_selection_set++;
   State().selection_sets[id] = std::move(members);
   return id;
-}
-
-std::wstring Upper(std::wstring s) {
-  std::transform(s.begin(), s.end(), s.begin(), ::towupper);
-  return s;
-}
-
-std::wstring Trim(const std::wstring& s) {
-  size_t b = s.find_first_not_of(L" \t");
-  if (b == std::wstring::npos) return L"";
-  size_t e = s.find_last_not_of(L" \t");
-  return s.substr(b, e - b + 1);
 }
 
 bool ParsePoint(const std::wstring& text, sds_host::Point& p) {
@@ -86,7 +77,8 @@ bool ParsePoint(const std::wstring& text, sds_host::Point& p) {
 }
 
 bool IsCancel(const std::wstring& answer) {
-  return answer == L"\x1b" || Upper(answer) == L"*CANCEL*" || Upper(answer) == L"CANCEL";
+  return answer == L"\x1b" || win::ToUpper(answer) == L"*CANCEL*" ||
+         win::ToUpper(answer) == L"CANCEL";
 }
 
 std::wstring TypeOf(EntityId id) {
@@ -112,7 +104,7 @@ class FilterEval {
     const sds_resbuf* rb = rb_;
     rb_ = rb_->rbnext;
     if (rb->restype == -4 && rb->resval.rstring != nullptr) {
-      std::wstring op = Upper(rb->resval.rstring);
+      std::wstring op = win::ToUpper(rb->resval.rstring);
       if (op == L"<OR") return Group(L"OR>", false);
       if (op == L"<AND") return Group(L"AND>", true);
       if (op == L"<NOT") return !Group(L"NOT>", true);
@@ -128,7 +120,7 @@ class FilterEval {
     bool result = conjunction;
     while (rb_ != nullptr) {
       if (rb_->restype == -4 && rb_->resval.rstring != nullptr &&
-          Upper(rb_->resval.rstring) == close) {
+          win::ToUpper(rb_->resval.rstring) == close) {
         rb_ = rb_->rbnext;
         break;
       }
@@ -140,13 +132,13 @@ class FilterEval {
 
   // A type test is a comma-separated list of names, with * and ? wild cards.
   bool TypeMatches(const std::wstring& pattern) const {
-    std::wstring p = Upper(pattern);
+    std::wstring p = win::ToUpper(pattern);
     size_t start = 0;
     while (start <= p.size()) {
       size_t comma = p.find(L',', start);
       std::wstring one =
           p.substr(start, comma == std::wstring::npos ? std::wstring::npos : comma - start);
-      if (Wild(one, 0, Upper(type_), 0)) return true;
+      if (Wild(one, 0, win::ToUpper(type_), 0)) return true;
       if (comma == std::wstring::npos) break;
       start = comma + 1;
     }
@@ -175,7 +167,7 @@ bool AskPoint(const wchar_t* prompt, sds_host::Point& p) {
   for (;;) {
     std::wstring answer;
     if (!console::ReadLine(prompt, answer)) return false;
-    answer = Trim(answer);
+    answer = win::Trim(answer, kAnswerBlanks);
     if (answer.empty() || IsCancel(answer)) return false;
     if (ParsePoint(answer, p)) return true;
     console::Write(L"\nExpects a point x,y.");
@@ -189,7 +181,7 @@ bool SelectByAnswer(const std::wstring& answer, std::vector<EntityId>& picked) {
   std::wistringstream in(answer);
   std::wstring word;
   in >> word;
-  std::wstring key = Upper(word);
+  std::wstring key = win::ToUpper(word);
   if (key == L"ALL") {
     auto all = d->SelectAll();
     picked.insert(picked.end(), all.begin(), all.end());
@@ -261,7 +253,7 @@ int sds_entsel(const wchar_t* prompt, sds_name entity, sds_point pickPoint) {
   for (;;) {
     std::wstring answer;
     if (!console::ReadLine(text, answer)) return RTCAN;
-    answer = Trim(answer);
+    answer = win::Trim(answer, kAnswerBlanks);
     if (answer.empty()) return RTERROR;
     if (IsCancel(answer)) return RTCAN;
     sds_host::Point p;
@@ -289,17 +281,17 @@ int sds_ssget(const wchar_t* mode, const void*, const void*, const struct sds_re
   sds_host::Drawing* d = sds_host::GetDrawing();
   if (d == nullptr || selection == nullptr) return RTERROR;
   if (mode != nullptr && *mode != 0) {
-    std::wstring m = Upper(mode);
+    std::wstring m = win::ToUpper(mode);
     if (m != L"X") return RTERROR;  // only the whole-drawing mode is served
   }
   std::vector<EntityId> picked;
-  if (mode != nullptr && Upper(mode) == L"X") {
+  if (mode != nullptr && win::ToUpper(mode) == L"X") {
     picked = d->SelectAll();
   } else {
     for (;;) {
       std::wstring answer;
       if (!console::ReadLine(L"\nSelect objects: ", answer)) break;
-      answer = Trim(answer);
+      answer = win::Trim(answer, kAnswerBlanks);
       if (answer.empty()) break;
       if (IsCancel(answer)) return RTCAN;
       size_t before = picked.size();

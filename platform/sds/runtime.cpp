@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
-#include <cwctype>
 #include <filesystem>
 #include <mutex>
 
@@ -16,6 +15,7 @@
 #include "platform/console/console.h"
 #include "platform/sds/host.h"
 #include "platform/sds/runtime_state.h"
+#include "platform/win/strings.h"
 #include "platform/win/text.h"
 
 namespace sds_host {
@@ -31,14 +31,6 @@ struct MainWindowTag {};
 MainWindowTag main_window_tag;
 
 }  // namespace
-
-bool SameWord(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::towupper(a[i]) != std::towupper(b[i])) return false;
-  }
-  return true;
-}
 
 namespace {
 
@@ -81,7 +73,7 @@ std::vector<Command> Commands() { return State().commands; }
 const Command* FindCommand(const std::wstring& word) {
   std::wstring wanted = CommandWord(word);
   for (const Command& c : State().commands) {
-    if (SameWord(CommandWord(c.name), wanted)) return &c;
+    if (win::EqualsNoCase(CommandWord(c.name), wanted)) return &c;
   }
   return nullptr;
 }
@@ -138,7 +130,7 @@ int sds_defun(const wchar_t* name, short code) {
     return 0;
   }
   for (auto& c : s.commands) {
-    if (sds_host::SameWord(c.name, name)) {
+    if (win::EqualsNoCase(c.name, name)) {
       c.code = code;
       return RTNORM;
     }
@@ -150,7 +142,7 @@ int sds_defun(const wchar_t* name, short code) {
 int sds_undef(const wchar_t* name, short code) {
   auto& cmds = State().commands;
   auto it = std::find_if(cmds.begin(), cmds.end(), [&](const sds_host::Command& c) {
-    return c.code == code && name != nullptr && sds_host::SameWord(c.name, name);
+    return c.code == code && name != nullptr && win::EqualsNoCase(c.name, name);
   });
   if (it == cmds.end()) return RTERROR;
   cmds.erase(it);
@@ -193,8 +185,7 @@ HWND sds_getmainhwnd(void) { return sds_host::MainWindow(); }
 
 int sds_getvar(const wchar_t* name, struct sds_resbuf* result) {
   if (name == nullptr || result == nullptr) return RTERROR;
-  std::wstring var(name);
-  std::transform(var.begin(), var.end(), var.begin(), ::towupper);
+  const std::wstring var = win::ToUpper(name);
   std::filesystem::path path;
   if (sds_host::Drawing* d = sds_host::GetDrawing()) {
     // As UTF-8: a wide path would be converted by the C locale and refused.

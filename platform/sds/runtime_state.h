@@ -26,6 +26,5 @@ struct RuntimeState {
 
 RuntimeState& State();
 void DrawProgress(int percent);
-bool SameWord(const std::wstring& a, const std::wstring& b);
 
 }  // namespace sds_host

@@ -3,11 +3,11 @@
 #include <array>
 #include <cmath>
 #include <cwchar>
-#include <cwctype>
 #include <optional>
 
 #include "platform/com/dispatch_object.h"
 #include "platform/spreadsheet/autofit.h"
+#include "platform/win/strings.h"
 #include "platform/win/text.h"
 
 namespace spreadsheet {
@@ -76,14 +76,6 @@ void ForEachCell(Worksheet& sheet, const CellRect& area, Fn fn) {
   for (int row = area.top; row <= area.bottom; ++row) {
     for (int column = area.left; column <= area.right; ++column) fn(sheet.At(row, column));
   }
-}
-
-bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::towlower(a[i]) != std::towlower(b[i])) return false;
-  }
-  return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -608,7 +600,7 @@ void RangeObject::NumberFormatLocal(Invocation& call) {
   for (wchar_t ch : code) {
     if (ch < 0x20) Refuse(call);
   }
-  if (EqualsNoCase(code, L"General")) code.clear();
+  if (win::EqualsNoCase(code, L"General")) code.clear();
   SetFormat(call, &CellFormat::number_format, code);
 }
 

@@ -1,4 +1,5 @@
 #include "platform/spreadsheet/workbook.h"
+#include "platform/win/strings.h"
 
 #include <algorithm>
 #include <charconv>
@@ -402,13 +403,7 @@ Workbook::Workbook(std::wstring name) : name_(std::move(name)) {
 
 std::shared_ptr<Worksheet> Workbook::FindSheet(std::wstring_view name) const {
   for (const auto& sheet : sheets_) {
-    const std::wstring& own = sheet->name();
-    if (own.size() != name.size()) continue;
-    bool same = true;
-    for (std::size_t k = 0; k < own.size() && same; ++k) {
-      same = std::towlower(own[k]) == std::towlower(name[k]);
-    }
-    if (same) return sheet;
+    if (win::EqualsNoCase(sheet->name(), name)) return sheet;
   }
   return nullptr;
 }

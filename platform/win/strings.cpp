@@ -35,6 +35,22 @@ bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix) {
   return text.size() >= prefix.size() && CompareNoCase(text.substr(0, prefix.size()), prefix) == 0;
 }
 
+std::wstring ToLowerAscii(std::wstring_view text) {
+  std::wstring out(text);
+  for (wchar_t& c : out) {
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+  }
+  return out;
+}
+
+std::string ToLowerAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
 std::wstring Trim(std::wstring_view text) {
   size_t a = 0;
   size_t b = text.size();
@@ -51,18 +67,27 @@ std::string Trim(std::string_view text) {
   return std::string(text.substr(a, b - a + 1));
 }
 
-std::wstring Utf8ToWide(std::string_view s) {
+std::wstring Trim(std::wstring_view text, std::wstring_view blanks) {
+  const size_t a = text.find_first_not_of(blanks);
+  if (a == std::wstring_view::npos) return {};
+  const size_t b = text.find_last_not_of(blanks);
+  return std::wstring(text.substr(a, b - a + 1));
+}
+
+std::wstring Utf8ToWide(std::string_view s, bool* replaced) {
   std::wstring out;
   out.reserve(s.size());
   size_t i = 0;
   while (i < s.size()) {
     unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+      out.push_back(static_cast<wchar_t>(c));
+      ++i;
+      continue;
+    }
     char32_t cp;
     int extra;
-    if (c < 0x80) {
-      cp = c;
-      extra = 0;
-    } else if ((c & 0xE0) == 0xC0) {
+    if ((c & 0xE0) == 0xC0) {
       cp = c & 0x1F;
       extra = 1;
     } else if ((c & 0xF0) == 0xE0) {
@@ -73,6 +98,7 @@ std::wstring Utf8ToWide(std::string_view s) {
       extra = 3;
     } else {
       out.push_back(L'\uFFFD');
+      if (replaced != nullptr) *replaced = true;
       ++i;
       continue;
     }
@@ -93,6 +119,7 @@ std::wstring Utf8ToWide(std::string_view s) {
     static const char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
     if (!ok || cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
       out.push_back(L'\uFFFD');
+      if (replaced != nullptr) *replaced = true;
       ++i;
       continue;
     }
@@ -159,6 +186,25 @@ std::wstring Utf16ToWide(std::u16string_view u) {
     } else {
       out.push_back(static_cast<wchar_t>(c));
     }
+  }
+  return out;
+}
+
+std::u16string Utf16FromLeBytes(const void* bytes, size_t size) {
+  const auto* b = static_cast<const unsigned char*>(bytes);
+  std::u16string out;
+  out.reserve(size / 2);
+  for (size_t i = 0; i + 1 < size; i += 2)
+    out.push_back(static_cast<char16_t>(b[i] | (b[i + 1] << 8)));
+  return out;
+}
+
+std::vector<unsigned char> Utf16ToLeBytes(std::u16string_view utf16) {
+  std::vector<unsigned char> out;
+  out.reserve(utf16.size() * 2);
+  for (char16_t c : utf16) {
+    out.push_back(static_cast<unsigned char>(c & 0xFF));
+    out.push_back(static_cast<unsigned char>(c >> 8));
   }
   return out;
 }
