@@ -148,6 +148,13 @@ def paths(work):
     check(status == 0, f"template on an odd path: status {status}\n{out}")
     check(content(db, "T2") == (["K", "V"], [["1", "one"], ["1", "one"]]),
           f"template copy: {content(db, 'T2')!r}")
+    # A template whose file name holds the bracket that ends Jet's prefix.
+    bracket = os.path.join(folder, "tpl [a].b].mdb")
+    shutil.copy(db, bracket)
+    status, out = run(work, dxf, db, "T3", "--field-names", "first", "--template", bracket + ":T")
+    check(status == 0, f"template named with ']': status {status}\n{out}")
+    check(content(db, "T3") == (["K", "V"], [["1", "one"], ["1", "one"]]),
+          f"template with ']': {content(db, 'T3')!r}")
     # A relative database beside a drawing in a non-ASCII folder.
     status, out = run(work, dxf, "rel \u00fc.mdb", "R", "--field-names", "first")
     check(status == 0, f"relative non-ASCII: status {status}\n{out}")
