@@ -209,14 +209,18 @@ void ExportTableToDatabase(CSheetform& table) {
       sds_printf(L"\nThe table already exists. Failed to apply the table template.");
       return;
     }
-    // Without a template the table is dropped, made and filled in one
-    // transaction, so a failure or a kill leaves the old table or the new
-    // one whole; leaving early rolls back (closing the connection does).
-    bool inTransaction = false;
-    if (!useTemplate) {
-      db.BeginTransaction();
-      inTransaction = true;
+    // A template database that cannot be opened ends the export before
+    // anything is dropped.
+    if (useTemplate && (overwrite || !exists)) {
+      CADODatabase source;
+      source.SetConnectionString(AccessConnection(dlg.m_strDatabaseTemplate, L"", L""));
+      if (!source.Open(L"", L"", L"")) return;
     }
+    // The table is dropped, made (or copied from the template) and filled in
+    // one transaction of the target connection, so a failure or a kill
+    // leaves the old table or the new one whole; leaving early rolls back
+    // (closing the connection does).
+    db.BeginTransaction();
     if (overwrite && exists) {
       state.lastSql = win::Format(L"DROP TABLE `%s`", quotedTable.c_str());
       db.Execute(state.lastSql);
@@ -230,18 +234,16 @@ void ExportTableToDatabase(CSheetform& table) {
           return;
         }
       } else {
-        CADODatabase source;
-        source.SetConnectionString(AccessConnection(dlg.m_strDatabaseTemplate, L"", L""));
-        if (!source.Open(L"", L"", L"")) return;
-        state.lastSql = win::Format(L"SELECT * INTO [;DATABASE=%s].`%s` FROM `%s`", path.c_str(),
-                                    quotedTable.c_str(), Name(dlg.m_strTableTemplate).c_str());
-        if (!source.Execute(state.lastSql)) {
+        // Sent over the target connection, whose transaction holds the DROP,
+        // so the template's table is named with its database's prefix too.
+        state.lastSql =
+            win::Format(L"SELECT * INTO [;DATABASE=%s].`%s` FROM [;DATABASE=%s].`%s`", path.c_str(),
+                        quotedTable.c_str(), dlg.m_strDatabaseTemplate.c_str(),
+                        Name(dlg.m_strTableTemplate).c_str());
+        if (!db.Execute(state.lastSql)) {
           sds_printf(L"\nFailed to duplicate the table template.");
           return;
         }
-        // The target connection sees the new table only once opened again.
-        db.Close();
-        if (!db.Open(L"", L"", L"")) return;
       }
     }
 
@@ -271,7 +273,6 @@ void ExportTableToDatabase(CSheetform& table) {
 
     sds_progressstart();
     state.progressStarted = true;
-    if (!inTransaction) db.BeginTransaction();
     int refused = 0;
     int written = 0;
     try {

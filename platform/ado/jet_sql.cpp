@@ -58,6 +58,26 @@ std::size_t QuotedEnd(std::wstring_view s, std::size_t i, wchar_t close, bool do
   Refuse(std::wstring(L"The quote ") + s[i] + L" is never closed.");
 }
 
+std::wstring DatabaseOf(const std::wstring& inner);
+
+bool IsFile(const std::wstring& path) {
+  std::error_code ec;
+  return !path.empty() && std::filesystem::is_regular_file(win::WideToUtf8(path), ec);
+}
+
+// Jet has no escape for ']' inside brackets, yet a file name may hold one:
+// a [;DATABASE=path] prefix ends at the first "]." before which the path
+// names an existing file, else at its first ']'.
+std::size_t PrefixEnd(std::wstring_view s, std::size_t open, std::size_t first) {
+  for (std::size_t k = first - 1; k != std::wstring_view::npos; k = s.find(L"].", k + 1)) {
+    if (k + 1 < s.size() && s[k + 1] == L'.' &&
+        IsFile(DatabaseOf(std::wstring(s.substr(open + 1, k - open - 1))))) {
+      return k + 1;
+    }
+  }
+  return first;
+}
+
 Tokens Tokenize(std::wstring_view s) {
   Tokens out;
   std::size_t i = 0;
@@ -84,6 +104,9 @@ Tokens Tokenize(std::wstring_view s) {
       kind = Kind::Name;
     } else if (c == L'[') {
       j = QuotedEnd(s, i, L']', false);
+      std::size_t k = i + 1;
+      while (k < s.size() && (s[k] == L' ' || s[k] == L'\t')) ++k;
+      if (k < s.size() && s[k] == L';') j = PrefixEnd(s, i, j);
       kind = Kind::Name;
     } else if (IsDigit(c) || (c == L'.' && j < s.size() && IsDigit(s[j]))) {
       while (j < s.size() && (IsDigit(s[j]) || s[j] == L'.')) ++j;
@@ -236,8 +259,7 @@ std::wstring DatabaseOf(const std::wstring& inner) {
     if (end == std::wstring::npos) break;
   }
   for (auto c = candidates.rbegin(); c != candidates.rend(); ++c) {
-    std::error_code ec;
-    if (!c->empty() && std::filesystem::is_regular_file(win::WideToUtf8(*c), ec)) return *c;
+    if (IsFile(*c)) return *c;
   }
   return candidates.front();
 }

@@ -168,6 +168,9 @@ Result Session::ExecuteJet(const std::wstring& sql) {
   std::vector<std::pair<std::wstring, std::wstring>> attached;  // path, schema name
   const jet::Plan plan = jet::Translate(sql, [&](const std::wstring& path) -> std::wstring {
     if (IsMainDatabase(path)) return L"main";
+    for (const auto& [known, schema] : held_) {
+      if (known == path) return schema;
+    }
     for (const auto& [known, schema] : attached) {
       if (known == path) return schema;
     }
@@ -175,10 +178,6 @@ Result Session::ExecuteJet(const std::wstring& sql) {
     attached.emplace_back(path, L"gm_ext" + std::to_wstring(++attachments_));
     return attached.back().second;
   });
-  if (!attached.empty() && inTransaction_) {
-    throw _com_error(E_FAIL, odbc::kProviderSource,
-                     L"A statement on another database file cannot run inside a transaction.");
-  }
 
   struct Detach {
     Session& session;
@@ -196,7 +195,13 @@ Result Session::ExecuteJet(const std::wstring& sql) {
   for (const auto& [path, schema] : attached) {
     prepared_.reset();
     RunBound(L"ATTACH DATABASE ? AS " + schema, {path});
-    detach.schemas.push_back(schema);
+    // SQLite attaches inside a transaction, but lets go of a file that
+    // the transaction has read only once it ends.
+    if (inTransaction_) {
+      held_.emplace_back(path, schema);
+    } else {
+      detach.schemas.push_back(schema);
+    }
   }
   if (!plan.into) return RunBound(plan.sql, plan.params);
 
@@ -282,6 +287,7 @@ void Session::Commit() {
   connection_.Commit(form_);
   inTransaction_ = false;
   connection_.SetAutocommit(true, form_);
+  DetachHeld();
 }
 
 void Session::Rollback() {
@@ -291,6 +297,19 @@ void Session::Rollback() {
   connection_.Rollback(form_);
   inTransaction_ = false;
   connection_.SetAutocommit(true, form_);
+  DetachHeld();
+}
+
+void Session::DetachHeld() {
+  prepared_.reset();
+  preparedSql_.clear();
+  for (const auto& held : held_) {
+    try {
+      RunOne(L"DETACH DATABASE " + held.second);
+    } catch (const _com_error&) {
+    }
+  }
+  held_.clear();
 }
 
 }  // namespace ado::detail

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/ado/connection_text.h"
@@ -49,6 +50,8 @@ class Session {
   // result columns stays prepared, so that a run of equal statements (one
   // INSERT per row) is prepared once and only bound afterwards.
   Result RunBound(const std::wstring& sql, const std::vector<std::wstring>& params);
+  // Lets go of the files attached during the transaction that just ended.
+  void DetachHeld();
   // Whether path names the file this connection has open.
   bool IsMainDatabase(const std::wstring& path) const;
 
@@ -61,6 +64,7 @@ class Session {
   bool inTransaction_ = false;
   std::wstring mainPath_;
   int attachments_ = 0;
+  std::vector<std::pair<std::wstring, std::wstring>> held_;  // path, schema name
   std::unique_ptr<odbc::Statement> prepared_;
   std::wstring preparedSql_;
 };

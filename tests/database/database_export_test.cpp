@@ -159,7 +159,8 @@ TEST_F(DatabaseExport, ANewTableIsCreatedEmptiedAndFilled) {
 TEST_F(DatabaseExport, ANewTableFromATemplate) {
   Export(parts, {.fieldRow = 0, .useTemplate = true});
   EXPECT_EQ(statements, (Texts{
-                            L"SELECT * INTO [;DATABASE=" + W(database) + L"].`T` FROM `Tmpl`",
+                            L"SELECT * INTO [;DATABASE=" + W(database) + L"].`T` FROM [;DATABASE=" +
+                                W(templateFile) + L"].`Tmpl`",
                             L"INSERT INTO `T` (`Pos`, `Name`) VALUES('1', 'Bolt')",
                             L"INSERT INTO `T` (`Pos`, `Name`) VALUES('2', 'Nut')",
                         }));
@@ -186,7 +187,8 @@ TEST_F(DatabaseExport, AnExistingTableOverwrittenFromATemplate) {
   Export(parts, {.overwrite = true, .append = false, .useTemplate = true});
   EXPECT_EQ(statements, (Texts{
                             L"DROP TABLE `T`",
-                            L"SELECT * INTO [;DATABASE=" + W(database) + L"].`T` FROM `Tmpl`",
+                            L"SELECT * INTO [;DATABASE=" + W(database) + L"].`T` FROM [;DATABASE=" +
+                                W(templateFile) + L"].`Tmpl`",
                             L"SELECT TOP 1 * FROM `T`",
                             L"DELETE FROM `T`",
                             L"INSERT INTO `T` (`A`, `B`) VALUES('Pos', 'Name')",
@@ -196,6 +198,20 @@ TEST_F(DatabaseExport, AnExistingTableOverwrittenFromATemplate) {
   EXPECT_EQ(printed, L"");
   EXPECT_EQ(Rows(database, "SELECT * FROM T"),
             (std::vector<std::string>{"Pos|Name|<null>", "1|Bolt|<null>", "2|Nut|<null>"}));
+}
+
+// The copy runs in the transaction of the DROP: a template table that is not
+// there leaves the old table, records included.
+TEST_F(DatabaseExport, AFailedTemplateCopyKeepsTheOldTable) {
+  Sql(database, "CREATE TABLE T (Z TEXT); INSERT INTO T VALUES ('old');");
+  Sql(templateFile, "DROP TABLE Tmpl;");
+  Export(parts, {.overwrite = true, .useTemplate = true});
+  EXPECT_EQ(statements.size(), 2u);
+  EXPECT_EQ(Alerts().size(), 1u);
+  EXPECT_EQ(printed, L"\nFailed to duplicate the table template.");
+  EXPECT_EQ(Rows(database, "SELECT * FROM T"), (std::vector<std::string>{"old"}));
+  // The template's file is let go with the transaction.
+  EXPECT_EQ(Rows(database, "PRAGMA database_list").size(), 1u);
 }
 
 TEST_F(DatabaseExport, AnExistingTableKeptTakesItsOwnFields) {

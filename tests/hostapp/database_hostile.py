@@ -148,6 +148,13 @@ def paths(work):
     check(status == 0, f"template on an odd path: status {status}\n{out}")
     check(content(db, "T2") == (["K", "V"], [["1", "one"], ["1", "one"]]),
           f"template copy: {content(db, 'T2')!r}")
+    # A template whose file name holds the bracket that ends Jet's prefix.
+    bracket = os.path.join(folder, "tpl [a].b].mdb")
+    shutil.copy(db, bracket)
+    status, out = run(work, dxf, db, "T3", "--field-names", "first", "--template", bracket + ":T")
+    check(status == 0, f"template named with ']': status {status}\n{out}")
+    check(content(db, "T3") == (["K", "V"], [["1", "one"], ["1", "one"]]),
+          f"template with ']': {content(db, 'T3')!r}")
     # A relative database beside a drawing in a non-ASCII folder.
     status, out = run(work, dxf, "rel \u00fc.mdb", "R", "--field-names", "first")
     check(status == 0, f"relative non-ASCII: status {status}\n{out}")
@@ -182,6 +189,11 @@ def overwrite_failure_keeps_old(work):
     status, out = run(work, twins, db, "T", "--field-names", "first", "--overwrite")
     check(status != 0, "a failed create reported success")
     check(content(db, "T") == (["K", "V"], [["1", "old"]]), f"old table lost: {content(db, 'T')!r}")
+    # A template table that is not there: the copy fails after the DROP.
+    status, out = run(work, twins, db, "T", "--overwrite", "--template", db + ":Missing")
+    check(status != 0, "a failed template copy reported success")
+    left = content(db, "T") if "T" in tables(db) else None
+    check(left == (["K", "V"], [["1", "old"]]), f"old table lost to a failed copy: {left!r}")
 
 
 def kill_nine(work):
@@ -192,53 +204,76 @@ def kill_nine(work):
     drawing(new, [["No", "Text"]] + [[str(i), f"new {i} '?{{fn x}};"] for i in range(1000)])
     status, out = run(work, old, db, "Big", "--field-names", "first")
     check(status == 0, f"first export: {out}")
-    old_rows = content(db, "Big")
+    # The template's records come along into the copy, ahead of the drawing's.
+    tpl = os.path.join(work, "tpl \u00fc.mdb")
+    with sqlite3.connect(tpl) as c:
+        c.execute('CREATE TABLE Tpl ("No" VARCHAR(255), "Text" VARCHAR(255))')
+        c.execute("INSERT INTO Tpl VALUES ('t', 'from the template')")
     e = dict(os.environ, GM_REGISTRY_DIR=work)
     journal = db + "-journal"
 
-    def start(source):
-        return subprocess.Popen([os.path.join(BIN, "gridmason"), "-q", source, "--db", db,
-                                 "--table", "Big", "--field-names", "first", "--overwrite"],
-                                cwd=work, env=e, stdout=subprocess.DEVNULL,
-                                stderr=subprocess.DEVNULL)
+    def killed_runs(label, extra, old_rows):
+        def start(source):
+            return subprocess.Popen([os.path.join(BIN, "gridmason"), "-q", source, "--db", db,
+                                     "--table", "Big", "--field-names", "first", "--overwrite",
+                                     *extra], cwd=work, env=e, stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL)
 
-    def wait_for_journal(p, limit):
-        deadline = time.monotonic() + limit
-        while not os.path.exists(journal) and p.poll() is None and time.monotonic() < deadline:
-            time.sleep(0.0002)
-        return time.monotonic()
+        def wait_for_journal(p, limit):
+            deadline = time.monotonic() + limit
+            while not os.path.exists(journal) and p.poll() is None and time.monotonic() < deadline:
+                time.sleep(0.0002)
+            return time.monotonic()
 
-    # One whole run, timed: from its start, and from its journal's first sight.
-    begun = time.monotonic()
-    p = start(new)
-    seen_journal = wait_for_journal(p, 600)
-    status = p.wait()
-    ended = time.monotonic()
-    took, writing = ended - begun, max(ended - seen_journal, 0.001)
-    check(status == 0, "overwrite export failed")
-    new_rows = content(db, "Big")
+        # One whole run, timed: from its start, and from its journal's first sight.
+        begun = time.monotonic()
+        p = start(new)
+        seen_journal = wait_for_journal(p, 600)
+        status = p.wait()
+        ended = time.monotonic()
+        took, writing = ended - begun, max(ended - seen_journal, 0.001)
+        check(status == 0, f"{label}: overwrite export failed")
+        new_rows = content(db, "Big")
+        check(new_rows != old_rows, f"{label}: the overwrite changed nothing")
+        print(f"{label}: an overwrite run takes {took:.3f} s, {writing:.3f} s of it with a journal")
+        # The table after each source's own run: the two a kill may leave.
+        whole = {"old": old_rows, "new": new_rows}
+        rng = random.Random(int(os.environ.get("GM_KILL_SEED", "14")))
+        seen = {"old": 0, "new": 0}
+        for k in range(20):
+            p = start(new if k % 2 == 0 else old)
+            if k % 4 < 2:
+                time.sleep(rng.uniform(0, took * 1.1))  # anywhere in the run
+            else:
+                # Inside the transaction: after its journal appears.
+                wait_for_journal(p, took * 3)
+                time.sleep(rng.uniform(0, writing * 1.2))
+            p.kill()
+            p.wait()
+            got = content(db, "Big") if "Big" in tables(db) else None
+            which = next((w for w, rows in whole.items() if got == rows), None)
+            check(which is not None,
+                  f"{label} kill {k}: the table is neither whole: "
+                  f"{'gone' if got is None else len(got[1])} rows")
+            if which:
+                seen[which] += 1
+            with sqlite3.connect(db) as c:
+                check(c.execute("PRAGMA integrity_check").fetchone()[0] == "ok",
+                      f"{label} kill {k}: damaged")
+        print(f"{label}: kill -9: the table was whole each time:", seen)
+        return new_rows
+
+    old_rows = content(db, "Big")
+    new_rows = killed_runs("plain", [], old_rows)
     check(len(old_rows[1]) == 1000 and len(new_rows[1]) == 1000, "1000 rows each")
-    print(f"an overwrite run takes {took:.3f} s, {writing:.3f} s of it with a journal")
-    rng = random.Random(int(os.environ.get("GM_KILL_SEED", "14")))
-    seen = {"old": 0, "new": 0}
-    for k in range(20):
-        p = start(new if k % 2 == 0 else old)
-        if k % 4 < 2:
-            time.sleep(rng.uniform(0, took * 1.1))  # anywhere in the run
-        else:
-            # Inside the transaction: after its journal appears.
-            wait_for_journal(p, took * 3)
-            time.sleep(rng.uniform(0, writing * 1.2))
-        p.kill()
-        p.wait()
-        got = content(db, "Big")
-        which = "old" if got == old_rows else "new" if got == new_rows else None
-        check(which is not None, f"kill {k}: the table is neither whole: {len(got[1])} rows")
-        if which:
-            seen[which] += 1
-        with sqlite3.connect(db) as c:
-            check(c.execute("PRAGMA integrity_check").fetchone()[0] == "ok", f"kill {k}: damaged")
-    print("kill -9: the table was whole each time:", seen)
+    # A template overwrite: the drop, the copy and the records are one step.
+    status, out = run(work, old, db, "Big", "--field-names", "first", "--overwrite",
+                      "--template", tpl + ":Tpl")
+    check(status == 0, f"template overwrite: {out}")
+    old_rows = content(db, "Big")
+    check(old_rows[1][0] == ["t", "from the template"] and len(old_rows[1]) == 1001,
+          f"template overwrite wrote {old_rows[1][:2]!r}, {len(old_rows[1])} rows")
+    killed_runs("template", ["--template", tpl + ":Tpl"], old_rows)
 
 
 def full_disk(work):

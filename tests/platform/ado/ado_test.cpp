@@ -460,6 +460,33 @@ TEST_F(Ado, DropAndCreateInsideATransactionRollBackWhole) {
   EXPECT_EQ((Rows{{"a", "old"}}), Read(file, "SELECT 'a', a FROM t"));
 }
 
+// A copy from another file joins the transaction of a DROP: undone with it,
+// or kept with it, and the other file is let go when the transaction ends.
+TEST_F(Ado, ACopyFromAnotherFileInsideATransaction) {
+  const fs::path templ = NewDatabase(dir / "template.mdb");
+  const fs::path file = NewDatabase(dir / "db.mdb");
+  Run(Connect(templ), L"CREATE TABLE `Tmpl` (`n` TEXT(8))");
+  Run(Connect(templ), L"INSERT INTO `Tmpl` VALUES('tpl')");
+  ConnectionPtr connection = Connect(file);
+  Run(connection, L"CREATE TABLE `t` (`a` TEXT)");
+  Run(connection, L"INSERT INTO `t` (`a`) VALUES('old')");
+  const std::wstring copy =
+      L"SELECT * INTO [;DATABASE=" + W(file) + L"].`t` FROM [;DATABASE=" + W(templ) + L"].`Tmpl`";
+  for (const bool commit : {false, true}) {
+    connection->BeginTrans();
+    Run(connection, L"DROP TABLE `t`");
+    EXPECT_EQ(1, Run(connection, copy));
+    Run(connection, L"INSERT INTO `t` VALUES('new')");
+    EXPECT_EQ(2, Query(connection, L"PRAGMA database_list")->GetRecordCount());
+    commit ? connection->CommitTrans() : connection->RollbackTrans();
+    const Rows columns = commit ? Rows{{"n", "VARCHAR(8)"}} : Rows{{"a", "VARCHAR(255)"}};
+    const Rows records = commit ? Rows{{"tpl"}, {"new"}} : Rows{{"old"}};
+    EXPECT_EQ(columns, Read(file, "SELECT name, type FROM pragma_table_info('t')"));
+    EXPECT_EQ(records, Read(file, "SELECT * FROM t ORDER BY rowid"));
+    EXPECT_EQ(1, Query(connection, L"PRAGMA database_list")->GetRecordCount());
+  }
+}
+
 // One INSERT text repeated is prepared once; the statement still follows
 // the table when it is dropped and made again with other columns.
 TEST_F(Ado, ARepeatedStatementFollowsTheTableItNames) {
