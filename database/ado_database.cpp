@@ -7,6 +7,7 @@
 
 #include "platform/com/objbase.h"
 #include "platform/sds/sds.h"
+#include "platform/win/strings.h"
 #include "platform/win/text.h"
 
 namespace {
@@ -157,9 +158,9 @@ bool CADORecordset::Open(const std::wstring& source, int mode) {
   if (!m_pConnection && m_pDatabase != nullptr) m_pConnection = m_pDatabase->GetActiveConnection();
   m_strQuery.erase(0, std::min(m_strQuery.find_first_not_of(L" \t\r\n\f\v"), m_strQuery.size()));
 
-  std::wstring head = m_strQuery.substr(0, 7);
-  for (wchar_t& c : head) c = static_cast<wchar_t>(std::towupper(c));
-  const bool selection = head == L"SELECT " && mode == openUnknown;
+  const bool selection =
+      win::EqualsNoCase(std::wstring_view(m_strQuery).substr(0, 7), L"SELECT ") &&
+      mode == openUnknown;
 
   try {
     m_pRecordset->PutCursorType(adOpenStatic);

@@ -5,6 +5,7 @@
 #include "database/database_dialog.h"
 #include "database/drawing_path.h"
 #include "platform/sds/sds.h"
+#include "platform/win/strings.h"
 #include "platform/win/text.h"
 
 namespace {
@@ -55,10 +56,7 @@ std::wstring LineFeedsToBlanks(std::wstring text) {
 // Table names compare as the engine compares them: SQLite folds the ASCII
 // letters only, so "Ä" and "ä" are two tables there and must be two here.
 bool SameText(const std::wstring& a, const std::wstring& b) {
-  const auto fold = [](wchar_t c) { return c >= L'a' && c <= L'z' ? c - 32 : c; };
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [&](wchar_t x, wchar_t y) { return fold(x) == fold(y); });
+  return win::ToLowerAscii(a) == win::ToLowerAscii(b);
 }
 
 // A connection text's value as ODBC wants it: in braces, '}' doubled,
