@@ -94,6 +94,11 @@ std::wstring ErrorText(const _com_error& e) {
 
 // The database file to write into; empty when the export ends here (the
 // user cancelled, or the new file could not be made, which is printed).
+std::wstring& LastDatabase() {
+  static std::wstring path;
+  return path;
+}
+
 std::wstring ChooseDatabase(const CDatabaseDialog& dlg, CWnd* parent) {
   if (dlg.m_nDatabaseOption == 1) {
     return ResolveRelativePath(GetDrawingPath(), dlg.m_strExistingDatabase);
@@ -157,6 +162,7 @@ void ExportTableToDatabase(CSheetform& table) {
 
   CWnd* parent = CWnd::FromHandle(sds_getmainhwnd());
   CDatabaseDialog dlg(&table, parent);
+  LastDatabase().clear();
   if (dlg.DoModal() != IDOK) return;
 
   const std::wstring path = ChooseDatabase(dlg, parent);
@@ -166,6 +172,7 @@ void ExportTableToDatabase(CSheetform& table) {
     sds_printf(L"Failed to find %s.", path.c_str());
     return;
   }
+  LastDatabase() = path;
 
   const bool rowFields = dlg.m_bEnableRowFields != 0;
   const bool lastRowNames = dlg.m_nRowFieldsOption != 0;
@@ -331,3 +338,5 @@ void ExportTableToDatabase(CSheetform& table) {
     if (state.progressStarted) sds_progressstop();
   }
 }
+
+const std::wstring& LastExportDatabase() { return LastDatabase(); }

@@ -20,6 +20,10 @@ bool TableExists(CADODatabase& database, const std::wstring& table);
 // removed from the table first.
 void ExportTableToDatabase(CSheetform& table);
 
+// The database file the last export chose (empty before any), so the next
+// table of one conversion can go into the same file.
+const std::wstring& LastExportDatabase();
+
 // A name put between back-quotes in a statement, with any back-quote in it
 // doubled so that it cannot end the name early.
 std::wstring QuoteDatabaseName(const std::wstring& name);

@@ -144,6 +144,33 @@ TEST_F(TablesBatch, FrameWithTwoTablesGivesThreeDatabaseTables) {
       ReadFile(dir / "sql.txt"));
 }
 
+// At the dialog a person names a new file once; the later tables of the
+// conversion go into it, not into a second new file of the same name.
+TEST_F(TablesBatch, TablesOfOneConversionShareTheNewDatabase) {
+  if (std::system("sqlite3 -version > /dev/null 2>&1") != 0) GTEST_SKIP() << "no sqlite3";
+  gm::test::WriteFile(dir / "HKEY_CURRENT_USER.reg",
+                      "Windows Registry Editor Version 5.00\n\n"
+                      "[HKEY_CURRENT_USER\\software\\Orvane\\OrvaneGridmason]\n"
+                      "\"SplitTables\"=dword:00000001\n");
+  const std::string file = (dir / "parts.mdb").string();
+  auto r =
+      Gridmason(Drawing("frame.dxf"), "LineText2Access\nALL\n\ncheck 100\nset 106 Parts\nok\n" +
+                                          file + "\nok\nok\nquit\n");
+  ASSERT_EQ(0, r.status) << r.out << r.err;
+  size_t saves = 0;
+  for (size_t at = r.out.find("Save As"); at != std::string::npos;
+       at = r.out.find("Save As", at + 1)) {
+    ++saves;
+  }
+  EXPECT_EQ(1u, saves) << r.out;
+  const std::string cmd =
+      "sqlite3 -batch " + ShellQuote(file) +
+      " \"SELECT name FROM sqlite_master WHERE type='table' ORDER BY name;\" > " +
+      ShellQuote((dir / "sql.txt").string()) + " 2>&1";
+  ASSERT_EQ(0, std::system(cmd.c_str()));
+  EXPECT_EQ("Parts\nParts_2\nParts_3\n", ReadFile(dir / "sql.txt"));
+}
+
 TEST_F(TablesBatch, PlainTextOutputsEqualTheWorkbook) {
   auto book = Gridmason(Drawing("titleblock.dxf") + " --merge-by-lines -o book.xlsx");
   ASSERT_EQ(0, book.status) << book.out << book.err;
