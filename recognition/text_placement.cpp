@@ -1,8 +1,11 @@
 #include "recognition/text_placement.h"
 
 #include <algorithm>
+#include <cmath>
+#include <optional>
 #include <vector>
 
+#include "capture/entity_reader.h"
 #include "recognition/line_grid.h"
 
 int PlaceTextInCell(const ArxDbMText& text, CSheetform& table) {
@@ -40,13 +43,14 @@ namespace {
 
 // Texts standing at 90 or 270 degrees stack their lines across x: turning them
 // level first lets lines and word order be found as for level texts.
-void TurnLevel(std::vector<ArxDbMText>& texts) {
+// True when every text now reads level, turned or not.
+bool TurnLevel(std::vector<ArxDbMText>& texts) {
   const double r = texts.front().rotation;
   const bool upward = IsEqual(r, kHalfPi);
-  if (!upward && !IsEqual(r, kThreeHalfPi)) return;
-  for (const ArxDbMText& t : texts) {
-    if (!IsEqual(t.rotation, r)) return;
-  }
+  bool same = true;
+  for (const ArxDbMText& t : texts) same = same && IsEqual(t.rotation, r);
+  if (!same) return false;
+  if (!upward && !IsEqual(r, kThreeHalfPi)) return IsEqual(r, 0.0);
   for (ArxDbMText& t : texts) {
     const double left = t.boxLeft, top = t.boxTop, w = t.boxWidth, h = t.boxHeight;
     const double x = t.x, y = t.y;
@@ -57,13 +61,30 @@ void TurnLevel(std::vector<ArxDbMText>& texts) {
     t.boxWidth = h;
     t.boxHeight = w;
   }
+  return true;
+}
+
+// A one-line text's core box is the middle of its glyph box, whose bottom is
+// the baseline: words without tall letters have a lower core than their
+// neighbours, but the same baseline. Nothing for multiline or boxless texts.
+std::optional<double> Baseline(const ArxDbMText& t) {
+  if (t.boxHeight <= 0 || t.text.find(L'\n') != std::wstring::npos) return std::nullopt;
+  return t.BoxBottom() - t.boxHeight * TextCoreFactor / (1 - 2 * TextCoreFactor);
+}
+
+// Lines of writing lie at least about a text height apart; words of one line
+// differ in baseline by far less.
+bool OnOneBaseline(const ArxDbMText& a, const ArxDbMText& b) {
+  const std::optional<double> ba = Baseline(a), bb = Baseline(b);
+  if (!ba || !bb) return false;
+  return std::abs(*ba - *bb) < std::min(a.height, b.height) / 3;
 }
 
 }  // namespace
 
 std::wstring AssembleCellText(CArxDbMTextArray& texts) {
   if (texts.IsEmpty()) return std::wstring();
-  TurnLevel(texts.Data());
+  const bool level = TurnLevel(texts.Data());
   SortTexts(texts, 0, texts.GetUpperBound());
   std::wstring result;
   std::vector<ArxDbMText>& rest = texts.Data();
@@ -77,8 +98,11 @@ std::wstring AssembleCellText(CArxDbMTextArray& texts) {
     std::vector<bool> joined(rest.size(), false);
     for (std::size_t i = rest.size(); i-- > 0;) {
       const ArxDbMText& t = rest[i];
-      if (t.boxTop > lineBottom && lineTop > t.BoxBottom()) {
-        // Only the line's vertical extent decides who joins it.
+      const bool overlaps = t.boxTop > lineBottom && lineTop > t.BoxBottom();
+      const bool besides =
+          level && std::any_of(line.Data().begin(), line.Data().end(),
+                               [&t](const ArxDbMText& m) { return OnOneBaseline(m, t); });
+      if (overlaps || besides) {
         lineTop = std::max(lineTop, t.boxTop);
         lineBottom = std::min(lineBottom, t.BoxBottom());
         line.Add(t);

@@ -19,8 +19,10 @@ int PlaceTextInCell(const ArxDbMText& text, CSheetform& table);
 void AddTextToCell(const ArxDbMText& text, CAutoCell& cell);
 
 // Joins a cell's texts into its value text: texts whose core boxes overlap
-// vertically form one line, read left to right and joined by a space; lines
-// read top down, joined by a line feed. Leaves texts empty.
+// vertically, or level one-line texts whose baselines lie within a third of
+// the smaller height of each other, form one line, read left to right and
+// joined by a space; lines read top down, joined by a line feed. Leaves
+// texts empty.
 std::wstring AssembleCellText(CArxDbMTextArray& texts);
 
 // Sets the font from the last text of the cell and the value text from all

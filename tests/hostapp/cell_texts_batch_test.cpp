@@ -84,6 +84,14 @@ TEST_F(CellTexts, TurnedLinesStayLinesInReadingOrder) {
   EXPECT_EQ("\"theta delta\\nfourth\\nfifth\"", Fact(f, "B1:value")) << "turned downward";
 }
 
+TEST_F(CellTexts, WordsOnOneBaselineShareALine) {
+  Facts f = Convert("baselines.dxf");
+  EXPECT_EQ("\"gamma delta\"", Fact(f, "A1:value")) << "no tall letters at all";
+  EXPECT_EQ("\"Bolt saw ease\"", Fact(f, "B1:value")) << "beside capitals, centred";
+  EXPECT_EQ("\"mass\\nBolt\"", Fact(f, "A2:value")) << "lines one text height apart";
+  EXPECT_EQ("\"Bolt\\nsaw\"", Fact(f, "B2:value"));
+}
+
 // The same table level in the world, in a block reference scaled and turned
 // every way inside a user system turned with it, and drawn turned on a
 // portrait sheet: one workbook.

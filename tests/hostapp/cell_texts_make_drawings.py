@@ -102,6 +102,22 @@ for s, x, y in (("theta", 32, 35), ("delta", 32, 18), ("fourth", 28, 35), ("fift
     msp.add_text(s, height=2.5, dxfattribs={"insert": (x, y), "rotation": 270})
 doc.saveas(f"{out}/turned_lines.dxf")
 
+# Words of one line whose glyphs reach different heights (no tall letters
+# beside capitals and ascenders), left-aligned and centred, and lines of
+# writing one text height or a little more apart.
+doc = ezdxf.new("R2010")
+msp = doc.modelspace()
+grid(msp, [0, 40, 80], [30, 15, 0])
+for s, x in (("gamma", 2), ("delta", 14)):
+    msp.add_text(s, height=2.5, dxfattribs={"insert": (x, 21)})
+for s, x in (("Bolt", 48), ("saw", 58), ("ease", 68)):
+    centred(msp, s, x, 22.5)
+for s, y in (("mass", 6.5), ("Bolt", 4)):
+    msp.add_text(s, height=2.5, dxfattribs={"insert": (2, y)})
+for s, y in (("Bolt", 8), ("saw", 5)):
+    msp.add_text(s, height=2.5, dxfattribs={"insert": (42, y)})
+doc.saveas(f"{out}/baselines.dxf")
+
 
 # One table, drawn level and unscaled, then placed in every way a user
 # places it: a block reference scaled and turned, in a user system turned

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "recognition/table_recogniser.h"
 #include "tests/recognition/drawing.h"
 
@@ -40,6 +42,43 @@ TEST_F(Placement, BoxesThatOnlyTouchFormSeparateLines) {
   d.Text(L"b", 2, -7, 4, 2);
   d.Text(L"a", 8, -5, 4, 2);  // its bottom is b's top
   EXPECT_EQ(OneCell(d).Rows[0].Cells[0].GetText(), L"a\nb");
+}
+
+// Core boxes as capture makes them: the middle fifth of a glyph box standing
+// on the baseline, so a word without tall letters has a lower, thinner core.
+ArxDbMText& Word(Drawing& d, const std::wstring& s, double left, double baseline, double glyphs) {
+  ArxDbMText& t = d.Text(s, left, baseline + 0.6 * glyphs, 4, 0.2 * glyphs);
+  t.y = baseline;
+  t.height = 2;
+  return t;
+}
+
+TEST_F(Placement, WordsOnOneBaselineJoinWhateverTheirGlyphs) {
+  {
+    Drawing d;
+    Word(d, L"delta", 8, -8, 2);
+    Word(d, L"gamma", 2, -8, 1.2);
+    Word(d, L"Bolt", 14, -7.8, 2);  // a little off, still the same line
+    EXPECT_EQ(OneCell(d).Rows[0].Cells[0].GetText(), L"gamma delta Bolt");
+  }
+  {
+    // One text height apart, or nearly so, is the next line.
+    Drawing d;
+    Word(d, L"mass", 2, -6, 1.2);
+    Word(d, L"Bolt", 2, -8, 2);
+    Word(d, L"saw", 8, -9.7, 1.2);
+    EXPECT_EQ(OneCell(d).Rows[0].Cells[0].GetText(), L"mass\nBolt\nsaw");
+  }
+  {
+    // Turned upward, the baseline is the box's right side.
+    Drawing d;
+    for (auto [s, right, glyphs] : {std::tuple{L"beta", 8.0, 2.0}, {L"saw", 8.0, 1.2}}) {
+      ArxDbMText& t = d.Text(s, right - 0.6 * glyphs, s[0] == L'b' ? -8 : -2, 0.2 * glyphs, 4);
+      t.rotation = kHalfPi;
+      t.height = 2;
+    }
+    EXPECT_EQ(OneCell(d).Rows[0].Cells[0].GetText(), L"beta saw");
+  }
 }
 
 TEST_F(Placement, EmptyTextsCountOnlyAsLines) {
