@@ -67,14 +67,15 @@ std::wstring FormatCellAddress(int row, int column) {
                   MB_OK);
     return std::wstring();
   }
-  wchar_t letters[kMaxColumnLetters];
-  int count = 0;
-  for (int n = column; n > 0; n = (n - 1) / 26) letters[count++] = L'A' + (n - 1) % 26;
-  std::wstring address = L"$";
-  while (count > 0) address.push_back(letters[--count]);
-  address.push_back(L'$');
-  address += std::to_wstring(row);
-  return address;
+  // Built in place: recognition makes two of these per cell of the grid.
+  wchar_t text[kMaxColumnLetters + 16];
+  wchar_t* end = text + sizeof(text) / sizeof(text[0]);
+  wchar_t* p = end;
+  for (int n = row; n > 0; n /= 10) *--p = static_cast<wchar_t>(L'0' + n % 10);
+  *--p = L'$';
+  for (int n = column; n > 0; n = (n - 1) / 26) *--p = static_cast<wchar_t>(L'A' + (n - 1) % 26);
+  *--p = L'$';
+  return std::wstring(p, end);
 }
 
 bool ParseRangeStart(const std::wstring& text, int& row, int& column) {

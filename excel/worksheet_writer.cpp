@@ -161,8 +161,13 @@ int WriteTable(const CSheetform& table, int rows, int columns, ApplicationState&
             static_cast<int>(kCellTextLimit));
       }
       WriteCellToRange(range, cell);
-      const std::wstring merge = cell.GetMergeAddress();
-      if (!win::EqualsNoCase(merge, cell.GetAddress())) mergeAreaList.push_back(merge);
+      // Most cells are their own range; the exact match spares the
+      // case-folding compare for them.
+      std::wstring merge = cell.GetMergeAddress();
+      const std::wstring address = cell.GetAddress();
+      if (merge != address && !win::EqualsNoCase(merge, address)) {
+        mergeAreaList.push_back(std::move(merge));
+      }
       ProgressStepIt();
       if (ProgressCancelled()) return Abandon(state, false);
     }

@@ -1,7 +1,5 @@
 #include "ui/progress_dialog.h"
 
-#include "platform/win/text.h"
-
 namespace {
 
 CProgressDlg* g_progress = nullptr;
@@ -117,20 +115,30 @@ void CProgressDlg::PumpMessages() {
   }
 }
 
-std::wstring CProgressDlg::PercentText(int pos, int lower, int upper) {
+namespace {
+// -1 for an empty range, which shows no figure.
+int PercentOf(int pos, int lower, int upper) {
   const long long span = static_cast<long long>(upper) - lower;
-  if (span == 0) return {};
+  if (span == 0) return -1;
   long long percent = (static_cast<long long>(pos) - lower) * 100 / span;
   if (percent != 100) percent %= 100;
-  return win::Format(L"%d%c", static_cast<int>(percent), L'%');
+  return static_cast<int>(percent);
+}
+}  // namespace
+
+std::wstring CProgressDlg::PercentText(int pos, int lower, int upper) {
+  const int percent = PercentOf(pos, lower, upper);
+  if (percent < 0) return {};
+  return std::to_wstring(percent) + L'%';
 }
 
+// Called once per cell written: the label changes at most a hundred times, so
+// the text is made and set only when the figure moves.
 void CProgressDlg::UpdatePercent(int pos) {
-  const std::wstring text = PercentText(pos, m_nLower, m_nUpper);
-  if (text.empty()) return;
-  std::wstring shown;
-  GetDlgItemText(IDC_PROGRESS_PERCENT, shown);
-  if (shown != text) SetDlgItemText(IDC_PROGRESS_PERCENT, text);
+  const int percent = PercentOf(pos, m_nLower, m_nUpper);
+  if (percent < 0 || percent == m_nShownPercent) return;
+  m_nShownPercent = percent;
+  SetDlgItemText(IDC_PROGRESS_PERCENT, PercentText(pos, m_nLower, m_nUpper));
 }
 
 // ---------------------------------------------------------------------------

@@ -50,6 +50,7 @@ class CProgressDlg : public CDialog {
 
  private:
   void UpdatePercent(int pos);
+  int m_nShownPercent = -1;
 };
 
 // The progress window's layout.
