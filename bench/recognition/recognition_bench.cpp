@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <string>
 
+#include "bench/recognition/bench_drawing.h"
 #include "capture/records.h"
 #include "model/sheetform.h"
 #include "recognition/table_recogniser.h"
@@ -16,17 +17,8 @@ namespace {
 constexpr double kCellWidth = 30.0;
 constexpr double kCellHeight = 8.0;
 
-struct Drawing {
-  CHorzDbLineArray horizontal;
-  CVertDbLineArray vertical;
-  CArxDbMTextArray texts;
-};
-
-CSimpleLine Line(double x1, double y1, double x2, double y2) {
-  CSimpleLine line;
-  line.SetEndpoints({x1, y1, 0}, {x2, y2, 0});
-  return line;
-}
+using bench::Drawing;
+using bench::Line;
 
 // piecesPerLine 0: one piece per cell edge, as an exploded polyline gives.
 // Pieces overlap a little, and every fifth line has a second stroke a hair

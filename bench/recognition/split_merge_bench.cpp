@@ -6,6 +6,7 @@
 #include <cmath>
 #include <string>
 
+#include "bench/recognition/bench_drawing.h"
 #include "capture/records.h"
 #include "recognition/table_recogniser.h"
 #include "recognition/table_split.h"
@@ -16,17 +17,8 @@ namespace {
 constexpr double kWidth = 30.0;
 constexpr double kHeight = 8.0;
 
-struct Drawing {
-  CHorzDbLineArray horizontal;
-  CVertDbLineArray vertical;
-  CArxDbMTextArray texts;
-};
-
-CSimpleLine Line(double x1, double y1, double x2, double y2) {
-  CSimpleLine line;
-  line.SetEndpoints({x1, y1, 0}, {x2, y2, 0});
-  return line;
-}
+using bench::Drawing;
+using bench::Line;
 
 void AddText(Drawing& d, double left, double top, const std::wstring& s) {
   ArxDbMText text;
