@@ -47,10 +47,10 @@ TEST(HostMenu, TheProjectsMenuFilesListEveryCommand) {
     std::vector<std::wstring> commands;
     for (const auto& item : menu->items) commands.push_back(item.command);
     for (const wchar_t* c :
-         {L"LineText2Excel", L"Block2Excel", L"LineText2Access", L"Block2Access",
-          L"Gridmason_Options", L"Gridmason_Help", L"Gridmason_Demo", L"Gridmason_Website",
-          L"Gridmason_New", L"Gridmason_Faq", L"Gridmason_Support", L"Gridmason_Check_Upd",
-          L"Gridmason_About", L"Gridmason_Test"}) {
+         {L"LineText2Excel", L"Block2Excel", L"LineText2Access", L"Block2Access", L"LineText2File",
+          L"Block2File", L"Gridmason_Options", L"Gridmason_Help", L"Gridmason_Demo",
+          L"Gridmason_Website", L"Gridmason_New", L"Gridmason_Faq", L"Gridmason_Support",
+          L"Gridmason_Check_Upd", L"Gridmason_About", L"Gridmason_Test"}) {
       EXPECT_NE(commands.end(), std::find(commands.begin(), commands.end(), c)) << file;
     }
   }
