@@ -95,7 +95,8 @@ TEST(Sheetform, CopiesAreDeep) {
   ArxDbMText text;
   text.text = L"t";
   cell.GetTexts().Add(text);
-  cell.GetBorders().GetAt(CAutoBorders::kTop).LineStyleName = L"Continuous";
+  cell.GetBorders().Change(CAutoBorders::kTop,
+                           [](CAutoBorder& b) { b.LineStyleName = L"Continuous"; });
   row.Cells.Add(cell);
   table.Rows.Add(row);
 
@@ -103,7 +104,7 @@ TEST(Sheetform, CopiesAreDeep) {
   CAutoCell& copied = copy.Rows[0].Cells[0];
   copied.SetText(L"after");
   copied.GetTexts()[0].text = L"changed";
-  copied.GetBorders().GetAt(CAutoBorders::kTop).LineStyleName.clear();
+  copied.GetBorders().Change(CAutoBorders::kTop, [](CAutoBorder& b) { b.LineStyleName.clear(); });
   copy.Rows[0].Cells.Add(CAutoCell());
 
   const CAutoCell& original = table.Rows[0].Cells[0];
@@ -166,8 +167,10 @@ TEST(Serialize, CellByteLayout) {
   cell.SetMergeHeight(4.5);
   cell.SetOffsetX(5.5);
   cell.SetOffsetY(-6.5);
-  cell.GetBorders().GetAt(CAutoBorders::kLeft).Color = 0x0000FF;
-  cell.GetBorders().GetAt(CAutoBorders::kLeft).LineStyleName = L"Continuous";
+  cell.GetBorders().Change(CAutoBorders::kLeft, [](CAutoBorder& b) {
+    b.Color = 0x0000FF;
+    b.LineStyleName = L"Continuous";
+  });
   cell.GetFont().Size = 2.5;
   cell.GetInterior().Color = 0x00FF00;
   cell.GetInterior().ColorIndex = 4;
