@@ -237,17 +237,14 @@ void CAutoCell::SetMergeRange(int row1, int column1, int row2, int column2) {
 }
 
 bool CAutoCell::IsOwnRange() const {
-  // A text kept as text is never a plain reference, so kinds that differ
-  // never read alike.
-  if (addressKind_ != mergeKind_) return false;
-  switch (addressKind_) {
-    case AddressKind::kCell:
-      return row_ == mergeRow1_ && column_ == mergeColumn1_;
-    case AddressKind::kText:
-      return extras_->address == extras_->mergeAddress;
-    default:
-      return addressKind_ == AddressKind::kEmpty;
+  if (addressKind_ == AddressKind::kCell && mergeKind_ == AddressKind::kCell) {
+    return row_ == mergeRow1_ && column_ == mergeColumn1_;
   }
+  // An address kept as text may still read as a range reference.
+  if (addressKind_ == AddressKind::kText || mergeKind_ == AddressKind::kText) {
+    return GetAddress() == GetMergeAddress();
+  }
+  return addressKind_ == AddressKind::kEmpty && mergeKind_ == AddressKind::kEmpty;
 }
 
 bool CAutoCell::GetMergeRange(int& row1, int& column1, int& row2, int& column2) const {
