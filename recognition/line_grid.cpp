@@ -168,14 +168,19 @@ void SortTexts(CArxDbMTextArray& texts, int first, int last, TextSortKey key) {
   first = std::max(first, 0);
   last = std::min(last, texts.GetUpperBound());
   if (first >= last) return;
+  // The keys are sorted with their places, and each text then moves once:
+  // a text is large, and sorting texts themselves moves each many times.
   std::vector<ArxDbMText>& items = texts.Data();
-  auto begin = items.begin() + first;
-  auto end = items.begin() + last + 1;
-  if (key == TextSortKey::kY) {
-    std::stable_sort(begin, end,
-                     [](const ArxDbMText& a, const ArxDbMText& b) { return a.y > b.y; });
-  } else {
-    std::stable_sort(begin, end,
-                     [](const ArxDbMText& a, const ArxDbMText& b) { return a.x > b.x; });
+  const auto begin = items.begin() + first;
+  const std::size_t count = static_cast<std::size_t>(last - first) + 1;
+  std::vector<std::pair<double, std::size_t>> order(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    order[i] = {key == TextSortKey::kY ? begin[i].y : begin[i].x, i};
   }
+  std::stable_sort(order.begin(), order.end(),
+                   [](const auto& a, const auto& b) { return a.first > b.first; });
+  std::vector<ArxDbMText> sorted;
+  sorted.reserve(count);
+  for (const auto& entry : order) sorted.push_back(std::move(begin[entry.second]));
+  std::move(sorted.begin(), sorted.end(), begin);
 }
