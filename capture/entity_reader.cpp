@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "platform/win/strings.h"
@@ -133,9 +134,9 @@ void Shrink(ArxDbMText& t, double f) {
   t.boxHeight -= 2 * t.boxHeight * f;
 }
 
-void AppendText(CArxDbMTextArray& texts, const ArxDbMText& t) {
+void AppendText(CArxDbMTextArray& texts, ArxDbMText&& t) {
   texts.ExtendBounds(t.boxLeft, t.boxTop - t.boxHeight, t.boxLeft + t.boxWidth, t.boxTop);
-  texts.Add(t);
+  texts.Add(std::move(t));
 }
 
 class Reader {
@@ -312,14 +313,14 @@ class Reader {
     const TextFrame frame = FrameOf(PointOf(insertion), rotation->resval.rreal, transform, p);
     record.height = height->resval.rreal * frame.across;
     record.rotation = frame.rotation;
-    record.text = text;
-    record.source = t;
+    record.text = std::move(text);
+    record.source = std::move(t);
     // The part below the baseline is left out.
     const double bottom = std::max(0.0, lower[1]) * frame.across;
     TurnedBox(frame, p, lower[0] * frame.along, bottom, upper[0] * frame.along,
               std::max(bottom, upper[1] * frame.across), record);
     Shrink(record, TextCoreFactor);
-    AppendText(texts_, record);
+    AppendText(texts_, std::move(record));
   }
 
   void MText(const sds_resbuf* list, const AcGeMatrix3d* transform) {
@@ -353,7 +354,7 @@ class Reader {
     double f =
         record.text.find(L'\n') == std::wstring::npos ? TextCoreFactor : ConversionSettings.TextTol;
     Shrink(record, f);
-    AppendText(texts_, record);
+    AppendText(texts_, std::move(record));
   }
 
   CHorzDbLineArray& horizontal_;

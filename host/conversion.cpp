@@ -151,6 +151,10 @@ void RunConversion(sds_name set, int target) {
       RecogniseTables(horizontal, vertical, texts, ConversionSettings.SplitTables != 0);
   sds_progresspercent(7);
   sds_progressstop();
+  // What recognition read now lives in the tables; its room goes before writing.
+  horizontal = CHorzDbLineArray();
+  vertical = CVertDbLineArray();
+  texts = CArxDbMTextArray();
 
   if (target == kTargetText) {
     if (TablesWriter& writer = TextWriter()) writer(tables);

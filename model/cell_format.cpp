@@ -1,5 +1,8 @@
 #include "model/cell_format.h"
 
+#include <cstring>
+#include <new>
+
 #include "platform/afx/archive.h"
 
 IMPLEMENT_SERIAL(CAutoBorder, CObject, 1)
@@ -36,17 +39,98 @@ void CAutoBorder::Serialize(CArchive& ar) {
     return;
   }
   ar >> Color >> LineStyle >> Weight;
-  if (const wchar_t* name = LineStyleNameOf(LineStyle)) LineStyleName = name;
+  if (const wchar_t* name = LineStyleNameOf(LineStyle)) LineStyleName.Assign(name);
 }
 
-CAutoBorder& CAutoBorders::GetAt(int slot) {
-  if (slot < 0 || slot >= kSlotCount) AfxThrowInvalidArgException();
-  return slots_[slot];
+namespace {
+
+// The short lists a packed border slot indexes. Index 0 is the default.
+constexpr std::int32_t kPackedStyles[] = {xl::kContinuous, xl::kDouble,  xl::kDot,
+                                          xl::kDash,       xl::kDashDot, xl::kDashDotDot};
+constexpr std::int32_t kPackedWeights[] = {xl::kThin};
+constexpr int kNameBits = 3;
+constexpr int kStyleBits = 3;
+static_assert(BorderStyleNames::kCount <= (1u << kNameBits));
+static_assert(std::size(kPackedStyles) <= (1u << kStyleBits));
+static_assert(std::size(kPackedWeights) == 1, "a packed slot has no room for a weight");
+
+template <std::size_t N>
+int IndexIn(const std::int32_t (&list)[N], std::int32_t value) {
+  for (std::size_t i = 0; i < N; ++i) {
+    if (list[i] == value) return static_cast<int>(i);
+  }
+  return -1;
 }
 
-const CAutoBorder& CAutoBorders::GetAt(int slot) const {
-  if (slot < 0 || slot >= kSlotCount) AfxThrowInvalidArgException();
-  return slots_[slot];
+// The code of a border that packs, or -1.
+int PackedCode(const CAutoBorder& border) {
+  const std::uint8_t name = border.LineStyleName.Known();
+  const int style = IndexIn(kPackedStyles, border.LineStyle);
+  if (name == CBorderStyleName::kCustom || style < 0 ||
+      IndexIn(kPackedWeights, border.Weight) < 0) {
+    return -1;
+  }
+  return name | (style << kNameBits);
+}
+
+void CheckSlot(int slot) {
+  if (slot < 0 || slot >= CAutoBorders::kSlotCount) AfxThrowInvalidArgException();
+}
+
+}  // namespace
+
+const std::wstring& BorderStyleNames::At(std::size_t index) {
+  static const std::wstring names[kCount] = {L"",    L"Continuous", L"CONTINUOUS", L"Double",
+                                             L"DOT", L"DASHED",     L"DASHDOT",    L"DIVIDE"};
+  return names[index];
+}
+
+const std::wstring& FontNames::At(std::size_t) {
+  static const std::wstring name = L"Arial";
+  return name;
+}
+
+CAutoBorders::CAutoBorders(const CAutoBorders& other)
+    : CObject(other),
+      full_(other.full_ ? std::make_unique<std::array<CAutoBorder, kSlotCount>>(*other.full_)
+                        : nullptr) {
+  std::memcpy(colors_, other.colors_, sizeof colors_);
+  std::memcpy(codes_, other.codes_, sizeof codes_);
+}
+
+CAutoBorders& CAutoBorders::operator=(const CAutoBorders& other) {
+  if (this != &other) *this = CAutoBorders(other);
+  return *this;
+}
+
+CAutoBorder CAutoBorders::GetAt(int slot) const {
+  CheckSlot(slot);
+  if (full_) return (*full_)[static_cast<std::size_t>(slot)];
+  CAutoBorder border;
+  if (slot < kFirstPacked) return border;
+  const int i = slot - kFirstPacked;
+  const int code = codes_[i];
+  border.LineStyleName.SetKnown(static_cast<std::uint8_t>(code & ((1 << kNameBits) - 1)));
+  border.LineStyle = kPackedStyles[code >> kNameBits];
+  border.Color = colors_[i];
+  return border;
+}
+
+void CAutoBorders::SetAt(int slot, const CAutoBorder& border) {
+  CheckSlot(slot);
+  if (!full_) {
+    const int code = PackedCode(border);
+    if (slot >= kFirstPacked && code >= 0) {
+      codes_[slot - kFirstPacked] = static_cast<std::uint8_t>(code);
+      colors_[slot - kFirstPacked] = border.Color;
+      return;
+    }
+    if (slot < kFirstPacked && code == 0 && border.Color == xl::kAutomatic) return;  // default
+    auto full = std::make_unique<std::array<CAutoBorder, kSlotCount>>();
+    for (int s = kFirstPacked; s < kSlotCount; ++s) (*full)[static_cast<std::size_t>(s)] = GetAt(s);
+    full_ = std::move(full);
+  }
+  (*full_)[static_cast<std::size_t>(slot)] = border;
 }
 
 int CAutoBorders::SlotOfEdge(int edge) {
@@ -65,15 +149,28 @@ int CAutoBorders::SlotOfEdge(int edge) {
 }
 
 void CAutoBorders::Serialize(CArchive& ar) {
-  for (CAutoBorder& border : slots_) border.Serialize(ar);
+  for (int slot = 0; slot < kSlotCount; ++slot) {
+    CAutoBorder border = GetAt(slot);
+    border.Serialize(ar);
+    if (ar.IsLoading()) SetAt(slot, border);
+  }
 }
 
 void CAutoFont::Serialize(CArchive& ar) {
   if (ar.IsStoring()) {
-    ar << reservedFlags_[0] << reservedFlags_[1] << reservedFlags_[2] << Size << Color << Name;
+    ar << reservedFlags_[0] << reservedFlags_[1] << reservedFlags_[2] << Size << Color
+       << Name.str();
   } else {
-    ar >> reservedFlags_[0] >> reservedFlags_[1] >> reservedFlags_[2] >> Size >> Color >> Name;
+    std::wstring name;
+    ar >> reservedFlags_[0] >> reservedFlags_[1] >> reservedFlags_[2] >> Size >> Color >> name;
+    Name = name;
   }
+}
+
+bool CAutoFont::IsDefault() const {
+  const CAutoFont fresh;
+  return Name.Known() == 0 && Size == fresh.Size && Color == fresh.Color &&
+         std::memcmp(reservedFlags_, fresh.reservedFlags_, sizeof reservedFlags_) == 0;
 }
 
 void CAutoInterior::Serialize(CArchive& ar) {

@@ -3,9 +3,13 @@
 // writers hand them on unchanged.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include "model/compact_text.h"
 #include "platform/afx/afx.h"
 
 // Spreadsheet object-model constants the table model uses.
@@ -31,25 +35,36 @@ inline constexpr int kEdgeBottom = 9;
 inline constexpr int kEdgeRight = 10;
 }  // namespace xl
 
+// The names an edge's line style goes by: empty (no border), the one
+// recognition gives, and those loading derives from the line style.
+struct BorderStyleNames {
+  static constexpr std::size_t kCount = 8;
+  static const std::wstring& At(std::size_t index);
+};
+using CBorderStyleName = CChosenText<BorderStyleNames>;
+
 class CAutoBorder : public CObject {
   DECLARE_SERIAL(CAutoBorder)
  public:
   CAutoBorder() = default;
   CAutoBorder(const CAutoBorder&) = default;
   CAutoBorder& operator=(const CAutoBorder&) = default;
+  CAutoBorder(CAutoBorder&&) = default;
+  CAutoBorder& operator=(CAutoBorder&&) = default;
   ~CAutoBorder() override = default;
   // LineStyleName is not stored; loading derives it from LineStyle.
   void Serialize(CArchive& ar) override;
 
   // Empty: the edge has no border.
-  std::wstring LineStyleName;
+  CBorderStyleName LineStyleName;
   std::int32_t Color = xl::kAutomatic;
   std::int32_t LineStyle = xl::kContinuous;
   std::int32_t Weight = xl::kThin;
 };
 
 // Six border slots; 2 to 5 are the top, bottom, left and right edges, 0 and
-// 1 are kept (copied and stored) but nothing uses them.
+// 1 are kept (copied and stored) but nothing uses them. Slots are read and
+// written whole, so that the usual borders pack into a few bytes.
 class CAutoBorders : public CObject {
   DECLARE_SERIAL(CAutoBorders)
  public:
@@ -60,20 +75,44 @@ class CAutoBorders : public CObject {
   static constexpr int kRight = 5;
 
   CAutoBorders() = default;
-  CAutoBorders(const CAutoBorders&) = default;
-  CAutoBorders& operator=(const CAutoBorders&) = default;
+  CAutoBorders(const CAutoBorders& other);
+  CAutoBorders& operator=(const CAutoBorders& other);
+  CAutoBorders(CAutoBorders&&) = default;
+  CAutoBorders& operator=(CAutoBorders&&) = default;
   ~CAutoBorders() override = default;
   void Serialize(CArchive& ar) override;
 
-  // Raises the invalid-argument exception outside 0..5.
-  CAutoBorder& GetAt(int slot);
-  const CAutoBorder& GetAt(int slot) const;
+  // Both raise the invalid-argument exception outside 0..5.
+  CAutoBorder GetAt(int slot) const;
+  void SetAt(int slot, const CAutoBorder& border);
+  // Hands edit the slot's border to change, then stores it.
+  template <typename Edit>
+  void Change(int slot, Edit edit) {
+    CAutoBorder border = GetAt(slot);
+    edit(border);
+    SetAt(slot, border);
+  }
   // The slot of an edge constant (xl::kEdgeLeft ... xl::kEdgeRight), or -1.
   static int SlotOfEdge(int edge);
 
  private:
-  CAutoBorder slots_[kSlotCount];
+  static constexpr int kFirstPacked = 2;
+  static constexpr int kPackedCount = kSlotCount - kFirstPacked;
+
+  // Slots 2 to 5 as a colour and a code (name, line style and weight by
+  // their index in short lists) each. Everything else, and any value the
+  // codes cannot hold, lives in full_, which then holds all six slots.
+  std::int32_t colors_[kPackedCount] = {xl::kAutomatic, xl::kAutomatic, xl::kAutomatic,
+                                        xl::kAutomatic};
+  std::uint8_t codes_[kPackedCount] = {0, 0, 0, 0};
+  std::unique_ptr<std::array<CAutoBorder, kSlotCount>> full_;
 };
+
+struct FontNames {
+  static constexpr std::size_t kCount = 1;
+  static const std::wstring& At(std::size_t index);  // "Arial"
+};
+using CFontName = CChosenText<FontNames>;
 
 class CAutoFont : public CObject {
   DECLARE_SERIAL(CAutoFont)
@@ -81,10 +120,14 @@ class CAutoFont : public CObject {
   CAutoFont() = default;
   CAutoFont(const CAutoFont&) = default;
   CAutoFont& operator=(const CAutoFont&) = default;
+  CAutoFont(CAutoFont&&) = default;
+  CAutoFont& operator=(CAutoFont&&) = default;
   ~CAutoFont() override = default;
   void Serialize(CArchive& ar) override;
+  // Every field, the reserved ones too, as constructed.
+  bool IsDefault() const;
 
-  std::wstring Name = L"Arial";
+  CFontName Name;
   // Text height in drawing units; the default marks a font no text has set.
   double Size = 10000.0;
   std::int32_t Color = xl::kAutomatic;
@@ -103,6 +146,7 @@ class CAutoInterior : public CObject {
   ~CAutoInterior() override = default;
   // Loading clears Color when ColorIndex says there is no fill or white.
   void Serialize(CArchive& ar) override;
+  bool IsDefault() const { return Color == 0 && ColorIndex == xl::kNone; }
 
   // 0: no fill; otherwise a 0x00BBGGRR fill colour.
   std::int32_t Color = 0;

@@ -5,62 +5,86 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 
 #include "capture/array.h"
 #include "capture/records.h"
 #include "model/cell_format.h"
+#include "model/compact_text.h"
 
 class CAutoCell : public CObject {
   DECLARE_SERIAL(CAutoCell)
  public:
-  CAutoCell() = default;
-  CAutoCell(const CAutoCell&) = default;
-  CAutoCell& operator=(const CAutoCell&) = default;
-  CAutoCell(CAutoCell&&) = default;
-  CAutoCell& operator=(CAutoCell&&) = default;
-  ~CAutoCell() override = default;
+  CAutoCell();
+  CAutoCell(const CAutoCell& other);
+  CAutoCell& operator=(const CAutoCell& other);
+  CAutoCell(CAutoCell&&) noexcept;
+  CAutoCell& operator=(CAutoCell&&) noexcept;
+  ~CAutoCell() override;
   // The box and Texts are working state of recognition and are not stored.
   void Serialize(CArchive& ar) override;
 
-  std::wstring GetAddress() const { return address_; }
-  void SetAddress(std::wstring address) { address_ = std::move(address); }
+  // Addresses are kept as numbers when they are plain absolute references
+  // ($B$2, $A$1:$C$3) and made as text when asked for; any other text is
+  // kept as it is.
+  std::wstring GetAddress() const;
+  void SetAddress(std::wstring_view address);
   // Equal to the address unless the cell belongs to a merged range.
-  std::wstring GetMergeAddress() const { return mergeAddress_; }
-  void SetMergeAddress(std::wstring address) { mergeAddress_ = std::move(address); }
-  std::wstring GetFormula() const { return formula_; }
-  void SetFormula(std::wstring formula) { formula_ = std::move(formula); }
-  std::wstring GetText() const { return text_; }
-  void SetText(std::wstring text) { text_ = std::move(text); }
+  std::wstring GetMergeAddress() const;
+  void SetMergeAddress(std::wstring_view address);
+  // Sets the address of the cell at a 1-based row and column, and the merge
+  // address to the same. REQUIRES: row >= 1, 1 <= column <= 16384.
+  void SetOwnAddress(int row, int column);
+  // Sets the merge address to the range from (row1, column1) to (row2,
+  // column2), 1-based. REQUIRES: as for SetOwnAddress, for both corners.
+  void SetMergeRange(int row1, int column1, int row2, int column2);
+  // True when the merge address equals the address, as texts.
+  bool IsOwnRange() const;
+  // The corners of the merge address when it is a plain range reference
+  // ($A$1:$C$3); false for a one-cell reference or any other text.
+  bool GetMergeRange(int& row1, int& column1, int& row2, int& column2) const;
+
+  std::wstring GetFormula() const;
+  void SetFormula(std::wstring_view formula);
+  std::wstring GetText() const { return std::wstring(text_.View()); }
+  std::wstring_view GetTextView() const { return text_.View(); }
+  void SetText(std::wstring_view text) { text_.Assign(text); }
 
   std::int32_t GetOrientation() const { return orientation_; }
   // Keeps xl::kUpward and xl::kDownward; anything else stores xl::kHorizontal.
   void SetOrientation(std::int32_t orientation);
-  std::int32_t GetWrapText() const { return wrapText_; }
-  std::int32_t GetHorizontalAlignment() const { return horizontalAlignment_; }
-  std::int32_t GetVerticalAlignment() const { return verticalAlignment_; }
+  std::int32_t GetWrapText() const;
+  std::int32_t GetHorizontalAlignment() const;
+  std::int32_t GetVerticalAlignment() const;
 
   double GetCellHeight() const { return cellHeight_; }
   void SetCellHeight(double value) { cellHeight_ = value; }
   double GetCellWidth() const { return cellWidth_; }
   void SetCellWidth(double value) { cellWidth_ = value; }
-  double GetMergeWidth() const { return mergeWidth_; }
-  void SetMergeWidth(double value) { mergeWidth_ = value; }
-  double GetMergeHeight() const { return mergeHeight_; }
-  void SetMergeHeight(double value) { mergeHeight_ = value; }
+  double GetMergeWidth() const;
+  void SetMergeWidth(double value);
+  double GetMergeHeight() const;
+  void SetMergeHeight(double value);
   double GetOffsetX() const { return offsetX_; }
   void SetOffsetX(double value) { offsetX_ = value; }
   double GetOffsetY() const { return offsetY_; }
   void SetOffsetY(double value) { offsetY_ = value; }
 
+  // Font, Interior and Texts are made on first change: a const cell reads
+  // shared defaults, a non-const one makes its own.
   CAutoBorders& GetBorders() { return borders_; }
   const CAutoBorders& GetBorders() const { return borders_; }
-  CAutoFont& GetFont() { return font_; }
-  const CAutoFont& GetFont() const { return font_; }
-  CAutoInterior& GetInterior() { return interior_; }
-  const CAutoInterior& GetInterior() const { return interior_; }
-  CArxDbMTextArray& GetTexts() { return texts_; }
-  const CArxDbMTextArray& GetTexts() const { return texts_; }
+  CAutoFont& GetFont();
+  const CAutoFont& GetFont() const;
+  CAutoInterior& GetInterior();
+  const CAutoInterior& GetInterior() const;
+  CArxDbMTextArray& GetTexts();
+  const CArxDbMTextArray& GetTexts() const;
+  bool HasTexts() const { return texts_ != nullptr && !texts_->IsEmpty(); }
+  // Empties Texts and gives back its room.
+  void ReleaseTexts() { texts_.reset(); }
 
   // The box: the bottom edge is Top - Height. For the first cell of a merged
   // range, recognition widens it to the whole range.
@@ -70,27 +94,35 @@ class CAutoCell : public CObject {
   double Height = 0.0;
 
  private:
-  CArxDbMTextArray texts_;
-  std::wstring address_;
-  std::wstring mergeAddress_;
-  std::int32_t orientation_ = xl::kHorizontal;
-  std::wstring reservedText_;
-  std::wstring formula_;
-  std::wstring text_;
-  std::int32_t reserved1_ = 0;
-  std::int32_t wrapText_ = 0;
+  struct Extras;
+  enum class AddressKind : std::uint8_t { kEmpty, kCell, kRange, kText };
+
+  Extras& MakeExtras();
+  // Sets a seldom field, making the extras only for a value other than the
+  // default.
+  template <typename T>
+  void SetExtra(T Extras::*field, const T& value);
+
   double cellHeight_ = 0.0;
   double cellWidth_ = 0.0;
-  double mergeWidth_ = 0.0;
-  double mergeHeight_ = 0.0;
   double offsetX_ = 0.0;
   double offsetY_ = 0.0;
-  std::int32_t horizontalAlignment_ = xl::kLeft;
-  std::int32_t reserved2_ = 0;
-  std::int32_t verticalAlignment_ = xl::kBottom;
+  CPackedText text_;
+  std::unique_ptr<CArxDbMTextArray> texts_;
+  // What is seldom set: texts that are no plain addresses, the formula, the
+  // reserved fields, merge sizes, alignment, wrapping and the fill.
+  std::unique_ptr<Extras> extras_;
+  std::unique_ptr<CAutoFont> font_;
+  std::int32_t row_ = 0;
+  std::int32_t mergeRow1_ = 0;
+  std::int32_t mergeRow2_ = 0;
+  std::int32_t orientation_ = xl::kHorizontal;
+  std::uint16_t column_ = 0;
+  std::uint16_t mergeColumn1_ = 0;
+  std::uint16_t mergeColumn2_ = 0;
+  AddressKind addressKind_ = AddressKind::kEmpty;
+  AddressKind mergeKind_ = AddressKind::kEmpty;
   CAutoBorders borders_;
-  CAutoFont font_;
-  CAutoInterior interior_;
 };
 
 class CSheetformRow : public CObject {

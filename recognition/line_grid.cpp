@@ -51,25 +51,38 @@ void SortAndMerge(GridAxis axis, Array& array) {
   if (n < 2) return;
   const double gap = GridGap(axis, array);
 
-  // One backward pass: each line is compared with the current survivor,
-  // which absorbs it or is finished. Survivors are collected rather than
-  // removing absorbed lines from the array one by one.
-  std::vector<CSimpleLine> survivors;
-  CSimpleLine current = std::move(lines[n - 1]);
+  // One backward pass finds the groups: each line is compared with the
+  // current survivor, which absorbs it or is finished. Each group is one run
+  // of the sorted lines, so its survivor's segments can be sized exactly
+  // before they are filled, and survivors fill the array from its front.
+  const double tolerance = GridLineTolerance(gap);
+  auto same = [&](const CSimpleLine& a, const CSimpleLine& b) {
+    return HasAxis(axis, a) && HasAxis(axis, b) &&
+           !IsGreater(std::fabs(GridKey(axis, a) - GridKey(axis, b)), tolerance);
+  };
+  std::vector<std::size_t> firsts;  // the first line of each group, last group first
+  std::size_t survivor = n - 1;
   for (std::size_t k = n - 1; k >= 1; --k) {
-    CSimpleLine& previous = lines[k - 1];
-    if (IsSameGridLine(axis, current, previous, gap)) {
-      if (k == 1) current.Segments.Add(current.Bare());
-    } else {
-      if (k == 1) previous.Segments.Add(previous.Bare());
-      current.Segments.Add(current.Bare());
-      survivors.push_back(std::move(current));
-      current = std::move(previous);
+    if (!same(lines[survivor], lines[k - 1])) {
+      firsts.push_back(k);
+      survivor = k - 1;
     }
   }
-  survivors.push_back(std::move(current));
-  std::reverse(survivors.begin(), survivors.end());
-  lines = std::move(survivors);
+  firsts.push_back(0);
+
+  std::size_t out = 0;
+  for (std::size_t g = firsts.size(); g-- > 0;) {
+    const std::size_t first = firsts[g];
+    const std::size_t last = g == 0 ? n - 1 : firsts[g - 1] - 1;
+    CSimpleLine current = std::move(lines[last]);
+    std::vector<CSimpleLine>& segments = current.Segments.Data();
+    segments.reserve(segments.size() + (last - first) + 1);
+    for (std::size_t k = last; k-- > first;) segments.push_back(lines[k].Bare());
+    segments.push_back(current.Bare());
+    lines[out++] = std::move(current);  // out <= first: only read lines are overwritten
+  }
+  lines.resize(out);
+  lines.shrink_to_fit();
 }
 
 CSimpleLine VirtualLine(double x1, double y1, double x2, double y2) {
@@ -155,14 +168,19 @@ void SortTexts(CArxDbMTextArray& texts, int first, int last, TextSortKey key) {
   first = std::max(first, 0);
   last = std::min(last, texts.GetUpperBound());
   if (first >= last) return;
+  // The keys are sorted with their places, and each text then moves once:
+  // a text is large, and sorting texts themselves moves each many times.
   std::vector<ArxDbMText>& items = texts.Data();
-  auto begin = items.begin() + first;
-  auto end = items.begin() + last + 1;
-  if (key == TextSortKey::kY) {
-    std::stable_sort(begin, end,
-                     [](const ArxDbMText& a, const ArxDbMText& b) { return a.y > b.y; });
-  } else {
-    std::stable_sort(begin, end,
-                     [](const ArxDbMText& a, const ArxDbMText& b) { return a.x > b.x; });
+  const auto begin = items.begin() + first;
+  const std::size_t count = static_cast<std::size_t>(last - first) + 1;
+  std::vector<std::pair<double, std::size_t>> order(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    order[i] = {key == TextSortKey::kY ? begin[i].y : begin[i].x, i};
   }
+  std::stable_sort(order.begin(), order.end(),
+                   [](const auto& a, const auto& b) { return a.first > b.first; });
+  std::vector<ArxDbMText> sorted;
+  sorted.reserve(count);
+  for (const auto& entry : order) sorted.push_back(std::move(begin[entry.second]));
+  std::move(sorted.begin(), sorted.end(), begin);
 }

@@ -36,6 +36,17 @@ bool TestCell(const CAutoCell& cell, CellPosition where, const ArxDbMText& text,
 
 using WidenedHook = std::function<void(CellPosition)>;
 
+// The corners of a cell's merged range, as the range parser reads its text.
+bool ReadRange(const CAutoCell& cell, int& row1, int& column1, int& row2, int& column2) {
+  if (!cell.GetMergeRange(row1, column1, row2, column2)) {
+    const std::wstring merge = cell.GetMergeAddress();
+    row1 = column1 = row2 = column2 = 0;
+    ParseRangeStart(merge, row1, column1);
+    ParseRangeEnd(merge, row2, column2);
+  }
+  return row1 > 0 && column1 > 0 && row2 > 0 && column2 > 0;
+}
+
 // Everything after the corners are known.
 int MergeSpan(const ArxDbMText& text, CSheetform& table, const Corners& corners,
               const WidenedHook& widened) {
@@ -47,13 +58,10 @@ int MergeSpan(const ArxDbMText& text, CSheetform& table, const Corners& corners,
   int firstColumn = corners.start.column + 1;
   int lastRow = corners.end.row + 1;
   int lastColumn = corners.end.column + 1;
-  const std::wstring earlier = startCell.GetMergeAddress();
-  if (earlier != startCell.GetAddress()) {
+  if (!startCell.IsOwnRange()) {
     int row1 = 0, column1 = 0, row2 = 0, column2 = 0;
-    ParseRangeStart(earlier, row1, column1);
-    ParseRangeEnd(earlier, row2, column2);
-    if (row1 <= 0 || column1 <= 0 || row2 <= 0 || column2 <= 0) {
-      sds_printf(L"Failed to parse address: %s", earlier.c_str());
+    if (!ReadRange(startCell, row1, column1, row2, column2)) {
+      sds_printf(L"Failed to parse address: %s", startCell.GetMergeAddress().c_str());
       return 0;
     }
     firstRow = std::min(firstRow, row1);
@@ -69,12 +77,9 @@ int MergeSpan(const ArxDbMText& text, CSheetform& table, const Corners& corners,
     for (int r = firstRow; r <= lastRow && !grew; ++r) {
       for (int c = firstColumn; c <= lastColumn && !grew; ++c) {
         const CAutoCell& cell = table.Rows[r - 1].Cells[c - 1];
-        const std::wstring merge = cell.GetMergeAddress();
-        if (merge == cell.GetAddress()) continue;
+        if (cell.IsOwnRange()) continue;
         int row1 = 0, column1 = 0, row2 = 0, column2 = 0;
-        ParseRangeStart(merge, row1, column1);
-        ParseRangeEnd(merge, row2, column2);
-        if (row1 <= 0 || column1 <= 0 || row2 <= 0 || column2 <= 0) continue;
+        if (!ReadRange(cell, row1, column1, row2, column2)) continue;
         if (row1 < firstRow || column1 < firstColumn || row2 > lastRow || column2 > lastColumn) {
           firstRow = std::min(firstRow, row1);
           firstColumn = std::min(firstColumn, column1);
@@ -85,19 +90,30 @@ int MergeSpan(const ArxDbMText& text, CSheetform& table, const Corners& corners,
       }
     }
   }
-  const std::wstring range = win::Format(L"%s:%s", FormatCellAddress(firstRow, firstColumn).c_str(),
-                                         FormatCellAddress(lastRow, lastColumn).c_str());
+  // Beyond the sheet's last column the reference is what the formatter makes
+  // of it (after its message), as text.
+  const bool plain = lastColumn <= kLastSheetColumn;
+  const std::wstring range =
+      plain ? std::wstring()
+            : win::Format(L"%s:%s", FormatCellAddress(firstRow, firstColumn).c_str(),
+                          FormatCellAddress(lastRow, lastColumn).c_str());
 
   CAutoCell& first = table.Rows[firstRow - 1].Cells[firstColumn - 1];
   for (int r = firstRow; r <= lastRow; ++r) {
     for (int c = firstColumn; c <= lastColumn; ++c) {
       CAutoCell& cell = table.Rows[r - 1].Cells[c - 1];
-      cell.SetMergeAddress(range);
+      if (plain) {
+        cell.SetMergeRange(firstRow, firstColumn, lastRow, lastColumn);
+      } else {
+        cell.SetMergeAddress(range);
+      }
       if (r == firstRow && c == firstColumn) continue;
-      cell.SetText(std::wstring());
+      cell.SetText(std::wstring_view());
       WidenOver(first, cell);
-      first.GetTexts().Append(cell.GetTexts());
-      cell.GetTexts().RemoveAll();
+      if (cell.HasTexts()) {
+        first.GetTexts().Append(cell.GetTexts());
+        cell.ReleaseTexts();
+      }
       if (widened) widened({firstRow - 1, firstColumn - 1});
     }
   }
@@ -111,9 +127,10 @@ int MergeSpan(const ArxDbMText& text, CSheetform& table, const Corners& corners,
 void MarkBorder(CAutoCell& cell, int edge, const CSimpleLine& segment) {
   const int slot = CAutoBorders::SlotOfEdge(edge);
   if (slot < 0) return;
-  CAutoBorder& border = cell.GetBorders().GetAt(slot);
-  border.LineStyleName = L"Continuous";
-  border.Color = segment.color;
+  cell.GetBorders().Change(slot, [&segment](CAutoBorder& border) {
+    border.LineStyleName = L"Continuous";
+    border.Color = segment.color;
+  });
 }
 
 void SetBorderFromLine(CAutoCell& cell, int edge, const CSimpleLine& line) {

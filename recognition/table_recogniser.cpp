@@ -92,9 +92,13 @@ void BuildGrid(const CHorzDbLineArray& horizontal, const CVertDbLineArray& verti
       cell.SetOffsetY(cell.Top - y0);
       cell.SetCellWidth(cell.Width);
       cell.SetCellHeight(cell.Height);
-      const std::wstring address = FormatCellAddress(i, j);
-      cell.SetAddress(address);
-      cell.SetMergeAddress(address);
+      if (j <= kLastSheetColumn) {
+        cell.SetOwnAddress(i, j);
+      } else {
+        const std::wstring address = FormatCellAddress(i, j);  // with its message
+        cell.SetAddress(address);
+        cell.SetMergeAddress(address);
+      }
       MarkFrom(cell, xl::kEdgeLeft, vertical[j - 1], alongColumns[j - 1][i - 1]);
       MarkFrom(cell, xl::kEdgeTop, horizontal[i - 1], alongRows[i - 1][j - 1]);
       MarkFrom(cell, xl::kEdgeRight, vertical[j], alongColumns[j][i - 1]);
@@ -140,11 +144,12 @@ void PlaceTexts(CArxDbMTextArray& texts, CSheetform& table, const std::vector<Ce
   // From the lowest text up, so that a cell's last text is its highest.
   std::vector<bool> placed(static_cast<std::size_t>(texts.GetSize()), false);
   for (int k = texts.GetUpperBound(); k >= 0; --k) {
-    const ArxDbMText& text = texts[k];
+    ArxDbMText& text = texts[k];
     if (index.IsRegular()) {
       CellPosition where{};
       if (FindTextCell(index, table, owners, text, where)) {
-        AddTextToCell(text, table.Rows[where.row].Cells[where.column]);
+        // Placed texts leave the array, so the cell may take this one over.
+        AddTextToCell(std::move(text), table.Rows[where.row].Cells[where.column]);
         placed[static_cast<std::size_t>(k)] = true;
       }
     } else {

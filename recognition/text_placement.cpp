@@ -31,10 +31,15 @@ int PlaceTextInCell(const ArxDbMText& text, CSheetform& table) {
 }
 
 void AddTextToCell(const ArxDbMText& text, CAutoCell& cell) {
-  cell.GetTexts().Add(text);
-  if (IsEqual(text.rotation, kHalfPi)) {
+  AddTextToCell(ArxDbMText(text), cell);
+}
+
+void AddTextToCell(ArxDbMText&& text, CAutoCell& cell) {
+  const double rotation = text.rotation;
+  cell.GetTexts().Add(std::move(text));
+  if (IsEqual(rotation, kHalfPi)) {
     cell.SetOrientation(xl::kUpward);
-  } else if (IsEqual(text.rotation, kThreeHalfPi)) {
+  } else if (IsEqual(rotation, kThreeHalfPi)) {
     cell.SetOrientation(xl::kDownward);
   }
 }
@@ -125,10 +130,12 @@ std::wstring AssembleCellText(CArxDbMTextArray& texts) {
 }
 
 void FinishCellText(CAutoCell& cell) {
+  if (!cell.HasTexts()) return;
   CArxDbMTextArray& texts = cell.GetTexts();
-  if (texts.IsEmpty()) return;
   const ArxDbMText& last = texts[texts.GetUpperBound()];
-  cell.GetFont().Size = last.height;
-  cell.GetFont().Color = last.color;
+  CAutoFont& font = cell.GetFont();
+  font.Size = last.height;
+  font.Color = last.color;
   cell.SetText(AssembleCellText(texts));
+  cell.ReleaseTexts();
 }

@@ -17,6 +17,7 @@ int PlaceTextInCell(const ArxDbMText& text, CSheetform& table);
 
 // What PlaceTextInCell does once the cell is found.
 void AddTextToCell(const ArxDbMText& text, CAutoCell& cell);
+void AddTextToCell(ArxDbMText&& text, CAutoCell& cell);
 
 // Joins a cell's texts into its value text: texts whose core boxes overlap
 // vertically, or level one-line texts whose baselines lie within a third of
@@ -26,5 +27,5 @@ void AddTextToCell(const ArxDbMText& text, CAutoCell& cell);
 std::wstring AssembleCellText(CArxDbMTextArray& texts);
 
 // Sets the font from the last text of the cell and the value text from all
-// of them. A cell without texts is left as it is.
+// of them, then releases the texts. A cell without texts is left as it is.
 void FinishCellText(CAutoCell& cell);

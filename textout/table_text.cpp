@@ -1,6 +1,7 @@
 #include "textout/table_text.h"
 
 #include <map>
+#include <optional>
 
 #include "ArxUtils/CellReference.h"
 #include "platform/win/strings.h"
@@ -54,9 +55,10 @@ std::string HexColor(std::int32_t color) {
       win::Format(L"#%02X%02X%02X", v & 0xFFu, (v >> 8) & 0xFFu, (v >> 16) & 0xFFu));
 }
 
-const CAutoBorder* BorderAt(const CAutoCell& cell, int edge) {
-  const CAutoBorder& border = cell.GetBorders().GetAt(CAutoBorders::SlotOfEdge(edge));
-  return border.LineStyleName.empty() ? nullptr : &border;
+std::optional<CAutoBorder> BorderAt(const CAutoCell& cell, int edge) {
+  CAutoBorder border = cell.GetBorders().GetAt(CAutoBorders::SlotOfEdge(edge));
+  if (border.LineStyleName.empty()) return std::nullopt;
+  return border;
 }
 
 std::string JsonString(const std::wstring& text) {
@@ -91,8 +93,8 @@ std::string JsonString(const std::wstring& text) {
 }
 
 std::string JsonBorder(const CAutoCell& cell, int edge) {
-  const CAutoBorder* border = BorderAt(cell, edge);
-  if (border == nullptr) return "null";
+  const std::optional<CAutoBorder> border = BorderAt(cell, edge);
+  if (!border) return "null";
   return "{\"style\": \"continuous\", \"color\": " +
          (border->Color == xl::kAutomatic ? std::string("\"automatic\"")
                                           : "\"" + HexColor(border->Color) + "\"") +
@@ -128,8 +130,8 @@ std::string HtmlText(const std::wstring& text) {
 }
 
 std::string CssBorder(const char* side, const CAutoCell& cell, int edge) {
-  const CAutoBorder* border = BorderAt(cell, edge);
-  if (border == nullptr) return "";
+  const std::optional<CAutoBorder> border = BorderAt(cell, edge);
+  if (!border) return "";
   return std::string("border-") + side + ":1px solid " + HexColor(border->Color) + ";";
 }
 

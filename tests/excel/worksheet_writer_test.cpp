@@ -27,7 +27,7 @@ CSheetform Table(int rows, int columns) {
       cell.SetMergeAddress(cell.GetAddress());
       cell.SetText(std::to_wstring(r) + L"," + std::to_wstring(c));
       for (int slot = 2; slot <= 5; ++slot)
-        cell.GetBorders().GetAt(slot).LineStyleName = L"Continuous";
+        cell.GetBorders().Change(slot, [](CAutoBorder& b) { b.LineStyleName = L"Continuous"; });
       row.Cells.Add(cell);
     }
     t.Rows.Add(row);
@@ -159,13 +159,13 @@ TEST_F(Writer, CellFormatsReachTheSheet) {
   CAutoCell& upward = t.Rows[0].Cells[0];
   upward.SetOrientation(xl::kUpward);
   CAutoCell& red = t.Rows[0].Cells[1];
-  red.GetBorders().GetAt(4).Color = 0x0000FF;
+  red.GetBorders().Change(4, [](CAutoBorder& b) { b.Color = 0x0000FF; });
   red.SetFormula(L"=1+2");
   CAutoCell& white = t.Rows[0].Cells[2];
-  white.GetBorders().GetAt(4).Color = 0xFFFFFF;
+  white.GetBorders().Change(4, [](CAutoBorder& b) { b.Color = 0xFFFFFF; });
   white.GetInterior().Color = 0x00FF00;
   CAutoCell& open = t.Rows[0].Cells[3];
-  open.GetBorders().GetAt(3).LineStyleName = L"";
+  open.GetBorders().Change(3, [](CAutoBorder& b) { b.LineStyleName = L""; });
   ASSERT_EQ(1, ExportTableToExcel(t));
 
   EXPECT_EQ(90, Sheet().Find(1, 1)->format.orientation);
@@ -191,7 +191,7 @@ TEST_F(Writer, SettingsDecideTextFormatColoursAndFormulas) {
   ConversionSettings.IncludeFormula = 0;
   CSheetform t = Table(1, 2);
   t.Rows[0].Cells[0].SetText(L"007");
-  t.Rows[0].Cells[0].GetBorders().GetAt(4).Color = 0x0000FF;
+  t.Rows[0].Cells[0].GetBorders().Change(4, [](CAutoBorder& b) { b.Color = 0x0000FF; });
   t.Rows[0].Cells[1].SetFormula(L"=1+2");
   ASSERT_EQ(1, ExportTableToExcel(t));
   EXPECT_EQ(L"007", Text(1, 1)) << "the text format is set before the value";

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "platform/afx/archive.h"
 #include "tests/capture/afx_throws.h"
@@ -95,7 +98,8 @@ TEST(Sheetform, CopiesAreDeep) {
   ArxDbMText text;
   text.text = L"t";
   cell.GetTexts().Add(text);
-  cell.GetBorders().GetAt(CAutoBorders::kTop).LineStyleName = L"Continuous";
+  cell.GetBorders().Change(CAutoBorders::kTop,
+                           [](CAutoBorder& b) { b.LineStyleName = L"Continuous"; });
   row.Cells.Add(cell);
   table.Rows.Add(row);
 
@@ -103,7 +107,7 @@ TEST(Sheetform, CopiesAreDeep) {
   CAutoCell& copied = copy.Rows[0].Cells[0];
   copied.SetText(L"after");
   copied.GetTexts()[0].text = L"changed";
-  copied.GetBorders().GetAt(CAutoBorders::kTop).LineStyleName.clear();
+  copied.GetBorders().Change(CAutoBorders::kTop, [](CAutoBorder& b) { b.LineStyleName.clear(); });
   copy.Rows[0].Cells.Add(CAutoCell());
 
   const CAutoCell& original = table.Rows[0].Cells[0];
@@ -166,8 +170,10 @@ TEST(Serialize, CellByteLayout) {
   cell.SetMergeHeight(4.5);
   cell.SetOffsetX(5.5);
   cell.SetOffsetY(-6.5);
-  cell.GetBorders().GetAt(CAutoBorders::kLeft).Color = 0x0000FF;
-  cell.GetBorders().GetAt(CAutoBorders::kLeft).LineStyleName = L"Continuous";
+  cell.GetBorders().Change(CAutoBorders::kLeft, [](CAutoBorder& b) {
+    b.Color = 0x0000FF;
+    b.LineStyleName = L"Continuous";
+  });
   cell.GetFont().Size = 2.5;
   cell.GetInterior().Color = 0x00FF00;
   cell.GetInterior().ColorIndex = 4;
@@ -249,6 +255,170 @@ TEST(Serialize, FontStoresItsNameLast) {
   font.Color = 0xFF;
   EXPECT_EQ(StoreObject(font),
             Bytes().i32(0).i32(0).i32(0).f64(3.5).i32(0xFF).str(L"Liberation Sans").data);
+}
+
+TEST(Cell, AddressTextsComeBackAsSet) {
+  // Plain references are kept as numbers; everything else must still read
+  // back exactly and compare as text.
+  const wchar_t* const texts[] = {
+      L"$A$1",     L"$XFD$1048576", L"$ZZ$2147483647", L"$b$2",     L"B2",        L"$A$01",
+      L"$XFE$1",   L"$AAAA$1",      L"$A$2147483648",  L"$A$1:",    L"$A$1:$B$2", L"$A$1:$B$2x",
+      L"$A$1:bad", L"$A$1:$A$1",    L" $A$1",          L"$A$1$B$2", L"\u00c4$1",  L"$"};
+  for (const wchar_t* text : texts) {
+    CAutoCell cell;
+    cell.SetAddress(text);
+    cell.SetMergeAddress(text);
+    EXPECT_EQ(cell.GetAddress(), text);
+    EXPECT_EQ(cell.GetMergeAddress(), text);
+    EXPECT_TRUE(cell.IsOwnRange()) << text;
+    cell.SetMergeAddress(L"$C$3");
+    EXPECT_FALSE(cell.IsOwnRange()) << text;
+    CAutoCell copy = cell;
+    EXPECT_EQ(StoreObject(copy), StoreObject(cell));
+
+    CAutoCell loaded;
+    LoadObject(loaded, StoreObject(cell));
+    EXPECT_EQ(loaded.GetAddress(), text);
+    EXPECT_EQ(loaded.GetMergeAddress(), L"$C$3");
+  }
+  CAutoCell cell;
+  EXPECT_TRUE(cell.IsOwnRange()) << "both empty";
+  cell.SetMergeAddress(L"$A$1");
+  EXPECT_FALSE(cell.IsOwnRange());
+  cell.SetAddress(L"$a$1");
+  EXPECT_FALSE(cell.IsOwnRange()) << "texts differ in case";
+  cell.SetAddress(L"$A$1");
+  EXPECT_TRUE(cell.IsOwnRange());
+  cell.SetAddress(L"");
+  EXPECT_TRUE(cell.GetAddress().empty());
+}
+
+TEST(Cell, NumericAddressesReadAsTheirTexts) {
+  CAutoCell cell;
+  cell.SetOwnAddress(7, 28);
+  EXPECT_EQ(cell.GetAddress(), L"$AB$7");
+  EXPECT_EQ(cell.GetMergeAddress(), L"$AB$7");
+  EXPECT_TRUE(cell.IsOwnRange());
+  int r1 = 0, c1 = 0, r2 = 0, c2 = 0;
+  EXPECT_FALSE(cell.GetMergeRange(r1, c1, r2, c2)) << "one cell is no range";
+
+  cell.SetMergeRange(6, 27, 8, 16384);
+  EXPECT_EQ(cell.GetMergeAddress(), L"$AA$6:$XFD$8");
+  EXPECT_FALSE(cell.IsOwnRange());
+  ASSERT_TRUE(cell.GetMergeRange(r1, c1, r2, c2));
+  EXPECT_EQ((std::vector<int>{r1, c1, r2, c2}), (std::vector<int>{6, 27, 8, 16384}));
+  cell.SetMergeAddress(L"$A$1:bad");
+  EXPECT_FALSE(cell.GetMergeRange(r1, c1, r2, c2));
+  EXPECT_EQ(cell.GetMergeAddress(), L"$A$1:bad");
+
+  EXPECT_TRUE(ThrowsAfx<CInvalidArgException>([&] { cell.SetOwnAddress(1, 16385); }));
+  EXPECT_TRUE(ThrowsAfx<CInvalidArgException>([&] { cell.SetOwnAddress(0, 1); }));
+  EXPECT_TRUE(ThrowsAfx<CInvalidArgException>([&] { cell.SetMergeRange(1, 1, 1, 0); }));
+}
+
+TEST(Borders, SlotsKeepWhatIsSetWhetherItPacksOrNot) {
+  const std::wstring names[] = {L"",       L"Continuous", L"CONTINUOUS", L"Double",  L"DOT",
+                                L"DASHED", L"DASHDOT",    L"DIVIDE",     L"Hairline"};
+  const std::int32_t styles[] = {1, -4119, -4118, -4115, 4, 5, -4142, 13};
+  const std::int32_t weights[] = {2, 1, -4138, 4};
+  for (const std::wstring& name : names) {
+    for (std::int32_t style : styles) {
+      for (std::int32_t weight : weights) {
+        for (int slot = 0; slot < CAutoBorders::kSlotCount; ++slot) {
+          CAutoBorders borders;
+          borders.Change(CAutoBorders::kTop, [](CAutoBorder& b) { b.Color = 0x0000FF; });
+          CAutoBorder border;
+          border.LineStyleName = name;
+          border.LineStyle = style;
+          border.Weight = weight;
+          border.Color = 0x123456;
+          borders.SetAt(slot, border);
+          const CAutoBorder back = borders.GetAt(slot);
+          EXPECT_EQ(back.LineStyleName, name);
+          EXPECT_EQ(back.LineStyle, style);
+          EXPECT_EQ(back.Weight, weight);
+          EXPECT_EQ(back.Color, 0x123456);
+          if (slot != CAutoBorders::kTop) {
+            EXPECT_EQ(borders.GetAt(CAutoBorders::kTop).Color, 0x0000FF) << "others stay";
+          }
+          CAutoBorders copy = borders;
+          EXPECT_EQ(StoreObject(copy), StoreObject(borders));
+        }
+      }
+    }
+  }
+}
+
+// Every field away from its default, in forms that must survive the compact
+// keeping: texts that are no plain references, a negative zero, reserved
+// fields, a border that does not pack, a font name of its own.
+Bytes EveryFieldSet() {
+  Bytes b;
+  b.i32(7).i32(13).i32(-4138);  // slot 0
+  b.i32(-4105).i32(1).i32(2);
+  b.i32(0xFF).i32(-4115).i32(2);
+  b.i32(0x00FF00).i32(1).i32(2);
+  b.i32(0x0000FF).i32(5).i32(4);
+  b.i32(-4105).i32(-4119).i32(2);
+  b.i32(1).i32(2).i32(3).f64(2.5).i32(0x00FFFF).str(L"Liberation Sans");
+  b.i32(0x00FF00).i32(6);
+  b.str(L"$b$2").str(L"$A$1:$B$2").i32(-4171).str(L"kept").str(L"=A1*2").str(L"x\ny");
+  b.i32(-1).i32(1).f64(1.5).f64(2.5).f64(-0.0).f64(4.5).f64(5.5).f64(-6.5);
+  return b.i32(-4108).i32(99).i32(-4160);
+}
+
+TEST(Serialize, EveryFieldComesBackByteForByte) {
+  const std::vector<BYTE> bytes = EveryFieldSet().data;
+  CAutoCell cell;
+  LoadObject(cell, bytes);
+  EXPECT_EQ(StoreObject(cell), bytes);
+  CAutoCell copy = cell;
+  EXPECT_EQ(StoreObject(copy), bytes);
+  CAutoCell moved = std::move(copy);
+  EXPECT_EQ(StoreObject(moved), bytes);
+
+  EXPECT_EQ(cell.GetAddress(), L"$b$2");
+  EXPECT_EQ(cell.GetMergeAddress(), L"$A$1:$B$2");
+  EXPECT_EQ(cell.GetFormula(), L"=A1*2");
+  EXPECT_EQ(cell.GetText(), L"x\ny");
+  EXPECT_EQ(cell.GetWrapText(), 1);
+  EXPECT_EQ(cell.GetHorizontalAlignment(), -4108);
+  EXPECT_EQ(cell.GetVerticalAlignment(), -4160);
+  EXPECT_TRUE(std::signbit(cell.GetMergeWidth()));
+  EXPECT_EQ(cell.GetFont().Name, L"Liberation Sans");
+  EXPECT_EQ(cell.GetBorders().GetAt(0).LineStyle, 13);
+  EXPECT_EQ(cell.GetBorders().GetAt(4).LineStyleName, L"DIVIDE");
+  EXPECT_EQ(cell.GetInterior().ColorIndex, 6);
+
+  // Loading defaults over a full cell gives the defaults back.
+  Bytes defaults;
+  DefaultFormatting(defaults).str(L"").str(L"").i32(-4128).str(L"").str(L"").str(L"");
+  defaults.i32(0).i32(0).f64(0).f64(0).f64(0).f64(0).f64(0).f64(0).i32(-4131).i32(0).i32(-4107);
+  LoadObject(cell, defaults.data);
+  EXPECT_EQ(StoreObject(cell), defaults.data);
+}
+
+TEST(Cell, ConstReadsMakeNothingAndReleasedTextsAreGone) {
+  CAutoCell cell;
+  const CAutoCell& reader = cell;
+  EXPECT_EQ(reader.GetFont().Name, L"Arial");
+  EXPECT_EQ(reader.GetInterior().ColorIndex, -4142);
+  EXPECT_TRUE(reader.GetTexts().IsEmpty());
+  EXPECT_FALSE(cell.HasTexts());
+
+  cell.GetFont().Size = 4;
+  cell.GetInterior().Color = 0x0000FF;
+  CAutoCell other;
+  EXPECT_EQ(other.GetFont().Size, 10000.0) << "the shared default is untouched";
+  EXPECT_EQ(std::as_const(other).GetInterior().Color, 0);
+
+  ArxDbMText text;
+  text.text = L"t";
+  cell.GetTexts().Add(text);
+  EXPECT_TRUE(cell.HasTexts());
+  cell.ReleaseTexts();
+  EXPECT_FALSE(cell.HasTexts());
+  EXPECT_TRUE(cell.GetTexts().IsEmpty());
 }
 
 TEST(SerializeErrors, TruncatedTablesRaiseEndOfFile) {

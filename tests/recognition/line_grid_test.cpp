@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "tests/recognition/drawing.h"
@@ -210,6 +212,31 @@ TEST_F(LineGrid, SortTextsRangeForms) {
   CArxDbMTextArray empty;
   SortTexts(empty, 0, -1);
   EXPECT_TRUE(empty.IsEmpty());
+}
+
+TEST_F(LineGrid, SortTextsKeepsTheOrderOfEqualKeysAndEveryText) {
+  std::mt19937 random(5);
+  std::uniform_int_distribution<int> level(0, 20);  // many equal keys
+  for (const TextSortKey key : {TextSortKey::kY, TextSortKey::kX}) {
+    CArxDbMTextArray texts;
+    for (int i = 0; i < 3000; ++i) {
+      ArxDbMText t;
+      t.x = level(random);
+      t.y = level(random);
+      t.text = L"text number " + std::to_wstring(i);
+      texts.Add(t);
+    }
+    std::vector<ArxDbMText> expected = texts.Data();
+    std::stable_sort(expected.begin() + 100, expected.end() - 100,
+                     [key](const ArxDbMText& a, const ArxDbMText& b) {
+                       return key == TextSortKey::kY ? a.y > b.y : a.x > b.x;
+                     });
+    SortTexts(texts, 100, texts.GetSize() - 101, key);
+    ASSERT_EQ(texts.GetSize(), static_cast<int>(expected.size()));
+    for (int i = 0; i < texts.GetSize(); ++i) {
+      ASSERT_EQ(texts[i].text, expected[static_cast<std::size_t>(i)].text) << i;
+    }
+  }
 }
 
 }  // namespace
