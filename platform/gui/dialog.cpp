@@ -23,27 +23,6 @@ END_MESSAGE_MAP()
 
 namespace {
 
-// The kind's type bits where the template left them out.
-DWORD ControlStyle(const gui::ControlTemplate& c) {
-  using gui::ControlKind;
-  DWORD style = c.style;
-  const DWORD type = style & BS_TYPEMASK;
-  switch (c.kind) {
-    case ControlKind::kCheckBox:
-      if (type != BS_CHECKBOX && type != BS_3STATE && type != BS_AUTO3STATE) {
-        style = (style & ~BS_TYPEMASK) | BS_AUTOCHECKBOX;
-      }
-      return style;
-    case ControlKind::kRadioButton:
-      if (type != BS_RADIOBUTTON) style = (style & ~BS_TYPEMASK) | BS_AUTORADIOBUTTON;
-      return style;
-    case ControlKind::kComboBox:
-      return (style & CBS_TYPEMASK) == 0 ? style | CBS_DROPDOWNLIST : style;
-    default:
-      return style;
-  }
-}
-
 void AnnounceShown(HWND dialog) {
   Window* w = Find(dialog);
   if (w == nullptr || w->announced) return;
@@ -79,12 +58,8 @@ CDialog::~CDialog() {
 BOOL CDialog::CreateFromTemplate(bool modal) {
   if (template_ == nullptr || m_hWnd != nullptr) return FALSE;
   const gui::DialogTemplate& t = *template_;
-  Window* d = gui::model::NewDialog(t.title, t.style & ~WS_VISIBLE,
-                                    m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr);
-  d->dialog_template = template_;
+  Window* d = gui::model::NewDialog(t, m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr);
   d->modal = modal;
-  d->ex_style = t.ex_style;
-  d->topmost = (t.ex_style & WS_EX_TOPMOST) != 0;
   // The sans-serif dialog fonts measure 6 x 13 pixels at 8 points.
   const int points = t.point_size > 0 ? t.point_size : 8;
   d->base_x = std::max(1, (points * 6 + 4) / 8);
@@ -95,12 +70,12 @@ BOOL CDialog::CreateFromTemplate(bool modal) {
   font_.CreateFontIndirect(&lf);
   d->font = font_.m_hObject;
   d->object = this;
-  m_hWnd = d->handle;
+  m_hWnd = d->hwnd;
 
   RECT client{0, 0, t.cx, t.cy};
   ::MapDialogRect(m_hWnd, &client);
-  const SIZE size = gui::model::WindowSize(*d, client.right, client.bottom);
-  d->rect = RECT{0, 0, size.cx, size.cy};
+  const POINT size = gui::model::WindowSize(*d, client.right, client.bottom);
+  d->rect = RECT{0, 0, size.x, size.y};
   CenterWindow();
 
   for (const gui::ControlTemplate& c : t.controls) {
@@ -118,7 +93,7 @@ BOOL CDialog::CreateFromTemplate(bool modal) {
       ::MapDialogRect(m_hWnd, &closed);
       r.bottom = std::min(r.bottom, r.top + closed.bottom);
     }
-    Window* control = gui::model::NewControl(*d, c.id, c.kind, c.text, ControlStyle(c), r);
+    Window* control = gui::model::NewControl(*d, c.id, c.kind, c.text, c.style, r);
     control->class_name = c.class_name;
     control->ex_style = c.ex_style;
   }
@@ -132,12 +107,10 @@ BOOL CDialog::CreateFromTemplate(bool modal) {
   }
   d = Find(m_hWnd);
   if (d == nullptr) return FALSE;
-  if (focus) {
-    for (const auto& c : d->controls) {
-      if ((c->style & WS_TABSTOP) != 0 && c->visible && c->enabled) {
-        ::SetFocus(c->handle);
-        break;
-      }
+  for (const auto& c : d->controls) {
+    if (focus && (c->style & WS_TABSTOP) != 0 && c->visible && c->enabled) {
+      gui::model::SetFocus(c->hwnd);
+      break;
     }
   }
   return TRUE;
@@ -165,8 +138,7 @@ INT_PTR CDialog::DoModal() {
     if (!IsOpen(self) || more) continue;
     // As closing the window would: the dialog's own cancel handling, and an
     // end in any case.
-    gui::Send(self, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
-              reinterpret_cast<LPARAM>(::GetDlgItem(self, IDCANCEL)));
+    gui::Command(self, IDCANCEL, BN_CLICKED);
     if (IsOpen(self)) EndDialog(IDCANCEL);
   }
   const int result = modal_result_;
@@ -239,7 +211,7 @@ HWND CDataExchange::PrepareCtrl(int id) {
 }
 
 void CDataExchange::Fail() {
-  if (last_control_ != nullptr) ::SetFocus(last_control_);
+  gui::model::SetFocus(last_control_);
   throw new CUserException;
 }
 

@@ -21,7 +21,7 @@ CFileDialog::CFileDialog(BOOL openFileDialog, LPCWSTR defaultExt, LPCWSTR fileNa
       default_ext_(defaultExt != nullptr ? defaultExt : L""),
       initial_name_(fileName != nullptr ? fileName : L""),
       parent_(parent) {
-  m_ofn.Flags = flags | OFN_EXPLORER;
+  m_ofn.Flags = flags;
   while (!default_ext_.empty() && default_ext_.front() == L'.') default_ext_.erase(0, 1);
   // "Description|patterns|…||": pairs up to the empty description.
   if (filter != nullptr) {
