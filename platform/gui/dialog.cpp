@@ -23,11 +23,13 @@ END_MESSAGE_MAP()
 
 namespace {
 
-void AnnounceShown(HWND dialog) {
+// Shows the dialog and tells the backend, once.
+void Show(HWND dialog) {
   Window* w = Find(dialog);
-  if (w == nullptr || w->announced) return;
-  w->announced = true;
-  if (gui::Backend* backend = gui::GetBackend()) {
+  if (w == nullptr || w->ended) return;
+  w->visible = true;
+  gui::Backend* backend = gui::GetBackend();
+  if (!std::exchange(w->announced, true) && backend != nullptr) {
     gui::DialogDriver driver(dialog);
     backend->DialogShown(driver);
   }
@@ -35,15 +37,10 @@ void AnnounceShown(HWND dialog) {
 
 void AnnounceClosed(HWND dialog, int result) {
   Window* w = Find(dialog);
-  if (w == nullptr || !w->announced) return;
-  w->announced = false;
-  if (gui::Backend* backend = gui::GetBackend())
+  gui::Backend* backend = gui::GetBackend();
+  if (w != nullptr && std::exchange(w->announced, false) && backend != nullptr) {
     backend->DialogClosed(gui::ReadDialog(dialog), result);
-}
-
-bool IsOpen(HWND dialog) {
-  Window* w = Find(dialog);
-  return w != nullptr && !w->ended;
+  }
 }
 
 }  // namespace
@@ -123,23 +120,20 @@ INT_PTR CDialog::DoModal() {
   const HWND owner = m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr;
   // The owner waits for the dialog, as a person sees it greyed.
   const bool disabled_owner = Find(owner) != nullptr && !::EnableWindow(owner, FALSE);
-  if (IsOpen(self)) {
-    ::ShowWindow(self, SW_SHOW);
-    AnnounceShown(self);
-  }
+  Show(self);
   gui::Backend* backend = gui::GetBackend();
   if (backend == nullptr) {
     std::fprintf(stderr, "[%s] no one answers dialogs here; it is cancelled\n",
                  win::WideToUtf8(template_->title).c_str());
   }
   gui::DialogDriver driver(self);
-  while (IsOpen(self)) {
+  while (driver.IsOpen()) {
     const bool more = backend != nullptr && backend->Act(driver);
-    if (!IsOpen(self) || more) continue;
+    if (!driver.IsOpen() || more) continue;
     // As closing the window would: the dialog's own cancel handling, and an
     // end in any case.
     gui::Command(self, IDCANCEL, BN_CLICKED);
-    if (IsOpen(self)) EndDialog(IDCANCEL);
+    if (driver.IsOpen()) EndDialog(IDCANCEL);
   }
   const int result = modal_result_;
   AnnounceClosed(self, result);
@@ -152,10 +146,7 @@ BOOL CDialog::Create(const gui::DialogTemplate& dialogTemplate, CWnd* parent) {
   template_ = &dialogTemplate;
   m_pParentWnd = parent;
   if (!CreateFromTemplate(false)) return FALSE;
-  if ((dialogTemplate.style & WS_VISIBLE) != 0) {
-    ::ShowWindow(m_hWnd, SW_SHOW);
-    AnnounceShown(m_hWnd);
-  }
+  if ((dialogTemplate.style & WS_VISIBLE) != 0) Show(m_hWnd);
   return m_hWnd != nullptr;
 }
 
@@ -179,8 +170,7 @@ BOOL CDialog::OnInitDialog() {
 }
 
 void CDialog::OnOK() {
-  if (!UpdateData(TRUE)) return;
-  EndDialog(IDOK);
+  if (UpdateData(TRUE)) EndDialog(IDOK);
 }
 
 void CDialog::OnCancel() { EndDialog(IDCANCEL); }

@@ -31,15 +31,27 @@ class ScriptedBackend : public Backend {
  public:
   using Step = std::function<void(DialogDriver&)>;
 
-  ScriptedBackend();
-  ~ScriptedBackend() override;
+  ScriptedBackend() : previous_(SetBackend(this)) {}
+  ~ScriptedBackend() override { SetBackend(previous_); }
   ScriptedBackend(const ScriptedBackend&) = delete;
   ScriptedBackend& operator=(const ScriptedBackend&) = delete;
 
-  ScriptedBackend& OnDialog(Step step);
-  ScriptedBackend& AnswerMessageBox(int answer);
-  ScriptedBackend& AnswerFile(std::wstring path, bool read_only = false);
-  ScriptedBackend& CancelFile();
+  ScriptedBackend& OnDialog(Step step) {
+    steps_.push_back(std::move(step));
+    return *this;
+  }
+  ScriptedBackend& AnswerMessageBox(int answer) {
+    answers_.push_back(answer);
+    return *this;
+  }
+  ScriptedBackend& AnswerFile(std::wstring path, bool read_only = false) {
+    files_.push_back({false, {std::move(path), read_only, 0}});
+    return *this;
+  }
+  ScriptedBackend& CancelFile() {
+    files_.push_back({true, {}});
+    return *this;
+  }
   // Runs at every PeekMessage while set (input for modeless windows: use a
   // DialogDriver with kQueueOnly there).
   void OnIdle(std::function<void()> hook) { idle_ = std::move(hook); }
