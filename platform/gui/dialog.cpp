@@ -295,20 +295,17 @@ void DDX_Radio(CDataExchange* dx, int firstId, int& value) {
 }
 
 void DDX_CBString(CDataExchange* dx, int id, std::wstring& value) {
-  HWND control = dx->PrepareCtrl(id);
+  Window* w = Find(dx->PrepareCtrl(id));
   if (dx->m_bSaveAndValidate) {
-    value = TextOf(control);
+    value = CWnd::FromHandle(w->hwnd)->GetWindowText();
     return;
   }
-  Window* w = Find(control);
   for (size_t i = 0; i < w->items.size(); ++i) {
     if (win::StartsWithNoCase(w->items[i], value)) {
       w->selection = static_cast<int>(i);
       return;
     }
   }
-  // Ignored by a drop-down list, which shows only its items.
-  SetText(control, value);
 }
 
 void DDX_Control(CDataExchange* dx, int id, CWnd& control) {

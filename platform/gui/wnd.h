@@ -15,20 +15,12 @@ class CDataExchange;
 
 struct CPoint : POINT {
   CPoint() = default;
-  CPoint(int px, int py) {
-    x = px;
-    y = py;
-  }
+  CPoint(int px, int py) : POINT{px, py} {}
 };
 
 struct CRect : RECT {
   CRect() = default;
-  CRect(int l, int t, int r, int b) {
-    left = l;
-    top = t;
-    right = r;
-    bottom = b;
-  }
+  CRect(int l, int t, int r, int b) : RECT{l, t, r, b} {}
   CRect(const RECT& r) : RECT(r) {}  // NOLINT: converts as the framework's does
   int Width() const { return right - left; }
   int Height() const { return bottom - top; }
