@@ -96,21 +96,17 @@ HWND DialogDriver::Usable(int id, std::initializer_list<ControlKind> kinds,
 bool DialogDriver::Type(int id, const std::wstring& text) {
   HWND control = Usable(id, {ControlKind::kEdit}, L"Control %d is not an edit box.");
   if (control == nullptr) return false;
-  // The old text is selected and typed over; every character is a change.
-  bool first = true;
+  // The old text is selected and typed over; every character is a change,
+  // told as the program's own SetWindowText tells it.
+  std::wstring typed;
   for (wchar_t c : text) {
     // Line ends cannot be typed into a single-line box.
     if (c == L'\n' || c == L'\r') continue;
-    Window* w = Find(control);
-    if (w == nullptr) break;
-    if (std::exchange(first, false)) w->text.clear();
-    w->text.push_back(c);
-    Command(w->parent->hwnd, id, EN_CHANGE);
+    if (!::IsWindow(control)) break;
+    typed.push_back(c);
+    CWnd::FromHandle(control)->SetWindowText(typed);
   }
-  if (Window* w = Find(control); w != nullptr && text.empty()) {
-    w->text.clear();
-    Command(w->parent->hwnd, id, EN_CHANGE);
-  }
+  if (text.empty()) CWnd::FromHandle(control)->SetWindowText(L"");
   return true;
 }
 
