@@ -147,19 +147,17 @@ bool IsValidAnswer(UINT type, int answer);
 struct FileDialogRequest {
   HWND owner = nullptr;
   bool open = true;
-  std::wstring title;  // "Open" or "Save As" unless the program gave one
+  std::wstring title;  // "Open" or "Save As"
   std::wstring default_ext;
   std::wstring initial_name;
   std::wstring initial_dir;
   std::vector<std::pair<std::wstring, std::wstring>> filters;  // description, patterns
-  int filter_index = 1;
   DWORD flags = 0;
 };
 
 struct FileDialogAnswer {
   std::wstring path;  // as typed; the framework completes it
   bool read_only = false;
-  int filter_index = 0;  // 0 keeps the request's
 };
 
 class Backend {

@@ -48,8 +48,6 @@ class ConsoleBackend : public Backend {
   int AnswerMessageBox(const MessageBoxRequest& box) override;
   bool AnswerFileDialog(const FileDialogRequest& request, FileDialogAnswer& answer) override;
 
-  bool interactive() const { return interactive_; }
-
  private:
   void PrintForm(HWND dialog);
   void PrintChanges(HWND dialog);

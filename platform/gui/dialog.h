@@ -106,9 +106,7 @@ void DDX_Control(CDataExchange* dx, int id, CWnd& control);
 
 struct OPENFILENAMEW {
   DWORD Flags = 0;
-  DWORD nFilterIndex = 1;  // 1-based, as the system counts
   std::wstring lpstrInitialDir;
-  std::wstring lpstrTitle;
 };
 
 class CFileDialog {

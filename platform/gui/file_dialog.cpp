@@ -46,16 +46,9 @@ INT_PTR CFileDialog::DoModal() {
   gui::Backend* backend = gui::GetBackend();
   if (backend == nullptr) return IDCANCEL;
   HWND owner = parent_ != nullptr ? parent_->m_hWnd : nullptr;
-  const gui::FileDialogRequest request{
-      owner,
-      open_,
-      !m_ofn.lpstrTitle.empty() ? m_ofn.lpstrTitle : (open_ ? L"Open" : L"Save As"),
-      default_ext_,
-      initial_name_,
-      m_ofn.lpstrInitialDir,
-      filters_,
-      static_cast<int>(m_ofn.nFilterIndex),
-      m_ofn.Flags};
+  const gui::FileDialogRequest request{owner,        open_,         open_ ? L"Open" : L"Save As",
+                                       default_ext_, initial_name_, m_ofn.lpstrInitialDir,
+                                       filters_,     m_ofn.Flags};
 
   // Every round consumes an answer, so a backend out of answers ends it.
   for (int round = 0; round < 100; ++round) {
@@ -104,9 +97,6 @@ INT_PTR CFileDialog::DoModal() {
       m_ofn.Flags |= OFN_READONLY;
     } else {
       m_ofn.Flags &= ~OFN_READONLY;
-    }
-    if (answer.filter_index > 0 && answer.filter_index <= static_cast<int>(filters_.size())) {
-      m_ofn.nFilterIndex = static_cast<DWORD>(answer.filter_index);
     }
     return IDOK;
   }

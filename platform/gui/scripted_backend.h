@@ -45,7 +45,7 @@ class ScriptedBackend : public Backend {
     return *this;
   }
   ScriptedBackend& AnswerFile(std::wstring path, bool read_only = false) {
-    files_.push_back({false, {std::move(path), read_only, 0}});
+    files_.push_back({false, {std::move(path), read_only}});
     return *this;
   }
   ScriptedBackend& CancelFile() {
@@ -71,8 +71,6 @@ class ScriptedBackend : public Backend {
   const std::vector<MessageRecord>& messages() const { return messages_; }
   const std::vector<DialogRecord>& dialogs() const { return dialogs_; }
   const std::vector<FileDialogRequest>& file_requests() const { return file_requests_; }
-  size_t steps_left() const { return steps_.size(); }
-  size_t answers_left() const { return answers_.size() + files_.size(); }
 
   void DialogShown(DialogDriver& dialog) override;
   bool Act(DialogDriver& dialog) override;
