@@ -19,17 +19,6 @@ const ControlState* DialogState::Find(int id) const {
 
 namespace {
 
-bool CarriesLabel(const Window& w) {
-  ControlKind k = w.kind;
-  if (k == ControlKind::kStatic) return !w.text.empty();
-  return k == ControlKind::kCheckBox || k == ControlKind::kRadioButton;
-}
-
-bool TakesLabel(ControlKind k) {
-  return k == ControlKind::kEdit || k == ControlKind::kComboBox || k == ControlKind::kListView ||
-         k == ControlKind::kProgressBar;
-}
-
 // Accelerator marks are for keyboards; the form shows the plain text.
 std::wstring Plain(const std::wstring& text) {
   std::wstring out;
@@ -109,9 +98,15 @@ DialogState ReadDialog(HWND dialog) {
     ControlState c = *w;
     const LONG cx = (c.rect.left + c.rect.right) / 2, cy = (c.rect.top + c.rect.bottom) / 2;
     c.in_view = cx >= 0 && cy >= 0 && cx < s.client_rect.right && cy < s.client_rect.bottom;
-    // A hidden label labels only a control hidden with it.
-    if (previous != nullptr && TakesLabel(c.kind) && CarriesLabel(*previous) &&
-        (previous->visible || !c.visible)) {
+    // A static text, check box or radio button labels the edit, list or bar
+    // after it; a hidden label labels only a control hidden with it.
+    const bool takes = c.kind == ControlKind::kEdit || c.kind == ControlKind::kComboBox ||
+                       c.kind == ControlKind::kListView || c.kind == ControlKind::kProgressBar;
+    if (takes && previous != nullptr && (previous->visible || !c.visible) &&
+        (previous->kind == ControlKind::kStatic
+             ? !previous->text.empty()
+             : previous->kind == ControlKind::kCheckBox ||
+                   previous->kind == ControlKind::kRadioButton)) {
       c.label = previous->text;
     }
     if (c.kind == ControlKind::kComboBox) {
