@@ -83,10 +83,9 @@ BOOL CCmdTarget::OnCmdMsg(UINT id, int code) {
 // Fonts and painting.
 
 BOOL CFont::CreateFontIndirect(const LOGFONTW* font) {
-  Release();
   if (font == nullptr) return FALSE;
-  m_hObject = reinterpret_cast<HFONT>(new LOGFONTW(*font));
-  owned_ = true;
+  font_ = *font;
+  m_hObject = reinterpret_cast<HFONT>(&font_);
   return TRUE;
 }
 
@@ -94,11 +93,6 @@ int CFont::GetLogFont(LOGFONTW* font) const {
   if (m_hObject == nullptr || font == nullptr) return 0;
   *font = *FontInfo(m_hObject);
   return static_cast<int>(sizeof(LOGFONTW));
-}
-
-void CFont::Release() {
-  if (owned_) delete reinterpret_cast<LOGFONTW*>(m_hObject);
-  m_hObject = nullptr;
 }
 
 CPaintDC::CPaintDC(CWnd* window)
@@ -226,7 +220,6 @@ void CWnd::SetFont(CFont* font) {
 CFont* CWnd::GetFont() const {
   Window* w = Find(m_hWnd);
   if (w == nullptr || w->font == nullptr) return nullptr;
-  font_.owned_ = false;
   font_.m_hObject = w->font;
   return &font_;
 }

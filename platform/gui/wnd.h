@@ -138,7 +138,6 @@ class CCmdTarget : public CObject {
 class CFont {
  public:
   CFont() = default;
-  ~CFont() { Release(); }
   CFont(const CFont&) = delete;
   CFont& operator=(const CFont&) = delete;
 
@@ -146,13 +145,12 @@ class CFont {
   int GetLogFont(LOGFONTW* font) const;
   operator HFONT() const { return m_hObject; }
 
-  // Points at the LOGFONTW the font was made from.
+  // Points at the LOGFONTW the font was made from: its own, or the one of
+  // the window GetFont asked.
   HFONT m_hObject = nullptr;
 
  private:
-  friend class CWnd;
-  void Release();
-  bool owned_ = true;
+  LOGFONTW font_;
 };
 
 // Painting starts the window's record of painted text afresh; the backends
