@@ -43,13 +43,7 @@ const wchar_t* const kHelp[] = {
     L"  show           print the whole form again",
 };
 
-std::wstring Join(const std::vector<std::wstring>& lines) {
-  std::wstring out;
-  for (const std::wstring& l : lines) out += l + L"\n";
-  return out;
-}
-
-// The lines of `now` that `before` did not show; `now` becomes what is shown.
+// The lines of `now` that `before` did not show, each ended.
 std::wstring Changes(std::vector<std::wstring> before, const std::vector<std::wstring>& now) {
   std::wstring out;
   for (const std::wstring& line : now) {
@@ -197,7 +191,7 @@ ConsoleAction ParseConsoleAction(const std::wstring& raw) {
 
 void ConsoleBackend::PrintForm(HWND dialog) {
   std::vector<std::wstring> lines = RenderDialog(ReadDialog(dialog));
-  console::Write(L"\n" + Join(lines));
+  console::Write(L"\n" + Changes({}, lines));
   shown_[dialog] = std::move(lines);
 }
 
