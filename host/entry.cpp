@@ -2,35 +2,11 @@
 
 #include <cwchar>
 
-#include "host/commands.h"
 #include "platform/com/objbase.h"
 #include "platform/sds/sds.h"
 #include "platform/win/text.h"
 
 EntryGlobals g_entry = {};
-
-const CommandRow kCommandTable[kCommandCount] = {
-    {L"C:Gridmason_Test", CmdGridmasonTest},
-    {L"C:LineText2Excel", CmdLineText2Excel},
-    {L"C:Block2Excel", CmdBlock2Excel},
-    {L"C:LineText2Access", CmdLineText2Access},
-    {L"C:Block2Access", CmdBlock2Access},
-    {L"C:Gridmason_Options", CmdGridmasonOptions},
-    {nullptr, nullptr},
-    {L"C:Gridmason_Help", CmdGridmasonHelp},
-    {L"C:Gridmason_Demo", CmdGridmasonDemo},
-    {L"C:Gridmason_Website", CmdGridmasonWebsite},
-    {L"C:Gridmason_New", CmdGridmasonNew},
-    {L"C:Gridmason_Faq", CmdGridmasonFaq},
-    {L"C:Gridmason_Support", CmdGridmasonSupport},
-    {L"C:Gridmason_Check_Upd", CmdGridmasonCheckUpdate},
-    {L"C:Gridmason_About", CmdGridmasonAbout},
-    {nullptr, nullptr},
-    {nullptr, nullptr},
-    // Beyond the original table, so no earlier code changes.
-    {L"C:LineText2File", CmdLineText2File},
-    {L"C:Block2File", CmdBlock2File},
-};
 
 const wchar_t* MenuFileName() { return GM_LEGACY_HOST ? L"Gridmason.mns" : L"Gridmason.cui"; }
 

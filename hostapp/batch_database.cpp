@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "hostapp/batch_excel.h"
+#include "hostapp/block_reference.h"
 #include "hostapp/host.h"
 #include "platform/console/console.h"
 #include "platform/gui/backend.h"

@@ -1,7 +1,7 @@
 #include "ui/about_dialog.h"
 
 #include "platform/win/text.h"
-#include "ui/info_commands.h"
+#include "ui/product.h"
 
 IMPLEMENT_DYNAMIC(CAboutDlg, CDialog)
 

@@ -7,17 +7,7 @@
 #include <string>
 
 #include "platform/win/wintypes.h"
-
-inline constexpr const wchar_t* kProductName = L"OrvaneGridmason";
-inline constexpr const wchar_t* kProductVersion = L"3.1.0.0";
-
-// The maker's addresses, set when the plug-in is loaded.
-extern const std::wstring g_CompanySite;
-extern const std::wstring g_SupportEmail;
-extern const std::wstring g_DemoPage;
-extern const std::wstring g_DownloadPage;
-extern const std::wstring g_WhatsNewPage;
-extern const std::wstring g_FaqPage;
+#include "ui/product.h"
 
 // "Gridmason.chm" in the folder of the given module (the plug-in's).
 std::wstring HelpFilePath(HMODULE module);

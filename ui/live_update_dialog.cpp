@@ -4,7 +4,7 @@
 
 #include "platform/win/strings.h"
 #include "platform/win/text.h"
-#include "ui/info_commands.h"
+#include "ui/product.h"
 
 IMPLEMENT_DYNAMIC(CLiveUpdateDlg, CDialog)
 

@@ -2,9 +2,9 @@
 
 #include <utility>
 
+#include "platform/ado/ado_internal.h"
 #include "platform/ado/connection_text.h"
 #include "platform/ado/fold.h"
-#include "platform/ado/internal.h"
 #include "platform/ado/jet_sql.h"
 #include "platform/ado/session.h"
 

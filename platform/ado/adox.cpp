@@ -7,8 +7,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/ado/ado_internal.h"
 #include "platform/ado/connection_text.h"
-#include "platform/ado/internal.h"
 #include "platform/ado/session.h"
 #include "platform/win/text.h"
 

@@ -2,8 +2,8 @@
 #include <utility>
 
 #include "platform/ado/ado.h"
+#include "platform/ado/ado_internal.h"
 #include "platform/ado/fold.h"
-#include "platform/ado/internal.h"
 
 namespace ado {
 namespace {

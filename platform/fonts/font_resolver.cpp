@@ -3,12 +3,15 @@
 #include <mutex>
 
 #include "platform/fonts/font_library.h"
-#include "platform/fonts/glyph_measure.h"
+#include "platform/fonts/font_resolver_internal.h"
 #include "platform/win/strings.h"
 
 namespace gm::fonts {
 
 namespace {
+
+// Stands in for SHX characters outside printable ASCII.
+constexpr const char* kShxStandIn = "Liberation Sans";
 
 std::wstring_view BaseName(std::wstring_view file) {
   size_t slash = file.find_last_of(L"/\\");
@@ -119,6 +122,28 @@ FileFamily FamilyForFontFile(std::wstring_view file) {
   return {win::WideToUtf8(dot == std::wstring_view::npos ? base : base.substr(0, dot)), false,
           false};
 }
+
+namespace detail {
+
+RunFont OpenRunFont(const FontSpec& font_spec) {
+  auto& library = FontLibrary::Instance();
+  RunFont run;
+  run.kind = ClassifyFont(font_spec);
+  if (run.kind == FontKind::kShx) {
+    run.requested_family = kShxStandIn;
+    run.face = library.Match(run.requested_family, false, false);
+    return run;
+  }
+  FileFamily from_file = FamilyForFontFile(font_spec.file);
+  run.requested_family =
+      font_spec.family.empty() ? from_file.family : win::WideToUtf8(font_spec.family);
+  run.bold = font_spec.bold || from_file.bold;
+  run.italic = font_spec.italic || from_file.italic;
+  run.face = library.Match(run.requested_family, run.bold, run.italic);
+  return run;
+}
+
+}  // namespace detail
 
 ResolvedFont ResolveFont(const FontSpec& font_spec) {
   auto& library = detail::FontLibrary::Instance();

@@ -11,9 +11,6 @@ namespace gm::fonts::detail {
 
 namespace {
 
-// Stands in for SHX characters outside printable ASCII.
-constexpr const char* kShxStandIn = "Liberation Sans";
-
 bool IsBlank(char32_t c) {
   return c == U' ' || c == 0xA0 || (c >= 0x2000 && c <= 0x200A) || c == 0x202F || c == 0x205F ||
          c == 0x3000;
@@ -59,24 +56,6 @@ PercentCode PercentCodeAt(std::wstring_view text, size_t at) {
     return {5, n};
   }
   return {};
-}
-
-RunFont OpenRunFont(const FontSpec& font_spec) {
-  auto& library = FontLibrary::Instance();
-  RunFont run;
-  run.kind = ClassifyFont(font_spec);
-  if (run.kind == FontKind::kShx) {
-    run.requested_family = kShxStandIn;
-    run.face = library.Match(run.requested_family, false, false);
-    return run;
-  }
-  FileFamily from_file = FamilyForFontFile(font_spec.file);
-  run.requested_family =
-      font_spec.family.empty() ? from_file.family : win::WideToUtf8(font_spec.family);
-  run.bold = font_spec.bold || from_file.bold;
-  run.italic = font_spec.italic || from_file.italic;
-  run.face = library.Match(run.requested_family, run.bold, run.italic);
-  return run;
 }
 
 double ClampOblique(double radians) {

@@ -6,22 +6,10 @@
 #include <string_view>
 
 #include "platform/fonts/font_library.h"
-#include "platform/fonts/font_resolver.h"
-#include "platform/fonts/text_metrics.h"
+#include "platform/fonts/font_resolver_internal.h"
+#include "platform/fonts/measure_types.h"
 
 namespace gm::fonts::detail {
-
-// A style's font made ready for measuring.
-struct RunFont {
-  FontKind kind = FontKind::kShx;
-  std::string requested_family;
-  bool bold = false;
-  bool italic = false;
-  // TrueType: the face; SHX: the sans for characters outside the SHX table.
-  // nullptr when no face could be opened.
-  Face* face = nullptr;
-};
-RunFont OpenRunFont(const FontSpec& font_spec);
 
 // One character in drawing units, relative to the pen position.
 struct GlyphMetrics {

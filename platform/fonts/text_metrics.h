@@ -43,6 +43,7 @@
 #include <string_view>
 
 #include "platform/fonts/font_resolver.h"
+#include "platform/fonts/measure_types.h"
 
 namespace gm::fonts {
 
@@ -56,20 +57,6 @@ struct TextStyle {
   double oblique = 0.0;
   bool backwards = false;    // generation flag 2: mirrored about the y axis
   bool upside_down = false;  // generation flag 4: mirrored about the baseline
-};
-
-enum class MeasureStatus {
-  kOk,
-  kBadHeight,       // NaN, infinite, zero or negative
-  kBadWidthFactor,  // NaN, infinite, zero or negative
-  kBadOblique,      // NaN or infinite
-  kOutOfRange,      // the box would not be finite
-};
-
-enum class MetricsSource {
-  kOutlines,          // real glyph outlines of a TrueType face
-  kShxApproximation,  // the SHX proportions above
-  kEstimate,          // a TrueType style, but no face could be opened
 };
 
 struct Point2 {

@@ -1,21 +1,18 @@
 // Who answers the dialogs. A backend sees every dialog that is shown and
 // gives the user's input as a person gives it (typing into an edit box,
 // ticking, picking an item, pressing a button); it answers message boxes
-// and file dialogs. Two backends exist:
+// and file dialogs. The console backend (console_backend.h) is a text form
+// on the host's command line; ScriptedBackend (scripted_backend.h) takes
+// the input from a test's code and records what was shown.
 //
-//  - the console backend (UseTerminalBackend, UseScriptBackend): a dialog is
-//    a text form on the host's command line, filled in by a person at the
-//    terminal or by the lines of a script (console_backend.h has the syntax);
-//  - ScriptedBackend (scripted_backend.h): a test gives the input from code
-//    and reads back every control's state and every message shown.
-//
-// DialogDriver is the input side both use: it reads a dialog's controls and
-// acts on them, refusing what a person could not do (a hidden, disabled or
-// cut-off control, a wrong kind of control). Input reaches the dialog's
-// handlers at once; a modeless window gets it only inside the program's
-// pump, because its backend acts only from Idle, which PeekMessageW calls.
+// DialogDriver is the input side both use: it refuses what a person could
+// not do (a hidden, disabled or cut-off control, a wrong kind of control).
+// Input reaches the dialog's handlers at once; a modeless window gets it
+// only inside the program's pump, because its backend acts only from Idle,
+// which PeekMessageW calls.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -57,15 +54,15 @@ struct ControlState {
   bool visible = true;  // its own state (WS_VISIBLE set)
   bool in_view = true;  // inside the dialog's client area
   RECT rect;            // in the dialog's client coordinates, pixels
-  // Combo box items, or the list view's rows (cells by column).
+  // Combo box items, or the list view's first column.
   std::vector<std::wstring> items;
   int selection = -1;
   std::vector<ListColumnState> columns;
-  std::vector<std::vector<std::wstring>> rows;
+  std::vector<std::vector<std::wstring>> rows;  // list view cells
   std::vector<int> selected_rows;
   DWORD list_ex_style = 0;
-  int range_low = 0, range_high = 0, pos = 0, step = 0;  // progress bar
-  std::vector<TextRun> painted;                          // custom windows
+  int range_low = 0, range_high = 100, pos = 0, step = 10;  // progress bar
+  std::vector<TextRun> painted;                             // custom windows
 };
 
 struct DialogState {
@@ -102,14 +99,14 @@ class DialogDriver {
   HWND hwnd() const { return dialog_; }
   bool IsOpen() const;
   DialogState State() const { return ReadDialog(dialog_); }
-  // Accessors of one control; a missing control reads as empty, unchecked,
+  // One control's state; a missing control reads as empty, unchecked,
   // disabled and hidden.
-  std::wstring Text(int id) const;
-  int Check(int id) const;
-  bool Enabled(int id) const;
-  bool Visible(int id) const;
-  int Selection(int id) const;
-  std::vector<std::wstring> Items(int id) const;
+  std::wstring Text(int id) const { return Field(id).text; }
+  int Check(int id) const { return Field(id).check; }
+  bool Enabled(int id) const { return Field(id).enabled; }
+  bool Visible(int id) const { return Field(id).visible; }
+  int Selection(int id) const { return Field(id).selection; }
+  std::vector<std::wstring> Items(int id) const { return Field(id).items; }
 
   // Input. Each gives false, with problem() saying why, when a person could
   // not do it.
@@ -120,15 +117,17 @@ class DialogDriver {
   bool Press(int id);                           // a button or a custom control
   bool Hover(int id);                           // the pointer over a control
   bool MoveMouseAway();                         // the pointer leaves it
-  bool PressEnter();
-  bool PressEscape();
+  bool PressEnter() { return Key(IDOK); }
+  bool PressEscape() { return Key(IDCANCEL); }
   const std::wstring& problem() const { return problem_; }
 
  private:
-  HWND Usable(int id);
+  ControlState Field(int id) const;
+  // The control when a person could use it and it is of one of the kinds
+  // (any, when none are given), else nullptr with problem().
+  HWND Usable(int id, std::initializer_list<ControlKind> kinds, const wchar_t* not_one);
   bool Fail(std::wstring problem);
-  // A click, as a person's mouse gives it, on a control of the dialog.
-  void Click(HWND control);
+  bool Key(int button);
 
   HWND dialog_;
   std::wstring problem_;
@@ -148,19 +147,17 @@ bool IsValidAnswer(UINT type, int answer);
 struct FileDialogRequest {
   HWND owner = nullptr;
   bool open = true;
-  std::wstring title;  // "Open" or "Save As" unless the program gave one
+  std::wstring title;  // "Open" or "Save As"
   std::wstring default_ext;
   std::wstring initial_name;
   std::wstring initial_dir;
   std::vector<std::pair<std::wstring, std::wstring>> filters;  // description, patterns
-  int filter_index = 1;
   DWORD flags = 0;
 };
 
 struct FileDialogAnswer {
   std::wstring path;  // as typed; the framework completes it
   bool read_only = false;
-  int filter_index = 0;  // 0 keeps the request's
 };
 
 class Backend {

@@ -43,21 +43,22 @@ const wchar_t* const kHelp[] = {
     L"  show           print the whole form again",
 };
 
-std::wstring Join(const std::vector<std::wstring>& lines) {
+// The lines of `now` that `before` did not show, each ended.
+std::wstring Changes(std::vector<std::wstring> before, const std::vector<std::wstring>& now) {
   std::wstring out;
-  for (const std::wstring& l : lines) out += l + L"\n";
+  for (const std::wstring& line : now) {
+    auto it = std::find(before.begin(), before.end(), line);
+    if (it != before.end()) {
+      before.erase(it);
+    } else {
+      out += line + L"\n";
+    }
+  }
   return out;
 }
 
-std::wstring ResultName(int result) {
-  switch (result) {
-    case IDOK:
-      return L"OK";
-    case IDCANCEL:
-      return L"Cancel";
-    default:
-      return win::Format(L"%d", result);
-  }
+const wchar_t* AnswerName(int answer) {
+  return answer == IDYES ? L"Yes" : answer == IDNO ? L"No" : answer == IDOK ? L"OK" : L"Cancel";
 }
 
 const wchar_t* IconName(UINT type) {
@@ -156,66 +157,47 @@ bool LineWaiting() {
 }  // namespace
 
 ConsoleAction ParseConsoleAction(const std::wstring& raw) {
+  using A = ConsoleAction;
+  // What follows the word: nothing, an id, an id and any text, an id and some text.
+  enum Args { kNothing, kId, kIdText, kIdSomeText };
+  static const struct {
+    const wchar_t* word;
+    A::Kind kind;
+    Args args;
+  } kWords[] = {{L"ok", A::kOk, kNothing},      {L"cancel", A::kCancel, kNothing},
+                {L"show", A::kShow, kNothing},  {L"help", A::kHelp, kNothing},
+                {L"?", A::kHelp, kNothing},     {L"check", A::kCheck, kId},
+                {L"uncheck", A::kUncheck, kId}, {L"press", A::kPress, kId},
+                {L"set", A::kSet, kIdText},     {L"pick", A::kPick, kIdSomeText}};
   ConsoleAction a;
-  std::wstring line = win::Trim(raw);
-  size_t space = line.find_first_of(L" \t");
-  std::wstring word = win::ToLower(line.substr(0, space));
-  std::wstring rest = space == std::wstring::npos ? L"" : line.substr(space + 1);
-  std::wstring id_token = rest;
-  std::wstring tail;
-  size_t s2 = rest.find_first_of(L" \t");
-  if (s2 != std::wstring::npos) {
-    id_token = rest.substr(0, s2);
-    tail = rest.substr(s2 + 1);
-  }
-  auto single = [&](ConsoleAction::Kind k) {
-    if (rest.empty()) a.kind = k;
-  };
-  if (word == L"ok") {
-    single(ConsoleAction::kOk);
-  } else if (word == L"cancel") {
-    single(ConsoleAction::kCancel);
-  } else if (word == L"show") {
-    single(ConsoleAction::kShow);
-  } else if (word == L"help" || word == L"?") {
-    single(ConsoleAction::kHelp);
-  } else if (word == L"set" || word == L"pick") {
-    if (ParseId(id_token, a.id)) {
-      a.text = Unquote(tail);
-      if (word == L"set") {
-        a.kind = ConsoleAction::kSet;
-      } else if (!a.text.empty()) {
-        a.kind = ConsoleAction::kPick;
-      }
-    }
-  } else if (word == L"check" || word == L"uncheck" || word == L"press") {
-    if (tail.empty() && ParseId(id_token, a.id)) {
-      a.kind = word == L"check"     ? ConsoleAction::kCheck
-               : word == L"uncheck" ? ConsoleAction::kUncheck
-                                    : ConsoleAction::kPress;
-    }
+  const std::wstring line = win::Trim(raw);
+  const size_t space = line.find_first_of(L" \t");
+  const std::wstring word = win::ToLower(line.substr(0, space));
+  const std::wstring rest = space == std::wstring::npos ? L"" : line.substr(space + 1);
+  const size_t space2 = rest.find_first_of(L" \t");
+  const std::wstring tail = space2 == std::wstring::npos ? L"" : rest.substr(space2 + 1);
+  for (const auto& w : kWords) {
+    if (word != w.word) continue;
+    const std::wstring text = w.args >= kIdText ? Unquote(tail) : L"";
+    const bool fits = w.args == kNothing ? rest.empty()
+                                         : ParseId(rest.substr(0, space2), a.id) &&
+                                               (w.args == kIdText ||
+                                                (w.args == kId ? tail.empty() : !text.empty()));
+    if (fits) a.kind = w.kind, a.text = text;
+    break;
   }
   return a;
 }
 
 void ConsoleBackend::PrintForm(HWND dialog) {
   std::vector<std::wstring> lines = RenderDialog(ReadDialog(dialog));
-  console::Write(L"\n" + Join(lines));
+  console::Write(L"\n" + Changes({}, lines));
   shown_[dialog] = std::move(lines);
 }
 
 void ConsoleBackend::PrintChanges(HWND dialog) {
   std::vector<std::wstring> now = RenderDialog(ReadDialog(dialog));
-  std::vector<std::wstring> before = shown_[dialog];
-  std::wstring out;
-  for (const std::wstring& line : now) {
-    auto it = std::find(before.begin(), before.end(), line);
-    if (it != before.end()) {
-      before.erase(it);
-    } else {
-      out += line + L"\n";
-    }
-  }
+  const std::wstring out = Changes(shown_[dialog], now);
   if (!out.empty()) console::Write(out);
   shown_[dialog] = std::move(now);
 }
@@ -351,32 +333,24 @@ bool ConsoleBackend::Act(DialogDriver& dialog) {
 }
 
 void ConsoleBackend::DialogClosed(const DialogState& final_state, int result) {
+  const std::wstring& title = final_state.title;
   if (live_ != nullptr && final_state.hwnd == live_) {
     DrawLive(final_state, true);
     StopLive();
-    console::Write(L"\n== " + final_state.title + L" closed ==\n");
+    console::Write(L"\n== " + title + L" closed ==\n");
     return;
   }
-  auto it = shown_.find(final_state.hwnd);
   std::wstring out;
-  if (it != shown_.end()) {
-    std::vector<std::wstring> before = it->second;
-    for (const std::wstring& line : RenderDialog(final_state)) {
-      auto same = std::find(before.begin(), before.end(), line);
-      if (same != before.end()) {
-        before.erase(same);
-      } else if (!final_state.modal) {
-        out += line + L"\n";  // a modeless window's last state
-      }
-    }
+  if (auto it = shown_.find(final_state.hwnd); it != shown_.end()) {
+    // A modeless window's last state is shown with its end.
+    if (!final_state.modal) out = Changes(it->second, RenderDialog(final_state));
     shown_.erase(it);
   }
-  if (final_state.modal) {
-    out += L"== " + final_state.title + L" closed with " + ResultName(result) + L" ==\n";
-  } else {
-    out += L"== " + final_state.title + L" closed ==\n";
-  }
-  console::Write(out);
+  const std::wstring how = !final_state.modal   ? L""
+                           : result == IDOK     ? L" with OK"
+                           : result == IDCANCEL ? L" with Cancel"
+                                                : L" with " + std::to_wstring(result);
+  console::Write(out + L"== " + title + L" closed" + how + L" ==\n");
 }
 
 void ConsoleBackend::Idle() {
@@ -435,66 +409,49 @@ int ConsoleBackend::AnswerMessageBox(const MessageBoxRequest& box) {
     }
     ~KeysAsLines() { b.ResumeKeys(); }
   } keys(*this);
-  UINT type = box.type & MB_TYPEMASK;
+  static const struct {
+    UINT type;
+    const wchar_t* buttons;
+    const wchar_t* prompt;
+  } kBoxes[] = {{MB_OKCANCEL, L"  [ OK ] [ Cancel ]\n", L"ok or cancel? "},
+                {MB_YESNO, L"  [ Yes ] [ No ]\n", L"yes or no? "},
+                {MB_YESNOCANCEL, L"  [ Yes ] [ No ] [ Cancel ]\n", L"yes, no or cancel? "},
+                {MB_OK, L"  [ OK ]\n", L"Press Enter (ok): "}};
+  static const struct {
+    const wchar_t* word;
+    int answer;
+  } kWords[] = {{L"ok", IDOK}, {L"cancel", IDCANCEL}, {L"yes", IDYES},
+                {L"y", IDYES}, {L"no", IDNO},         {L"n", IDNO}};
+  const UINT type = box.type & MB_TYPEMASK;
+  const auto* kind = &kBoxes[3];
+  for (const auto& k : kBoxes) kind = k.type == type ? &k : kind;
   std::wstring out = L"\n*** " + box.caption + IconName(box.type) + L" ***\n";
-  std::wstring text = box.text;
-  size_t start = 0;
-  for (;;) {
-    size_t nl = text.find(L'\n', start);
-    out += L"  " + text.substr(start, nl == std::wstring::npos ? std::wstring::npos : nl - start) +
-           L"\n";
-    if (nl == std::wstring::npos) break;
-    start = nl + 1;
+  for (size_t start = 0, nl = 0; nl != std::wstring::npos; start = nl + 1) {
+    nl = box.text.find(L'\n', start);
+    out += L"  " + box.text.substr(start, nl == std::wstring::npos ? nl : nl - start) + L"\n";
   }
-  const wchar_t* buttons = L"  [ OK ]\n";
-  const wchar_t* prompt = L"Press Enter (ok): ";
-  if (type == MB_OKCANCEL) {
-    buttons = L"  [ OK ] [ Cancel ]\n";
-    prompt = L"ok or cancel? ";
-  } else if (type == MB_YESNO) {
-    buttons = L"  [ Yes ] [ No ]\n";
-    prompt = L"yes or no? ";
-  } else if (type == MB_YESNOCANCEL) {
-    buttons = L"  [ Yes ] [ No ] [ Cancel ]\n";
-    prompt = L"yes, no or cancel? ";
-  }
-  console::Write(out + buttons);
+  console::Write(out + kind->buttons);
   if (type == MB_OK && !interactive_) {
     console::Write(L"  -> OK\n");
     return IDOK;
   }
+  const int safest = SafestAnswer(box.type);
   for (;;) {
     std::wstring line;
-    if (!console::ReadLine(prompt, line)) {
-      int safest = SafestAnswer(box.type);
-      console::Write(L"  -> " +
-                     std::wstring(safest == IDNO   ? L"No"
-                                  : safest == IDOK ? L"OK"
-                                                   : L"Cancel") +
-                     L" (end of input)\n");
+    if (!console::ReadLine(kind->prompt, line)) {
+      console::Write(std::wstring(L"  -> ") + AnswerName(safest) + L" (end of input)\n");
       return safest;
     }
-    std::wstring word = win::ToLower(win::Trim(line));
-    int answer = 0;
-    if (word == L"ok" || (word.empty() && type == MB_OK)) answer = IDOK;
-    if (word == L"cancel") answer = IDCANCEL;
-    if (word == L"yes" || word == L"y") answer = IDYES;
-    if (word == L"no" || word == L"n") answer = IDNO;
+    const std::wstring word = win::ToLower(win::Trim(line));
+    int answer = word.empty() && type == MB_OK ? IDOK : 0;
+    for (const auto& w : kWords) answer = word == w.word ? w.answer : answer;
     if (IsValidAnswer(box.type, answer)) {
-      const wchar_t* name = answer == IDYES  ? L"Yes"
-                            : answer == IDNO ? L"No"
-                            : answer == IDOK ? L"OK"
-                                             : L"Cancel";
-      console::Write(std::wstring(L"  -> ") + name + L"\n");
+      console::Write(std::wstring(L"  -> ") + AnswerName(answer) + L"\n");
       return answer;
     }
     if (!interactive_) {
-      int safest = SafestAnswer(box.type);
       console::Write(L"  Not an answer to this box: " + win::Trim(line) + L"; it is answered " +
-                     (safest == IDNO   ? L"No"
-                      : safest == IDOK ? L"OK"
-                                       : L"Cancel") +
-                     L".\n");
+                     AnswerName(safest) + L".\n");
       return safest;
     }
     console::Write(L"  Answer with one of the buttons.\n");

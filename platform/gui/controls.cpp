@@ -17,9 +17,10 @@ int Count(const Window* w) {
                                                                  : w->items.size());
 }
 
+bool Has(const Window* w, int index) { return index >= 0 && index < Count(w); }
+
 int Search(const Window* w, int start, const std::wstring& text, bool exact) {
   const int n = Count(w);
-  if (n == 0) return CB_ERR;
   const int first = start < 0 || start >= n ? 0 : start + 1;
   for (int k = 0; k < n; ++k) {
     const int i = (first + k) % n;
@@ -30,17 +31,6 @@ int Search(const Window* w, int start, const std::wstring& text, bool exact) {
 }
 
 }  // namespace
-
-int CButton::GetCheck() const {
-  Window* w = Of(*this);
-  return w != nullptr ? w->check : 0;
-}
-
-void CButton::SetCheck(int check) {
-  if (Window* w = Of(*this)) w->check = check;
-}
-
-// ---------------------------------------------------------------------------
 
 int CComboBox::AddString(const std::wstring& text) {
   Window* w = Of(*this);
@@ -59,17 +49,12 @@ int CComboBox::AddString(const std::wstring& text) {
 
 int CComboBox::DeleteString(int index) {
   Window* w = Of(*this);
-  if (w == nullptr || index < 0 || index >= Count(w)) return CB_ERR;
+  if (!Has(w, index)) return CB_ERR;
   w->items.erase(w->items.begin() + index);
-  if (w->selection == index) {
-    w->selection = -1;
-  } else if (w->selection > index) {
-    --w->selection;
-  }
+  if (w->selection == index) w->selection = -1;
+  if (w->selection > index) --w->selection;
   return Count(w);
 }
-
-int CComboBox::GetCount() const { return Count(Of(*this)); }
 
 int CComboBox::GetCurSel() const {
   Window* w = Of(*this);
@@ -79,13 +64,12 @@ int CComboBox::GetCurSel() const {
 int CComboBox::SetCurSel(int index) {
   Window* w = Of(*this);
   if (w == nullptr) return CB_ERR;
-  w->selection = index >= 0 && index < Count(w) ? index : -1;
-  return w->selection;
+  return w->selection = Has(w, index) ? index : -1;
 }
 
 int CComboBox::GetLBText(int index, std::wstring& text) const {
   Window* w = Of(*this);
-  if (w == nullptr || index < 0 || index >= Count(w)) return CB_ERR;
+  if (!Has(w, index)) return CB_ERR;
   text = w->items[static_cast<size_t>(index)];
   return static_cast<int>(text.size());
 }
@@ -106,15 +90,13 @@ int CComboBox::SelectString(int start, const std::wstring& prefix) {
 
 // ---------------------------------------------------------------------------
 
-int CListCtrl::InsertColumn(int column, const std::wstring& heading, int format, int width, int) {
+int CListCtrl::InsertColumn(int column, const std::wstring& heading, int format, int width) {
   Window* w = Of(*this);
   if (w == nullptr || column < 0) return -1;
   column = std::min(column, static_cast<int>(w->columns.size()));
   w->columns.insert(w->columns.begin() + column, gui::ListColumnState{heading, format, width});
-  for (auto& row : w->rows) {
-    if (static_cast<int>(row.cells.size()) > column) {
-      row.cells.insert(row.cells.begin() + column, std::wstring());
-    }
+  for (auto& cells : w->rows) {
+    if (static_cast<int>(cells.size()) > column) cells.insert(cells.begin() + column, L"");
   }
   return column;
 }
@@ -123,8 +105,8 @@ BOOL CListCtrl::DeleteColumn(int column) {
   Window* w = Of(*this);
   if (w == nullptr || column < 0 || column >= static_cast<int>(w->columns.size())) return FALSE;
   w->columns.erase(w->columns.begin() + column);
-  for (auto& row : w->rows) {
-    if (static_cast<int>(row.cells.size()) > column) row.cells.erase(row.cells.begin() + column);
+  for (auto& cells : w->rows) {
+    if (static_cast<int>(cells.size()) > column) cells.erase(cells.begin() + column);
   }
   return TRUE;
 }
@@ -138,14 +120,15 @@ int CListCtrl::InsertItem(int item, const std::wstring& text) {
   Window* w = Of(*this);
   if (w == nullptr || item < 0) return -1;
   item = std::min(item, Count(w));
-  w->rows.insert(w->rows.begin() + item, gui::model::ListRow{{text}, 0});
+  w->rows.insert(w->rows.begin() + item, {text});
+  for (int& row : w->selected_rows) row += row >= item ? 1 : 0;
   return item;
 }
 
 BOOL CListCtrl::SetItemText(int item, int subItem, const std::wstring& text) {
   Window* w = Of(*this);
-  if (w == nullptr || item < 0 || item >= Count(w) || subItem < 0) return FALSE;
-  auto& cells = w->rows[static_cast<size_t>(item)].cells;
+  if (!Has(w, item) || subItem < 0) return FALSE;
+  auto& cells = w->rows[static_cast<size_t>(item)];
   if (static_cast<int>(cells.size()) <= subItem) cells.resize(static_cast<size_t>(subItem) + 1);
   cells[static_cast<size_t>(subItem)] = text;
   return TRUE;
@@ -153,8 +136,8 @@ BOOL CListCtrl::SetItemText(int item, int subItem, const std::wstring& text) {
 
 std::wstring CListCtrl::GetItemText(int item, int subItem) const {
   Window* w = Of(*this);
-  if (w == nullptr || item < 0 || item >= Count(w) || subItem < 0) return {};
-  const auto& cells = w->rows[static_cast<size_t>(item)].cells;
+  if (!Has(w, item) || subItem < 0) return {};
+  const auto& cells = w->rows[static_cast<size_t>(item)];
   return subItem < static_cast<int>(cells.size()) ? cells[static_cast<size_t>(subItem)] : L"";
 }
 
@@ -162,6 +145,7 @@ BOOL CListCtrl::DeleteAllItems() {
   Window* w = Of(*this);
   if (w == nullptr) return FALSE;
   w->rows.clear();
+  w->selected_rows.clear();
   return TRUE;
 }
 
@@ -180,10 +164,7 @@ DWORD CListCtrl::GetExtendedStyle() const {
 int CListCtrl::GetNextItem(int item, int flags) const {
   Window* w = Of(*this);
   for (int i = std::max(0, item + 1); i < Count(w); ++i) {
-    if ((flags & LVNI_SELECTED) == 0 ||
-        (w->rows[static_cast<size_t>(i)].state & LVIS_SELECTED) != 0) {
-      return i;
-    }
+    if ((flags & LVNI_SELECTED) == 0 || std::ranges::count(w->selected_rows, i) != 0) return i;
   }
   return -1;
 }
@@ -193,7 +174,8 @@ int CListCtrl::GetNextItem(int item, int flags) const {
 namespace {
 
 void Clamp(Window& w) {
-  w.pos = std::clamp(w.pos, std::min(w.low, w.high), std::max(w.low, w.high));
+  w.pos =
+      std::clamp(w.pos, std::min(w.range_low, w.range_high), std::max(w.range_low, w.range_high));
 }
 
 }  // namespace
@@ -201,15 +183,15 @@ void Clamp(Window& w) {
 void CProgressCtrl::SetRange32(int lower, int upper) {
   Window* w = Of(*this);
   if (w == nullptr) return;
-  w->low = lower;
-  w->high = upper;
+  w->range_low = lower;
+  w->range_high = upper;
   Clamp(*w);
 }
 
 void CProgressCtrl::GetRange(int& lower, int& upper) const {
   Window* w = Of(*this);
-  lower = w != nullptr ? w->low : 0;
-  upper = w != nullptr ? w->high : 0;
+  lower = w != nullptr ? w->range_low : 0;
+  upper = w != nullptr ? w->range_high : 0;
 }
 
 int CProgressCtrl::SetPos(int pos) {
@@ -235,7 +217,7 @@ int CProgressCtrl::StepIt() {
   if (w == nullptr) return 0;
   const int before = w->pos;
   w->pos += w->step;
-  if (w->pos > w->high) w->pos = w->low;
-  if (w->pos < w->low) w->pos = w->high;
+  if (w->pos > w->range_high) w->pos = w->range_low;
+  if (w->pos < w->range_low) w->pos = w->range_high;
   return before;
 }

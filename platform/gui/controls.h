@@ -6,15 +6,6 @@
 
 #include "platform/gui/wnd.h"
 
-class CStatic : public CWnd {};
-class CEdit : public CWnd {};
-
-class CButton : public CWnd {
- public:
-  int GetCheck() const;
-  void SetCheck(int check);
-};
-
 // Item indexes are 0-based; CB_ERR (-1) reports a failure or no item.
 // Texts compare without regard to case, as the control's own searches do.
 class CComboBox : public CWnd {
@@ -23,7 +14,6 @@ class CComboBox : public CWnd {
   int AddString(const std::wstring& text);
   // The items left.
   int DeleteString(int index);
-  int GetCount() const;
   int GetCurSel() const;
   // -1, or an index past the end, clears the selection (and returns CB_ERR).
   int SetCurSel(int index);
@@ -41,7 +31,7 @@ class CComboBox : public CWnd {
 class CListCtrl : public CWnd {
  public:
   int InsertColumn(int column, const std::wstring& heading, int format = LVCFMT_LEFT,
-                   int width = -1, int subItem = -1);
+                   int width = -1);
   BOOL DeleteColumn(int column);
   int GetColumnCount() const;
   int InsertItem(int item, const std::wstring& text);

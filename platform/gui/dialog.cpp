@@ -23,32 +23,13 @@ END_MESSAGE_MAP()
 
 namespace {
 
-// The kind's type bits where the template left them out.
-DWORD ControlStyle(const gui::ControlTemplate& c) {
-  using gui::ControlKind;
-  DWORD style = c.style;
-  const DWORD type = style & BS_TYPEMASK;
-  switch (c.kind) {
-    case ControlKind::kCheckBox:
-      if (type != BS_CHECKBOX && type != BS_3STATE && type != BS_AUTO3STATE) {
-        style = (style & ~BS_TYPEMASK) | BS_AUTOCHECKBOX;
-      }
-      return style;
-    case ControlKind::kRadioButton:
-      if (type != BS_RADIOBUTTON) style = (style & ~BS_TYPEMASK) | BS_AUTORADIOBUTTON;
-      return style;
-    case ControlKind::kComboBox:
-      return (style & CBS_TYPEMASK) == 0 ? style | CBS_DROPDOWNLIST : style;
-    default:
-      return style;
-  }
-}
-
-void AnnounceShown(HWND dialog) {
+// Shows the dialog and tells the backend, once.
+void Show(HWND dialog) {
   Window* w = Find(dialog);
-  if (w == nullptr || w->announced) return;
-  w->announced = true;
-  if (gui::Backend* backend = gui::GetBackend()) {
+  if (w == nullptr || w->ended) return;
+  w->visible = true;
+  gui::Backend* backend = gui::GetBackend();
+  if (!std::exchange(w->announced, true) && backend != nullptr) {
     gui::DialogDriver driver(dialog);
     backend->DialogShown(driver);
   }
@@ -56,15 +37,10 @@ void AnnounceShown(HWND dialog) {
 
 void AnnounceClosed(HWND dialog, int result) {
   Window* w = Find(dialog);
-  if (w == nullptr || !w->announced) return;
-  w->announced = false;
-  if (gui::Backend* backend = gui::GetBackend())
+  gui::Backend* backend = gui::GetBackend();
+  if (w != nullptr && std::exchange(w->announced, false) && backend != nullptr) {
     backend->DialogClosed(gui::ReadDialog(dialog), result);
-}
-
-bool IsOpen(HWND dialog) {
-  Window* w = Find(dialog);
-  return w != nullptr && !w->ended;
+  }
 }
 
 }  // namespace
@@ -79,12 +55,8 @@ CDialog::~CDialog() {
 BOOL CDialog::CreateFromTemplate(bool modal) {
   if (template_ == nullptr || m_hWnd != nullptr) return FALSE;
   const gui::DialogTemplate& t = *template_;
-  Window* d = gui::model::NewDialog(t.title, t.style & ~WS_VISIBLE,
-                                    m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr);
-  d->dialog_template = template_;
+  Window* d = gui::model::NewDialog(t, m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr);
   d->modal = modal;
-  d->ex_style = t.ex_style;
-  d->topmost = (t.ex_style & WS_EX_TOPMOST) != 0;
   // The sans-serif dialog fonts measure 6 x 13 pixels at 8 points.
   const int points = t.point_size > 0 ? t.point_size : 8;
   d->base_x = std::max(1, (points * 6 + 4) / 8);
@@ -95,12 +67,12 @@ BOOL CDialog::CreateFromTemplate(bool modal) {
   font_.CreateFontIndirect(&lf);
   d->font = font_.m_hObject;
   d->object = this;
-  m_hWnd = d->handle;
+  m_hWnd = d->hwnd;
 
   RECT client{0, 0, t.cx, t.cy};
   ::MapDialogRect(m_hWnd, &client);
-  const SIZE size = gui::model::WindowSize(*d, client.right, client.bottom);
-  d->rect = RECT{0, 0, size.cx, size.cy};
+  const POINT size = gui::model::WindowSize(*d, client.right, client.bottom);
+  d->rect = RECT{0, 0, size.x, size.y};
   CenterWindow();
 
   for (const gui::ControlTemplate& c : t.controls) {
@@ -118,7 +90,7 @@ BOOL CDialog::CreateFromTemplate(bool modal) {
       ::MapDialogRect(m_hWnd, &closed);
       r.bottom = std::min(r.bottom, r.top + closed.bottom);
     }
-    Window* control = gui::model::NewControl(*d, c.id, c.kind, c.text, ControlStyle(c), r);
+    Window* control = gui::model::NewControl(*d, c.id, c.kind, c.text, c.style, r);
     control->class_name = c.class_name;
     control->ex_style = c.ex_style;
   }
@@ -132,12 +104,10 @@ BOOL CDialog::CreateFromTemplate(bool modal) {
   }
   d = Find(m_hWnd);
   if (d == nullptr) return FALSE;
-  if (focus) {
-    for (const auto& c : d->controls) {
-      if ((c->style & WS_TABSTOP) != 0 && c->visible && c->enabled) {
-        ::SetFocus(c->handle);
-        break;
-      }
+  for (const auto& c : d->controls) {
+    if (focus && (c->style & WS_TABSTOP) != 0 && c->visible && c->enabled) {
+      gui::model::SetFocus(c->hwnd);
+      break;
     }
   }
   return TRUE;
@@ -150,24 +120,20 @@ INT_PTR CDialog::DoModal() {
   const HWND owner = m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr;
   // The owner waits for the dialog, as a person sees it greyed.
   const bool disabled_owner = Find(owner) != nullptr && !::EnableWindow(owner, FALSE);
-  if (IsOpen(self)) {
-    ::ShowWindow(self, SW_SHOW);
-    AnnounceShown(self);
-  }
+  Show(self);
   gui::Backend* backend = gui::GetBackend();
   if (backend == nullptr) {
     std::fprintf(stderr, "[%s] no one answers dialogs here; it is cancelled\n",
                  win::WideToUtf8(template_->title).c_str());
   }
   gui::DialogDriver driver(self);
-  while (IsOpen(self)) {
+  while (driver.IsOpen()) {
     const bool more = backend != nullptr && backend->Act(driver);
-    if (!IsOpen(self) || more) continue;
+    if (!driver.IsOpen() || more) continue;
     // As closing the window would: the dialog's own cancel handling, and an
     // end in any case.
-    gui::Send(self, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
-              reinterpret_cast<LPARAM>(::GetDlgItem(self, IDCANCEL)));
-    if (IsOpen(self)) EndDialog(IDCANCEL);
+    gui::Command(self, IDCANCEL, BN_CLICKED);
+    if (driver.IsOpen()) EndDialog(IDCANCEL);
   }
   const int result = modal_result_;
   AnnounceClosed(self, result);
@@ -180,10 +146,7 @@ BOOL CDialog::Create(const gui::DialogTemplate& dialogTemplate, CWnd* parent) {
   template_ = &dialogTemplate;
   m_pParentWnd = parent;
   if (!CreateFromTemplate(false)) return FALSE;
-  if ((dialogTemplate.style & WS_VISIBLE) != 0) {
-    ::ShowWindow(m_hWnd, SW_SHOW);
-    AnnounceShown(m_hWnd);
-  }
+  if ((dialogTemplate.style & WS_VISIBLE) != 0) Show(m_hWnd);
   return m_hWnd != nullptr;
 }
 
@@ -207,8 +170,7 @@ BOOL CDialog::OnInitDialog() {
 }
 
 void CDialog::OnOK() {
-  if (!UpdateData(TRUE)) return;
-  EndDialog(IDOK);
+  if (UpdateData(TRUE)) EndDialog(IDOK);
 }
 
 void CDialog::OnCancel() { EndDialog(IDCANCEL); }
@@ -239,7 +201,7 @@ HWND CDataExchange::PrepareCtrl(int id) {
 }
 
 void CDataExchange::Fail() {
-  if (last_control_ != nullptr) ::SetFocus(last_control_);
+  gui::model::SetFocus(last_control_);
   throw new CUserException;
 }
 
@@ -333,20 +295,17 @@ void DDX_Radio(CDataExchange* dx, int firstId, int& value) {
 }
 
 void DDX_CBString(CDataExchange* dx, int id, std::wstring& value) {
-  HWND control = dx->PrepareCtrl(id);
+  Window* w = Find(dx->PrepareCtrl(id));
   if (dx->m_bSaveAndValidate) {
-    value = TextOf(control);
+    value = CWnd::FromHandle(w->hwnd)->GetWindowText();
     return;
   }
-  Window* w = Find(control);
   for (size_t i = 0; i < w->items.size(); ++i) {
     if (win::StartsWithNoCase(w->items[i], value)) {
       w->selection = static_cast<int>(i);
       return;
     }
   }
-  // Ignored by a drop-down list, which shows only its items.
-  SetText(control, value);
 }
 
 void DDX_Control(CDataExchange* dx, int id, CWnd& control) {

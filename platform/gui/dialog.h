@@ -95,9 +95,8 @@ void DDX_Check(CDataExchange* dx, int id, int& value);
 // to the next control with WS_GROUP. The value is the checked button's
 // index among the group's radio buttons, -1 for none.
 void DDX_Radio(CDataExchange* dx, int firstId, int& value);
-// Saving takes the selected item's text (empty without a selection; the
-// edit text for a combo box with an edit field); loading selects the first
-// item that begins with the value, else sets the edit text.
+// Saving takes the selected item's text (empty without a selection);
+// loading selects the first item that begins with the value, if any.
 void DDX_CBString(CDataExchange* dx, int id, std::wstring& value);
 // Attaches the control object to the dialog's control (once).
 void DDX_Control(CDataExchange* dx, int id, CWnd& control);
@@ -107,9 +106,7 @@ void DDX_Control(CDataExchange* dx, int id, CWnd& control);
 
 struct OPENFILENAMEW {
   DWORD Flags = 0;
-  DWORD nFilterIndex = 1;  // 1-based, as the system counts
   std::wstring lpstrInitialDir;
-  std::wstring lpstrTitle;
 };
 
 class CFileDialog {

@@ -1,6 +1,9 @@
 // Input as a person gives it: each action changes the control as the
 // control itself would and tells the dialog (or a custom control's object)
-// what happened, through their message maps.
+// what happened, through their message maps. And the installed backend.
+#include <algorithm>
+#include <utility>
+
 #include "platform/gui/model.h"
 #include "platform/gui/wnd.h"
 #include "platform/win/strings.h"
@@ -13,42 +16,39 @@ using model::Window;
 
 namespace {
 
-LPARAM Centre(const Window& w) {
-  return MAKELPARAM(static_cast<WORD>((w.rect.right - w.rect.left) / 2),
-                    static_cast<WORD>((w.rect.bottom - w.rect.top) / 2));
-}
-
-void Notify(const Window& control, WORD code) {
-  Send(control.parent->handle, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(control.id), code),
-       reinterpret_cast<LPARAM>(control.handle));
+CPoint Centre(const Window& w) {
+  return CPoint((w.rect.right - w.rect.left) / 2, (w.rect.bottom - w.rect.top) / 2);
 }
 
 // What a click does to a button before its dialog hears of it.
-void Toggle(Window& b) {
-  switch (b.style & BS_TYPEMASK) {
-    case BS_AUTOCHECKBOX:
-      b.check = b.check == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED;
-      break;
-    case BS_AUTO3STATE:
-      b.check = (b.check + 1) % 3;
-      break;
-    case BS_AUTORADIOBUTTON: {
-      // The buttons of its group, between the WS_GROUP marks.
-      auto& all = b.parent->controls;
-      size_t at = 0;
-      while (all[at].get() != &b) ++at;
-      size_t first = at;
-      while (first > 0 && (all[first]->style & WS_GROUP) == 0) --first;
-      for (size_t i = first; i < all.size(); ++i) {
-        if (i > first && (all[i]->style & WS_GROUP) != 0) break;
-        if (all[i]->kind == ControlKind::kRadioButton) all[i]->check = BST_UNCHECKED;
-      }
-      b.check = BST_CHECKED;
-      break;
-    }
-    default:
-      break;
+void Click(Window& b) {
+  if (b.kind == ControlKind::kCustom) {
+    Send(b.hwnd, WM_LBUTTONUP, Centre(b));
+    return;
   }
+  if (b.kind == ControlKind::kCheckBox) b.check = b.check == BST_CHECKED ? 0 : BST_CHECKED;
+  if (b.kind == ControlKind::kRadioButton) {
+    // The buttons of its group, between the WS_GROUP marks.
+    auto& all = b.parent->controls;
+    size_t first = 0;
+    while (all[first].get() != &b) ++first;
+    while (first > 0 && (all[first]->style & WS_GROUP) == 0) --first;
+    for (size_t i = first; i < all.size() && (i == first || (all[i]->style & WS_GROUP) == 0); ++i) {
+      if (all[i]->kind == ControlKind::kRadioButton) all[i]->check = BST_UNCHECKED;
+    }
+    b.check = BST_CHECKED;
+  }
+  Command(b.parent->hwnd, b.id, BN_CLICKED);
+}
+
+Backend* g_backend = nullptr;
+afx::MessageBoxHandler g_previous_handler = nullptr;
+
+int BackendMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
+  if (g_backend == nullptr) return SafestAnswer(type);
+  const int answer = g_backend->AnswerMessageBox(MessageBoxRequest{
+      owner, caption != nullptr ? caption : L"", text != nullptr ? text : L"", type});
+  return IsValidAnswer(type, answer) ? answer : SafestAnswer(type);
 }
 
 }  // namespace
@@ -58,33 +58,12 @@ bool DialogDriver::IsOpen() const {
   return w != nullptr && !w->ended;
 }
 
-namespace {
-
-// One field of a control as the dialog shows it now; `none` without one.
-template <typename Field>
-Field Read(HWND dialog, int id, Field ControlState::*field, Field none) {
-  const DialogState state = ReadDialog(dialog);
-  const ControlState* c = state.Find(id);
-  return c != nullptr ? c->*field : none;
-}
-
-}  // namespace
-
-std::wstring DialogDriver::Text(int id) const {
-  return Read(dialog_, id, &ControlState::text, std::wstring());
-}
-int DialogDriver::Check(int id) const { return Read(dialog_, id, &ControlState::check, 0); }
-bool DialogDriver::Enabled(int id) const {
-  return Read(dialog_, id, &ControlState::enabled, false);
-}
-bool DialogDriver::Visible(int id) const {
-  return Read(dialog_, id, &ControlState::visible, false);
-}
-int DialogDriver::Selection(int id) const {
-  return Read(dialog_, id, &ControlState::selection, -1);
-}
-std::vector<std::wstring> DialogDriver::Items(int id) const {
-  return Read(dialog_, id, &ControlState::items, std::vector<std::wstring>());
+ControlState DialogDriver::Field(int id) const {
+  const DialogState state = ReadDialog(dialog_);
+  if (const ControlState* c = state.Find(id)) return *c;
+  ControlState none;
+  none.enabled = none.visible = false;
+  return none;
 }
 
 bool DialogDriver::Fail(std::wstring problem) {
@@ -92,208 +71,177 @@ bool DialogDriver::Fail(std::wstring problem) {
   return false;
 }
 
-HWND DialogDriver::Usable(int id) {
+HWND DialogDriver::Usable(int id, std::initializer_list<ControlKind> kinds,
+                          const wchar_t* not_one) {
   problem_.clear();
+  const ControlState c = Field(id);
   if (!IsOpen()) {
     Fail(L"The dialog has closed.");
-    return nullptr;
-  }
-  if (!::IsWindowEnabled(dialog_)) {
+  } else if (!::IsWindowEnabled(dialog_)) {
     Fail(L"The dialog waits for another window.");
-    return nullptr;
-  }
-  HWND control = ::GetDlgItem(dialog_, id);
-  if (control == nullptr) {
+  } else if (c.hwnd == nullptr) {
     Fail(win::Format(L"There is no control %d.", id));
-    return nullptr;
-  }
-  const DialogState state = State();
-  const ControlState* c = state.Find(id);
-  if (c == nullptr || !c->visible) {
+  } else if (!c.visible) {
     Fail(win::Format(L"Control %d is hidden.", id));
-    return nullptr;
-  }
-  if (!c->enabled) {
+  } else if (!c.enabled) {
     Fail(win::Format(L"Control %d is disabled.", id));
-    return nullptr;
-  }
-  if (!c->in_view) {
+  } else if (!c.in_view) {
     Fail(win::Format(L"Control %d is outside the window.", id));
-    return nullptr;
+  } else if (kinds.size() != 0 && std::ranges::find(kinds, c.kind) == kinds.end()) {
+    Fail(win::Format(not_one, id));
   }
-  return control;
+  return problem_.empty() ? c.hwnd : nullptr;
 }
 
 bool DialogDriver::Type(int id, const std::wstring& text) {
-  HWND control = Usable(id);
+  HWND control = Usable(id, {ControlKind::kEdit}, L"Control %d is not an edit box.");
   if (control == nullptr) return false;
-  Window* w = Find(control);
-  if (w->kind != ControlKind::kEdit) {
-    return Fail(win::Format(L"Control %d is not an edit box.", id));
-  }
-  if ((w->style & ES_READONLY) != 0) return Fail(win::Format(L"Control %d is read-only.", id));
-  // The old text is selected and typed over; every character is a change.
-  if (text.empty()) {
-    w->text.clear();
-    Notify(*w, EN_CHANGE);
-  }
-  bool first = true;
+  // The old text is selected and typed over; every character is a change,
+  // told as the program's own SetWindowText tells it.
+  std::wstring typed;
   for (wchar_t c : text) {
     // Line ends cannot be typed into a single-line box.
     if (c == L'\n' || c == L'\r') continue;
-    w = Find(control);
-    if (w == nullptr) break;
-    if (first) w->text.clear();
-    first = false;
-    w->text.push_back(c);
-    Notify(*w, EN_CHANGE);
+    if (!::IsWindow(control)) break;
+    typed.push_back(c);
+    CWnd::FromHandle(control)->SetWindowText(typed);
   }
+  if (text.empty()) CWnd::FromHandle(control)->SetWindowText(L"");
   return true;
 }
 
 bool DialogDriver::SetCheck(int id, bool checked) {
-  HWND control = Usable(id);
+  HWND control = Usable(id, {ControlKind::kCheckBox, ControlKind::kRadioButton},
+                        L"Control %d is not a check box.");
   if (control == nullptr) return false;
-  Window* w = Find(control);
-  if (w->kind != ControlKind::kCheckBox && w->kind != ControlKind::kRadioButton) {
-    return Fail(win::Format(L"Control %d is not a check box.", id));
-  }
-  if (w->kind == ControlKind::kRadioButton && !checked) {
+  if (Find(control)->kind == ControlKind::kRadioButton && !checked) {
     return Fail(
         win::Format(L"Radio button %d is cleared by choosing another button of its group.", id));
   }
-  const int want = checked ? BST_CHECKED : BST_UNCHECKED;
-  // A three-state box may need up to three clicks.
-  for (int clicks = 0; clicks < 3; ++clicks) {
-    w = Find(control);
-    if (w == nullptr || w->check == want) break;
-    Click(control);
+  // An indeterminate box needs two clicks.
+  for (int clicks = 0; clicks < 2; ++clicks) {
+    Window* w = Find(control);
+    if (w == nullptr || w->check == (checked ? BST_CHECKED : BST_UNCHECKED)) break;
+    Click(*w);
   }
   return true;
 }
 
 bool DialogDriver::Pick(int id, const std::wstring& item) {
-  HWND control = Usable(id);
-  if (control == nullptr) return false;
-  Window* w = Find(control);
-  std::vector<std::wstring> items;
-  if (w->kind == ControlKind::kComboBox) {
-    items = w->items;
-  } else if (w->kind == ControlKind::kListView) {
-    for (const auto& row : w->rows) items.push_back(row.cells.empty() ? L"" : row.cells[0]);
-  } else {
-    return Fail(win::Format(L"Control %d is not a list.", id));
-  }
+  const std::vector<std::wstring> items = Items(id);
   for (size_t i = 0; i < items.size(); ++i) {
     if (win::EqualsNoCase(items[i], item)) return PickIndex(id, static_cast<int>(i));
+  }
+  if (Usable(id, {ControlKind::kComboBox, ControlKind::kListView}, L"Control %d is not a list.") ==
+      nullptr) {
+    return false;
   }
   return Fail(win::Format(L"Control %d has no item \"%s\".", id, item.c_str()));
 }
 
 bool DialogDriver::PickIndex(int id, int index) {
-  HWND control = Usable(id);
+  HWND control =
+      Usable(id, {ControlKind::kComboBox, ControlKind::kListView}, L"Control %d is not a list.");
   if (control == nullptr) return false;
   Window* w = Find(control);
-  if (w->kind != ControlKind::kComboBox && w->kind != ControlKind::kListView) {
-    return Fail(win::Format(L"Control %d is not a list.", id));
-  }
-  const size_t count = w->kind == ControlKind::kComboBox ? w->items.size() : w->rows.size();
-  if (index < 0 || static_cast<size_t>(index) >= count) {
+  const bool combo = w->kind == ControlKind::kComboBox;
+  if (index < 0 || static_cast<size_t>(index) >= (combo ? w->items.size() : w->rows.size())) {
     return Fail(win::Format(L"Control %d has no item %d.", id, index + 1));
   }
-  if (w->kind == ControlKind::kComboBox) {
-    w->selection = index;
-    Notify(*w, CBN_SELCHANGE);
-  } else {
-    // A click selects that one row.
-    for (size_t i = 0; i < w->rows.size(); ++i) {
-      UINT& state = w->rows[i].state;
-      state = static_cast<int>(i) == index ? (LVIS_SELECTED | LVIS_FOCUSED) : 0;
-    }
+  if (!combo) {
+    w->selected_rows = {index};  // a click selects that one row
+    return true;
   }
+  w->selection = index;
+  Command(w->parent->hwnd, id, CBN_SELCHANGE);
   return true;
 }
 
-void DialogDriver::Click(HWND control) {
-  Window* w = Find(control);
-  if (w->kind == ControlKind::kCustom) {
-    Send(control, WM_LBUTTONDOWN, MK_LBUTTON, Centre(*w));
-    Send(control, WM_LBUTTONUP, 0, Centre(*w));
-    return;
-  }
-  Toggle(*w);
-  Notify(*w, BN_CLICKED);
-}
-
 bool DialogDriver::Press(int id) {
-  HWND control = Usable(id);
-  if (control == nullptr) return false;
-  switch (Find(control)->kind) {
-    case ControlKind::kPushButton:
-    case ControlKind::kDefPushButton:
-    case ControlKind::kCheckBox:
-    case ControlKind::kRadioButton:
-    case ControlKind::kCustom:
-      break;
-    default:
-      return Fail(win::Format(L"Control %d cannot be pressed.", id));
-  }
+  HWND control = Usable(id,
+                        {ControlKind::kPushButton, ControlKind::kDefPushButton,
+                         ControlKind::kCheckBox, ControlKind::kRadioButton, ControlKind::kCustom},
+                        L"Control %d cannot be pressed.");
   // The pointer goes there first, as a hand on a mouse would take it.
-  if (!Hover(id)) return false;
-  if (Find(control) != nullptr) Click(control);
+  if (control == nullptr || !Hover(id)) return false;
+  if (Window* w = Find(control)) Click(*w);
   return true;
 }
 
 bool DialogDriver::Hover(int id) {
-  HWND control = Usable(id);
+  HWND control = Usable(id, {}, L"");
   if (control == nullptr) return false;
   HWND captured = ::GetCapture();
   if (captured == nullptr || captured == control) {
-    Send(control, WM_SETCURSOR, reinterpret_cast<WPARAM>(control),
-         MAKELPARAM(HTCLIENT, static_cast<WORD>(WM_MOUSEMOVE)));
-    if (Window* w = Find(control)) Send(control, WM_MOUSEMOVE, 0, Centre(*w));
+    Send(control, WM_SETCURSOR, {}, control);
+    if (Window* w = Find(control)) Send(control, WM_MOUSEMOVE, Centre(*w));
     return true;
   }
   // A window that holds the capture sees the pointer wherever it is.
-  Window* w = Find(control);
-  POINT p{(w->rect.right - w->rect.left) / 2, (w->rect.bottom - w->rect.top) / 2};
+  POINT p = Centre(*Find(control));
   ::ClientToScreen(control, &p);
   ::ScreenToClient(captured, &p);
-  Send(captured, WM_MOUSEMOVE, 0, MAKELPARAM(static_cast<WORD>(p.x), static_cast<WORD>(p.y)));
+  Send(captured, WM_MOUSEMOVE, CPoint(p.x, p.y));
   return true;
 }
 
 bool DialogDriver::MoveMouseAway() {
   problem_.clear();
-  HWND captured = ::GetCapture();
-  if (captured != nullptr) {
+  if (HWND captured = ::GetCapture()) {
     POINT p{-1000, -1000};  // a screen point no window covers
     ::ScreenToClient(captured, &p);
-    Send(captured, WM_MOUSEMOVE, 0, MAKELPARAM(static_cast<WORD>(p.x), static_cast<WORD>(p.y)));
+    Send(captured, WM_MOUSEMOVE, CPoint(p.x, p.y));
   }
   return true;
 }
 
-bool DialogDriver::PressEnter() {
+bool DialogDriver::Key(int button) {
   problem_.clear();
   if (!IsOpen()) return Fail(L"The dialog has closed.");
   // Enter is OK and Esc is Cancel, whether or not the dialog has such a
   // button; a disabled button does not answer.
-  HWND button = ::GetDlgItem(dialog_, IDOK);
-  if (button == nullptr || ::IsWindowEnabled(button)) {
-    Send(dialog_, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(button));
-  }
+  HWND b = ::GetDlgItem(dialog_, button);
+  if (b == nullptr || ::IsWindowEnabled(b)) Command(dialog_, button, BN_CLICKED);
   return true;
 }
 
-bool DialogDriver::PressEscape() {
-  problem_.clear();
-  if (!IsOpen()) return Fail(L"The dialog has closed.");
-  HWND button = ::GetDlgItem(dialog_, IDCANCEL);
-  if (button == nullptr || ::IsWindowEnabled(button)) {
-    Send(dialog_, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+// ---------------------------------------------------------------------------
+
+bool IsValidAnswer(UINT type, int answer) {
+  switch (type & MB_TYPEMASK) {
+    case MB_OKCANCEL:
+      return answer == IDOK || answer == IDCANCEL;
+    case MB_YESNOCANCEL:
+      return answer == IDYES || answer == IDNO || answer == IDCANCEL;
+    case MB_YESNO:
+      return answer == IDYES || answer == IDNO;
+    default:
+      return answer == IDOK;
   }
-  return true;
 }
+
+Backend* SetBackend(Backend* backend) {
+  if (backend != nullptr && g_backend == nullptr) {
+    g_previous_handler = afx::SetMessageBoxHandler(&BackendMessageBox);
+  } else if (backend == nullptr && g_backend != nullptr) {
+    afx::SetMessageBoxHandler(g_previous_handler);
+  }
+  return std::exchange(g_backend, backend);
+}
+
+Backend* GetBackend() { return g_backend; }
 
 }  // namespace gui
+
+BOOL PeekMessageW(MSG*, HWND, UINT, UINT, UINT) {
+  static bool idle = false;
+  if (gui::GetBackend() != nullptr && !std::exchange(idle, true)) {
+    gui::GetBackend()->Idle();
+    idle = false;
+  }
+  return FALSE;
+}
+
+BOOL TranslateMessage(const MSG*) { return FALSE; }
+LRESULT DispatchMessageW(const MSG*) { return 0; }
+BOOL IsDialogMessageW(HWND, MSG*) { return FALSE; }

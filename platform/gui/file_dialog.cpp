@@ -21,7 +21,7 @@ CFileDialog::CFileDialog(BOOL openFileDialog, LPCWSTR defaultExt, LPCWSTR fileNa
       default_ext_(defaultExt != nullptr ? defaultExt : L""),
       initial_name_(fileName != nullptr ? fileName : L""),
       parent_(parent) {
-  m_ofn.Flags = flags | OFN_EXPLORER;
+  m_ofn.Flags = flags;
   while (!default_ext_.empty() && default_ext_.front() == L'.') default_ext_.erase(0, 1);
   // "Description|patterns|…||": pairs up to the empty description.
   if (filter != nullptr) {
@@ -46,16 +46,9 @@ INT_PTR CFileDialog::DoModal() {
   gui::Backend* backend = gui::GetBackend();
   if (backend == nullptr) return IDCANCEL;
   HWND owner = parent_ != nullptr ? parent_->m_hWnd : nullptr;
-  gui::FileDialogRequest request;
-  request.owner = owner;
-  request.open = open_;
-  request.title = !m_ofn.lpstrTitle.empty() ? m_ofn.lpstrTitle : (open_ ? L"Open" : L"Save As");
-  request.default_ext = default_ext_;
-  request.initial_name = initial_name_;
-  request.initial_dir = m_ofn.lpstrInitialDir;
-  request.filters = filters_;
-  request.filter_index = static_cast<int>(m_ofn.nFilterIndex);
-  request.flags = m_ofn.Flags;
+  const gui::FileDialogRequest request{owner,        open_,         open_ ? L"Open" : L"Save As",
+                                       default_ext_, initial_name_, m_ofn.lpstrInitialDir,
+                                       filters_,     m_ofn.Flags};
 
   // Every round consumes an answer, so a backend out of answers ends it.
   for (int round = 0; round < 100; ++round) {
@@ -75,46 +68,35 @@ INT_PTR CFileDialog::DoModal() {
     if (!path.has_extension() && !default_ext_.empty() && path.has_filename()) {
       path.replace_extension(win::WideToUtf8(default_ext_));
     }
-    std::wstring full = TextOf(path);
-    const std::wstring& title = request.title;
+    const std::wstring full = TextOf(path);
     std::error_code ec;
-    bool exists = fs::exists(path, ec);
+    const bool exists = fs::exists(path, ec);
+    const wchar_t* problem = nullptr;
     if (exists && fs::is_directory(path, ec)) {
-      MessageBoxW(owner, (full + L"\nis a folder. Choose a file.").c_str(), title.c_str(),
-                  MB_OK | MB_ICONWARNING);
+      problem = L"\nis a folder. Choose a file.";
+    } else if (!path.has_filename()) {
+      problem = L"\nThe file name is not valid.";
+    } else if (open_ && (m_ofn.Flags & OFN_FILEMUSTEXIST) != 0 && !exists) {
+      problem = L"\nFile not found.\nCheck the file name and try again.";
+    } else if ((!open_ || (m_ofn.Flags & OFN_PATHMUSTEXIST) != 0) &&
+               !fs::is_directory(path.parent_path(), ec)) {
+      // Nothing can be saved into a folder that is not there.
+      problem = L"\nPath does not exist.\nCheck the path and try again.";
+    }
+    if (problem != nullptr) {
+      MessageBoxW(owner, (full + problem).c_str(), request.title.c_str(), MB_OK | MB_ICONWARNING);
       continue;
     }
-    if (!path.has_filename()) {
-      MessageBoxW(owner, (full + L"\nThe file name is not valid.").c_str(), title.c_str(),
-                  MB_OK | MB_ICONWARNING);
+    if (!open_ && (m_ofn.Flags & OFN_OVERWRITEPROMPT) != 0 && exists &&
+        MessageBoxW(owner, (full + L" already exists.\nDo you want to replace it?").c_str(),
+                    request.title.c_str(), MB_YESNO | MB_ICONWARNING) != IDYES) {
       continue;
-    }
-    if (open_ && (m_ofn.Flags & OFN_FILEMUSTEXIST) != 0 && !exists) {
-      MessageBoxW(owner, (full + L"\nFile not found.\nCheck the file name and try again.").c_str(),
-                  title.c_str(), MB_OK | MB_ICONWARNING);
-      continue;
-    }
-    // Nothing can be saved into a folder that is not there.
-    if ((!open_ || (m_ofn.Flags & OFN_PATHMUSTEXIST) != 0) &&
-        !fs::is_directory(path.parent_path(), ec)) {
-      MessageBoxW(owner, (full + L"\nPath does not exist.\nCheck the path and try again.").c_str(),
-                  title.c_str(), MB_OK | MB_ICONWARNING);
-      continue;
-    }
-    if (!open_ && (m_ofn.Flags & OFN_OVERWRITEPROMPT) != 0 && exists) {
-      int answer_replace =
-          MessageBoxW(owner, (full + L" already exists.\nDo you want to replace it?").c_str(),
-                      title.c_str(), MB_YESNO | MB_ICONWARNING);
-      if (answer_replace != IDYES) continue;
     }
     path_ = full;
     if ((m_ofn.Flags & OFN_HIDEREADONLY) == 0 && answer.read_only) {
       m_ofn.Flags |= OFN_READONLY;
     } else {
       m_ofn.Flags &= ~OFN_READONLY;
-    }
-    if (answer.filter_index > 0 && answer.filter_index <= static_cast<int>(filters_.size())) {
-      m_ofn.nFilterIndex = static_cast<DWORD>(answer.filter_index);
     }
     return IDOK;
   }

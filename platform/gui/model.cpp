@@ -9,9 +9,6 @@
 namespace gui::model {
 namespace {
 
-constexpr int kCaptionHeight = 22;
-constexpr int kFrameWidth = 3;
-
 struct State {
   std::vector<std::unique_ptr<Window>> dialogs;
   std::uintptr_t next_handle = 0x10000;
@@ -29,12 +26,11 @@ HWND NextHandle() { return reinterpret_cast<HWND>(S().next_handle++); }
 
 int FrameOf(const Window& w) {
   if (!w.is_dialog()) return 0;
-  if ((w.style & (WS_DLGFRAME | WS_THICKFRAME | DS_MODALFRAME)) != 0) return kFrameWidth;
-  return (w.style & WS_BORDER) != 0 ? 1 : 0;
+  return (w.style & DS_MODALFRAME) != 0 ? 3 : (w.style & WS_BORDER) != 0 ? 1 : 0;
 }
 
 int CaptionOf(const Window& w) {
-  return w.is_dialog() && (w.style & WS_CAPTION) == WS_CAPTION ? kCaptionHeight : 0;
+  return w.is_dialog() && (w.style & WS_CAPTION) == WS_CAPTION ? 22 : 0;
 }
 
 // Rounded as MulDiv rounds.
@@ -49,20 +45,22 @@ LONG Scale(LONG value, int numerator, int denominator) {
 Window* Find(HWND handle) {
   if (handle == nullptr) return nullptr;
   for (const auto& d : S().dialogs) {
-    if (d->handle == handle) return d.get();
+    if (d->hwnd == handle) return d.get();
     for (const auto& c : d->controls) {
-      if (c->handle == handle) return c.get();
+      if (c->hwnd == handle) return c.get();
     }
   }
   return nullptr;
 }
 
-Window* NewDialog(const std::wstring& title, DWORD style, HWND owner) {
+Window* NewDialog(const DialogTemplate& t, HWND owner) {
   auto d = std::make_unique<Window>();
-  d->handle = NextHandle();
-  d->text = title;
-  d->style = style;
+  d->hwnd = NextHandle();
+  d->text = t.title;
+  d->style = t.style & ~WS_VISIBLE;
+  d->visible = false;
   d->owner = owner;
+  d->dialog_template = &t;
   S().dialogs.push_back(std::move(d));
   return S().dialogs.back().get();
 }
@@ -70,14 +68,13 @@ Window* NewDialog(const std::wstring& title, DWORD style, HWND owner) {
 Window* NewControl(Window& dialog, int id, ControlKind kind, const std::wstring& text, DWORD style,
                    const RECT& rect) {
   auto c = std::make_unique<Window>();
-  c->handle = NextHandle();
+  c->hwnd = NextHandle();
   c->parent = &dialog;
   c->id = id;
   c->kind = kind;
   c->text = text;
   c->style = style;
   c->visible = (style & WS_VISIBLE) != 0;
-  c->enabled = (style & WS_DISABLED) == 0;
   c->rect = rect;
   c->font = dialog.font;
   dialog.controls.push_back(std::move(c));
@@ -85,14 +82,9 @@ Window* NewControl(Window& dialog, int id, ControlKind kind, const std::wstring&
 }
 
 void Remove(Window& window) {
-  if (S().focus == window.handle) S().focus = nullptr;
   auto& list = window.is_dialog() ? S().dialogs : window.parent->controls;
-  if (window.is_dialog()) {
-    for (const auto& c : window.controls) {
-      if (S().focus == c->handle) S().focus = nullptr;
-    }
-  }
   std::erase_if(list, [&](const std::unique_ptr<Window>& w) { return w.get() == &window; });
+  if (Find(S().focus) == nullptr) S().focus = nullptr;
 }
 
 std::vector<Window*> Dialogs() {
@@ -122,15 +114,15 @@ RECT ClientRect(const Window& w) {
               std::max<LONG>(0, w.rect.bottom - w.rect.top - 2 * frame - CaptionOf(w))};
 }
 
-SIZE WindowSize(const Window& dialog, int cx, int cy) {
-  return SIZE{cx + 2 * FrameOf(dialog), cy + 2 * FrameOf(dialog) + CaptionOf(dialog)};
-}
-
-bool RegisterClass(const std::wstring& name) {
-  return S().classes.insert(win::ToLower(name)).second;
+POINT WindowSize(const Window& dialog, int cx, int cy) {
+  return POINT{cx + 2 * FrameOf(dialog), cy + 2 * FrameOf(dialog) + CaptionOf(dialog)};
 }
 
 bool ClassExists(const std::wstring& name) { return S().classes.count(win::ToLower(name)) != 0; }
+
+void SetFocus(HWND window) {
+  if (Find(window) != nullptr) S().focus = window;
+}
 
 }  // namespace gui::model
 
@@ -141,10 +133,7 @@ BOOL IsWindow(HWND window) { return Find(window) != nullptr; }
 
 BOOL ShowWindow(HWND window, int command) {
   Window* w = Find(window);
-  if (w == nullptr) return FALSE;
-  const BOOL before = w->visible;
-  w->visible = command != SW_HIDE;
-  return before;
+  return w != nullptr && std::exchange(w->visible, command != SW_HIDE);
 }
 
 BOOL IsWindowVisible(HWND window) {
@@ -154,10 +143,7 @@ BOOL IsWindowVisible(HWND window) {
 
 BOOL EnableWindow(HWND window, BOOL enable) {
   Window* w = Find(window);
-  if (w == nullptr) return FALSE;
-  const BOOL was_disabled = !w->enabled;
-  w->enabled = enable != 0;
-  return was_disabled;
+  return w != nullptr && !std::exchange(w->enabled, enable != 0);
 }
 
 BOOL IsWindowEnabled(HWND window) {
@@ -168,13 +154,13 @@ BOOL IsWindowEnabled(HWND window) {
 HWND GetDlgItem(HWND dialog, int id) {
   Window* d = Find(dialog);
   Window* c = d != nullptr ? gui::model::Control(*d, id) : nullptr;
-  return c != nullptr ? c->handle : nullptr;
+  return c != nullptr ? c->hwnd : nullptr;
 }
 
 HWND GetParent(HWND window) {
   Window* w = Find(window);
   if (w == nullptr) return nullptr;
-  return w->parent != nullptr ? w->parent->handle : w->owner;
+  return w->parent != nullptr ? w->parent->hwnd : w->owner;
 }
 
 BOOL GetWindowRect(HWND window, RECT* rect) {
@@ -192,56 +178,35 @@ BOOL GetClientRect(HWND window, RECT* rect) {
   return TRUE;
 }
 
-BOOL ScreenToClient(HWND window, POINT* point) {
+namespace {
+BOOL MoveByOrigin(HWND window, POINT* point, int sign) {
   Window* w = Find(window);
   if (w == nullptr || point == nullptr) return FALSE;
   POINT o = gui::model::ClientOrigin(*w);
-  point->x -= o.x;
-  point->y -= o.y;
+  point->x += sign * o.x;
+  point->y += sign * o.y;
   return TRUE;
 }
+}  // namespace
 
-BOOL ClientToScreen(HWND window, POINT* point) {
-  Window* w = Find(window);
-  if (w == nullptr || point == nullptr) return FALSE;
-  POINT o = gui::model::ClientOrigin(*w);
-  point->x += o.x;
-  point->y += o.y;
-  return TRUE;
-}
+BOOL ScreenToClient(HWND window, POINT* point) { return MoveByOrigin(window, point, -1); }
+BOOL ClientToScreen(HWND window, POINT* point) { return MoveByOrigin(window, point, 1); }
 
 BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
   Window* w = Find(window);
   if (w == nullptr) return FALSE;
   LONG width = w->rect.right - w->rect.left;
   LONG height = w->rect.bottom - w->rect.top;
-  if ((flags & SWP_NOMOVE) == 0) {
-    w->rect.left = x;
-    w->rect.top = y;
-  }
-  if ((flags & SWP_NOSIZE) == 0) {
-    width = std::max(0, cx);
-    height = std::max(0, cy);
-  }
+  if ((flags & SWP_NOMOVE) == 0) w->rect.left = x, w->rect.top = y;
+  if ((flags & SWP_NOSIZE) == 0) width = std::max(0, cx), height = std::max(0, cy);
   w->rect.right = w->rect.left + width;
   w->rect.bottom = w->rect.top + height;
-  if ((flags & SWP_NOZORDER) == 0) {
-    if (insertAfter == HWND_TOPMOST) w->topmost = true;
-    if (insertAfter == HWND_NOTOPMOST) w->topmost = false;
-  }
-  if ((flags & SWP_SHOWWINDOW) != 0) w->visible = true;
-  if ((flags & SWP_HIDEWINDOW) != 0) w->visible = false;
+  if ((flags & SWP_NOZORDER) == 0 && insertAfter == HWND_TOPMOST) w->topmost = true;
   return TRUE;
 }
 
 // Every window of ours is in front as it is shown.
 BOOL SetForegroundWindow(HWND window) { return Find(window) != nullptr; }
-
-HWND SetFocus(HWND window) {
-  HWND before = GetFocus();
-  if (Find(window) != nullptr) gui::model::S().focus = window;
-  return before;
-}
 
 HWND GetFocus() {
   HWND h = gui::model::S().focus;
@@ -250,26 +215,19 @@ HWND GetFocus() {
 
 ATOM RegisterClassW(const WNDCLASSW* windowClass) {
   if (windowClass == nullptr || windowClass->lpszClassName == nullptr) return 0;
-  return gui::model::RegisterClass(windowClass->lpszClassName) ? 1 : 0;
+  return gui::model::S().classes.insert(win::ToLower(windowClass->lpszClassName)).second ? 1 : 0;
 }
 
 HCURSOR LoadCursorW(HINSTANCE, LPCWSTR name) {
-  // The system cursors are named by small numbers; their handles are those.
   return reinterpret_cast<HCURSOR>(const_cast<wchar_t*>(name));
 }
 
-HCURSOR SetCursor(HCURSOR cursor) {
-  HCURSOR before = gui::model::S().cursor;
-  gui::model::S().cursor = cursor;
-  return before;
-}
+HCURSOR SetCursor(HCURSOR cursor) { return std::exchange(gui::model::S().cursor, cursor); }
 
 HCURSOR GetCursor() { return gui::model::S().cursor; }
 
 DWORD GetSysColor(int index) {
   switch (index) {
-    case COLOR_WINDOW:
-      return RGB(255, 255, 255);
     case COLOR_WINDOWTEXT:
       return RGB(0, 0, 0);
     case COLOR_3DFACE:

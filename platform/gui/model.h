@@ -1,7 +1,7 @@
 // The plain model under the framework's classes (private to platform/gui):
-// every open dialog with its controls, each a record of what a person sees
-// (id, kind, text, check, enabled, visible, items, selection, rectangle).
-// The framework's classes change it, the backends read it and answer.
+// every open dialog with its controls, each the record a person sees
+// (gui::ControlState) and what the framework keeps with it. The framework's
+// classes change it, the backends read it and answer.
 //
 // A dialog's rectangle is kept in screen pixels, a control's relative to its
 // dialog's client area, so moving a dialog moves its controls. Nothing here
@@ -13,46 +13,18 @@
 #include <vector>
 
 #include "platform/gui/backend.h"
-#include "platform/gui/template.h"
-#include "platform/gui/winuser.h"
 
 class CWnd;
 
 namespace gui::model {
 
-struct ListRow {
-  std::vector<std::wstring> cells;
-  UINT state = 0;
-};
-
-struct Window {
-  HWND handle = nullptr;
+struct Window : ControlState {
   Window* parent = nullptr;  // a control's dialog
   HWND owner = nullptr;      // a dialog's owner (may be foreign)
   CWnd* object = nullptr;    // the framework object attached, if any
-  int id = 0;
-  ControlKind kind = ControlKind::kStatic;
-  std::wstring class_name;  // custom controls
-  DWORD style = 0;          // the type bits (BS_*, ES_*, CBS_*, LVS_*, WS_GROUP …)
-  DWORD ex_style = 0;
-  std::wstring text;
-  int check = 0;
-  bool enabled = true;
-  bool visible = false;
-  RECT rect;
   HFONT font = nullptr;
-  // Combo boxes: items and selection; list views: columns and rows.
-  std::vector<std::wstring> items;
-  int selection = -1;
-  std::vector<ListColumnState> columns;
-  std::vector<ListRow> rows;
-  DWORD list_ex_style = 0;
-  // Progress bars.
-  int low = 0, high = 100, pos = 0, step = 10;
-  // What a custom control painted last.
-  std::vector<TextRun> painted;
 
-  // Dialogs.
+  // Dialogs: the text is the title, the rectangle on the screen.
   std::vector<std::unique_ptr<Window>> controls;  // template order: the tab order
   const DialogTemplate* dialog_template = nullptr;
   int base_x = 6, base_y = 13;  // dialog base units of the font
@@ -67,7 +39,7 @@ struct Window {
 // The window a handle names, or nullptr (a foreign, stale or null handle).
 Window* Find(HWND handle);
 // A new dialog, not yet visible; the model owns it until Remove.
-Window* NewDialog(const std::wstring& title, DWORD style, HWND owner);
+Window* NewDialog(const DialogTemplate& t, HWND owner);
 // A new control of the dialog, after the others.
 Window* NewControl(Window& dialog, int id, ControlKind kind, const std::wstring& text, DWORD style,
                    const RECT& rect);
@@ -75,7 +47,6 @@ Window* NewControl(Window& dialog, int id, ControlKind kind, const std::wstring&
 void Remove(Window& window);
 // The dialogs in the order they were made.
 std::vector<Window*> Dialogs();
-
 // The dialog's control with this id (the first, when ids repeat).
 Window* Control(const Window& dialog, int id);
 
@@ -83,14 +54,14 @@ Window* Control(const Window& dialog, int id);
 POINT ClientOrigin(const Window& w);
 RECT ClientRect(const Window& w);
 // The window size that holds a client area of cx x cy.
-SIZE WindowSize(const Window& dialog, int cx, int cy);
+POINT WindowSize(const Window& dialog, int cx, int cy);
 
 // The screen the windows are placed on.
 constexpr int kScreenWidth = 1920;
 constexpr int kScreenHeight = 1080;
 
 // Custom control classes registered by name (case ignored).
-bool RegisterClass(const std::wstring& name);
 bool ClassExists(const std::wstring& name);
+void SetFocus(HWND window);
 
 }  // namespace gui::model

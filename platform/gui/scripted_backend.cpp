@@ -2,40 +2,8 @@
 
 namespace gui {
 
-ScriptedBackend::ScriptedBackend() : previous_(SetBackend(this)) {}
-
-ScriptedBackend::~ScriptedBackend() { SetBackend(previous_); }
-
-ScriptedBackend& ScriptedBackend::OnDialog(Step step) {
-  steps_.push_back(std::move(step));
-  return *this;
-}
-
-ScriptedBackend& ScriptedBackend::AnswerMessageBox(int answer) {
-  answers_.push_back(answer);
-  return *this;
-}
-
-ScriptedBackend& ScriptedBackend::AnswerFile(std::wstring path, bool read_only) {
-  FileAnswer a;
-  a.answer.path = std::move(path);
-  a.answer.read_only = read_only;
-  files_.push_back(std::move(a));
-  return *this;
-}
-
-ScriptedBackend& ScriptedBackend::CancelFile() {
-  FileAnswer a;
-  a.cancel = true;
-  files_.push_back(std::move(a));
-  return *this;
-}
-
 void ScriptedBackend::DialogShown(DialogDriver& dialog) {
-  DialogRecord record;
-  record.hwnd = dialog.hwnd();
-  record.shown = dialog.State();
-  dialogs_.push_back(std::move(record));
+  dialogs_.push_back(DialogRecord{dialog.hwnd(), dialog.State(), {}, false, 0});
 }
 
 bool ScriptedBackend::Act(DialogDriver& dialog) {
@@ -65,16 +33,11 @@ void ScriptedBackend::Idle() {
 }
 
 int ScriptedBackend::AnswerMessageBox(const MessageBoxRequest& box) {
-  MessageRecord record;
-  record.box = box;
-  if (!answers_.empty()) {
-    record.answer = answers_.front();
-    record.scripted = true;
+  MessageRecord record{box, SafestAnswer(box.type), !answers_.empty()};
+  if (record.scripted) {
+    if (IsValidAnswer(box.type, answers_.front())) record.answer = answers_.front();
     answers_.pop_front();
-  } else {
-    record.answer = SafestAnswer(box.type);
   }
-  if (!IsValidAnswer(box.type, record.answer)) record.answer = SafestAnswer(box.type);
   messages_.push_back(record);
   return record.answer;
 }

@@ -31,15 +31,27 @@ class ScriptedBackend : public Backend {
  public:
   using Step = std::function<void(DialogDriver&)>;
 
-  ScriptedBackend();
-  ~ScriptedBackend() override;
+  ScriptedBackend() : previous_(SetBackend(this)) {}
+  ~ScriptedBackend() override { SetBackend(previous_); }
   ScriptedBackend(const ScriptedBackend&) = delete;
   ScriptedBackend& operator=(const ScriptedBackend&) = delete;
 
-  ScriptedBackend& OnDialog(Step step);
-  ScriptedBackend& AnswerMessageBox(int answer);
-  ScriptedBackend& AnswerFile(std::wstring path, bool read_only = false);
-  ScriptedBackend& CancelFile();
+  ScriptedBackend& OnDialog(Step step) {
+    steps_.push_back(std::move(step));
+    return *this;
+  }
+  ScriptedBackend& AnswerMessageBox(int answer) {
+    answers_.push_back(answer);
+    return *this;
+  }
+  ScriptedBackend& AnswerFile(std::wstring path, bool read_only = false) {
+    files_.push_back({false, {std::move(path), read_only}});
+    return *this;
+  }
+  ScriptedBackend& CancelFile() {
+    files_.push_back({true, {}});
+    return *this;
+  }
   // Runs at every PeekMessage while set (input for modeless windows: use a
   // DialogDriver with kQueueOnly there).
   void OnIdle(std::function<void()> hook) { idle_ = std::move(hook); }
@@ -59,8 +71,6 @@ class ScriptedBackend : public Backend {
   const std::vector<MessageRecord>& messages() const { return messages_; }
   const std::vector<DialogRecord>& dialogs() const { return dialogs_; }
   const std::vector<FileDialogRequest>& file_requests() const { return file_requests_; }
-  size_t steps_left() const { return steps_.size(); }
-  size_t answers_left() const { return answers_.size() + files_.size(); }
 
   void DialogShown(DialogDriver& dialog) override;
   bool Act(DialogDriver& dialog) override;

@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "platform/gui/model.h"
+#include "platform/gui/wnd.h"
 #include "platform/win/text.h"
 
 namespace gui {
@@ -17,71 +18,6 @@ const ControlState* DialogState::Find(int id) const {
 }
 
 namespace {
-
-bool CarriesLabel(const Window& w) {
-  ControlKind k = w.kind;
-  if (k == ControlKind::kStatic) return !w.text.empty();
-  return k == ControlKind::kCheckBox || k == ControlKind::kRadioButton;
-}
-
-bool TakesLabel(ControlKind k) {
-  return k == ControlKind::kEdit || k == ControlKind::kComboBox || k == ControlKind::kListView ||
-         k == ControlKind::kProgressBar;
-}
-
-ControlState ReadControl(const Window& w, const RECT& client, const Window* previous) {
-  ControlState c;
-  c.hwnd = w.handle;
-  c.id = w.id;
-  c.kind = w.kind;
-  c.class_name = w.class_name;
-  c.style = w.style;
-  c.ex_style = w.ex_style;
-  c.text = w.text;
-  c.check = w.check;
-  c.enabled = w.enabled;
-  c.visible = w.visible;
-  c.rect = w.rect;
-  LONG cx = (w.rect.left + w.rect.right) / 2;
-  LONG cy = (w.rect.top + w.rect.bottom) / 2;
-  c.in_view = cx >= 0 && cy >= 0 && cx < client.right && cy < client.bottom;
-  // A hidden label labels only a control hidden with it.
-  if (previous != nullptr && TakesLabel(c.kind) && CarriesLabel(*previous) &&
-      (previous->visible || !c.visible)) {
-    c.label = previous->text;
-  }
-  switch (c.kind) {
-    case ControlKind::kComboBox:
-      c.items = w.items;
-      c.selection = w.selection;
-      if ((w.style & CBS_TYPEMASK) == CBS_DROPDOWNLIST) {
-        c.text = w.selection >= 0 ? w.items[static_cast<size_t>(w.selection)] : L"";
-      }
-      break;
-    case ControlKind::kListView:
-      c.columns = w.columns;
-      c.list_ex_style = w.list_ex_style;
-      for (size_t i = 0; i < w.rows.size(); ++i) {
-        std::vector<std::wstring> cells = w.rows[i].cells;
-        cells.resize(std::max(cells.size(), w.columns.size()));
-        c.rows.push_back(cells);
-        c.items.push_back(cells.empty() ? L"" : cells[0]);
-        if ((w.rows[i].state & LVIS_SELECTED) != 0) c.selected_rows.push_back(static_cast<int>(i));
-      }
-      c.selection = c.selected_rows.empty() ? -1 : c.selected_rows.front();
-      break;
-    case ControlKind::kProgressBar:
-      c.range_low = w.low;
-      c.range_high = w.high;
-      c.pos = w.pos;
-      c.step = w.step;
-      break;
-    default:
-      break;
-  }
-  c.painted = w.painted;
-  return c;
-}
 
 // Accelerator marks are for keyboards; the form shows the plain text.
 std::wstring Plain(const std::wstring& text) {
@@ -143,26 +79,48 @@ DialogState ReadDialog(HWND dialog) {
   DialogState s;
   Window* d = Find(dialog);
   if (d == nullptr || !d->is_dialog()) return s;
-  s.hwnd = dialog;
-  s.title = d->text;
-  if (d->dialog_template != nullptr) s.template_name = d->dialog_template->name;
-  ::GetWindowRect(dialog, &s.window_rect);
-  ::GetClientRect(dialog, &s.client_rect);
-  s.visible = d->visible;
-  s.topmost = d->topmost;
-  s.modal = d->modal;
   // What a person sees of a custom control is what it painted.
-  std::vector<HWND> custom;
   for (const auto& c : d->controls) {
-    if (c->kind == ControlKind::kCustom) custom.push_back(c->handle);
+    if (c->kind == ControlKind::kCustom) gui::Send(c->hwnd, WM_PAINT);
   }
-  for (HWND h : custom) ::UpdateWindow(h);
-  d = Find(dialog);
-  if (d == nullptr) return s;
+  if ((d = Find(dialog)) == nullptr) return s;
+  s = DialogState{dialog,
+                  d->text,
+                  d->dialog_template->name,
+                  d->rect,
+                  model::ClientRect(*d),
+                  d->visible,
+                  d->topmost,
+                  d->modal,
+                  {}};
   const Window* previous = nullptr;
-  for (const auto& c : d->controls) {
-    s.controls.push_back(ReadControl(*c, s.client_rect, previous));
-    previous = c.get();
+  for (const auto& w : d->controls) {
+    ControlState c = *w;
+    const LONG cx = (c.rect.left + c.rect.right) / 2, cy = (c.rect.top + c.rect.bottom) / 2;
+    c.in_view = cx >= 0 && cy >= 0 && cx < s.client_rect.right && cy < s.client_rect.bottom;
+    // A static text, check box or radio button labels the edit, list or bar
+    // after it; a hidden label labels only a control hidden with it.
+    const bool takes = c.kind == ControlKind::kEdit || c.kind == ControlKind::kComboBox ||
+                       c.kind == ControlKind::kListView || c.kind == ControlKind::kProgressBar;
+    if (takes && previous != nullptr && (previous->visible || !c.visible) &&
+        (previous->kind == ControlKind::kStatic
+             ? !previous->text.empty()
+             : previous->kind == ControlKind::kCheckBox ||
+                   previous->kind == ControlKind::kRadioButton)) {
+      c.label = previous->text;
+    }
+    if (c.kind == ControlKind::kComboBox) {
+      c.text = c.selection >= 0 ? c.items[static_cast<size_t>(c.selection)] : L"";
+    } else if (c.kind == ControlKind::kListView) {
+      for (auto& cells : c.rows) {
+        cells.resize(std::max(cells.size(), c.columns.size()));
+        c.items.push_back(cells.empty() ? L"" : cells[0]);
+      }
+      std::ranges::sort(c.selected_rows);
+      c.selection = c.selected_rows.empty() ? -1 : c.selected_rows.front();
+    }
+    s.controls.push_back(std::move(c));
+    previous = w.get();
   }
   return s;
 }
@@ -252,7 +210,7 @@ std::vector<std::wstring> RenderDialog(const DialogState& s) {
 std::vector<HWND> OpenDialogs() {
   std::vector<HWND> out;
   for (Window* d : model::Dialogs()) {
-    if (d->visible) out.push_back(d->handle);
+    if (d->visible) out.push_back(d->hwnd);
   }
   return out;
 }

@@ -13,19 +13,21 @@
 
 namespace gui {
 
+// A check box or radio button checks itself when clicked, and a combo box
+// is a drop-down list; the type bits of a style are not read.
 enum class ControlKind {
-  kStatic,         // "Static": text (SS_LEFT, SS_RIGHT, SS_CENTER)
-  kEtchedLine,     // "Static" with SS_ETCHEDHORZ: a horizontal rule
-  kEdit,           // "Edit"
-  kPushButton,     // "Button", BS_PUSHBUTTON
-  kDefPushButton,  // "Button", BS_DEFPUSHBUTTON
-  kCheckBox,       // "Button", BS_AUTOCHECKBOX unless the style says otherwise
-  kRadioButton,    // "Button", BS_AUTORADIOBUTTON unless the style says otherwise
-  kGroupBox,       // "Button", BS_GROUPBOX
-  kComboBox,       // "ComboBox"; CBS_DROPDOWNLIST unless the style says otherwise
-  kListView,       // "SysListView32"
-  kProgressBar,    // "msctls_progress32"
-  kCustom,         // a registered window class, named in class_name
+  kStatic,
+  kEtchedLine,  // a horizontal rule
+  kEdit,
+  kPushButton,
+  kDefPushButton,
+  kCheckBox,
+  kRadioButton,  // a group runs from a WS_GROUP control to the next
+  kGroupBox,
+  kComboBox,
+  kListView,  // report style
+  kProgressBar,
+  kCustom,  // a registered window class, named in class_name
 };
 
 struct ControlTemplate {
@@ -47,9 +49,7 @@ struct ControlTemplate {
   ControlKind kind = ControlKind::kStatic;
   std::wstring text;
   int x = 0, y = 0, cx = 0, cy = 0;
-  // The full window style. WS_CHILD is implied; a control without
-  // WS_VISIBLE starts hidden, one with WS_DISABLED starts disabled. The
-  // kind's type bits (BS_*, SS_ETCHEDHORZ, CBS_*) are added when missing.
+  // A control without WS_VISIBLE starts hidden.
   DWORD style = WS_VISIBLE;
   DWORD ex_style = 0;
   std::wstring class_name;  // kCustom only
@@ -61,8 +61,8 @@ struct DialogTemplate {
   std::wstring font_name = L"MS Sans Serif";
   int point_size = 8;
   int cx = 0, cy = 0;
-  // WS_CAPTION gives a title bar; WS_VISIBLE shows a modeless dialog on
-  // creation (a modal one is always shown).
+  // WS_CAPTION gives a title bar, DS_MODALFRAME a frame; WS_VISIBLE shows a
+  // modeless dialog on creation (a modal one is always shown).
   DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
   DWORD ex_style = 0;
   std::vector<ControlTemplate> controls;

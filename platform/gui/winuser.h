@@ -14,9 +14,7 @@
 
 #include "platform/win/wintypes.h"
 
-using UINT_PTR = std::uintptr_t;
 using INT_PTR = std::intptr_t;
-using SHORT = std::int16_t;
 using ATOM = WORD;
 
 struct HFONT__;
@@ -25,119 +23,55 @@ struct HCURSOR__;
 using HCURSOR = HCURSOR__*;
 
 struct RECT {
-  LONG left = 0;
-  LONG top = 0;
-  LONG right = 0;
-  LONG bottom = 0;
+  LONG left = 0, top = 0, right = 0, bottom = 0;
 };
 struct POINT {
-  LONG x = 0;
-  LONG y = 0;
+  LONG x = 0, y = 0;
 };
-struct SIZE {
-  LONG cx = 0;
-  LONG cy = 0;
-};
-
 struct MSG {
   HWND hwnd = nullptr;
   UINT message = 0;
   WPARAM wParam = 0;
   LPARAM lParam = 0;
-  DWORD time = 0;
-  POINT pt;
 };
-
-constexpr WORD LOWORD(std::uintptr_t v) { return static_cast<WORD>(v & 0xFFFF); }
-constexpr WORD HIWORD(std::uintptr_t v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
-constexpr WPARAM MAKEWPARAM(WORD lo, WORD hi) {
-  return static_cast<WPARAM>(static_cast<DWORD>(lo) | (static_cast<DWORD>(hi) << 16));
-}
-constexpr LPARAM MAKELPARAM(WORD lo, WORD hi) {
-  return static_cast<LPARAM>(static_cast<DWORD>(lo) | (static_cast<DWORD>(hi) << 16));
-}
-// Mouse coordinates are signed 16-bit values packed into an LPARAM.
-constexpr int GET_X_LPARAM(LPARAM l) { return static_cast<SHORT>(LOWORD(l)); }
-constexpr int GET_Y_LPARAM(LPARAM l) { return static_cast<SHORT>(HIWORD(l)); }
 
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 
-// ---------------------------------------------------------------------------
-// Window messages.
-
-// Only the messages a message map can name.
-constexpr UINT WM_DESTROY = 0x0002;
+// The messages a message map can name.
 constexpr UINT WM_PAINT = 0x000F;
 constexpr UINT WM_SETCURSOR = 0x0020;
 constexpr UINT WM_COMMAND = 0x0111;
 constexpr UINT WM_MOUSEMOVE = 0x0200;
-constexpr UINT WM_LBUTTONDOWN = 0x0201;
 constexpr UINT WM_LBUTTONUP = 0x0202;
 constexpr UINT WM_CAPTURECHANGED = 0x0215;
-
-constexpr UINT HTCLIENT = 1;
-constexpr UINT MK_LBUTTON = 0x0001;
-
 constexpr UINT PM_REMOVE = 0x0001;
 
-// ---------------------------------------------------------------------------
-// Window styles.
-
+// Styles. Check boxes and radio buttons always check themselves and combo
+// boxes are always drop-down lists; their type bits are kept for templates.
 constexpr DWORD WS_POPUP = 0x80000000;
 constexpr DWORD WS_CHILD = 0x40000000;
 constexpr DWORD WS_VISIBLE = 0x10000000;
-constexpr DWORD WS_DISABLED = 0x08000000;
 constexpr DWORD WS_CAPTION = 0x00C00000;
 constexpr DWORD WS_BORDER = 0x00800000;
-constexpr DWORD WS_DLGFRAME = 0x00400000;
 constexpr DWORD WS_VSCROLL = 0x00200000;
 constexpr DWORD WS_SYSMENU = 0x00080000;
-constexpr DWORD WS_THICKFRAME = 0x00040000;
 constexpr DWORD WS_GROUP = 0x00020000;
 constexpr DWORD WS_TABSTOP = 0x00010000;
-
-constexpr DWORD WS_EX_TOPMOST = 0x00000008;
-
 constexpr DWORD DS_SETFONT = 0x0040;
 constexpr DWORD DS_MODALFRAME = 0x0080;
-
-// Static controls.
-constexpr DWORD SS_LEFT = 0x0000;
-constexpr DWORD SS_CENTER = 0x0001;
 constexpr DWORD SS_RIGHT = 0x0002;
-constexpr DWORD SS_ETCHEDHORZ = 0x0010;
 constexpr DWORD SS_NOTIFY = 0x0100;
-
-// Edit controls.
 constexpr DWORD ES_PASSWORD = 0x0020;
 constexpr DWORD ES_AUTOHSCROLL = 0x0080;
-constexpr DWORD ES_READONLY = 0x0800;
-
-// Buttons.
-constexpr DWORD BS_PUSHBUTTON = 0x0000;
-constexpr DWORD BS_DEFPUSHBUTTON = 0x0001;
-constexpr DWORD BS_CHECKBOX = 0x0002;
 constexpr DWORD BS_AUTOCHECKBOX = 0x0003;
-constexpr DWORD BS_RADIOBUTTON = 0x0004;
-constexpr DWORD BS_3STATE = 0x0005;
-constexpr DWORD BS_AUTO3STATE = 0x0006;
-constexpr DWORD BS_GROUPBOX = 0x0007;
 constexpr DWORD BS_AUTORADIOBUTTON = 0x0009;
-constexpr DWORD BS_TYPEMASK = 0x000F;
-
-// Combo boxes.
 constexpr DWORD CBS_DROPDOWNLIST = 0x0003;
-constexpr DWORD CBS_TYPEMASK = 0x0003;
 constexpr DWORD CBS_SORT = 0x0100;
-
-// List views.
 constexpr DWORD LVS_REPORT = 0x0001;
 constexpr DWORD LVS_EX_GRIDLINES = 0x00000001;
 constexpr DWORD LVS_EX_FULLROWSELECT = 0x00000020;
 
-// ---------------------------------------------------------------------------
 // Notifications (the high word of a WM_COMMAND's wParam).
-
 constexpr WORD BN_CLICKED = 0;
 constexpr WORD CBN_SELCHANGE = 1;
 constexpr WORD EN_CHANGE = 0x0300;
@@ -146,50 +80,29 @@ constexpr int BST_UNCHECKED = 0;
 constexpr int BST_CHECKED = 1;
 constexpr int BST_INDETERMINATE = 2;
 constexpr int CB_ERR = -1;
-
 constexpr int LVCFMT_LEFT = 0x0000;
-constexpr int LVCFMT_RIGHT = 0x0001;
 constexpr int LVCFMT_CENTER = 0x0002;
-constexpr UINT LVIS_FOCUSED = 0x0001;
-constexpr UINT LVIS_SELECTED = 0x0002;
 constexpr UINT LVNI_SELECTED = 0x0002;
-
-// ---------------------------------------------------------------------------
-// Showing, placing and the z-order.
 
 constexpr int SW_HIDE = 0;
 constexpr int SW_SHOWNORMAL = 1;
 constexpr int SW_SHOW = 5;
-
 constexpr UINT SWP_NOSIZE = 0x0001;
 constexpr UINT SWP_NOMOVE = 0x0002;
 constexpr UINT SWP_NOZORDER = 0x0004;
-constexpr UINT SWP_SHOWWINDOW = 0x0040;
-constexpr UINT SWP_HIDEWINDOW = 0x0080;
-
 inline const HWND HWND_TOPMOST = reinterpret_cast<HWND>(static_cast<std::intptr_t>(-1));
-inline const HWND HWND_NOTOPMOST = reinterpret_cast<HWND>(static_cast<std::intptr_t>(-2));
-
-// ---------------------------------------------------------------------------
-// Window classes, cursors, colours and fonts.
 
 constexpr UINT CS_HREDRAW = 0x0002;
 constexpr UINT CS_VREDRAW = 0x0001;
-
 struct WNDCLASSW {
   UINT style = 0;
   WNDPROC lpfnWndProc = nullptr;
-  HINSTANCE hInstance = nullptr;
   HCURSOR hCursor = nullptr;
   LPCWSTR lpszClassName = nullptr;
 };
+// A system cursor is named by a small number, which is also its handle.
+#define IDC_HAND (reinterpret_cast<LPCWSTR>(std::uintptr_t{32649}))
 
-inline LPCWSTR MAKEINTRESOURCEW(int id) {
-  return reinterpret_cast<LPCWSTR>(static_cast<std::uintptr_t>(static_cast<WORD>(id)));
-}
-#define IDC_HAND MAKEINTRESOURCEW(32649)
-
-constexpr int COLOR_WINDOW = 5;
 constexpr int COLOR_WINDOWTEXT = 8;
 constexpr int COLOR_3DFACE = 15;
 constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
@@ -198,33 +111,19 @@ constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
 }
 
 constexpr int LF_FACESIZE = 32;
-constexpr LONG FW_NORMAL = 400;
 struct LOGFONTW {
   LONG lfHeight = 0;
-  LONG lfWidth = 0;
-  LONG lfWeight = FW_NORMAL;
-  BYTE lfItalic = 0;
   BYTE lfUnderline = 0;
   WCHAR lfFaceName[LF_FACESIZE] = {};
 };
-
-constexpr int TRANSPARENT = 1;
-constexpr int OPAQUE = 2;
-
-// ---------------------------------------------------------------------------
-// File dialogs.
 
 constexpr DWORD OFN_READONLY = 0x00000001;
 constexpr DWORD OFN_OVERWRITEPROMPT = 0x00000002;
 constexpr DWORD OFN_HIDEREADONLY = 0x00000004;
 constexpr DWORD OFN_PATHMUSTEXIST = 0x00000800;
 constexpr DWORD OFN_FILEMUSTEXIST = 0x00001000;
-constexpr DWORD OFN_EXPLORER = 0x00080000;
 
 constexpr int IDC_STATIC = -1;
-
-// ---------------------------------------------------------------------------
-// The calls.
 
 // The pump of a modeless window: lets the backend give the input a person
 // gave since the last pump (delivered at once), then reports an empty queue.
@@ -254,11 +153,11 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, U
 // the foreground.
 BOOL SetForegroundWindow(HWND window);
 BOOL UpdateWindow(HWND window);
-HWND SetFocus(HWND window);
 HWND GetFocus();
 HWND SetCapture(HWND window);
 BOOL ReleaseCapture();
 HWND GetCapture();
+// 0 for a class registered before.
 ATOM RegisterClassW(const WNDCLASSW* windowClass);
 HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name);
 HCURSOR SetCursor(HCURSOR cursor);

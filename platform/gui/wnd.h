@@ -1,35 +1,26 @@
 // The window classes of the framework: command targets with message maps,
 // CWnd over a window of the model (platform/gui/model.h), and the little GDI
-// a custom control needs to paint its text (fonts, and a device context that
+// a custom control needs to paint its text (fonts, and a paint context that
 // records what was drawn for the backends to show).
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "platform/afx/afx.h"
 #include "platform/gui/winuser.h"
 
 class CWnd;
-class CFont;
 class CDataExchange;
 
 struct CPoint : POINT {
   CPoint() = default;
-  CPoint(int px, int py) {
-    x = px;
-    y = py;
-  }
-  explicit CPoint(LPARAM l) : CPoint(GET_X_LPARAM(l), GET_Y_LPARAM(l)) {}
+  CPoint(int px, int py) : POINT{px, py} {}
 };
 
 struct CRect : RECT {
   CRect() = default;
-  CRect(int l, int t, int r, int b) {
-    left = l;
-    top = t;
-    right = r;
-    bottom = b;
-  }
+  CRect(int l, int t, int r, int b) : RECT{l, t, r, b} {}
   CRect(const RECT& r) : RECT(r) {}  // NOLINT: converts as the framework's does
   int Width() const { return right - left; }
   int Height() const { return bottom - top; }
@@ -50,7 +41,7 @@ using AFX_PMSG = void (CCmdTarget::*)();
 enum AfxSig : UINT {
   AfxSig_end = 0,
   AfxSigCmd_v,  // void OnCommand()
-  AfxSig_vv,    // void OnPaint(), void OnDestroy()
+  AfxSig_vv,    // void OnPaint()
   AfxSig_vwp,   // void OnMouseMove(UINT flags, CPoint point)
   AfxSig_bWww,  // BOOL OnSetCursor(CWnd* window, UINT hitTest, UINT message)
   AfxSig_vW,    // void OnCaptureChanged(CWnd* window)
@@ -119,12 +110,10 @@ struct AFX_MSGMAP {
 #define ON_WM_MOUSE_(msg, fn) \
   ON_MESSAGE_(msg, AfxSig_vwp, void (CWnd::*)(UINT, CPoint), &ThisClass::fn)
 #define ON_WM_MOUSEMOVE() ON_WM_MOUSE_(WM_MOUSEMOVE, OnMouseMove)
-#define ON_WM_LBUTTONDOWN() ON_WM_MOUSE_(WM_LBUTTONDOWN, OnLButtonDown)
 #define ON_WM_LBUTTONUP() ON_WM_MOUSE_(WM_LBUTTONUP, OnLButtonUp)
 #define ON_WM_SETCURSOR() \
   ON_MESSAGE_(WM_SETCURSOR, AfxSig_bWww, BOOL (CWnd::*)(CWnd*, UINT, UINT), &ThisClass::OnSetCursor)
 #define ON_WM_PAINT() ON_MESSAGE_(WM_PAINT, AfxSig_vv, void (CWnd::*)(), &ThisClass::OnPaint)
-#define ON_WM_DESTROY() ON_MESSAGE_(WM_DESTROY, AfxSig_vv, void (CWnd::*)(), &ThisClass::OnDestroy)
 #define ON_WM_CAPTURECHANGED() \
   ON_MESSAGE_(WM_CAPTURECHANGED, AfxSig_vW, void (CWnd::*)(CWnd*), &ThisClass::OnCaptureChanged)
 
@@ -139,8 +128,8 @@ class CCmdTarget : public CObject {
  protected:
   static const AFX_MSGMAP* GetThisMessageMap();
   virtual const AFX_MSGMAP* GetMessageMap() const;
-  // The entry for a window message (not a command), or nullptr.
-  const AFX_MSGMAP_ENTRY* FindMessageEntry(UINT message) const;
+  // The entry of a message and code (and control id for commands), or nullptr.
+  const AFX_MSGMAP_ENTRY* FindEntry(UINT message, UINT code, UINT id) const;
 };
 
 // ---------------------------------------------------------------------------
@@ -149,53 +138,41 @@ class CCmdTarget : public CObject {
 class CFont {
  public:
   CFont() = default;
-  ~CFont();
   CFont(const CFont&) = delete;
   CFont& operator=(const CFont&) = delete;
 
   BOOL CreateFontIndirect(const LOGFONTW* font);
-  // pointSize is in tenths of a point, as the framework takes it.
-  BOOL CreatePointFont(int pointSize, LPCWSTR faceName);
   int GetLogFont(LOGFONTW* font) const;
-  BOOL DeleteObject();
   operator HFONT() const { return m_hObject; }
 
-  // Points at the LOGFONTW the font was made from.
+  // Points at the LOGFONTW the font was made from: its own, or the one of
+  // the window GetFont asked.
   HFONT m_hObject = nullptr;
 
  private:
-  friend class CWnd;
-  bool owned_ = true;
+  LOGFONTW font_;
 };
 
-// Drawing happens into the window's record of painted text, which the
-// backends show and tests read (see gui::ControlState::painted).
-class CDC {
- public:
-  explicit CDC(CWnd* window);
-  virtual ~CDC() = default;
-  CDC(const CDC&) = delete;
-  CDC& operator=(const CDC&) = delete;
-
-  COLORREF SetTextColor(COLORREF color);
-  COLORREF SetBkColor(COLORREF color);
-  // The font selected before (nullptr for the window's own font).
-  CFont* SelectObject(CFont* font);
-  BOOL TextOut(int x, int y, const std::wstring& text);
-  void FillSolidRect(const RECT* rect, COLORREF color);
-
- protected:
-  HWND window_;
-  bool records_ = false;
-  COLORREF text_color_ = 0;
-  COLORREF bk_color_ = 0xFFFFFF;
-  CFont* font_ = nullptr;
-};
-
-// Painting starts the window's record of painted text afresh.
-class CPaintDC : public CDC {
+// Painting starts the window's record of painted text afresh; the backends
+// show it and tests read it (see gui::ControlState::painted).
+class CPaintDC {
  public:
   explicit CPaintDC(CWnd* window);
+  CPaintDC(const CPaintDC&) = delete;
+  CPaintDC& operator=(const CPaintDC&) = delete;
+
+  COLORREF SetTextColor(COLORREF color) { return std::exchange(text_color_, color); }
+  COLORREF SetBkColor(COLORREF color) { return std::exchange(bk_color_, color); }
+  // The font selected before (nullptr for the window's own font).
+  CFont* SelectObject(CFont* font) { return std::exchange(font_, font); }
+  BOOL TextOut(int x, int y, const std::wstring& text);
+  void FillSolidRect(const RECT*, COLORREF color) { bk_color_ = color; }
+
+ private:
+  HWND window_;
+  COLORREF text_color_;
+  COLORREF bk_color_ = 0xFFFFFF;
+  CFont* font_ = nullptr;
 };
 
 // ---------------------------------------------------------------------------
@@ -221,45 +198,36 @@ class CWnd : public CCmdTarget {
   // messages then go through this object's message map.
   BOOL SubclassDlgItem(UINT id, CWnd* parent);
 
-  virtual BOOL Create(LPCWSTR className, LPCWSTR windowName, DWORD style, const RECT& rect,
-                      CWnd* parent, UINT id);
   // A custom control in the parent dialog; className must be registered with
   // RegisterClassW / AfxRegisterClass.
-  virtual BOOL CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style,
-                        const RECT& rect, CWnd* parent, UINT id);
+  BOOL CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, const RECT& rect,
+                CWnd* parent, UINT id);
   virtual BOOL DestroyWindow();
 
   void SetWindowText(const std::wstring& text);
-  void GetWindowText(std::wstring& text) const { text = GetWindowText(); }
   std::wstring GetWindowText() const;
   BOOL EnableWindow(BOOL enable = TRUE) { return ::EnableWindow(m_hWnd, enable); }
-  BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
   BOOL ShowWindow(int command) { return ::ShowWindow(m_hWnd, command); }
-  BOOL IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
-  int GetDlgCtrlID() const;
   CWnd* GetDlgItem(int id) const { return FromHandle(::GetDlgItem(m_hWnd, id)); }
   CWnd* GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
   void SetDlgItemText(int id, const std::wstring& text);
-  int GetDlgItemText(int id, std::wstring& text) const;
 
   void GetWindowRect(RECT* rect) const { ::GetWindowRect(m_hWnd, rect); }
   void GetClientRect(RECT* rect) const { ::GetClientRect(m_hWnd, rect); }
   void ScreenToClient(RECT* rect) const;
-  void ScreenToClient(POINT* point) const { ::ScreenToClient(m_hWnd, point); }
-  void ClientToScreen(POINT* point) const { ::ClientToScreen(m_hWnd, point); }
   BOOL SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags) {
     return ::SetWindowPos(m_hWnd, insertAfter != nullptr ? insertAfter->m_hWnd : nullptr, x, y, cx,
                           cy, flags);
   }
-  // Over the owner (or alternateOwner) when it is one of ours and visible,
-  // else over the screen; kept on the screen.
-  void CenterWindow(CWnd* alternateOwner = nullptr);
+  // Over the owner when it is one of ours and visible, else over the
+  // screen; kept on the screen.
+  void CenterWindow();
   static const CWnd wndTopMost;
 
-  void SetFont(CFont* font, BOOL redraw = TRUE);
+  void SetFont(CFont* font);
   CFont* GetFont() const;
   // Painting is done at once: nothing waits for a pump.
-  void Invalidate(BOOL erase = TRUE) { ::UpdateWindow(m_hWnd); }
+  void Invalidate() { ::UpdateWindow(m_hWnd); }
   void UpdateWindow() { ::UpdateWindow(m_hWnd); }
   CWnd* SetCapture() { return FromHandle(::SetCapture(m_hWnd)); }
   static CWnd* GetCapture() { return FromHandle(::GetCapture()); }
@@ -271,23 +239,12 @@ class CWnd : public CCmdTarget {
   BOOL UpdateData(BOOL saveAndValidate = TRUE);
   virtual void DoDataExchange(CDataExchange* dx) {}
 
-  // Runs the message map's handler of the message (WM_COMMAND: of the
-  // control id and notification code in wParam).
-  virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
-  virtual BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
-  virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
-  // Called after the window is gone; the object is detached by then.
-  virtual void PostNcDestroy() {}
+  // Runs the message map's handler of a window message (for platform/gui):
+  // the pointer's position for mouse messages, the other window for
+  // WM_SETCURSOR and WM_CAPTURECHANGED.
+  void Dispatch(UINT message, CPoint point, HWND other);
 
  protected:
-  void OnMouseMove(UINT flags, CPoint point) {}
-  void OnLButtonDown(UINT flags, CPoint point) {}
-  void OnLButtonUp(UINT flags, CPoint point) {}
-  BOOL OnSetCursor(CWnd* window, UINT hitTest, UINT message) { return FALSE; }
-  void OnPaint() {}
-  void OnDestroy() {}
-  void OnCaptureChanged(CWnd* window) {}
-
   DECLARE_MESSAGE_MAP()
 
  private:
@@ -296,10 +253,12 @@ class CWnd : public CCmdTarget {
 };
 
 namespace gui {
-// Hands a message to the window's object, if it has one. A CException that
-// escapes the handler is reported in a message box and deleted, as the
-// framework's own dispatch does.
-LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+// A window message, or a command (a control's notification) to a dialog,
+// handed to the object's message map. A CException that escapes the handler
+// is reported in a message box and deleted, as the framework's own dispatch
+// does.
+void Send(HWND window, UINT message, CPoint point = {}, HWND other = nullptr);
+void Command(HWND dialog, int id, WORD code);
 }  // namespace gui
 
 // Registers a window class for CWnd::CreateEx; true also when a class of

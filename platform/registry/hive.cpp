@@ -5,7 +5,7 @@
 #include <functional>
 #include <sstream>
 
-#include "platform/registry/registry.h"
+#include "platform/registry/value_types.h"
 #include "platform/win/strings.h"
 #include "platform/win/text.h"
 
@@ -124,7 +124,7 @@ std::string FormatValue(const Value& v) {
   if (v.type == REG_SZ && AsQuotedText(v.data, text)) {
     return line + Quote(text) + "\n";
   }
-  if (v.type == 4 && v.data.size() == 4) {
+  if (v.type == REG_DWORD && v.data.size() == 4) {
     std::uint32_t d = v.data[0] | (v.data[1] << 8) | (v.data[2] << 16) |
                       (static_cast<std::uint32_t>(v.data[3]) << 24);
     std::snprintf(buf, sizeof(buf), "%08x", d);
@@ -243,7 +243,7 @@ bool ParseValueLine(const std::string& line, Value& v, std::string& why) {
       return false;
     }
     std::uint32_t d = static_cast<std::uint32_t>(std::stoul(hex, nullptr, 16));
-    v.type = 4;
+    v.type = REG_DWORD;
     v.data = {static_cast<BYTE>(d), static_cast<BYTE>(d >> 8), static_cast<BYTE>(d >> 16),
               static_cast<BYTE>(d >> 24)};
     return true;
