@@ -1,6 +1,7 @@
 #include "platform/drawing/dxf_drawing.h"
 
 #include <algorithm>
+#include <bitset>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -35,9 +36,12 @@ Point3 Unit(Point3 a, Point3 fallback) {
   return {a.x / n, a.y / n, a.z / n};
 }
 
-wchar_t* CopyText(const std::wstring& s) {
+wchar_t* CopyText(std::wstring_view s) {
   auto* p = static_cast<wchar_t*>(std::malloc((s.size() + 1) * sizeof(wchar_t)));
-  if (p != nullptr) std::wmemcpy(p, s.c_str(), s.size() + 1);
+  if (p != nullptr) {
+    std::wmemcpy(p, s.data(), s.size());
+    p[s.size()] = L'\0';
+  }
   return p;
 }
 
@@ -56,7 +60,7 @@ class ListBuilder {
     tail_ = rb;
     return rb;
   }
-  void Text(int code, const std::wstring& s) {
+  void Text(int code, std::wstring_view s) {
     if (sds_resbuf* rb = Add(code)) rb->resval.rstring = CopyText(s);
   }
   void Real(int code, double v) {
@@ -183,11 +187,11 @@ double StyleWidthFactor(const dxf::Drawing& d, const std::wstring& styleName) {
 std::optional<Point3> JustifiedFirstAlignment(const dxf::Drawing& d, const dxf::Entity& e) {
   int h = static_cast<int>(e.Integer(72, 0));
   int v = static_cast<int>(e.Integer(e.type == "TEXT" ? 73 : 74, 0));
-  const Group* second = e.Find(11);
+  const std::optional<Group> second = e.Find(11);
   bool alignedOrFit = v == 0 && (h == 3 || h == 5);
-  if ((h == 0 && v == 0) || alignedOrFit || second == nullptr) return std::nullopt;
+  if ((h == 0 && v == 0) || alignedOrFit || !second) return std::nullopt;
   std::wstring style = e.Text(7, L"Standard");
-  double wf = e.Find(41) ? e.Real(41, 1.0) : StyleWidthFactor(d, style);
+  double wf = e.Has(41) ? e.Real(41, 1.0) : StyleWidthFactor(d, style);
   fonts::TextBox box = fonts::MeasureText(
       e.Text(1), e.Real(40, 0),
       StyleFor(d, style, wf, e.Real(51, 0) * kDegrees, static_cast<int>(e.Integer(71, 0))));
@@ -209,10 +213,12 @@ std::optional<Point3> JustifiedFirstAlignment(const dxf::Drawing& d, const dxf::
 // An MTEXT's width and height: its extents as the file gives them, else its
 // contents laid out.
 std::optional<std::pair<double, double>> MTextSize(const dxf::Drawing& d, const dxf::Entity& e) {
-  if (e.Find(42) != nullptr && e.Find(43) != nullptr) return std::make_pair(e.Real(42), e.Real(43));
+  if (e.Has(42) && e.Has(43)) return std::make_pair(e.Real(42), e.Real(43));
   std::wstring contents;
-  for (const Group& g : e.groups) {
-    if (g.code() == 3) contents += g.text();
+  dxf::GroupList::Cursor cursor(e.groups);
+  dxf::GroupView g;
+  while (cursor.Next(&g)) {
+    if (g.code == 3 && !g.is_handle) contents += g.text;
   }
   contents += e.Text(1);
   std::wstring style = e.Text(7, L"Standard");
@@ -224,8 +230,8 @@ std::optional<std::pair<double, double>> MTextSize(const dxf::Drawing& d, const 
   input.style = StyleFor(d, style, StyleWidthFactor(d, style), 0, 0);
   fonts::MTextExtents extents = fonts::MeasureMText(input);
   if (!extents.ok()) return std::nullopt;
-  return std::make_pair(e.Find(42) ? e.Real(42) : extents.width,
-                        e.Find(43) ? e.Real(43) : extents.height);
+  return std::make_pair(e.Has(42) ? e.Real(42) : extents.width,
+                        e.Has(43) ? e.Real(43) : extents.height);
 }
 
 }  // namespace
@@ -239,26 +245,27 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
   list.Name(-1, id);
   std::optional<Point3> firstAlignment;
   if (isText) firstAlignment = JustifiedFirstAlignment(drawing_, *e);
-  bool has42 = false, has43 = false;
-  for (const Group& g : e->groups) {
-    int code = g.code();
+  std::bitset<1072> seen;
+  dxf::GroupList::Cursor cursor(e->groups);
+  dxf::GroupView g;
+  while (cursor.Next(&g)) {
+    const int code = g.code;
     if (code == 999) continue;
     if (code == 0) {
       list.Text(0, std::wstring(e->type.begin(), e->type.end()));
       continue;
     }
-    if (code == 42) has42 = true;
-    if (code == 43) has43 = true;
+    seen[static_cast<size_t>(code)] = true;
     SdsValueKind kind = SdsKindOfCode(code);
-    switch (g.type()) {
+    switch (g.type) {
       case GroupType::kPoint: {
-        Point3 p = g.point();
+        Point3 p = g.point;
         if (code == 10 && firstAlignment) p = *firstAlignment;
         list.PointValue(code, p);
         break;
       }
       case GroupType::kDouble: {
-        double v = g.real();
+        double v = g.real;
         if (IsAngleCode(code)) v *= kDegrees;
         list.Real(code, v);
         break;
@@ -268,46 +275,52 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
       case GroupType::kInt64:
       case GroupType::kBool:
         if (kind == SdsValueKind::kLong) {
-          list.Long(code, g.integer());
+          list.Long(code, g.integer);
         } else if (kind == SdsValueKind::kReal) {
-          list.Real(code, static_cast<double>(g.integer()));
+          list.Real(code, static_cast<double>(g.integer));
         } else {
-          list.Short(code, g.integer());
+          list.Short(code, g.integer);
         }
         break;
       case GroupType::kString:
         if (kind == SdsValueKind::kName) {
-          std::uint64_t handle = 0;
-          if (dxf::ParseHandle(g.text(), &handle)) list.Name(code, static_cast<long long>(handle));
+          std::uint64_t handle = g.handle;
+          if (g.is_handle || dxf::ParseHandle(g.text, &handle)) {
+            list.Name(code, static_cast<long long>(handle));
+          }
         } else if (kind == SdsValueKind::kText) {
-          list.Text(code, g.text());
+          if (g.is_handle) {
+            list.Text(code, dxf::FormatHandle(g.handle));
+          } else {
+            list.Text(code, g.text);
+          }
         }
         break;
     }
   }
+  const bool has42 = seen[42], has43 = seen[43];
   // A host's entity data carry the defaults a file may leave out.
   if (isText || isMText) {
-    if (e->Find(7) == nullptr) list.Text(7, L"Standard");
-    if (e->Find(50) == nullptr) {
+    if (!seen[7]) list.Text(7, L"Standard");
+    if (!seen[50]) {
       // A multiline text may give its direction as a vector instead.
-      const Group* direction = isMText ? e->Find(11) : nullptr;
-      const Point3 d = direction ? direction->point() : Point3{};
+      const Point3 d = isMText ? e->PointAt(11) : Point3{};
       list.Real(50, (d.x != 0 || d.y != 0) ? std::atan2(d.y, d.x) : 0.0);
     }
   }
   if (isText) {
-    if (e->Find(41) == nullptr) list.Real(41, StyleWidthFactor(drawing_, e->Text(7, L"Standard")));
-    if (e->Find(51) == nullptr) list.Real(51, 0.0);
-    if (e->Find(71) == nullptr) list.Short(71, 0);
-    if (e->Find(72) == nullptr) list.Short(72, 0);
-    if (e->Find(11) == nullptr) list.PointValue(11, Point3{});
+    if (!seen[41]) list.Real(41, StyleWidthFactor(drawing_, e->Text(7, L"Standard")));
+    if (!seen[51]) list.Real(51, 0.0);
+    if (!seen[71]) list.Short(71, 0);
+    if (!seen[72]) list.Short(72, 0);
+    if (!seen[11]) list.PointValue(11, Point3{});
   }
-  if (isMText && e->Find(71) == nullptr) list.Short(71, 1);
+  if (isMText && !seen[71]) list.Short(71, 1);
   if (e->type == "INSERT") {
     for (int code : {41, 42, 43}) {
-      if (e->Find(code) == nullptr) list.Real(code, 1.0);
+      if (!seen[static_cast<size_t>(code)]) list.Real(code, 1.0);
     }
-    if (e->Find(50) == nullptr) list.Real(50, 0.0);
+    if (!seen[50]) list.Real(50, 0.0);
   }
   if (isMText && !(has42 && has43)) {
     // A host lays the contents out when the file has no extents.
@@ -496,10 +509,11 @@ sds_host::Point DxfDrawing::ToUcs(const Point3& p) const {
 
 std::vector<sds_host::Point> DxfDrawing::DefiningPoints(const dxf::Entity& e) const {
   std::vector<sds_host::Point> points;
-  for (const Group& g : e.groups) {
-    if (g.type() == GroupType::kPoint && g.code() >= 10 && g.code() <= 18) {
-      points.push_back(ToUcs(g.point()));
-    }
+  dxf::GroupList::Cursor cursor(e.groups);
+  dxf::GroupView g;
+  while (cursor.Next(&g)) {
+    if (g.type == GroupType::kPoint && g.code >= 10 && g.code <= 18)
+      points.push_back(ToUcs(g.point));
   }
   return points;
 }
@@ -528,7 +542,7 @@ void DxfDrawing::AddExtent(const std::vector<dxf::Entity>& list, size_t i, const
     if (t.type == "ATTRIB" && (t.Integer(70, 0) & 1) != 0) return;
     Point3 p = JustifiedFirstAlignment(drawing_, t).value_or(t.PointAt(10));
     std::wstring style = t.Text(7, L"Standard");
-    double wf = t.Find(41) ? t.Real(41, 1.0) : StyleWidthFactor(drawing_, style);
+    double wf = t.Has(41) ? t.Real(41, 1.0) : StyleWidthFactor(drawing_, style);
     fonts::TextBox tb = fonts::MeasureText(
         t.Text(1), t.Real(40, 0),
         StyleFor(drawing_, style, wf, t.Real(51, 0) * kDegrees, static_cast<int>(t.Integer(71))));
@@ -539,7 +553,7 @@ void DxfDrawing::AddExtent(const std::vector<dxf::Entity>& list, size_t i, const
       add(p.x, p.y);
     }
   };
-  const std::string& type = e.type;
+  const std::string_view type = e.type;
   if (type == "LINE") {
     for (int code : {10, 11}) add(e.PointAt(code).x, e.PointAt(code).y);
   } else if (type == "TEXT" || (type == "ATTDEF" && !inBlock)) {
@@ -556,8 +570,8 @@ void DxfDrawing::AddExtent(const std::vector<dxf::Entity>& list, size_t i, const
     double w = size->first, h = size->second;
     double x0 = -((attach - 1) % 3) * w / 2, top = ((attach - 1) / 3) * h / 2;
     double r = e.Real(50, 0);
-    if (const Group* dir = e.Find(11); dir != nullptr && dir->type() == GroupType::kPoint) {
-      r = std::atan2(dir->point().y, dir->point().x);
+    if (dxf::GroupView dir; e.First(11, &dir) && dir.type == GroupType::kPoint) {
+      r = std::atan2(dir.point.y, dir.point.x);
     }
     placed(p, r, x0, top - h, x0 + w, top);
   } else if (type == "INSERT" || type == "ACAD_TABLE") {
@@ -603,10 +617,10 @@ void DxfDrawing::AddExtent(const std::vector<dxf::Entity>& list, size_t i, const
   } else if (type == "ATTRIB" || type == "ATTDEF" || type == "SEQEND" || type == "VERTEX") {
     // drawn with their reference or polyline, or not at all
   } else {
-    for (const Group& g : e.groups) {
-      if (g.type() == GroupType::kPoint && g.code() >= 10 && g.code() <= 18) {
-        add(g.point().x, g.point().y);
-      }
+    dxf::GroupList::Cursor cursor(e.groups);
+    dxf::GroupView g;
+    while (cursor.Next(&g)) {
+      if (g.type == GroupType::kPoint && g.code >= 10 && g.code <= 18) add(g.point.x, g.point.y);
     }
   }
 }

@@ -258,9 +258,9 @@ class Loader {
       Block block;
       if (Status s = MakeEntity(false, &block.begin); !s.ok()) return s;
       const Entity& begin = block.begin;
-      if (begin.Find(2) != nullptr) {
+      if (begin.Has(2)) {
         block.name = begin.Text(2);
-      } else if (begin.Find(3) != nullptr) {
+      } else if (begin.Has(3)) {
         block.name = begin.Text(3);
       } else {
         return Error(ErrorCode::kBadStructure, begin.line, "BLOCK without its name (group 2)");
@@ -339,7 +339,7 @@ class Loader {
   // Moves the current record into *entity. DIMSTYLE entries carry their handle in group 105,
   // since their group 5 is a block name in R12.
   Status MakeEntity(bool dimstyle, Entity* entity) {
-    entity->type = record_.type;
+    entity->type = store_->InternType(record_.type);
     entity->line = record_.line;
     const int handle_code = dimstyle ? 105 : 5;
     bool have_handle = false;
@@ -375,9 +375,7 @@ class Loader {
         }
       }
     }
-    entity->groups.clear();
-    entity->groups.reserve(record_.groups.size());
-    for (Group& g : record_.groups) entity->groups.push_back(std::move(g));
+    entity->groups = GroupList(record_.groups, store_);
     return Status();
   }
 
@@ -482,6 +480,7 @@ class Loader {
   RecordReader records_;
   Record record_;
   Drawing drawing_;
+  std::shared_ptr<GroupStore> store_ = std::make_shared<GroupStore>();
   std::uint64_t max_handle_ = 0;
   std::uint64_t handseed_ = 0;
 };

@@ -1,0 +1,363 @@
+// A packed entity: a 32-bit group count, then for each group its code (16 bits), one byte of
+// form (low four bits) and group type (high four bits), one byte for a small integer, and the
+// value as the form says:
+//   empty text         nothing
+//   shared text        32-bit index into the store's texts (names, markers, layers, owners)
+//   own text           32-bit length, then that many wchar_t (contents, seldom repeated)
+//   handle             32 or 64 bits, for a handle text written as the drawing writes it
+//   real               the 8 bytes of the double, so every value comes back bit for bit
+//   integer            in the header byte, or 32 or 64 bits
+//   point              x and y, and z unless it is +0.0
+// Every part is a multiple of 4 bytes, so own texts stay aligned for wchar_t; values are copied
+// in and out byte-wise.
+#include "platform/dxf/group_list.h"
+
+#include <cstring>
+
+namespace gm::dxf {
+namespace {
+
+enum Form : std::uint8_t {
+  kEmpty,
+  kShared,
+  kOwn,
+  kHandle32,
+  kHandle64,
+  kReal,
+  kInt8,
+  kInt32,
+  kInt64,
+  kPoint2,
+  kPoint3,
+};
+
+constexpr std::size_t kChunk = 1u << 20;
+
+template <typename T>
+T Load(const std::byte* at) {
+  T value;
+  std::memcpy(&value, at, sizeof value);
+  return value;
+}
+
+template <typename T>
+std::byte* Store(std::byte* at, T value) {
+  std::memcpy(at, &value, sizeof value);
+  return at + sizeof value;
+}
+
+// True when text is exactly what FormatHandle gives for its value.
+bool IsPlainHandle(const std::wstring& text, std::uint64_t* handle) {
+  if (text.empty() || text.size() > 16 || (text.size() > 1 && text[0] == L'0')) return false;
+  std::uint64_t value = 0;
+  for (const wchar_t c : text) {
+    int digit = 0;
+    if (c >= L'0' && c <= L'9') {
+      digit = static_cast<int>(c - L'0');
+    } else if (c >= L'A' && c <= L'F') {
+      digit = static_cast<int>(c - L'A' + 10);
+    } else {
+      return false;
+    }
+    value = value * 16 + static_cast<std::uint64_t>(digit);
+  }
+  *handle = value;
+  return true;
+}
+
+// Contents and own handles differ from entity to entity: sharing them would only cost.
+bool OwnText(int code) { return code == 1 || code == 3 || code == 5 || code == 105; }
+
+bool PlusZero(double z) {
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &z, sizeof bits);
+  return bits == 0;
+}
+
+Form FormOf(const Group& g, std::uint64_t* handle) {
+  switch (g.type()) {
+    case GroupType::kString:
+      if (g.text().empty()) return kEmpty;
+      if (IsHandleCode(g.code()) && IsPlainHandle(g.text(), handle)) {
+        return *handle <= 0xFFFFFFFFu ? kHandle32 : kHandle64;
+      }
+      return OwnText(g.code()) ? kOwn : kShared;
+    case GroupType::kDouble:
+      return kReal;
+    case GroupType::kPoint:
+      return PlusZero(g.point().z) ? kPoint2 : kPoint3;
+    default: {
+      const std::int64_t v = g.integer();
+      if (v >= -128 && v <= 127) return kInt8;
+      if (v >= INT32_MIN && v <= INT32_MAX) return kInt32;
+      return kInt64;
+    }
+  }
+}
+
+std::size_t ValueSize(Form form, const Group& g) {
+  switch (form) {
+    case kEmpty:
+      return 0;
+    case kShared:
+    case kHandle32:
+    case kInt32:
+      return 4;
+    case kOwn:
+      return 4 + g.text().size() * sizeof(wchar_t);
+    case kHandle64:
+    case kReal:
+    case kInt64:
+      return 8;
+    case kInt8:
+      return 0;
+    case kPoint2:
+      return 16;
+    case kPoint3:
+      return 24;
+  }
+  return 0;
+}
+
+// Reads the group at `at` into *view; returns the first byte behind it.
+const std::byte* Decode(const std::byte* at, const GroupStore* store, GroupView* view) {
+  view->code = Load<std::uint16_t>(at);
+  const auto tag = static_cast<std::uint8_t>(at[2]);
+  const auto small = static_cast<std::int8_t>(at[3]);
+  at += 4;
+  view->type = static_cast<GroupType>(tag >> 4);
+  view->is_handle = false;
+  view->text = {};
+  switch (static_cast<Form>(tag & 15)) {
+    case kEmpty:
+      return at;
+    case kShared:
+      view->text = store->SharedAt(Load<std::uint32_t>(at))->text;
+      return at + 4;
+    case kOwn: {
+      const auto n = Load<std::uint32_t>(at);
+      view->text = std::wstring_view(reinterpret_cast<const wchar_t*>(at + 4), n);
+      return at + 4 + n * sizeof(wchar_t);
+    }
+    case kHandle32:
+      view->is_handle = true;
+      view->handle = Load<std::uint32_t>(at);
+      return at + 4;
+    case kHandle64:
+      view->is_handle = true;
+      view->handle = Load<std::uint64_t>(at);
+      return at + 8;
+    case kReal:
+      view->real = Load<double>(at);
+      return at + 8;
+    case kInt8:
+      view->integer = small;
+      return at;
+    case kInt32:
+      view->integer = Load<std::int32_t>(at);
+      return at + 4;
+    case kInt64:
+      view->integer = Load<std::int64_t>(at);
+      return at + 8;
+    case kPoint2:
+      view->point = {Load<double>(at), Load<double>(at + 8), 0.0};
+      return at + 16;
+    case kPoint3:
+      view->point = {Load<double>(at), Load<double>(at + 8), Load<double>(at + 16)};
+      return at + 24;
+  }
+  return at;
+}
+
+// The group the packed bytes at `at` stand for; *next is set behind it.
+Group Materialize(const std::byte* at, const GroupStore* store, const std::byte** next) {
+  GroupView v;
+  const auto form = static_cast<Form>(static_cast<std::uint8_t>(at[2]) & 15);
+  *next = Decode(at, store, &v);
+  switch (v.type) {
+    case GroupType::kString:
+      if (v.is_handle) return Group::Text(v.code, FormatHandle(v.handle));
+      if (form == kShared) {
+        SharedText* shared = store->SharedAt(Load<std::uint32_t>(at + 4));
+        shared->refs.fetch_add(1, std::memory_order_relaxed);
+        return Group::Shared(v.code, shared);
+      }
+      return Group::Text(v.code, std::wstring(v.text));
+    case GroupType::kDouble:
+      return Group::Real(v.code, v.real);
+    case GroupType::kPoint:
+      return Group::MakePoint(v.code, v.point);
+    default:
+      return Group::Integer(v.code, v.type, v.integer);
+  }
+}
+
+}  // namespace
+
+std::wstring FormatHandle(std::uint64_t handle) {
+  wchar_t digits[16];
+  int n = 0;
+  do {
+    const int d = static_cast<int>(handle & 15);
+    digits[n++] = static_cast<wchar_t>(d < 10 ? L'0' + d : L'A' + d - 10);
+    handle >>= 4;
+  } while (handle != 0);
+  std::wstring out;
+  out.reserve(static_cast<std::size_t>(n));
+  while (n > 0) out.push_back(digits[--n]);
+  return out;
+}
+
+GroupStore::~GroupStore() {
+  for (SharedText* t : texts_) Group::Shared(0, t);  // gives the store's reference back
+}
+
+std::byte* GroupStore::Allocate(std::size_t n) {
+  n = (n + 3) & ~std::size_t{3};
+  if (n > left_) {
+    const std::size_t size = n > kChunk / 4 ? n : kChunk;
+    chunks_.push_back(std::make_unique_for_overwrite<std::byte[]>(size));
+    if (size == n) return chunks_.back().get();  // a giant entity keeps a chunk of its own
+    next_ = chunks_.back().get();
+    left_ = size;
+  }
+  std::byte* at = next_;
+  next_ += n;
+  left_ -= n;
+  return at;
+}
+
+std::uint32_t GroupStore::Intern(int code, std::wstring_view text) {
+  std::uint32_t& recent = recent_[static_cast<unsigned>(code) % recent_.size()];
+  if (recent != 0 && texts_[recent - 1]->text == text) return recent - 1;
+  auto it = index_.find(text);
+  if (it == index_.end()) {
+    auto* shared = new SharedText;
+    shared->text.assign(text);
+    texts_.push_back(shared);
+    it = index_.emplace(shared->text, static_cast<std::uint32_t>(texts_.size() - 1)).first;
+  }
+  recent = it->second + 1;
+  return it->second;
+}
+
+std::string_view GroupStore::InternType(std::string_view type) {
+  for (const auto& t : types_) {
+    if (*t == type) return *t;
+  }
+  // Types are few; a file of countless distinct ones still gets each kept once per record.
+  if (types_.size() >= 256) {
+    auto* own = reinterpret_cast<char*>(Allocate(type.size()));
+    std::memcpy(own, type.data(), type.size());
+    return std::string_view(own, type.size());
+  }
+  types_.push_back(std::make_unique<std::string>(type));
+  return *types_.back();
+}
+
+GroupList::GroupList(const std::vector<Group>& groups, std::shared_ptr<GroupStore> store) {
+  if (groups.empty()) return;
+  std::size_t size = 4;
+  for (const Group& g : groups) {
+    std::uint64_t handle = 0;
+    size += 4 + ValueSize(FormOf(g, &handle), g);
+  }
+  std::byte* at = store->Allocate(size);
+  data_ = at;
+  at = Store(at, static_cast<std::uint32_t>(groups.size()));
+  for (const Group& g : groups) {
+    std::uint64_t handle = 0;
+    const Form form = FormOf(g, &handle);
+    at = Store(at, static_cast<std::uint16_t>(g.code()));
+    at = Store(at, static_cast<std::uint8_t>(form | (static_cast<unsigned>(g.type()) << 4)));
+    at = Store(at, static_cast<std::int8_t>(form == kInt8 ? g.integer() : 0));
+    switch (form) {
+      case kEmpty:
+        break;
+      case kShared:
+        at = Store(at, store->Intern(g.code(), g.text()));
+        break;
+      case kOwn:
+        at = Store(at, static_cast<std::uint32_t>(g.text().size()));
+        std::memcpy(at, g.text().data(), g.text().size() * sizeof(wchar_t));
+        at += g.text().size() * sizeof(wchar_t);
+        break;
+      case kHandle32:
+        at = Store(at, static_cast<std::uint32_t>(handle));
+        break;
+      case kHandle64:
+        at = Store(at, handle);
+        break;
+      case kReal:
+        at = Store(at, g.real());
+        break;
+      case kInt8:
+        break;
+      case kInt32:
+        at = Store(at, static_cast<std::int32_t>(g.integer()));
+        break;
+      case kInt64:
+        at = Store(at, g.integer());
+        break;
+      case kPoint2:
+        at = Store(at, g.point().x);
+        at = Store(at, g.point().y);
+        break;
+      case kPoint3:
+        at = Store(at, g.point().x);
+        at = Store(at, g.point().y);
+        at = Store(at, g.point().z);
+        break;
+    }
+  }
+  store_ = std::move(store);
+}
+
+std::size_t GroupList::size() const { return data_ == nullptr ? 0 : Load<std::uint32_t>(data_); }
+
+Group GroupList::operator[](std::size_t i) const {
+  Iterator it = begin();
+  for (; i > 0; --i) ++it;
+  return *it;
+}
+
+GroupList::Iterator GroupList::begin() const {
+  if (data_ == nullptr) return Iterator();
+  return Iterator(data_ + 4, Load<std::uint32_t>(data_), store_.get());
+}
+
+Group GroupList::Iterator::operator*() const {
+  const std::byte* next = nullptr;
+  return Materialize(at_, store_, &next);
+}
+
+int GroupList::Iterator::code() const { return Load<std::uint16_t>(at_); }
+
+GroupList::Iterator& GroupList::Iterator::operator++() {
+  GroupView v;
+  at_ = Decode(at_, store_, &v);
+  --left_;
+  return *this;
+}
+
+GroupList::Cursor::Cursor(const GroupList& list)
+    : at_(list.data_ == nullptr ? nullptr : list.data_ + 4),
+      left_(list.data_ == nullptr ? 0 : Load<std::uint32_t>(list.data_)),
+      store_(list.store_.get()) {}
+
+bool GroupList::Cursor::Next(GroupView* view) {
+  if (left_ == 0) return false;
+  at_ = Decode(at_, store_, view);
+  --left_;
+  return true;
+}
+
+bool operator==(const GroupList& a, const GroupList& b) {
+  if (a.size() != b.size()) return false;
+  for (auto i = a.begin(), j = b.begin(); i != a.end(); ++i, ++j) {
+    if (!(*i == *j)) return false;
+  }
+  return true;
+}
+
+}  // namespace gm::dxf
