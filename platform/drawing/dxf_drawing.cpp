@@ -119,18 +119,21 @@ DxfDrawing::DxfDrawing(dxf::Drawing drawing, std::wstring path)
     : drawing_(std::move(drawing)), path_(std::move(path)) {
   size_t count = drawing_.entities.size();
   for (const dxf::Block& block : drawing_.blocks) count += block.entities.size() + 1;
-  index_.reserve(count);
+  index_.Reserve(count);
   for (size_t i = 0; i < drawing_.entities.size(); ++i) {
-    index_[drawing_.entities[i].handle] = {Where::kModel, 0, i};
+    if (drawing_.entities[i].handle != 0) {
+      index_.Put(drawing_.entities[i].handle, {Where::kModel, 0, i});
+    }
   }
   for (size_t b = 0; b < drawing_.blocks.size(); ++b) {
     const dxf::Block& block = drawing_.blocks[b];
-    index_[block.begin.handle] = {Where::kBlockHeader, b, 0};
+    if (block.begin.handle != 0) index_.Put(block.begin.handle, {Where::kBlockHeader, b, 0});
     for (size_t i = 0; i < block.entities.size(); ++i) {
-      index_[block.entities[i].handle] = {Where::kBlockEntity, b, i};
+      if (block.entities[i].handle != 0) {
+        index_.Put(block.entities[i].handle, {Where::kBlockEntity, b, i});
+      }
     }
   }
-  index_.erase(0);
   for (size_t b = 0; b < drawing_.blocks.size(); ++b) {
     blocks_by_name_.emplace(UpperName(drawing_.blocks[b].name), b);
   }
@@ -143,11 +146,64 @@ DxfDrawing::DxfDrawing(dxf::Drawing drawing, std::wstring path)
   ucs_z_ = Unit(Cross(ucs_x_, ucs_y_), {0, 0, 1});
 }
 
+void DxfDrawing::HandleIndex::Reserve(size_t count) {
+  size_t size = 16;
+  while (size - size / 4 < count) size *= 2;  // at most three quarters full
+  if (size > slots_.size()) {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(size, Slot{});
+    used_ = 0;
+    for (const Slot& s : old) {
+      if (s.handle != 0) {
+        size_t i = Home(s.handle);
+        while (slots_[i].handle != 0) i = (i + 1) & (slots_.size() - 1);
+        slots_[i] = s;
+        ++used_;
+      }
+    }
+  }
+}
+
+size_t DxfDrawing::HandleIndex::Home(std::uint64_t handle) const {
+  // Handles are mostly consecutive; mixing spreads them over the whole table.
+  std::uint64_t h = handle * 0x9E3779B97F4A7C15ull;
+  return static_cast<size_t>(h >> 32) & (slots_.size() - 1);
+}
+
+void DxfDrawing::HandleIndex::Put(std::uint64_t handle, const Location& location) {
+  if (slots_.empty() || used_ + 1 > slots_.size() - slots_.size() / 4) Reserve(used_ + 1);
+  size_t i = Home(handle);
+  while (slots_[i].handle != 0 && slots_[i].handle != handle) i = (i + 1) & (slots_.size() - 1);
+  if (slots_[i].handle == 0) ++used_;
+  Slot& s = slots_[i];
+  s.handle = handle;
+  s.list = location.where == Where::kModel ? 0 : static_cast<std::uint32_t>(location.block + 1);
+  s.index =
+      location.where == Where::kBlockHeader ? kHeader : static_cast<std::uint32_t>(location.index);
+}
+
+bool DxfDrawing::HandleIndex::Get(std::uint64_t handle, Location* location) const {
+  if (slots_.empty() || handle == 0) return false;
+  size_t i = Home(handle);
+  while (slots_[i].handle != handle) {
+    if (slots_[i].handle == 0) return false;
+    i = (i + 1) & (slots_.size() - 1);
+  }
+  const Slot& s = slots_[i];
+  if (s.list == 0) {
+    *location = {Where::kModel, 0, s.index};
+  } else if (s.index == kHeader) {
+    *location = {Where::kBlockHeader, s.list - 1u, 0};
+  } else {
+    *location = {Where::kBlockEntity, s.list - 1u, s.index};
+  }
+  return true;
+}
+
 const dxf::Entity* DxfDrawing::Find(EntityId id, Location* location) const {
-  auto it = index_.find(static_cast<std::uint64_t>(id));
-  if (it == index_.end()) return nullptr;
-  if (location != nullptr) *location = it->second;
-  const Location& l = it->second;
+  Location l{};
+  if (id == 0 || !index_.Get(static_cast<std::uint64_t>(id), &l)) return nullptr;
+  if (location != nullptr) *location = l;
   switch (l.where) {
     case Where::kModel:
       return &drawing_.entities[l.index];
@@ -395,7 +451,8 @@ EntityId DxfDrawing::FindTableObject(const std::wstring& table, const std::wstri
 EntityId DxfDrawing::FindByHandle(const std::wstring& handle) const {
   std::uint64_t h = 0;
   if (!dxf::ParseHandle(handle, &h) || h == 0) return 0;
-  return index_.count(h) ? static_cast<EntityId>(h) : 0;
+  Location l{};
+  return index_.Get(h, &l) ? static_cast<EntityId>(h) : 0;
 }
 
 void DxfDrawing::Box::Add(double x, double y) {

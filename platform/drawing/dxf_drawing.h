@@ -98,9 +98,29 @@ class DxfDrawing : public sds_host::Drawing {
   Box BlockBox(const gm::dxf::Block& block) const;
   Box Extent(const std::vector<gm::dxf::Entity>& list, size_t i) const;
 
+  // Entities by handle, in open addressing: 16 bytes a slot, no node per entity.
+  class HandleIndex {
+   public:
+    void Reserve(size_t count);
+    // A later entry for the same handle replaces the earlier one. REQUIRES: handle != 0.
+    void Put(std::uint64_t handle, const Location& location);
+    bool Get(std::uint64_t handle, Location* location) const;
+
+   private:
+    struct Slot {
+      std::uint64_t handle = 0;  // 0 for a free slot
+      std::uint32_t list = 0;    // 0 model space, else 1 + the block
+      std::uint32_t index = 0;   // kHeader for a block's own record
+    };
+    static constexpr std::uint32_t kHeader = 0xFFFFFFFFu;
+    size_t Home(std::uint64_t handle) const;
+    std::vector<Slot> slots_;
+    size_t used_ = 0;
+  };
+
   gm::dxf::Drawing drawing_;
   std::wstring path_;
-  std::unordered_map<std::uint64_t, Location> index_;
+  HandleIndex index_;
   std::unordered_map<std::wstring, size_t> blocks_by_name_;  // upper-case names
   std::unordered_map<std::wstring, const gm::dxf::Layer*> layers_by_name_;
   gm::dxf::Point3 ucs_origin_, ucs_x_, ucs_y_, ucs_z_;

@@ -124,6 +124,8 @@ class Group {
   std::int64_t integer() const { return is_integer() ? integer_ : 0; }
   // A point group's value; the origin otherwise.
   const Point3& point() const;
+  // The shared text of a non-empty string group; null otherwise.
+  const SharedText* shared_text() const { return type_ == GroupType::kString ? text_ : nullptr; }
 
   friend bool operator==(const Group& a, const Group& b);
 

@@ -12,6 +12,7 @@
 // in and out byte-wise.
 #include "platform/dxf/group_list.h"
 
+#include <array>
 #include <cstring>
 
 namespace gm::dxf {
@@ -241,6 +242,16 @@ std::uint32_t GroupStore::Intern(int code, std::wstring_view text) {
   return it->second;
 }
 
+std::uint32_t GroupStore::Intern(const Group& group) {
+  const SharedText* text = group.shared_text();
+  Seen& seen = seen_[(reinterpret_cast<std::uintptr_t>(text) >> 4) % seen_.size()];
+  // The address alone could name a text freed since and made anew: the text decides.
+  if (seen.text == text && texts_[seen.index]->text == group.text()) return seen.index;
+  const std::uint32_t index = Intern(group.code(), group.text());
+  seen = {text, index};
+  return index;
+}
+
 std::string_view GroupStore::InternType(std::string_view type) {
   for (const auto& t : types_) {
     if (*t == type) return *t;
@@ -257,17 +268,24 @@ std::string_view GroupStore::InternType(std::string_view type) {
 
 GroupList::GroupList(const std::vector<Group>& groups, std::shared_ptr<GroupStore> store) {
   if (groups.empty()) return;
+  // The forms of the first groups, worked out once.
+  constexpr std::size_t kKept = 64;
+  std::array<Form, kKept> forms;
+  std::array<std::uint64_t, kKept> handles;
   std::size_t size = 4;
-  for (const Group& g : groups) {
+  for (std::size_t i = 0; i < groups.size(); ++i) {
     std::uint64_t handle = 0;
-    size += 4 + ValueSize(FormOf(g, &handle), g);
+    const Form form = FormOf(groups[i], &handle);
+    if (i < kKept) forms[i] = form, handles[i] = handle;
+    size += 4 + ValueSize(form, groups[i]);
   }
   std::byte* at = store->Allocate(size);
   data_ = at;
   at = Store(at, static_cast<std::uint32_t>(groups.size()));
-  for (const Group& g : groups) {
-    std::uint64_t handle = 0;
-    const Form form = FormOf(g, &handle);
+  for (std::size_t i = 0; i < groups.size(); ++i) {
+    const Group& g = groups[i];
+    std::uint64_t handle = i < kKept ? handles[i] : 0;
+    const Form form = i < kKept ? forms[i] : FormOf(g, &handle);
     at = Store(at, static_cast<std::uint16_t>(g.code()));
     at = Store(at, static_cast<std::uint8_t>(form | (static_cast<unsigned>(g.type()) << 4)));
     at = Store(at, static_cast<std::int8_t>(form == kInt8 ? g.integer() : 0));
@@ -275,7 +293,7 @@ GroupList::GroupList(const std::vector<Group>& groups, std::shared_ptr<GroupStor
       case kEmpty:
         break;
       case kShared:
-        at = Store(at, store->Intern(g.code(), g.text()));
+        at = Store(at, store->Intern(g));
         break;
       case kOwn:
         at = Store(at, static_cast<std::uint32_t>(g.text().size()));

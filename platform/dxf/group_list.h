@@ -45,6 +45,8 @@ class GroupStore {
   std::byte* Allocate(std::size_t n);
   // The index of text among the shared texts, added when new. code only speeds up repeats.
   std::uint32_t Intern(int code, std::wstring_view text);
+  // The same for a text group's text.
+  std::uint32_t Intern(const Group& group);
   SharedText* SharedAt(std::uint32_t index) const { return texts_[index]; }
   // A record type name, kept once.
   std::string_view InternType(std::string_view type);
@@ -56,6 +58,13 @@ class GroupStore {
   std::vector<SharedText*> texts_;
   std::unordered_map<std::wstring_view, std::uint32_t> index_;
   std::array<std::uint32_t, 64> recent_{};  // the last text of each code (+1; 0 for none)
+  // The index last given for a group's shared text, by its address: a reader shares its texts
+  // too, so this answers most groups without hashing their text.
+  struct Seen {
+    const SharedText* text = nullptr;
+    std::uint32_t index = 0;
+  };
+  std::array<Seen, 256> seen_{};
   std::vector<std::unique_ptr<std::string>> types_;
 };
 

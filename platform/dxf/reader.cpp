@@ -42,8 +42,10 @@ bool IsOneOf(const std::string& type, std::initializer_list<std::string_view> wo
 
 class Loader {
  public:
-  explicit Loader(Tokenizer& tokenizer)
-      : tokenizer_(tokenizer),
+  // size_hint: the input's size in bytes when known, else 0.
+  Loader(Tokenizer& tokenizer, std::size_t size_hint)
+      : size_hint_(size_hint),
+        tokenizer_(tokenizer),
         passthrough_(TextDecoder::Passthrough()),
         decoder_(TextDecoder::Passthrough()),
         groups_(tokenizer, passthrough_, &repairs_),
@@ -287,6 +289,15 @@ class Loader {
 
   Status ReadEntities(std::size_t section_line) {
     Status status;
+    // Room for as many entities as the file could hold: pages never filled cost nothing, while
+    // growing would hold the old and the new array at once.
+    if (drawing_.entities.empty()) {
+      try {
+        drawing_.entities.reserve(size_hint_ / kLeastEntityBytes);
+      } catch (const std::bad_alloc&) {
+        // then the array grows as it goes
+      }
+    }
     for (;;) {
       if (!NextRecord("section ENTITIES", section_line, &status)) return status;
       if (record_.type == "ENDSEC") return Status();
@@ -471,6 +482,9 @@ class Loader {
     }
   }
 
+  // Fewer bytes than any entity a CAD program writes ("  0/POINT/  8/0/ 10/0/ 20/0").
+  static constexpr std::size_t kLeastEntityBytes = 32;
+  std::size_t size_hint_;
   Tokenizer& tokenizer_;
   TextDecoder passthrough_;
   TextDecoder decoder_;
@@ -509,21 +523,25 @@ Result<Drawing> LoadDrawing(const std::filesystem::path& path) {
   if (std::filesystem::is_directory(path, ec)) {
     return Status(ErrorCode::kUnreadable, name, 0, "cannot read the file: it is a directory");
   }
-  return LoadDrawingFromSource(std::move(source), name);
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  return Guarded(name, [&] {
+    Tokenizer tokenizer(std::move(source), name);
+    return Loader(tokenizer, ec ? 0 : static_cast<std::size_t>(size)).Run();
+  });
 }
 
 Result<Drawing> LoadDrawingFromSource(std::unique_ptr<ByteSource> source, std::string name,
                                       std::size_t chunk_size) {
   return Guarded(name, [&] {
     Tokenizer tokenizer(std::move(source), name, chunk_size);
-    return Loader(tokenizer).Run();
+    return Loader(tokenizer, 0).Run();
   });
 }
 
 Result<Drawing> LoadDrawingFromBuffer(std::string_view bytes, std::string name) {
   return Guarded(name, [&] {
     Tokenizer tokenizer(bytes, name);
-    return Loader(tokenizer).Run();
+    return Loader(tokenizer, bytes.size()).Run();
   });
 }
 
