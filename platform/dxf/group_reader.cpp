@@ -12,6 +12,34 @@ namespace {
 
 enum class NumberError { kNone, kNotANumber, kNotFinite, kOutOfRange };
 
+// A plain decimal ("-5.25", "20.0"; most numbers of a drawing) of at most 15 digits: the
+// digits are exact as an integer and so is the power of ten, so one rounded division gives the
+// same double as a full parse. False for anything else.
+bool ParseShortDecimal(const char* p, const char* last, double* value) {
+  static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  const bool negative = p != last && *p == '-';
+  if (negative) ++p;
+  std::uint64_t mantissa = 0;
+  int digits = 0;
+  int decimals = -1;  // digits after the point; -1 before it
+  for (; p != last; ++p) {
+    if (static_cast<unsigned>(*p - '0') < 10) {
+      mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+      if (++digits > 15) return false;
+      if (decimals >= 0) ++decimals;
+    } else if (*p == '.' && decimals < 0 && digits > 0) {
+      decimals = 0;
+    } else {
+      return false;
+    }
+  }
+  if (digits == 0 || decimals == 0) return false;
+  const double d = static_cast<double>(mantissa) / kPowers[decimals < 0 ? 0 : decimals];
+  *value = negative ? -d : d;
+  return true;
+}
+
 // A real number in the C locale's notation, all of the text (blanks around allowed).
 NumberError ParseReal(std::string_view text, double* value) {
   text = TrimBlanks(text);
@@ -19,6 +47,7 @@ NumberError ParseReal(std::string_view text, double* value) {
   const char* last = first + text.size();
   if (first != last && *first == '+') ++first;
   if (first == last) return NumberError::kNotANumber;
+  if (ParseShortDecimal(first, last, value)) return NumberError::kNone;
   double d = 0;
   const auto [ptr, ec] = std::from_chars(first, last, d, std::chars_format::general);
   if (ec == std::errc::result_out_of_range && ptr == last) {

@@ -136,8 +136,41 @@ Status Tokenizer::Start() {
   return Status();
 }
 
+bool Tokenizer::FastNext(RawTag* tag) {
+  const char* p = pos_;
+  const char* const end = end_;
+  while (p < end && IsBlank(*p)) ++p;
+  int code = 0;
+  const char* const digits = p;
+  while (p < end && static_cast<unsigned>(*p - '0') < 10 && p - digits < 5) {
+    code = code * 10 + (*p - '0');
+    ++p;
+  }
+  if (p == digits || code > kMaxGroupCode) return false;
+  while (p < end && IsBlank(*p)) ++p;
+  while (p < end && *p == '\r') ++p;
+  if (p == end || *p != '\n') return false;
+  const char* const value = ++p;
+  for (; p < end; ++p) {
+    const auto c = static_cast<unsigned char>(*p);
+    if (c < 0x20 && c != '\t' && c != '\r') break;
+  }
+  if (p == end || *p != '\n') return false;
+  const char* value_end = p;
+  while (value_end > value && value_end[-1] == '\r') --value_end;
+  if (static_cast<std::size_t>(value_end - value) > kMaxLine) return false;
+  produced_ = true;
+  tag->code = code;
+  tag->value = std::string_view(value, static_cast<std::size_t>(value_end - value));
+  tag->line = line_;
+  line_ += 2;
+  pos_ = p + 1;
+  return true;
+}
+
 bool Tokenizer::Next(RawTag* tag) {
   if (finished_) return false;
+  if (first_blank_ == 0 && FastNext(tag)) return true;
   for (;;) {
     const char* nl1 = nullptr;
     const char* nl2 = nullptr;
