@@ -160,6 +160,23 @@ class Group {
   };
 };
 
+// Makes text groups of texts seldom repeated (contents, handles) without a heap allocation
+// each: the text of a group made earlier and given up by everyone is overwritten for the next.
+// Not thread-safe; the groups it made outlive it.
+class TextRecycler {
+ public:
+  TextRecycler() = default;
+  TextRecycler(const TextRecycler&) = delete;
+  TextRecycler& operator=(const TextRecycler&) = delete;
+  ~TextRecycler();
+
+  Group Make(int code, std::wstring_view text);
+
+ private:
+  std::array<SharedText*, 16> slots_{};  // each holds one reference of ours
+  std::size_t next_ = 0;
+};
+
 // Makes text groups that share one SharedText per distinct text. Not thread-safe; the groups
 // it made outlive it.
 class TextPool {
@@ -190,9 +207,9 @@ class TextPool {
   };
   // Each member holds one reference, given back when the pool ends.
   std::unordered_set<SharedText*, Hash, Equal> texts_;
-  // The last text made for each code (by its low bits): a file repeats the same text under the
-  // same code entity after entity, which this answers without hashing.
-  std::array<SharedText*, 64> recent_{};
+  // The last two texts made for each code (by its low bits): a file repeats the same texts
+  // under the same code entity after entity, which this answers without hashing.
+  std::array<std::array<SharedText*, 2>, 64> recent_{};
 };
 
 }  // namespace gm::dxf

@@ -228,27 +228,22 @@ std::byte* GroupStore::Allocate(std::size_t n) {
   return at;
 }
 
-std::uint32_t GroupStore::Intern(int code, std::wstring_view text) {
-  std::uint32_t& recent = recent_[static_cast<unsigned>(code) % recent_.size()];
-  if (recent != 0 && texts_[recent - 1]->text == text) return recent - 1;
-  auto it = index_.find(text);
-  if (it == index_.end()) {
-    auto* shared = new SharedText;
-    shared->text.assign(text);
-    texts_.push_back(shared);
-    it = index_.emplace(shared->text, static_cast<std::uint32_t>(texts_.size() - 1)).first;
-  }
-  recent = it->second + 1;
-  return it->second;
-}
-
 std::uint32_t GroupStore::Intern(const Group& group) {
-  const SharedText* text = group.shared_text();
+  SharedText* text = const_cast<SharedText*>(group.shared_text());
   Seen& seen = seen_[(reinterpret_cast<std::uintptr_t>(text) >> 4) % seen_.size()];
-  // The address alone could name a text freed since and made anew: the text decides.
-  if (seen.text == text && texts_[seen.index]->text == group.text()) return seen.index;
-  const std::uint32_t index = Intern(group.code(), group.text());
-  seen = {text, index};
+  // A text this store holds cannot be freed and made anew at the same address meanwhile.
+  if (seen.text == text) return seen.index;
+  std::uint32_t index = 0;
+  if (auto it = index_.find(group.text()); it != index_.end()) {
+    index = it->second;
+  } else {
+    // Kept as it is, not copied: the reader made it once already.
+    text->refs.fetch_add(1, std::memory_order_relaxed);
+    texts_.push_back(text);
+    index = static_cast<std::uint32_t>(texts_.size() - 1);
+    index_.emplace(text->text, index);
+  }
+  if (texts_[index] == text) seen = {text, index};
   return index;
 }
 

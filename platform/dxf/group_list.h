@@ -43,9 +43,7 @@ class GroupStore {
 
   // Room for n bytes that stays put while the store lives.
   std::byte* Allocate(std::size_t n);
-  // The index of text among the shared texts, added when new. code only speeds up repeats.
-  std::uint32_t Intern(int code, std::wstring_view text);
-  // The same for a text group's text.
+  // The index of a non-empty text group's text among the shared texts, added when new.
   std::uint32_t Intern(const Group& group);
   SharedText* SharedAt(std::uint32_t index) const { return texts_[index]; }
   // A record type name, kept once.
@@ -57,7 +55,6 @@ class GroupStore {
   std::size_t left_ = 0;
   std::vector<SharedText*> texts_;
   std::unordered_map<std::wstring_view, std::uint32_t> index_;
-  std::array<std::uint32_t, 64> recent_{};  // the last text of each code (+1; 0 for none)
   // The index last given for a group's shared text, by its address: a reader shares its texts
   // too, so this answers most groups without hashing their text.
   struct Seen {

@@ -195,7 +195,7 @@ bool GroupReader::Convert(const RawTag& tag, Group* group) {
       const bool distinct = tag.code == 1 || tag.code == 3 || tag.code == 5 || tag.code == 105;
       if (ascii_identity_ && IsPlainAscii(bytes)) {
         scratch_.assign(bytes.begin(), bytes.end());
-        *group = distinct ? Group::Text(tag.code, scratch_) : pool_.Make(tag.code, scratch_);
+        *group = distinct ? own_.Make(tag.code, scratch_) : pool_.Make(tag.code, scratch_);
         return true;
       }
       bool replaced = false;

@@ -59,6 +59,7 @@ class GroupReader {
   Status status_;
   // Equal texts share one copy; pure ASCII values skip the decoder when it maps ASCII to itself.
   TextPool pool_;
+  TextRecycler own_;
   bool ascii_identity_ = false;
   std::wstring scratch_;
 };

@@ -152,3 +152,28 @@ TEST(DxfGroupList, EntitiesKeepHandlesAsWritten) {
 
 }  // namespace
 }  // namespace gm::dxf
+
+namespace gm::dxf {
+namespace {
+
+// The reader reuses the room of texts nobody holds any more; texts still held must not change.
+TEST(DxfTextRecycler, TextsStillHeldKeepTheirValue) {
+  std::vector<Group> kept;
+  {
+    TextRecycler recycler;
+    for (int i = 0; i < 40; ++i) {
+      Group dropped = recycler.Make(1, L"dropped " + std::to_wstring(i));
+      EXPECT_EQ(dropped.text(), L"dropped " + std::to_wstring(i));
+      kept.push_back(recycler.Make(5, FormatHandle(static_cast<std::uint64_t>(i) + 0x100)));
+    }
+    EXPECT_EQ(recycler.Make(1, std::wstring(5000, L'x')).text().size(), 5000u);
+    EXPECT_TRUE(recycler.Make(1, L"").text().empty());
+  }
+  for (int i = 0; i < 40; ++i) {
+    EXPECT_EQ(kept[static_cast<std::size_t>(i)].text(),
+              FormatHandle(static_cast<std::uint64_t>(i) + 0x100));
+  }
+}
+
+}  // namespace
+}  // namespace gm::dxf
