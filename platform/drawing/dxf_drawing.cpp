@@ -165,9 +165,10 @@ void DxfDrawing::HandleIndex::Reserve(size_t count) {
 }
 
 size_t DxfDrawing::HandleIndex::Home(std::uint64_t handle) const {
-  // Handles are mostly consecutive; mixing spreads them over the whole table.
-  std::uint64_t h = handle * 0x9E3779B97F4A7C15ull;
-  return static_cast<size_t>(h >> 32) & (slots_.size() - 1);
+  // Runs of 16 consecutive handles stay neighbours, so a walk in file order stays in cache;
+  // mixing spreads the runs over the table.
+  const std::uint64_t run = (handle >> 4) * 0x9E3779B97F4A7C15ull;
+  return static_cast<size_t>(((run >> 32) << 4) | (handle & 15)) & (slots_.size() - 1);
 }
 
 void DxfDrawing::HandleIndex::Put(std::uint64_t handle, const Location& location) {
