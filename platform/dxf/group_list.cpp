@@ -1,19 +1,22 @@
-// A packed entity: a 32-bit group count, then for each group its code (16 bits), one byte of
-// form (low four bits) and group type (high four bits), one byte for a small integer, and the
-// value as the form says:
+// A packed entity: a 32-bit group count, then for each group 16 bits of header (the code in
+// the low 11, the form in the next 4, and in the top bit whether a byte with the group type
+// follows, for a type other than the code's own) and the value as the form says:
 //   empty text         nothing
 //   shared text        32-bit index into the store's texts (names, markers, layers, owners)
-//   own text           32-bit length, then that many wchar_t (contents, seldom repeated)
+//   own text           32-bit length, then that many wchar_t from the next multiple of 4
+//                      (contents, seldom repeated)
 //   handle             32 or 64 bits, for a handle text written as the drawing writes it
 //   real               the 8 bytes of the double, so every value comes back bit for bit
-//   integer            in the header byte, or 32 or 64 bits
+//   integer            8, 16, 32 or 64 bits, the fewest that hold it
 //   point              x and y, and z unless it is +0.0
-// Every part is a multiple of 4 bytes, so own texts stay aligned for wchar_t; values are copied
-// in and out byte-wise.
+// Entities start at a multiple of 4 bytes, so own texts stay aligned for wchar_t; other values
+// are copied in and out byte-wise.
 #include "platform/dxf/group_list.h"
 
 #include <array>
 #include <cstring>
+#include <stdexcept>
+#include <string>
 
 namespace gm::dxf {
 namespace {
@@ -26,6 +29,7 @@ enum Form : std::uint8_t {
   kHandle64,
   kReal,
   kInt8,
+  kInt16,
   kInt32,
   kInt64,
   kPoint2,
@@ -90,55 +94,78 @@ Form FormOf(const Group& g, std::uint64_t* handle) {
     default: {
       const std::int64_t v = g.integer();
       if (v >= -128 && v <= 127) return kInt8;
+      if (v >= INT16_MIN && v <= INT16_MAX) return kInt16;
       if (v >= INT32_MIN && v <= INT32_MAX) return kInt32;
       return kInt64;
     }
   }
 }
 
-std::size_t ValueSize(Form form, const Group& g) {
+constexpr std::uint16_t kTyped = 0x8000;
+
+std::size_t AlignUp(std::size_t n) { return (n + 3) & ~std::size_t{3}; }
+
+// Whether a group's type must be written out: only for a type other than its code's.
+bool Typed(const Group& g) { return g.type() != GroupTypeOf(g.code()); }
+
+// Where the group after g begins when g begins at offset (from a multiple of 4).
+std::size_t Advance(std::size_t offset, Form form, const Group& g) {
+  offset += 2 + (Typed(g) ? 1 : 0);
   switch (form) {
     case kEmpty:
-      return 0;
+      return offset;
     case kShared:
     case kHandle32:
     case kInt32:
-      return 4;
+      return offset + 4;
     case kOwn:
-      return 4 + g.text().size() * sizeof(wchar_t);
+      return AlignUp(offset + 4) + g.text().size() * sizeof(wchar_t);
     case kHandle64:
     case kReal:
     case kInt64:
-      return 8;
+      return offset + 8;
     case kInt8:
-      return 0;
+      return offset + 1;
+    case kInt16:
+      return offset + 2;
     case kPoint2:
-      return 16;
+      return offset + 16;
     case kPoint3:
-      return 24;
+      return offset + 24;
   }
-  return 0;
+  return offset;
 }
 
-// Reads the group at `at` into *view; returns the first byte behind it.
-const std::byte* Decode(const std::byte* at, const GroupStore* store, GroupView* view) {
-  view->code = Load<std::uint16_t>(at);
-  const auto tag = static_cast<std::uint8_t>(at[2]);
-  const auto small = static_cast<std::int8_t>(at[3]);
-  at += 4;
-  view->type = static_cast<GroupType>(tag >> 4);
+// Reads the group at `at` into *view; returns the first byte behind it. *shared gets a shared
+// text's index.
+const std::byte* Decode(const std::byte* at, const GroupStore* store, GroupView* view,
+                        std::uint32_t* shared = nullptr) {
+  const auto header = Load<std::uint16_t>(at);
+  at += 2;
+  view->code = header & 0x7FF;
+  if ((header & kTyped) != 0) {
+    view->type = static_cast<GroupType>(*at);
+    ++at;
+  } else {
+    view->type = GroupTypeOf(view->code);
+  }
   view->is_handle = false;
   view->text = {};
-  switch (static_cast<Form>(tag & 15)) {
+  switch (static_cast<Form>((header >> 11) & 15)) {
     case kEmpty:
       return at;
-    case kShared:
-      view->text = store->SharedAt(Load<std::uint32_t>(at))->text;
+    case kShared: {
+      const auto index = Load<std::uint32_t>(at);
+      if (shared != nullptr) *shared = index;
+      view->text = store->SharedAt(index)->text;
       return at + 4;
+    }
     case kOwn: {
       const auto n = Load<std::uint32_t>(at);
-      view->text = std::wstring_view(reinterpret_cast<const wchar_t*>(at + 4), n);
-      return at + 4 + n * sizeof(wchar_t);
+      const auto* text = reinterpret_cast<const wchar_t*>(
+          (reinterpret_cast<std::uintptr_t>(at + 4) + 3) & ~std::uintptr_t{3});
+      view->text = std::wstring_view(text, n);
+      return reinterpret_cast<const std::byte*>(text + n);
     }
     case kHandle32:
       view->is_handle = true;
@@ -152,8 +179,11 @@ const std::byte* Decode(const std::byte* at, const GroupStore* store, GroupView*
       view->real = Load<double>(at);
       return at + 8;
     case kInt8:
-      view->integer = small;
-      return at;
+      view->integer = Load<std::int8_t>(at);
+      return at + 1;
+    case kInt16:
+      view->integer = Load<std::int16_t>(at);
+      return at + 2;
     case kInt32:
       view->integer = Load<std::int32_t>(at);
       return at + 4;
@@ -173,13 +203,13 @@ const std::byte* Decode(const std::byte* at, const GroupStore* store, GroupView*
 // The group the packed bytes at `at` stand for; *next is set behind it.
 Group Materialize(const std::byte* at, const GroupStore* store, const std::byte** next) {
   GroupView v;
-  const auto form = static_cast<Form>(static_cast<std::uint8_t>(at[2]) & 15);
-  *next = Decode(at, store, &v);
+  std::uint32_t index = UINT32_MAX;
+  *next = Decode(at, store, &v, &index);
   switch (v.type) {
     case GroupType::kString:
       if (v.is_handle) return Group::Text(v.code, FormatHandle(v.handle));
-      if (form == kShared) {
-        SharedText* shared = store->SharedAt(Load<std::uint32_t>(at + 4));
+      if (index != UINT32_MAX) {
+        SharedText* shared = store->SharedAt(index);
         shared->refs.fetch_add(1, std::memory_order_relaxed);
         return Group::Shared(v.code, shared);
       }
@@ -269,10 +299,14 @@ GroupList::GroupList(const std::vector<Group>& groups, std::shared_ptr<GroupStor
   std::array<std::uint64_t, kKept> handles;
   std::size_t size = 4;
   for (std::size_t i = 0; i < groups.size(); ++i) {
+    if (groups[i].code() < 0 || groups[i].code() > 0x7FF) {
+      throw std::out_of_range("group code " + std::to_string(groups[i].code()) +
+                              " cannot be packed");
+    }
     std::uint64_t handle = 0;
     const Form form = FormOf(groups[i], &handle);
     if (i < kKept) forms[i] = form, handles[i] = handle;
-    size += 4 + ValueSize(form, groups[i]);
+    size = Advance(size, form, groups[i]);
   }
   std::byte* at = store->Allocate(size);
   data_ = at;
@@ -281,9 +315,9 @@ GroupList::GroupList(const std::vector<Group>& groups, std::shared_ptr<GroupStor
     const Group& g = groups[i];
     std::uint64_t handle = i < kKept ? handles[i] : 0;
     const Form form = i < kKept ? forms[i] : FormOf(g, &handle);
-    at = Store(at, static_cast<std::uint16_t>(g.code()));
-    at = Store(at, static_cast<std::uint8_t>(form | (static_cast<unsigned>(g.type()) << 4)));
-    at = Store(at, static_cast<std::int8_t>(form == kInt8 ? g.integer() : 0));
+    const bool typed = Typed(g);
+    at = Store(at, static_cast<std::uint16_t>(g.code() | form << 11 | (typed ? kTyped : 0)));
+    if (typed) at = Store(at, static_cast<std::uint8_t>(g.type()));
     switch (form) {
       case kEmpty:
         break;
@@ -292,6 +326,7 @@ GroupList::GroupList(const std::vector<Group>& groups, std::shared_ptr<GroupStor
         break;
       case kOwn:
         at = Store(at, static_cast<std::uint32_t>(g.text().size()));
+        while ((reinterpret_cast<std::uintptr_t>(at) & 3) != 0) *at++ = std::byte{0};
         std::memcpy(at, g.text().data(), g.text().size() * sizeof(wchar_t));
         at += g.text().size() * sizeof(wchar_t);
         break;
@@ -305,6 +340,10 @@ GroupList::GroupList(const std::vector<Group>& groups, std::shared_ptr<GroupStor
         at = Store(at, g.real());
         break;
       case kInt8:
+        at = Store(at, static_cast<std::int8_t>(g.integer()));
+        break;
+      case kInt16:
+        at = Store(at, static_cast<std::int16_t>(g.integer()));
         break;
       case kInt32:
         at = Store(at, static_cast<std::int32_t>(g.integer()));
@@ -344,7 +383,7 @@ Group GroupList::Iterator::operator*() const {
   return Materialize(at_, store_, &next);
 }
 
-int GroupList::Iterator::code() const { return Load<std::uint16_t>(at_); }
+int GroupList::Iterator::code() const { return Load<std::uint16_t>(at_) & 0x7FF; }
 
 GroupList::Iterator& GroupList::Iterator::operator++() {
   GroupView v;

@@ -111,7 +111,8 @@ class GroupList {
   };
 
   GroupList() = default;
-  // Packs groups into store.
+  // Packs groups into store. Throws std::out_of_range for a code outside 0..2047, which the
+  // packing cannot hold (a reader gives 0..1071).
   GroupList(const std::vector<Group>& groups, std::shared_ptr<GroupStore> store);
 
   std::size_t size() const;

@@ -177,3 +177,28 @@ TEST(DxfTextRecycler, TextsStillHeldKeepTheirValue) {
 
 }  // namespace
 }  // namespace gm::dxf
+
+namespace gm::dxf {
+namespace {
+
+// A group whose type is not its code's own (only made by hand) keeps its type too, and texts
+// of every length keep their alignment behind values of odd sizes.
+TEST(DxfGroupList, KeepsForeignTypesAndAlignsTextsAfterOddValues) {
+  std::vector<Group> groups;
+  for (int n = 0; n < 9; ++n) {
+    groups.push_back(Group::Integer(70, GroupType::kInt16, n));  // one byte
+    groups.push_back(Group::Text(1, std::wstring(static_cast<std::size_t>(n), L'a')));
+    groups.push_back(Group::Text(40, L"text under a real's code"));
+    groups.push_back(Group::Real(1, -0.0));
+    groups.push_back(Group::Integer(62, GroupType::kInt16, -300));  // two bytes
+  }
+  const GroupList list(groups, std::make_shared<GroupStore>());
+  std::size_t i = 0;
+  for (const Group& g : list) ExpectSame(groups[i++], g);
+  EXPECT_EQ(i, groups.size());
+  EXPECT_THROW(GroupList({Group::Real(4000, 1)}, std::make_shared<GroupStore>()),
+               std::out_of_range);
+}
+
+}  // namespace
+}  // namespace gm::dxf
