@@ -470,11 +470,32 @@ void DxfDrawing::Box::Add(const Box& b) {
 }
 
 bool DxfDrawing::Shown(const dxf::Entity& e, bool inBlock) const {
-  std::wstring layer = UpperName(e.Text(8, L"0"));
+  dxf::GroupView v;
+  std::wstring_view layer = L"0";
+  std::wstring formatted;
+  bool kept = true;  // layer lies in the drawing's own memory
+  if (e.First(8, &v) && v.type == GroupType::kString) {
+    if (v.is_handle) {
+      formatted = dxf::FormatHandle(v.handle);
+      layer = formatted;
+      kept = false;
+    } else {
+      layer = v.text;
+    }
+  }
   if (inBlock && layer == L"0") return true;
-  auto it = layers_by_name_.find(layer);
-  if (it == layers_by_name_.end()) return true;
-  return it->second->colour >= 0 && (it->second->flags & 1) == 0;
+  // Entities share their layer's text, so one remembered answer serves long runs of them.
+  if (kept && layer.data() == last_layer_.data() && layer.size() == last_layer_.size()) {
+    return last_layer_shown_;
+  }
+  auto it = layers_by_name_.find(UpperName(std::wstring(layer)));
+  const bool shown =
+      it == layers_by_name_.end() || (it->second->colour >= 0 && (it->second->flags & 1) == 0);
+  if (kept) {
+    last_layer_ = layer;
+    last_layer_shown_ = shown;
+  }
+  return shown;
 }
 
 bool DxfDrawing::Selectable(const dxf::Entity& e) const {

@@ -24,6 +24,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -127,6 +128,9 @@ class DxfDrawing : public sds_host::Drawing {
   Space space_;
   // Each block measured once, so a drawing full of references stays linear.
   mutable std::unordered_map<const gm::dxf::Block*, Box> block_boxes_;
+  // The last layer text Shown() looked up, by its place in the drawing, and the answer.
+  mutable std::wstring_view last_layer_;
+  mutable bool last_layer_shown_ = true;
 };
 
 }  // namespace gm::drawing

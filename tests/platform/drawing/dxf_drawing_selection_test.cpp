@@ -144,6 +144,19 @@ TEST(HiddenLayers, LeftOutOfSelectionsWalksAndExtents) {
   EXPECT_EQ((std::vector<EntityId>{0xA1, 0xA6}), walk);
 }
 
+// Runs of entities on one layer, its name in any case, and a layer name that looks like a
+// handle: each entity is judged by its own layer, whatever came before it.
+TEST(HiddenLayers, JudgedPerEntityInRunsOfOneLayer) {
+  auto d =
+      Load("", Layer("OFF", -1, 0) + Layer("0", 7, 0) + Layer("1F", 7, 1), "",
+           Line("20", 0, 0, 1, 1, "off") + Line("21", 0, 0, 1, 1, "off") + Line("22", 0, 0, 1, 1) +
+               Line("23", 0, 0, 1, 1) + Line("24", 0, 0, 1, 1, "Off") +
+               Line("25", 0, 0, 1, 1, "1F") + Line("26", 0, 0, 1, 1, "1f") +
+               Line("27", 0, 0, 1, 1, "OTHER") + Line("28", 0, 0, 1, 1, "OFF"));
+  ASSERT_TRUE(d);
+  EXPECT_EQ((std::vector<EntityId>{0x22, 0x23, 0x27}), d->SelectAll());
+}
+
 TEST(Layouts, ReadFromTheObjectsSectionAndMadeCurrent) {
   const std::string layout = Groups({{0, "LAYOUT"},
                                      {5, "50"},
