@@ -77,8 +77,14 @@ class Group {
     return *this;
   }
   Group& operator=(Group&& other) noexcept {
-    Group moved(std::move(other));
-    Swap(moved);
+    if (this != &other) {
+      Release();
+      code_ = other.code_;
+      type_ = other.type_;
+      std::memcpy(static_cast<void*>(&point_), static_cast<const void*>(&other.point_),
+                  sizeof point_);
+      if (other.type_ == GroupType::kString) other.text_ = nullptr;
+    }
     return *this;
   }
   ~Group() { Release(); }

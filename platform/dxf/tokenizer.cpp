@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -151,9 +152,26 @@ bool Tokenizer::FastNext(RawTag* tag) {
   while (p < end && *p == '\r') ++p;
   if (p == end || *p != '\n') return false;
   const char* const value = ++p;
-  for (; p < end; ++p) {
-    const auto c = static_cast<unsigned char>(*p);
-    if (c < 0x20 && c != '\t' && c != '\r') break;
+  // Eight bytes at a time to the first byte below 0x20; tabs and CRs are passed over.
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+  constexpr std::uint64_t kHighs = 0x8080808080808080ull;
+  while (end - p >= 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, p, sizeof word);
+    const std::uint64_t low = (word - 0x20 * kOnes) & ~word & kHighs;
+    if (low == 0) {
+      p += 8;
+      continue;
+    }
+    p += __builtin_ctzll(low) / 8;
+    if (*p != '\t' && *p != '\r') break;
+    ++p;
+  }
+  if (end - p < 8) {
+    for (; p < end; ++p) {
+      const auto c = static_cast<unsigned char>(*p);
+      if (c < 0x20 && c != '\t' && c != '\r') break;
+    }
   }
   if (p == end || *p != '\n') return false;
   const char* value_end = p;
