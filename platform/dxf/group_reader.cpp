@@ -134,6 +134,7 @@ GroupReader::GroupReader(Tokenizer& tokenizer, const TextDecoder& decoder,
 
 void GroupReader::set_decoder(const TextDecoder& decoder) {
   decoder_ = &decoder;
+  for (auto& pair : recent_) pair[0].valid = pair[1].valid = false;
   std::string ascii;
   ascii.push_back('\t');
   for (char c = 0x20; c < 0x7F; ++c) {
@@ -193,9 +194,26 @@ bool GroupReader::Convert(const RawTag& tag, Group* group) {
       const std::string_view bytes = tag.code == 0 ? TrimBlanks(tag.value) : tag.value;
       // Handles and text contents are mostly distinct: sharing them would only cost.
       const bool distinct = tag.code == 1 || tag.code == 3 || tag.code == 5 || tag.code == 105;
+      RecentText* recent = nullptr;
+      if (!distinct) {
+        auto& pair = recent_[static_cast<unsigned>(tag.code) % recent_.size()];
+        for (RecentText& r : pair) {
+          if (r.valid && r.group.code() == tag.code && r.bytes == bytes) {
+            *group = r.group;
+            return true;
+          }
+        }
+        std::swap(pair[0], pair[1]);  // the older one makes room
+        recent = &pair[0];
+      }
       if (ascii_identity_ && IsPlainAscii(bytes)) {
         scratch_.assign(bytes.begin(), bytes.end());
         *group = distinct ? own_.Make(tag.code, scratch_) : pool_.Make(tag.code, scratch_);
+        if (recent != nullptr) {
+          recent->bytes.assign(bytes);
+          recent->group = *group;
+          recent->valid = true;
+        }
         return true;
       }
       bool replaced = false;
