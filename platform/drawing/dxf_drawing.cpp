@@ -117,13 +117,16 @@ const sds_resbuf* FindCode(const sds_resbuf* list, int code) {
 
 DxfDrawing::DxfDrawing(dxf::Drawing drawing, std::wstring path)
     : drawing_(std::move(drawing)), path_(std::move(path)) {
-  size_t count = drawing_.entities.size();
+  const std::vector<dxf::Entity>& model = drawing_.entities;
+  model_sorted_ = true;
+  for (size_t i = 0; i < model.size() && model_sorted_; ++i) {
+    model_sorted_ = model[i].handle != 0 && (i == 0 || model[i - 1].handle < model[i].handle);
+  }
+  size_t count = model_sorted_ ? 0 : model.size();
   for (const dxf::Block& block : drawing_.blocks) count += block.entities.size() + 1;
   index_.Reserve(count);
-  for (size_t i = 0; i < drawing_.entities.size(); ++i) {
-    if (drawing_.entities[i].handle != 0) {
-      index_.Put(drawing_.entities[i].handle, {Where::kModel, 0, i});
-    }
+  for (size_t i = 0; i < model.size() && !model_sorted_; ++i) {
+    if (model[i].handle != 0) index_.Put(model[i].handle, {Where::kModel, 0, i});
   }
   for (size_t b = 0; b < drawing_.blocks.size(); ++b) {
     const dxf::Block& block = drawing_.blocks[b];
@@ -201,9 +204,29 @@ bool DxfDrawing::HandleIndex::Get(std::uint64_t handle, Location* location) cons
   return true;
 }
 
+bool DxfDrawing::FindModel(EntityId id, Location* location) const {
+  if (!model_sorted_ || drawing_.entities.empty()) return false;
+  const auto handle = static_cast<std::uint64_t>(id);
+  const std::vector<dxf::Entity>& model = drawing_.entities;
+  // Handles mostly run without gaps, which places an entity at once.
+  size_t at = model.size();
+  const std::uint64_t offset = handle - model.front().handle;
+  if (handle >= model.front().handle && offset < model.size() && model[offset].handle == handle) {
+    at = static_cast<size_t>(offset);
+  } else {
+    auto it = std::lower_bound(model.begin(), model.end(), handle,
+                               [](const dxf::Entity& e, std::uint64_t h) { return e.handle < h; });
+    if (it == model.end() || it->handle != handle) return false;
+    at = static_cast<size_t>(it - model.begin());
+  }
+  *location = {Where::kModel, 0, at};
+  return true;
+}
+
 const dxf::Entity* DxfDrawing::Find(EntityId id, Location* location) const {
   Location l{};
-  if (id == 0 || !index_.Get(static_cast<std::uint64_t>(id), &l)) return nullptr;
+  if (id == 0) return nullptr;
+  if (!index_.Get(static_cast<std::uint64_t>(id), &l) && !FindModel(id, &l)) return nullptr;
   if (location != nullptr) *location = l;
   switch (l.where) {
     case Where::kModel:
@@ -453,7 +476,8 @@ EntityId DxfDrawing::FindByHandle(const std::wstring& handle) const {
   std::uint64_t h = 0;
   if (!dxf::ParseHandle(handle, &h) || h == 0) return 0;
   Location l{};
-  return index_.Get(h, &l) ? static_cast<EntityId>(h) : 0;
+  return index_.Get(h, &l) || FindModel(static_cast<EntityId>(h), &l) ? static_cast<EntityId>(h)
+                                                                      : 0;
 }
 
 void DxfDrawing::Box::Add(double x, double y) {

@@ -86,6 +86,7 @@ class DxfDrawing : public sds_host::Drawing {
   static Affine Compose(const Affine& outer, const Affine& inner);
 
   const gm::dxf::Entity* Find(sds_host::EntityId id, Location* location = nullptr) const;
+  bool FindModel(sds_host::EntityId id, Location* location) const;
   std::vector<sds_host::Point> DefiningPoints(const gm::dxf::Entity& e) const;
   sds_host::Point ToUcs(const gm::dxf::Point3& p) const;
   bool Shown(const gm::dxf::Entity& e, bool inBlock) const;
@@ -121,7 +122,10 @@ class DxfDrawing : public sds_host::Drawing {
 
   gm::dxf::Drawing drawing_;
   std::wstring path_;
+  // Block entities and headers; model-space entities too unless their handles ascend, when
+  // they are found in their own array instead (FindModel).
   HandleIndex index_;
+  bool model_sorted_ = false;
   std::unordered_map<std::wstring, size_t> blocks_by_name_;  // upper-case names
   std::unordered_map<std::wstring, const gm::dxf::Layer*> layers_by_name_;
   gm::dxf::Point3 ucs_origin_, ucs_x_, ucs_y_, ucs_z_;
