@@ -1,6 +1,7 @@
 #include "platform/drawing/dxf_drawing.h"
 
 #include <algorithm>
+#include <bitset>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -35,9 +36,12 @@ Point3 Unit(Point3 a, Point3 fallback) {
   return {a.x / n, a.y / n, a.z / n};
 }
 
-wchar_t* CopyText(const std::wstring& s) {
+wchar_t* CopyText(std::wstring_view s) {
   auto* p = static_cast<wchar_t*>(std::malloc((s.size() + 1) * sizeof(wchar_t)));
-  if (p != nullptr) std::wmemcpy(p, s.c_str(), s.size() + 1);
+  if (p != nullptr) {
+    std::wmemcpy(p, s.data(), s.size());
+    p[s.size()] = L'\0';
+  }
   return p;
 }
 
@@ -56,7 +60,7 @@ class ListBuilder {
     tail_ = rb;
     return rb;
   }
-  void Text(int code, const std::wstring& s) {
+  void Text(int code, std::wstring_view s) {
     if (sds_resbuf* rb = Add(code)) rb->resval.rstring = CopyText(s);
   }
   void Real(int code, double v) {
@@ -113,20 +117,26 @@ const sds_resbuf* FindCode(const sds_resbuf* list, int code) {
 
 DxfDrawing::DxfDrawing(dxf::Drawing drawing, std::wstring path)
     : drawing_(std::move(drawing)), path_(std::move(path)) {
-  size_t count = drawing_.entities.size();
+  const std::vector<dxf::Entity>& model = drawing_.entities;
+  model_sorted_ = true;
+  for (size_t i = 0; i < model.size() && model_sorted_; ++i) {
+    model_sorted_ = model[i].handle != 0 && (i == 0 || model[i - 1].handle < model[i].handle);
+  }
+  size_t count = model_sorted_ ? 0 : model.size();
   for (const dxf::Block& block : drawing_.blocks) count += block.entities.size() + 1;
-  index_.reserve(count);
-  for (size_t i = 0; i < drawing_.entities.size(); ++i) {
-    index_[drawing_.entities[i].handle] = {Where::kModel, 0, i};
+  index_.Reserve(count);
+  for (size_t i = 0; i < model.size() && !model_sorted_; ++i) {
+    if (model[i].handle != 0) index_.Put(model[i].handle, {Where::kModel, 0, i});
   }
   for (size_t b = 0; b < drawing_.blocks.size(); ++b) {
     const dxf::Block& block = drawing_.blocks[b];
-    index_[block.begin.handle] = {Where::kBlockHeader, b, 0};
+    if (block.begin.handle != 0) index_.Put(block.begin.handle, {Where::kBlockHeader, b, 0});
     for (size_t i = 0; i < block.entities.size(); ++i) {
-      index_[block.entities[i].handle] = {Where::kBlockEntity, b, i};
+      if (block.entities[i].handle != 0) {
+        index_.Put(block.entities[i].handle, {Where::kBlockEntity, b, i});
+      }
     }
   }
-  index_.erase(0);
   for (size_t b = 0; b < drawing_.blocks.size(); ++b) {
     blocks_by_name_.emplace(UpperName(drawing_.blocks[b].name), b);
   }
@@ -139,11 +149,85 @@ DxfDrawing::DxfDrawing(dxf::Drawing drawing, std::wstring path)
   ucs_z_ = Unit(Cross(ucs_x_, ucs_y_), {0, 0, 1});
 }
 
+void DxfDrawing::HandleIndex::Reserve(size_t count) {
+  size_t size = 16;
+  while (size - size / 4 < count) size *= 2;  // at most three quarters full
+  if (size > slots_.size()) {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(size, Slot{});
+    used_ = 0;
+    for (const Slot& s : old) {
+      if (s.handle != 0) {
+        size_t i = Home(s.handle);
+        while (slots_[i].handle != 0) i = (i + 1) & (slots_.size() - 1);
+        slots_[i] = s;
+        ++used_;
+      }
+    }
+  }
+}
+
+size_t DxfDrawing::HandleIndex::Home(std::uint64_t handle) const {
+  // Runs of 16 consecutive handles stay neighbours, so a walk in file order stays in cache;
+  // mixing spreads the runs over the table.
+  const std::uint64_t run = (handle >> 4) * 0x9E3779B97F4A7C15ull;
+  return static_cast<size_t>(((run >> 32) << 4) | (handle & 15)) & (slots_.size() - 1);
+}
+
+void DxfDrawing::HandleIndex::Put(std::uint64_t handle, const Location& location) {
+  if (slots_.empty() || used_ + 1 > slots_.size() - slots_.size() / 4) Reserve(used_ + 1);
+  size_t i = Home(handle);
+  while (slots_[i].handle != 0 && slots_[i].handle != handle) i = (i + 1) & (slots_.size() - 1);
+  if (slots_[i].handle == 0) ++used_;
+  Slot& s = slots_[i];
+  s.handle = handle;
+  s.list = location.where == Where::kModel ? 0 : static_cast<std::uint32_t>(location.block + 1);
+  s.index =
+      location.where == Where::kBlockHeader ? kHeader : static_cast<std::uint32_t>(location.index);
+}
+
+bool DxfDrawing::HandleIndex::Get(std::uint64_t handle, Location* location) const {
+  if (slots_.empty() || handle == 0) return false;
+  size_t i = Home(handle);
+  while (slots_[i].handle != handle) {
+    if (slots_[i].handle == 0) return false;
+    i = (i + 1) & (slots_.size() - 1);
+  }
+  const Slot& s = slots_[i];
+  if (s.list == 0) {
+    *location = {Where::kModel, 0, s.index};
+  } else if (s.index == kHeader) {
+    *location = {Where::kBlockHeader, s.list - 1u, 0};
+  } else {
+    *location = {Where::kBlockEntity, s.list - 1u, s.index};
+  }
+  return true;
+}
+
+bool DxfDrawing::FindModel(EntityId id, Location* location) const {
+  if (!model_sorted_ || drawing_.entities.empty()) return false;
+  const auto handle = static_cast<std::uint64_t>(id);
+  const std::vector<dxf::Entity>& model = drawing_.entities;
+  // Handles mostly run without gaps, which places an entity at once.
+  size_t at = model.size();
+  const std::uint64_t offset = handle - model.front().handle;
+  if (handle >= model.front().handle && offset < model.size() && model[offset].handle == handle) {
+    at = static_cast<size_t>(offset);
+  } else {
+    auto it = std::lower_bound(model.begin(), model.end(), handle,
+                               [](const dxf::Entity& e, std::uint64_t h) { return e.handle < h; });
+    if (it == model.end() || it->handle != handle) return false;
+    at = static_cast<size_t>(it - model.begin());
+  }
+  *location = {Where::kModel, 0, at};
+  return true;
+}
+
 const dxf::Entity* DxfDrawing::Find(EntityId id, Location* location) const {
-  auto it = index_.find(static_cast<std::uint64_t>(id));
-  if (it == index_.end()) return nullptr;
-  if (location != nullptr) *location = it->second;
-  const Location& l = it->second;
+  Location l{};
+  if (id == 0) return nullptr;
+  if (!index_.Get(static_cast<std::uint64_t>(id), &l) && !FindModel(id, &l)) return nullptr;
+  if (location != nullptr) *location = l;
   switch (l.where) {
     case Where::kModel:
       return &drawing_.entities[l.index];
@@ -183,11 +267,11 @@ double StyleWidthFactor(const dxf::Drawing& d, const std::wstring& styleName) {
 std::optional<Point3> JustifiedFirstAlignment(const dxf::Drawing& d, const dxf::Entity& e) {
   int h = static_cast<int>(e.Integer(72, 0));
   int v = static_cast<int>(e.Integer(e.type == "TEXT" ? 73 : 74, 0));
-  const Group* second = e.Find(11);
+  const std::optional<Group> second = e.Find(11);
   bool alignedOrFit = v == 0 && (h == 3 || h == 5);
-  if ((h == 0 && v == 0) || alignedOrFit || second == nullptr) return std::nullopt;
+  if ((h == 0 && v == 0) || alignedOrFit || !second) return std::nullopt;
   std::wstring style = e.Text(7, L"Standard");
-  double wf = e.Find(41) ? e.Real(41, 1.0) : StyleWidthFactor(d, style);
+  double wf = e.Has(41) ? e.Real(41, 1.0) : StyleWidthFactor(d, style);
   fonts::TextBox box = fonts::MeasureText(
       e.Text(1), e.Real(40, 0),
       StyleFor(d, style, wf, e.Real(51, 0) * kDegrees, static_cast<int>(e.Integer(71, 0))));
@@ -209,10 +293,12 @@ std::optional<Point3> JustifiedFirstAlignment(const dxf::Drawing& d, const dxf::
 // An MTEXT's width and height: its extents as the file gives them, else its
 // contents laid out.
 std::optional<std::pair<double, double>> MTextSize(const dxf::Drawing& d, const dxf::Entity& e) {
-  if (e.Find(42) != nullptr && e.Find(43) != nullptr) return std::make_pair(e.Real(42), e.Real(43));
+  if (e.Has(42) && e.Has(43)) return std::make_pair(e.Real(42), e.Real(43));
   std::wstring contents;
-  for (const Group& g : e.groups) {
-    if (g.code() == 3) contents += g.text();
+  dxf::GroupList::Cursor cursor(e.groups);
+  dxf::GroupView g;
+  while (cursor.Next(&g)) {
+    if (g.code == 3 && !g.is_handle) contents += g.text;
   }
   contents += e.Text(1);
   std::wstring style = e.Text(7, L"Standard");
@@ -224,8 +310,8 @@ std::optional<std::pair<double, double>> MTextSize(const dxf::Drawing& d, const 
   input.style = StyleFor(d, style, StyleWidthFactor(d, style), 0, 0);
   fonts::MTextExtents extents = fonts::MeasureMText(input);
   if (!extents.ok()) return std::nullopt;
-  return std::make_pair(e.Find(42) ? e.Real(42) : extents.width,
-                        e.Find(43) ? e.Real(43) : extents.height);
+  return std::make_pair(e.Has(42) ? e.Real(42) : extents.width,
+                        e.Has(43) ? e.Real(43) : extents.height);
 }
 
 }  // namespace
@@ -239,26 +325,27 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
   list.Name(-1, id);
   std::optional<Point3> firstAlignment;
   if (isText) firstAlignment = JustifiedFirstAlignment(drawing_, *e);
-  bool has42 = false, has43 = false;
-  for (const Group& g : e->groups) {
-    int code = g.code();
+  std::bitset<1072> seen;
+  dxf::GroupList::Cursor cursor(e->groups);
+  dxf::GroupView g;
+  while (cursor.Next(&g)) {
+    const int code = g.code;
     if (code == 999) continue;
     if (code == 0) {
       list.Text(0, std::wstring(e->type.begin(), e->type.end()));
       continue;
     }
-    if (code == 42) has42 = true;
-    if (code == 43) has43 = true;
+    seen[static_cast<size_t>(code)] = true;
     SdsValueKind kind = SdsKindOfCode(code);
-    switch (g.type()) {
+    switch (g.type) {
       case GroupType::kPoint: {
-        Point3 p = g.point();
+        Point3 p = g.point;
         if (code == 10 && firstAlignment) p = *firstAlignment;
         list.PointValue(code, p);
         break;
       }
       case GroupType::kDouble: {
-        double v = g.real();
+        double v = g.real;
         if (IsAngleCode(code)) v *= kDegrees;
         list.Real(code, v);
         break;
@@ -268,46 +355,52 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
       case GroupType::kInt64:
       case GroupType::kBool:
         if (kind == SdsValueKind::kLong) {
-          list.Long(code, g.integer());
+          list.Long(code, g.integer);
         } else if (kind == SdsValueKind::kReal) {
-          list.Real(code, static_cast<double>(g.integer()));
+          list.Real(code, static_cast<double>(g.integer));
         } else {
-          list.Short(code, g.integer());
+          list.Short(code, g.integer);
         }
         break;
       case GroupType::kString:
         if (kind == SdsValueKind::kName) {
-          std::uint64_t handle = 0;
-          if (dxf::ParseHandle(g.text(), &handle)) list.Name(code, static_cast<long long>(handle));
+          std::uint64_t handle = g.handle;
+          if (g.is_handle || dxf::ParseHandle(g.text, &handle)) {
+            list.Name(code, static_cast<long long>(handle));
+          }
         } else if (kind == SdsValueKind::kText) {
-          list.Text(code, g.text());
+          if (g.is_handle) {
+            list.Text(code, dxf::FormatHandle(g.handle));
+          } else {
+            list.Text(code, g.text);
+          }
         }
         break;
     }
   }
+  const bool has42 = seen[42], has43 = seen[43];
   // A host's entity data carry the defaults a file may leave out.
   if (isText || isMText) {
-    if (e->Find(7) == nullptr) list.Text(7, L"Standard");
-    if (e->Find(50) == nullptr) {
+    if (!seen[7]) list.Text(7, L"Standard");
+    if (!seen[50]) {
       // A multiline text may give its direction as a vector instead.
-      const Group* direction = isMText ? e->Find(11) : nullptr;
-      const Point3 d = direction ? direction->point() : Point3{};
+      const Point3 d = isMText ? e->PointAt(11) : Point3{};
       list.Real(50, (d.x != 0 || d.y != 0) ? std::atan2(d.y, d.x) : 0.0);
     }
   }
   if (isText) {
-    if (e->Find(41) == nullptr) list.Real(41, StyleWidthFactor(drawing_, e->Text(7, L"Standard")));
-    if (e->Find(51) == nullptr) list.Real(51, 0.0);
-    if (e->Find(71) == nullptr) list.Short(71, 0);
-    if (e->Find(72) == nullptr) list.Short(72, 0);
-    if (e->Find(11) == nullptr) list.PointValue(11, Point3{});
+    if (!seen[41]) list.Real(41, StyleWidthFactor(drawing_, e->Text(7, L"Standard")));
+    if (!seen[51]) list.Real(51, 0.0);
+    if (!seen[71]) list.Short(71, 0);
+    if (!seen[72]) list.Short(72, 0);
+    if (!seen[11]) list.PointValue(11, Point3{});
   }
-  if (isMText && e->Find(71) == nullptr) list.Short(71, 1);
+  if (isMText && !seen[71]) list.Short(71, 1);
   if (e->type == "INSERT") {
     for (int code : {41, 42, 43}) {
-      if (e->Find(code) == nullptr) list.Real(code, 1.0);
+      if (!seen[static_cast<size_t>(code)]) list.Real(code, 1.0);
     }
-    if (e->Find(50) == nullptr) list.Real(50, 0.0);
+    if (!seen[50]) list.Real(50, 0.0);
   }
   if (isMText && !(has42 && has43)) {
     // A host lays the contents out when the file has no extents.
@@ -382,7 +475,9 @@ EntityId DxfDrawing::FindTableObject(const std::wstring& table, const std::wstri
 EntityId DxfDrawing::FindByHandle(const std::wstring& handle) const {
   std::uint64_t h = 0;
   if (!dxf::ParseHandle(handle, &h) || h == 0) return 0;
-  return index_.count(h) ? static_cast<EntityId>(h) : 0;
+  Location l{};
+  return index_.Get(h, &l) || FindModel(static_cast<EntityId>(h), &l) ? static_cast<EntityId>(h)
+                                                                      : 0;
 }
 
 void DxfDrawing::Box::Add(double x, double y) {
@@ -399,11 +494,32 @@ void DxfDrawing::Box::Add(const Box& b) {
 }
 
 bool DxfDrawing::Shown(const dxf::Entity& e, bool inBlock) const {
-  std::wstring layer = UpperName(e.Text(8, L"0"));
+  dxf::GroupView v;
+  std::wstring_view layer = L"0";
+  std::wstring formatted;
+  bool kept = true;  // layer lies in the drawing's own memory
+  if (e.First(8, &v) && v.type == GroupType::kString) {
+    if (v.is_handle) {
+      formatted = dxf::FormatHandle(v.handle);
+      layer = formatted;
+      kept = false;
+    } else {
+      layer = v.text;
+    }
+  }
   if (inBlock && layer == L"0") return true;
-  auto it = layers_by_name_.find(layer);
-  if (it == layers_by_name_.end()) return true;
-  return it->second->colour >= 0 && (it->second->flags & 1) == 0;
+  // Entities share their layer's text, so one remembered answer serves long runs of them.
+  if (kept && layer.data() == last_layer_.data() && layer.size() == last_layer_.size()) {
+    return last_layer_shown_;
+  }
+  auto it = layers_by_name_.find(UpperName(std::wstring(layer)));
+  const bool shown =
+      it == layers_by_name_.end() || (it->second->colour >= 0 && (it->second->flags & 1) == 0);
+  if (kept) {
+    last_layer_ = layer;
+    last_layer_shown_ = shown;
+  }
+  return shown;
 }
 
 bool DxfDrawing::Selectable(const dxf::Entity& e) const {
@@ -496,10 +612,11 @@ sds_host::Point DxfDrawing::ToUcs(const Point3& p) const {
 
 std::vector<sds_host::Point> DxfDrawing::DefiningPoints(const dxf::Entity& e) const {
   std::vector<sds_host::Point> points;
-  for (const Group& g : e.groups) {
-    if (g.type() == GroupType::kPoint && g.code() >= 10 && g.code() <= 18) {
-      points.push_back(ToUcs(g.point()));
-    }
+  dxf::GroupList::Cursor cursor(e.groups);
+  dxf::GroupView g;
+  while (cursor.Next(&g)) {
+    if (g.type == GroupType::kPoint && g.code >= 10 && g.code <= 18)
+      points.push_back(ToUcs(g.point));
   }
   return points;
 }
@@ -528,7 +645,7 @@ void DxfDrawing::AddExtent(const std::vector<dxf::Entity>& list, size_t i, const
     if (t.type == "ATTRIB" && (t.Integer(70, 0) & 1) != 0) return;
     Point3 p = JustifiedFirstAlignment(drawing_, t).value_or(t.PointAt(10));
     std::wstring style = t.Text(7, L"Standard");
-    double wf = t.Find(41) ? t.Real(41, 1.0) : StyleWidthFactor(drawing_, style);
+    double wf = t.Has(41) ? t.Real(41, 1.0) : StyleWidthFactor(drawing_, style);
     fonts::TextBox tb = fonts::MeasureText(
         t.Text(1), t.Real(40, 0),
         StyleFor(drawing_, style, wf, t.Real(51, 0) * kDegrees, static_cast<int>(t.Integer(71))));
@@ -539,7 +656,7 @@ void DxfDrawing::AddExtent(const std::vector<dxf::Entity>& list, size_t i, const
       add(p.x, p.y);
     }
   };
-  const std::string& type = e.type;
+  const std::string_view type = e.type;
   if (type == "LINE") {
     for (int code : {10, 11}) add(e.PointAt(code).x, e.PointAt(code).y);
   } else if (type == "TEXT" || (type == "ATTDEF" && !inBlock)) {
@@ -556,8 +673,8 @@ void DxfDrawing::AddExtent(const std::vector<dxf::Entity>& list, size_t i, const
     double w = size->first, h = size->second;
     double x0 = -((attach - 1) % 3) * w / 2, top = ((attach - 1) / 3) * h / 2;
     double r = e.Real(50, 0);
-    if (const Group* dir = e.Find(11); dir != nullptr && dir->type() == GroupType::kPoint) {
-      r = std::atan2(dir->point().y, dir->point().x);
+    if (dxf::GroupView dir; e.First(11, &dir) && dir.type == GroupType::kPoint) {
+      r = std::atan2(dir.point.y, dir.point.x);
     }
     placed(p, r, x0, top - h, x0 + w, top);
   } else if (type == "INSERT" || type == "ACAD_TABLE") {
@@ -603,10 +720,10 @@ void DxfDrawing::AddExtent(const std::vector<dxf::Entity>& list, size_t i, const
   } else if (type == "ATTRIB" || type == "ATTDEF" || type == "SEQEND" || type == "VERTEX") {
     // drawn with their reference or polyline, or not at all
   } else {
-    for (const Group& g : e.groups) {
-      if (g.type() == GroupType::kPoint && g.code() >= 10 && g.code() <= 18) {
-        add(g.point().x, g.point().y);
-      }
+    dxf::GroupList::Cursor cursor(e.groups);
+    dxf::GroupView g;
+    while (cursor.Next(&g)) {
+      if (g.type == GroupType::kPoint && g.code >= 10 && g.code <= 18) add(g.point.x, g.point.y);
     }
   }
 }

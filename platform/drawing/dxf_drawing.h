@@ -24,6 +24,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -85,6 +86,7 @@ class DxfDrawing : public sds_host::Drawing {
   static Affine Compose(const Affine& outer, const Affine& inner);
 
   const gm::dxf::Entity* Find(sds_host::EntityId id, Location* location = nullptr) const;
+  bool FindModel(sds_host::EntityId id, Location* location) const;
   std::vector<sds_host::Point> DefiningPoints(const gm::dxf::Entity& e) const;
   sds_host::Point ToUcs(const gm::dxf::Point3& p) const;
   bool Shown(const gm::dxf::Entity& e, bool inBlock) const;
@@ -98,15 +100,41 @@ class DxfDrawing : public sds_host::Drawing {
   Box BlockBox(const gm::dxf::Block& block) const;
   Box Extent(const std::vector<gm::dxf::Entity>& list, size_t i) const;
 
+  // Entities by handle, in open addressing: 16 bytes a slot, no node per entity.
+  class HandleIndex {
+   public:
+    void Reserve(size_t count);
+    // A later entry for the same handle replaces the earlier one. REQUIRES: handle != 0.
+    void Put(std::uint64_t handle, const Location& location);
+    bool Get(std::uint64_t handle, Location* location) const;
+
+   private:
+    struct Slot {
+      std::uint64_t handle = 0;  // 0 for a free slot
+      std::uint32_t list = 0;    // 0 model space, else 1 + the block
+      std::uint32_t index = 0;   // kHeader for a block's own record
+    };
+    static constexpr std::uint32_t kHeader = 0xFFFFFFFFu;
+    size_t Home(std::uint64_t handle) const;
+    std::vector<Slot> slots_;
+    size_t used_ = 0;
+  };
+
   gm::dxf::Drawing drawing_;
   std::wstring path_;
-  std::unordered_map<std::uint64_t, Location> index_;
+  // Block entities and headers; model-space entities too unless their handles ascend, when
+  // they are found in their own array instead (FindModel).
+  HandleIndex index_;
+  bool model_sorted_ = false;
   std::unordered_map<std::wstring, size_t> blocks_by_name_;  // upper-case names
   std::unordered_map<std::wstring, const gm::dxf::Layer*> layers_by_name_;
   gm::dxf::Point3 ucs_origin_, ucs_x_, ucs_y_, ucs_z_;
   Space space_;
   // Each block measured once, so a drawing full of references stays linear.
   mutable std::unordered_map<const gm::dxf::Block*, Box> block_boxes_;
+  // The last layer text Shown() looked up, by its place in the drawing, and the answer.
+  mutable std::wstring_view last_layer_;
+  mutable bool last_layer_shown_ = true;
 };
 
 }  // namespace gm::drawing

@@ -17,32 +17,54 @@ const T* FindByName(const std::vector<T>& items, std::wstring_view name) {
 
 bool NamesEqual(std::wstring_view a, std::wstring_view b) { return EqualsIgnoringAsciiCase(a, b); }
 
-const Group* Entity::Find(int code) const {
-  for (const Group& g : groups) {
-    if (g.code() == code) return &g;
+bool Entity::First(int code, GroupView* view) const {
+  GroupList::Cursor cursor(groups);
+  while (cursor.Next(view)) {
+    if (view->code == code) return true;
   }
-  return nullptr;
+  return false;
+}
+
+std::optional<Group> Entity::Find(int code) const {
+  for (auto it = groups.begin(); it != groups.end(); ++it) {
+    if (it.code() == code) return *it;
+  }
+  return std::nullopt;
+}
+
+bool Entity::Has(int code) const {
+  GroupView v;
+  return First(code, &v);
 }
 
 std::wstring Entity::Text(int code, std::wstring_view fallback) const {
-  const Group* g = Find(code);
-  return g != nullptr && g->is_text() ? g->text() : std::wstring(fallback);
+  GroupView v;
+  if (!First(code, &v) || v.type != GroupType::kString) return std::wstring(fallback);
+  return v.is_handle ? FormatHandle(v.handle) : std::wstring(v.text);
 }
 
+namespace {
+bool IsInteger(GroupType t) {
+  return t == GroupType::kInt16 || t == GroupType::kInt32 || t == GroupType::kInt64 ||
+         t == GroupType::kBool;
+}
+}  // namespace
+
 double Entity::Real(int code, double fallback) const {
-  const Group* g = Find(code);
-  return g != nullptr && (g->type() == GroupType::kDouble || g->is_integer()) ? g->real()
-                                                                              : fallback;
+  GroupView v;
+  if (!First(code, &v)) return fallback;
+  if (v.type == GroupType::kDouble) return v.real;
+  return IsInteger(v.type) ? static_cast<double>(v.integer) : fallback;
 }
 
 std::int64_t Entity::Integer(int code, std::int64_t fallback) const {
-  const Group* g = Find(code);
-  return g != nullptr && g->is_integer() ? g->integer() : fallback;
+  GroupView v;
+  return First(code, &v) && IsInteger(v.type) ? v.integer : fallback;
 }
 
 Point3 Entity::PointAt(int code, Point3 fallback) const {
-  const Group* g = Find(code);
-  return g != nullptr && g->type() == GroupType::kPoint ? g->point() : fallback;
+  GroupView v;
+  return First(code, &v) && v.type == GroupType::kPoint ? v.point : fallback;
 }
 
 const HeaderVariable* Drawing::FindHeader(std::string_view name) const {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/dxf/group.h"
+#include "platform/dxf/group_list.h"
 #include "platform/dxf/status.h"
 
 namespace gm::dxf {
@@ -20,7 +21,8 @@ namespace gm::dxf {
 // One entity, or one symbol-table entry, with all its groups.
 struct Entity {
   // The type name in upper case: "LINE", "LWPOLYLINE", "INSERT", "ATTRIB", "SEQEND", "LAYER"...
-  std::string type;
+  // Kept by the store behind groups, so it lives as long as this entity or a copy of it.
+  std::string_view type;
   // The handle (group 5; 105 for DIMSTYLE entries). An entity without one in the file (R12)
   // gets a new handle that no other object of the file uses; never 0 after a load.
   std::uint64_t handle = 0;
@@ -31,10 +33,13 @@ struct Entity {
   // Line of the group 0 that starts it, 1-based.
   std::size_t line = 0;
   // Every group in file order, the type group (code 0) first; comments (999) left out.
-  std::vector<Group> groups;
+  GroupList groups;
 
-  // The first group with code, or null.
-  const Group* Find(int code) const;
+  // The first group with code, if any.
+  std::optional<Group> Find(int code) const;
+  bool Has(int code) const;
+  // The first group with code as a view into groups; false when there is none.
+  bool First(int code, GroupView* view) const;
   // The value of the first group with code, or fallback when there is none.
   std::wstring Text(int code, std::wstring_view fallback = {}) const;
   double Real(int code, double fallback = 0) const;

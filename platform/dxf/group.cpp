@@ -177,18 +177,47 @@ TextPool::~TextPool() {
 
 Group TextPool::Make(int code, std::wstring_view text) {
   if (text.empty()) return Group::Text(code, {});
-  SharedText*& recent = recent_[static_cast<unsigned>(code) % recent_.size()];
-  if (recent == nullptr || recent->text != text) {
+  auto& recent = recent_[static_cast<unsigned>(code) % recent_.size()];
+  SharedText* found = nullptr;
+  if (recent[0] != nullptr && recent[0]->text == text) {
+    found = recent[0];
+  } else if (recent[1] != nullptr && recent[1]->text == text) {
+    found = recent[1];
+    std::swap(recent[0], recent[1]);
+  } else {
     auto it = texts_.find(text);
     if (it == texts_.end()) {
       auto* shared = new SharedText;
       shared->text.assign(text);
       it = texts_.insert(shared).first;
     }
-    recent = *it;
+    found = *it;
+    recent[1] = recent[0];
+    recent[0] = found;
   }
-  recent->refs.fetch_add(1, std::memory_order_relaxed);
-  return Group::Shared(code, recent);
+  found->refs.fetch_add(1, std::memory_order_relaxed);
+  return Group::Shared(code, found);
+}
+
+TextRecycler::~TextRecycler() {
+  for (SharedText* t : slots_) {
+    if (t != nullptr) Group::Shared(0, t);  // gives our reference back
+  }
+}
+
+Group TextRecycler::Make(int code, std::wstring_view text) {
+  // Long texts are rare; keeping their room would hold it for good.
+  if (text.empty() || text.size() > 1024) return Group::Text(code, std::wstring(text));
+  SharedText*& slot = slots_[next_];
+  next_ = (next_ + 1) % slots_.size();
+  if (slot != nullptr && slot->refs.load(std::memory_order_acquire) != 1) {
+    Group::Shared(0, slot);  // still held by a group: ours goes, the text stays theirs
+    slot = nullptr;
+  }
+  if (slot == nullptr) slot = new SharedText;
+  slot->text.assign(text);
+  slot->refs.fetch_add(1, std::memory_order_relaxed);
+  return Group::Shared(code, slot);
 }
 
 }  // namespace gm::dxf

@@ -77,8 +77,14 @@ class Group {
     return *this;
   }
   Group& operator=(Group&& other) noexcept {
-    Group moved(std::move(other));
-    Swap(moved);
+    if (this != &other) {
+      Release();
+      code_ = other.code_;
+      type_ = other.type_;
+      std::memcpy(static_cast<void*>(&point_), static_cast<const void*>(&other.point_),
+                  sizeof point_);
+      if (other.type_ == GroupType::kString) other.text_ = nullptr;
+    }
     return *this;
   }
   ~Group() { Release(); }
@@ -124,6 +130,8 @@ class Group {
   std::int64_t integer() const { return is_integer() ? integer_ : 0; }
   // A point group's value; the origin otherwise.
   const Point3& point() const;
+  // The shared text of a non-empty string group; null otherwise.
+  const SharedText* shared_text() const { return type_ == GroupType::kString ? text_ : nullptr; }
 
   friend bool operator==(const Group& a, const Group& b);
 
@@ -158,6 +166,23 @@ class Group {
   };
 };
 
+// Makes text groups of texts seldom repeated (contents, handles) without a heap allocation
+// each: the text of a group made earlier and given up by everyone is overwritten for the next.
+// Not thread-safe; the groups it made outlive it.
+class TextRecycler {
+ public:
+  TextRecycler() = default;
+  TextRecycler(const TextRecycler&) = delete;
+  TextRecycler& operator=(const TextRecycler&) = delete;
+  ~TextRecycler();
+
+  Group Make(int code, std::wstring_view text);
+
+ private:
+  std::array<SharedText*, 16> slots_{};  // each holds one reference of ours
+  std::size_t next_ = 0;
+};
+
 // Makes text groups that share one SharedText per distinct text. Not thread-safe; the groups
 // it made outlive it.
 class TextPool {
@@ -188,9 +213,9 @@ class TextPool {
   };
   // Each member holds one reference, given back when the pool ends.
   std::unordered_set<SharedText*, Hash, Equal> texts_;
-  // The last text made for each code (by its low bits): a file repeats the same text under the
-  // same code entity after entity, which this answers without hashing.
-  std::array<SharedText*, 64> recent_{};
+  // The last two texts made for each code (by its low bits): a file repeats the same texts
+  // under the same code entity after entity, which this answers without hashing.
+  std::array<std::array<SharedText*, 2>, 64> recent_{};
 };
 
 }  // namespace gm::dxf

@@ -12,6 +12,34 @@ namespace {
 
 enum class NumberError { kNone, kNotANumber, kNotFinite, kOutOfRange };
 
+// A plain decimal ("-5.25", "20.0"; most numbers of a drawing) of at most 15 digits: the
+// digits are exact as an integer and so is the power of ten, so one rounded division gives the
+// same double as a full parse. False for anything else.
+bool ParseShortDecimal(const char* p, const char* last, double* value) {
+  static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  const bool negative = p != last && *p == '-';
+  if (negative) ++p;
+  std::uint64_t mantissa = 0;
+  int digits = 0;
+  int decimals = -1;  // digits after the point; -1 before it
+  for (; p != last; ++p) {
+    if (static_cast<unsigned>(*p - '0') < 10) {
+      mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+      if (++digits > 15) return false;
+      if (decimals >= 0) ++decimals;
+    } else if (*p == '.' && decimals < 0 && digits > 0) {
+      decimals = 0;
+    } else {
+      return false;
+    }
+  }
+  if (digits == 0 || decimals == 0) return false;
+  const double d = static_cast<double>(mantissa) / kPowers[decimals < 0 ? 0 : decimals];
+  *value = negative ? -d : d;
+  return true;
+}
+
 // A real number in the C locale's notation, all of the text (blanks around allowed).
 NumberError ParseReal(std::string_view text, double* value) {
   text = TrimBlanks(text);
@@ -19,6 +47,7 @@ NumberError ParseReal(std::string_view text, double* value) {
   const char* last = first + text.size();
   if (first != last && *first == '+') ++first;
   if (first == last) return NumberError::kNotANumber;
+  if (ParseShortDecimal(first, last, value)) return NumberError::kNone;
   double d = 0;
   const auto [ptr, ec] = std::from_chars(first, last, d, std::chars_format::general);
   if (ec == std::errc::result_out_of_range && ptr == last) {
@@ -105,6 +134,7 @@ GroupReader::GroupReader(Tokenizer& tokenizer, const TextDecoder& decoder,
 
 void GroupReader::set_decoder(const TextDecoder& decoder) {
   decoder_ = &decoder;
+  for (auto& pair : recent_) pair[0].valid = pair[1].valid = false;
   std::string ascii;
   ascii.push_back('\t');
   for (char c = 0x20; c < 0x7F; ++c) {
@@ -164,9 +194,26 @@ bool GroupReader::Convert(const RawTag& tag, Group* group) {
       const std::string_view bytes = tag.code == 0 ? TrimBlanks(tag.value) : tag.value;
       // Handles and text contents are mostly distinct: sharing them would only cost.
       const bool distinct = tag.code == 1 || tag.code == 3 || tag.code == 5 || tag.code == 105;
+      RecentText* recent = nullptr;
+      if (!distinct) {
+        auto& pair = recent_[static_cast<unsigned>(tag.code) % recent_.size()];
+        for (RecentText& r : pair) {
+          if (r.valid && r.group.code() == tag.code && r.bytes == bytes) {
+            *group = r.group;
+            return true;
+          }
+        }
+        std::swap(pair[0], pair[1]);  // the older one makes room
+        recent = &pair[0];
+      }
       if (ascii_identity_ && IsPlainAscii(bytes)) {
         scratch_.assign(bytes.begin(), bytes.end());
-        *group = distinct ? Group::Text(tag.code, scratch_) : pool_.Make(tag.code, scratch_);
+        *group = distinct ? own_.Make(tag.code, scratch_) : pool_.Make(tag.code, scratch_);
+        if (recent != nullptr) {
+          recent->bytes.assign(bytes);
+          recent->group = *group;
+          recent->valid = true;
+        }
         return true;
       }
       bool replaced = false;

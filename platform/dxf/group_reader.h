@@ -6,9 +6,11 @@
 // when the z group is absent. Comments (group 999) are dropped.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -59,6 +61,15 @@ class GroupReader {
   Status status_;
   // Equal texts share one copy; pure ASCII values skip the decoder when it maps ASCII to itself.
   TextPool pool_;
+  TextRecycler own_;
+  // The last two shared texts read under each code (by its low bits), by their bytes: names
+  // and markers come again and again under the same code and are then taken as they are.
+  struct RecentText {
+    std::string bytes;
+    Group group;
+    bool valid = false;
+  };
+  std::array<std::array<RecentText, 2>, 64> recent_;
   bool ascii_identity_ = false;
   std::wstring scratch_;
 };

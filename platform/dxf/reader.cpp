@@ -42,8 +42,10 @@ bool IsOneOf(const std::string& type, std::initializer_list<std::string_view> wo
 
 class Loader {
  public:
-  explicit Loader(Tokenizer& tokenizer)
-      : tokenizer_(tokenizer),
+  // size_hint: the input's size in bytes when known, else 0.
+  Loader(Tokenizer& tokenizer, std::size_t size_hint)
+      : size_hint_(size_hint),
+        tokenizer_(tokenizer),
         passthrough_(TextDecoder::Passthrough()),
         decoder_(TextDecoder::Passthrough()),
         groups_(tokenizer, passthrough_, &repairs_),
@@ -258,9 +260,9 @@ class Loader {
       Block block;
       if (Status s = MakeEntity(false, &block.begin); !s.ok()) return s;
       const Entity& begin = block.begin;
-      if (begin.Find(2) != nullptr) {
+      if (begin.Has(2)) {
         block.name = begin.Text(2);
-      } else if (begin.Find(3) != nullptr) {
+      } else if (begin.Has(3)) {
         block.name = begin.Text(3);
       } else {
         return Error(ErrorCode::kBadStructure, begin.line, "BLOCK without its name (group 2)");
@@ -287,6 +289,15 @@ class Loader {
 
   Status ReadEntities(std::size_t section_line) {
     Status status;
+    // Room for as many entities as the file could hold: pages never filled cost nothing, while
+    // growing would hold the old and the new array at once.
+    if (drawing_.entities.empty()) {
+      try {
+        drawing_.entities.reserve(size_hint_ / kLeastEntityBytes);
+      } catch (const std::bad_alloc&) {
+        // then the array grows as it goes
+      }
+    }
     for (;;) {
       if (!NextRecord("section ENTITIES", section_line, &status)) return status;
       if (record_.type == "ENDSEC") return Status();
@@ -339,7 +350,7 @@ class Loader {
   // Moves the current record into *entity. DIMSTYLE entries carry their handle in group 105,
   // since their group 5 is a block name in R12.
   Status MakeEntity(bool dimstyle, Entity* entity) {
-    entity->type = record_.type;
+    entity->type = store_->InternType(record_.type);
     entity->line = record_.line;
     const int handle_code = dimstyle ? 105 : 5;
     bool have_handle = false;
@@ -375,9 +386,7 @@ class Loader {
         }
       }
     }
-    entity->groups.clear();
-    entity->groups.reserve(record_.groups.size());
-    for (Group& g : record_.groups) entity->groups.push_back(std::move(g));
+    entity->groups = GroupList(record_.groups, store_);
     return Status();
   }
 
@@ -473,6 +482,9 @@ class Loader {
     }
   }
 
+  // Fewer bytes than any entity a CAD program writes ("  0/POINT/  8/0/ 10/0/ 20/0").
+  static constexpr std::size_t kLeastEntityBytes = 32;
+  std::size_t size_hint_;
   Tokenizer& tokenizer_;
   TextDecoder passthrough_;
   TextDecoder decoder_;
@@ -482,6 +494,7 @@ class Loader {
   RecordReader records_;
   Record record_;
   Drawing drawing_;
+  std::shared_ptr<GroupStore> store_ = std::make_shared<GroupStore>();
   std::uint64_t max_handle_ = 0;
   std::uint64_t handseed_ = 0;
 };
@@ -510,21 +523,25 @@ Result<Drawing> LoadDrawing(const std::filesystem::path& path) {
   if (std::filesystem::is_directory(path, ec)) {
     return Status(ErrorCode::kUnreadable, name, 0, "cannot read the file: it is a directory");
   }
-  return LoadDrawingFromSource(std::move(source), name);
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  return Guarded(name, [&] {
+    Tokenizer tokenizer(std::move(source), name);
+    return Loader(tokenizer, ec ? 0 : static_cast<std::size_t>(size)).Run();
+  });
 }
 
 Result<Drawing> LoadDrawingFromSource(std::unique_ptr<ByteSource> source, std::string name,
                                       std::size_t chunk_size) {
   return Guarded(name, [&] {
     Tokenizer tokenizer(std::move(source), name, chunk_size);
-    return Loader(tokenizer).Run();
+    return Loader(tokenizer, 0).Run();
   });
 }
 
 Result<Drawing> LoadDrawingFromBuffer(std::string_view bytes, std::string name) {
   return Guarded(name, [&] {
     Tokenizer tokenizer(bytes, name);
-    return Loader(tokenizer).Run();
+    return Loader(tokenizer, bytes.size()).Run();
   });
 }
 

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -136,8 +137,58 @@ Status Tokenizer::Start() {
   return Status();
 }
 
+bool Tokenizer::FastNext(RawTag* tag) {
+  const char* p = pos_;
+  const char* const end = end_;
+  while (p < end && IsBlank(*p)) ++p;
+  int code = 0;
+  const char* const digits = p;
+  while (p < end && static_cast<unsigned>(*p - '0') < 10 && p - digits < 5) {
+    code = code * 10 + (*p - '0');
+    ++p;
+  }
+  if (p == digits || code > kMaxGroupCode) return false;
+  while (p < end && IsBlank(*p)) ++p;
+  while (p < end && *p == '\r') ++p;
+  if (p == end || *p != '\n') return false;
+  const char* const value = ++p;
+  // Eight bytes at a time to the first byte below 0x20; tabs and CRs are passed over.
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+  constexpr std::uint64_t kHighs = 0x8080808080808080ull;
+  while (end - p >= 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, p, sizeof word);
+    const std::uint64_t low = (word - 0x20 * kOnes) & ~word & kHighs;
+    if (low == 0) {
+      p += 8;
+      continue;
+    }
+    p += __builtin_ctzll(low) / 8;
+    if (*p != '\t' && *p != '\r') break;
+    ++p;
+  }
+  if (end - p < 8) {
+    for (; p < end; ++p) {
+      const auto c = static_cast<unsigned char>(*p);
+      if (c < 0x20 && c != '\t' && c != '\r') break;
+    }
+  }
+  if (p == end || *p != '\n') return false;
+  const char* value_end = p;
+  while (value_end > value && value_end[-1] == '\r') --value_end;
+  if (static_cast<std::size_t>(value_end - value) > kMaxLine) return false;
+  produced_ = true;
+  tag->code = code;
+  tag->value = std::string_view(value, static_cast<std::size_t>(value_end - value));
+  tag->line = line_;
+  line_ += 2;
+  pos_ = p + 1;
+  return true;
+}
+
 bool Tokenizer::Next(RawTag* tag) {
   if (finished_) return false;
+  if (first_blank_ == 0 && FastNext(tag)) return true;
   for (;;) {
     const char* nl1 = nullptr;
     const char* nl2 = nullptr;

@@ -74,6 +74,10 @@ class Tokenizer {
 
  private:
   bool Fail(Status status);
+  // The common pair in one pass: a code line of blanks and digits and a clean value line, both
+  // whole in the buffer. False, consuming nothing, for anything else, which Next() then reads
+  // with every check and message.
+  bool FastNext(RawTag* tag);
   // The end of the input: fine after a pair, kEmpty before any.
   bool AtEnd();
   // Reads more of the source behind the unconsumed bytes; false on a read error.

@@ -144,6 +144,42 @@ TEST(HiddenLayers, LeftOutOfSelectionsWalksAndExtents) {
   EXPECT_EQ((std::vector<EntityId>{0xA1, 0xA6}), walk);
 }
 
+// Runs of entities on one layer, its name in any case, and a layer name that looks like a
+// handle: each entity is judged by its own layer, whatever came before it.
+TEST(HiddenLayers, JudgedPerEntityInRunsOfOneLayer) {
+  auto d =
+      Load("", Layer("OFF", -1, 0) + Layer("0", 7, 0) + Layer("1F", 7, 1), "",
+           Line("20", 0, 0, 1, 1, "off") + Line("21", 0, 0, 1, 1, "off") + Line("22", 0, 0, 1, 1) +
+               Line("23", 0, 0, 1, 1) + Line("24", 0, 0, 1, 1, "Off") +
+               Line("25", 0, 0, 1, 1, "1F") + Line("26", 0, 0, 1, 1, "1f") +
+               Line("27", 0, 0, 1, 1, "OTHER") + Line("28", 0, 0, 1, 1, "OFF"));
+  ASSERT_TRUE(d);
+  EXPECT_EQ((std::vector<EntityId>{0x22, 0x23, 0x27}), d->SelectAll());
+}
+
+// Entities are found by handle whether their handles ascend without gaps, with gaps, or in no
+// order, and from inside blocks.
+TEST(Handles, FoundInAnyOrderAndWithGaps) {
+  for (const std::vector<std::string>& handles : {std::vector<std::string>{"20", "21", "22", "23"},
+                                                  {"20", "2A", "2B", "FFFFFFFF0"},
+                                                  {"2B", "20", "FFFFFFFF0", "2A"}}) {
+    std::string lines;
+    for (const std::string& h : handles) lines += Line(h, 0, 0, 1, 1);
+    auto d = Load("", Layer("0", 7, 0), Block("A0", "T", Line("A1", 0, 0, 1, 1)), lines);
+    ASSERT_TRUE(d);
+    for (const std::string& h : handles) {
+      const std::wstring wide(h.begin(), h.end());
+      EXPECT_EQ(d->FindByHandle(wide), d->SelectHandle(wide)) << h;
+      EXPECT_NE(d->FindByHandle(wide), 0) << h;
+      EXPECT_EQ(d->EntityType(d->FindByHandle(wide)), L"LINE") << h;
+    }
+    EXPECT_EQ(d->FindByHandle(L"A1"), 0xA1);
+    EXPECT_EQ(d->FindByHandle(L"24"), 0);
+    EXPECT_EQ(d->FindByHandle(L"1F"), 0);
+    EXPECT_EQ(d->FindByHandle(L"FFFFFFFF1"), 0);
+  }
+}
+
 TEST(Layouts, ReadFromTheObjectsSectionAndMadeCurrent) {
   const std::string layout = Groups({{0, "LAYOUT"},
                                      {5, "50"},

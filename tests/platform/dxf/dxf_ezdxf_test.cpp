@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <optional>
 #include <set>
 #include <string>
 
@@ -146,11 +147,11 @@ TEST_P(DxfEzdxf, TextsWithJustificationAndNonAsciiCharacters) {
   EXPECT_EQ(diameter->Integer(72), 1);  // centre
   EXPECT_EQ(d.entities.size() > 0, true);
   // Middle-centre: group 73 (vertical alignment) 2, the alignment point 11 where it was placed.
-  const Group* valign = nullptr;
+  std::optional<Group> valign;
   for (const Group& g : diameter->groups) {
-    if (g.code() == 73) valign = &g;
+    if (g.code() == 73) valign = g;
   }
-  ASSERT_NE(valign, nullptr);
+  ASSERT_TRUE(valign.has_value());
   EXPECT_EQ(valign->integer(), 2);
   EXPECT_EQ(diameter->PointAt(11), (Point3{50, 25, 0}));
 
@@ -188,7 +189,7 @@ TEST_P(DxfEzdxf, InsertWithAttribsAndItsBlock) {
   ASSERT_NE(block, nullptr);
   EXPECT_EQ(block->base, (Point3{5, 6, 0}));
   std::vector<std::string> types;
-  for (const Entity& e : block->entities) types.push_back(e.type);
+  for (const Entity& e : block->entities) types.emplace_back(e.type);
   EXPECT_EQ(types, (std::vector<std::string>{"LINE", "LINE", "TEXT", "ATTDEF"}));
   EXPECT_EQ(block->entities[3].Text(2), L"NAME");
   EXPECT_NE(block->handle, 0u);

@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cstring>
+#include <random>
+#include <string>
 #include <vector>
 
+#include "platform/dxf/ascii.h"
 #include "tests/platform/dxf/dxf_test_util.h"
 
 namespace gm::dxf {
@@ -269,6 +274,59 @@ TEST(DxfGroupReader, EqualTextsAreKeptOnceAndHandlesEachTheirOwn) {
   EXPECT_EQ(r.groups[3].text(), L"1A");
   EXPECT_EQ(r.groups[4].text(), L"caf\u00E9");  // decoded, not taken byte for byte
   EXPECT_EQ(&r.groups[4].text(), &r.groups[5].text());
+}
+
+}  // namespace
+}  // namespace gm::dxf
+
+namespace gm::dxf {
+namespace {
+
+// Plain decimals take a shorter road than other numbers; both must give the same double.
+TEST(DxfGroupReaderNumbers, PlainDecimalsReadAsAFullParseReadsThem) {
+  std::mt19937_64 random(13);
+  std::vector<std::string> texts = {"0",
+                                    "-0",
+                                    "0.0",
+                                    "-0.0",
+                                    "5.",
+                                    ".5",
+                                    "-.5",
+                                    "1e3",
+                                    "00012",
+                                    "0.1",
+                                    "0.3",
+                                    "2.675",
+                                    "1.0000000000000002",
+                                    "999999999999999",
+                                    "9999999999999999",
+                                    "123456789012345.6",
+                                    "0.000000000000001",
+                                    "-5.25",
+                                    "  20.0  ",
+                                    "+7.125",
+                                    "4503599627370497.5"};
+  for (int i = 0; i < 20000; ++i) {
+    const int digits = 1 + static_cast<int>(random() % 17);
+    std::string t = random() % 2 ? "-" : "";
+    for (int d = 0; d < digits; ++d) t += static_cast<char>('0' + random() % 10);
+    const std::size_t point = random() % (t.size() + 1);
+    if (point > (t[0] == '-' ? 1u : 0u) && point < t.size()) t.insert(point, ".");
+    texts.push_back(t);
+  }
+  Tags tags;
+  for (const std::string& t : texts) tags.push_back({40, t});
+  const Read r = ReadGroups(Write(tags));
+  ASSERT_TRUE(r.status.ok()) << r.status.message();
+  ASSERT_EQ(r.groups.size(), texts.size());
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    std::string_view t = TrimBlanks(texts[i]);
+    if (!t.empty() && t[0] == '+') t.remove_prefix(1);
+    double want = 0;
+    std::from_chars(t.data(), t.data() + t.size(), want);
+    double got = r.groups[i].real();
+    EXPECT_EQ(std::memcmp(&want, &got, sizeof want), 0) << texts[i] << " read as " << got;
+  }
 }
 
 }  // namespace

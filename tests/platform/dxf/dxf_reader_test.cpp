@@ -280,7 +280,7 @@ TEST(DxfReader, EntitiesInFileOrderWithTheirGroups) {
   auto d = Load(FullDrawing());
   ASSERT_TRUE(d.ok()) << d.status().message();
   std::vector<std::string> types;
-  for (const Entity& e : d->entities) types.push_back(e.type);
+  for (const Entity& e : d->entities) types.emplace_back(e.type);
   EXPECT_EQ(types, (std::vector<std::string>{"LINE", "LINE", "INSERT", "ATTRIB", "SEQEND",
                                              "POLYLINE", "VERTEX", "VERTEX", "SEQEND",
                                              "ACAD_PROXY_ENTITY", "WHATEVER_THIS_IS"}));
@@ -350,7 +350,7 @@ TEST(DxfReader, EntitiesWithoutHandlesGetUniqueOnes) {
   EXPECT_EQ(d->entities[2].handle, 10u);
   EXPECT_EQ(d->next_handle, 11u);
   // The groups stay as read: no group 5 was invented.
-  EXPECT_EQ(d->entities[0].Find(5), nullptr);
+  EXPECT_FALSE(d->entities[0].Has(5));
   ASSERT_EQ(d->repairs.size(), 1u);
   EXPECT_NE(d->repairs[0].text.find("2 entities"), std::string::npos);
 }

@@ -159,6 +159,30 @@ TEST(DxfTokenizer, ControlBytesAreBinaryData) {
   EXPECT_EQ(s.message(), "t.dxf:4: control byte 0x00 in a text line: binary data");
 }
 
+// Value lines are scanned several bytes at a time: a tab, a CR or a control byte is found
+// wherever it stands in a long line, and high bytes are no control bytes.
+TEST(DxfTokenizer, EveryPlaceInALongValueLine) {
+  const std::string plain = "abcdefghij\xC3\xA9klmnopqrstuvwxyz";
+  for (std::size_t at = 0; at <= plain.size(); ++at) {
+    for (const char c : {'\t', '\r'}) {
+      std::string value = plain;
+      value.insert(at, 1, c);
+      Status s;
+      const auto pairs = ReadAll("  1\n" + value + "\n  1\nnext\n", &s);
+      ASSERT_TRUE(s.ok()) << s.message();
+      ASSERT_EQ(pairs.size(), 2u);
+      // A CR at the end is the line end's; anywhere else it stays.
+      EXPECT_EQ(pairs[0].value, c == '\r' && at == plain.size() ? plain : value) << at;
+      EXPECT_EQ(pairs[1].value, "next");
+    }
+    std::string bad = plain;
+    bad.insert(at, 1, '\x01');
+    Status s;
+    ReadAll("  0\nLINE\n  1\n" + bad + "\n", &s);
+    EXPECT_EQ(s.message(), "t.dxf:4: control byte 0x01 in a text line: binary data") << at;
+  }
+}
+
 TEST(DxfTokenizer, GiantLine) {
   Status s;
   ReadAll("  1\n" + std::string(Tokenizer::kMaxLine + 1, 'x') + "\n", &s);

@@ -1,0 +1,415 @@
+// A packed entity: a 32-bit group count, then for each group 16 bits of header (the code in
+// the low 11, the form in the next 4, and in the top bit whether a byte with the group type
+// follows, for a type other than the code's own) and the value as the form says:
+//   empty text         nothing
+//   shared text        32-bit index into the store's texts (names, markers, layers, owners)
+//   own text           32-bit length, then that many wchar_t from the next multiple of 4
+//                      (contents, seldom repeated)
+//   handle             32 or 64 bits, for a handle text written as the drawing writes it
+//   real               the 8 bytes of the double, so every value comes back bit for bit
+//   integer            8, 16, 32 or 64 bits, the fewest that hold it
+//   point              x and y, and z unless it is +0.0
+// Entities start at a multiple of 4 bytes, so own texts stay aligned for wchar_t; other values
+// are copied in and out byte-wise.
+#include "platform/dxf/group_list.h"
+
+#include <array>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+namespace gm::dxf {
+namespace {
+
+enum Form : std::uint8_t {
+  kEmpty,
+  kShared,
+  kOwn,
+  kHandle32,
+  kHandle64,
+  kReal,
+  kInt8,
+  kInt16,
+  kInt32,
+  kInt64,
+  kPoint2,
+  kPoint3,
+};
+
+constexpr std::size_t kChunk = 1u << 20;
+
+template <typename T>
+T Load(const std::byte* at) {
+  T value;
+  std::memcpy(&value, at, sizeof value);
+  return value;
+}
+
+template <typename T>
+std::byte* Store(std::byte* at, T value) {
+  std::memcpy(at, &value, sizeof value);
+  return at + sizeof value;
+}
+
+// True when text is exactly what FormatHandle gives for its value.
+bool IsPlainHandle(const std::wstring& text, std::uint64_t* handle) {
+  if (text.empty() || text.size() > 16 || (text.size() > 1 && text[0] == L'0')) return false;
+  std::uint64_t value = 0;
+  for (const wchar_t c : text) {
+    int digit = 0;
+    if (c >= L'0' && c <= L'9') {
+      digit = static_cast<int>(c - L'0');
+    } else if (c >= L'A' && c <= L'F') {
+      digit = static_cast<int>(c - L'A' + 10);
+    } else {
+      return false;
+    }
+    value = value * 16 + static_cast<std::uint64_t>(digit);
+  }
+  *handle = value;
+  return true;
+}
+
+// Contents and own handles differ from entity to entity: sharing them would only cost.
+bool OwnText(int code) { return code == 1 || code == 3 || code == 5 || code == 105; }
+
+bool PlusZero(double z) {
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &z, sizeof bits);
+  return bits == 0;
+}
+
+Form FormOf(const Group& g, std::uint64_t* handle) {
+  switch (g.type()) {
+    case GroupType::kString:
+      if (g.text().empty()) return kEmpty;
+      if (IsHandleCode(g.code()) && IsPlainHandle(g.text(), handle)) {
+        return *handle <= 0xFFFFFFFFu ? kHandle32 : kHandle64;
+      }
+      return OwnText(g.code()) ? kOwn : kShared;
+    case GroupType::kDouble:
+      return kReal;
+    case GroupType::kPoint:
+      return PlusZero(g.point().z) ? kPoint2 : kPoint3;
+    default: {
+      const std::int64_t v = g.integer();
+      if (v >= -128 && v <= 127) return kInt8;
+      if (v >= INT16_MIN && v <= INT16_MAX) return kInt16;
+      if (v >= INT32_MIN && v <= INT32_MAX) return kInt32;
+      return kInt64;
+    }
+  }
+}
+
+constexpr std::uint16_t kTyped = 0x8000;
+
+std::size_t AlignUp(std::size_t n) { return (n + 3) & ~std::size_t{3}; }
+
+// Whether a group's type must be written out: only for a type other than its code's.
+bool Typed(const Group& g) { return g.type() != GroupTypeOf(g.code()); }
+
+// Where the group after g begins when g begins at offset (from a multiple of 4).
+std::size_t Advance(std::size_t offset, Form form, const Group& g) {
+  offset += 2 + (Typed(g) ? 1 : 0);
+  switch (form) {
+    case kEmpty:
+      return offset;
+    case kShared:
+    case kHandle32:
+    case kInt32:
+      return offset + 4;
+    case kOwn:
+      return AlignUp(offset + 4) + g.text().size() * sizeof(wchar_t);
+    case kHandle64:
+    case kReal:
+    case kInt64:
+      return offset + 8;
+    case kInt8:
+      return offset + 1;
+    case kInt16:
+      return offset + 2;
+    case kPoint2:
+      return offset + 16;
+    case kPoint3:
+      return offset + 24;
+  }
+  return offset;
+}
+
+// Reads the group at `at` into *view; returns the first byte behind it. *shared gets a shared
+// text's index.
+const std::byte* Decode(const std::byte* at, const GroupStore* store, GroupView* view,
+                        std::uint32_t* shared = nullptr) {
+  const auto header = Load<std::uint16_t>(at);
+  at += 2;
+  view->code = header & 0x7FF;
+  if ((header & kTyped) != 0) {
+    view->type = static_cast<GroupType>(*at);
+    ++at;
+  } else {
+    view->type = GroupTypeOf(view->code);
+  }
+  view->is_handle = false;
+  view->text = {};
+  switch (static_cast<Form>((header >> 11) & 15)) {
+    case kEmpty:
+      return at;
+    case kShared: {
+      const auto index = Load<std::uint32_t>(at);
+      if (shared != nullptr) *shared = index;
+      view->text = store->SharedAt(index)->text;
+      return at + 4;
+    }
+    case kOwn: {
+      const auto n = Load<std::uint32_t>(at);
+      const auto* text = reinterpret_cast<const wchar_t*>(
+          (reinterpret_cast<std::uintptr_t>(at + 4) + 3) & ~std::uintptr_t{3});
+      view->text = std::wstring_view(text, n);
+      return reinterpret_cast<const std::byte*>(text + n);
+    }
+    case kHandle32:
+      view->is_handle = true;
+      view->handle = Load<std::uint32_t>(at);
+      return at + 4;
+    case kHandle64:
+      view->is_handle = true;
+      view->handle = Load<std::uint64_t>(at);
+      return at + 8;
+    case kReal:
+      view->real = Load<double>(at);
+      return at + 8;
+    case kInt8:
+      view->integer = Load<std::int8_t>(at);
+      return at + 1;
+    case kInt16:
+      view->integer = Load<std::int16_t>(at);
+      return at + 2;
+    case kInt32:
+      view->integer = Load<std::int32_t>(at);
+      return at + 4;
+    case kInt64:
+      view->integer = Load<std::int64_t>(at);
+      return at + 8;
+    case kPoint2:
+      view->point = {Load<double>(at), Load<double>(at + 8), 0.0};
+      return at + 16;
+    case kPoint3:
+      view->point = {Load<double>(at), Load<double>(at + 8), Load<double>(at + 16)};
+      return at + 24;
+  }
+  return at;
+}
+
+// The group the packed bytes at `at` stand for; *next is set behind it.
+Group Materialize(const std::byte* at, const GroupStore* store, const std::byte** next) {
+  GroupView v;
+  std::uint32_t index = UINT32_MAX;
+  *next = Decode(at, store, &v, &index);
+  switch (v.type) {
+    case GroupType::kString:
+      if (v.is_handle) return Group::Text(v.code, FormatHandle(v.handle));
+      if (index != UINT32_MAX) {
+        SharedText* shared = store->SharedAt(index);
+        shared->refs.fetch_add(1, std::memory_order_relaxed);
+        return Group::Shared(v.code, shared);
+      }
+      return Group::Text(v.code, std::wstring(v.text));
+    case GroupType::kDouble:
+      return Group::Real(v.code, v.real);
+    case GroupType::kPoint:
+      return Group::MakePoint(v.code, v.point);
+    default:
+      return Group::Integer(v.code, v.type, v.integer);
+  }
+}
+
+}  // namespace
+
+std::wstring FormatHandle(std::uint64_t handle) {
+  wchar_t digits[16];
+  int n = 0;
+  do {
+    const int d = static_cast<int>(handle & 15);
+    digits[n++] = static_cast<wchar_t>(d < 10 ? L'0' + d : L'A' + d - 10);
+    handle >>= 4;
+  } while (handle != 0);
+  std::wstring out;
+  out.reserve(static_cast<std::size_t>(n));
+  while (n > 0) out.push_back(digits[--n]);
+  return out;
+}
+
+GroupStore::~GroupStore() {
+  for (SharedText* t : texts_) Group::Shared(0, t);  // gives the store's reference back
+}
+
+std::byte* GroupStore::Allocate(std::size_t n) {
+  n = (n + 3) & ~std::size_t{3};
+  if (n > left_) {
+    const std::size_t size = n > kChunk / 4 ? n : kChunk;
+    chunks_.push_back(std::make_unique_for_overwrite<std::byte[]>(size));
+    if (size == n) return chunks_.back().get();  // a giant entity keeps a chunk of its own
+    next_ = chunks_.back().get();
+    left_ = size;
+  }
+  std::byte* at = next_;
+  next_ += n;
+  left_ -= n;
+  return at;
+}
+
+std::uint32_t GroupStore::Intern(const Group& group) {
+  SharedText* text = const_cast<SharedText*>(group.shared_text());
+  Seen& seen = seen_[(reinterpret_cast<std::uintptr_t>(text) >> 4) % seen_.size()];
+  // A text this store holds cannot be freed and made anew at the same address meanwhile.
+  if (seen.text == text) return seen.index;
+  std::uint32_t index = 0;
+  if (auto it = index_.find(group.text()); it != index_.end()) {
+    index = it->second;
+  } else {
+    // Kept as it is, not copied: the reader made it once already.
+    text->refs.fetch_add(1, std::memory_order_relaxed);
+    texts_.push_back(text);
+    index = static_cast<std::uint32_t>(texts_.size() - 1);
+    index_.emplace(text->text, index);
+  }
+  if (texts_[index] == text) seen = {text, index};
+  return index;
+}
+
+std::string_view GroupStore::InternType(std::string_view type) {
+  for (const auto& t : types_) {
+    if (*t == type) return *t;
+  }
+  // Types are few; a file of countless distinct ones still gets each kept once per record.
+  if (types_.size() >= 256) {
+    auto* own = reinterpret_cast<char*>(Allocate(type.size()));
+    std::memcpy(own, type.data(), type.size());
+    return std::string_view(own, type.size());
+  }
+  types_.push_back(std::make_unique<std::string>(type));
+  return *types_.back();
+}
+
+GroupList::GroupList(const std::vector<Group>& groups, std::shared_ptr<GroupStore> store) {
+  if (groups.empty()) return;
+  // The forms of the first groups, worked out once.
+  constexpr std::size_t kKept = 64;
+  std::array<Form, kKept> forms;
+  std::array<std::uint64_t, kKept> handles;
+  std::size_t size = 4;
+  for (std::size_t i = 0; i < groups.size(); ++i) {
+    if (groups[i].code() < 0 || groups[i].code() > 0x7FF) {
+      throw std::out_of_range("group code " + std::to_string(groups[i].code()) +
+                              " cannot be packed");
+    }
+    std::uint64_t handle = 0;
+    const Form form = FormOf(groups[i], &handle);
+    if (i < kKept) forms[i] = form, handles[i] = handle;
+    size = Advance(size, form, groups[i]);
+  }
+  std::byte* at = store->Allocate(size);
+  data_ = at;
+  at = Store(at, static_cast<std::uint32_t>(groups.size()));
+  for (std::size_t i = 0; i < groups.size(); ++i) {
+    const Group& g = groups[i];
+    std::uint64_t handle = i < kKept ? handles[i] : 0;
+    const Form form = i < kKept ? forms[i] : FormOf(g, &handle);
+    const bool typed = Typed(g);
+    at = Store(at, static_cast<std::uint16_t>(g.code() | form << 11 | (typed ? kTyped : 0)));
+    if (typed) at = Store(at, static_cast<std::uint8_t>(g.type()));
+    switch (form) {
+      case kEmpty:
+        break;
+      case kShared:
+        at = Store(at, store->Intern(g));
+        break;
+      case kOwn:
+        at = Store(at, static_cast<std::uint32_t>(g.text().size()));
+        while ((reinterpret_cast<std::uintptr_t>(at) & 3) != 0) *at++ = std::byte{0};
+        std::memcpy(at, g.text().data(), g.text().size() * sizeof(wchar_t));
+        at += g.text().size() * sizeof(wchar_t);
+        break;
+      case kHandle32:
+        at = Store(at, static_cast<std::uint32_t>(handle));
+        break;
+      case kHandle64:
+        at = Store(at, handle);
+        break;
+      case kReal:
+        at = Store(at, g.real());
+        break;
+      case kInt8:
+        at = Store(at, static_cast<std::int8_t>(g.integer()));
+        break;
+      case kInt16:
+        at = Store(at, static_cast<std::int16_t>(g.integer()));
+        break;
+      case kInt32:
+        at = Store(at, static_cast<std::int32_t>(g.integer()));
+        break;
+      case kInt64:
+        at = Store(at, g.integer());
+        break;
+      case kPoint2:
+        at = Store(at, g.point().x);
+        at = Store(at, g.point().y);
+        break;
+      case kPoint3:
+        at = Store(at, g.point().x);
+        at = Store(at, g.point().y);
+        at = Store(at, g.point().z);
+        break;
+    }
+  }
+  store_ = std::move(store);
+}
+
+std::size_t GroupList::size() const { return data_ == nullptr ? 0 : Load<std::uint32_t>(data_); }
+
+Group GroupList::operator[](std::size_t i) const {
+  Iterator it = begin();
+  for (; i > 0; --i) ++it;
+  return *it;
+}
+
+GroupList::Iterator GroupList::begin() const {
+  if (data_ == nullptr) return Iterator();
+  return Iterator(data_ + 4, Load<std::uint32_t>(data_), store_.get());
+}
+
+Group GroupList::Iterator::operator*() const {
+  const std::byte* next = nullptr;
+  return Materialize(at_, store_, &next);
+}
+
+int GroupList::Iterator::code() const { return Load<std::uint16_t>(at_) & 0x7FF; }
+
+GroupList::Iterator& GroupList::Iterator::operator++() {
+  GroupView v;
+  at_ = Decode(at_, store_, &v);
+  --left_;
+  return *this;
+}
+
+GroupList::Cursor::Cursor(const GroupList& list)
+    : at_(list.data_ == nullptr ? nullptr : list.data_ + 4),
+      left_(list.data_ == nullptr ? 0 : Load<std::uint32_t>(list.data_)),
+      store_(list.store_.get()) {}
+
+bool GroupList::Cursor::Next(GroupView* view) {
+  if (left_ == 0) return false;
+  at_ = Decode(at_, store_, view);
+  --left_;
+  return true;
+}
+
+bool operator==(const GroupList& a, const GroupList& b) {
+  if (a.size() != b.size()) return false;
+  for (auto i = a.begin(), j = b.begin(); i != a.end(); ++i, ++j) {
+    if (!(*i == *j)) return false;
+  }
+  return true;
+}
+
+}  // namespace gm::dxf

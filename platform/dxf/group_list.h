@@ -1,0 +1,134 @@
+// The groups of every entity of a drawing, packed: one encoding per group in a few big arenas
+// instead of a heap object per group, so a drawing takes little more memory than its file.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/dxf/group.h"
+
+namespace gm::dxf {
+
+// What a packed group holds, read without building a Group.
+struct GroupView {
+  int code = 0;
+  GroupType type = GroupType::kString;
+  // A string group's text, unless it is held as a handle (then empty and is_handle set).
+  std::wstring_view text;
+  bool is_handle = false;
+  std::uint64_t handle = 0;  // a handle-held string's value; its text is this in upper-case hex
+  double real = 0;           // a double group's value
+  std::int64_t integer = 0;  // an integer or bool group's value
+  Point3 point;              // a point group's value
+};
+
+// A handle's text as a drawing writes it: upper-case hexadecimal without leading zeros.
+std::wstring FormatHandle(std::uint64_t handle);
+
+// The arenas behind the packed groups of one drawing, and the texts they share. Filled while
+// the drawing loads; immutable once an entity refers to it.
+class GroupStore {
+ public:
+  GroupStore() = default;
+  GroupStore(const GroupStore&) = delete;
+  GroupStore& operator=(const GroupStore&) = delete;
+  ~GroupStore();
+
+  // Room for n bytes that stays put while the store lives.
+  std::byte* Allocate(std::size_t n);
+  // The index of a non-empty text group's text among the shared texts, added when new.
+  std::uint32_t Intern(const Group& group);
+  SharedText* SharedAt(std::uint32_t index) const { return texts_[index]; }
+  // A record type name, kept once.
+  std::string_view InternType(std::string_view type);
+
+ private:
+  std::vector<std::unique_ptr<std::byte[]>> chunks_;
+  std::byte* next_ = nullptr;
+  std::size_t left_ = 0;
+  std::vector<SharedText*> texts_;
+  std::unordered_map<std::wstring_view, std::uint32_t> index_;
+  // The index last given for a group's shared text, by its address: a reader shares its texts
+  // too, so this answers most groups without hashing their text.
+  struct Seen {
+    const SharedText* text = nullptr;
+    std::uint32_t index = 0;
+  };
+  std::array<Seen, 256> seen_{};
+  std::vector<std::unique_ptr<std::string>> types_;
+};
+
+// One entity's groups in file order, packed. Copies share the immutable bytes.
+class GroupList {
+ public:
+  class Iterator {
+   public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = Group;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = Group;
+
+    Iterator() = default;
+    Group operator*() const;
+    Iterator& operator++();
+    Iterator operator++(int) {
+      Iterator old = *this;
+      ++*this;
+      return old;
+    }
+    bool operator==(const Iterator& o) const { return left_ == o.left_; }
+    // The code of the group at hand, without decoding it.
+    int code() const;
+
+   private:
+    friend class GroupList;
+    Iterator(const std::byte* at, std::uint32_t left, const GroupStore* store)
+        : at_(at), left_(left), store_(store) {}
+    const std::byte* at_ = nullptr;
+    std::uint32_t left_ = 0;
+    const GroupStore* store_ = nullptr;
+  };
+
+  // Reads the groups one after another as views, cheaply.
+  class Cursor {
+   public:
+    explicit Cursor(const GroupList& list);
+    // The next group into *view; false after the last.
+    bool Next(GroupView* view);
+
+   private:
+    const std::byte* at_;
+    std::uint32_t left_;
+    const GroupStore* store_;
+  };
+
+  GroupList() = default;
+  // Packs groups into store. Throws std::out_of_range for a code outside 0..2047, which the
+  // packing cannot hold (a reader gives 0..1071).
+  GroupList(const std::vector<Group>& groups, std::shared_ptr<GroupStore> store);
+
+  std::size_t size() const;
+  bool empty() const { return size() == 0; }
+  // The i-th group, decoded (a walk from the first). REQUIRES: i < size().
+  Group operator[](std::size_t i) const;
+  Group front() const { return (*this)[0]; }
+  Iterator begin() const;
+  Iterator end() const { return Iterator(); }
+
+  friend bool operator==(const GroupList& a, const GroupList& b);
+
+ private:
+  // A 32-bit group count, then per group: code (16 bits), form and type (8 bits), value.
+  const std::byte* data_ = nullptr;
+  std::shared_ptr<const GroupStore> store_;
+};
+
+}  // namespace gm::dxf
