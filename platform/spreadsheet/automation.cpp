@@ -57,6 +57,11 @@ class AreaObject : public ExcelObject {
  public:
   AreaObject(std::shared_ptr<Worksheet> sheet, CellRect area)
       : sheet_(std::move(sheet)), area_(area) {}
+  void Reuse(std::shared_ptr<Worksheet> sheet, CellRect area) {
+    sheet_ = std::move(sheet);
+    area_ = area;
+    Revive();
+  }
 
  protected:
   void CheckSize(const Invocation& call) const {
@@ -65,6 +70,59 @@ class AreaObject : public ExcelObject {
 
   std::shared_ptr<Worksheet> sheet_;
   CellRect area_;
+};
+
+// A writer asks for a range, its borders, four border edges, its font and
+// interior for every cell; released ones wait here for the next cell
+// instead of going back to the heap. Only objects nobody references are
+// kept, so a reused object is never one a client still holds.
+template <typename T>
+class Pool {
+ public:
+  template <typename... Extra>
+  static T* Make(std::shared_ptr<Worksheet> sheet, const CellRect& area, Extra... extra) {
+    std::vector<T*>& free = List().objects;
+    if (free.empty()) return new T(std::move(sheet), area, extra...);
+    T* object = free.back();
+    free.pop_back();
+    object->Reuse(std::move(sheet), area, extra...);
+    return object;
+  }
+  static void Keep(T* object) {
+    std::vector<T*>& free = List().objects;
+    if (free.size() < kSize) {
+      free.push_back(object);  // never grows: the room was reserved
+    } else {
+      delete object;
+    }
+  }
+
+ private:
+  static constexpr size_t kSize = 16;
+  struct Objects {
+    Objects() { objects.reserve(kSize); }
+    ~Objects() {
+      for (T* object : objects) delete object;
+    }
+    std::vector<T*> objects;
+  };
+  // Per thread: a release never races a make.
+  static Objects& List() {
+    thread_local Objects objects;
+    return objects;
+  }
+};
+
+template <typename Self>
+class PooledArea : public AreaObject {
+ public:
+  using AreaObject::AreaObject;
+
+ protected:
+  void Recycle() override {
+    sheet_.reset();  // a kept object must not keep a sheet alive
+    Pool<Self>::Keep(static_cast<Self*>(this));
+  }
 };
 
 // ---------------------------------------------------------------------------
@@ -95,9 +153,9 @@ std::uint32_t SwapRedBlue(std::uint32_t c) {
   return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
 }
 
-class InteriorObject final : public AreaObject {
+class InteriorObject final : public PooledArea<InteriorObject> {
  public:
-  using AreaObject::AreaObject;
+  using PooledArea::PooledArea;
   static const MemberInfo kMembers[];
 
  protected:
@@ -132,9 +190,9 @@ std::span<const MemberInfo> InteriorObject::Members() const { return kMembers; }
 // ---------------------------------------------------------------------------
 // Font: handed out, as the writer asks for it, with nothing set through it.
 
-class FontObject final : public AreaObject {
+class FontObject final : public PooledArea<FontObject> {
  public:
-  using AreaObject::AreaObject;
+  using PooledArea::PooledArea;
 
  protected:
   const wchar_t* ClassName() const override { return L"Font"; }
@@ -170,10 +228,14 @@ bool KnownWeight(LONG weight) {
   return weight == xlHairline || weight == xlThin || weight == xlMedium || weight == xlThick;
 }
 
-class BorderObject final : public AreaObject {
+class BorderObject final : public PooledArea<BorderObject> {
  public:
   BorderObject(std::shared_ptr<Worksheet> sheet, CellRect area, int index)
-      : AreaObject(std::move(sheet), area), index_(index) {}
+      : PooledArea(std::move(sheet), area), index_(index) {}
+  void Reuse(std::shared_ptr<Worksheet> sheet, CellRect area, int index) {
+    PooledArea::Reuse(std::move(sheet), area);
+    index_ = index;
+  }
   static const MemberInfo kMembers[];
 
  protected:
@@ -279,9 +341,9 @@ void BorderObject::ForEachEdge(Fn fn) const {
   }
 }
 
-class BordersObject final : public AreaObject {
+class BordersObject final : public PooledArea<BordersObject> {
  public:
-  using AreaObject::AreaObject;
+  using PooledArea::PooledArea;
   static const MemberInfo kMembers[];
 
  protected:
@@ -292,7 +354,7 @@ class BordersObject final : public AreaObject {
   void Item(Invocation& call) {
     const LONG index = call.Long(0);
     if (index < xlEdgeLeft || index > xlInsideHorizontal) Refuse(call);
-    call.ReturnObject(new BorderObject(sheet_, area_, index));
+    call.ReturnObject(Pool<BorderObject>::Make(sheet_, area_, static_cast<int>(index)));
   }
 };
 
@@ -345,10 +407,14 @@ std::optional<int> OrientationDegrees(LONG v) {
   }
 }
 
-class RangeObject final : public AreaObject {
+class RangeObject final : public PooledArea<RangeObject> {
  public:
   RangeObject(std::shared_ptr<Worksheet> sheet, CellRect area, RangeMode mode)
-      : AreaObject(std::move(sheet), area), mode_(mode) {}
+      : PooledArea(std::move(sheet), area), mode_(mode) {}
+  void Reuse(std::shared_ptr<Worksheet> sheet, CellRect area, RangeMode mode) {
+    PooledArea::Reuse(std::move(sheet), area);
+    mode_ = mode;
+  }
   static const MemberInfo kMembers[];
 
   const std::shared_ptr<Worksheet>& sheet() const { return sheet_; }
@@ -391,9 +457,9 @@ class RangeObject final : public AreaObject {
     SetFormat(call, &CellFormat::orientation, *degrees);
   }
   void WrapText(Invocation& call) { SetFormat(call, &CellFormat::wrap_text, call.Bool(kValue)); }
-  void Font(Invocation& call) { call.ReturnObject(new FontObject(sheet_, area_)); }
-  void Borders(Invocation& call) { call.ReturnObject(new BordersObject(sheet_, area_)); }
-  void Interior(Invocation& call) { call.ReturnObject(new InteriorObject(sheet_, area_)); }
+  void Font(Invocation& call) { call.ReturnObject(Pool<FontObject>::Make(sheet_, area_)); }
+  void Borders(Invocation& call) { call.ReturnObject(Pool<BordersObject>::Make(sheet_, area_)); }
+  void Interior(Invocation& call) { call.ReturnObject(Pool<InteriorObject>::Make(sheet_, area_)); }
   void Columns(Invocation& call) { call.ReturnObject(NewRange(area_, RangeMode::kColumns)); }
   void Rows(Invocation& call) { call.ReturnObject(NewRange(area_, RangeMode::kRows)); }
   void Address(Invocation& call) {
@@ -402,7 +468,7 @@ class RangeObject final : public AreaObject {
     call.ReturnString(FormatAddress(area_, row_absolute, column_absolute));
   }
   IDispatch* NewRange(const CellRect& area, RangeMode mode) const {
-    return new RangeObject(sheet_, area, mode);
+    return Pool<RangeObject>::Make(sheet_, area, mode);
   }
 
   RangeMode mode_;
@@ -655,12 +721,12 @@ class WorksheetObject final : public ExcelObject {
     if (!book_ || !book_->Activate(*sheet_)) Refuse(call);
   }
   void Cells(Invocation& call) {
-    call.ReturnObject(new RangeObject(sheet_, CellRect::Sheet(), RangeMode::kCells));
+    call.ReturnObject(Pool<RangeObject>::Make(sheet_, CellRect::Sheet(), RangeMode::kCells));
   }
   void UsedRange(Invocation& call) {
     // An untouched sheet's used range is its first cell.
     const CellRect used = sheet_->UsedRange().value_or(CellRect::Cell(1, 1));
-    call.ReturnObject(new RangeObject(sheet_, used, RangeMode::kCells));
+    call.ReturnObject(Pool<RangeObject>::Make(sheet_, used, RangeMode::kCells));
   }
   // What the spreadsheet accepts as a sheet name.
   static bool IsSheetName(const std::wstring& name) {

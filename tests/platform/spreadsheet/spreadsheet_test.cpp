@@ -306,6 +306,43 @@ TEST_F(SpreadsheetTest, ItemAndRangeAddressing) {
   EXPECT_EQ(inner.GetAddress(), L"$B$2");
 }
 
+// Objects made per cell are kept for reuse once released: one still held
+// is never handed out again, and a reused one works on its new cell.
+TEST_F(SpreadsheetTest, ReusedObjectsNeverChangeUnderTheirHolder) {
+  Start();
+  XlRange held;
+  held.AttachDispatch(Cell(2, 3));
+  XlBorders heldBorders;
+  heldBorders.AttachDispatch(held.GetBorders());
+  for (long row = 1; row <= 40; ++row) {
+    XlRange other;
+    other.AttachDispatch(Cell(row, 1));
+    ASSERT_NE(static_cast<LPDISPATCH>(other), static_cast<LPDISPATCH>(held));
+    XlBorders borders;
+    borders.AttachDispatch(other.GetBorders());
+    ASSERT_NE(static_cast<LPDISPATCH>(borders), static_cast<LPDISPATCH>(heldBorders));
+    XlBorder top;
+    top.AttachDispatch(borders.GetItem(xlEdgeTop));
+    top.SetLineStyle(COleVariant(static_cast<long>(xlContinuous)));
+  }
+  EXPECT_EQ(held.GetAddress(), L"$C$2");
+  XlBorder right;
+  right.AttachDispatch(heldBorders.GetItem(xlEdgeRight));
+  right.SetLineStyle(COleVariant(static_cast<long>(xlDash)));
+  EXPECT_EQ(Sheet().Border(2, 4, kEdgeLeft).line_style, xlDash) << "the held object's own cell";
+  EXPECT_FALSE(Sheet().Border(40, 1, kEdgeRight).visible());
+  EXPECT_TRUE(Sheet().Border(40, 1, kEdgeTop).visible());
+
+  // A released range comes back for another cell and answers for that one.
+  const LPDISPATCH old = held;
+  heldBorders.ReleaseDispatch();
+  held.ReleaseDispatch();
+  XlRange next;
+  next.AttachDispatch(Cell(7, 5));
+  EXPECT_EQ(static_cast<LPDISPATCH>(next), old) << "the released object is reused";
+  EXPECT_EQ(next.GetAddress(), L"$E$7");
+}
+
 TEST_F(SpreadsheetTest, TextsNumbersAndTheTextFormat) {
   Start();
   XlRange forced;
