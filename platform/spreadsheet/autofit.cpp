@@ -51,7 +51,7 @@ double LinePixels(std::wstring_view line, const FontFormat& font) {
 
 double LineHeightPixels(const FontFormat& font) { return font.size * 15.0 / 11.0 / 0.75; }
 
-std::vector<std::wstring_view> Lines(const std::wstring& text) {
+std::vector<std::wstring_view> Lines(std::wstring_view text) {
   std::vector<std::wstring_view> lines;
   std::wstring_view rest(text);
   for (;;) {
@@ -73,11 +73,17 @@ struct Extent {
 
 // Without need_width, a cell that neither wraps nor turns its text is not
 // measured: its height does not depend on its width.
-Extent CellExtent(const Cell& cell, double column_width, bool need_width) {
-  const std::wstring text = DisplayText(cell.value);
+Extent CellExtent(const CellData& data, const CellFormat& format, double column_width,
+                  bool need_width) {
+  std::wstring shown;
+  std::wstring_view text = data.text;
+  if (data.kind != CellData::Kind::kText) {
+    shown = DisplayText(data.Value());
+    text = shown;
+  }
   if (text.empty()) return {};
   static const FontFormat font;
-  if (!need_width && !cell.format.wrap_text && cell.format.orientation == 0) {
+  if (!need_width && !format.wrap_text && format.orientation == 0) {
     const auto lines = std::count(text.begin(), text.end(), L'\n') + 1;
     return {0, static_cast<double>(lines) * LineHeightPixels(font)};
   }
@@ -90,16 +96,15 @@ Extent CellExtent(const Cell& cell, double column_width, bool need_width) {
     const double pixels = LinePixels(line, font);
     longest = std::max(longest, pixels);
     characters += line.size();
-    const bool wraps = cell.format.wrap_text && cell.format.orientation == 0;
+    const bool wraps = format.wrap_text && format.orientation == 0;
     lines += wraps ? std::max(1.0, std::ceil(pixels / available)) : 1.0;
   }
-  if (cell.format.orientation == kStackedText) {
+  if (format.orientation == kStackedText) {
     return {kDigitPixels * font.size / 11.0 * 1.2, static_cast<double>(characters) * line_height};
   }
-  const double angle = cell.format.orientation * kPi / 180.0;
-  const double w = cell.format.wrap_text && cell.format.orientation == 0
-                       ? std::min(longest, available)
-                       : longest;
+  const double angle = format.orientation * kPi / 180.0;
+  const double w =
+      format.wrap_text && format.orientation == 0 ? std::min(longest, available) : longest;
   const double h = lines * line_height;
   return {std::fabs(w * std::cos(angle)) + std::fabs(h * std::sin(angle)),
           std::fabs(w * std::sin(angle)) + std::fabs(h * std::cos(angle))};
@@ -140,8 +145,9 @@ void ForEachMeasuredCell(const Worksheet& sheet, const CellRect& area, bool need
   std::vector<CellRect> current;  // those covering the row at hand
   size_t next = 0;
   int current_row = 0;
-  for (const auto& [key, cell] : sheet.cells(area)) {
-    const auto [row, column] = key;
+  const Worksheet::CellRange cells = sheet.cells(area);
+  for (auto it = cells.begin(); it != cells.end(); ++it) {
+    const auto [row, column] = it.key();
     if (row != current_row) {
       current_row = row;
       std::erase_if(current, [row](const CellRect& m) { return m.bottom < row; });
@@ -151,7 +157,10 @@ void ForEachMeasuredCell(const Worksheet& sheet, const CellRect& area, bool need
     }
     bool inside = false;
     for (const CellRect& m : current) inside = inside || m.Contains(row, column);
-    if (!inside) fn(row, column, CellExtent(cell, sheet.ColumnWidth(column), need_width));
+    if (inside) continue;
+    const CellData data = it.data();
+    fn(row, column,
+       CellExtent(data, sheet.format(data.format), sheet.ColumnWidth(column), need_width));
   }
 }
 

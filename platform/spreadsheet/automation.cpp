@@ -128,11 +128,12 @@ class PooledArea : public AreaObject {
 // ---------------------------------------------------------------------------
 // Reading and applying over the cells of an area.
 
-// Calls fn(cell) for every cell of area (made when new).
-template <typename Fn>
-void ForEachCell(Worksheet& sheet, const CellRect& area, Fn fn) {
+// Gives every cell of area (made when new) the value.
+void SetValues(Worksheet& sheet, const CellRect& area, const CellValue& value) {
   for (int row = area.top; row <= area.bottom; ++row) {
-    for (int column = area.left; column <= area.right; ++column) fn(sheet.At(row, column));
+    for (int column = area.left; column <= area.right; ++column) {
+      sheet.SetValue(row, column, value);
+    }
   }
 }
 
@@ -166,7 +167,7 @@ class InteriorObject final : public PooledArea<InteriorObject> {
   void Color(Invocation& call) {
     CheckSize(call);
     const std::uint32_t color = ColorValue(call);
-    ForEachCell(*sheet_, area_, [&](Cell& c) { c.format.fill = color; });
+    sheet_->ChangeFormat(area_, [&](CellFormat& f) { f.fill = color; });
   }
   void ColorIndex(Invocation& call) {
     CheckSize(call);
@@ -177,7 +178,7 @@ class InteriorObject final : public PooledArea<InteriorObject> {
     } else if (index != xlNone && index != xlAutomatic) {
       Refuse(call);
     }
-    ForEachCell(*sheet_, area_, [&](Cell& c) { c.format.fill = fill; });
+    sheet_->ChangeFormat(area_, [&](CellFormat& f) { f.fill = fill; });
   }
 };
 
@@ -439,7 +440,7 @@ class RangeObject final : public PooledArea<RangeObject> {
   template <typename Field, typename T>
   void SetFormat(const Invocation& call, Field CellFormat::*field, const T& value) {
     CheckSize(call);
-    ForEachCell(*sheet_, area_, [&](Cell& c) { c.format.*field = value; });
+    sheet_->ChangeFormat(area_, [&](CellFormat& f) { f.*field = value; });
   }
   void HorizontalAlignment(Invocation& call) {
     const LONG v = call.Long(kValue);
@@ -571,7 +572,7 @@ void RangeObject::Item(Invocation& call) {
 }
 
 // What a formula text must at least be: quotes closed, brackets balanced.
-bool PlausibleFormula(const std::wstring& text) {
+bool PlausibleFormula(std::wstring_view text) {
   if (text.size() < 2 || text.size() > 8192) return false;
   int depth = 0;
   bool quoted = false;
@@ -615,18 +616,17 @@ void RangeObject::PutValue(Invocation& call, bool formula) {
   switch (value.vt) {
     case VT_EMPTY:
     case VT_NULL:
-      return ForEachCell(sheet, area_, [](Cell& c) { c.value = std::monostate{}; });
-    case VT_BOOL: {
-      const bool flag = value.boolVal != VARIANT_FALSE;
-      return ForEachCell(sheet, area_, [&](Cell& c) { c.value = flag; });
-    }
+      return SetValues(sheet, area_, std::monostate{});
+    case VT_BOOL:
+      return SetValues(sheet, area_, value.boolVal != VARIANT_FALSE);
     case VT_BSTR: {
-      std::wstring text(value.bstrVal ? value.bstrVal : L"", SysStringLen(value.bstrVal));
+      const std::wstring_view text(value.bstrVal ? value.bstrVal : L"",
+                                   SysStringLen(value.bstrVal));
       if (text.size() > kMaxTextLength) Refuse(call);
       // A cell formatted as text takes a formula as its text.
       auto takes_formula = [&](int row, int column) {
-        const Cell* cell = sheet.Find(row, column);
-        return formula && !text.empty() && text[0] == L'=' && !(cell && cell->format.is_text());
+        return formula && !text.empty() && text[0] == L'=' &&
+               !sheet.FormatAt(row, column).is_text();
       };
       if (formula && !text.empty() && text[0] == L'=' && !PlausibleFormula(text)) {
         bool any = false;
@@ -640,7 +640,7 @@ void RangeObject::PutValue(Invocation& call, bool formula) {
       for (int row = area_.top; row <= area_.bottom; ++row) {
         for (int column = area_.left; column <= area_.right; ++column) {
           if (takes_formula(row, column)) {
-            sheet.At(row, column).value = Formula{text};
+            sheet.SetValue(row, column, Formula{std::wstring(text)});
           } else {
             sheet.EnterText(row, column, text);
           }
@@ -654,7 +654,7 @@ void RangeObject::PutValue(Invocation& call, bool formula) {
       if (FAILED(VariantChangeType(&number, &value, 0, VT_R8))) call.Fail(DISP_E_TYPEMISMATCH);
       const double v = number.dblVal;
       if (!std::isfinite(v)) Refuse(call);
-      return ForEachCell(sheet, area_, [&](Cell& c) { c.value = v; });
+      return SetValues(sheet, area_, v);
     }
   }
 }
@@ -666,7 +666,7 @@ void RangeObject::NumberFormatLocal(Invocation& call) {
   for (wchar_t ch : code) {
     if (ch < 0x20) Refuse(call);
   }
-  if (win::EqualsNoCase(code, L"General")) code.clear();
+  if (code.size() == 7 && win::EqualsNoCase(code, L"General")) code.clear();
   SetFormat(call, &CellFormat::number_format, code);
 }
 
