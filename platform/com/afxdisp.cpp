@@ -442,7 +442,8 @@ void COleDispatchDriver::InvokeHelperV(DISPID id, WORD flags, VARTYPE vtRet, voi
     const size_t slot = types - 1 - i;
     const BYTE type = static_cast<BYTE>(paramInfo[i]);
     if (!MakeParameter(type, args[i], params.slots[slot])) AfxThrowOleException(E_INVALIDARG);
-    params.owned[slot] = type != VT_VARIANT;
+    // Only texts and objects hold anything to free.
+    params.owned[slot] = type == VT_BSTR || type == VT_DISPATCH || type == VT_UNKNOWN;
   }
 
   DISPID named = DISPID_PROPERTYPUT;

@@ -137,6 +137,14 @@ void SetValues(Worksheet& sheet, const CellRect& area, const CellValue& value) {
   }
 }
 
+// Names a change of one format field to one value, for the sheet to
+// remember (values up to 48 bits).
+enum FieldTag : std::uint64_t { kHorizontal = 1, kVertical, kOrientation, kWrap, kFill, kText };
+std::uint64_t ChangeKey(FieldTag tag, long long value) {
+  return (static_cast<std::uint64_t>(tag) << 48) |
+         (static_cast<std::uint64_t>(value) & 0xFFFFFFFFFFFFull);
+}
+
 // ---------------------------------------------------------------------------
 // Interior
 
@@ -167,7 +175,8 @@ class InteriorObject final : public PooledArea<InteriorObject> {
   void Color(Invocation& call) {
     CheckSize(call);
     const std::uint32_t color = ColorValue(call);
-    sheet_->ChangeFormat(area_, [&](CellFormat& f) { f.fill = color; });
+    sheet_->ChangeFormat(
+        area_, [&](CellFormat& f) { f.fill = color; }, ChangeKey(kFill, color));
   }
   void ColorIndex(Invocation& call) {
     CheckSize(call);
@@ -178,7 +187,9 @@ class InteriorObject final : public PooledArea<InteriorObject> {
     } else if (index != xlNone && index != xlAutomatic) {
       Refuse(call);
     }
-    sheet_->ChangeFormat(area_, [&](CellFormat& f) { f.fill = fill; });
+    const long long key = fill ? static_cast<long long>(*fill) : 1ll << 40;
+    sheet_->ChangeFormat(
+        area_, [&](CellFormat& f) { f.fill = fill; }, ChangeKey(kFill, key));
   }
 };
 
@@ -438,26 +449,32 @@ class RangeObject final : public PooledArea<RangeObject> {
 
   // Sets one format field of every cell to value.
   template <typename Field, typename T>
-  void SetFormat(const Invocation& call, Field CellFormat::*field, const T& value) {
+  void SetFormat(const Invocation& call, Field CellFormat::*field, const T& value,
+                 std::uint64_t key) {
     CheckSize(call);
-    sheet_->ChangeFormat(area_, [&](CellFormat& f) { f.*field = value; });
+    sheet_->ChangeFormat(
+        area_, [&](CellFormat& f) { f.*field = value; }, key);
   }
   void HorizontalAlignment(Invocation& call) {
     const LONG v = call.Long(kValue);
     if (!KnownHorizontal(v)) Refuse(call);
-    SetFormat(call, &CellFormat::horizontal_alignment, static_cast<int>(v));
+    SetFormat(call, &CellFormat::horizontal_alignment, static_cast<int>(v),
+              ChangeKey(kHorizontal, v));
   }
   void VerticalAlignment(Invocation& call) {
     const LONG v = call.Long(kValue);
     if (!KnownVertical(v)) Refuse(call);
-    SetFormat(call, &CellFormat::vertical_alignment, static_cast<int>(v));
+    SetFormat(call, &CellFormat::vertical_alignment, static_cast<int>(v), ChangeKey(kVertical, v));
   }
   void Orientation(Invocation& call) {
     auto degrees = OrientationDegrees(call.Long(kValue));
     if (!degrees) Refuse(call);
-    SetFormat(call, &CellFormat::orientation, *degrees);
+    SetFormat(call, &CellFormat::orientation, *degrees, ChangeKey(kOrientation, *degrees));
   }
-  void WrapText(Invocation& call) { SetFormat(call, &CellFormat::wrap_text, call.Bool(kValue)); }
+  void WrapText(Invocation& call) {
+    const bool wrap = call.Bool(kValue);
+    SetFormat(call, &CellFormat::wrap_text, wrap, ChangeKey(kWrap, wrap));
+  }
   void Font(Invocation& call) { call.ReturnObject(Pool<FontObject>::Make(sheet_, area_)); }
   void Borders(Invocation& call) { call.ReturnObject(Pool<BordersObject>::Make(sheet_, area_)); }
   void Interior(Invocation& call) { call.ReturnObject(Pool<InteriorObject>::Make(sheet_, area_)); }
@@ -667,7 +684,11 @@ void RangeObject::NumberFormatLocal(Invocation& call) {
     if (ch < 0x20) Refuse(call);
   }
   if (code.size() == 7 && win::EqualsNoCase(code, L"General")) code.clear();
-  SetFormat(call, &CellFormat::number_format, code);
+  // Only the two codes the writer sets are worth remembering.
+  const std::uint64_t key = code.empty()   ? ChangeKey(kText, 0)
+                            : code == L"@" ? ChangeKey(kText, 1)
+                                           : 0;
+  SetFormat(call, &CellFormat::number_format, code, key);
 }
 
 void RangeObject::Merge(Invocation& call) {

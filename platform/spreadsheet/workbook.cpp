@@ -246,11 +246,14 @@ std::uint32_t Worksheet::InternFormat(const CellFormat& format) {
 }
 
 std::uint32_t Worksheet::InternLine(const BorderLine& line) {
+  // A table's lines are mostly one look.
+  if (lines_[last_line_] == line) return last_line_;
   auto it = line_ids_.find(line);
-  if (it != line_ids_.end()) return it->second;
+  if (it != line_ids_.end()) return last_line_ = it->second;
   const auto id = static_cast<std::uint32_t>(lines_.size());
   lines_.push_back(line);
   line_ids_.emplace(line, id);
+  last_line_ = id;
   return id;
 }
 

@@ -626,6 +626,41 @@ TEST_F(SpreadsheetTest, BordersAreSharedBetweenNeighbours) {
   }
 }
 
+// The same change made to cells of different formats gives each its own
+// result, however often it repeats.
+TEST_F(SpreadsheetTest, RepeatedFormatChangesKeepEachCellsOtherFields) {
+  Start();
+  for (long row = 1; row <= 3; ++row) {
+    XlRange r;
+    r.AttachDispatch(Cell(row, 1));
+    if (row != 2) r.SetNumberFormatLocal(COleVariant(L"@"));
+    r.SetHorizontalAlignment(COleVariant(static_cast<long>(xlCenter)));
+    XlInterior interior;
+    interior.AttachDispatch(r.GetInterior());
+    interior.SetColor(COleVariant(row == 1 ? 0x00FF00L : 0x0000FFL));
+  }
+  XlRange third;
+  third.AttachDispatch(Cell(3, 1));
+  third.SetHorizontalAlignment(COleVariant(static_cast<long>(xlLeft)));
+  third.SetNumberFormatLocal(COleVariant(L"General"));
+  XlRange second;
+  second.AttachDispatch(Cell(2, 1));
+  second.SetHorizontalAlignment(COleVariant(static_cast<long>(xlCenter)));
+
+  const CellFormat a1 = Sheet().Find(1, 1)->format;
+  const CellFormat a2 = Sheet().Find(2, 1)->format;
+  const CellFormat a3 = Sheet().Find(3, 1)->format;
+  EXPECT_TRUE(a1.is_text());
+  EXPECT_EQ(a1.horizontal_alignment, xlCenter);
+  EXPECT_EQ(a1.fill, 0x00FF00u);
+  EXPECT_FALSE(a2.is_text());
+  EXPECT_EQ(a2.horizontal_alignment, xlCenter);
+  EXPECT_EQ(a2.fill, 0x0000FFu);
+  EXPECT_TRUE(a3.number_format.empty());
+  EXPECT_EQ(a3.horizontal_alignment, xlLeft);
+  EXPECT_EQ(a3.fill, 0x0000FFu);
+}
+
 TEST_F(SpreadsheetTest, InteriorColours) {
   Start();
   XlRange r;
