@@ -28,26 +28,40 @@ gm::fonts::TextStyle StyleOf(const FontFormat& font) {
 
 double BoxWidth(const gm::fonts::TextBox& box) { return box.upper_right.x - box.lower_left.x; }
 
-// The width of a line in digits of its own face.
-double WidthInDigits(std::wstring_view line, const FontFormat& font) {
-  if (line.empty()) return 0;
-  static std::mutex mutex;
-  static std::map<std::tuple<std::wstring, bool, bool>, double> digit_widths;
-  std::lock_guard lock(mutex);
-  const auto key = std::make_tuple(font.name, font.bold, font.italic);
-  auto it = digit_widths.find(key);
-  if (it == digit_widths.end()) {
-    const auto digit = gm::fonts::MeasureText(L"0", 1.0, StyleOf(font));
-    it = digit_widths.emplace(key, digit.ok() ? BoxWidth(digit) : 0.0).first;
+// The width of a line in digits of its own face. The face's style and
+// digit width are found once per font, not once per cell.
+class LineMeasurer {
+ public:
+  explicit LineMeasurer(const FontFormat& font) : font_(font), style_(StyleOf(font)) {
+    static std::mutex mutex;
+    static std::map<std::tuple<std::wstring, bool, bool>, double> digit_widths;
+    std::lock_guard lock(mutex);
+    const auto key = std::make_tuple(font.name, font.bold, font.italic);
+    auto it = digit_widths.find(key);
+    if (it == digit_widths.end()) {
+      const auto digit = gm::fonts::MeasureText(L"0", 1.0, style_);
+      it = digit_widths.emplace(key, digit.ok() ? BoxWidth(digit) : 0.0).first;
+    }
+    digit_ = it->second;
   }
-  const auto box = gm::fonts::MeasureText(line, 1.0, StyleOf(font));
-  if (!box.ok() || it->second <= 0) return static_cast<double>(line.size());
-  return BoxWidth(box) / it->second;
-}
 
-double LinePixels(std::wstring_view line, const FontFormat& font) {
-  return WidthInDigits(line, font) * kDigitPixels * font.size / 11.0;
-}
+  double WidthInDigits(std::wstring_view line) const {
+    if (line.empty()) return 0;
+    const auto box = gm::fonts::MeasureText(line, 1.0, style_);
+    if (!box.ok() || digit_ <= 0) return static_cast<double>(line.size());
+    return BoxWidth(box) / digit_;
+  }
+
+  const FontFormat& font() const { return font_; }
+  double LinePixels(std::wstring_view line) const {
+    return WidthInDigits(line) * kDigitPixels * font_.size / 11.0;
+  }
+
+ private:
+  const FontFormat& font_;
+  gm::fonts::TextStyle style_;
+  double digit_ = 0;
+};
 
 double LineHeightPixels(const FontFormat& font) { return font.size * 15.0 / 11.0 / 0.75; }
 
@@ -74,15 +88,17 @@ struct Extent {
 // Without need_width, a cell that neither wraps nor turns its text is not
 // measured: its height does not depend on its width.
 Extent CellExtent(const CellData& data, const CellFormat& format, double column_width,
-                  bool need_width) {
+                  bool need_width, const LineMeasurer& measurer) {
+  using Kind = CellData::Kind;
+  if (data.kind == Kind::kEmpty || data.kind == Kind::kFormula) return {};
   std::wstring shown;
   std::wstring_view text = data.text;
-  if (data.kind != CellData::Kind::kText) {
+  if (data.kind != Kind::kText) {
     shown = DisplayText(data.Value());
     text = shown;
   }
   if (text.empty()) return {};
-  static const FontFormat font;
+  const FontFormat& font = measurer.font();
   if (!need_width && !format.wrap_text && format.orientation == 0) {
     const auto lines = std::count(text.begin(), text.end(), L'\n') + 1;
     return {0, static_cast<double>(lines) * LineHeightPixels(font)};
@@ -93,7 +109,7 @@ Extent CellExtent(const CellData& data, const CellFormat& format, double column_
   size_t characters = 0;
   const double available = std::max(1.0, column_width * kDigitPixels);
   for (std::wstring_view line : Lines(text)) {
-    const double pixels = LinePixels(line, font);
+    const double pixels = measurer.LinePixels(line);
     longest = std::max(longest, pixels);
     characters += line.size();
     const bool wraps = format.wrap_text && format.orientation == 0;
@@ -142,6 +158,8 @@ void ForEachMeasuredCell(const Worksheet& sheet, const CellRect& area, bool need
   }
   std::sort(merged.begin(), merged.end(),
             [](const CellRect& a, const CellRect& b) { return a.top < b.top; });
+  static const FontFormat kStandardFont;
+  const LineMeasurer measurer(kStandardFont);
   std::vector<CellRect> current;  // those covering the row at hand
   size_t next = 0;
   int current_row = 0;
@@ -160,7 +178,8 @@ void ForEachMeasuredCell(const Worksheet& sheet, const CellRect& area, bool need
     if (inside) continue;
     const CellData data = it.data();
     fn(row, column,
-       CellExtent(data, sheet.format(data.format), sheet.ColumnWidth(column), need_width));
+       CellExtent(data, sheet.format(data.format), sheet.ColumnWidth(column), need_width,
+                  measurer));
   }
 }
 
