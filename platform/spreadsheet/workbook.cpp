@@ -286,12 +286,6 @@ CellData Worksheet::DataOf(const Slot& slot) const {
   return data;
 }
 
-std::optional<CellData> Worksheet::Peek(int row, int column) const {
-  const Slot* slot = FindSlot(row, column);
-  if (slot == nullptr) return std::nullopt;
-  return DataOf(*slot);
-}
-
 std::optional<Cell> Worksheet::Find(int row, int column) const {
   const Slot* slot = FindSlot(row, column);
   if (slot == nullptr) return std::nullopt;

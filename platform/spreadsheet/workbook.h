@@ -159,7 +159,6 @@ class Worksheet {
 
   // nullopt for a cell nothing was ever done to.
   std::optional<Cell> Find(int row, int column) const;
-  std::optional<CellData> Peek(int row, int column) const;
   // The format the cell shows; the default one for a cell never touched.
   const CellFormat& FormatAt(int row, int column) const;
   const CellFormat& format(std::uint32_t id) const { return formats_[id]; }
