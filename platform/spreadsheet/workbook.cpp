@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cwctype>
+#include <limits>
 #include <stdexcept>
 
 namespace spreadsheet {
@@ -455,18 +456,30 @@ void Worksheet::RowCells(int row, RowBuffer& buffer) const {
   const Row* here = RowAt(row);
   if (here == nullptr && above == nullptr) return;
   if (here == nullptr) here = &kNoRow;
-  // The columns to write: the cells, and both sides of every visible line.
-  for (const Slot& s : here->cells) columns.push_back(s.column);
-  for (const auto& [column, id] : here->right_lines) {
-    columns.push_back(column);
-    columns.push_back(column + 1);
+  // The columns to write, ascending without repeats: the cells, and both
+  // sides of every visible line. Each run is sorted already, so they are
+  // merged, not sorted.
+  const auto& cells = here->cells;
+  const auto& rights = here->right_lines;
+  const auto& bottoms = here->bottom_lines;
+  const auto& tops = above ? above->bottom_lines : kNoRow.bottom_lines;
+  constexpr int kNone = std::numeric_limits<int>::max();
+  size_t c = 0, r0 = 0, r1 = 0, b = 0, t = 0;
+  for (;;) {
+    int next = kNone;
+    if (c < cells.size()) next = std::min(next, cells[c].column);
+    if (r0 < rights.size()) next = std::min(next, rights[r0].first);
+    if (r1 < rights.size()) next = std::min(next, rights[r1].first + 1);
+    if (b < bottoms.size()) next = std::min(next, bottoms[b].first);
+    if (t < tops.size()) next = std::min(next, tops[t].first);
+    if (next == kNone) break;
+    columns.push_back(next);
+    while (c < cells.size() && cells[c].column <= next) ++c;
+    while (r0 < rights.size() && rights[r0].first <= next) ++r0;
+    while (r1 < rights.size() && rights[r1].first + 1 <= next) ++r1;
+    while (b < bottoms.size() && bottoms[b].first <= next) ++b;
+    while (t < tops.size() && tops[t].first <= next) ++t;
   }
-  for (const auto& [column, id] : here->bottom_lines) columns.push_back(column);
-  if (above != nullptr) {
-    for (const auto& [column, id] : above->bottom_lines) columns.push_back(column);
-  }
-  std::sort(columns.begin(), columns.end());
-  columns.erase(std::unique(columns.begin(), columns.end()), columns.end());
 
   storage.reserve(here->cells.size());
   auto cell = here->cells.begin();
