@@ -145,7 +145,7 @@ int WriteTable(const CSheetform& table, int rows, int columns, ApplicationState&
       XlRange range;
       AttachItem(range, cells.GetItem(COleVariant(settings.StartRow + r),
                                       COleVariant(settings.StartCol + c)));
-      const std::wstring text = cell.GetText();
+      const auto& text = cell.GetText();
       // A text the spreadsheet would read as something else keeps the text
       // format; a formula written over the value must not.
       const bool formula = settings.IncludeFormula && !cell.GetFormula().empty();
@@ -163,11 +163,9 @@ int WriteTable(const CSheetform& table, int rows, int columns, ApplicationState&
       WriteCellToRange(range, cell);
       // Most cells are their own range; the exact match spares the
       // case-folding compare for them.
-      std::wstring merge = cell.GetMergeAddress();
-      const std::wstring address = cell.GetAddress();
-      if (merge != address && !win::EqualsNoCase(merge, address)) {
-        mergeAreaList.push_back(std::move(merge));
-      }
+      const auto& merge = cell.GetMergeAddress();
+      const auto& address = cell.GetAddress();
+      if (merge != address && !win::EqualsNoCase(merge, address)) mergeAreaList.push_back(merge);
       ProgressStepIt();
       if (ProgressCancelled()) return Abandon(state, false);
     }
@@ -219,8 +217,15 @@ void WriteCellToRange(XlRange& cellRange, const CAutoCell& cell) {
   XlInterior interior;
   interior.AttachDispatch(cellRange.GetInterior());
 
-  const std::wstring text = cell.GetText();
-  if (!text.empty()) cellRange.SetValue(COleVariant(text.substr(0, kCellTextLimit)));
+  const auto& text = cell.GetText();
+  if (!text.empty()) {
+    COleVariant value;
+    value.vt = VT_BSTR;
+    value.bstrVal = SysAllocStringLen(
+        text.data(), static_cast<UINT>(std::min<size_t>(text.size(), kCellTextLimit)));
+    if (value.bstrVal == nullptr) AfxThrowMemoryException();
+    cellRange.SetValue(value);
+  }
   if (cell.GetWrapText() != 0 && ConversionSettings.ApplyWrapText) {
     cellRange.SetWrapText(COleVariant(1));
   }
@@ -248,7 +253,7 @@ void WriteCellToRange(XlRange& cellRange, const CAutoCell& cell) {
   if (cell.GetOrientation() != xl::kHorizontal) {
     cellRange.SetOrientation(COleVariant(static_cast<long>(cell.GetOrientation())));
   }
-  const std::wstring formula = cell.GetFormula();
+  const auto& formula = cell.GetFormula();
   if (ConversionSettings.IncludeFormula && !formula.empty()) {
     cellRange.SetFormula(COleVariant(formula));
   }

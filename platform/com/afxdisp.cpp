@@ -139,7 +139,10 @@ COleVariant::COleVariant(bool value) {
   vt = VT_BOOL;
   boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
 }
-COleVariant::~COleVariant() { VariantClear(this); }
+COleVariant::~COleVariant() {
+  // Numbers own nothing; most variants a call makes hold one.
+  if (vt == VT_BSTR || vt == VT_DISPATCH || vt == VT_UNKNOWN) VariantClear(this);
+}
 
 COleVariant& COleVariant::operator=(const COleVariant& source) {
   CheckedCopy(this, &source);
@@ -418,8 +421,9 @@ bool ResultFits(VARTYPE vt, ResultType type) {
 struct Parameters {
   VARIANT slots[COleDispatchDriver::kMaxHelperArgs];
   bool owned[COleDispatchDriver::kMaxHelperArgs] = {};
+  size_t count = 0;  // slots in use
   ~Parameters() {
-    for (size_t i = 0; i < COleDispatchDriver::kMaxHelperArgs; ++i) {
+    for (size_t i = 0; i < count; ++i) {
       if (owned[i]) VariantClear(&slots[i]);
     }
   }
@@ -438,11 +442,13 @@ void COleDispatchDriver::InvokeHelperV(DISPID id, WORD flags, VARTYPE vtRet, voi
 
   // rgvarg holds the arguments last-first.
   Parameters params;
+  params.count = types;
   for (size_t i = 0; i < types; ++i) {
     const size_t slot = types - 1 - i;
     const BYTE type = static_cast<BYTE>(paramInfo[i]);
     if (!MakeParameter(type, args[i], params.slots[slot])) AfxThrowOleException(E_INVALIDARG);
-    params.owned[slot] = type != VT_VARIANT;
+    // Only texts and objects hold anything to free.
+    params.owned[slot] = type == VT_BSTR || type == VT_DISPATCH || type == VT_UNKNOWN;
   }
 
   DISPID named = DISPID_PROPERTYPUT;

@@ -135,7 +135,7 @@ ULONG DispatchObject::AddRef() { return ++refs_; }
 
 ULONG DispatchObject::Release() {
   const ULONG left = --refs_;
-  if (left == 0) delete this;
+  if (left == 0) Recycle();
   return left;
 }
 

@@ -132,8 +132,9 @@ class Invocation {
   VARIANT result_{};
 };
 
-// Reference-counted: made with a count of 1, destroyed by the Release that
-// takes it to 0. Answers IUnknown and IDispatch.
+// Reference-counted: made with a count of 1; the Release that takes it to 0
+// hands it to Recycle (which destroys it unless a subclass keeps it for
+// reuse). Answers IUnknown and IDispatch.
 class DispatchObject : public IDispatch {
  public:
   DispatchObject(const DispatchObject&) = delete;
@@ -157,6 +158,10 @@ class DispatchObject : public IDispatch {
   virtual std::span<const MemberInfo> Members() const = 0;
   // Named as the source in EXCEPINFO.
   virtual std::wstring ExceptionSource() const { return {}; }
+  // Called once the last reference is gone; nobody can reach the object.
+  virtual void Recycle() { delete this; }
+  // For an object taken back out of a pool: one reference, the new holder's.
+  void Revive() { refs_.store(1, std::memory_order_relaxed); }
 
  private:
   std::atomic<ULONG> refs_{1};

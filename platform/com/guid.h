@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "platform/win/wintypes.h"
@@ -13,12 +14,10 @@ struct GUID {
   std::uint16_t Data3;
   std::uint8_t Data4[8];
 
+  // Every call checks its interface id: two word compares, not a loop.
   friend bool operator==(const GUID& a, const GUID& b) {
-    if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3) return false;
-    for (int i = 0; i < 8; ++i) {
-      if (a.Data4[i] != b.Data4[i]) return false;
-    }
-    return true;
+    static_assert(sizeof(GUID) == 16, "a GUID has no padding");
+    return std::memcmp(&a, &b, sizeof(GUID)) == 0;
   }
   friend bool operator<(const GUID& a, const GUID& b) {
     if (a.Data1 != b.Data1) return a.Data1 < b.Data1;

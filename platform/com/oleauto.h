@@ -3,6 +3,8 @@
 // made active (GetActiveObject).
 #pragma once
 
+#include <cstring>
+
 #include "platform/com/oaidl.h"
 
 // nullptr for a null text. Allocation failure gives nullptr.
@@ -12,7 +14,12 @@ BSTR SysAllocStringLen(const OLECHAR* text, UINT length);
 void SysFreeString(BSTR bstr);
 UINT SysStringLen(BSTR bstr);
 
-void VariantInit(VARIANT* v);
+// Inline: every dispatch call starts a few variants.
+inline void VariantInit(VARIANT* v) {
+  if (v == nullptr) return;
+  std::memset(v, 0, sizeof(VARIANT));
+  v->vt = VT_EMPTY;
+}
 // Frees a BSTR, releases an object, and leaves VT_EMPTY. By-reference
 // variants own nothing.
 HRESULT VariantClear(VARIANT* v);

@@ -51,12 +51,6 @@ void SysFreeString(BSTR bstr) {
 
 UINT SysStringLen(BSTR bstr) { return bstr == nullptr ? 0 : *Prefix(bstr); }
 
-void VariantInit(VARIANT* v) {
-  if (v == nullptr) return;
-  std::memset(v, 0, sizeof(VARIANT));
-  v->vt = VT_EMPTY;
-}
-
 HRESULT VariantClear(VARIANT* v) {
   if (v == nullptr) return E_INVALIDARG;
   if ((v->vt & VT_BYREF) == 0) {

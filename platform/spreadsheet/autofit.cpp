@@ -28,30 +28,44 @@ gm::fonts::TextStyle StyleOf(const FontFormat& font) {
 
 double BoxWidth(const gm::fonts::TextBox& box) { return box.upper_right.x - box.lower_left.x; }
 
-// The width of a line in digits of its own face.
-double WidthInDigits(std::wstring_view line, const FontFormat& font) {
-  if (line.empty()) return 0;
-  static std::mutex mutex;
-  static std::map<std::tuple<std::wstring, bool, bool>, double> digit_widths;
-  std::lock_guard lock(mutex);
-  const auto key = std::make_tuple(font.name, font.bold, font.italic);
-  auto it = digit_widths.find(key);
-  if (it == digit_widths.end()) {
-    const auto digit = gm::fonts::MeasureText(L"0", 1.0, StyleOf(font));
-    it = digit_widths.emplace(key, digit.ok() ? BoxWidth(digit) : 0.0).first;
+// The width of a line in digits of its own face. The face's style and
+// digit width are found once per font, not once per cell.
+class LineMeasurer {
+ public:
+  explicit LineMeasurer(const FontFormat& font) : font_(font), style_(StyleOf(font)) {
+    static std::mutex mutex;
+    static std::map<std::tuple<std::wstring, bool, bool>, double> digit_widths;
+    std::lock_guard lock(mutex);
+    const auto key = std::make_tuple(font.name, font.bold, font.italic);
+    auto it = digit_widths.find(key);
+    if (it == digit_widths.end()) {
+      const auto digit = gm::fonts::MeasureText(L"0", 1.0, style_);
+      it = digit_widths.emplace(key, digit.ok() ? BoxWidth(digit) : 0.0).first;
+    }
+    digit_ = it->second;
   }
-  const auto box = gm::fonts::MeasureText(line, 1.0, StyleOf(font));
-  if (!box.ok() || it->second <= 0) return static_cast<double>(line.size());
-  return BoxWidth(box) / it->second;
-}
 
-double LinePixels(std::wstring_view line, const FontFormat& font) {
-  return WidthInDigits(line, font) * kDigitPixels * font.size / 11.0;
-}
+  double WidthInDigits(std::wstring_view line) const {
+    if (line.empty()) return 0;
+    const auto box = gm::fonts::MeasureText(line, 1.0, style_);
+    if (!box.ok() || digit_ <= 0) return static_cast<double>(line.size());
+    return BoxWidth(box) / digit_;
+  }
+
+  const FontFormat& font() const { return font_; }
+  double LinePixels(std::wstring_view line) const {
+    return WidthInDigits(line) * kDigitPixels * font_.size / 11.0;
+  }
+
+ private:
+  const FontFormat& font_;
+  gm::fonts::TextStyle style_;
+  double digit_ = 0;
+};
 
 double LineHeightPixels(const FontFormat& font) { return font.size * 15.0 / 11.0 / 0.75; }
 
-std::vector<std::wstring_view> Lines(const std::wstring& text) {
+std::vector<std::wstring_view> Lines(std::wstring_view text) {
   std::vector<std::wstring_view> lines;
   std::wstring_view rest(text);
   for (;;) {
@@ -73,11 +87,19 @@ struct Extent {
 
 // Without need_width, a cell that neither wraps nor turns its text is not
 // measured: its height does not depend on its width.
-Extent CellExtent(const Cell& cell, double column_width, bool need_width) {
-  const std::wstring text = DisplayText(cell.value);
+Extent CellExtent(const CellData& data, const CellFormat& format, double column_width,
+                  bool need_width, const LineMeasurer& measurer) {
+  using Kind = CellData::Kind;
+  if (data.kind == Kind::kEmpty || data.kind == Kind::kFormula) return {};
+  std::wstring shown;
+  std::wstring_view text = data.text;
+  if (data.kind != Kind::kText) {
+    shown = DisplayText(data.Value());
+    text = shown;
+  }
   if (text.empty()) return {};
-  static const FontFormat font;
-  if (!need_width && !cell.format.wrap_text && cell.format.orientation == 0) {
+  const FontFormat& font = measurer.font();
+  if (!need_width && !format.wrap_text && format.orientation == 0) {
     const auto lines = std::count(text.begin(), text.end(), L'\n') + 1;
     return {0, static_cast<double>(lines) * LineHeightPixels(font)};
   }
@@ -87,19 +109,18 @@ Extent CellExtent(const Cell& cell, double column_width, bool need_width) {
   size_t characters = 0;
   const double available = std::max(1.0, column_width * kDigitPixels);
   for (std::wstring_view line : Lines(text)) {
-    const double pixels = LinePixels(line, font);
+    const double pixels = measurer.LinePixels(line);
     longest = std::max(longest, pixels);
     characters += line.size();
-    const bool wraps = cell.format.wrap_text && cell.format.orientation == 0;
+    const bool wraps = format.wrap_text && format.orientation == 0;
     lines += wraps ? std::max(1.0, std::ceil(pixels / available)) : 1.0;
   }
-  if (cell.format.orientation == kStackedText) {
+  if (format.orientation == kStackedText) {
     return {kDigitPixels * font.size / 11.0 * 1.2, static_cast<double>(characters) * line_height};
   }
-  const double angle = cell.format.orientation * kPi / 180.0;
-  const double w = cell.format.wrap_text && cell.format.orientation == 0
-                       ? std::min(longest, available)
-                       : longest;
+  const double angle = format.orientation * kPi / 180.0;
+  const double w =
+      format.wrap_text && format.orientation == 0 ? std::min(longest, available) : longest;
   const double h = lines * line_height;
   return {std::fabs(w * std::cos(angle)) + std::fabs(h * std::sin(angle)),
           std::fabs(w * std::sin(angle)) + std::fabs(h * std::cos(angle))};
@@ -137,11 +158,14 @@ void ForEachMeasuredCell(const Worksheet& sheet, const CellRect& area, bool need
   }
   std::sort(merged.begin(), merged.end(),
             [](const CellRect& a, const CellRect& b) { return a.top < b.top; });
+  static const FontFormat kStandardFont;
+  const LineMeasurer measurer(kStandardFont);
   std::vector<CellRect> current;  // those covering the row at hand
   size_t next = 0;
   int current_row = 0;
-  for (const auto& [key, cell] : sheet.cells(area)) {
-    const auto [row, column] = key;
+  const Worksheet::CellRange cells = sheet.cells(area);
+  for (auto it = cells.begin(); it != cells.end(); ++it) {
+    const auto [row, column] = it.key();
     if (row != current_row) {
       current_row = row;
       std::erase_if(current, [row](const CellRect& m) { return m.bottom < row; });
@@ -151,7 +175,11 @@ void ForEachMeasuredCell(const Worksheet& sheet, const CellRect& area, bool need
     }
     bool inside = false;
     for (const CellRect& m : current) inside = inside || m.Contains(row, column);
-    if (!inside) fn(row, column, CellExtent(cell, sheet.ColumnWidth(column), need_width));
+    if (inside) continue;
+    const CellData data = it.data();
+    fn(row, column,
+       CellExtent(data, sheet.format(data.format), sheet.ColumnWidth(column), need_width,
+                  measurer));
   }
 }
 

@@ -57,6 +57,11 @@ class AreaObject : public ExcelObject {
  public:
   AreaObject(std::shared_ptr<Worksheet> sheet, CellRect area)
       : sheet_(std::move(sheet)), area_(area) {}
+  void Reuse(std::shared_ptr<Worksheet> sheet, CellRect area) {
+    sheet_ = std::move(sheet);
+    area_ = area;
+    Revive();
+  }
 
  protected:
   void CheckSize(const Invocation& call) const {
@@ -67,15 +72,77 @@ class AreaObject : public ExcelObject {
   CellRect area_;
 };
 
+// A writer asks for a range, its borders, four border edges, its font and
+// interior for every cell; released ones wait here for the next cell
+// instead of going back to the heap. Only objects nobody references are
+// kept, so a reused object is never one a client still holds.
+template <typename T>
+class Pool {
+ public:
+  template <typename... Extra>
+  static T* Make(std::shared_ptr<Worksheet> sheet, const CellRect& area, Extra... extra) {
+    std::vector<T*>& free = List().objects;
+    if (free.empty()) return new T(std::move(sheet), area, extra...);
+    T* object = free.back();
+    free.pop_back();
+    object->Reuse(std::move(sheet), area, extra...);
+    return object;
+  }
+  static void Keep(T* object) {
+    std::vector<T*>& free = List().objects;
+    if (free.size() < kSize) {
+      free.push_back(object);  // never grows: the room was reserved
+    } else {
+      delete object;
+    }
+  }
+
+ private:
+  static constexpr size_t kSize = 16;
+  struct Objects {
+    Objects() { objects.reserve(kSize); }
+    ~Objects() {
+      for (T* object : objects) delete object;
+    }
+    std::vector<T*> objects;
+  };
+  // Per thread: a release never races a make.
+  static Objects& List() {
+    thread_local Objects objects;
+    return objects;
+  }
+};
+
+template <typename Self>
+class PooledArea : public AreaObject {
+ public:
+  using AreaObject::AreaObject;
+
+ protected:
+  void Recycle() override {
+    sheet_.reset();  // a kept object must not keep a sheet alive
+    Pool<Self>::Keep(static_cast<Self*>(this));
+  }
+};
+
 // ---------------------------------------------------------------------------
 // Reading and applying over the cells of an area.
 
-// Calls fn(cell) for every cell of area (made when new).
-template <typename Fn>
-void ForEachCell(Worksheet& sheet, const CellRect& area, Fn fn) {
+// Gives every cell of area (made when new) the value.
+void SetValues(Worksheet& sheet, const CellRect& area, const CellValue& value) {
   for (int row = area.top; row <= area.bottom; ++row) {
-    for (int column = area.left; column <= area.right; ++column) fn(sheet.At(row, column));
+    for (int column = area.left; column <= area.right; ++column) {
+      sheet.SetValue(row, column, value);
+    }
   }
+}
+
+// Names a change of one format field to one value, for the sheet to
+// remember (values up to 48 bits).
+enum FieldTag : std::uint64_t { kHorizontal = 1, kVertical, kOrientation, kWrap, kFill, kText };
+std::uint64_t ChangeKey(FieldTag tag, long long value) {
+  return (static_cast<std::uint64_t>(tag) << 48) |
+         (static_cast<std::uint64_t>(value) & 0xFFFFFFFFFFFFull);
 }
 
 // ---------------------------------------------------------------------------
@@ -95,9 +162,9 @@ std::uint32_t SwapRedBlue(std::uint32_t c) {
   return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
 }
 
-class InteriorObject final : public AreaObject {
+class InteriorObject final : public PooledArea<InteriorObject> {
  public:
-  using AreaObject::AreaObject;
+  using PooledArea::PooledArea;
   static const MemberInfo kMembers[];
 
  protected:
@@ -108,7 +175,8 @@ class InteriorObject final : public AreaObject {
   void Color(Invocation& call) {
     CheckSize(call);
     const std::uint32_t color = ColorValue(call);
-    ForEachCell(*sheet_, area_, [&](Cell& c) { c.format.fill = color; });
+    sheet_->ChangeFormat(
+        area_, [&](CellFormat& f) { f.fill = color; }, ChangeKey(kFill, color));
   }
   void ColorIndex(Invocation& call) {
     CheckSize(call);
@@ -119,7 +187,9 @@ class InteriorObject final : public AreaObject {
     } else if (index != xlNone && index != xlAutomatic) {
       Refuse(call);
     }
-    ForEachCell(*sheet_, area_, [&](Cell& c) { c.format.fill = fill; });
+    const long long key = fill ? static_cast<long long>(*fill) : 1ll << 40;
+    sheet_->ChangeFormat(
+        area_, [&](CellFormat& f) { f.fill = fill; }, ChangeKey(kFill, key));
   }
 };
 
@@ -132,9 +202,9 @@ std::span<const MemberInfo> InteriorObject::Members() const { return kMembers; }
 // ---------------------------------------------------------------------------
 // Font: handed out, as the writer asks for it, with nothing set through it.
 
-class FontObject final : public AreaObject {
+class FontObject final : public PooledArea<FontObject> {
  public:
-  using AreaObject::AreaObject;
+  using PooledArea::PooledArea;
 
  protected:
   const wchar_t* ClassName() const override { return L"Font"; }
@@ -170,10 +240,14 @@ bool KnownWeight(LONG weight) {
   return weight == xlHairline || weight == xlThin || weight == xlMedium || weight == xlThick;
 }
 
-class BorderObject final : public AreaObject {
+class BorderObject final : public PooledArea<BorderObject> {
  public:
   BorderObject(std::shared_ptr<Worksheet> sheet, CellRect area, int index)
-      : AreaObject(std::move(sheet), area), index_(index) {}
+      : PooledArea(std::move(sheet), area), index_(index) {}
+  void Reuse(std::shared_ptr<Worksheet> sheet, CellRect area, int index) {
+    PooledArea::Reuse(std::move(sheet), area);
+    index_ = index;
+  }
   static const MemberInfo kMembers[];
 
  protected:
@@ -279,9 +353,9 @@ void BorderObject::ForEachEdge(Fn fn) const {
   }
 }
 
-class BordersObject final : public AreaObject {
+class BordersObject final : public PooledArea<BordersObject> {
  public:
-  using AreaObject::AreaObject;
+  using PooledArea::PooledArea;
   static const MemberInfo kMembers[];
 
  protected:
@@ -292,7 +366,7 @@ class BordersObject final : public AreaObject {
   void Item(Invocation& call) {
     const LONG index = call.Long(0);
     if (index < xlEdgeLeft || index > xlInsideHorizontal) Refuse(call);
-    call.ReturnObject(new BorderObject(sheet_, area_, index));
+    call.ReturnObject(Pool<BorderObject>::Make(sheet_, area_, static_cast<int>(index)));
   }
 };
 
@@ -345,10 +419,14 @@ std::optional<int> OrientationDegrees(LONG v) {
   }
 }
 
-class RangeObject final : public AreaObject {
+class RangeObject final : public PooledArea<RangeObject> {
  public:
   RangeObject(std::shared_ptr<Worksheet> sheet, CellRect area, RangeMode mode)
-      : AreaObject(std::move(sheet), area), mode_(mode) {}
+      : PooledArea(std::move(sheet), area), mode_(mode) {}
+  void Reuse(std::shared_ptr<Worksheet> sheet, CellRect area, RangeMode mode) {
+    PooledArea::Reuse(std::move(sheet), area);
+    mode_ = mode;
+  }
   static const MemberInfo kMembers[];
 
   const std::shared_ptr<Worksheet>& sheet() const { return sheet_; }
@@ -371,29 +449,35 @@ class RangeObject final : public AreaObject {
 
   // Sets one format field of every cell to value.
   template <typename Field, typename T>
-  void SetFormat(const Invocation& call, Field CellFormat::*field, const T& value) {
+  void SetFormat(const Invocation& call, Field CellFormat::*field, const T& value,
+                 std::uint64_t key) {
     CheckSize(call);
-    ForEachCell(*sheet_, area_, [&](Cell& c) { c.format.*field = value; });
+    sheet_->ChangeFormat(
+        area_, [&](CellFormat& f) { f.*field = value; }, key);
   }
   void HorizontalAlignment(Invocation& call) {
     const LONG v = call.Long(kValue);
     if (!KnownHorizontal(v)) Refuse(call);
-    SetFormat(call, &CellFormat::horizontal_alignment, static_cast<int>(v));
+    SetFormat(call, &CellFormat::horizontal_alignment, static_cast<int>(v),
+              ChangeKey(kHorizontal, v));
   }
   void VerticalAlignment(Invocation& call) {
     const LONG v = call.Long(kValue);
     if (!KnownVertical(v)) Refuse(call);
-    SetFormat(call, &CellFormat::vertical_alignment, static_cast<int>(v));
+    SetFormat(call, &CellFormat::vertical_alignment, static_cast<int>(v), ChangeKey(kVertical, v));
   }
   void Orientation(Invocation& call) {
     auto degrees = OrientationDegrees(call.Long(kValue));
     if (!degrees) Refuse(call);
-    SetFormat(call, &CellFormat::orientation, *degrees);
+    SetFormat(call, &CellFormat::orientation, *degrees, ChangeKey(kOrientation, *degrees));
   }
-  void WrapText(Invocation& call) { SetFormat(call, &CellFormat::wrap_text, call.Bool(kValue)); }
-  void Font(Invocation& call) { call.ReturnObject(new FontObject(sheet_, area_)); }
-  void Borders(Invocation& call) { call.ReturnObject(new BordersObject(sheet_, area_)); }
-  void Interior(Invocation& call) { call.ReturnObject(new InteriorObject(sheet_, area_)); }
+  void WrapText(Invocation& call) {
+    const bool wrap = call.Bool(kValue);
+    SetFormat(call, &CellFormat::wrap_text, wrap, ChangeKey(kWrap, wrap));
+  }
+  void Font(Invocation& call) { call.ReturnObject(Pool<FontObject>::Make(sheet_, area_)); }
+  void Borders(Invocation& call) { call.ReturnObject(Pool<BordersObject>::Make(sheet_, area_)); }
+  void Interior(Invocation& call) { call.ReturnObject(Pool<InteriorObject>::Make(sheet_, area_)); }
   void Columns(Invocation& call) { call.ReturnObject(NewRange(area_, RangeMode::kColumns)); }
   void Rows(Invocation& call) { call.ReturnObject(NewRange(area_, RangeMode::kRows)); }
   void Address(Invocation& call) {
@@ -402,7 +486,7 @@ class RangeObject final : public AreaObject {
     call.ReturnString(FormatAddress(area_, row_absolute, column_absolute));
   }
   IDispatch* NewRange(const CellRect& area, RangeMode mode) const {
-    return new RangeObject(sheet_, area, mode);
+    return Pool<RangeObject>::Make(sheet_, area, mode);
   }
 
   RangeMode mode_;
@@ -505,7 +589,7 @@ void RangeObject::Item(Invocation& call) {
 }
 
 // What a formula text must at least be: quotes closed, brackets balanced.
-bool PlausibleFormula(const std::wstring& text) {
+bool PlausibleFormula(std::wstring_view text) {
   if (text.size() < 2 || text.size() > 8192) return false;
   int depth = 0;
   bool quoted = false;
@@ -549,18 +633,17 @@ void RangeObject::PutValue(Invocation& call, bool formula) {
   switch (value.vt) {
     case VT_EMPTY:
     case VT_NULL:
-      return ForEachCell(sheet, area_, [](Cell& c) { c.value = std::monostate{}; });
-    case VT_BOOL: {
-      const bool flag = value.boolVal != VARIANT_FALSE;
-      return ForEachCell(sheet, area_, [&](Cell& c) { c.value = flag; });
-    }
+      return SetValues(sheet, area_, std::monostate{});
+    case VT_BOOL:
+      return SetValues(sheet, area_, value.boolVal != VARIANT_FALSE);
     case VT_BSTR: {
-      std::wstring text(value.bstrVal ? value.bstrVal : L"", SysStringLen(value.bstrVal));
+      const std::wstring_view text(value.bstrVal ? value.bstrVal : L"",
+                                   SysStringLen(value.bstrVal));
       if (text.size() > kMaxTextLength) Refuse(call);
       // A cell formatted as text takes a formula as its text.
       auto takes_formula = [&](int row, int column) {
-        const Cell* cell = sheet.Find(row, column);
-        return formula && !text.empty() && text[0] == L'=' && !(cell && cell->format.is_text());
+        return formula && !text.empty() && text[0] == L'=' &&
+               !sheet.FormatAt(row, column).is_text();
       };
       if (formula && !text.empty() && text[0] == L'=' && !PlausibleFormula(text)) {
         bool any = false;
@@ -574,7 +657,7 @@ void RangeObject::PutValue(Invocation& call, bool formula) {
       for (int row = area_.top; row <= area_.bottom; ++row) {
         for (int column = area_.left; column <= area_.right; ++column) {
           if (takes_formula(row, column)) {
-            sheet.At(row, column).value = Formula{text};
+            sheet.SetValue(row, column, Formula{std::wstring(text)});
           } else {
             sheet.EnterText(row, column, text);
           }
@@ -588,7 +671,7 @@ void RangeObject::PutValue(Invocation& call, bool formula) {
       if (FAILED(VariantChangeType(&number, &value, 0, VT_R8))) call.Fail(DISP_E_TYPEMISMATCH);
       const double v = number.dblVal;
       if (!std::isfinite(v)) Refuse(call);
-      return ForEachCell(sheet, area_, [&](Cell& c) { c.value = v; });
+      return SetValues(sheet, area_, v);
     }
   }
 }
@@ -600,8 +683,12 @@ void RangeObject::NumberFormatLocal(Invocation& call) {
   for (wchar_t ch : code) {
     if (ch < 0x20) Refuse(call);
   }
-  if (win::EqualsNoCase(code, L"General")) code.clear();
-  SetFormat(call, &CellFormat::number_format, code);
+  if (code.size() == 7 && win::EqualsNoCase(code, L"General")) code.clear();
+  // Only the two codes the writer sets are worth remembering.
+  const std::uint64_t key = code.empty()   ? ChangeKey(kText, 0)
+                            : code == L"@" ? ChangeKey(kText, 1)
+                                           : 0;
+  SetFormat(call, &CellFormat::number_format, code, key);
 }
 
 void RangeObject::Merge(Invocation& call) {
@@ -655,12 +742,12 @@ class WorksheetObject final : public ExcelObject {
     if (!book_ || !book_->Activate(*sheet_)) Refuse(call);
   }
   void Cells(Invocation& call) {
-    call.ReturnObject(new RangeObject(sheet_, CellRect::Sheet(), RangeMode::kCells));
+    call.ReturnObject(Pool<RangeObject>::Make(sheet_, CellRect::Sheet(), RangeMode::kCells));
   }
   void UsedRange(Invocation& call) {
     // An untouched sheet's used range is its first cell.
     const CellRect used = sheet_->UsedRange().value_or(CellRect::Cell(1, 1));
-    call.ReturnObject(new RangeObject(sheet_, used, RangeMode::kCells));
+    call.ReturnObject(Pool<RangeObject>::Make(sheet_, used, RangeMode::kCells));
   }
   // What the spreadsheet accepts as a sheet name.
   static bool IsSheetName(const std::wstring& name) {

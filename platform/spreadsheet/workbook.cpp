@@ -2,9 +2,12 @@
 #include "platform/win/strings.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cwctype>
+#include <limits>
+#include <stdexcept>
 
 namespace spreadsheet {
 
@@ -146,10 +149,25 @@ bool ParsePlainNumber(std::wstring_view text, double* value) {
 
 namespace {
 
+using Kind = CellData::Kind;
+constexpr int kKindShift = 29;
+constexpr std::uint32_t kIdMask = (1u << kKindShift) - 1;
+
+Kind KindOf(std::uint32_t format_kind) { return static_cast<Kind>(format_kind >> kKindShift); }
+std::uint32_t WithKind(std::uint32_t format_kind, Kind kind) {
+  return (format_kind & kIdMask) | (static_cast<std::uint32_t>(kind) << kKindShift);
+}
+bool HoldsText(Kind kind) { return kind == Kind::kText || kind == Kind::kFormula; }
+
 template <typename T>
 auto Lower(T& sorted, int column) {
   return std::lower_bound(sorted.begin(), sorted.end(), column,
                           [](const auto& entry, int c) { return entry.first < c; });
+}
+
+auto LowerSlot(auto& slots, int column) {
+  return std::lower_bound(slots.begin(), slots.end(), column,
+                          [](const auto& slot, int c) { return slot.column < c; });
 }
 
 // The entry of column, or nullptr.
@@ -161,11 +179,124 @@ auto FindIn(T& sorted, int column) -> decltype(&sorted.begin()->second) {
   return it != sorted.end() && it->first == column ? &it->second : nullptr;
 }
 
+void Mix(size_t& h, long long v) {
+  h ^= std::hash<long long>{}(v) + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
+}
+
 }  // namespace
 
-const Cell* Worksheet::Find(int row, int column) const {
+CellValue CellData::Value() const {
+  switch (kind) {
+    case Kind::kNumber:
+      return number;
+    case Kind::kText:
+      return std::wstring(text);
+    case Kind::kBool:
+      return flag;
+    case Kind::kFormula:
+      return Formula{std::wstring(text)};
+    case Kind::kEmpty:
+      break;
+  }
+  return std::monostate{};
+}
+
+size_t Worksheet::FormatHash::operator()(const CellFormat& f) const {
+  size_t h = std::hash<std::wstring_view>{}(f.number_format);
+  Mix(h, f.horizontal_alignment);
+  Mix(h, f.vertical_alignment);
+  Mix(h, f.orientation);
+  Mix(h, f.wrap_text);
+  Mix(h, f.fill ? static_cast<long long>(*f.fill) : -1);
+  return h;
+}
+
+size_t Worksheet::LineHash::operator()(const BorderLine& l) const {
+  size_t h = 0;
+  Mix(h, l.line_style);
+  Mix(h, l.weight);
+  Mix(h, l.color ? static_cast<long long>(*l.color) : -1);
+  return h;
+}
+
+Worksheet::Worksheet(std::wstring name) : name_(std::move(name)) {
+  formats_.emplace_back();
+  format_ids_.emplace(CellFormat{}, 0);
+  lines_.emplace_back();
+}
+
+template <typename Fn>
+void Worksheet::ForEachMergeOverlapping(const CellRect& area, Fn fn) const {
+  // Merged areas never overlap, so those starting in a row are few, and
+  // none starting above area.top - merge_height_ can reach it.
+  const int from = std::max(1, area.top - merge_height_ + 1);
+  for (auto it = merge_index_.lower_bound({from, 0});
+       it != merge_index_.end() && it->first.first <= area.bottom; ++it) {
+    if (it->second.Overlaps(area)) fn(it->second);
+  }
+}
+
+std::uint32_t Worksheet::InternFormat(const CellFormat& format) {
+  auto it = format_ids_.find(format);
+  if (it != format_ids_.end()) return it->second;
+  if (formats_.size() > kIdMask) throw std::length_error("too many cell formats");
+  const auto id = static_cast<std::uint32_t>(formats_.size());
+  formats_.push_back(format);
+  format_ids_.emplace(format, id);
+  return id;
+}
+
+std::uint32_t Worksheet::InternLine(const BorderLine& line) {
+  // A table's lines are mostly one look.
+  if (lines_[last_line_] == line) return last_line_;
+  auto it = line_ids_.find(line);
+  if (it != line_ids_.end()) return last_line_ = it->second;
+  const auto id = static_cast<std::uint32_t>(lines_.size());
+  lines_.push_back(line);
+  line_ids_.emplace(line, id);
+  last_line_ = id;
+  return id;
+}
+
+const Worksheet::Slot* Worksheet::FindSlot(int row, int column) const {
   const Row* r = RowAt(row);
-  return r ? FindIn(r->cells, column) : nullptr;
+  if (r == nullptr || r->cells.empty()) return nullptr;
+  if (r->cells.back().column == column) return &r->cells.back();
+  auto it = LowerSlot(r->cells, column);
+  return it != r->cells.end() && it->column == column ? &*it : nullptr;
+}
+
+CellData Worksheet::DataOf(const Slot& slot) const {
+  CellData data;
+  data.kind = KindOf(slot.format_kind);
+  data.format = slot.format_kind & kIdMask;
+  switch (data.kind) {
+    case Kind::kNumber:
+      data.number = std::bit_cast<double>(slot.payload);
+      break;
+    case Kind::kBool:
+      data.flag = slot.payload != 0;
+      break;
+    case Kind::kText:
+    case Kind::kFormula:
+      data.text = texts_[slot.payload];
+      break;
+    case Kind::kEmpty:
+      break;
+  }
+  return data;
+}
+
+std::optional<Cell> Worksheet::Find(int row, int column) const {
+  const Slot* slot = FindSlot(row, column);
+  if (slot == nullptr) return std::nullopt;
+  const CellData data = DataOf(*slot);
+  return Cell{data.Value(), formats_[data.format]};
+}
+
+const CellFormat& Worksheet::FormatAt(int row, int column) const {
+  const Slot* slot = FindSlot(row, column);
+  return formats_[slot ? slot->format_kind & kIdMask : 0];
 }
 
 Worksheet::Row& Worksheet::MakeRow(int row) {
@@ -173,14 +304,86 @@ Worksheet::Row& Worksheet::MakeRow(int row) {
   return rows_[row];
 }
 
-Cell& Worksheet::At(int row, int column) {
+Worksheet::Slot& Worksheet::MakeSlot(int row, int column) {
   Row& r = MakeRow(row);
-  if (Cell* found = FindIn(r.cells, column)) return *found;
-  ++cell_count_;
-  if (r.cells.empty() || r.cells.back().first < column) {
-    return r.cells.emplace_back(column, Cell{}).second;
+  auto& cells = r.cells;
+  if (cells.empty() || cells.back().column < column) {
+    ++cell_count_;
+    return cells.emplace_back(Slot{column, 0, 0});
   }
-  return r.cells.emplace(Lower(r.cells, column), column, Cell{})->second;
+  if (cells.back().column == column) return cells.back();
+  auto it = LowerSlot(cells, column);
+  if (it != cells.end() && it->column == column) return *it;
+  ++cell_count_;
+  return *cells.insert(it, Slot{column, 0, 0});
+}
+
+void Worksheet::Touch(int row, int column) { MakeSlot(row, column); }
+
+void Worksheet::ClearValue(Slot& slot) {
+  if (HoldsText(KindOf(slot.format_kind))) {
+    std::wstring().swap(texts_[slot.payload]);
+    free_texts_.push_back(static_cast<std::uint32_t>(slot.payload));
+  }
+  slot.format_kind = WithKind(slot.format_kind, Kind::kEmpty);
+  slot.payload = 0;
+}
+
+void Worksheet::StoreText(Slot& slot, Kind kind, std::wstring_view text) {
+  if (HoldsText(KindOf(slot.format_kind))) {
+    texts_[slot.payload].assign(text);
+  } else {
+    ClearValue(slot);
+    std::uint32_t index = 0;
+    if (!free_texts_.empty()) {
+      index = free_texts_.back();
+      texts_[index].assign(text);
+      free_texts_.pop_back();
+    } else {
+      if (texts_.size() >= 0xFFFFFFFFu) throw std::length_error("too many texts");
+      index = static_cast<std::uint32_t>(texts_.size());
+      texts_.emplace_back(text);
+    }
+    slot.payload = index;
+  }
+  slot.format_kind = WithKind(slot.format_kind, kind);
+}
+
+void Worksheet::SetValue(int row, int column, const CellValue& value) {
+  Slot& slot = MakeSlot(row, column);
+  if (const auto* text = std::get_if<std::wstring>(&value))
+    return StoreText(slot, Kind::kText, *text);
+  if (const auto* formula = std::get_if<Formula>(&value)) {
+    return StoreText(slot, Kind::kFormula, formula->text);
+  }
+  ClearValue(slot);
+  if (const auto* number = std::get_if<double>(&value)) {
+    slot.format_kind = WithKind(slot.format_kind, Kind::kNumber);
+    slot.payload = std::bit_cast<std::uint64_t>(*number);
+  } else if (const auto* flag = std::get_if<bool>(&value)) {
+    slot.format_kind = WithKind(slot.format_kind, Kind::kBool);
+    slot.payload = *flag ? 1 : 0;
+  }
+}
+
+void Worksheet::EnterText(int row, int column, std::wstring_view text) {
+  Slot& slot = MakeSlot(row, column);
+  const CellFormat* format = &formats_[slot.format_kind & kIdMask];
+  if (text.find(L'\n') != std::wstring_view::npos && !format->wrap_text) {
+    CellFormat wrapped = *format;
+    wrapped.wrap_text = true;
+    const std::uint32_t id = InternFormat(wrapped);
+    slot.format_kind = (slot.format_kind & ~kIdMask) | id;
+    format = &formats_[id];
+  }
+  double number = 0;
+  if (!format->is_text() && ParsePlainNumber(text, &number)) {
+    ClearValue(slot);
+    slot.format_kind = WithKind(slot.format_kind, Kind::kNumber);
+    slot.payload = std::bit_cast<std::uint64_t>(number);
+  } else {
+    StoreText(slot, Kind::kText, text);
+  }
 }
 
 Worksheet::CellRange Worksheet::cells() const { return CellRange(*this, CellRect::Sheet()); }
@@ -216,53 +419,100 @@ BorderLine Worksheet::Border(int row, int column, Edge edge) const {
   const LineSlot slot = SlotOf(row, column, edge);
   const Row* r = RowAt(slot.row);
   if (r == nullptr) return {};
-  const BorderLine* line = FindIn(slot.vertical ? r->right_lines : r->bottom_lines, slot.column);
-  return line ? *line : BorderLine{};
+  const std::uint32_t* id = FindIn(slot.vertical ? r->right_lines : r->bottom_lines, slot.column);
+  return id ? lines_[*id] : BorderLine{};
 }
 
 void Worksheet::SetBorder(int row, int column, Edge edge, const BorderLine& line) {
-  At(row, column);
+  Touch(row, column);
   const LineSlot slot = SlotOf(row, column, edge);
   Row& r = MakeRow(slot.row);
   auto& lines = slot.vertical ? r.right_lines : r.bottom_lines;
-  if (BorderLine* found = FindIn(lines, slot.column)) {
+  if (std::uint32_t* found = FindIn(lines, slot.column)) {
     if (line.visible()) {
-      *found = line;
+      *found = InternLine(line);
     } else {
       lines.erase(Lower(lines, slot.column));
     }
   } else if (line.visible()) {
-    lines.emplace(Lower(lines, slot.column), slot.column, line);
+    const std::uint32_t id = InternLine(line);
+    if (lines.empty() || lines.back().first < slot.column) {
+      lines.emplace_back(slot.column, id);
+    } else {
+      lines.emplace(Lower(lines, slot.column), slot.column, id);
+    }
   }
 }
 
-std::vector<Worksheet::CellKey> Worksheet::BorderOnlyCells() const {
-  std::vector<CellKey> keys;
-  auto add = [&](int row, int column) {
-    if (row >= 1 && row <= kMaxRows && column >= 1 && column <= kMaxColumns && !Find(row, column)) {
-      keys.emplace_back(row, column);
-    }
-  };
-  for (int row = 0; row < static_cast<int>(rows_.size()); ++row) {
-    for (const auto& [column, line] : rows_[row].right_lines) {
-      add(row, column);
-      add(row, column + 1);
-    }
-    for (const auto& [column, line] : rows_[row].bottom_lines) {
-      add(row, column);
-      add(row + 1, column);
-    }
+void Worksheet::RowCells(int row, RowBuffer& buffer) const {
+  std::vector<RowEntry>& out = buffer.entries;
+  std::vector<CellData>& storage = buffer.data;
+  std::vector<int>& columns = buffer.columns;
+  out.clear();
+  storage.clear();
+  columns.clear();
+  static const Row kNoRow;
+  const Row* above = RowAt(row - 1);
+  const Row* here = RowAt(row);
+  if (here == nullptr && above == nullptr) return;
+  if (here == nullptr) here = &kNoRow;
+  // The columns to write, ascending without repeats: the cells, and both
+  // sides of every visible line. Each run is sorted already, so they are
+  // merged, not sorted.
+  const auto& cells = here->cells;
+  const auto& rights = here->right_lines;
+  const auto& bottoms = here->bottom_lines;
+  const auto& tops = above ? above->bottom_lines : kNoRow.bottom_lines;
+  constexpr int kNone = std::numeric_limits<int>::max();
+  size_t c = 0, r0 = 0, r1 = 0, b = 0, t = 0;
+  for (;;) {
+    int next = kNone;
+    if (c < cells.size()) next = std::min(next, cells[c].column);
+    if (r0 < rights.size()) next = std::min(next, rights[r0].first);
+    if (r1 < rights.size()) next = std::min(next, rights[r1].first + 1);
+    if (b < bottoms.size()) next = std::min(next, bottoms[b].first);
+    if (t < tops.size()) next = std::min(next, tops[t].first);
+    if (next == kNone) break;
+    columns.push_back(next);
+    while (c < cells.size() && cells[c].column <= next) ++c;
+    while (r0 < rights.size() && rights[r0].first <= next) ++r0;
+    while (r1 < rights.size() && rights[r1].first + 1 <= next) ++r1;
+    while (b < bottoms.size() && bottoms[b].first <= next) ++b;
+    while (t < tops.size() && tops[t].first <= next) ++t;
   }
-  std::sort(keys.begin(), keys.end());
-  keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
-  return keys;
+
+  storage.reserve(here->cells.size());
+  auto cell = here->cells.begin();
+  auto right = here->right_lines.begin();
+  auto bottom = here->bottom_lines.begin();
+  auto top = above ? above->bottom_lines.begin() : here->bottom_lines.end();
+  const auto top_end = above ? above->bottom_lines.end() : here->bottom_lines.end();
+  // The id at column in a sorted run, moving its cursor forward.
+  auto at = [](auto& it, auto end, int column) -> std::uint32_t {
+    while (it != end && it->first < column) ++it;
+    return it != end && it->first == column ? it->second : 0;
+  };
+  for (const int column : columns) {
+    if (column < 1 || column > kMaxColumns) continue;
+    RowEntry entry{column, nullptr, {}};
+    while (cell != here->cells.end() && cell->column < column) ++cell;
+    if (cell != here->cells.end() && cell->column == column) {
+      storage.push_back(DataOf(*cell));
+      entry.data = &storage.back();
+    }
+    entry.lines[kEdgeLeft] = at(right, here->right_lines.end(), column - 1);
+    entry.lines[kEdgeRight] = at(right, here->right_lines.end(), column);
+    entry.lines[kEdgeBottom] = at(bottom, here->bottom_lines.end(), column);
+    entry.lines[kEdgeTop] = at(top, top_end, column);
+    out.push_back(entry);
+  }
 }
 
 std::optional<CellRect> Worksheet::MergeAreaAt(int row, int column) const {
-  for (const CellRect& m : merges_) {
-    if (m.Contains(row, column)) return m;
-  }
-  return std::nullopt;
+  const CellRect cell = CellRect::Cell(row, column);
+  std::optional<CellRect> found;
+  ForEachMergeOverlapping(cell, [&](const CellRect& m) { found = m; });
+  return found;
 }
 
 std::optional<CellRect> Worksheet::UsedRange() const {
@@ -270,7 +520,7 @@ std::optional<CellRect> Worksheet::UsedRange() const {
   auto add = [&](const CellRect& area) { used = used ? used->Union(area) : area; };
   for (int row = 1; row < static_cast<int>(rows_.size()); ++row) {
     const auto& cells = rows_[row].cells;
-    if (!cells.empty()) add({row, cells.front().first, row, cells.back().first});
+    if (!cells.empty()) add({row, cells.front().column, row, cells.back().column});
   }
   for (const CellRect& m : merges_) add(m);
   return used;
@@ -279,16 +529,21 @@ std::optional<CellRect> Worksheet::UsedRange() const {
 // ---------------------------------------------------------------------------
 // Worksheet::CellRange
 
-Worksheet::Sorted<Cell>::const_iterator Worksheet::CellRange::RowBegin(int row) const {
+std::vector<Worksheet::Slot>::const_iterator Worksheet::CellRange::RowBegin(int row) const {
   const Row* r = sheet_.RowAt(row);
   if (r == nullptr) return {};
-  return area_.left <= 1 ? r->cells.begin() : Lower(r->cells, area_.left);
+  return area_.left <= 1 ? r->cells.begin() : LowerSlot(r->cells, area_.left);
 }
 
-Worksheet::Sorted<Cell>::const_iterator Worksheet::CellRange::RowEnd(int row) const {
+std::vector<Worksheet::Slot>::const_iterator Worksheet::CellRange::RowEnd(int row) const {
   const Row* r = sheet_.RowAt(row);
   if (r == nullptr) return {};
-  return area_.right >= kMaxColumns ? r->cells.end() : Lower(r->cells, area_.right + 1);
+  return area_.right >= kMaxColumns ? r->cells.end() : LowerSlot(r->cells, area_.right + 1);
+}
+
+Worksheet::CellRange::Entry Worksheet::CellRange::iterator::operator*() const {
+  const CellData d = data();
+  return {key(), Cell{d.Value(), range_->sheet_.formats_[d.format]}};
 }
 
 void Worksheet::CellRange::iterator::Settle() {
@@ -346,53 +601,62 @@ void Worksheet::SetRowHeight(int row, std::optional<double> height) {
   }
 }
 
-void Worksheet::EnterText(int row, int column, std::wstring text) {
-  Cell& cell = At(row, column);
-  if (text.find(L'\n') != std::wstring::npos) cell.format.wrap_text = true;
-  double number = 0;
-  if (!cell.format.is_text() && ParsePlainNumber(text, &number)) {
-    cell.value = number;
-  } else {
-    cell.value = std::move(text);
-  }
-}
-
 void Worksheet::Merge(const CellRect& area) {
   if (area.rows() == 1 && area.columns() == 1) return;
   CellRect merged = area;
+  std::vector<CellRect> absorbed;
   for (bool grew = true; grew;) {
     grew = false;
-    for (auto it = merges_.begin(); it != merges_.end(); ++it) {
-      if (it->Overlaps(merged)) {
-        merged = merged.Union(*it);
-        merges_.erase(it);
+    absorbed.clear();
+    ForEachMergeOverlapping(merged, [&](const CellRect& m) { absorbed.push_back(m); });
+    for (const CellRect& m : absorbed) {
+      if (m.top < merged.top || m.left < merged.left || m.bottom > merged.bottom ||
+          m.right > merged.right) {
         grew = true;
-        break;
       }
+      merged = merged.Union(m);
+    }
+    for (const CellRect& m : absorbed) {
+      merge_index_.erase({m.top, m.left});
+      merges_.erase(std::find(merges_.begin(), merges_.end(), m));
     }
   }
   merges_.push_back(merged);
+  merge_index_.emplace(std::make_pair(merged.top, merged.left), merged);
+  merge_height_ = std::max(merge_height_, merged.rows());
 
   // One value survives, at the top-left.
-  CellValue kept;
+  Slot* kept = nullptr;
   for (int row = merged.top; row <= merged.bottom && row < static_cast<int>(rows_.size()); ++row) {
     auto& cells = rows_[row].cells;
-    for (auto it = Lower(cells, merged.left); it != cells.end() && it->first <= merged.right;
+    for (auto it = LowerSlot(cells, merged.left); it != cells.end() && it->column <= merged.right;
          ++it) {
-      if (std::holds_alternative<std::monostate>(kept) &&
-          !std::holds_alternative<std::monostate>(it->second.value)) {
-        kept = std::move(it->second.value);
+      if (KindOf(it->format_kind) == Kind::kEmpty) continue;
+      if (kept == nullptr) {
+        kept = &*it;
+      } else {
+        ClearValue(*it);
       }
-      it->second.value = std::monostate{};
     }
   }
-  if (!std::holds_alternative<std::monostate>(kept)) {
-    At(merged.top, merged.left).value = std::move(kept);
+  if (kept == nullptr ||
+      (kept->column == merged.left && FindSlot(merged.top, merged.left) == kept)) {
+    return;
   }
+  const std::uint32_t kind_bits = kept->format_kind & ~kIdMask;
+  const std::uint64_t payload = kept->payload;
+  // The text moves with its index: nothing is copied or freed.
+  kept->format_kind &= kIdMask;
+  kept->payload = 0;
+  Slot& corner = MakeSlot(merged.top, merged.left);
+  ClearValue(corner);
+  corner.format_kind = (corner.format_kind & kIdMask) | kind_bits;
+  corner.payload = payload;
 }
 
 void Worksheet::Unmerge(const CellRect& area) {
   std::erase_if(merges_, [&](const CellRect& m) { return m.Overlaps(area); });
+  std::erase_if(merge_index_, [&](const auto& entry) { return entry.second.Overlaps(area); });
 }
 
 // ---------------------------------------------------------------------------

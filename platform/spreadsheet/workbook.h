@@ -18,6 +18,7 @@
 // Rows and columns count from 1. Colours are the object model's 0x00BBGGRR.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <map>
@@ -25,6 +26,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -102,7 +104,7 @@ struct CellFormat {
   int orientation = 0;  // degrees, -90 to 90, or kStackedText
   bool wrap_text = false;
   std::optional<std::uint32_t> fill;  // a solid fill; none: no fill
-  bool is_text() const { return number_format == L"@"; }
+  bool is_text() const { return number_format.size() == 1 && number_format[0] == L'@'; }
   bool operator==(const CellFormat&) const = default;
 };
 
@@ -114,17 +116,32 @@ struct Formula {
 // Empty, a number, a text, a boolean or a formula.
 using CellValue = std::variant<std::monostate, double, std::wstring, bool, Formula>;
 
+// A cell as a copy: what it holds and how it shows.
 struct Cell {
   CellValue value;
   CellFormat format;
+};
+
+// A stored cell as the sheet keeps it, read in place: valid until the sheet
+// changes.
+struct CellData {
+  enum class Kind : std::uint8_t { kEmpty, kNumber, kText, kBool, kFormula };
+  Kind kind = Kind::kEmpty;
+  double number = 0;         // kNumber
+  bool flag = false;         // kBool
+  std::wstring_view text;    // kText; kFormula, with its "="
+  std::uint32_t format = 0;  // Worksheet::format(id)
+  CellValue Value() const;
 };
 
 // True when text is a plain decimal number by the rule above; *value gets it.
 bool ParsePlainNumber(std::wstring_view text, double* value);
 
 // A sheet keeps its rows in one vector by row number, each row its cells
-// and lines sorted by column: no node per cell, a row found at once and a
-// cell by a search of its row; cells written row by row are appended.
+// and lines sorted by column. A cell is 16 bytes: its column, the id of its
+// format in the sheet's table of distinct formats, the kind of its value and
+// the number or the index of its text; a line is its column and the id of
+// its look. Cells written row by row are appended.
 class Worksheet {
  public:
   using CellKey = std::pair<int, int>;  // row, column
@@ -133,21 +150,42 @@ class Worksheet {
   // (key, cell) pairs.
   class CellRange;
 
-  explicit Worksheet(std::wstring name) : name_(std::move(name)) {}
+  explicit Worksheet(std::wstring name);
   Worksheet(const Worksheet&) = delete;
   Worksheet& operator=(const Worksheet&) = delete;
 
   const std::wstring& name() const { return name_; }
   void set_name(std::wstring name) { name_ = std::move(name); }
 
-  // nullptr for a cell nothing was ever done to.
-  const Cell* Find(int row, int column) const;
+  // nullopt for a cell nothing was ever done to.
+  std::optional<Cell> Find(int row, int column) const;
+  // The format the cell shows; the default one for a cell never touched.
+  const CellFormat& FormatAt(int row, int column) const;
+  const CellFormat& format(std::uint32_t id) const { return formats_[id]; }
   CellRange cells() const;
   // The cells of area something was done to, by row then column.
   CellRange cells(const CellRect& area) const;
   BorderLine Border(int row, int column, Edge edge) const;
-  // Cells not in cells() that a visible border touches, by row then column.
-  std::vector<CellKey> BorderOnlyCells() const;
+  const BorderLine& line(std::uint32_t id) const { return lines_[id]; }
+
+  // One cell as a save writes them: data is nullptr for a cell nothing was
+  // done to that a visible line touches; lines by Edge, 0 for none.
+  struct RowEntry {
+    int column;
+    const CellData* data;
+    std::array<std::uint32_t, 4> lines;
+  };
+  struct RowBuffer {
+    std::vector<RowEntry> entries;
+    std::vector<CellData> data;  // what entries point to
+    std::vector<int> columns;
+  };
+  // The cells of row (from 1) to write, by column, into buffer.entries;
+  // valid until the buffer is refilled or the sheet changes.
+  void RowCells(int row, RowBuffer& buffer) const;
+  // No row after this one has a cell to write.
+  int last_row() const { return std::min(static_cast<int>(rows_.size()), kMaxRows); }
+
   const std::vector<CellRect>& merged_areas() const { return merges_; }
   std::optional<CellRect> MergeAreaAt(int row, int column) const;
   // The bounding box of cells() and the merged areas; nullopt on a sheet
@@ -158,10 +196,18 @@ class Worksheet {
   const std::map<int, double>& column_widths() const { return column_widths_; }
   const std::map<int, double>& row_heights() const { return row_heights_; }
 
-  // The cell, made when it is new. REQUIRES: inside the sheet.
-  Cell& At(int row, int column);
+  // Makes the cell when it is new. REQUIRES: inside the sheet.
+  void Touch(int row, int column);
+  void SetValue(int row, int column, const CellValue& value);
   // Enters a text by the rules above.
-  void EnterText(int row, int column, std::wstring text);
+  void EnterText(int row, int column, std::wstring_view text);
+  // Edits the format of every cell of area (made when new): change gets a
+  // copy of a cell's format to change. A nonzero key names the change (the
+  // same key, always the same change): its result is then remembered per
+  // format, sparing the lookup of the changed format. REQUIRES: area inside
+  // the sheet.
+  template <typename Change>
+  void ChangeFormat(const CellRect& area, Change change, std::uint64_t key = 0);
   void SetBorder(int row, int column, Edge edge, const BorderLine& line);
   // Merges area (a single cell merges nothing). REQUIRES: area.valid().
   void Merge(const CellRect& area);
@@ -172,40 +218,111 @@ class Worksheet {
   void SetRowHeight(int row, std::optional<double> height);
 
  private:
+  // The kind in the top bits of format_kind, the format id below.
+  struct Slot {
+    int column;
+    std::uint32_t format_kind;
+    std::uint64_t payload;  // a number's bits, a flag, or a text's index
+  };
   template <typename T>
   using Sorted = std::vector<std::pair<int, T>>;  // by column
   struct Row {
-    Sorted<Cell> cells;
+    std::vector<Slot> cells;
     // The line right of column b (b from 0), and the line below the row.
-    Sorted<BorderLine> right_lines;
-    Sorted<BorderLine> bottom_lines;
+    Sorted<std::uint32_t> right_lines;
+    Sorted<std::uint32_t> bottom_lines;
   };
+  struct FormatHash {
+    size_t operator()(const CellFormat& f) const;
+  };
+  struct LineHash {
+    size_t operator()(const BorderLine& l) const;
+  };
+
   // Row r at index r; row 0 holds the lines above row 1.
   Row* RowAt(int row) { return row < static_cast<int>(rows_.size()) ? &rows_[row] : nullptr; }
   const Row* RowAt(int row) const {
     return row < static_cast<int>(rows_.size()) ? &rows_[row] : nullptr;
   }
   Row& MakeRow(int row);
+  Slot& MakeSlot(int row, int column);
+  const Slot* FindSlot(int row, int column) const;
+  CellData DataOf(const Slot& slot) const;
+  std::uint32_t InternFormat(const CellFormat& format);
+  std::uint32_t InternLine(const BorderLine& line);
+  // Drops what the slot holds (its text goes back for reuse).
+  void ClearValue(Slot& slot);
+  void StoreText(Slot& slot, CellData::Kind kind, std::wstring_view text);
+  template <typename Fn>
+  void ForEachMergeOverlapping(const CellRect& area, Fn fn) const;
 
   std::wstring name_;
   std::vector<Row> rows_;
   size_t cell_count_ = 0;
-  std::vector<CellRect> merges_;
+  std::vector<CellFormat> formats_;  // [0] the default
+  std::unordered_map<CellFormat, std::uint32_t, FormatHash> format_ids_;
+  struct Transition {
+    std::uint32_t from = 0xFFFFFFFFu;
+    std::uint32_t to = 0;
+    std::uint64_t key = 0;
+  };
+  std::array<Transition, 256> transitions_{};  // by a hash of from and key
+  std::vector<BorderLine> lines_;              // [0] none
+  std::unordered_map<BorderLine, std::uint32_t, LineHash> line_ids_;
+  std::uint32_t last_line_ = 0;
+  std::vector<std::wstring> texts_;
+  std::vector<std::uint32_t> free_texts_;
+  std::vector<CellRect> merges_;                         // in the order they were made
+  std::map<std::pair<int, int>, CellRect> merge_index_;  // by top, left
+  int merge_height_ = 0;                                 // the most rows any merged area ever had
   std::map<int, double> column_widths_;
   std::map<int, double> row_heights_;
 
   friend class CellRange;
 };
 
+template <typename Change>
+void Worksheet::ChangeFormat(const CellRect& area, Change change, std::uint64_t key) {
+  // Most cells of an area share a format: the last change is reused.
+  std::uint32_t from = 0xFFFFFFFFu;
+  std::uint32_t to = 0;
+  constexpr std::uint32_t kIdBits = (1u << 29) - 1;
+  for (int row = area.top; row <= area.bottom; ++row) {
+    for (int column = area.left; column <= area.right; ++column) {
+      Slot& slot = MakeSlot(row, column);
+      const std::uint32_t id = slot.format_kind & kIdBits;
+      if (id != from) {
+        Transition* known = nullptr;
+        if (key != 0) {
+          known = &transitions_[((id * 0x9E3779B97F4A7C15ull) ^ key) * 0xFF51AFD7ED558CCDull >> 56];
+        }
+        if (known && known->from == id && known->key == key) {
+          to = known->to;
+        } else {
+          CellFormat changed = formats_[id];
+          change(changed);
+          to = InternFormat(changed);
+          if (known) *known = Transition{id, to, key};
+        }
+        from = id;
+      }
+      slot.format_kind = (slot.format_kind & ~kIdBits) | to;
+    }
+  }
+}
+
 class Worksheet::CellRange {
  public:
   struct Entry {
     CellKey first;
-    const Cell& second;
+    Cell second;
   };
   class iterator {
    public:
-    Entry operator*() const { return {{row_, it_->first}, it_->second}; }
+    Entry operator*() const;
+    // The same without copying: the key, and the data read in place.
+    CellKey key() const { return {row_, it_->column}; }
+    CellData data() const { return range_->sheet_.DataOf(*it_); }
     iterator& operator++() {
       ++it_;
       Settle();
@@ -215,7 +332,7 @@ class Worksheet::CellRange {
 
    private:
     friend class CellRange;
-    using Inner = Sorted<Cell>::const_iterator;
+    using Inner = std::vector<Slot>::const_iterator;
     iterator(const CellRange* range, int row, Inner it) : range_(range), row_(row), it_(it) {
       Settle();
     }
@@ -235,8 +352,8 @@ class Worksheet::CellRange {
  private:
   friend class Worksheet;
   CellRange(const Worksheet& sheet, const CellRect& area) : sheet_(sheet), area_(area) {}
-  Sorted<Cell>::const_iterator RowBegin(int row) const;
-  Sorted<Cell>::const_iterator RowEnd(int row) const;
+  std::vector<Slot>::const_iterator RowBegin(int row) const;
+  std::vector<Slot>::const_iterator RowEnd(int row) const;
 
   const Worksheet& sheet_;
   CellRect area_;

@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/win/strings.h"
 #include "platform/win/text.h"
 
 namespace spreadsheet {
@@ -19,7 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Utf8(const std::wstring& text) { return win::WideToUtf8(text); }
+std::string Utf8(std::wstring_view text) { return win::WideToUtf8(text); }
 
 std::uint32_t ToRgb(std::uint32_t bgr) {
   const std::uint32_t rgb = ((bgr & 0xFF) << 16) | (bgr & 0xFF00) | ((bgr >> 16) & 0xFF);
@@ -213,24 +214,49 @@ std::wstring WriteSheet(lxw_workbook* book, FormatCache& formats, const Workshee
     }
   }
 
-  auto write = [&](int row, int column, const Cell& cell) -> lxw_error {
-    const Borders borders = {
-        sheet.Border(row, column, kEdgeLeft), sheet.Border(row, column, kEdgeTop),
-        sheet.Border(row, column, kEdgeBottom), sheet.Border(row, column, kEdgeRight)};
-    lxw_format* format = formats.Get(cell.format, borders);
+  // The sheet's own ids of a look name its format: a cell costs a hash of
+  // five numbers, and the look is compared only once per distinct one.
+  struct Ids {
+    std::uint32_t format;
+    std::array<std::uint32_t, 4> lines;
+    bool operator==(const Ids&) const = default;
+  };
+  struct IdsHash {
+    size_t operator()(const Ids& k) const {
+      std::uint64_t h = k.format;
+      for (std::uint32_t line : k.lines) h = h * 0x9E3779B97F4A7C15ull + line;
+      return static_cast<size_t>(h ^ (h >> 29));
+    }
+  };
+  std::unordered_map<Ids, lxw_format*, IdsHash> by_ids;
+  auto format_of = [&](const Ids& ids) {
+    auto it = by_ids.find(ids);
+    if (it != by_ids.end()) return it->second;
+    Borders borders;
+    for (int edge = 0; edge < 4; ++edge) borders[edge] = sheet.line(ids.lines[edge]);
+    lxw_format* format = formats.Get(sheet.format(ids.format), borders);
+    by_ids.emplace(ids, format);
+    return format;
+  };
+  std::string utf8;
+  auto write = [&](int row, const Worksheet::RowEntry& entry) -> lxw_error {
+    const CellData* cell = entry.data;
+    lxw_format* format = format_of({cell ? cell->format : 0, entry.lines});
     const auto r = static_cast<lxw_row_t>(row - 1);
-    const auto c = static_cast<lxw_col_t>(column - 1);
-    if (const auto* number = std::get_if<double>(&cell.value)) {
-      return worksheet_write_number(ws, r, c, *number, format);
-    }
-    if (const auto* text = std::get_if<std::wstring>(&cell.value)) {
-      return worksheet_write_string(ws, r, c, Utf8(*text).c_str(), format);
-    }
-    if (const auto* flag = std::get_if<bool>(&cell.value)) {
-      return worksheet_write_boolean(ws, r, c, *flag ? 1 : 0, format);
-    }
-    if (const auto* formula = std::get_if<Formula>(&cell.value)) {
-      return worksheet_write_formula(ws, r, c, Utf8(formula->text).c_str(), format);
+    const auto c = static_cast<lxw_col_t>(entry.column - 1);
+    switch (cell ? cell->kind : CellData::Kind::kEmpty) {
+      case CellData::Kind::kNumber:
+        return worksheet_write_number(ws, r, c, cell->number, format);
+      case CellData::Kind::kText:
+        utf8 = win::WideToUtf8(cell->text);
+        return worksheet_write_string(ws, r, c, utf8.c_str(), format);
+      case CellData::Kind::kBool:
+        return worksheet_write_boolean(ws, r, c, cell->flag ? 1 : 0, format);
+      case CellData::Kind::kFormula:
+        utf8 = win::WideToUtf8(cell->text);
+        return worksheet_write_formula(ws, r, c, utf8.c_str(), format);
+      case CellData::Kind::kEmpty:
+        break;
     }
     return format ? worksheet_write_blank(ws, r, c, format) : LXW_NO_ERROR;
   };
@@ -245,22 +271,13 @@ std::wstring WriteSheet(lxw_workbook* book, FormatCache& formats, const Workshee
     }
     return LXW_NO_ERROR;
   };
-  const Worksheet::CellRange cells = sheet.cells();
-  const std::vector<Worksheet::CellKey> border_only = sheet.BorderOnlyCells();
-  auto cell = cells.begin();
-  auto edge = border_only.begin();
-  const Cell blank;
-  while (cell != cells.end() || edge != border_only.end()) {
-    const bool from_cells =
-        edge == border_only.end() || (cell != cells.end() && (*cell).first < *edge);
-    const auto [row, column] = from_cells ? (*cell).first : *edge;
-    lxw_error e = heights_up_to(row);
-    if (!e) e = write(row, column, from_cells ? (*cell).second : blank);
-    if (e) return FormatAddress(CellRect::Cell(row, column)) + L": " + LxwText(e);
-    if (from_cells) {
-      ++cell;
-    } else {
-      ++edge;
+  Worksheet::RowBuffer buffer;
+  for (int row = 1; row <= sheet.last_row(); ++row) {
+    sheet.RowCells(row, buffer);
+    for (const Worksheet::RowEntry& entry : buffer.entries) {
+      lxw_error e = heights_up_to(row);
+      if (!e) e = write(row, entry);
+      if (e) return FormatAddress(CellRect::Cell(row, entry.column)) + L": " + LxwText(e);
     }
   }
   if (lxw_error e = heights_up_to(kMaxRows)) return LxwText(e);

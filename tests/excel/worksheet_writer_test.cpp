@@ -66,8 +66,8 @@ class Writer : public ::testing::Test {
 
   static const spreadsheet::Worksheet& Sheet() { return *spreadsheet::ActiveSheet(); }
   static std::wstring Text(int row, int column) {
-    const spreadsheet::Cell* c = Sheet().Find(row, column);
-    if (c == nullptr) return L"(none)";
+    const auto c = Sheet().Find(row, column);
+    if (!c) return L"(none)";
     if (auto* s = std::get_if<std::wstring>(&c->value)) return *s;
     if (auto* d = std::get_if<double>(&c->value))
       return L"#" + std::to_wstring(static_cast<int>(*d));

@@ -264,17 +264,134 @@ TEST(WorksheetCells, OutOfOrderCellsAndEdgeLines) {
   EXPECT_EQ(keys, expected);
   EXPECT_EQ(sheet.cells().size(), 6u);
   EXPECT_EQ(std::get<std::wstring>(sheet.Find(3, 2)->value), L"c2");
-  EXPECT_EQ(sheet.Find(2, 2), nullptr);
+  EXPECT_FALSE(sheet.Find(2, 2).has_value());
   EXPECT_TRUE(sheet.Border(1, 1, kEdgeTop).visible());
   EXPECT_TRUE(sheet.Border(1, 1, kEdgeLeft).visible());
   EXPECT_FALSE(sheet.Border(3, 10, kEdgeLeft).visible()) << "the removed line";
-  EXPECT_TRUE(sheet.BorderOnlyCells().empty()) << "lines off the sheet touch no cell";
+  Worksheet::RowBuffer row;
+  for (int r = 1; r <= sheet.last_row(); ++r) {
+    sheet.RowCells(r, row);
+    for (const auto& entry : row.entries) {
+      EXPECT_NE(entry.data, nullptr)
+          << "lines off the sheet touch no cell: " << r << "," << entry.column;
+    }
+  }
   EXPECT_EQ(sheet.UsedRange(), (CellRect{1, 1, 3, 9}));
 
   keys.clear();
   for (const auto& [key, cell] : sheet.cells({2, 2, 3, 5})) keys.push_back(key);
   EXPECT_EQ(keys, (std::vector<Worksheet::CellKey>{{3, 2}, {3, 5}}));
   EXPECT_TRUE(sheet.cells({4, 1, 9, 9}).empty());
+}
+
+// The save walks each row once: every stored cell, and every cell a line
+// touches, with the lines of its four edges.
+TEST(WorksheetCells, RowsToWriteCarryTheirCellsAndEdges) {
+  Worksheet sheet(L"Sheet1");
+  const BorderLine thin{xlContinuous, xlThin, std::nullopt};
+  const BorderLine red{xlDash, xlMedium, 0x0000FFu};
+  sheet.EnterText(2, 2, L"x");
+  sheet.SetBorder(2, 2, kEdgeRight, thin);  // C2 shares it
+  sheet.SetBorder(2, 2, kEdgeBottom, red);  // B3 shares it
+  sheet.SetBorder(2, 2, kEdgeTop, thin);    // B1 shares it
+  sheet.SetValue(2, 5, 2.5);
+
+  auto row_of = [&](int r) {
+    Worksheet::RowBuffer buffer;
+    sheet.RowCells(r, buffer);
+    std::vector<std::pair<int, std::array<BorderLine, 4>>> out;
+    for (const auto& e : buffer.entries) {
+      std::array<BorderLine, 4> lines;
+      for (int k = 0; k < 4; ++k) lines[k] = sheet.line(e.lines[k]);
+      out.emplace_back(e.column, lines);
+    }
+    return std::make_pair(out, buffer);
+  };
+  const BorderLine none{};
+  auto [first, b1] = row_of(1);
+  ASSERT_EQ(first.size(), 1u);
+  EXPECT_EQ(first[0].first, 2);
+  EXPECT_EQ(b1.entries[0].data, nullptr) << "B1 holds nothing but its bottom line";
+  EXPECT_EQ(first[0].second[kEdgeBottom], thin);
+
+  auto [second, b2] = row_of(2);
+  ASSERT_EQ(second.size(), 3u);
+  EXPECT_EQ(second[0].first, 2);
+  ASSERT_NE(b2.entries[0].data, nullptr);
+  EXPECT_EQ(b2.entries[0].data->text, L"x");
+  EXPECT_EQ(second[0].second, (std::array<BorderLine, 4>{none, thin, red, thin}));
+  EXPECT_EQ(second[1].first, 3);
+  EXPECT_EQ(b2.entries[1].data, nullptr);
+  EXPECT_EQ(second[1].second, (std::array<BorderLine, 4>{thin, none, none, none}));
+  EXPECT_EQ(second[2].first, 5);
+  EXPECT_EQ(b2.entries[2].data->number, 2.5);
+
+  auto [third, b3] = row_of(3);
+  ASSERT_EQ(third.size(), 1u);
+  EXPECT_EQ(third[0].first, 2);
+  EXPECT_EQ(third[0].second[kEdgeTop], red);
+  EXPECT_EQ(sheet.last_row(), 3) << "the row below the last one holds B3";
+}
+
+// Values are kept compactly: each kind comes back as it went in, and
+// overwriting, clearing and merging neither lose nor mix up texts.
+TEST(WorksheetCells, ValuesRoundTripThroughTheCompactStore) {
+  Worksheet sheet(L"Sheet1");
+  const std::vector<CellValue> values = {
+      std::monostate{},
+      0.1,
+      -0.0,
+      1e308,
+      std::wstring(L"text"),
+      std::wstring(L""),
+      true,
+      false,
+      Formula{L"=A1"},
+      std::wstring(L"a longer text that needs its own heap block")};
+  for (size_t k = 0; k < values.size(); ++k) sheet.SetValue(1, static_cast<int>(k) + 1, values[k]);
+  for (size_t k = 0; k < values.size(); ++k) {
+    EXPECT_EQ(sheet.Find(1, static_cast<int>(k) + 1)->value, values[k]) << k;
+  }
+  // A text over a text, a number over a text, a text into a freed place.
+  sheet.SetValue(1, 5, std::wstring(L"other"));
+  sheet.SetValue(1, 10, 4.0);
+  sheet.SetValue(2, 1, std::wstring(L"reused"));
+  EXPECT_EQ(std::get<std::wstring>(sheet.Find(1, 5)->value), L"other");
+  EXPECT_EQ(std::get<double>(sheet.Find(1, 10)->value), 4.0);
+  EXPECT_EQ(std::get<std::wstring>(sheet.Find(2, 1)->value), L"reused");
+  EXPECT_EQ(std::get<Formula>(sheet.Find(1, 9)->value).text, L"=A1");
+
+  // The first value in reading order moves to the corner with its text.
+  sheet.SetValue(3, 2, std::wstring(L"second"));
+  sheet.SetValue(4, 1, std::wstring(L"third"));
+  sheet.Merge({3, 1, 4, 2});
+  EXPECT_EQ(std::get<std::wstring>(sheet.Find(3, 1)->value), L"second");
+  EXPECT_TRUE(std::holds_alternative<std::monostate>(sheet.Find(3, 2)->value));
+  EXPECT_TRUE(std::holds_alternative<std::monostate>(sheet.Find(4, 1)->value));
+  sheet.SetValue(5, 1, std::wstring(L"fourth"));
+  EXPECT_EQ(std::get<std::wstring>(sheet.Find(3, 1)->value), L"second");
+  EXPECT_EQ(std::get<std::wstring>(sheet.Find(5, 1)->value), L"fourth");
+}
+
+// Merging many areas side by side stays correct where they meet: an area
+// overlapping several takes them all in, and the rest stay apart.
+TEST(WorksheetCells, ManyMergesKeepApartOrJoin) {
+  Worksheet sheet(L"Sheet1");
+  for (int row = 1; row <= 200; row += 2) {
+    for (int column = 1; column <= 40; column += 2) sheet.Merge({row, column, row + 1, column + 1});
+  }
+  EXPECT_EQ(sheet.merged_areas().size(), 2000u);
+  sheet.Merge({4, 4, 7, 5});  // touches (3,3)-(4,4), (3,5)-(4,6), (5,3)-(6,4) ... (7,5)-(8,6)
+  EXPECT_EQ(sheet.merged_areas().size(), 2000u - 6u + 1u);
+  EXPECT_EQ(sheet.MergeAreaAt(4, 4), (CellRect{3, 3, 8, 6}));
+  EXPECT_EQ(sheet.MergeAreaAt(2, 2), (CellRect{1, 1, 2, 2}));
+  EXPECT_EQ(sheet.MergeAreaAt(199, 39), (CellRect{199, 39, 200, 40}));
+  EXPECT_FALSE(sheet.MergeAreaAt(201, 1).has_value());
+  for (size_t i = 0; i < sheet.merged_areas().size(); ++i) {
+    for (size_t j = i + 1; j < sheet.merged_areas().size(); j += 97) {
+      ASSERT_FALSE(sheet.merged_areas()[i].Overlaps(sheet.merged_areas()[j]));
+    }
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -304,6 +421,43 @@ TEST_F(SpreadsheetTest, ItemAndRangeAddressing) {
   XlRange inner;
   inner.AttachDispatch(block.GetItem(COleVariant(2L), COleVariant(2L)));
   EXPECT_EQ(inner.GetAddress(), L"$B$2");
+}
+
+// Objects made per cell are kept for reuse once released: one still held
+// is never handed out again, and a reused one works on its new cell.
+TEST_F(SpreadsheetTest, ReusedObjectsNeverChangeUnderTheirHolder) {
+  Start();
+  XlRange held;
+  held.AttachDispatch(Cell(2, 3));
+  XlBorders heldBorders;
+  heldBorders.AttachDispatch(held.GetBorders());
+  for (long row = 1; row <= 40; ++row) {
+    XlRange other;
+    other.AttachDispatch(Cell(row, 1));
+    ASSERT_NE(static_cast<LPDISPATCH>(other), static_cast<LPDISPATCH>(held));
+    XlBorders borders;
+    borders.AttachDispatch(other.GetBorders());
+    ASSERT_NE(static_cast<LPDISPATCH>(borders), static_cast<LPDISPATCH>(heldBorders));
+    XlBorder top;
+    top.AttachDispatch(borders.GetItem(xlEdgeTop));
+    top.SetLineStyle(COleVariant(static_cast<long>(xlContinuous)));
+  }
+  EXPECT_EQ(held.GetAddress(), L"$C$2");
+  XlBorder right;
+  right.AttachDispatch(heldBorders.GetItem(xlEdgeRight));
+  right.SetLineStyle(COleVariant(static_cast<long>(xlDash)));
+  EXPECT_EQ(Sheet().Border(2, 4, kEdgeLeft).line_style, xlDash) << "the held object's own cell";
+  EXPECT_FALSE(Sheet().Border(40, 1, kEdgeRight).visible());
+  EXPECT_TRUE(Sheet().Border(40, 1, kEdgeTop).visible());
+
+  // A released range comes back for another cell and answers for that one.
+  const LPDISPATCH old = held;
+  heldBorders.ReleaseDispatch();
+  held.ReleaseDispatch();
+  XlRange next;
+  next.AttachDispatch(Cell(7, 5));
+  EXPECT_EQ(static_cast<LPDISPATCH>(next), old) << "the released object is reused";
+  EXPECT_EQ(next.GetAddress(), L"$E$7");
 }
 
 TEST_F(SpreadsheetTest, TextsNumbersAndTheTextFormat) {
@@ -370,7 +524,7 @@ TEST_F(SpreadsheetTest, AlignmentOrientationAndWrap) {
   r.SetVerticalAlignment(COleVariant(static_cast<long>(xlTop)));
   r.SetOrientation(COleVariant(static_cast<long>(xlUpward)));
   r.SetWrapText(COleVariant(1L));
-  const CellFormat& f = Sheet().Find(1, 1)->format;
+  const CellFormat f = Sheet().Find(1, 1)->format;
   EXPECT_EQ(f.horizontal_alignment, xlCenter);
   EXPECT_EQ(f.vertical_alignment, xlTop);
   EXPECT_EQ(f.orientation, 90);
@@ -470,6 +624,41 @@ TEST_F(SpreadsheetTest, BordersAreSharedBetweenNeighbours) {
     EXPECT_TRUE(Sheet().Border(row, 5, kEdgeLeft).visible());
     EXPECT_FALSE(Sheet().Border(row, 6, kEdgeLeft).visible());
   }
+}
+
+// The same change made to cells of different formats gives each its own
+// result, however often it repeats.
+TEST_F(SpreadsheetTest, RepeatedFormatChangesKeepEachCellsOtherFields) {
+  Start();
+  for (long row = 1; row <= 3; ++row) {
+    XlRange r;
+    r.AttachDispatch(Cell(row, 1));
+    if (row != 2) r.SetNumberFormatLocal(COleVariant(L"@"));
+    r.SetHorizontalAlignment(COleVariant(static_cast<long>(xlCenter)));
+    XlInterior interior;
+    interior.AttachDispatch(r.GetInterior());
+    interior.SetColor(COleVariant(row == 1 ? 0x00FF00L : 0x0000FFL));
+  }
+  XlRange third;
+  third.AttachDispatch(Cell(3, 1));
+  third.SetHorizontalAlignment(COleVariant(static_cast<long>(xlLeft)));
+  third.SetNumberFormatLocal(COleVariant(L"General"));
+  XlRange second;
+  second.AttachDispatch(Cell(2, 1));
+  second.SetHorizontalAlignment(COleVariant(static_cast<long>(xlCenter)));
+
+  const CellFormat a1 = Sheet().Find(1, 1)->format;
+  const CellFormat a2 = Sheet().Find(2, 1)->format;
+  const CellFormat a3 = Sheet().Find(3, 1)->format;
+  EXPECT_TRUE(a1.is_text());
+  EXPECT_EQ(a1.horizontal_alignment, xlCenter);
+  EXPECT_EQ(a1.fill, 0x00FF00u);
+  EXPECT_FALSE(a2.is_text());
+  EXPECT_EQ(a2.horizontal_alignment, xlCenter);
+  EXPECT_EQ(a2.fill, 0x0000FFu);
+  EXPECT_TRUE(a3.number_format.empty());
+  EXPECT_EQ(a3.horizontal_alignment, xlLeft);
+  EXPECT_EQ(a3.fill, 0x0000FFu);
 }
 
 TEST_F(SpreadsheetTest, InteriorColours) {
