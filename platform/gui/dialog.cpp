@@ -69,8 +69,7 @@ BOOL CDialog::CreateFromTemplate(bool modal) {
   d->object = this;
   m_hWnd = d->hwnd;
 
-  RECT client{0, 0, t.cx, t.cy};
-  ::MapDialogRect(m_hWnd, &client);
+  const RECT client = MapDialogRect({0, 0, t.cx, t.cy});
   const POINT size = gui::model::WindowSize(*d, client.right, client.bottom);
   d->rect = RECT{0, 0, size.x, size.y};
   CenterWindow();
@@ -81,15 +80,11 @@ BOOL CDialog::CreateFromTemplate(bool modal) {
       CWnd::DestroyWindow();
       return FALSE;
     }
-    RECT r{c.x, c.y, c.x + c.cx, c.y + c.cy};
-    ::MapDialogRect(m_hWnd, &r);
-    if (c.kind == gui::ControlKind::kComboBox) {
-      // The template's height includes the dropped list; the closed box is
-      // one line high.
-      RECT closed{0, 0, 0, 13};
-      ::MapDialogRect(m_hWnd, &closed);
-      r.bottom = std::min(r.bottom, r.top + closed.bottom);
-    }
+    RECT r = MapDialogRect({c.x, c.y, c.x + c.cx, c.y + c.cy});
+    // The template's height includes the dropped list; the closed box is
+    // one line high.
+    if (c.kind == gui::ControlKind::kComboBox)
+      r.bottom = std::min(r.bottom, r.top + MapDialogRect({0, 0, 0, 13}).bottom);
     Window* control = gui::model::NewControl(*d, c.id, c.kind, c.text, c.style, r);
     control->class_name = c.class_name;
     control->ex_style = c.ex_style;
@@ -119,7 +114,8 @@ INT_PTR CDialog::DoModal() {
   const HWND self = m_hWnd;
   const HWND owner = m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr;
   // The owner waits for the dialog, as a person sees it greyed.
-  const bool disabled_owner = Find(owner) != nullptr && !::EnableWindow(owner, FALSE);
+  Window* o = Find(owner);
+  const bool disabled_owner = o != nullptr && std::exchange(o->enabled, false);
   Show(self);
   gui::Backend* backend = gui::GetBackend();
   if (backend == nullptr) {
@@ -137,9 +133,14 @@ INT_PTR CDialog::DoModal() {
   }
   const int result = modal_result_;
   AnnounceClosed(self, result);
-  if (disabled_owner) ::EnableWindow(owner, TRUE);
+  if (disabled_owner && (o = Find(owner)) != nullptr) o->enabled = true;
   if (Find(self) != nullptr) CWnd::DestroyWindow();
   return result;
+}
+
+RECT CDialog::MapDialogRect(RECT r) const {
+  Window* d = Find(m_hWnd);
+  return d != nullptr ? gui::model::Pixels(*d, r) : r;
 }
 
 BOOL CDialog::Create(const gui::DialogTemplate& dialogTemplate, CWnd* parent) {
@@ -194,10 +195,9 @@ BOOL CWnd::UpdateData(BOOL saveAndValidate) {
 }
 
 HWND CDataExchange::PrepareCtrl(int id) {
-  HWND control = ::GetDlgItem(m_pDlgWnd != nullptr ? m_pDlgWnd->m_hWnd : nullptr, id);
+  CWnd* control = m_pDlgWnd != nullptr ? m_pDlgWnd->GetDlgItem(id) : nullptr;
   if (control == nullptr) AfxThrowNotSupportedException();
-  last_control_ = control;
-  return control;
+  return last_control_ = control->m_hWnd;
 }
 
 void CDataExchange::Fail() {
