@@ -21,10 +21,13 @@ HWND g_capture = nullptr;
 
 const LOGFONTW* FontInfo(HFONT font) { return reinterpret_cast<const LOGFONTW*>(font); }
 
-template <typename Call>
-void Guarded(Call call) {
+// A CException that escapes a handler is reported and deleted, as the
+// framework's own dispatch does.
+void Deliver(HWND window, UINT message, UINT code, UINT id, CPoint point, HWND other) {
+  Window* w = Find(window);
+  if (w == nullptr || w->object == nullptr) return;
   try {
-    call();
+    w->object->Handle(message, code, id, point, CWnd::FromHandle(other));
   } catch (CException* e) {
     e->ReportError(MB_OK | MB_ICONERROR);
     e->Delete();
@@ -52,16 +55,11 @@ BOOL Destroy(HWND window) {
 }  // namespace
 
 void gui::Send(HWND window, UINT message, CPoint point, HWND other) {
-  Window* w = Find(window);
-  if (w != nullptr && w->object != nullptr)
-    Guarded([&] { w->object->Handle(message, 0, 0, point, CWnd::FromHandle(other)); });
+  Deliver(window, message, 0, 0, point, other);
 }
 
 void gui::Command(HWND dialog, int id, WORD code) {
-  Window* w = Find(dialog);
-  if (w != nullptr && w->object != nullptr) {
-    Guarded([&] { w->object->Handle(WM_COMMAND, code, static_cast<WORD>(id)); });
-  }
+  Deliver(dialog, WM_COMMAND, code, static_cast<WORD>(id), {}, nullptr);
 }
 
 // ---------------------------------------------------------------------------
