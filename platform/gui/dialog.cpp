@@ -194,10 +194,11 @@ BOOL CWnd::UpdateData(BOOL saveAndValidate) {
   }
 }
 
-HWND CDataExchange::PrepareCtrl(int id) {
+CWnd* CDataExchange::PrepareCtrl(int id) {
   CWnd* control = m_pDlgWnd != nullptr ? m_pDlgWnd->GetDlgItem(id) : nullptr;
   if (control == nullptr) AfxThrowNotSupportedException();
-  return last_control_ = control->m_hWnd;
+  last_control_ = control->m_hWnd;
+  return control;
 }
 
 void CDataExchange::Fail() {
@@ -206,11 +207,6 @@ void CDataExchange::Fail() {
 }
 
 namespace {
-
-std::wstring TextOf(HWND control) { return CWnd::FromHandle(control)->GetWindowText(); }
-void SetText(HWND control, const std::wstring& text) {
-  CWnd::FromHandle(control)->SetWindowText(text);
-}
 
 // The whole text, blanks around it allowed, must be the number.
 template <typename Number>
@@ -230,13 +226,13 @@ bool ReadNumber(const std::wstring& text, Number& value) {
 template <typename Number>
 void ExchangeNumber(CDataExchange* dx, int id, Number& value, const wchar_t* format,
                     const wchar_t* complaint) {
-  HWND control = dx->PrepareCtrl(id);
+  CWnd* control = dx->PrepareCtrl(id);
   if (!dx->m_bSaveAndValidate) {
-    SetText(control, win::Format(format, value));
+    control->SetWindowText(win::Format(format, value));
     return;
   }
   Number parsed{};
-  if (!ReadNumber(TextOf(control), parsed)) {
+  if (!ReadNumber(control->GetWindowText(), parsed)) {
     AfxMessageBox(complaint, MB_OK | MB_ICONEXCLAMATION);
     dx->Fail();
   }
@@ -246,11 +242,11 @@ void ExchangeNumber(CDataExchange* dx, int id, Number& value, const wchar_t* for
 }  // namespace
 
 void DDX_Text(CDataExchange* dx, int id, std::wstring& value) {
-  HWND control = dx->PrepareCtrl(id);
+  CWnd* control = dx->PrepareCtrl(id);
   if (dx->m_bSaveAndValidate) {
-    value = TextOf(control);
+    value = control->GetWindowText();
   } else {
-    SetText(control, value);
+    control->SetWindowText(value);
   }
 }
 
@@ -263,7 +259,7 @@ void DDX_Text(CDataExchange* dx, int id, double& value) {
 }
 
 void DDX_Check(CDataExchange* dx, int id, int& value) {
-  Window* w = Find(dx->PrepareCtrl(id));
+  Window* w = Find(dx->PrepareCtrl(id)->m_hWnd);
   if (dx->m_bSaveAndValidate) {
     value = w->check;
   } else {
@@ -273,7 +269,7 @@ void DDX_Check(CDataExchange* dx, int id, int& value) {
 }
 
 void DDX_Radio(CDataExchange* dx, int firstId, int& value) {
-  Window* first = Find(dx->PrepareCtrl(firstId));
+  Window* first = Find(dx->PrepareCtrl(firstId)->m_hWnd);
   if (dx->m_bSaveAndValidate) value = -1;
   int index = 0;
   bool started = false;
@@ -295,11 +291,12 @@ void DDX_Radio(CDataExchange* dx, int firstId, int& value) {
 }
 
 void DDX_CBString(CDataExchange* dx, int id, std::wstring& value) {
-  Window* w = Find(dx->PrepareCtrl(id));
+  CWnd* control = dx->PrepareCtrl(id);
   if (dx->m_bSaveAndValidate) {
-    value = CWnd::FromHandle(w->hwnd)->GetWindowText();
+    value = control->GetWindowText();
     return;
   }
+  Window* w = Find(control->m_hWnd);
   for (size_t i = 0; i < w->items.size(); ++i) {
     if (win::StartsWithNoCase(w->items[i], value)) {
       w->selection = static_cast<int>(i);

@@ -77,7 +77,7 @@ class CDataExchange {
 
   // The control's window. A missing control is a fault of the dialog's
   // code and raises CNotSupportedException.
-  HWND PrepareCtrl(int id);
+  CWnd* PrepareCtrl(int id);
   // Puts the focus on the last prepared control and throws CUserException.
   [[noreturn]] void Fail();
 
