@@ -356,7 +356,7 @@ void ConsoleBackend::DialogClosed(const DialogState& final_state, int result) {
 void ConsoleBackend::Idle() {
   if (!interactive_) return;
   if (live_ != nullptr) {
-    if (!IsWindow(live_)) {
+    if (model::Find(live_) == nullptr) {
       StopLive();
     } else {
       // Reading the window costs more than the pump; the line is redrawn

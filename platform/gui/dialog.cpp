@@ -69,8 +69,7 @@ BOOL CDialog::CreateFromTemplate(bool modal) {
   d->object = this;
   m_hWnd = d->hwnd;
 
-  RECT client{0, 0, t.cx, t.cy};
-  ::MapDialogRect(m_hWnd, &client);
+  const RECT client = MapDialogRect({0, 0, t.cx, t.cy});
   const POINT size = gui::model::WindowSize(*d, client.right, client.bottom);
   d->rect = RECT{0, 0, size.x, size.y};
   CenterWindow();
@@ -81,15 +80,11 @@ BOOL CDialog::CreateFromTemplate(bool modal) {
       CWnd::DestroyWindow();
       return FALSE;
     }
-    RECT r{c.x, c.y, c.x + c.cx, c.y + c.cy};
-    ::MapDialogRect(m_hWnd, &r);
-    if (c.kind == gui::ControlKind::kComboBox) {
-      // The template's height includes the dropped list; the closed box is
-      // one line high.
-      RECT closed{0, 0, 0, 13};
-      ::MapDialogRect(m_hWnd, &closed);
-      r.bottom = std::min(r.bottom, r.top + closed.bottom);
-    }
+    RECT r = MapDialogRect({c.x, c.y, c.x + c.cx, c.y + c.cy});
+    // The template's height includes the dropped list; the closed box is
+    // one line high.
+    if (c.kind == gui::ControlKind::kComboBox)
+      r.bottom = std::min(r.bottom, r.top + MapDialogRect({0, 0, 0, 13}).bottom);
     Window* control = gui::model::NewControl(*d, c.id, c.kind, c.text, c.style, r);
     control->class_name = c.class_name;
     control->ex_style = c.ex_style;
@@ -119,7 +114,8 @@ INT_PTR CDialog::DoModal() {
   const HWND self = m_hWnd;
   const HWND owner = m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr;
   // The owner waits for the dialog, as a person sees it greyed.
-  const bool disabled_owner = Find(owner) != nullptr && !::EnableWindow(owner, FALSE);
+  Window* o = Find(owner);
+  const bool disabled_owner = o != nullptr && std::exchange(o->enabled, false);
   Show(self);
   gui::Backend* backend = gui::GetBackend();
   if (backend == nullptr) {
@@ -137,9 +133,14 @@ INT_PTR CDialog::DoModal() {
   }
   const int result = modal_result_;
   AnnounceClosed(self, result);
-  if (disabled_owner) ::EnableWindow(owner, TRUE);
+  if (disabled_owner && (o = Find(owner)) != nullptr) o->enabled = true;
   if (Find(self) != nullptr) CWnd::DestroyWindow();
   return result;
+}
+
+RECT CDialog::MapDialogRect(RECT r) const {
+  Window* d = Find(m_hWnd);
+  return d != nullptr ? gui::model::Pixels(*d, r) : r;
 }
 
 BOOL CDialog::Create(const gui::DialogTemplate& dialogTemplate, CWnd* parent) {
@@ -193,10 +194,10 @@ BOOL CWnd::UpdateData(BOOL saveAndValidate) {
   }
 }
 
-HWND CDataExchange::PrepareCtrl(int id) {
-  HWND control = ::GetDlgItem(m_pDlgWnd != nullptr ? m_pDlgWnd->m_hWnd : nullptr, id);
+CWnd* CDataExchange::PrepareCtrl(int id) {
+  CWnd* control = m_pDlgWnd != nullptr ? m_pDlgWnd->GetDlgItem(id) : nullptr;
   if (control == nullptr) AfxThrowNotSupportedException();
-  last_control_ = control;
+  last_control_ = control->m_hWnd;
   return control;
 }
 
@@ -206,11 +207,6 @@ void CDataExchange::Fail() {
 }
 
 namespace {
-
-std::wstring TextOf(HWND control) { return CWnd::FromHandle(control)->GetWindowText(); }
-void SetText(HWND control, const std::wstring& text) {
-  CWnd::FromHandle(control)->SetWindowText(text);
-}
 
 // The whole text, blanks around it allowed, must be the number.
 template <typename Number>
@@ -230,13 +226,13 @@ bool ReadNumber(const std::wstring& text, Number& value) {
 template <typename Number>
 void ExchangeNumber(CDataExchange* dx, int id, Number& value, const wchar_t* format,
                     const wchar_t* complaint) {
-  HWND control = dx->PrepareCtrl(id);
+  CWnd* control = dx->PrepareCtrl(id);
   if (!dx->m_bSaveAndValidate) {
-    SetText(control, win::Format(format, value));
+    control->SetWindowText(win::Format(format, value));
     return;
   }
   Number parsed{};
-  if (!ReadNumber(TextOf(control), parsed)) {
+  if (!ReadNumber(control->GetWindowText(), parsed)) {
     AfxMessageBox(complaint, MB_OK | MB_ICONEXCLAMATION);
     dx->Fail();
   }
@@ -246,11 +242,11 @@ void ExchangeNumber(CDataExchange* dx, int id, Number& value, const wchar_t* for
 }  // namespace
 
 void DDX_Text(CDataExchange* dx, int id, std::wstring& value) {
-  HWND control = dx->PrepareCtrl(id);
+  CWnd* control = dx->PrepareCtrl(id);
   if (dx->m_bSaveAndValidate) {
-    value = TextOf(control);
+    value = control->GetWindowText();
   } else {
-    SetText(control, value);
+    control->SetWindowText(value);
   }
 }
 
@@ -263,7 +259,7 @@ void DDX_Text(CDataExchange* dx, int id, double& value) {
 }
 
 void DDX_Check(CDataExchange* dx, int id, int& value) {
-  Window* w = Find(dx->PrepareCtrl(id));
+  Window* w = Find(dx->PrepareCtrl(id)->m_hWnd);
   if (dx->m_bSaveAndValidate) {
     value = w->check;
   } else {
@@ -273,7 +269,7 @@ void DDX_Check(CDataExchange* dx, int id, int& value) {
 }
 
 void DDX_Radio(CDataExchange* dx, int firstId, int& value) {
-  Window* first = Find(dx->PrepareCtrl(firstId));
+  Window* first = Find(dx->PrepareCtrl(firstId)->m_hWnd);
   if (dx->m_bSaveAndValidate) value = -1;
   int index = 0;
   bool started = false;
@@ -295,11 +291,12 @@ void DDX_Radio(CDataExchange* dx, int firstId, int& value) {
 }
 
 void DDX_CBString(CDataExchange* dx, int id, std::wstring& value) {
-  Window* w = Find(dx->PrepareCtrl(id));
+  CWnd* control = dx->PrepareCtrl(id);
   if (dx->m_bSaveAndValidate) {
-    value = CWnd::FromHandle(w->hwnd)->GetWindowText();
+    value = control->GetWindowText();
     return;
   }
+  Window* w = Find(control->m_hWnd);
   for (size_t i = 0; i < w->items.size(); ++i) {
     if (win::StartsWithNoCase(w->items[i], value)) {
       w->selection = static_cast<int>(i);

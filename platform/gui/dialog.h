@@ -39,6 +39,8 @@ class CDialog : public CWnd {
   // Creates a modeless dialog; shown when its template has WS_VISIBLE.
   BOOL Create(const gui::DialogTemplate& dialogTemplate, CWnd* parent = nullptr);
   void EndDialog(int result);
+  // Dialog units in pixels of this dialog's font.
+  RECT MapDialogRect(RECT r) const;
 
   // Loads the controls from the fields; true lets the framework set the
   // focus to the first control.
@@ -75,7 +77,7 @@ class CDataExchange {
 
   // The control's window. A missing control is a fault of the dialog's
   // code and raises CNotSupportedException.
-  HWND PrepareCtrl(int id);
+  CWnd* PrepareCtrl(int id);
   // Puts the focus on the last prepared control and throws CUserException.
   [[noreturn]] void Fail();
 

@@ -77,7 +77,7 @@ HWND DialogDriver::Usable(int id, std::initializer_list<ControlKind> kinds,
   const ControlState c = Field(id);
   if (!IsOpen()) {
     Fail(L"The dialog has closed.");
-  } else if (!::IsWindowEnabled(dialog_)) {
+  } else if (!Find(dialog_)->enabled) {
     Fail(L"The dialog waits for another window.");
   } else if (c.hwnd == nullptr) {
     Fail(win::Format(L"There is no control %d.", id));
@@ -102,7 +102,7 @@ bool DialogDriver::Type(int id, const std::wstring& text) {
   for (wchar_t c : text) {
     // Line ends cannot be typed into a single-line box.
     if (c == L'\n' || c == L'\r') continue;
-    if (!::IsWindow(control)) break;
+    if (Find(control) == nullptr) break;
     typed.push_back(c);
     CWnd::FromHandle(control)->SetWindowText(typed);
   }
@@ -178,19 +178,19 @@ bool DialogDriver::Hover(int id) {
     return true;
   }
   // A window that holds the capture sees the pointer wherever it is.
-  POINT p = Centre(*Find(control));
-  ::ClientToScreen(control, &p);
-  ::ScreenToClient(captured, &p);
-  Send(captured, WM_MOUSEMOVE, CPoint(p.x, p.y));
+  const POINT from = model::ClientOrigin(*Find(control));
+  const POINT to = model::ClientOrigin(*Find(captured));
+  const CPoint p = Centre(*Find(control));
+  Send(captured, WM_MOUSEMOVE, CPoint(p.x + from.x - to.x, p.y + from.y - to.y));
   return true;
 }
 
 bool DialogDriver::MoveMouseAway() {
   problem_.clear();
   if (HWND captured = ::GetCapture()) {
-    POINT p{-1000, -1000};  // a screen point no window covers
-    ::ScreenToClient(captured, &p);
-    Send(captured, WM_MOUSEMOVE, CPoint(p.x, p.y));
+    const POINT o = model::ClientOrigin(*Find(captured));
+    // A screen point no window covers.
+    Send(captured, WM_MOUSEMOVE, CPoint(-1000 - o.x, -1000 - o.y));
   }
   return true;
 }
@@ -200,8 +200,8 @@ bool DialogDriver::Key(int button) {
   if (!IsOpen()) return Fail(L"The dialog has closed.");
   // Enter is OK and Esc is Cancel, whether or not the dialog has such a
   // button; a disabled button does not answer.
-  HWND b = ::GetDlgItem(dialog_, button);
-  if (b == nullptr || ::IsWindowEnabled(b)) Command(dialog_, button, BN_CLICKED);
+  const Window* b = model::Control(*Find(dialog_), button);
+  if (b == nullptr || b->enabled) Command(dialog_, button, BN_CLICKED);
   return true;
 }
 

@@ -124,94 +124,20 @@ void SetFocus(HWND window) {
   if (Find(window) != nullptr) S().focus = window;
 }
 
+HWND Focus() { return Find(S().focus) != nullptr ? S().focus : nullptr; }
+
+RECT Pixels(const Window& d, RECT r) {
+  return RECT{Scale(r.left, d.base_x, 4), Scale(r.top, d.base_y, 8), Scale(r.right, d.base_x, 4),
+              Scale(r.bottom, d.base_y, 8)};
+}
+
 }  // namespace gui::model
 
 using gui::model::Find;
 using gui::model::Window;
 
-BOOL IsWindow(HWND window) { return Find(window) != nullptr; }
-
-BOOL ShowWindow(HWND window, int command) {
-  Window* w = Find(window);
-  return w != nullptr && std::exchange(w->visible, command != SW_HIDE);
-}
-
-BOOL IsWindowVisible(HWND window) {
-  Window* w = Find(window);
-  return w != nullptr && w->visible && (w->parent == nullptr || w->parent->visible);
-}
-
-BOOL EnableWindow(HWND window, BOOL enable) {
-  Window* w = Find(window);
-  return w != nullptr && !std::exchange(w->enabled, enable != 0);
-}
-
-BOOL IsWindowEnabled(HWND window) {
-  Window* w = Find(window);
-  return w != nullptr && w->enabled;
-}
-
-HWND GetDlgItem(HWND dialog, int id) {
-  Window* d = Find(dialog);
-  Window* c = d != nullptr ? gui::model::Control(*d, id) : nullptr;
-  return c != nullptr ? c->hwnd : nullptr;
-}
-
-HWND GetParent(HWND window) {
-  Window* w = Find(window);
-  if (w == nullptr) return nullptr;
-  return w->parent != nullptr ? w->parent->hwnd : w->owner;
-}
-
-BOOL GetWindowRect(HWND window, RECT* rect) {
-  Window* w = Find(window);
-  if (w == nullptr || rect == nullptr) return FALSE;
-  POINT o = w->is_dialog() ? POINT{0, 0} : gui::model::ClientOrigin(*w->parent);
-  *rect = RECT{o.x + w->rect.left, o.y + w->rect.top, o.x + w->rect.right, o.y + w->rect.bottom};
-  return TRUE;
-}
-
-BOOL GetClientRect(HWND window, RECT* rect) {
-  Window* w = Find(window);
-  if (w == nullptr || rect == nullptr) return FALSE;
-  *rect = gui::model::ClientRect(*w);
-  return TRUE;
-}
-
-namespace {
-BOOL MoveByOrigin(HWND window, POINT* point, int sign) {
-  Window* w = Find(window);
-  if (w == nullptr || point == nullptr) return FALSE;
-  POINT o = gui::model::ClientOrigin(*w);
-  point->x += sign * o.x;
-  point->y += sign * o.y;
-  return TRUE;
-}
-}  // namespace
-
-BOOL ScreenToClient(HWND window, POINT* point) { return MoveByOrigin(window, point, -1); }
-BOOL ClientToScreen(HWND window, POINT* point) { return MoveByOrigin(window, point, 1); }
-
-BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
-  Window* w = Find(window);
-  if (w == nullptr) return FALSE;
-  LONG width = w->rect.right - w->rect.left;
-  LONG height = w->rect.bottom - w->rect.top;
-  if ((flags & SWP_NOMOVE) == 0) w->rect.left = x, w->rect.top = y;
-  if ((flags & SWP_NOSIZE) == 0) width = std::max(0, cx), height = std::max(0, cy);
-  w->rect.right = w->rect.left + width;
-  w->rect.bottom = w->rect.top + height;
-  if ((flags & SWP_NOZORDER) == 0 && insertAfter == HWND_TOPMOST) w->topmost = true;
-  return TRUE;
-}
-
 // Every window of ours is in front as it is shown.
 BOOL SetForegroundWindow(HWND window) { return Find(window) != nullptr; }
-
-HWND GetFocus() {
-  HWND h = gui::model::S().focus;
-  return Find(h) != nullptr ? h : nullptr;
-}
 
 ATOM RegisterClassW(const WNDCLASSW* windowClass) {
   if (windowClass == nullptr || windowClass->lpszClassName == nullptr) return 0;
@@ -235,16 +161,6 @@ DWORD GetSysColor(int index) {
     default:
       return RGB(128, 128, 128);
   }
-}
-
-BOOL MapDialogRect(HWND dialog, RECT* rect) {
-  Window* d = Find(dialog);
-  if (d == nullptr || !d->is_dialog() || rect == nullptr) return FALSE;
-  rect->left = gui::model::Scale(rect->left, d->base_x, 4);
-  rect->right = gui::model::Scale(rect->right, d->base_x, 4);
-  rect->top = gui::model::Scale(rect->top, d->base_y, 8);
-  rect->bottom = gui::model::Scale(rect->bottom, d->base_y, 8);
-  return TRUE;
 }
 
 LRESULT DefWindowProcW(HWND, UINT, WPARAM, LPARAM) { return 0; }

@@ -63,5 +63,8 @@ constexpr int kScreenHeight = 1080;
 // Custom control classes registered by name (case ignored).
 bool ClassExists(const std::wstring& name);
 void SetFocus(HWND window);
+HWND Focus();
+// Dialog units of the dialog's font in pixels.
+RECT Pixels(const Window& dialog, RECT r);
 
 }  // namespace gui::model

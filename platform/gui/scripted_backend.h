@@ -72,12 +72,50 @@ class ScriptedBackend : public Backend {
   const std::vector<DialogRecord>& dialogs() const { return dialogs_; }
   const std::vector<FileDialogRequest>& file_requests() const { return file_requests_; }
 
-  void DialogShown(DialogDriver& dialog) override;
-  bool Act(DialogDriver& dialog) override;
-  void DialogClosed(const DialogState& final_state, int result) override;
-  void Idle() override;
-  int AnswerMessageBox(const MessageBoxRequest& box) override;
-  bool AnswerFileDialog(const FileDialogRequest& request, FileDialogAnswer& answer) override;
+  void DialogShown(DialogDriver& dialog) override {
+    dialogs_.push_back(DialogRecord{dialog.hwnd(), dialog.State(), {}, false, 0});
+  }
+  bool Act(DialogDriver& dialog) override {
+    if (steps_.empty()) return false;
+    Step step = std::move(steps_.front());
+    steps_.pop_front();
+    step(dialog);
+    return true;
+  }
+  void DialogClosed(const DialogState& final_state, int result) override {
+    for (auto it = dialogs_.rbegin(); it != dialogs_.rend(); ++it) {
+      if (it->hwnd == final_state.hwnd && !it->has_closed) {
+        it->closed = final_state;
+        it->has_closed = true;
+        it->result = result;
+        return;
+      }
+    }
+  }
+  void Idle() override {
+    if (!idle_ || in_idle_) return;
+    in_idle_ = true;
+    idle_();
+    in_idle_ = false;
+  }
+  int AnswerMessageBox(const MessageBoxRequest& box) override {
+    MessageRecord record{box, SafestAnswer(box.type), !answers_.empty()};
+    if (record.scripted) {
+      if (IsValidAnswer(box.type, answers_.front())) record.answer = answers_.front();
+      answers_.pop_front();
+    }
+    messages_.push_back(record);
+    return record.answer;
+  }
+  bool AnswerFileDialog(const FileDialogRequest& request, FileDialogAnswer& answer) override {
+    file_requests_.push_back(request);
+    if (files_.empty()) return false;
+    FileAnswer a = std::move(files_.front());
+    files_.pop_front();
+    if (a.cancel) return false;
+    answer = a.answer;
+    return true;
+  }
 
  private:
   struct FileAnswer {

@@ -133,28 +133,10 @@ LRESULT DispatchMessageW(const MSG* msg);
 BOOL IsDialogMessageW(HWND dialog, MSG* msg);
 LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-BOOL IsWindow(HWND window);
-BOOL DestroyWindow(HWND window);
-// The previous visibility.
-BOOL ShowWindow(HWND window, int command);
-BOOL IsWindowVisible(HWND window);
-// The previous state: true when the window was disabled.
-BOOL EnableWindow(HWND window, BOOL enable);
-BOOL IsWindowEnabled(HWND window);
-HWND GetDlgItem(HWND dialog, int id);
-HWND GetParent(HWND window);
-BOOL GetWindowRect(HWND window, RECT* rect);
-BOOL GetClientRect(HWND window, RECT* rect);
-BOOL ScreenToClient(HWND window, POINT* point);
-BOOL ClientToScreen(HWND window, POINT* point);
-BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
 // A window of another program (a handle this process does not know) cannot
 // be brought forward: FALSE, as the system refuses a program that is not in
 // the foreground.
 BOOL SetForegroundWindow(HWND window);
-BOOL UpdateWindow(HWND window);
-HWND GetFocus();
-HWND SetCapture(HWND window);
 BOOL ReleaseCapture();
 HWND GetCapture();
 // 0 for a class registered before.
@@ -163,4 +145,3 @@ HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name);
 HCURSOR SetCursor(HCURSOR cursor);
 HCURSOR GetCursor();
 DWORD GetSysColor(int index);
-BOOL MapDialogRect(HWND dialog, RECT* rect);

@@ -21,29 +21,45 @@ HWND g_capture = nullptr;
 
 const LOGFONTW* FontInfo(HFONT font) { return reinterpret_cast<const LOGFONTW*>(font); }
 
-template <typename Call>
-void Guarded(Call call) {
+// A CException that escapes a handler is reported and deleted, as the
+// framework's own dispatch does.
+void Deliver(HWND window, UINT message, UINT code, UINT id, CPoint point, HWND other) {
+  Window* w = Find(window);
+  if (w == nullptr || w->object == nullptr) return;
   try {
-    call();
+    w->object->Handle(message, code, id, point, CWnd::FromHandle(other));
   } catch (CException* e) {
     e->ReportError(MB_OK | MB_ICONERROR);
     e->Delete();
   }
 }
 
+// Every object is detached before the window is forgotten.
+BOOL Destroy(HWND window) {
+  Window* w = Find(window);
+  if (w == nullptr) return FALSE;
+  std::vector<Window*> going{w};
+  for (const auto& c : w->controls) going.push_back(c.get());
+  for (Window* x : going) {
+    if (g_capture == x->hwnd) g_capture = nullptr;
+    if (x->object != nullptr) std::exchange(x->object, nullptr)->m_hWnd = nullptr;
+    if (auto t = Temporaries().find(x->hwnd); t != Temporaries().end()) {
+      t->second->m_hWnd = nullptr;
+      Temporaries().erase(t);
+    }
+  }
+  gui::model::Remove(*w);
+  return TRUE;
+}
+
 }  // namespace
 
 void gui::Send(HWND window, UINT message, CPoint point, HWND other) {
-  Window* w = Find(window);
-  if (w != nullptr && w->object != nullptr)
-    Guarded([&] { w->object->Dispatch(message, point, other); });
+  Deliver(window, message, 0, 0, point, other);
 }
 
 void gui::Command(HWND dialog, int id, WORD code) {
-  Window* w = Find(dialog);
-  if (w != nullptr && w->object != nullptr) {
-    Guarded([&] { w->object->OnCmdMsg(static_cast<WORD>(id), code); });
-  }
+  Deliver(dialog, WM_COMMAND, code, static_cast<WORD>(id), {}, nullptr);
 }
 
 // ---------------------------------------------------------------------------
@@ -52,31 +68,24 @@ void gui::Command(HWND dialog, int id, WORD code) {
 IMPLEMENT_DYNAMIC(CCmdTarget, CObject)
 
 const AFX_MSGMAP* CCmdTarget::GetThisMessageMap() {
-  static const AFX_MSGMAP_ENTRY kEntries[] = {{0, 0, 0, 0, AfxSig_end, nullptr}};
+  static const AFX_MSGMAP_ENTRY kEntries[] = {{0, 0, 0, nullptr}};
   static const AFX_MSGMAP kMap = {nullptr, &kEntries[0]};
   return &kMap;
 }
 
 const AFX_MSGMAP* CCmdTarget::GetMessageMap() const { return GetThisMessageMap(); }
 
-const AFX_MSGMAP_ENTRY* CCmdTarget::FindEntry(UINT message, UINT code, UINT id) const {
+BOOL CCmdTarget::Handle(UINT message, UINT code, UINT id, CPoint point, CWnd* other) {
   for (const AFX_MSGMAP* map = GetMessageMap(); map != nullptr;
        map = map->pfnGetBaseMap != nullptr ? map->pfnGetBaseMap() : nullptr) {
-    for (const AFX_MSGMAP_ENTRY* e = map->lpEntries; e->nSig != AfxSig_end; ++e) {
-      if (e->nMessage == message &&
-          (message != WM_COMMAND || (e->nCode == code && id >= e->nID && id <= e->nLastID))) {
-        return e;
+    for (const AFX_MSGMAP_ENTRY* e = map->lpEntries; e->pfn != nullptr; ++e) {
+      if (e->nMessage == message && (message != WM_COMMAND || (e->nCode == code && e->nID == id))) {
+        e->pfn(this, point, other);
+        return TRUE;
       }
     }
   }
-  return nullptr;
-}
-
-BOOL CCmdTarget::OnCmdMsg(UINT id, int code) {
-  const AFX_MSGMAP_ENTRY* e = FindEntry(WM_COMMAND, static_cast<UINT>(code), id);
-  if (e == nullptr) return FALSE;
-  (this->*(e->pfn))();
-  return TRUE;
+  return FALSE;
 }
 
 // ---------------------------------------------------------------------------
@@ -126,7 +135,7 @@ CWnd::~CWnd() {
   if (w != nullptr && w->object == this) {
     // This object is half destroyed: the window's last messages go nowhere.
     w->object = nullptr;
-    ::DestroyWindow(m_hWnd);
+    Destroy(m_hWnd);
   }
 }
 
@@ -141,7 +150,8 @@ CWnd* CWnd::FromHandle(HWND window) {
 
 BOOL CWnd::SubclassDlgItem(UINT id, CWnd* parent) {
   if (parent == nullptr || m_hWnd != nullptr) return FALSE;
-  Window* w = Find(::GetDlgItem(parent->m_hWnd, static_cast<int>(id)));
+  Window* d = Find(parent->m_hWnd);
+  Window* w = d != nullptr ? gui::model::Control(*d, static_cast<int>(id)) : nullptr;
   if (w == nullptr || w->object != nullptr) return FALSE;
   w->object = this;
   m_hWnd = w->hwnd;
@@ -165,7 +175,7 @@ BOOL CWnd::CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD 
   return TRUE;
 }
 
-BOOL CWnd::DestroyWindow() { return m_hWnd != nullptr && ::DestroyWindow(m_hWnd); }
+BOOL CWnd::DestroyWindow() { return Destroy(m_hWnd); }
 
 void CWnd::SetWindowText(const std::wstring& text) {
   Window* w = Find(m_hWnd);
@@ -187,27 +197,90 @@ void CWnd::SetDlgItemText(int id, const std::wstring& text) {
   if (CWnd* c = GetDlgItem(id)) c->SetWindowText(text);
 }
 
+BOOL CWnd::EnableWindow(BOOL enable) {
+  Window* w = Find(m_hWnd);
+  return w != nullptr && !std::exchange(w->enabled, enable != 0);
+}
+
+BOOL CWnd::ShowWindow(int command) {
+  Window* w = Find(m_hWnd);
+  return w != nullptr && std::exchange(w->visible, command != SW_HIDE);
+}
+
+BOOL CWnd::IsWindowEnabled() const {
+  Window* w = Find(m_hWnd);
+  return w != nullptr && w->enabled;
+}
+
+BOOL CWnd::IsWindowVisible() const {
+  Window* w = Find(m_hWnd);
+  return w != nullptr && w->visible && (w->parent == nullptr || w->parent->visible);
+}
+
+CWnd* CWnd::GetDlgItem(int id) const {
+  Window* d = Find(m_hWnd);
+  Window* c = d != nullptr ? gui::model::Control(*d, id) : nullptr;
+  return c != nullptr ? FromHandle(c->hwnd) : nullptr;
+}
+
+CWnd* CWnd::GetParent() const {
+  Window* w = Find(m_hWnd);
+  if (w == nullptr) return nullptr;
+  return FromHandle(w->parent != nullptr ? w->parent->hwnd : w->owner);
+}
+
+void CWnd::GetWindowRect(RECT* rect) const {
+  Window* w = Find(m_hWnd);
+  if (w == nullptr) return;
+  POINT o = w->is_dialog() ? POINT{0, 0} : gui::model::ClientOrigin(*w->parent);
+  *rect = RECT{o.x + w->rect.left, o.y + w->rect.top, o.x + w->rect.right, o.y + w->rect.bottom};
+}
+
+void CWnd::GetClientRect(RECT* rect) const {
+  if (Window* w = Find(m_hWnd)) *rect = gui::model::ClientRect(*w);
+}
+
 void CWnd::ScreenToClient(RECT* rect) const {
-  POINT a{rect->left, rect->top};
-  POINT b{rect->right, rect->bottom};
-  ::ScreenToClient(m_hWnd, &a);
-  ::ScreenToClient(m_hWnd, &b);
-  *rect = RECT{a.x, a.y, b.x, b.y};
+  Window* w = Find(m_hWnd);
+  if (w == nullptr) return;
+  const POINT o = gui::model::ClientOrigin(*w);
+  *rect = RECT{rect->left - o.x, rect->top - o.y, rect->right - o.x, rect->bottom - o.y};
+}
+
+void CWnd::ClientToScreen(POINT* point) const {
+  Window* w = Find(m_hWnd);
+  if (w == nullptr) return;
+  const POINT o = gui::model::ClientOrigin(*w);
+  *point = POINT{point->x + o.x, point->y + o.y};
+}
+
+BOOL CWnd::SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags) {
+  Window* w = Find(m_hWnd);
+  if (w == nullptr) return FALSE;
+  LONG width = w->rect.right - w->rect.left;
+  LONG height = w->rect.bottom - w->rect.top;
+  if ((flags & SWP_NOMOVE) == 0) w->rect.left = x, w->rect.top = y;
+  if ((flags & SWP_NOSIZE) == 0) width = std::max(0, cx), height = std::max(0, cy);
+  w->rect.right = w->rect.left + width;
+  w->rect.bottom = w->rect.top + height;
+  if ((flags & SWP_NOZORDER) == 0 && insertAfter != nullptr && insertAfter->m_hWnd == HWND_TOPMOST)
+    w->topmost = true;
+  return TRUE;
 }
 
 void CWnd::CenterWindow() {
   Window* w = Find(m_hWnd);
   if (w == nullptr || !w->is_dialog()) return;
   RECT area{0, 0, gui::model::kScreenWidth, gui::model::kScreenHeight};
-  RECT owner_rect;
-  if (::IsWindowVisible(w->owner) && ::GetWindowRect(w->owner, &owner_rect)) area = owner_rect;
+  Window* owner = Find(w->owner);
+  if (owner != nullptr && owner->visible) area = owner->rect;
   const int cx = w->rect.right - w->rect.left;
   const int cy = w->rect.bottom - w->rect.top;
   const int x = area.left + (area.right - area.left - cx) / 2;
   const int y = area.top + (area.bottom - area.top - cy) / 2;
-  ::SetWindowPos(m_hWnd, nullptr, std::clamp(x, 0, std::max(0, gui::model::kScreenWidth - cx)),
-                 std::clamp(y, 0, std::max(0, gui::model::kScreenHeight - cy)), 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER);
+  SetWindowPos(nullptr, std::clamp(x, 0, std::max(0, gui::model::kScreenWidth - cx)),
+               std::clamp(y, 0, std::max(0, gui::model::kScreenHeight - cy)), 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER);
 }
 
 void CWnd::SetFont(CFont* font) {
@@ -228,71 +301,25 @@ int CWnd::MessageBox(LPCWSTR text, LPCWSTR caption, UINT type) {
   return ::MessageBoxW(m_hWnd, text, caption != nullptr ? caption : AfxGetAppName(), type);
 }
 
-void CWnd::Dispatch(UINT message, CPoint point, HWND other) {
-  const AFX_MSGMAP_ENTRY* e = FindEntry(message, 0, 0);
-  if (e == nullptr || message == WM_COMMAND) return;
-  // Each handler goes back to the type it was stored from: the map macros
-  // pair the signature with the handler.
-  using afx_detail::FromPmsg;
-  switch (e->nSig) {
-    case AfxSig_vv:
-      (this->*FromPmsg<void (CWnd::*)()>(e->pfn))();
-      break;
-    case AfxSig_vwp:
-      (this->*FromPmsg<void (CWnd::*)(UINT, CPoint)>(e->pfn))(0, point);
-      break;
-    case AfxSig_bWww:
-      (this->*FromPmsg<BOOL (CWnd::*)(CWnd*, UINT, UINT)>(e->pfn))(FromHandle(other), 1,
-                                                                   WM_MOUSEMOVE);
-      break;
-    case AfxSig_vW:
-      (this->*FromPmsg<void (CWnd::*)(CWnd*)>(e->pfn))(FromHandle(other));
-      break;
-    default:
-      break;
-  }
-}
-
 BOOL AfxRegisterClass(WNDCLASSW* windowClass) {
   if (windowClass == nullptr || windowClass->lpszClassName == nullptr) return FALSE;
   return gui::model::ClassExists(windowClass->lpszClassName) || RegisterClassW(windowClass) != 0;
 }
 
-// ---------------------------------------------------------------------------
-// The calls that reach a window's object.
-
-BOOL DestroyWindow(HWND window) {
-  Window* w = Find(window);
-  if (w == nullptr) return FALSE;
-  std::vector<Window*> going{w};
-  for (const auto& c : w->controls) going.push_back(c.get());
-  // Every object is detached before the window is forgotten.
-  for (Window* x : going) {
-    if (g_capture == x->hwnd) g_capture = nullptr;
-    if (x->object != nullptr) std::exchange(x->object, nullptr)->m_hWnd = nullptr;
-    if (auto t = Temporaries().find(x->hwnd); t != Temporaries().end()) {
-      t->second->m_hWnd = nullptr;
-      Temporaries().erase(t);
-    }
-  }
-  gui::model::Remove(*w);
-  return TRUE;
+void CWnd::UpdateWindow() {
+  Window* w = Find(m_hWnd);
+  if (w != nullptr && w->kind == gui::ControlKind::kCustom) gui::Send(m_hWnd, WM_PAINT);
 }
 
-BOOL UpdateWindow(HWND window) {
-  Window* w = Find(window);
-  if (w == nullptr) return FALSE;
-  if (w->kind == gui::ControlKind::kCustom) gui::Send(window, WM_PAINT);
-  return TRUE;
-}
-
-HWND SetCapture(HWND window) {
+CWnd* CWnd::SetCapture() {
   HWND before = g_capture;
-  if (Find(window) == nullptr) return before;
-  g_capture = window;
-  if (before != nullptr && before != window) gui::Send(before, WM_CAPTURECHANGED, {}, window);
-  return before;
+  if (Find(m_hWnd) == nullptr) return FromHandle(before);
+  g_capture = m_hWnd;
+  if (before != nullptr && before != m_hWnd) gui::Send(before, WM_CAPTURECHANGED, {}, m_hWnd);
+  return FromHandle(before);
 }
+
+CWnd* CWnd::GetFocus() { return FromHandle(gui::model::Focus()); }
 
 BOOL ReleaseCapture() {
   HWND before = std::exchange(g_capture, nullptr);

@@ -32,44 +32,18 @@ struct CRect : RECT {
 // ---------------------------------------------------------------------------
 // Message maps: a static table per class, chained to the base class's, that
 // names the handler of a command (by control id and notification code) or of
-// a window message. The handler is stored as a member pointer of the root
-// class and cast back to its own signature when called.
+// a window message. The map's macros write each entry's call, typed for the
+// class, so nothing is cast.
 
 class CCmdTarget;
-using AFX_PMSG = void (CCmdTarget::*)();
-
-enum AfxSig : UINT {
-  AfxSig_end = 0,
-  AfxSigCmd_v,  // void OnCommand()
-  AfxSig_vv,    // void OnPaint()
-  AfxSig_vwp,   // void OnMouseMove(UINT flags, CPoint point)
-  AfxSig_bWww,  // BOOL OnSetCursor(CWnd* window, UINT hitTest, UINT message)
-  AfxSig_vW,    // void OnCaptureChanged(CWnd* window)
-};
-
-// The round trip of a handler through AFX_PMSG, which the language defines
-// for member pointers cast back to their own type.
-namespace afx_detail {
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wcast-function-type"
-template <typename F>
-AFX_PMSG ToPmsg(F f) {
-  return reinterpret_cast<AFX_PMSG>(f);
-}
-template <typename F>
-F FromPmsg(AFX_PMSG f) {
-  return reinterpret_cast<F>(f);
-}
-#pragma GCC diagnostic pop
-}  // namespace afx_detail
 
 struct AFX_MSGMAP_ENTRY {
   UINT nMessage;
   UINT nCode;
   UINT nID;
-  UINT nLastID;
-  UINT nSig;
-  AFX_PMSG pfn;
+  // point: the pointer's position for mouse messages; other: the other
+  // window for WM_SETCURSOR and WM_CAPTURECHANGED.
+  void (*pfn)(CCmdTarget* target, CPoint point, CWnd* other);
 };
 
 struct AFX_MSGMAP {
@@ -89,47 +63,43 @@ struct AFX_MSGMAP {
     using TheBaseClass = baseClass;                                                 \
     static const AFX_MSGMAP_ENTRY kEntries[] = {
 #define END_MESSAGE_MAP()                                                          \
-  { 0, 0, 0, 0, AfxSig_end, nullptr }                                              \
+  { 0, 0, 0, nullptr }                                                             \
   }                                                                                \
   ;                                                                                \
   static const AFX_MSGMAP kMap = {&TheBaseClass::GetThisMessageMap, &kEntries[0]}; \
   return &kMap;                                                                    \
   }
 
-#define ON_CONTROL_(code, id, fn)                                                       \
-  {WM_COMMAND,  static_cast<UINT>(code),  static_cast<UINT>(id), static_cast<UINT>(id), \
-   AfxSigCmd_v, static_cast<AFX_PMSG>(fn)},
+#define ON_CONTROL_(code, id, fn)                              \
+  {WM_COMMAND, static_cast<UINT>(code), static_cast<UINT>(id), \
+   [](CCmdTarget* t, CPoint, CWnd*) { (static_cast<ThisClass*>(t)->*(fn))(); }},
 #define ON_COMMAND(id, fn) ON_CONTROL_(0, id, fn)
 #define ON_BN_CLICKED(id, fn) ON_CONTROL_(BN_CLICKED, id, fn)
 #define ON_CBN_SELCHANGE(id, fn) ON_CONTROL_(CBN_SELCHANGE, id, fn)
 #define ON_EN_CHANGE(id, fn) ON_CONTROL_(EN_CHANGE, id, fn)
 
-// A window message's entry: the handler as its own signature, stored as AFX_PMSG.
-#define ON_MESSAGE_(msg, sig, type, fn) \
-  {msg, 0, 0, 0, sig, afx_detail::ToPmsg(static_cast<type>(fn))},
-#define ON_WM_MOUSE_(msg, fn) \
-  ON_MESSAGE_(msg, AfxSig_vwp, void (CWnd::*)(UINT, CPoint), &ThisClass::fn)
-#define ON_WM_MOUSEMOVE() ON_WM_MOUSE_(WM_MOUSEMOVE, OnMouseMove)
-#define ON_WM_LBUTTONUP() ON_WM_MOUSE_(WM_LBUTTONUP, OnLButtonUp)
-#define ON_WM_SETCURSOR() \
-  ON_MESSAGE_(WM_SETCURSOR, AfxSig_bWww, BOOL (CWnd::*)(CWnd*, UINT, UINT), &ThisClass::OnSetCursor)
-#define ON_WM_PAINT() ON_MESSAGE_(WM_PAINT, AfxSig_vv, void (CWnd::*)(), &ThisClass::OnPaint)
-#define ON_WM_CAPTURECHANGED() \
-  ON_MESSAGE_(WM_CAPTURECHANGED, AfxSig_vW, void (CWnd::*)(CWnd*), &ThisClass::OnCaptureChanged)
+#define ON_WM_(msg, call)                                                              \
+  {msg, 0, 0, [](CCmdTarget* t, [[maybe_unused]] CPoint p, [[maybe_unused]] CWnd* o) { \
+     static_cast<ThisClass*>(t)->call;                                                 \
+   }},
+#define ON_WM_MOUSEMOVE() ON_WM_(WM_MOUSEMOVE, OnMouseMove(0, p))
+#define ON_WM_LBUTTONUP() ON_WM_(WM_LBUTTONUP, OnLButtonUp(0, p))
+#define ON_WM_SETCURSOR() ON_WM_(WM_SETCURSOR, OnSetCursor(o, 1, WM_MOUSEMOVE))
+#define ON_WM_PAINT() ON_WM_(WM_PAINT, OnPaint())
+#define ON_WM_CAPTURECHANGED() ON_WM_(WM_CAPTURECHANGED, OnCaptureChanged(o))
 
 class CCmdTarget : public CObject {
   DECLARE_DYNAMIC(CCmdTarget)
  public:
   CCmdTarget() = default;
-  // Runs the handler the message map names for this command; false when
-  // there is none.
-  virtual BOOL OnCmdMsg(UINT id, int code);
+  // Runs the handler the message map names for a window message, or for a
+  // command (WM_COMMAND) of this code and control id; false when there is
+  // none.
+  BOOL Handle(UINT message, UINT code, UINT id, CPoint point = {}, CWnd* other = nullptr);
 
  protected:
   static const AFX_MSGMAP* GetThisMessageMap();
   virtual const AFX_MSGMAP* GetMessageMap() const;
-  // The entry of a message and code (and control id for commands), or nullptr.
-  const AFX_MSGMAP_ENTRY* FindEntry(UINT message, UINT code, UINT id) const;
 };
 
 // ---------------------------------------------------------------------------
@@ -206,19 +176,23 @@ class CWnd : public CCmdTarget {
 
   void SetWindowText(const std::wstring& text);
   std::wstring GetWindowText() const;
-  BOOL EnableWindow(BOOL enable = TRUE) { return ::EnableWindow(m_hWnd, enable); }
-  BOOL ShowWindow(int command) { return ::ShowWindow(m_hWnd, command); }
-  CWnd* GetDlgItem(int id) const { return FromHandle(::GetDlgItem(m_hWnd, id)); }
-  CWnd* GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
+  // Both give the state before: true when it was disabled, or visible.
+  BOOL EnableWindow(BOOL enable = TRUE);
+  BOOL ShowWindow(int command);
+  BOOL IsWindowEnabled() const;
+  // Also false for a control of a hidden dialog.
+  BOOL IsWindowVisible() const;
+  CWnd* GetDlgItem(int id) const;
+  // A control's dialog, or a dialog's owner.
+  CWnd* GetParent() const;
   void SetDlgItemText(int id, const std::wstring& text);
 
-  void GetWindowRect(RECT* rect) const { ::GetWindowRect(m_hWnd, rect); }
-  void GetClientRect(RECT* rect) const { ::GetClientRect(m_hWnd, rect); }
+  // Screen pixels; a control moves with its dialog.
+  void GetWindowRect(RECT* rect) const;
+  void GetClientRect(RECT* rect) const;
   void ScreenToClient(RECT* rect) const;
-  BOOL SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags) {
-    return ::SetWindowPos(m_hWnd, insertAfter != nullptr ? insertAfter->m_hWnd : nullptr, x, y, cx,
-                          cy, flags);
-  }
+  void ClientToScreen(POINT* point) const;
+  BOOL SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags);
   // Over the owner when it is one of ours and visible, else over the
   // screen; kept on the screen.
   void CenterWindow();
@@ -227,10 +201,11 @@ class CWnd : public CCmdTarget {
   void SetFont(CFont* font);
   CFont* GetFont() const;
   // Painting is done at once: nothing waits for a pump.
-  void Invalidate() { ::UpdateWindow(m_hWnd); }
-  void UpdateWindow() { ::UpdateWindow(m_hWnd); }
-  CWnd* SetCapture() { return FromHandle(::SetCapture(m_hWnd)); }
+  void Invalidate() { UpdateWindow(); }
+  void UpdateWindow();
+  CWnd* SetCapture();
   static CWnd* GetCapture() { return FromHandle(::GetCapture()); }
+  static CWnd* GetFocus();
 
   int MessageBox(LPCWSTR text, LPCWSTR caption = nullptr, UINT type = MB_OK);
 
@@ -238,11 +213,6 @@ class CWnd : public CCmdTarget {
   // the controls); false when a field's check failed.
   BOOL UpdateData(BOOL saveAndValidate = TRUE);
   virtual void DoDataExchange(CDataExchange* dx) {}
-
-  // Runs the message map's handler of a window message (for platform/gui):
-  // the pointer's position for mouse messages, the other window for
-  // WM_SETCURSOR and WM_CAPTURECHANGED.
-  void Dispatch(UINT message, CPoint point, HWND other);
 
  protected:
   DECLARE_MESSAGE_MAP()

@@ -107,12 +107,12 @@ TEST_F(Progress, EnterDoesNothingAndEachCancelIsReportedOnce) {
   Queue([](gui::DialogDriver& d) { EXPECT_TRUE(d.PressEnter()); });
   EXPECT_FALSE(ProgressCancelled());
   EXPECT_NE(nullptr, CurrentProgressDialog());
-  EXPECT_TRUE(IsWindowVisible(CurrentProgressDialog()->m_hWnd));
+  EXPECT_TRUE(CurrentProgressDialog()->IsWindowVisible());
 
   Queue([](gui::DialogDriver& d) { EXPECT_TRUE(d.PressEscape()); });
   EXPECT_TRUE(ProgressCancelled());
   EXPECT_FALSE(ProgressCancelled()) << "the flag is cleared by reading it";
-  EXPECT_TRUE(IsWindowVisible(CurrentProgressDialog()->m_hWnd)) << "Cancel leaves it open";
+  EXPECT_TRUE(CurrentProgressDialog()->IsWindowVisible()) << "Cancel leaves it open";
 
   Queue([](gui::DialogDriver& d) { EXPECT_TRUE(d.Press(IDCANCEL)); });
   ProgressStepIt();  // a step pumps too: the click is taken, the flag waits

@@ -48,7 +48,7 @@ TEST(Dialog, InitialisationLoadsTheFieldsIntoTheControls) {
             (std::vector<std::vector<std::wstring>>{{L"a1", L"b1"}, {L"a2", L"b2"}}));
   // Cancel writes nothing back.
   EXPECT_EQ(dlg.name, L"Ada");
-  EXPECT_FALSE(IsWindow(s.hwnd));
+  EXPECT_EQ(gui::ReadDialog(s.hwnd).hwnd, nullptr);
 }
 
 TEST(Dialog, PersonInputReachesTheFieldsOnOk) {
@@ -103,8 +103,9 @@ TEST(Dialog, RefusesWhatAPersonCannotDo) {
     EXPECT_FALSE(d.Press(sample::kName));
     // Shrinking the window cuts the right-hand controls off.
     RECT r;
-    GetWindowRect(d.hwnd(), &r);
-    SetWindowPos(d.hwnd(), nullptr, 0, 0, 120, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
+    CWnd* w = CWnd::FromHandle(d.hwnd());
+    w->GetWindowRect(&r);
+    w->SetWindowPos(nullptr, 0, 0, 120, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
     EXPECT_FALSE(d.Press(IDCANCEL));
     EXPECT_EQ(d.problem(), L"Control 2 is outside the window.");
     EXPECT_TRUE(d.PressEscape());
@@ -120,7 +121,7 @@ TEST(Dialog, FailedExchangeKeepsTheDialogOpen) {
     d.Type(sample::kCount, L"12a");
     d.PressEnter();
     EXPECT_TRUE(d.IsOpen());
-    EXPECT_EQ(GetFocus(), GetDlgItem(d.hwnd(), sample::kCount));
+    EXPECT_EQ(CWnd::GetFocus(), CWnd::FromHandle(d.hwnd())->GetDlgItem(sample::kCount));
   });
   ui.OnDialog([](gui::DialogDriver& d) {
     d.Type(sample::kCount, L" -7 ");
@@ -156,30 +157,29 @@ TEST(Dialog, WithoutABackendADialogIsCancelled) {
 TEST(Dialog, GeometryFollowsTheDialogUnits) {
   gui::ScriptedBackend ui;
   CSampleDialog dlg;
-  ui.OnDialog([](gui::DialogDriver& d) {
-    RECT r{0, 0, 200, 160};
-    ASSERT_TRUE(MapDialogRect(d.hwnd(), &r));
+  ui.OnDialog([&dlg](gui::DialogDriver& d) {
+    RECT r = dlg.MapDialogRect({0, 0, 200, 160});
     EXPECT_EQ(r.right, 300);  // 8 points: 6 x 13 base units
     EXPECT_EQ(r.bottom, 260);
     RECT client;
-    GetClientRect(d.hwnd(), &client);
+    dlg.GetClientRect(&client);
     EXPECT_EQ(client.right, 300);
     EXPECT_EQ(client.bottom, 260);
     RECT window;
-    GetWindowRect(d.hwnd(), &window);
+    dlg.GetWindowRect(&window);
     EXPECT_EQ(window.right - window.left, 306);  // frames
     EXPECT_EQ(window.bottom - window.top, 288);  // frames and caption
     // Centred on the screen, as it has no owner of ours.
     EXPECT_EQ(window.left, (1920 - 306) / 2);
     RECT edit;
-    GetWindowRect(GetDlgItem(d.hwnd(), sample::kName), &edit);
+    dlg.GetDlgItem(sample::kName)->GetWindowRect(&edit);
     POINT origin{0, 0};
-    ClientToScreen(d.hwnd(), &origin);
+    dlg.ClientToScreen(&origin);
     EXPECT_EQ(edit.left - origin.x, 75);
     EXPECT_EQ(edit.top - origin.y, 33);  // 20 du x 13 / 8, rounded
     // Moving the dialog moves its controls.
-    SetWindowPos(d.hwnd(), nullptr, 10, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    GetWindowRect(GetDlgItem(d.hwnd(), sample::kName), &edit);
+    dlg.SetWindowPos(nullptr, 10, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    dlg.GetDlgItem(sample::kName)->GetWindowRect(&edit);
     EXPECT_EQ(edit.left, 10 + 3 + 75);
     EXPECT_EQ(edit.top, 20 + 3 + 22 + 33);
     CWnd::FromHandle(d.hwnd())->SetWindowPos(&CWnd::wndTopMost, 0, 0, 0, 0,
@@ -310,14 +310,14 @@ TEST(Modeless, CancelReachesTheWindowOnlyThroughThePump) {
   Pump(h);
   EXPECT_EQ(dlg.cancels, 2);  // the button and Esc
   EXPECT_EQ(dlg.oks, 1);      // Enter, which this window ignores
-  EXPECT_TRUE(IsWindowVisible(h));
+  EXPECT_TRUE(dlg.IsWindowVisible());
   dlg.SetDlgItemText(1005, L"Merging the cells...");
   dlg.DestroyWindow();
   ASSERT_TRUE(ui.dialogs()[0].has_closed);
   EXPECT_EQ(ui.dialogs()[0].closed.Find(1005)->text, L"Merging the cells...");
   EXPECT_EQ(gui::FindDialog(L"Working"), nullptr);
   // A stale handle finds nothing.
-  EXPECT_FALSE(IsWindow(h));
+  EXPECT_EQ(gui::ReadDialog(h).hwnd, nullptr);
   EXPECT_FALSE(gui::DialogDriver(h).PressEscape());
 }
 
