@@ -3,6 +3,10 @@
 #include "platform/dxf/ascii.h"
 
 namespace gm::dxf {
+
+// A big drawing holds hundreds of thousands of entities; keep each small.
+static_assert(sizeof(void*) != 8 || sizeof(Entity) <= 56);
+
 namespace {
 
 template <typename T>

@@ -28,10 +28,11 @@ struct Entity {
   std::uint64_t handle = 0;
   // The owner's handle (the group 330 outside any 102 group), 0 when absent.
   std::uint64_t owner = 0;
+  // Line of the group 0 that starts it, 1-based. Shares its word with paper_space: an entity
+  // array is the largest part of a big drawing.
+  std::size_t line : 63 = 0;
   // Group 67 is 1: the entity lies in paper space.
-  bool paper_space = false;
-  // Line of the group 0 that starts it, 1-based.
-  std::size_t line = 0;
+  bool paper_space : 1 = false;
   // Every group in file order, the type group (code 0) first; comments (999) left out.
   GroupList groups;
 

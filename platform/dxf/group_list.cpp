@@ -243,6 +243,18 @@ GroupStore::~GroupStore() {
   for (SharedText* t : texts_) Group::Shared(0, t);  // gives the store's reference back
 }
 
+void GroupStore::Retain(std::shared_ptr<GroupStore> self) {
+  // Only from 0, when no list exists that another thread could copy at the same time.
+  if (lists_.fetch_add(1, std::memory_order_relaxed) == 0) self_ = std::move(self);
+}
+
+void GroupStore::Release() const {
+  if (lists_.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+    // May destroy this store: nothing of it is touched after.
+    std::shared_ptr<GroupStore> last = std::move(self_);
+  }
+}
+
 std::byte* GroupStore::Allocate(std::size_t n) {
   n = (n + 3) & ~std::size_t{3};
   if (n > left_) {
@@ -362,7 +374,8 @@ GroupList::GroupList(const std::vector<Group>& groups, std::shared_ptr<GroupStor
         break;
     }
   }
-  store_ = std::move(store);
+  store->Retain(store);
+  store_ = store.get();
 }
 
 std::size_t GroupList::size() const { return data_ == nullptr ? 0 : Load<std::uint32_t>(data_); }
@@ -375,7 +388,7 @@ Group GroupList::operator[](std::size_t i) const {
 
 GroupList::Iterator GroupList::begin() const {
   if (data_ == nullptr) return Iterator();
-  return Iterator(data_ + 4, Load<std::uint32_t>(data_), store_.get());
+  return Iterator(data_ + 4, Load<std::uint32_t>(data_), store_);
 }
 
 Group GroupList::Iterator::operator*() const {
@@ -395,7 +408,7 @@ GroupList::Iterator& GroupList::Iterator::operator++() {
 GroupList::Cursor::Cursor(const GroupList& list)
     : at_(list.data_ == nullptr ? nullptr : list.data_ + 4),
       left_(list.data_ == nullptr ? 0 : Load<std::uint32_t>(list.data_)),
-      store_(list.store_.get()) {}
+      store_(list.store_) {}
 
 bool GroupList::Cursor::Next(GroupView* view) {
   if (left_ == 0) return false;

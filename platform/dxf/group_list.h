@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
@@ -10,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/dxf/group.h"
@@ -50,6 +52,15 @@ class GroupStore {
   std::string_view InternType(std::string_view type);
 
  private:
+  friend class GroupList;
+  // Lists keep their store alive by a count of their own, so that a list is two pointers, not
+  // three: the first list takes over a reference to the store, the last gives it back.
+  void Retain(std::shared_ptr<GroupStore> self);
+  void Retain() const { lists_.fetch_add(1, std::memory_order_relaxed); }
+  void Release() const;
+
+  mutable std::atomic<std::size_t> lists_{0};
+  mutable std::shared_ptr<GroupStore> self_;
   std::vector<std::unique_ptr<std::byte[]>> chunks_;
   std::byte* next_ = nullptr;
   std::size_t left_ = 0;
@@ -111,6 +122,26 @@ class GroupList {
   };
 
   GroupList() = default;
+  GroupList(const GroupList& other) : data_(other.data_), store_(other.store_) {
+    if (store_ != nullptr) store_->Retain();
+  }
+  GroupList(GroupList&& other) noexcept : data_(other.data_), store_(other.store_) {
+    other.data_ = nullptr;
+    other.store_ = nullptr;
+  }
+  GroupList& operator=(const GroupList& other) {
+    GroupList copy(other);
+    Swap(copy);
+    return *this;
+  }
+  GroupList& operator=(GroupList&& other) noexcept {
+    GroupList moved(std::move(other));
+    Swap(moved);
+    return *this;
+  }
+  ~GroupList() {
+    if (store_ != nullptr) store_->Release();
+  }
   // Packs groups into store. Throws std::out_of_range for a code outside 0..2047, which the
   // packing cannot hold (a reader gives 0..1071).
   GroupList(const std::vector<Group>& groups, std::shared_ptr<GroupStore> store);
@@ -127,8 +158,13 @@ class GroupList {
 
  private:
   // A 32-bit group count, then per group: code (16 bits), form and type (8 bits), value.
+  void Swap(GroupList& other) noexcept {
+    std::swap(data_, other.data_);
+    std::swap(store_, other.store_);
+  }
+
   const std::byte* data_ = nullptr;
-  std::shared_ptr<const GroupStore> store_;
+  const GroupStore* store_ = nullptr;
 };
 
 }  // namespace gm::dxf

@@ -5,6 +5,7 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/dxf/group_list.h"
@@ -126,6 +127,37 @@ TEST(DxfGroupList, CopiesOutliveTheLoaderAndCompareByValue) {
   EXPECT_EQ(text.text(), L"Layer");
   EXPECT_TRUE(GroupList().empty());
   EXPECT_EQ(GroupList().begin(), GroupList().end());
+}
+
+// The store lives exactly as long as a list or the loader's reference holds it, through
+// copies, moves, self-assignment and assignment across stores.
+TEST(DxfGroupList, StoreLivesWhileAnyListHoldsIt) {
+  auto store = std::make_shared<GroupStore>();
+  const std::weak_ptr<GroupStore> watch = store;
+  auto other = std::make_shared<GroupStore>();
+  const std::weak_ptr<GroupStore> watch_other = other;
+  auto a = std::make_unique<GroupList>(
+      std::vector<Group>{Group::Text(0, L"TEXT"), Group::Text(8, L"Layer")}, store);
+  GroupList b(std::vector<Group>{Group::Text(0, L"LINE")}, other);
+  store.reset();
+  other.reset();
+  EXPECT_FALSE(watch.expired());
+  GroupList copy = *a;
+  GroupList& self = copy;
+  copy = self;
+  a.reset();
+  EXPECT_FALSE(watch.expired());
+  GroupList moved = std::move(copy);
+  EXPECT_TRUE(copy.empty());
+  EXPECT_EQ(moved[1].text(), L"Layer");
+  b = moved;  // b's store loses its last list
+  EXPECT_TRUE(watch_other.expired());
+  moved = GroupList();
+  EXPECT_FALSE(watch.expired());
+  EXPECT_EQ(b[1].text(), L"Layer");
+  b = std::move(moved);
+  EXPECT_TRUE(watch.expired());
+  EXPECT_TRUE(b.empty());
 }
 
 TEST(DxfGroupList, EntitiesKeepHandlesAsWritten) {
