@@ -113,9 +113,16 @@ InkBox Face::Ink(unsigned glyph, double shear) { return Load(glyph, ToFixed(shea
 
 double Face::Kerning(unsigned left, unsigned right) {
   if (!FT_HAS_KERNING(face_) || left == 0 || right == 0) return 0;
+  const std::uint64_t key = (static_cast<std::uint64_t>(left) << 32) | right;
+  auto it = kerning_.find(key);
+  if (it != kerning_.end()) return it->second;
   FT_Vector delta{0, 0};
-  if (FT_Get_Kerning(face_, left, right, FT_KERNING_UNSCALED, &delta) != 0) return 0;
-  return static_cast<double>(delta.x);
+  double kern = 0;
+  if (FT_Get_Kerning(face_, left, right, FT_KERNING_UNSCALED, &delta) == 0) {
+    kern = static_cast<double>(delta.x);
+  }
+  kerning_.emplace(key, kern);
+  return kern;
 }
 
 FontLibrary& FontLibrary::Instance() {

@@ -77,6 +77,9 @@ class Face {
   std::vector<DirectSlot> upright_;  // sized on first use
   std::unordered_map<char32_t, unsigned> glyph_of_char_;
   std::unordered_map<std::uint64_t, GlyphData> glyphs_;
+  // FreeType searches the kern table on every call; a drawing's texts use
+  // few distinct pairs.
+  std::unordered_map<std::uint64_t, double> kerning_;
 };
 
 class FontLibrary {
