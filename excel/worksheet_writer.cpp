@@ -3,6 +3,8 @@
 #include <cwctype>
 #include <limits>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "ArxUtils/CellReference.h"
@@ -24,7 +26,7 @@ bool IsWhite(std::int32_t color) {
 // sign or exponent, short enough to stay out of scientific notation.
 // Anything else ("01", "1.10", "+5", "1e3", "1-2", "TRUE", "=A1") is kept
 // as text.
-bool ShowsBackAsNumber(const std::wstring& text) {
+bool ShowsBackAsNumber(std::wstring_view text) {
   if (text.empty() || text.size() > 11) return false;
   size_t i = text[0] == L'-' ? 1 : 0;
   const size_t whole = i;
@@ -145,7 +147,7 @@ int WriteTable(const CSheetform& table, int rows, int columns, ApplicationState&
       XlRange range;
       AttachItem(range, cells.GetItem(COleVariant(settings.StartRow + r),
                                       COleVariant(settings.StartCol + c)));
-      const auto& text = cell.GetText();
+      const std::wstring_view text = cell.GetTextView();
       // A text the spreadsheet would read as something else keeps the text
       // format; a formula written over the value must not.
       const bool formula = settings.IncludeFormula && !cell.GetFormula().empty();
@@ -161,11 +163,12 @@ int WriteTable(const CSheetform& table, int rows, int columns, ApplicationState&
             static_cast<int>(kCellTextLimit));
       }
       WriteCellToRange(range, cell);
-      // Most cells are their own range; the exact match spares the
-      // case-folding compare for them.
-      const auto& merge = cell.GetMergeAddress();
-      const auto& address = cell.GetAddress();
-      if (merge != address && !win::EqualsNoCase(merge, address)) mergeAreaList.push_back(merge);
+      // Most cells are their own range: only the others need their addresses
+      // made as text, and a case-only difference is still the same range.
+      if (!cell.IsOwnRange()) {
+        std::wstring merge = cell.GetMergeAddress();
+        if (!win::EqualsNoCase(merge, cell.GetAddress())) mergeAreaList.push_back(std::move(merge));
+      }
       ProgressStepIt();
       if (ProgressCancelled()) return Abandon(state, false);
     }
@@ -217,7 +220,7 @@ void WriteCellToRange(XlRange& cellRange, const CAutoCell& cell) {
   XlInterior interior;
   interior.AttachDispatch(cellRange.GetInterior());
 
-  const auto& text = cell.GetText();
+  const std::wstring_view text = cell.GetTextView();
   if (!text.empty()) {
     COleVariant value;
     value.vt = VT_BSTR;
@@ -253,9 +256,9 @@ void WriteCellToRange(XlRange& cellRange, const CAutoCell& cell) {
   if (cell.GetOrientation() != xl::kHorizontal) {
     cellRange.SetOrientation(COleVariant(static_cast<long>(cell.GetOrientation())));
   }
-  const auto& formula = cell.GetFormula();
-  if (ConversionSettings.IncludeFormula && !formula.empty()) {
-    cellRange.SetFormula(COleVariant(formula));
+  if (ConversionSettings.IncludeFormula) {
+    const std::wstring formula = cell.GetFormula();
+    if (!formula.empty()) cellRange.SetFormula(COleVariant(formula));
   }
 }
 

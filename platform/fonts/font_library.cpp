@@ -32,6 +32,7 @@ std::int32_t ToFixed(double v) {
 
 Face::Face(FT_Face face, std::string path, int index)
     : face_(face), path_(std::move(path)), index_(index) {
+  glyph_of_ascii_.fill(kUnknownGlyph);
   if (face_->family_name) family_ = face_->family_name;
   if (FT_Select_Charmap(face_, FT_ENCODING_UNICODE) != 0 &&
       FT_Select_Charmap(face_, FT_ENCODING_MS_SYMBOL) == 0) {
@@ -50,20 +51,43 @@ Face::Face(FT_Face face, std::string path, int index)
 Face::~Face() { FT_Done_Face(face_); }
 
 unsigned Face::GlyphIndex(char32_t c) {
+  if (c < glyph_of_ascii_.size() && glyph_of_ascii_[c] != kUnknownGlyph) return glyph_of_ascii_[c];
   auto it = glyph_of_char_.find(c);
   if (it != glyph_of_char_.end()) return it->second;
   unsigned glyph = FT_Get_Char_Index(face_, c);
   // Symbol fonts map their characters into the private area at U+F0xx.
   if (glyph == 0 && symbol_cmap_ && c < 0x100) glyph = FT_Get_Char_Index(face_, 0xF000 + c);
-  glyph_of_char_.emplace(c, glyph);
+  if (c < glyph_of_ascii_.size()) {
+    glyph_of_ascii_[c] = glyph;
+  } else {
+    glyph_of_char_.emplace(c, glyph);
+  }
   return glyph;
 }
 
 const Face::GlyphData& Face::Load(unsigned glyph, std::int32_t shear_fixed) {
+  if (shear_fixed == 0 && glyph < kDirectGlyphs) {
+    if (upright_.empty()) {
+      upright_.resize(std::min<unsigned>(
+          kDirectGlyphs, static_cast<unsigned>(std::max<FT_Long>(face_->num_glyphs, 1))));
+    }
+    if (glyph < upright_.size()) {
+      DirectSlot& slot = upright_[glyph];
+      if (!slot.loaded) {
+        slot.data = LoadFromFace(glyph, 0);
+        slot.loaded = true;
+      }
+      return slot.data;
+    }
+  }
   std::uint64_t key =
       (static_cast<std::uint64_t>(glyph) << 32) | static_cast<std::uint32_t>(shear_fixed);
   auto it = glyphs_.find(key);
   if (it != glyphs_.end()) return it->second;
+  return glyphs_.emplace(key, LoadFromFace(glyph, shear_fixed)).first->second;
+}
+
+Face::GlyphData Face::LoadFromFace(unsigned glyph, std::int32_t shear_fixed) {
   GlyphData data;
   if (FT_Load_Glyph(face_, glyph, FT_LOAD_NO_SCALE | FT_LOAD_IGNORE_TRANSFORM) == 0) {
     FT_GlyphSlot slot = face_->glyph;
@@ -80,7 +104,7 @@ const Face::GlyphData& Face::Load(unsigned glyph, std::int32_t shear_fixed) {
       }
     }
   }
-  return glyphs_.emplace(key, data).first->second;
+  return data;
 }
 
 double Face::Advance(unsigned glyph) { return Load(glyph, 0).advance; }
@@ -89,9 +113,16 @@ InkBox Face::Ink(unsigned glyph, double shear) { return Load(glyph, ToFixed(shea
 
 double Face::Kerning(unsigned left, unsigned right) {
   if (!FT_HAS_KERNING(face_) || left == 0 || right == 0) return 0;
+  const std::uint64_t key = (static_cast<std::uint64_t>(left) << 32) | right;
+  auto it = kerning_.find(key);
+  if (it != kerning_.end()) return it->second;
   FT_Vector delta{0, 0};
-  if (FT_Get_Kerning(face_, left, right, FT_KERNING_UNSCALED, &delta) != 0) return 0;
-  return static_cast<double>(delta.x);
+  double kern = 0;
+  if (FT_Get_Kerning(face_, left, right, FT_KERNING_UNSCALED, &delta) == 0) {
+    kern = static_cast<double>(delta.x);
+  }
+  kerning_.emplace(key, kern);
+  return kern;
 }
 
 FontLibrary& FontLibrary::Instance() {

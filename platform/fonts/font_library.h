@@ -7,12 +7,14 @@
 // then use these calls.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 typedef struct FT_LibraryRec_* FT_Library;
 typedef struct FT_FaceRec_* FT_Face;
@@ -54,6 +56,16 @@ class Face {
     InkBox ink;
   };
   const GlyphData& Load(unsigned glyph, std::int32_t shear_fixed);
+  GlyphData LoadFromFace(unsigned glyph, std::int32_t shear_fixed);
+
+  // Upright glyphs of low index and ASCII characters, the bulk of a
+  // drawing's texts, are found by index rather than by hashing.
+  static constexpr unsigned kDirectGlyphs = 1024;
+  struct DirectSlot {
+    bool loaded = false;
+    GlyphData data;
+  };
+  static constexpr unsigned kUnknownGlyph = ~0u;
 
   FT_Face face_;
   std::string path_;
@@ -61,8 +73,13 @@ class Face {
   std::string family_;
   double cap_height_ = 1;
   bool symbol_cmap_ = false;
+  std::array<unsigned, 128> glyph_of_ascii_;
+  std::vector<DirectSlot> upright_;  // sized on first use
   std::unordered_map<char32_t, unsigned> glyph_of_char_;
   std::unordered_map<std::uint64_t, GlyphData> glyphs_;
+  // FreeType searches the kern table on every call; a drawing's texts use
+  // few distinct pairs.
+  std::unordered_map<std::uint64_t, double> kerning_;
 };
 
 class FontLibrary {

@@ -66,25 +66,26 @@ double ClampOblique(double radians) {
 
 RunMeasurer::RunMeasurer(const RunFont& font, double height, double width_factor, double oblique,
                          double tracking)
-    : font_(font),
+    : kind_(font.kind),
+      face_(font.face),
       height_(height),
       width_factor_(width_factor),
       tan_(std::tan(ClampOblique(oblique))),
       tracking_(tracking) {
-  if (font_.kind == FontKind::kShx) {
+  if (kind_ == FontKind::kShx) {
     source_ = MetricsSource::kShxApproximation;
   } else {
-    source_ = font_.face ? MetricsSource::kOutlines : MetricsSource::kEstimate;
+    source_ = face_ ? MetricsSource::kOutlines : MetricsSource::kEstimate;
   }
 }
 
 GlyphMetrics RunMeasurer::Next(char32_t c) {
   if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
   if (IsInvisible(c)) return {};
-  if (font_.kind == FontKind::kTrueType && font_.face) return FromFace(font_.face, c, false);
+  if (kind_ == FontKind::kTrueType && face_) return FromFace(face_, c, false);
   if (c == 0xA0) c = U' ';
   if (ShxAsciiGlyph(c)) return FromShxTable(c);
-  if (font_.face) return FromFace(font_.face, c, true);
+  if (face_) return FromFace(face_, c, true);
 
   prev_face_ = nullptr;
   GlyphMetrics g;

@@ -34,7 +34,10 @@ class RunMeasurer {
   GlyphMetrics FromFace(Face* face, char32_t c, bool cut_descent);
   GlyphMetrics FromShxTable(char32_t c);
 
-  RunFont font_;
+  // Only what measuring needs: copying the whole RunFont would copy its
+  // family name for every text.
+  FontKind kind_;
+  Face* face_;
   double height_;
   double width_factor_;
   double tan_;

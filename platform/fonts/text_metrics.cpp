@@ -2,10 +2,35 @@
 
 #include <cmath>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 #include "platform/fonts/glyph_measure.h"
 
 namespace gm::fonts {
+
+namespace {
+
+bool SameSpec(const FontSpec& a, const FontSpec& b) {
+  return a.bold == b.bold && a.italic == b.italic && a.file == b.file && a.family == b.family;
+}
+
+// The resolved font of a style, kept so that measuring many short texts does
+// not classify, convert and look up the font names for each of them. A
+// drawing has few styles; past the bound the font is resolved every time.
+// REQUIRES FontLibrary's mutex held.
+detail::RunFont CachedRunFont(const FontSpec& spec) {
+  static std::vector<std::pair<FontSpec, detail::RunFont>> cache;
+  constexpr size_t kMaxCached = 64;
+  for (const auto& [known, run] : cache) {
+    if (SameSpec(known, spec)) return {run.kind, {}, run.bold, run.italic, run.face};
+  }
+  detail::RunFont run = detail::OpenRunFont(spec);
+  if (cache.size() < kMaxCached) cache.emplace_back(spec, run);
+  return run;
+}
+
+}  // namespace
 
 std::wstring RenderPercentCodes(std::wstring_view text) {
   std::wstring out;
@@ -28,12 +53,18 @@ TextBox MeasureText(std::wstring_view text, double height, const TextStyle& styl
   box.status = detail::CheckInputs(height, style.width_factor, style.oblique);
   if (!box.ok()) return box;
 
-  std::wstring drawn = RenderPercentCodes(text);
+  // Most texts have no percent codes and are measured in place.
+  std::wstring rendered;
+  std::wstring_view drawn = text;
+  if (text.find(L"%%") != std::wstring_view::npos) {
+    rendered = RenderPercentCodes(text);
+    drawn = rendered;
+  }
   detail::BoxAccumulator acc;
   {
     auto& library = detail::FontLibrary::Instance();
     std::lock_guard<std::mutex> lock(library.mutex());
-    detail::RunMeasurer measurer(detail::OpenRunFont(style.font), height, style.width_factor,
+    detail::RunMeasurer measurer(CachedRunFont(style.font), height, style.width_factor,
                                  style.oblique);
     bool first = true;
     for (wchar_t c : drawn) {

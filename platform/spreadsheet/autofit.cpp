@@ -65,18 +65,19 @@ class LineMeasurer {
 
 double LineHeightPixels(const FontFormat& font) { return font.size * 15.0 / 11.0 / 0.75; }
 
-std::vector<std::wstring_view> Lines(std::wstring_view text) {
-  std::vector<std::wstring_view> lines;
+// Calls fn(line) for each line of text, without its line end; in place, as
+// it runs once per measured cell.
+template <typename Fn>
+void ForEachLine(std::wstring_view text, Fn fn) {
   std::wstring_view rest(text);
   for (;;) {
     const size_t lf = rest.find(L'\n');
     std::wstring_view line = rest.substr(0, lf);
     if (!line.empty() && line.back() == L'\r') line.remove_suffix(1);
-    lines.push_back(line);
+    fn(line);
     if (lf == std::wstring_view::npos) break;
     rest.remove_prefix(lf + 1);
   }
-  return lines;
 }
 
 // The box a cell's text takes, in pixels, after rotation.
@@ -108,13 +109,13 @@ Extent CellExtent(const CellData& data, const CellFormat& format, double column_
   double lines = 0;
   size_t characters = 0;
   const double available = std::max(1.0, column_width * kDigitPixels);
-  for (std::wstring_view line : Lines(text)) {
+  ForEachLine(text, [&](std::wstring_view line) {
     const double pixels = measurer.LinePixels(line);
     longest = std::max(longest, pixels);
     characters += line.size();
     const bool wraps = format.wrap_text && format.orientation == 0;
     lines += wraps ? std::max(1.0, std::ceil(pixels / available)) : 1.0;
-  }
+  });
   if (format.orientation == kStackedText) {
     return {kDigitPixels * font.size / 11.0 * 1.2, static_cast<double>(characters) * line_height};
   }

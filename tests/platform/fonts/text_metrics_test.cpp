@@ -6,6 +6,7 @@
 #include <limits>
 #include <numbers>
 #include <string>
+#include <vector>
 
 #include "tests/platform/fonts/fonts_test_util.h"
 
@@ -135,6 +136,62 @@ TEST(TextBox, CharactersTheFaceLacksComeFromAnotherFont) {
   ASSERT_TRUE(arrow.ok());
   EXPECT_TRUE(arrow.real_metrics());
   EXPECT_GT(arrow.upper_right.y, 0.5);
+}
+
+// Styles are resolved once and glyphs kept per face, so measuring the same
+// texts again, in another order and among other styles, must give exactly
+// the boxes of the first time.
+TEST(TextBox, RepeatedMeasuresAreExact) {
+  GM_REQUIRE_LIBERATION();
+  struct Case {
+    TextStyle style;
+    std::wstring text;
+  };
+  std::vector<Case> cases;
+  const wchar_t* texts[] = {L"Tally AV 0123", L"\u00C4\u03A9\u0416 g%%d", L"\u21D4 Wy"};
+  for (int variant = 0; variant < 6; ++variant) {
+    TextStyle style = Style(variant == 5 ? L"simplex.shx" : L"arial.ttf");
+    style.font.bold = variant == 1;
+    style.font.italic = variant == 2;
+    if (variant == 3) style.oblique = 0.25;
+    if (variant == 4) style.font.family = L"Liberation Serif";
+    for (const wchar_t* text : texts) cases.push_back({style, text});
+  }
+  std::vector<TextBox> first;
+  for (const Case& c : cases) first.push_back(MeasureText(c.text, 2.5, c.style));
+  for (size_t i = cases.size(); i-- > 0;) {
+    const TextBox again = MeasureText(cases[i].text, 2.5, cases[i].style);
+    SCOPED_TRACE(i);
+    EXPECT_EQ(first[i].lower_left.x, again.lower_left.x);
+    EXPECT_EQ(first[i].lower_left.y, again.lower_left.y);
+    EXPECT_EQ(first[i].upper_right.x, again.upper_right.x);
+    EXPECT_EQ(first[i].upper_right.y, again.upper_right.y);
+    EXPECT_EQ(first[i].source, again.source);
+  }
+  // A style kept for later must not answer for one differing only in weight.
+  EXPECT_NE(first[0].upper_right.x, first[3].upper_right.x);
+}
+
+TEST(TextBox, ManyStylesStillResolveEachTheirOwn) {
+  GM_REQUIRE_LIBERATION();
+  const TextBox sans = Arial(L"Width 42");
+  const TextBox serif = MeasureText(L"Width 42", 2.5, [] {
+    TextStyle style;
+    style.font.family = L"Liberation Serif";
+    return style;
+  }());
+  ASSERT_NE(sans.upper_right.x, serif.upper_right.x);
+  // More styles than are kept: unknown families fall back to the default
+  // sans, and the known ones keep their own face throughout.
+  for (int i = 0; i < 100; ++i) {
+    TextStyle style;
+    style.font.family = L"No Such Family " + std::to_wstring(i);
+    EXPECT_TRUE(MeasureText(L"Width 42", 2.5, style).ok());
+    EXPECT_EQ(sans.upper_right.x, Arial(L"Width 42").upper_right.x);
+  }
+  TextStyle style;
+  style.font.family = L"Liberation Serif";
+  EXPECT_EQ(serif.upper_right.x, MeasureText(L"Width 42", 2.5, style).upper_right.x);
 }
 
 // --- Percent codes --------------------------------------------------------
