@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cwctype>
 #include <filesystem>
 
 #include "platform/console/console.h"
@@ -104,10 +103,8 @@ bool Apply(DialogDriver& d, const ConsoleAction& a) {
 
 std::vector<HWND> ModelessDialogs() {
   std::vector<HWND> out;
-  for (HWND h : OpenDialogs()) {
-    const model::Window* w = model::Find(h);
-    if (!w->modal && w->announced) out.push_back(h);
-  }
+  for (const model::Window* w : model::Dialogs())
+    if (w->visible && !w->modal && w->announced) out.push_back(w->hwnd);
   return out;
 }
 
@@ -136,15 +133,7 @@ std::wstring LiveLine(const DialogState& state) {
   }
   std::wstring line;
   for (size_t i = 0; i + 1 < texts.size(); ++i) line += texts[i] + L" ";
-  if (bar != nullptr) {
-    const long long span = static_cast<long long>(bar->range_high) - bar->range_low;
-    const long long done =
-        span > 0
-            ? std::clamp((static_cast<long long>(bar->pos) - bar->range_low) * 30 / span, 0LL, 30LL)
-            : 0;
-    line += L"[" + std::wstring(static_cast<size_t>(done), L'#') +
-            std::wstring(static_cast<size_t>(30 - done), L'.') + L"]";
-  }
+  if (bar != nullptr) line += Bar(*bar, 30);
   if (!texts.empty()) line += L" " + texts.back();
   return line;
 }
