@@ -61,18 +61,12 @@ const wchar_t* AnswerName(int answer) {
 }
 
 const wchar_t* IconName(UINT type) {
-  switch (type & MB_ICONMASK) {
-    case MB_ICONERROR:
-      return L" (error)";
-    case MB_ICONQUESTION:
-      return L" (question)";
-    case MB_ICONWARNING:
-      return L" (warning)";
-    case MB_ICONINFORMATION:
-      return L" (information)";
-    default:
-      return L"";
-  }
+  const UINT icon = type & MB_ICONMASK;
+  return icon == MB_ICONERROR         ? L" (error)"
+         : icon == MB_ICONQUESTION    ? L" (question)"
+         : icon == MB_ICONWARNING     ? L" (warning)"
+         : icon == MB_ICONINFORMATION ? L" (information)"
+                                      : L"";
 }
 
 bool Apply(DialogDriver& d, const ConsoleAction& a) {
