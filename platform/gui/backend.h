@@ -46,7 +46,6 @@ struct ControlState {
   ControlKind kind = ControlKind::kStatic;
   std::wstring class_name;
   DWORD style = 0;
-  DWORD ex_style = 0;
   std::wstring text;   // the window text (a combo box: the selected item's)
   std::wstring label;  // the static or check box just before it, if any
   int check = 0;
@@ -84,6 +83,8 @@ struct DialogState {
 DialogState ReadDialog(HWND dialog);
 // The dialog's controls as text-form lines, as the console shows them.
 std::vector<std::wstring> RenderDialog(const DialogState& state);
+// A progress bar drawn in `width` characters.
+std::wstring Bar(const ControlState& bar, int width);
 // The visible top-level dialogs, oldest first.
 std::vector<HWND> OpenDialogs();
 // The newest visible top-level dialog with this title, or nullptr.

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cwctype>
 #include <filesystem>
 
 #include "platform/console/console.h"
@@ -62,18 +61,12 @@ const wchar_t* AnswerName(int answer) {
 }
 
 const wchar_t* IconName(UINT type) {
-  switch (type & MB_ICONMASK) {
-    case MB_ICONERROR:
-      return L" (error)";
-    case MB_ICONQUESTION:
-      return L" (question)";
-    case MB_ICONWARNING:
-      return L" (warning)";
-    case MB_ICONINFORMATION:
-      return L" (information)";
-    default:
-      return L"";
-  }
+  const UINT icon = type & MB_ICONMASK;
+  return icon == MB_ICONERROR         ? L" (error)"
+         : icon == MB_ICONQUESTION    ? L" (question)"
+         : icon == MB_ICONWARNING     ? L" (warning)"
+         : icon == MB_ICONINFORMATION ? L" (information)"
+                                      : L"";
 }
 
 bool Apply(DialogDriver& d, const ConsoleAction& a) {
@@ -104,10 +97,8 @@ bool Apply(DialogDriver& d, const ConsoleAction& a) {
 
 std::vector<HWND> ModelessDialogs() {
   std::vector<HWND> out;
-  for (HWND h : OpenDialogs()) {
-    const model::Window* w = model::Find(h);
-    if (!w->modal && w->announced) out.push_back(h);
-  }
+  for (const model::Window* w : model::Dialogs())
+    if (w->visible && !w->modal && w->announced) out.push_back(w->hwnd);
   return out;
 }
 
@@ -136,15 +127,7 @@ std::wstring LiveLine(const DialogState& state) {
   }
   std::wstring line;
   for (size_t i = 0; i + 1 < texts.size(); ++i) line += texts[i] + L" ";
-  if (bar != nullptr) {
-    const long long span = static_cast<long long>(bar->range_high) - bar->range_low;
-    const long long done =
-        span > 0
-            ? std::clamp((static_cast<long long>(bar->pos) - bar->range_low) * 30 / span, 0LL, 30LL)
-            : 0;
-    line += L"[" + std::wstring(static_cast<size_t>(done), L'#') +
-            std::wstring(static_cast<size_t>(30 - done), L'.') + L"]";
-  }
+  if (bar != nullptr) line += Bar(*bar, 30);
   if (!texts.empty()) line += L" " + texts.back();
   return line;
 }

@@ -3,7 +3,6 @@
 #include <charconv>
 #include <cstdio>
 #include <cwchar>
-#include <cwctype>
 
 #include "platform/gui/backend.h"
 #include "platform/gui/model.h"
@@ -87,7 +86,6 @@ BOOL CDialog::CreateFromTemplate(bool modal) {
       r.bottom = std::min(r.bottom, r.top + MapDialogRect({0, 0, 0, 13}).bottom);
     Window* control = gui::model::NewControl(*d, c.id, c.kind, c.text, c.style, r);
     control->class_name = c.class_name;
-    control->ex_style = c.ex_style;
   }
 
   BOOL focus = TRUE;

@@ -208,16 +208,10 @@ bool DialogDriver::Key(int button) {
 // ---------------------------------------------------------------------------
 
 bool IsValidAnswer(UINT type, int answer) {
-  switch (type & MB_TYPEMASK) {
-    case MB_OKCANCEL:
-      return answer == IDOK || answer == IDCANCEL;
-    case MB_YESNOCANCEL:
-      return answer == IDYES || answer == IDNO || answer == IDCANCEL;
-    case MB_YESNO:
-      return answer == IDYES || answer == IDNO;
-    default:
-      return answer == IDOK;
-  }
+  const UINT t = type & MB_TYPEMASK;
+  if (t == MB_YESNO || t == MB_YESNOCANCEL)
+    return answer == IDYES || answer == IDNO || (t == MB_YESNOCANCEL && answer == IDCANCEL);
+  return answer == IDOK || (t == MB_OKCANCEL && answer == IDCANCEL);
 }
 
 Backend* SetBackend(Backend* backend) {

@@ -1,4 +1,4 @@
-#include <cwctype>
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -24,21 +24,13 @@ CFileDialog::CFileDialog(BOOL openFileDialog, LPCWSTR defaultExt, LPCWSTR fileNa
   m_ofn.Flags = flags;
   while (!default_ext_.empty() && default_ext_.front() == L'.') default_ext_.erase(0, 1);
   // "Description|patterns|…||": pairs up to the empty description.
-  if (filter != nullptr) {
-    std::wstring f = filter;
-    std::vector<std::wstring> parts;
-    size_t start = 0;
-    for (;;) {
-      size_t bar = f.find(L'|', start);
-      parts.push_back(
-          f.substr(start, bar == std::wstring::npos ? std::wstring::npos : bar - start));
-      if (bar == std::wstring::npos) break;
-      start = bar + 1;
-    }
-    for (size_t i = 0; i + 1 < parts.size(); i += 2) {
-      if (parts[i].empty()) break;
-      filters_.emplace_back(parts[i], parts[i + 1]);
-    }
+  const std::wstring f = filter != nullptr ? filter : L"";
+  for (size_t start = 0; start < f.size();) {
+    const size_t bar = f.find(L'|', start);
+    if (bar == start || bar == std::wstring::npos) break;
+    const size_t end = std::min(f.find(L'|', bar + 1), f.size());
+    filters_.emplace_back(f.substr(start, bar - start), f.substr(bar + 1, end - bar - 1));
+    start = end + 1;
   }
 }
 

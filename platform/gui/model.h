@@ -43,8 +43,6 @@ Window* NewDialog(const DialogTemplate& t, HWND owner);
 // A new control of the dialog, after the others.
 Window* NewControl(Window& dialog, int id, ControlKind kind, const std::wstring& text, DWORD style,
                    const RECT& rect);
-// Forgets a dialog with its controls, or one control.
-void Remove(Window& window);
 // The dialogs in the order they were made.
 std::vector<Window*> Dialogs();
 // The dialog's control with this id (the first, when ids repeat).
@@ -56,14 +54,9 @@ RECT ClientRect(const Window& w);
 // The window size that holds a client area of cx x cy.
 POINT WindowSize(const Window& dialog, int cx, int cy);
 
-// The screen the windows are placed on.
-constexpr int kScreenWidth = 1920;
-constexpr int kScreenHeight = 1080;
-
 // Custom control classes registered by name (case ignored).
 bool ClassExists(const std::wstring& name);
 void SetFocus(HWND window);
-HWND Focus();
 // Dialog units of the dialog's font in pixels.
 RECT Pixels(const Window& dialog, RECT r);
 

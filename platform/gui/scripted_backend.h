@@ -92,11 +92,10 @@ class ScriptedBackend : public Backend {
       }
     }
   }
+  // The pump never calls Idle again while it runs; the hook is held by a
+  // copy, so it may replace itself.
   void Idle() override {
-    if (!idle_ || in_idle_) return;
-    in_idle_ = true;
-    idle_();
-    in_idle_ = false;
+    if (const auto hook = idle_) hook();
   }
   int AnswerMessageBox(const MessageBoxRequest& box) override {
     MessageRecord record{box, SafestAnswer(box.type), !answers_.empty()};
@@ -127,7 +126,6 @@ class ScriptedBackend : public Backend {
   std::deque<int> answers_;
   std::deque<FileAnswer> files_;
   std::function<void()> idle_;
-  bool in_idle_ = false;
   std::vector<MessageRecord> messages_;
   std::vector<DialogRecord> dialogs_;
   std::vector<FileDialogRequest> file_requests_;

@@ -49,13 +49,6 @@ std::wstring Labelled(const ControlState& c) {
   return c.label.empty() ? std::wstring() : Plain(c.label) + L" ";
 }
 
-std::wstring Bar(const ControlState& c) {
-  int span = c.range_high - c.range_low;
-  int filled = span > 0 ? std::clamp((c.pos - c.range_low) * 20 / span, 0, 20) : 0;
-  return L"[" + std::wstring(static_cast<size_t>(filled), L'#') +
-         std::wstring(static_cast<size_t>(20 - filled), L'.') + L"]";
-}
-
 void RenderList(const ControlState& c, std::vector<std::wstring>& out) {
   std::wstring head = Id(c) + Labelled(c) +
                       win::Format(L"list of %d rows", static_cast<int>(c.rows.size())) + Flags(c);
@@ -74,6 +67,16 @@ void RenderList(const ControlState& c, std::vector<std::wstring>& out) {
 }
 
 }  // namespace
+
+std::wstring Bar(const ControlState& c, int width) {
+  const long long span = static_cast<long long>(c.range_high) - c.range_low;
+  const long long filled =
+      span > 0 ? std::clamp((static_cast<long long>(c.pos) - c.range_low) * width / span, 0LL,
+                            static_cast<long long>(width))
+               : 0;
+  return L"[" + std::wstring(static_cast<size_t>(filled), L'#') +
+         std::wstring(static_cast<size_t>(width - filled), L'.') + L"]";
+}
 
 DialogState ReadDialog(HWND dialog) {
   DialogState s;
@@ -188,7 +191,7 @@ std::vector<std::wstring> RenderDialog(const DialogState& s) {
         RenderList(c, out);
         break;
       case ControlKind::kProgressBar:
-        out.push_back(Id(c) + Labelled(c) + Bar(c) +
+        out.push_back(Id(c) + Labelled(c) + Bar(c, 20) +
                       win::Format(L" %d of %d..%d", c.pos, c.range_low, c.range_high) + Flags(c));
         break;
       case ControlKind::kCustom: {

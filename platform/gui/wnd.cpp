@@ -1,23 +1,168 @@
 #include "platform/gui/wnd.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 
 #include "platform/gui/model.h"
+#include "platform/win/strings.h"
+
+namespace gui::model {
+namespace {
+
+struct State {
+  std::vector<std::unique_ptr<Window>> dialogs;
+  std::uintptr_t next_handle = 0x10000;
+  std::set<std::wstring> classes;  // lower case
+  HWND focus = nullptr;
+  HWND capture = nullptr;
+  HCURSOR cursor = nullptr;
+  // Wrappers FromHandle made for windows without an object of their own.
+  std::map<HWND, std::unique_ptr<CWnd>> temporaries;
+};
+
+State& S() {
+  static State s;
+  return s;
+}
+
+HWND NextHandle() { return reinterpret_cast<HWND>(S().next_handle++); }
+
+int FrameOf(const Window& w) {
+  if (!w.is_dialog()) return 0;
+  return (w.style & DS_MODALFRAME) != 0 ? 3 : (w.style & WS_BORDER) != 0 ? 1 : 0;
+}
+
+int CaptionOf(const Window& w) {
+  return w.is_dialog() && (w.style & WS_CAPTION) == WS_CAPTION ? 22 : 0;
+}
+
+// Rounded as MulDiv rounds.
+LONG Scale(LONG value, int numerator, int denominator) {
+  const long long n = static_cast<long long>(value) * numerator;
+  return static_cast<LONG>(n >= 0 ? (n + denominator / 2) / denominator
+                                  : -((-n + denominator / 2) / denominator));
+}
+
+}  // namespace
+
+Window* Find(HWND handle) {
+  if (handle == nullptr) return nullptr;
+  for (const auto& d : S().dialogs) {
+    if (d->hwnd == handle) return d.get();
+    for (const auto& c : d->controls) {
+      if (c->hwnd == handle) return c.get();
+    }
+  }
+  return nullptr;
+}
+
+Window* NewDialog(const DialogTemplate& t, HWND owner) {
+  auto d = std::make_unique<Window>();
+  d->hwnd = NextHandle();
+  d->text = t.title;
+  d->style = t.style & ~WS_VISIBLE;
+  d->visible = false;
+  d->owner = owner;
+  d->dialog_template = &t;
+  S().dialogs.push_back(std::move(d));
+  return S().dialogs.back().get();
+}
+
+Window* NewControl(Window& dialog, int id, ControlKind kind, const std::wstring& text, DWORD style,
+                   const RECT& rect) {
+  auto c = std::make_unique<Window>();
+  c->hwnd = NextHandle();
+  c->parent = &dialog;
+  c->id = id;
+  c->kind = kind;
+  c->text = text;
+  c->style = style;
+  c->visible = (style & WS_VISIBLE) != 0;
+  c->rect = rect;
+  c->font = dialog.font;
+  dialog.controls.push_back(std::move(c));
+  return dialog.controls.back().get();
+}
+
+std::vector<Window*> Dialogs() {
+  std::vector<Window*> out;
+  for (const auto& d : S().dialogs) out.push_back(d.get());
+  return out;
+}
+
+Window* Control(const Window& dialog, int id) {
+  for (const auto& c : dialog.controls) {
+    if (c->id == id) return c.get();
+  }
+  return nullptr;
+}
+
+POINT ClientOrigin(const Window& w) {
+  if (w.is_dialog()) {
+    return POINT{w.rect.left + FrameOf(w), w.rect.top + FrameOf(w) + CaptionOf(w)};
+  }
+  POINT base = ClientOrigin(*w.parent);
+  return POINT{base.x + w.rect.left, base.y + w.rect.top};
+}
+
+RECT ClientRect(const Window& w) {
+  const int frame = FrameOf(w);
+  return RECT{0, 0, std::max<LONG>(0, w.rect.right - w.rect.left - 2 * frame),
+              std::max<LONG>(0, w.rect.bottom - w.rect.top - 2 * frame - CaptionOf(w))};
+}
+
+POINT WindowSize(const Window& dialog, int cx, int cy) {
+  return POINT{cx + 2 * FrameOf(dialog), cy + 2 * FrameOf(dialog) + CaptionOf(dialog)};
+}
+
+bool ClassExists(const std::wstring& name) { return S().classes.count(win::ToLower(name)) != 0; }
+
+void SetFocus(HWND window) {
+  if (Find(window) != nullptr) S().focus = window;
+}
+
+RECT Pixels(const Window& d, RECT r) {
+  return RECT{Scale(r.left, d.base_x, 4), Scale(r.top, d.base_y, 8), Scale(r.right, d.base_x, 4),
+              Scale(r.bottom, d.base_y, 8)};
+}
+
+}  // namespace gui::model
 
 using gui::model::Find;
+using gui::model::S;
 using gui::model::Window;
+
+// Every window of ours is in front as it is shown.
+BOOL SetForegroundWindow(HWND window) { return Find(window) != nullptr; }
+
+ATOM RegisterClassW(const WNDCLASSW* windowClass) {
+  if (windowClass == nullptr || windowClass->lpszClassName == nullptr) return 0;
+  return S().classes.insert(win::ToLower(windowClass->lpszClassName)).second ? 1 : 0;
+}
+
+HCURSOR LoadCursorW(HINSTANCE, LPCWSTR name) {
+  return reinterpret_cast<HCURSOR>(const_cast<wchar_t*>(name));
+}
+
+HCURSOR SetCursor(HCURSOR cursor) { return std::exchange(S().cursor, cursor); }
+
+HCURSOR GetCursor() { return S().cursor; }
+
+DWORD GetSysColor(int index) {
+  return index == COLOR_WINDOWTEXT ? RGB(0, 0, 0)
+         : index == COLOR_3DFACE   ? RGB(240, 240, 240)
+                                   : RGB(128, 128, 128);
+}
+
+LRESULT DefWindowProcW(HWND, UINT, WPARAM, LPARAM) { return 0; }
 
 namespace {
 
-// Wrappers FromHandle made for windows without an object of their own.
-std::map<HWND, std::unique_ptr<CWnd>>& Temporaries() {
-  static std::map<HWND, std::unique_ptr<CWnd>> map;
-  return map;
-}
-
-HWND g_capture = nullptr;
+// The screen the windows are placed on.
+constexpr int kScreenWidth = 1920, kScreenHeight = 1080;
 
 const LOGFONTW* FontInfo(HFONT font) { return reinterpret_cast<const LOGFONTW*>(font); }
 
@@ -41,14 +186,16 @@ BOOL Destroy(HWND window) {
   std::vector<Window*> going{w};
   for (const auto& c : w->controls) going.push_back(c.get());
   for (Window* x : going) {
-    if (g_capture == x->hwnd) g_capture = nullptr;
+    if (S().capture == x->hwnd) S().capture = nullptr;
     if (x->object != nullptr) std::exchange(x->object, nullptr)->m_hWnd = nullptr;
-    if (auto t = Temporaries().find(x->hwnd); t != Temporaries().end()) {
+    if (auto t = S().temporaries.find(x->hwnd); t != S().temporaries.end()) {
       t->second->m_hWnd = nullptr;
-      Temporaries().erase(t);
+      S().temporaries.erase(t);
     }
   }
-  gui::model::Remove(*w);
+  auto& list = w->is_dialog() ? S().dialogs : w->parent->controls;
+  std::erase_if(list, [&](const std::unique_ptr<Window>& x) { return x.get() == w; });
+  if (Find(S().focus) == nullptr) S().focus = nullptr;
   return TRUE;
 }
 
@@ -143,7 +290,7 @@ CWnd* CWnd::FromHandle(HWND window) {
   if (window == nullptr) return nullptr;
   Window* w = Find(window);
   if (w != nullptr && w->object != nullptr) return w->object;
-  std::unique_ptr<CWnd>& wrapper = Temporaries()[window];
+  std::unique_ptr<CWnd>& wrapper = S().temporaries[window];
   if (!wrapper) wrapper.reset(new CWnd(window));
   return wrapper.get();
 }
@@ -168,7 +315,6 @@ BOOL CWnd::CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD 
   Window* w = gui::model::NewControl(*dialog, static_cast<int>(id), gui::ControlKind::kCustom,
                                      windowName != nullptr ? windowName : L"", style, rect);
   w->class_name = className;
-  w->ex_style = exStyle;
   w->object = this;
   m_hWnd = w->hwnd;
   UpdateWindow();
@@ -205,11 +351,6 @@ BOOL CWnd::EnableWindow(BOOL enable) {
 BOOL CWnd::ShowWindow(int command) {
   Window* w = Find(m_hWnd);
   return w != nullptr && std::exchange(w->visible, command != SW_HIDE);
-}
-
-BOOL CWnd::IsWindowEnabled() const {
-  Window* w = Find(m_hWnd);
-  return w != nullptr && w->enabled;
 }
 
 BOOL CWnd::IsWindowVisible() const {
@@ -271,16 +412,15 @@ BOOL CWnd::SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, U
 void CWnd::CenterWindow() {
   Window* w = Find(m_hWnd);
   if (w == nullptr || !w->is_dialog()) return;
-  RECT area{0, 0, gui::model::kScreenWidth, gui::model::kScreenHeight};
+  RECT area{0, 0, kScreenWidth, kScreenHeight};
   Window* owner = Find(w->owner);
   if (owner != nullptr && owner->visible) area = owner->rect;
   const int cx = w->rect.right - w->rect.left;
   const int cy = w->rect.bottom - w->rect.top;
   const int x = area.left + (area.right - area.left - cx) / 2;
   const int y = area.top + (area.bottom - area.top - cy) / 2;
-  SetWindowPos(nullptr, std::clamp(x, 0, std::max(0, gui::model::kScreenWidth - cx)),
-               std::clamp(y, 0, std::max(0, gui::model::kScreenHeight - cy)), 0, 0,
-               SWP_NOSIZE | SWP_NOZORDER);
+  SetWindowPos(nullptr, std::clamp(x, 0, std::max(0, kScreenWidth - cx)),
+               std::clamp(y, 0, std::max(0, kScreenHeight - cy)), 0, 0, SWP_NOSIZE | SWP_NOZORDER);
 }
 
 void CWnd::SetFont(CFont* font) {
@@ -312,19 +452,19 @@ void CWnd::UpdateWindow() {
 }
 
 CWnd* CWnd::SetCapture() {
-  HWND before = g_capture;
+  HWND before = S().capture;
   if (Find(m_hWnd) == nullptr) return FromHandle(before);
-  g_capture = m_hWnd;
+  S().capture = m_hWnd;
   if (before != nullptr && before != m_hWnd) gui::Send(before, WM_CAPTURECHANGED, {}, m_hWnd);
   return FromHandle(before);
 }
 
-CWnd* CWnd::GetFocus() { return FromHandle(gui::model::Focus()); }
+CWnd* CWnd::GetFocus() { return Find(S().focus) != nullptr ? FromHandle(S().focus) : nullptr; }
 
 BOOL ReleaseCapture() {
-  HWND before = std::exchange(g_capture, nullptr);
+  HWND before = std::exchange(S().capture, nullptr);
   if (before != nullptr) gui::Send(before, WM_CAPTURECHANGED);
   return TRUE;
 }
 
-HWND GetCapture() { return Find(g_capture) != nullptr ? g_capture : nullptr; }
+HWND GetCapture() { return Find(S().capture) != nullptr ? S().capture : nullptr; }

@@ -179,7 +179,6 @@ class CWnd : public CCmdTarget {
   // Both give the state before: true when it was disabled, or visible.
   BOOL EnableWindow(BOOL enable = TRUE);
   BOOL ShowWindow(int command);
-  BOOL IsWindowEnabled() const;
   // Also false for a control of a hidden dialog.
   BOOL IsWindowVisible() const;
   CWnd* GetDlgItem(int id) const;

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <utility>
+#include <vector>
 
 #include "platform/gui/scripted_backend.h"
+#include "platform/win/strings.h"
 #include "platform/win/text.h"
 #include "tests/platform/gui/sample_dialog.h"
 #include "tests/support/test_support.h"
@@ -499,6 +502,30 @@ TEST(FileDialog, SavingOverAFileNeedsAYes) {
   EXPECT_EQ(save.DoModal(), IDCANCEL);
   EXPECT_EQ(ui.messages().back().box.text,
             W(dir / "no/such/out.mdb") + L"\nPath does not exist.\nCheck the path and try again.");
+}
+
+// The filter string pairs descriptions with patterns up to an empty
+// description; an unpaired tail or a missing last bar is no filter.
+TEST(FileDialog, FilterPairsStopAtAnEmptyDescriptionOrAnUnpairedTail) {
+  const struct {
+    const wchar_t* filter;
+    std::vector<std::pair<std::wstring, std::wstring>> pairs;
+  } cases[] = {
+      {L"A|*.a|B|*.b;*.c||", {{L"A", L"*.a"}, {L"B", L"*.b;*.c"}}},
+      {L"A|*.a|B|*.b", {{L"A", L"*.a"}, {L"B", L"*.b"}}},
+      {L"A|*.a||C|*.c||", {{L"A", L"*.a"}}},
+      {L"A|*.a|B", {{L"A", L"*.a"}}},
+      {L"A||B|*.b|", {{L"A", L""}, {L"B", L"*.b"}}},
+      {L"A", {}},
+      {L"|*.a|", {}},
+  };
+  for (const auto& c : cases) {
+    gui::ScriptedBackend ui;
+    CFileDialog open(TRUE, nullptr, nullptr, OFN_HIDEREADONLY, c.filter);
+    EXPECT_EQ(open.DoModal(), IDCANCEL);
+    ASSERT_EQ(ui.file_requests().size(), 1u);
+    EXPECT_EQ(ui.file_requests()[0].filters, c.pairs) << win::WideToUtf8(c.filter);
+  }
 }
 
 }  // namespace
