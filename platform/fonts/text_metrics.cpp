@@ -11,7 +11,7 @@ namespace gm::fonts {
 
 namespace {
 
-bool SameSpec(const FontSpec& a, const FontSpec& b) {
+bool SameFont(const FontSpec& a, const FontSpec& b) {
   return a.bold == b.bold && a.italic == b.italic && a.file == b.file && a.family == b.family;
 }
 
@@ -19,14 +19,14 @@ bool SameSpec(const FontSpec& a, const FontSpec& b) {
 // not classify, convert and look up the font names for each of them. A
 // drawing has few styles; past the bound the font is resolved every time.
 // REQUIRES FontLibrary's mutex held.
-detail::RunFont CachedRunFont(const FontSpec& spec) {
+detail::RunFont CachedRunFont(const FontSpec& font) {
   static std::vector<std::pair<FontSpec, detail::RunFont>> cache;
   constexpr size_t kMaxCached = 64;
   for (const auto& [known, run] : cache) {
-    if (SameSpec(known, spec)) return {run.kind, {}, run.bold, run.italic, run.face};
+    if (SameFont(known, font)) return {run.kind, {}, run.bold, run.italic, run.face};
   }
-  detail::RunFont run = detail::OpenRunFont(spec);
-  if (cache.size() < kMaxCached) cache.emplace_back(spec, run);
+  detail::RunFont run = detail::OpenRunFont(font);
+  if (cache.size() < kMaxCached) cache.emplace_back(font, run);
   return run;
 }
 
