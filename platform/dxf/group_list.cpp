@@ -226,14 +226,12 @@ void GroupStore::Release() const {
   }
 }
 
-std::byte* GroupStore::Scratch(std::size_t n) {
-  if (n > scratch_size_) {
-    const std::size_t size = std::max(n, 2 * scratch_size_);
-    auto grown = std::make_unique_for_overwrite<std::byte[]>(size);
-    if (scratch_size_ > 0) std::memcpy(grown.get(), scratch_.get(), scratch_size_);
-    scratch_ = std::move(grown);
-    scratch_size_ = size;
-  }
+std::byte* GroupStore::Grow(std::size_t n) {
+  const std::size_t size = std::max(n, 2 * scratch_size_);
+  auto grown = std::make_unique_for_overwrite<std::byte[]>(size);
+  if (scratch_size_ > 0) std::memcpy(grown.get(), scratch_.get(), scratch_size_);
+  scratch_ = std::move(grown);
+  scratch_size_ = size;
   return scratch_.get();
 }
 

@@ -47,7 +47,7 @@ class GroupStore {
   std::byte* Allocate(std::size_t n);
   // A reused buffer of at least n bytes, aligned like Allocate's, whose first bytes are kept
   // when it grows. Lasts until the next call.
-  std::byte* Scratch(std::size_t n);
+  std::byte* Scratch(std::size_t n) { return n <= scratch_size_ ? scratch_.get() : Grow(n); }
   // The index of a non-empty text group's text among the shared texts, added when new.
   std::uint32_t Intern(const Group& group);
   SharedText* SharedAt(std::uint32_t index) const { return texts_[index]; }
@@ -61,6 +61,7 @@ class GroupStore {
   void Retain(std::shared_ptr<GroupStore> self);
   void Retain() const { lists_.fetch_add(1, std::memory_order_relaxed); }
   void Release() const;
+  std::byte* Grow(std::size_t n);
 
   mutable std::atomic<std::size_t> lists_{0};
   mutable std::shared_ptr<GroupStore> self_;
