@@ -13,6 +13,7 @@
 // are copied in and out byte-wise.
 #include "platform/dxf/group_list.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <stdexcept>
@@ -103,38 +104,8 @@ Form FormOf(const Group& g, std::uint64_t* handle) {
 
 constexpr std::uint16_t kTyped = 0x8000;
 
-std::size_t AlignUp(std::size_t n) { return (n + 3) & ~std::size_t{3}; }
-
 // Whether a group's type must be written out: only for a type other than its code's.
 bool Typed(const Group& g) { return g.type() != GroupTypeOf(g.code()); }
-
-// Where the group after g begins when g begins at offset (from a multiple of 4).
-std::size_t Advance(std::size_t offset, Form form, const Group& g) {
-  offset += 2 + (Typed(g) ? 1 : 0);
-  switch (form) {
-    case kEmpty:
-      return offset;
-    case kShared:
-    case kHandle32:
-    case kInt32:
-      return offset + 4;
-    case kOwn:
-      return AlignUp(offset + 4) + g.text().size() * sizeof(wchar_t);
-    case kHandle64:
-    case kReal:
-    case kInt64:
-      return offset + 8;
-    case kInt8:
-      return offset + 1;
-    case kInt16:
-      return offset + 2;
-    case kPoint2:
-      return offset + 16;
-    case kPoint3:
-      return offset + 24;
-  }
-  return offset;
-}
 
 // Reads the group at `at` into *view; returns the first byte behind it. *shared gets a shared
 // text's index.
@@ -255,6 +226,15 @@ void GroupStore::Release() const {
   }
 }
 
+std::byte* GroupStore::Grow(std::size_t n) {
+  const std::size_t size = std::max(n, 2 * scratch_size_);
+  auto grown = std::make_unique_for_overwrite<std::byte[]>(size);
+  if (scratch_size_ > 0) std::memcpy(grown.get(), scratch_.get(), scratch_size_);
+  scratch_ = std::move(grown);
+  scratch_size_ = size;
+  return scratch_.get();
+}
+
 std::byte* GroupStore::Allocate(std::size_t n) {
   n = (n + 3) & ~std::size_t{3};
   if (n > left_) {
@@ -305,28 +285,20 @@ std::string_view GroupStore::InternType(std::string_view type) {
 
 GroupList::GroupList(const std::vector<Group>& groups, std::shared_ptr<GroupStore> store) {
   if (groups.empty()) return;
-  // The forms of the first groups, worked out once.
-  constexpr std::size_t kKept = 64;
-  std::array<Form, kKept> forms;
-  std::array<std::uint64_t, kKept> handles;
-  std::size_t size = 4;
-  for (std::size_t i = 0; i < groups.size(); ++i) {
-    if (groups[i].code() < 0 || groups[i].code() > 0x7FF) {
-      throw std::out_of_range("group code " + std::to_string(groups[i].code()) +
-                              " cannot be packed");
+  // Packed once into the store's scratch and copied into the arena whole: sizing first would
+  // work out every group's form twice. The scratch starts aligned like an arena entity, so own
+  // texts get the same padding in both.
+  std::size_t used = 4;
+  for (const Group& g : groups) {
+    if (g.code() < 0 || g.code() > 0x7FF) {
+      throw std::out_of_range("group code " + std::to_string(g.code()) + " cannot be packed");
     }
+    // The most one group takes: header and type, padding, then the longest value.
+    const std::size_t text_bytes = g.is_text() ? g.text().size() * sizeof(wchar_t) : 0;
+    std::byte* at = store->Scratch(used + 3 + 3 + 4 + (text_bytes > 24 ? text_bytes : 24)) + used;
+    std::byte* const begin = at;
     std::uint64_t handle = 0;
-    const Form form = FormOf(groups[i], &handle);
-    if (i < kKept) forms[i] = form, handles[i] = handle;
-    size = Advance(size, form, groups[i]);
-  }
-  std::byte* at = store->Allocate(size);
-  data_ = at;
-  at = Store(at, static_cast<std::uint32_t>(groups.size()));
-  for (std::size_t i = 0; i < groups.size(); ++i) {
-    const Group& g = groups[i];
-    std::uint64_t handle = i < kKept ? handles[i] : 0;
-    const Form form = i < kKept ? forms[i] : FormOf(g, &handle);
+    const Form form = FormOf(g, &handle);
     const bool typed = Typed(g);
     at = Store(at, static_cast<std::uint16_t>(g.code() | form << 11 | (typed ? kTyped : 0)));
     if (typed) at = Store(at, static_cast<std::uint8_t>(g.type()));
@@ -339,8 +311,8 @@ GroupList::GroupList(const std::vector<Group>& groups, std::shared_ptr<GroupStor
       case kOwn:
         at = Store(at, static_cast<std::uint32_t>(g.text().size()));
         while ((reinterpret_cast<std::uintptr_t>(at) & 3) != 0) *at++ = std::byte{0};
-        std::memcpy(at, g.text().data(), g.text().size() * sizeof(wchar_t));
-        at += g.text().size() * sizeof(wchar_t);
+        std::memcpy(at, g.text().data(), text_bytes);
+        at += text_bytes;
         break;
       case kHandle32:
         at = Store(at, static_cast<std::uint32_t>(handle));
@@ -373,7 +345,13 @@ GroupList::GroupList(const std::vector<Group>& groups, std::shared_ptr<GroupStor
         at = Store(at, g.point().z);
         break;
     }
+    used += static_cast<std::size_t>(at - begin);
   }
+  std::byte* scratch = store->Scratch(used);
+  Store(scratch, static_cast<std::uint32_t>(groups.size()));
+  std::byte* at = store->Allocate(used);
+  std::memcpy(at, scratch, used);
+  data_ = at;
   store->Retain(store);
   store_ = store.get();
 }

@@ -45,6 +45,9 @@ class GroupStore {
 
   // Room for n bytes that stays put while the store lives.
   std::byte* Allocate(std::size_t n);
+  // A reused buffer of at least n bytes, aligned like Allocate's, whose first bytes are kept
+  // when it grows. Lasts until the next call.
+  std::byte* Scratch(std::size_t n) { return n <= scratch_size_ ? scratch_.get() : Grow(n); }
   // The index of a non-empty text group's text among the shared texts, added when new.
   std::uint32_t Intern(const Group& group);
   SharedText* SharedAt(std::uint32_t index) const { return texts_[index]; }
@@ -58,10 +61,13 @@ class GroupStore {
   void Retain(std::shared_ptr<GroupStore> self);
   void Retain() const { lists_.fetch_add(1, std::memory_order_relaxed); }
   void Release() const;
+  std::byte* Grow(std::size_t n);
 
   mutable std::atomic<std::size_t> lists_{0};
   mutable std::shared_ptr<GroupStore> self_;
   std::vector<std::unique_ptr<std::byte[]>> chunks_;
+  std::unique_ptr<std::byte[]> scratch_;
+  std::size_t scratch_size_ = 0;
   std::byte* next_ = nullptr;
   std::size_t left_ = 0;
   std::vector<SharedText*> texts_;

@@ -232,5 +232,33 @@ TEST(DxfGroupList, KeepsForeignTypesAndAlignsTextsAfterOddValues) {
                std::out_of_range);
 }
 
+// Lists packed one after another through one store keep their own groups: a list that grows
+// the store's working room midway, small lists after it, and a list that failed to pack.
+TEST(DxfGroupList, ListsOfOneStoreStayApart) {
+  auto store = std::make_shared<GroupStore>();
+  std::vector<std::vector<Group>> wanted;
+  std::vector<GroupList> lists;
+  for (int n = 0; n < 6; ++n) {
+    std::vector<Group> groups = {Group::Text(0, L"TEXT"), Group::Text(5, L"1F"),
+                                 Group::MakePoint(10, {n + 0.5, -1.25, 3})};
+    // The fourth entity's text outgrows every earlier entity at once.
+    groups.push_back(Group::Text(1, std::wstring(n == 3 ? 300000 : 5 + n, L'x')));
+    groups.push_back(Group::Text(8, L"LAYER" + std::to_wstring(n % 2)));
+    groups.push_back(Group::Real(40, n * 0.1));
+    if (n == 4) {
+      std::vector<Group> bad = groups;
+      bad.push_back(Group::Real(2048, 1));
+      EXPECT_THROW(GroupList(bad, store), std::out_of_range);
+    }
+    lists.emplace_back(groups, store);
+    wanted.push_back(std::move(groups));
+  }
+  for (std::size_t k = 0; k < lists.size(); ++k) {
+    ASSERT_EQ(lists[k].size(), wanted[k].size()) << "list " << k;
+    std::size_t i = 0;
+    for (const Group& g : lists[k]) ExpectSame(wanted[k][i++], g);
+  }
+}
+
 }  // namespace
 }  // namespace gm::dxf
