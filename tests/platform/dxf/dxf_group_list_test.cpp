@@ -182,12 +182,6 @@ TEST(DxfGroupList, EntitiesKeepHandlesAsWritten) {
   EXPECT_EQ(Bits(second.PointAt(10).z), Bits(-0.0));
 }
 
-}  // namespace
-}  // namespace gm::dxf
-
-namespace gm::dxf {
-namespace {
-
 // The reader reuses the room of texts nobody holds any more; texts still held must not change.
 TEST(DxfTextRecycler, TextsStillHeldKeepTheirValue) {
   std::vector<Group> kept;
@@ -206,12 +200,6 @@ TEST(DxfTextRecycler, TextsStillHeldKeepTheirValue) {
               FormatHandle(static_cast<std::uint64_t>(i) + 0x100));
   }
 }
-
-}  // namespace
-}  // namespace gm::dxf
-
-namespace gm::dxf {
-namespace {
 
 // A group whose type is not its code's own (only made by hand) keeps its type too, and texts
 // of every length keep their alignment behind values of odd sizes.
