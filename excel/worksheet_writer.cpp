@@ -221,14 +221,7 @@ void WriteCellToRange(XlRange& cellRange, const CAutoCell& cell) {
   interior.AttachDispatch(cellRange.GetInterior());
 
   const std::wstring_view text = cell.GetTextView();
-  if (!text.empty()) {
-    COleVariant value;
-    value.vt = VT_BSTR;
-    value.bstrVal = SysAllocStringLen(
-        text.data(), static_cast<UINT>(std::min<size_t>(text.size(), kCellTextLimit)));
-    if (value.bstrVal == nullptr) AfxThrowMemoryException();
-    cellRange.SetValue(value);
-  }
+  if (!text.empty()) cellRange.SetValue(COleVariant(text.substr(0, kCellTextLimit)));
   if (cell.GetWrapText() != 0 && ConversionSettings.ApplyWrapText) {
     cellRange.SetWrapText(COleVariant(1));
   }

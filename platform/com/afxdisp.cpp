@@ -97,7 +97,7 @@ COleVariant::COleVariant(const wchar_t* text) {
   VariantInit(this);
   SetText(*this, text, text ? std::wcslen(text) : 0);
 }
-COleVariant::COleVariant(const std::wstring& text) {
+COleVariant::COleVariant(std::wstring_view text) {
   VariantInit(this);
   SetText(*this, text.data(), text.size());
 }

@@ -30,6 +30,7 @@
 #include <cstddef>
 #include <span>
 #include <string>
+#include <string_view>
 #include <type_traits>
 
 #include "platform/afx/afx.h"
@@ -101,8 +102,8 @@ class COleVariant : public tagVARIANT {
   COleVariant(const VARIANT& source);
   COleVariant(const COleVariant& source);
   COleVariant(COleVariant&& source) noexcept;
-  COleVariant(const wchar_t* text);  // VT_BSTR; nullptr gives ""
-  COleVariant(const std::wstring& text);
+  COleVariant(const wchar_t* text);     // VT_BSTR; nullptr gives ""
+  COleVariant(std::wstring_view text);  // VT_BSTR of exactly these characters
   // Narrow text would otherwise become a bool.
   COleVariant(const char*) = delete;
   COleVariant(std::uint8_t value);  // VT_UI1
