@@ -1,8 +1,9 @@
 #include "hostapp/menu.h"
 
+#include <cwctype>
 #include <fstream>
-#include <regex>
 #include <sstream>
+#include <string_view>
 
 #include "platform/win/strings.h"
 #include "platform/win/text.h"
@@ -42,18 +43,69 @@ std::wstring XmlText(const std::wstring& s) {
   return out;
 }
 
+// A small cursor over the menu texts. The host reads a menu at every start-up,
+// where std::wregex cost 3% of a whole 10x10 conversion.
+class Scan {
+ public:
+  explicit Scan(std::wstring_view text, size_t at = 0) : text_(text), at_(at) {}
+  size_t at() const { return at_; }
+  bool End() const { return at_ >= text_.size(); }
+  void Spaces() {
+    while (!End() && std::iswspace(text_[at_])) ++at_;
+  }
+  bool Word(std::wstring_view word, bool any_case = false) {
+    if (text_.size() - at_ < word.size()) return false;
+    for (size_t i = 0; i < word.size(); ++i) {
+      wchar_t c = text_[at_ + i];
+      if (c != word[i] && !(any_case && std::towlower(c) == std::towlower(word[i]))) return false;
+    }
+    at_ += word.size();
+    return true;
+  }
+  bool Char(wchar_t c) { return !End() && text_[at_] == c ? (++at_, true) : false; }
+  // The text up to `stop`, which must follow.
+  bool Until(wchar_t stop, std::wstring& out) {
+    size_t end = text_.find(stop, at_);
+    if (end == std::wstring_view::npos) return false;
+    out.assign(text_.substr(at_, end - at_));
+    at_ = end + 1;
+    return true;
+  }
+
+ private:
+  std::wstring_view text_;
+  size_t at_;
+};
+
+bool IsWordChar(wchar_t c) { return std::iswalnum(c) || c == L'_'; }
+
 std::optional<Menu> ParseCui(const std::wstring& text, std::wstring& error) {
   Menu menu;
-  std::wsmatch m;
-  if (std::regex_search(text, m, std::wregex(LR"re(<MenuGroup\s+Name="([^"]*)")re"))) {
-    menu.group = XmlText(m[1]);
-  } else {
+  bool has_group = false;
+  for (size_t at = text.find(L"<MenuGroup"); at != std::wstring::npos && !has_group;
+       at = text.find(L"<MenuGroup", at + 1)) {
+    Scan s(text, at + 10);
+    size_t before = s.at();
+    s.Spaces();
+    has_group = s.at() > before && s.Word(L"Name=\"") && s.Until(L'"', menu.group);
+  }
+  if (!has_group) {
     error = L"no <MenuGroup Name=...> element";
     return std::nullopt;
   }
-  std::wregex macro(LR"re(<Macro\b[^>]*>\s*<Name>([^<]*)</Name>\s*<Command>([^<]*)</Command>)re");
-  for (std::wsregex_iterator it(text.begin(), text.end(), macro), end; it != end; ++it) {
-    menu.items.push_back({XmlText((*it)[1]), MacroCommand(XmlText((*it)[2]))});
+  menu.group = XmlText(menu.group);
+  for (size_t at = text.find(L"<Macro"); at != std::wstring::npos;
+       at = text.find(L"<Macro", at + 1)) {
+    if (at + 6 < text.size() && IsWordChar(text[at + 6])) continue;
+    Scan s(text, at + 6);
+    std::wstring skipped, name, command;
+    if (!s.Until(L'>', skipped)) break;
+    s.Spaces();
+    if (!s.Word(L"<Name>") || !s.Until(L'<', name) || !s.Word(L"/Name>")) continue;
+    s.Spaces();
+    if (!s.Word(L"<Command>") || !s.Until(L'<', command) || !s.Word(L"/Command>")) continue;
+    menu.items.push_back({XmlText(name), MacroCommand(XmlText(command))});
+    at = s.at() - 1;
   }
   if (menu.items.empty()) {
     error = L"no <Macro> items";
@@ -62,19 +114,32 @@ std::optional<Menu> ParseCui(const std::wstring& text, std::wstring& error) {
   return menu;
 }
 
+// A line "ID_X [Label]^C^CCommand": an optional name, the label in brackets,
+// then the macro.
+bool ParseMnsItem(std::wstring_view line, MenuItem& item) {
+  Scan s(line);
+  s.Spaces();
+  while (!s.End() && IsWordChar(line[s.at()])) s.Char(line[s.at()]);
+  s.Spaces();
+  if (!s.Char(L'[') || !s.Until(L']', item.label)) return false;
+  std::wstring_view macro = line.substr(s.at());
+  if (macro.size() < 2 || macro[0] != L'^' || (macro[1] != L'C' && macro[1] != L'c')) return false;
+  item.command = MacroCommand(std::wstring(macro));
+  return true;
+}
+
 std::optional<Menu> ParseMns(const std::wstring& text, std::wstring& error) {
   Menu menu;
   std::wistringstream in(text);
   std::wstring line;
-  std::wregex item(LR"re(^\s*\w*\s*\[([^\]]*)\](\^[Cc].*)$)re");
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == L'\r') line.pop_back();
     if (line.rfind(L"***MENUGROUP=", 0) == 0) {
       menu.group = line.substr(13);
       continue;
     }
-    std::wsmatch m;
-    if (std::regex_match(line, m, item)) menu.items.push_back({m[1], MacroCommand(m[2])});
+    MenuItem item;
+    if (ParseMnsItem(line, item)) menu.items.push_back(std::move(item));
   }
   if (menu.group.empty()) {
     error = L"no ***MENUGROUP= line";
@@ -90,12 +155,26 @@ std::optional<Menu> ParseMns(const std::wstring& text, std::wstring& error) {
 }  // namespace
 
 std::optional<std::wstring> ParseMenuLoad(const std::wstring& command) {
-  std::wsmatch m;
-  static const std::wregex pattern(
-      LR"re(^\s*\(command\s+"_?\.?menuload"\s+"([^"]*)"\)\s*(\(princ\))?\s*$)re",
-      std::regex::icase);
-  if (!std::regex_match(command, m, pattern)) return std::nullopt;
-  return m[1].str();
+  Scan s(command);
+  std::wstring path;
+  s.Spaces();
+  if (!s.Char(L'(') || !s.Word(L"command", true)) return std::nullopt;
+  size_t before = s.at();
+  s.Spaces();
+  if (s.at() == before || !s.Char(L'"')) return std::nullopt;
+  s.Char(L'_');
+  s.Char(L'.');
+  if (!s.Word(L"menuload\"", true)) return std::nullopt;
+  before = s.at();
+  s.Spaces();
+  if (s.at() == before || !s.Char(L'"') || !s.Until(L'"', path) || !s.Char(L')')) {
+    return std::nullopt;
+  }
+  s.Spaces();
+  s.Word(L"(princ)", true);
+  s.Spaces();
+  if (!s.End()) return std::nullopt;
+  return path;
 }
 
 std::optional<Menu> LoadMenuFile(const std::wstring& path, std::wstring& error) {

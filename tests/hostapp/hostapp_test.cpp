@@ -35,6 +35,42 @@ TEST(HostMenu, MenuLoadStrings) {
   EXPECT_EQ(L"/a b/m.mns", hostapp::ParseMenuLoad(L"(command \"menuload\" \"/a b/m.mns\")"));
   EXPECT_FALSE(hostapp::ParseMenuLoad(L"(command \"_.line\" \"0,0\")"));
   EXPECT_FALSE(hostapp::ParseMenuLoad(L"menuload x"));
+  EXPECT_EQ(L"m.cui", hostapp::ParseMenuLoad(L"  (COMMAND \"MenuLoad\" \"m.cui\") (PRINC) "));
+  EXPECT_FALSE(hostapp::ParseMenuLoad(L"(command\"menuload\" \"m.cui\")"));
+  EXPECT_FALSE(hostapp::ParseMenuLoad(L"(command \"menuload\" \"m.cui\")(princ) x"));
+  EXPECT_FALSE(hostapp::ParseMenuLoad(L"(command \"menuload\" \"m.cui"));
+}
+
+TEST(HostMenu, ItemsAreReadAsWrittenAndLookalikesAreSkipped) {
+  gm::test::TempDir dir;
+  std::wstring error;
+  gm::test::WriteFile(dir / "m.cui",
+                      "<MenuGroupX Name=\"No\"/><MenuGroup  Name=\"A&amp;B\">\n"
+                      "<MacroGroup><Name>skip</Name><Command>^C^CNo</Command></MacroGroup>\n"
+                      "<Macro UID=\"1\">\n  <Name>To &lt;sheet&gt;</Name>\n"
+                      "  <Command>^C^CLineText2Excel ;</Command></Macro>\n"
+                      "<Macro><Name>broken</Name></Macro>\n"
+                      "<Macro><Name>Opts</Name><Command>^c^cGridmason_Options</Command></Macro>\n");
+  auto cui = hostapp::LoadMenuFile((dir / "m.cui").wstring(), error);
+  ASSERT_TRUE(cui);
+  EXPECT_EQ(L"A&B", cui->group);
+  ASSERT_EQ(2u, cui->items.size());
+  EXPECT_EQ(L"To <sheet>", cui->items[0].label);
+  EXPECT_EQ(L"LineText2Excel", cui->items[0].command);
+  EXPECT_EQ(L"Opts", cui->items[1].label);
+  EXPECT_EQ(L"Gridmason_Options", cui->items[1].command);
+
+  gm::test::WriteFile(dir / "m.mns",
+                      "***MENUGROUP=G\r\n  ID_One [To a sheet]^C^CBlock2Excel\r\n"
+                      "[Bare]^cGridmason_Help\r\n[No macro]\r\nID Two [x]^C^CNo\r\n");
+  auto mns = hostapp::LoadMenuFile((dir / "m.mns").wstring(), error);
+  ASSERT_TRUE(mns);
+  EXPECT_EQ(L"G", mns->group);
+  ASSERT_EQ(2u, mns->items.size());
+  EXPECT_EQ(L"To a sheet", mns->items[0].label);
+  EXPECT_EQ(L"Block2Excel", mns->items[0].command);
+  EXPECT_EQ(L"Bare", mns->items[1].label);
+  EXPECT_EQ(L"Gridmason_Help", mns->items[1].command);
 }
 
 TEST(HostMenu, TheProjectsMenuFilesListEveryCommand) {
