@@ -36,15 +36,6 @@ Point3 Unit(Point3 a, Point3 fallback) {
   return {a.x / n, a.y / n, a.z / n};
 }
 
-wchar_t* CopyText(std::wstring_view s) {
-  auto* p = static_cast<wchar_t*>(std::malloc((s.size() + 1) * sizeof(wchar_t)));
-  if (p != nullptr) {
-    std::wmemcpy(p, s.data(), s.size());
-    p[s.size()] = L'\0';
-  }
-  return p;
-}
-
 // Appends one result buffer to a list being built.
 class ListBuilder {
  public:
@@ -61,7 +52,24 @@ class ListBuilder {
     return rb;
   }
   void Text(int code, std::wstring_view s) {
-    if (sds_resbuf* rb = Add(code)) rb->resval.rstring = CopyText(s);
+    if (wchar_t* p = TextOf(code, s.size())) std::wmemcpy(p, s.data(), s.size());
+  }
+  // A record type name, widened as a wide string built from it would be.
+  void Text(int code, std::string_view s) {
+    if (wchar_t* p = TextOf(code, s.size())) {
+      for (size_t i = 0; i < s.size(); ++i) p[i] = static_cast<wchar_t>(s[i]);
+    }
+  }
+  // A handle as its text: upper-case hexadecimal without leading zeros.
+  void HandleText(int code, std::uint64_t handle) {
+    int digits = 1;
+    while (digits < 16 && (handle >> (4 * digits)) != 0) ++digits;
+    if (wchar_t* p = TextOf(code, static_cast<size_t>(digits))) {
+      for (int i = digits - 1; i >= 0; --i, handle >>= 4) {
+        const int d = static_cast<int>(handle & 15);
+        p[i] = static_cast<wchar_t>(d < 10 ? L'0' + d : L'A' + d - 10);
+      }
+    }
   }
   void Real(int code, double v) {
     if (sds_resbuf* rb = Add(code)) rb->resval.rreal = v;
@@ -84,6 +92,10 @@ class ListBuilder {
       rb->resval.rlname[0] = id;
       rb->resval.rlname[1] = 1;
     }
+  }
+  wchar_t* TextOf(int code, size_t length) {
+    sds_resbuf* rb = Add(code);
+    return rb == nullptr ? nullptr : sds_host::TextBuffer(rb, length);
   }
   sds_resbuf* Release() {
     sds_resbuf* h = head_;
@@ -332,7 +344,7 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
     const int code = g.code;
     if (code == 999) continue;
     if (code == 0) {
-      list.Text(0, std::wstring(e->type.begin(), e->type.end()));
+      list.Text(0, std::string_view(e->type));
       continue;
     }
     seen[static_cast<size_t>(code)] = true;
@@ -370,7 +382,7 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
           }
         } else if (kind == SdsValueKind::kText) {
           if (g.is_handle) {
-            list.Text(code, dxf::FormatHandle(g.handle));
+            list.HandleText(code, g.handle);
           } else {
             list.Text(code, g.text);
           }
