@@ -118,6 +118,11 @@ std::wstring UpperName(const std::wstring& s) {
 
 bool IsAngleCode(int code) { return code >= 50 && code <= 58; }
 
+bool IsIntegerType(GroupType t) {
+  return t == GroupType::kInt16 || t == GroupType::kInt32 || t == GroupType::kInt64 ||
+         t == GroupType::kBool;
+}
+
 const sds_resbuf* FindCode(const sds_resbuf* list, int code) {
   for (; list != nullptr; list = list->rbnext) {
     if (list->restype == code) return list;
@@ -277,9 +282,24 @@ double StyleWidthFactor(const dxf::Drawing& d, const std::wstring& styleName) {
 // first follows from it and the text box. None for left-aligned, aligned and
 // fit texts, whose group 10 stands.
 std::optional<Point3> JustifiedFirstAlignment(const dxf::Drawing& d, const dxf::Entity& e) {
-  int h = static_cast<int>(e.Integer(72, 0));
-  int v = static_cast<int>(e.Integer(e.type == "TEXT" ? 73 : 74, 0));
-  const std::optional<Group> second = e.Find(11);
+  // One walk finds what decides the common case, a left-aligned text, instead of three.
+  const int vCode = e.type == "TEXT" ? 73 : 74;
+  int h = 0, v = 0;
+  bool hSeen = false, vSeen = false;
+  std::optional<Point3> second;
+  dxf::GroupList::Cursor cursor(e.groups);
+  dxf::GroupView g;
+  while (cursor.Next(&g)) {
+    if (g.code == 72 && !hSeen) {
+      hSeen = true;
+      h = IsIntegerType(g.type) ? static_cast<int>(g.integer) : 0;
+    } else if (g.code == vCode && !vSeen) {
+      vSeen = true;
+      v = IsIntegerType(g.type) ? static_cast<int>(g.integer) : 0;
+    } else if (g.code == 11 && !second) {
+      second = g.point;
+    }
+  }
   bool alignedOrFit = v == 0 && (h == 3 || h == 5);
   if ((h == 0 && v == 0) || alignedOrFit || !second) return std::nullopt;
   std::wstring style = e.Text(7, L"Standard");
@@ -297,7 +317,7 @@ std::optional<Point3> JustifiedFirstAlignment(const dxf::Drawing& d, const dxf::
   if (v == 2) dy = height / 2;
   if (v == 3) dy = height;
   double r = e.Real(50, 0) * kDegrees;
-  Point3 p = second->point();
+  Point3 p = *second;
   return Point3{p.x - (dx * std::cos(r) - dy * std::sin(r)),
                 p.y - (dx * std::sin(r) + dy * std::cos(r)), p.z};
 }
@@ -338,11 +358,13 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
   std::optional<Point3> firstAlignment;
   if (isText) firstAlignment = JustifiedFirstAlignment(drawing_, *e);
   std::bitset<1072> seen;
+  dxf::GroupView style;  // the first group 7, read as the walk passes it
   dxf::GroupList::Cursor cursor(e->groups);
   dxf::GroupView g;
   while (cursor.Next(&g)) {
     const int code = g.code;
     if (code == 999) continue;
+    if (code == 7 && !seen[7]) style = g;
     if (code == 0) {
       list.Text(0, std::string_view(e->type));
       continue;
@@ -401,7 +423,13 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
     }
   }
   if (isText) {
-    if (!seen[41]) list.Real(41, StyleWidthFactor(drawing_, e->Text(7, L"Standard")));
+    if (!seen[41]) {
+      std::wstring name = L"Standard";
+      if (seen[7] && style.type == GroupType::kString) {
+        name = style.is_handle ? dxf::FormatHandle(style.handle) : std::wstring(style.text);
+      }
+      list.Real(41, StyleWidthFactor(drawing_, name));
+    }
     if (!seen[51]) list.Real(51, 0.0);
     if (!seen[71]) list.Short(71, 0);
     if (!seen[72]) list.Short(72, 0);
