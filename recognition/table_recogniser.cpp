@@ -168,6 +168,8 @@ void PlaceTexts(CArxDbMTextArray& texts, CSheetform& table, const std::vector<Ce
 
 void RecogniseTable(CHorzDbLineArray& horizontal, CVertDbLineArray& vertical,
                     CArxDbMTextArray& texts, CSheetform& table) {
+  // Capture grows the array by doubling; its slack would last through placement, the peak.
+  texts.Data().shrink_to_fit();
   SortAndMergeLines(horizontal);
   sds_progresspercent(2);
   SortAndMergeLines(vertical);
@@ -198,6 +200,9 @@ void RecogniseTable(CHorzDbLineArray& horizontal, CVertDbLineArray& vertical,
   if (ConversionSettings.MergeByLines != 0) {
     ranges = RangesFromOpenEdges(FindOpenEdges(horizontal, vertical, alongX, alongY));
   }
+  // The cells now hold what the lines said; their room goes before texts fill the cells.
+  horizontal = CHorzDbLineArray();
+  vertical = CVertDbLineArray();
   PlaceTexts(texts, table, ranges);
   sds_progresspercent(6);
 
