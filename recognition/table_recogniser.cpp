@@ -214,8 +214,6 @@ void PlaceTexts(CArxDbMTextArray& texts, CSheetform& table, const std::vector<Ce
 
 void RecogniseTable(CHorzDbLineArray& horizontal, CVertDbLineArray& vertical,
                     CArxDbMTextArray& texts, CSheetform& table) {
-  // Capture grows the array by doubling; its slack would last through placement, the peak.
-  texts.Data().shrink_to_fit();
   SortAndMergeLines(horizontal);
   sds_progresspercent(2);
   SortAndMergeLines(vertical);
