@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -145,19 +146,23 @@ class Reader {
       : horizontal_(h), vertical_(v), texts_(t), map_(map) {}
 
   void Read(const sds_resbuf* list, const AcGeMatrix3d* transform) {
-    if (list == nullptr || FindGroup(list, 0) == nullptr) return;
-    if (TypeIs(list, L"LINE")) {
+    // The type is found once and compared as a view, not looked up again per candidate.
+    const sds_resbuf* typeGroup = FindGroup(list, 0);
+    if (typeGroup == nullptr || typeGroup->resval.rstring == nullptr) return;
+    const std::wstring_view type = typeGroup->resval.rstring;
+    auto is = [type](std::wstring_view name) { return win::EqualsNoCase(type, name); };
+    if (is(L"LINE")) {
       Line(list, transform);
-    } else if (TypeIs(list, L"LWPOLYLINE")) {
+    } else if (is(L"LWPOLYLINE")) {
       LwPolyline(list, transform);
-    } else if (TypeIs(list, L"POLYLINE")) {
+    } else if (is(L"POLYLINE")) {
       Polyline(list, transform);
-    } else if (TypeIs(list, L"INSERT") || TypeIs(list, L"ACAD_TABLE")) {
+    } else if (is(L"INSERT") || is(L"ACAD_TABLE")) {
       // A native table draws itself through its anonymous block.
       Insert(list, transform);
-    } else if (TypeIs(list, L"TEXT") || TypeIs(list, L"ATTRIB")) {
+    } else if (is(L"TEXT") || is(L"ATTRIB")) {
       Text(list, transform);
-    } else if (TypeIs(list, L"MTEXT")) {
+    } else if (is(L"MTEXT")) {
       MText(list, transform);
     }
   }

@@ -90,6 +90,8 @@ void CArxDbMTextArray::RemoveRepeated() {
     for (std::size_t j = i + 1; j < byY.size() && items[byY[j]].y - a.y < farthest; ++j) {
       const ArxDbMText& b = items[byY[j]];
       const double low = std::min(a.height, b.height), high = std::max(a.height, b.height);
+      // A row's texts share one y: the cheap test of distance along x rules most out first.
+      if (std::fabs(b.x - a.x) >= kRepeatReach * high) continue;
       if (b.text != a.text || !(low >= kRepeatHeightRatio * high)) continue;
       if (std::hypot(b.x - a.x, b.y - a.y) >= kRepeatReach * high) continue;
       repeated[std::max(byY[i], byY[j])] = true;

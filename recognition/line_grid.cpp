@@ -25,22 +25,25 @@ struct KeyBefore {
   }
 };
 
+// Only the first run moves aside, so the scratch holds at most half the lines; the merged
+// lines fill from the front and never overtake the second run's unread ones.
 void MergeRuns(std::vector<CSimpleLine>& lines, std::size_t begin, std::size_t middle,
                std::size_t end, const KeyBefore& before, std::vector<CSimpleLine>& scratch) {
   scratch.clear();
-  std::size_t i = begin;
+  scratch.reserve(middle - begin);
+  for (std::size_t k = begin; k < middle; ++k) scratch.push_back(std::move(lines[k]));
+  std::size_t i = 0;
   std::size_t j = middle;
-  while (i < middle && j < end) {
+  std::size_t out = begin;
+  while (i < scratch.size() && j < end) {
     // On equal keys the second run's line goes first.
-    if (before(lines[i], lines[j])) {
-      scratch.push_back(std::move(lines[i++]));
+    if (before(scratch[i], lines[j])) {
+      lines[out++] = std::move(scratch[i++]);
     } else {
-      scratch.push_back(std::move(lines[j++]));
+      lines[out++] = std::move(lines[j++]);
     }
   }
-  while (i < middle) scratch.push_back(std::move(lines[i++]));
-  while (j < end) scratch.push_back(std::move(lines[j++]));
-  std::move(scratch.begin(), scratch.end(), lines.begin() + static_cast<std::ptrdiff_t>(begin));
+  while (i < scratch.size()) lines[out++] = std::move(scratch[i++]);
 }
 
 template <typename Array>

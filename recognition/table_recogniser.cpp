@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include "ArxUtils/CellReference.h"
@@ -132,6 +133,56 @@ bool FindTextCell(const CGridIndex& index, const CSheetform& table,
   return inCell || HoldsBox(table.Rows[where.row].Cells[where.column], text);
 }
 
+// Places the texts each wholly inside one cell (or one range drawn as merged). Where a text
+// goes follows from the grid alone, so all are found first. When every text found a cell,
+// nothing is left to reach across cells later, so each cell takes its texts and is finished
+// at once: the cells' working arrays then never all live together.
+void PlaceInGridCells(const CGridIndex& index, const std::vector<CellPosition>& owners,
+                      CArxDbMTextArray& texts, CSheetform& table, std::vector<bool>& placed) {
+  const int columns = table.GetColumnCount();
+  const std::size_t cells =
+      static_cast<std::size_t>(table.GetRowCount()) * static_cast<std::size_t>(columns);
+  std::vector<int> cellOf(placed.size(), -1);
+  bool allPlaced = true;
+  for (int k = texts.GetUpperBound(); k >= 0; --k) {
+    CellPosition where{};
+    if (FindTextCell(index, table, owners, texts[k], where)) {
+      cellOf[static_cast<std::size_t>(k)] = where.row * columns + where.column;
+      placed[static_cast<std::size_t>(k)] = true;
+    } else {
+      allPlaced = false;
+    }
+  }
+  auto cellAt = [&table, columns](int c) -> CAutoCell& {
+    return table.Rows[c / columns].Cells[c % columns];
+  };
+  if (!allPlaced) {
+    // Placed texts leave the array, so a cell may take each over.
+    for (int k = texts.GetUpperBound(); k >= 0; --k) {
+      const int c = cellOf[static_cast<std::size_t>(k)];
+      if (c >= 0) AddTextToCell(std::move(texts[k]), cellAt(c));
+    }
+    return;
+  }
+  // Each cell's texts, from the lowest up, gathered by counting.
+  std::vector<std::uint32_t> start(cells + 1, 0);
+  for (int c : cellOf) ++start[static_cast<std::size_t>(c) + 1];
+  for (std::size_t c = 0; c < cells; ++c) start[c + 1] += start[c];
+  std::vector<int> order(placed.size());
+  std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
+  for (int k = texts.GetUpperBound(); k >= 0; --k) {
+    order[next[static_cast<std::size_t>(cellOf[static_cast<std::size_t>(k)])]++] = k;
+  }
+  for (std::size_t c = 0; c < cells; ++c) {
+    if (start[c] == start[c + 1]) continue;
+    CAutoCell& cell = cellAt(static_cast<int>(c));
+    for (std::uint32_t i = start[c]; i < start[c + 1]; ++i) {
+      AddTextToCell(std::move(texts[order[i]]), cell);
+    }
+    FinishCellText(cell);
+  }
+}
+
 // Ranges drawn as merged are merged before any text is placed, so that a
 // text inside one goes to its first cell and a text reaching beyond it
 // widens it by the text rule.
@@ -142,19 +193,14 @@ void PlaceTexts(CArxDbMTextArray& texts, CSheetform& table, const std::vector<Ce
       ranges.empty() ? std::vector<CellPosition>()
                      : RangeOwners(ranges, table.GetRowCount(), table.GetColumnCount());
   // From the lowest text up, so that a cell's last text is its highest.
-  std::vector<bool> placed(static_cast<std::size_t>(texts.GetSize()), false);
-  for (int k = texts.GetUpperBound(); k >= 0; --k) {
-    ArxDbMText& text = texts[k];
-    if (index.IsRegular()) {
-      CellPosition where{};
-      if (FindTextCell(index, table, owners, text, where)) {
-        // Placed texts leave the array, so the cell may take this one over.
-        AddTextToCell(std::move(text), table.Rows[where.row].Cells[where.column]);
-        placed[static_cast<std::size_t>(k)] = true;
-      }
-    } else {
+  const std::size_t count = static_cast<std::size_t>(texts.GetSize());
+  std::vector<bool> placed(count, false);
+  if (index.IsRegular()) {
+    PlaceInGridCells(index, owners, texts, table, placed);
+  } else {
+    for (int k = texts.GetUpperBound(); k >= 0; --k) {
       // The scan meets a range's widened first cell before its other cells.
-      placed[static_cast<std::size_t>(k)] = PlaceTextInCell(text, table) == 1;
+      placed[static_cast<std::size_t>(k)] = PlaceTextInCell(texts[k], table) == 1;
     }
   }
   texts.RemoveFlagged(placed);
@@ -198,6 +244,9 @@ void RecogniseTable(CHorzDbLineArray& horizontal, CVertDbLineArray& vertical,
   if (ConversionSettings.MergeByLines != 0) {
     ranges = RangesFromOpenEdges(FindOpenEdges(horizontal, vertical, alongX, alongY));
   }
+  // The cells now hold what the lines said; their room goes before texts fill the cells.
+  horizontal = CHorzDbLineArray();
+  vertical = CVertDbLineArray();
   PlaceTexts(texts, table, ranges);
   sds_progresspercent(6);
 

@@ -9,9 +9,9 @@
 inline constexpr const wchar_t* kRecognitionCaption = L"Brellick OrvaneGridmason";
 
 // Fills the (empty) table: H horizontal and V vertical grid lines give H-1
-// rows of V-1 cells. The arrays are changed in place: lines sorted, merged
-// and extended, texts sorted, and the texts that fitted into one cell
-// removed. With fewer than two grid lines either way, a message box says so
+// rows of V-1 cells. The arrays are changed in place: the lines are used up
+// (left empty once the grid is built), texts sorted, and the texts that
+// fitted into one cell removed. With fewer than two grid lines either way, a message box says so
 // and the table stays empty. Reports progress 2 to 6 on the host's meter.
 void RecogniseTable(CHorzDbLineArray& horizontal, CVertDbLineArray& vertical,
                     CArxDbMTextArray& texts, CSheetform& table);

@@ -36,15 +36,6 @@ Point3 Unit(Point3 a, Point3 fallback) {
   return {a.x / n, a.y / n, a.z / n};
 }
 
-wchar_t* CopyText(std::wstring_view s) {
-  auto* p = static_cast<wchar_t*>(std::malloc((s.size() + 1) * sizeof(wchar_t)));
-  if (p != nullptr) {
-    std::wmemcpy(p, s.data(), s.size());
-    p[s.size()] = L'\0';
-  }
-  return p;
-}
-
 // Appends one result buffer to a list being built.
 class ListBuilder {
  public:
@@ -61,7 +52,24 @@ class ListBuilder {
     return rb;
   }
   void Text(int code, std::wstring_view s) {
-    if (sds_resbuf* rb = Add(code)) rb->resval.rstring = CopyText(s);
+    if (wchar_t* p = TextOf(code, s.size())) std::wmemcpy(p, s.data(), s.size());
+  }
+  // A record type name, widened as a wide string built from it would be.
+  void Text(int code, std::string_view s) {
+    if (wchar_t* p = TextOf(code, s.size())) {
+      for (size_t i = 0; i < s.size(); ++i) p[i] = static_cast<wchar_t>(s[i]);
+    }
+  }
+  // A handle as its text: upper-case hexadecimal without leading zeros.
+  void HandleText(int code, std::uint64_t handle) {
+    int digits = 1;
+    while (digits < 16 && (handle >> (4 * digits)) != 0) ++digits;
+    if (wchar_t* p = TextOf(code, static_cast<size_t>(digits))) {
+      for (int i = digits - 1; i >= 0; --i, handle >>= 4) {
+        const int d = static_cast<int>(handle & 15);
+        p[i] = static_cast<wchar_t>(d < 10 ? L'0' + d : L'A' + d - 10);
+      }
+    }
   }
   void Real(int code, double v) {
     if (sds_resbuf* rb = Add(code)) rb->resval.rreal = v;
@@ -85,6 +93,10 @@ class ListBuilder {
       rb->resval.rlname[1] = 1;
     }
   }
+  wchar_t* TextOf(int code, size_t length) {
+    sds_resbuf* rb = Add(code);
+    return rb == nullptr ? nullptr : sds_host::TextBuffer(rb, length);
+  }
   sds_resbuf* Release() {
     sds_resbuf* h = head_;
     head_ = tail_ = nullptr;
@@ -105,6 +117,11 @@ std::wstring UpperName(const std::wstring& s) {
 }
 
 bool IsAngleCode(int code) { return code >= 50 && code <= 58; }
+
+bool IsIntegerType(GroupType t) {
+  return t == GroupType::kInt16 || t == GroupType::kInt32 || t == GroupType::kInt64 ||
+         t == GroupType::kBool;
+}
 
 const sds_resbuf* FindCode(const sds_resbuf* list, int code) {
   for (; list != nullptr; list = list->rbnext) {
@@ -265,9 +282,24 @@ double StyleWidthFactor(const dxf::Drawing& d, const std::wstring& styleName) {
 // first follows from it and the text box. None for left-aligned, aligned and
 // fit texts, whose group 10 stands.
 std::optional<Point3> JustifiedFirstAlignment(const dxf::Drawing& d, const dxf::Entity& e) {
-  int h = static_cast<int>(e.Integer(72, 0));
-  int v = static_cast<int>(e.Integer(e.type == "TEXT" ? 73 : 74, 0));
-  const std::optional<Group> second = e.Find(11);
+  // One walk finds what decides the common case, a left-aligned text, instead of three.
+  const int vCode = e.type == "TEXT" ? 73 : 74;
+  int h = 0, v = 0;
+  bool hSeen = false, vSeen = false;
+  std::optional<Point3> second;
+  dxf::GroupList::Cursor cursor(e.groups);
+  dxf::GroupView g;
+  while (cursor.Next(&g)) {
+    if (g.code == 72 && !hSeen) {
+      hSeen = true;
+      h = IsIntegerType(g.type) ? static_cast<int>(g.integer) : 0;
+    } else if (g.code == vCode && !vSeen) {
+      vSeen = true;
+      v = IsIntegerType(g.type) ? static_cast<int>(g.integer) : 0;
+    } else if (g.code == 11 && !second) {
+      second = g.point;
+    }
+  }
   bool alignedOrFit = v == 0 && (h == 3 || h == 5);
   if ((h == 0 && v == 0) || alignedOrFit || !second) return std::nullopt;
   std::wstring style = e.Text(7, L"Standard");
@@ -285,7 +317,7 @@ std::optional<Point3> JustifiedFirstAlignment(const dxf::Drawing& d, const dxf::
   if (v == 2) dy = height / 2;
   if (v == 3) dy = height;
   double r = e.Real(50, 0) * kDegrees;
-  Point3 p = second->point();
+  Point3 p = *second;
   return Point3{p.x - (dx * std::cos(r) - dy * std::sin(r)),
                 p.y - (dx * std::sin(r) + dy * std::cos(r)), p.z};
 }
@@ -326,13 +358,15 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
   std::optional<Point3> firstAlignment;
   if (isText) firstAlignment = JustifiedFirstAlignment(drawing_, *e);
   std::bitset<1072> seen;
+  dxf::GroupView style;  // the first group 7, read as the walk passes it
   dxf::GroupList::Cursor cursor(e->groups);
   dxf::GroupView g;
   while (cursor.Next(&g)) {
     const int code = g.code;
     if (code == 999) continue;
+    if (code == 7 && !seen[7]) style = g;
     if (code == 0) {
-      list.Text(0, std::wstring(e->type.begin(), e->type.end()));
+      list.Text(0, std::string_view(e->type));
       continue;
     }
     seen[static_cast<size_t>(code)] = true;
@@ -370,7 +404,7 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
           }
         } else if (kind == SdsValueKind::kText) {
           if (g.is_handle) {
-            list.Text(code, dxf::FormatHandle(g.handle));
+            list.HandleText(code, g.handle);
           } else {
             list.Text(code, g.text);
           }
@@ -389,7 +423,13 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
     }
   }
   if (isText) {
-    if (!seen[41]) list.Real(41, StyleWidthFactor(drawing_, e->Text(7, L"Standard")));
+    if (!seen[41]) {
+      std::wstring name = L"Standard";
+      if (seen[7] && style.type == GroupType::kString) {
+        name = style.is_handle ? dxf::FormatHandle(style.handle) : std::wstring(style.text);
+      }
+      list.Real(41, StyleWidthFactor(drawing_, name));
+    }
     if (!seen[51]) list.Real(51, 0.0);
     if (!seen[71]) list.Short(71, 0);
     if (!seen[72]) list.Short(72, 0);

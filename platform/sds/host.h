@@ -2,6 +2,7 @@
 // stand in for it) set up and read back around the plug-in's calls.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
@@ -57,6 +58,10 @@ class Drawing {
   virtual bool SetLayout(const std::wstring&) { return false; }
   virtual std::wstring CurrentLayout() const { return L"Model"; }
 };
+
+// Gives rb (from sds_newrb) a text of length characters plus the terminator, to be filled in,
+// as its rstring, and returns it; nullptr when out of memory. The text frees like any other.
+wchar_t* TextBuffer(sds_resbuf* rb, std::size_t length);
 
 void SetDrawing(std::shared_ptr<Drawing> drawing);
 Drawing* GetDrawing();

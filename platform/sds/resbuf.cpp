@@ -1,13 +1,37 @@
 // Result-buffer lists: building, freeing and the value kind of each code.
+//
+// Entity data lists are built and freed once per entity read, so their nodes are recycled
+// instead of going back to the heap: sds_relrb keeps released nodes on a free list that
+// sds_newrb draws from. A node keeps the short text buffer it last carried as a spare for
+// its next text, so texts cost no heap call either. Every text handed out stays a buffer of
+// its own from malloc, which a caller may free or replace as before.
+#include <malloc.h>
+
+#include <array>
 #include <cstdarg>
+#include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <mutex>
 
 #include "platform/dxf/group.h"
+#include "platform/sds/host.h"
 #include "platform/sds/sds.h"
 
-SdsValueKind SdsKindOfCode(int code) {
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#define GM_POISON(p, n) ASAN_POISON_MEMORY_REGION(p, n)
+#define GM_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION(p, n)
+#else
+#define GM_POISON(p, n) ((void)(p), (void)(n))
+#define GM_UNPOISON(p, n) ((void)(p), (void)(n))
+#endif
+
+namespace {
+
+SdsValueKind KindOfCodeSlow(int code) {
   switch (code) {
     case RTSTR:
     case RTDXF0:
@@ -59,31 +83,149 @@ SdsValueKind SdsKindOfCode(int code) {
   return SdsValueKind::kNone;
 }
 
+// Group codes run 0..1071; their kinds are looked up far too often to work out each time.
+constexpr int kTableCodes = 1072;
+
+const std::array<SdsValueKind, kTableCodes>& KindTable() {
+  static const std::array<SdsValueKind, kTableCodes> table = [] {
+    std::array<SdsValueKind, kTableCodes> t{};
+    for (int code = 0; code < kTableCodes; ++code)
+      t[static_cast<size_t>(code)] = KindOfCodeSlow(code);
+    return t;
+  }();
+  return table;
+}
+
+}  // namespace
+
+SdsValueKind SdsKindOfCode(int code) {
+  if (code >= 0 && code < kTableCodes) return KindTable()[static_cast<size_t>(code)];
+  return KindOfCodeSlow(code);
+}
+
 namespace {
 
-wchar_t* DupString(const wchar_t* s) {
+// A result buffer as sds_newrb hands it out, with what the recycling needs behind it.
+struct Node {
+  sds_resbuf rb;
+  Node* next_free;
+  wchar_t* spare;  // a text buffer of spare_chars characters, kept for the next text
+  std::size_t spare_chars;
+};
+static_assert(offsetof(Node, rb) == 0);
+
+// Longer texts go back to the heap rather than sit idle in a released node.
+constexpr std::size_t kSpareBytes = 256;
+// Released nodes kept per thread; beyond this they go back to the heap, so a huge list
+// freed once does not hold its memory for good.
+constexpr std::size_t kKeptNodes = 4096;
+
+Node* NodeOf(sds_resbuf* rb) { return reinterpret_cast<Node*>(rb); }
+
+void Discard(Node* node) {
+  std::free(node->spare);
+  std::free(node);
+}
+
+// Each thread keeps its own released nodes, so building and freeing lists takes no lock; a
+// list may be freed on another thread than built it, which only moves nodes between pools.
+class Pool {
+ public:
+  Pool() = default;
+  Pool(const Pool&) = delete;
+  Pool& operator=(const Pool&) = delete;
+  ~Pool() {
+    while (Node* node = Pop()) Discard(node);
+  }
+  Node* Pop() {
+    Node* node = free_;
+    if (node != nullptr) {
+      GM_UNPOISON(&node->rb, sizeof(sds_resbuf));
+      free_ = node->next_free;
+      --count_;
+    }
+    return node;
+  }
+  void Push(Node* node) {
+    if (count_ >= kKeptNodes) {
+      Discard(node);
+      return;
+    }
+    node->next_free = free_;
+    free_ = node;
+    ++count_;
+    // A use after sds_relrb shows up under the address sanitizer, as it would with free().
+    GM_POISON(&node->rb, sizeof(sds_resbuf));
+  }
+
+ private:
+  Node* free_ = nullptr;
+  std::size_t count_ = 0;
+};
+
+Pool& ThreadPool() {
+  thread_local Pool pool;
+  return pool;
+}
+
+wchar_t* DupString(sds_resbuf* rb, const wchar_t* s) {
   if (s == nullptr) s = L"";
-  size_t n = std::wcslen(s) + 1;
-  auto* copy = static_cast<wchar_t*>(std::malloc(n * sizeof(wchar_t)));
-  if (copy != nullptr) std::wmemcpy(copy, s, n);
+  std::size_t n = std::wcslen(s);
+  wchar_t* copy = sds_host::TextBuffer(rb, n);
+  if (copy != nullptr) std::wmemcpy(copy, s, n + 1);
   return copy;
 }
 
 }  // namespace
 
+wchar_t* sds_host::TextBuffer(sds_resbuf* rb, std::size_t length) {
+  Node* node = NodeOf(rb);
+  wchar_t* text = nullptr;
+  if (node->spare != nullptr && length < node->spare_chars) {
+    text = node->spare;
+    node->spare = nullptr;
+  } else {
+    text = static_cast<wchar_t*>(std::malloc((length + 1) * sizeof(wchar_t)));
+    if (text == nullptr) return nullptr;
+  }
+  text[length] = L'\0';
+  rb->resval.rstring = text;
+  return text;
+}
+
 extern "C" {
 
 struct sds_resbuf* sds_newrb(int type) {
-  auto* rb = static_cast<sds_resbuf*>(std::calloc(1, sizeof(sds_resbuf)));
-  if (rb != nullptr) rb->restype = static_cast<short>(type);
-  return rb;
+  Node* node = ThreadPool().Pop();
+  if (node == nullptr) {
+    node = static_cast<Node*>(std::malloc(sizeof(Node)));
+    if (node == nullptr) return nullptr;
+    node->spare = nullptr;
+    node->spare_chars = 0;
+  }
+  std::memset(&node->rb, 0, sizeof(sds_resbuf));
+  node->rb.restype = static_cast<short>(type);
+  return &node->rb;
 }
 
 int sds_relrb(struct sds_resbuf* list) {
+  Pool& pool = ThreadPool();
   while (list != nullptr) {
     sds_resbuf* next = list->rbnext;
-    if (SdsKindOfCode(list->restype) == SdsValueKind::kText) std::free(list->resval.rstring);
-    std::free(list);
+    Node* node = NodeOf(list);
+    wchar_t* text =
+        SdsKindOfCode(list->restype) == SdsValueKind::kText ? list->resval.rstring : nullptr;
+    if (text != nullptr) {
+      // The text may be one the caller put there, so its size is asked of the heap.
+      std::size_t bytes = node->spare == nullptr ? malloc_usable_size(text) : 0;
+      if (bytes != 0 && bytes <= kSpareBytes) {
+        node->spare = text;
+        node->spare_chars = bytes / sizeof(wchar_t);
+      } else {
+        std::free(text);
+      }
+    }
+    pool.Push(node);
     list = next;
   }
   return RTNORM;
@@ -103,7 +245,7 @@ struct sds_resbuf* sds_buildlist(int rtype, ...) {
     }
     switch (SdsKindOfCode(code)) {
       case SdsValueKind::kText:
-        rb->resval.rstring = DupString(va_arg(args, const wchar_t*));
+        DupString(rb, va_arg(args, const wchar_t*));
         break;
       case SdsValueKind::kShort:
         rb->resval.rint = static_cast<short>(va_arg(args, int));

@@ -115,6 +115,31 @@ TEST_F(LineGrid, LargeArraysSortAcrossRuns) {
   EXPECT_TRUE(std::is_sorted(down.rbegin(), down.rend()));
 }
 
+// Equal keys keep one order whatever the array's size: a later run of 1000 lines before an
+// earlier one, and file order within a run. The merges rely on it to pick their survivors.
+TEST_F(LineGrid, EqualKeysKeepTheirOrderAcrossRuns) {
+  std::mt19937 random(5);
+  std::uniform_int_distribution<int> key(0, 30);
+  CCheckedArray<CSimpleLine> vertical;
+  for (int i = 0; i < 4700; ++i) {
+    const double x = key(random);
+    CSimpleLine line = Line(x, 0, x, -1);
+    line.color = i;
+    vertical.Add(line);
+  }
+  std::vector<CSimpleLine> expected = vertical.Data();
+  std::stable_sort(expected.begin(), expected.end(),
+                   [](const CSimpleLine& a, const CSimpleLine& b) {
+                     if (a.x1 != b.x1) return a.x1 < b.x1;
+                     return a.color / 1000 > b.color / 1000;
+                   });
+  SortGridLines(GridAxis::kVertical, vertical);
+  ASSERT_EQ(vertical.GetSize(), 4700);
+  for (int i = 0; i < vertical.GetSize(); ++i) {
+    ASSERT_EQ(vertical[i].color, expected[static_cast<std::size_t>(i)].color) << i;
+  }
+}
+
 // The merge as first described: one backward pass that removes each
 // absorbed line from the array on the spot.
 void MergeByRemoval(GridAxis axis, CCheckedArray<CSimpleLine>& lines) {

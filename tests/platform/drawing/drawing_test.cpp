@@ -125,4 +125,46 @@ TEST_F(DrawingSelection, EntityDataCarryTextsAndFlagsByTheirCodesType) {
   sds_relrb(list);
 }
 
+// Two centred TEXTs alike but for the order of their groups, in a style half as wide.
+constexpr char kJustified[] =
+    "0\nSECTION\n2\nTABLES\n0\nTABLE\n2\nSTYLE\n"
+    "0\nSTYLE\n2\nNarrow\n70\n0\n40\n0\n41\n0.5\n3\ntxt\n0\nENDTAB\n0\nENDSEC\n"
+    "0\nSECTION\n2\nENTITIES\n"
+    "0\nTEXT\n5\n2A\n8\n0\n7\nNarrow\n10\n0\n20\n0\n40\n2.5\n1\nWide text\n72\n1\n11\n5\n21\n5\n"
+    "73\n2\n"
+    "0\nTEXT\n5\n2B\n8\n0\n11\n5\n21\n5\n73\n2\n7\nNarrow\n10\n0\n20\n0\n40\n2.5\n1\nWide text\n"
+    "72\n1\n"
+    "0\nENDSEC\n0\nEOF\n";
+
+TEST(EntityData, JustifiedTextsAndStyleDefaultsDoNotDependOnGroupOrder) {
+  auto loaded = gm::dxf::LoadDrawingFromBuffer(kJustified, "j.dxf");
+  ASSERT_TRUE(loaded.ok()) << loaded.status().message();
+  gm::drawing::DxfDrawing drawing(std::move(loaded).value(), L"j.dxf");
+  struct Read {
+    std::wstring handle;
+    double x = -1, y = -1, widthFactor = -1;
+  };
+  auto read = [&drawing](long long id) {
+    Read r;
+    sds_resbuf* list = drawing.EntGet(id);
+    for (const sds_resbuf* rb = list; rb != nullptr; rb = rb->rbnext) {
+      if (rb->restype == 5) r.handle = rb->resval.rstring;
+      if (rb->restype == 10) r.x = rb->resval.rpoint[0], r.y = rb->resval.rpoint[1];
+      if (rb->restype == 41) r.widthFactor = rb->resval.rreal;
+    }
+    sds_relrb(list);
+    return r;
+  };
+  const Read a = read(0x2A), b = read(0x2B);
+  EXPECT_EQ(a.handle, L"2A");
+  EXPECT_EQ(b.handle, L"2B");
+  EXPECT_DOUBLE_EQ(a.widthFactor, 0.5);
+  EXPECT_DOUBLE_EQ(b.widthFactor, 0.5);
+  // The first alignment point lies left of the centre the file gives, half the height below.
+  EXPECT_LT(a.x, 5.0);
+  EXPECT_DOUBLE_EQ(a.y, 3.75);
+  EXPECT_DOUBLE_EQ(a.x, b.x);
+  EXPECT_DOUBLE_EQ(a.y, b.y);
+}
+
 }  // namespace
