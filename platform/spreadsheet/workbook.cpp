@@ -423,25 +423,34 @@ BorderLine Worksheet::Border(int row, int column, Edge edge) const {
   return id ? lines_[*id] : BorderLine{};
 }
 
-void Worksheet::SetBorder(int row, int column, Edge edge, const BorderLine& line) {
+Worksheet::LineRef Worksheet::FindLine(int row, int column, Edge edge) {
   Touch(row, column);
   const LineSlot slot = SlotOf(row, column, edge);
   Row& r = MakeRow(slot.row);
   auto& lines = slot.vertical ? r.right_lines : r.bottom_lines;
-  if (std::uint32_t* found = FindIn(lines, slot.column)) {
+  return {&lines, slot.column, FindIn(lines, slot.column)};
+}
+
+void Worksheet::StoreLine(const LineRef& ref, const BorderLine& line) {
+  auto& lines = *ref.lines;
+  if (ref.found != nullptr) {
     if (line.visible()) {
-      *found = InternLine(line);
+      *ref.found = InternLine(line);
     } else {
-      lines.erase(Lower(lines, slot.column));
+      lines.erase(Lower(lines, ref.column));
     }
   } else if (line.visible()) {
     const std::uint32_t id = InternLine(line);
-    if (lines.empty() || lines.back().first < slot.column) {
-      lines.emplace_back(slot.column, id);
+    if (lines.empty() || lines.back().first < ref.column) {
+      lines.emplace_back(ref.column, id);
     } else {
-      lines.emplace(Lower(lines, slot.column), slot.column, id);
+      lines.emplace(Lower(lines, ref.column), ref.column, id);
     }
   }
+}
+
+void Worksheet::SetBorder(int row, int column, Edge edge, const BorderLine& line) {
+  StoreLine(FindLine(row, column, edge), line);
 }
 
 void Worksheet::RowCells(int row, RowBuffer& buffer) const {

@@ -209,6 +209,15 @@ class Worksheet {
   template <typename Change>
   void ChangeFormat(const CellRect& area, Change change, std::uint64_t key = 0);
   void SetBorder(int row, int column, Edge edge, const BorderLine& line);
+  // Border then SetBorder, finding the line once: change gets a copy of the
+  // edge's line to edit.
+  template <typename Change>
+  void ChangeBorder(int row, int column, Edge edge, Change change) {
+    const LineRef ref = FindLine(row, column, edge);
+    BorderLine line = ref.found ? lines_[*ref.found] : BorderLine{};
+    change(line);
+    StoreLine(ref, line);
+  }
   // Merges area (a single cell merges nothing). REQUIRES: area.valid().
   void Merge(const CellRect& area);
   // Removes every merged area that overlaps area.
@@ -245,6 +254,16 @@ class Worksheet {
     return row < static_cast<int>(rows_.size()) ? &rows_[row] : nullptr;
   }
   Row& MakeRow(int row);
+  // Where an edge's line is kept: found is null when it has none. Valid
+  // until the sheet changes.
+  struct LineRef {
+    Sorted<std::uint32_t>* lines;
+    int column;
+    std::uint32_t* found;
+  };
+  // Makes the cell when it is new.
+  LineRef FindLine(int row, int column, Edge edge);
+  void StoreLine(const LineRef& ref, const BorderLine& line);
   Slot& MakeSlot(int row, int column);
   const Slot* FindSlot(int row, int column) const;
   CellData DataOf(const Slot& slot) const;
