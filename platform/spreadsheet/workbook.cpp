@@ -555,12 +555,23 @@ Worksheet::CellRange::Entry Worksheet::CellRange::iterator::operator*() const {
   return {key(), Cell{d.Value(), range_->sheet_.formats_[d.format]}};
 }
 
+Worksheet::CellRange::iterator::iterator(const CellRange* range, int row, Inner it)
+    : range_(range), row_(row), it_(it) {
+  if (row_ < static_cast<int>(range_->sheet_.rows_.size())) row_end_ = range_->RowEnd(row_);
+  Settle();
+}
+
 void Worksheet::CellRange::iterator::Settle() {
   const int last =
       std::min<int>(range_->area_.bottom, static_cast<int>(range_->sheet_.rows_.size()) - 1);
-  while (row_ <= last && it_ == range_->RowEnd(row_)) {
+  while (row_ <= last && it_ == row_end_) {
     ++row_;
-    it_ = row_ <= last ? range_->RowBegin(row_) : Inner{};
+    if (row_ <= last) {
+      it_ = range_->RowBegin(row_);
+      row_end_ = range_->RowEnd(row_);
+    } else {
+      it_ = Inner{};
+    }
   }
   if (row_ > last) {
     row_ = kMaxRows + 1;

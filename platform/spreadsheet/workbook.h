@@ -352,15 +352,14 @@ class Worksheet::CellRange {
    private:
     friend class CellRange;
     using Inner = std::vector<Slot>::const_iterator;
-    iterator(const CellRange* range, int row, Inner it) : range_(range), row_(row), it_(it) {
-      Settle();
-    }
+    iterator(const CellRange* range, int row, Inner it);
     // Moves past the end of a row, or a column outside the range.
     void Settle();
 
     const CellRange* range_;
     int row_;
     Inner it_;
+    Inner row_end_;  // of row_, found once per row rather than per cell
   };
 
   iterator begin() const;

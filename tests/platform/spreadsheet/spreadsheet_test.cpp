@@ -282,6 +282,11 @@ TEST(WorksheetCells, OutOfOrderCellsAndEdgeLines) {
   for (const auto& [key, cell] : sheet.cells({2, 2, 3, 5})) keys.push_back(key);
   EXPECT_EQ(keys, (std::vector<Worksheet::CellKey>{{3, 2}, {3, 5}}));
   EXPECT_TRUE(sheet.cells({4, 1, 9, 9}).empty());
+  // A first row with nothing inside the columns, then a row ending inside them.
+  keys.clear();
+  for (const auto& [key, cell] : sheet.cells({1, 5, 3, 8})) keys.push_back(key);
+  EXPECT_EQ(keys, (std::vector<Worksheet::CellKey>{{3, 5}}));
+  EXPECT_EQ(sheet.cells({1, 4, 1, 4}).size(), 1u);
 }
 
 // The save walks each row once: every stored cell, and every cell a line
