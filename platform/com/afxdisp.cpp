@@ -443,7 +443,14 @@ void COleDispatchDriver::InvokeHelperV(DISPID id, WORD flags, VARTYPE vtRet, voi
   for (size_t i = 0; i < types; ++i) {
     const size_t slot = types - 1 - i;
     const BYTE type = static_cast<BYTE>(paramInfo[i]);
-    if (!MakeParameter(type, args[i], params.slots[slot])) AfxThrowOleException(E_INVALIDARG);
+    const DispatchArg& a = args[i];
+    // Most arguments are a variant passed as one.
+    if (type == VT_VARIANT && (a.kind == Kind::kConstVariant || a.kind == Kind::kVariant) &&
+        a.variant != nullptr) {
+      params.slots[slot] = *a.variant;
+      continue;
+    }
+    if (!MakeParameter(type, a, params.slots[slot])) AfxThrowOleException(E_INVALIDARG);
     // Only texts and objects hold anything to free.
     if (type == VT_BSTR || type == VT_DISPATCH || type == VT_UNKNOWN) params.owned |= 1u << slot;
   }
