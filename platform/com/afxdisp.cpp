@@ -192,8 +192,6 @@ namespace afx::detail {
 void ThrowBadParamInfo() { AfxThrowOleException(E_INVALIDARG); }
 }  // namespace afx::detail
 
-COleDispatchDriver::COleDispatchDriver() : m_lpDispatch(nullptr), m_bAutoRelease(TRUE) {}
-
 COleDispatchDriver::COleDispatchDriver(LPDISPATCH dispatch, BOOL autoRelease)
     : m_lpDispatch(dispatch), m_bAutoRelease(autoRelease) {}
 
@@ -212,8 +210,6 @@ const COleDispatchDriver& COleDispatchDriver::operator=(const COleDispatchDriver
   }
   return *this;
 }
-
-COleDispatchDriver::~COleDispatchDriver() { ReleaseDispatch(); }
 
 BOOL COleDispatchDriver::CreateDispatch(REFCLSID clsid, COleException* error) {
   ReleaseDispatch();
@@ -243,21 +239,6 @@ BOOL COleDispatchDriver::CreateDispatch(LPCOLESTR progId, COleException* error) 
     return FALSE;
   }
   return CreateDispatch(clsid, error);
-}
-
-void COleDispatchDriver::AttachDispatch(LPDISPATCH dispatch, BOOL autoRelease) {
-  // The caller hands over a reference of its own, so releasing the one held
-  // first is right even when it is the same object.
-  ReleaseDispatch();
-  m_lpDispatch = dispatch;
-  m_bAutoRelease = autoRelease;
-}
-
-void COleDispatchDriver::ReleaseDispatch() {
-  if (m_lpDispatch != nullptr) {
-    if (m_bAutoRelease) m_lpDispatch->Release();
-    m_lpDispatch = nullptr;
-  }
 }
 
 LPDISPATCH COleDispatchDriver::DetachDispatch() {

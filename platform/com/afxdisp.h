@@ -316,13 +316,13 @@ constexpr ResultType ResultTypeOf() {
 
 class COleDispatchDriver {
  public:
-  COleDispatchDriver();
+  COleDispatchDriver() : m_lpDispatch(nullptr), m_bAutoRelease(TRUE) {}
   // Takes over the reference (released later when autoRelease).
   explicit COleDispatchDriver(LPDISPATCH dispatch, BOOL autoRelease = TRUE);
   // Shares the other's object with a reference of its own.
   COleDispatchDriver(const COleDispatchDriver& other);
   const COleDispatchDriver& operator=(const COleDispatchDriver& other);
-  virtual ~COleDispatchDriver();
+  virtual ~COleDispatchDriver() { ReleaseDispatch(); }
 
   // Creates an object of the class and holds its IDispatch. On failure
   // returns FALSE and, when error is given, leaves the status code in
@@ -332,10 +332,22 @@ class COleDispatchDriver {
   BOOL CreateDispatch(REFCLSID clsid, COleException* error = nullptr);
   BOOL CreateDispatch(LPCOLESTR progId, COleException* error = nullptr);
 
-  // Releases what is held, then takes over dispatch.
-  void AttachDispatch(LPDISPATCH dispatch, BOOL autoRelease = TRUE);
+  // Releases what is held, then takes over dispatch. Inline, as is
+  // ReleaseDispatch: a writer attaches and drops several objects per cell.
+  void AttachDispatch(LPDISPATCH dispatch, BOOL autoRelease = TRUE) {
+    // The caller hands over a reference of its own, so releasing the one
+    // held first is right even when it is the same object.
+    ReleaseDispatch();
+    m_lpDispatch = dispatch;
+    m_bAutoRelease = autoRelease;
+  }
   // Drops the reference (when auto-releasing) and holds nothing.
-  void ReleaseDispatch();
+  void ReleaseDispatch() {
+    if (m_lpDispatch != nullptr) {
+      if (m_bAutoRelease) m_lpDispatch->Release();
+      m_lpDispatch = nullptr;
+    }
+  }
   // Hands the pointer out, unreleased; holds nothing afterwards.
   LPDISPATCH DetachDispatch();
 
