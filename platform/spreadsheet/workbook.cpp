@@ -173,8 +173,12 @@ auto LowerSlot(auto& slots, int column) {
 // The entry of column, or nullptr.
 template <typename T>
 auto FindIn(T& sorted, int column) -> decltype(&sorted.begin()->second) {
-  // Cells come mostly in order: the last one is the likeliest.
-  if (!sorted.empty() && sorted.back().first == column) return &sorted.back().second;
+  // Cells come mostly in order: the last one is the likeliest; in a row
+  // with an entry for every column, the entry is where its column says.
+  if (sorted.empty()) return nullptr;
+  if (sorted.back().first == column) return &sorted.back().second;
+  const size_t guess = static_cast<size_t>(column - sorted.front().first);
+  if (guess < sorted.size() && sorted[guess].first == column) return &sorted[guess].second;
   auto it = Lower(sorted, column);
   return it != sorted.end() && it->first == column ? &it->second : nullptr;
 }
@@ -299,8 +303,8 @@ const CellFormat& Worksheet::FormatAt(int row, int column) const {
   return formats_[slot ? slot->format_kind & kIdMask : 0];
 }
 
-Worksheet::Row& Worksheet::MakeRow(int row) {
-  if (row >= static_cast<int>(rows_.size())) rows_.resize(row + 1);
+Worksheet::Row& Worksheet::GrowRows(int row) {
+  rows_.resize(row + 1);
   return rows_[row];
 }
 
@@ -426,7 +430,7 @@ BorderLine Worksheet::Border(int row, int column, Edge edge) const {
 Worksheet::LineRef Worksheet::FindLine(int row, int column, Edge edge) {
   Touch(row, column);
   const LineSlot slot = SlotOf(row, column, edge);
-  Row& r = MakeRow(slot.row);
+  Row& r = slot.row == row ? rows_[row] : MakeRow(slot.row);
   auto& lines = slot.vertical ? r.right_lines : r.bottom_lines;
   return {&lines, slot.column, FindIn(lines, slot.column)};
 }

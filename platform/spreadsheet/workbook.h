@@ -253,7 +253,10 @@ class Worksheet {
   const Row* RowAt(int row) const {
     return row < static_cast<int>(rows_.size()) ? &rows_[row] : nullptr;
   }
-  Row& MakeRow(int row);
+  Row& MakeRow(int row) {
+    return row < static_cast<int>(rows_.size()) ? rows_[row] : GrowRows(row);
+  }
+  Row& GrowRows(int row);
   // Where an edge's line is kept: found is null when it has none. Valid
   // until the sheet changes.
   struct LineRef {
