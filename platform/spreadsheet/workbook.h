@@ -216,6 +216,8 @@ class Worksheet {
     const LineRef ref = FindLine(row, column, edge);
     BorderLine line = ref.found ? lines_[*ref.found] : BorderLine{};
     change(line);
+    // A weight set again after the line style often changes nothing.
+    if (ref.found != nullptr && line == lines_[*ref.found]) return;
     StoreLine(ref, line);
   }
   // Merges area (a single cell merges nothing). REQUIRES: area.valid().
