@@ -1,5 +1,6 @@
 #include "platform/com/afxdisp.h"
 
+#include <bit>
 #include <cstring>
 #include <cwchar>
 #include <limits>
@@ -82,7 +83,8 @@ void SetLong(VARIANT& v, long long value, VARTYPE type) {
 
 }  // namespace
 
-COleVariant::COleVariant() { VariantInit(this); }
+void COleVariant::SetLong(long long value, VARTYPE type) { ::SetLong(*this, value, type); }
+
 COleVariant::COleVariant(const VARIANT& source) {
   VariantInit(this);
   CheckedCopy(this, &source);
@@ -116,32 +118,15 @@ COleVariant::COleVariant(short value, VARTYPE type) {
     iVal = value;
   }
 }
-COleVariant::COleVariant(long value, VARTYPE type) {
-  VariantInit(this);
-  SetLong(*this, value, type);
-}
-COleVariant::COleVariant(int value, VARTYPE type) {
-  VariantInit(this);
-  SetLong(*this, value, type);
-}
 COleVariant::COleVariant(float value) {
   VariantInit(this);
   vt = VT_R4;
   fltVal = value;
 }
-COleVariant::COleVariant(double value) {
-  VariantInit(this);
-  vt = VT_R8;
-  dblVal = value;
-}
 COleVariant::COleVariant(bool value) {
   VariantInit(this);
   vt = VT_BOOL;
   boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
-}
-COleVariant::~COleVariant() {
-  // Numbers own nothing; most variants a call makes hold one.
-  if (vt == VT_BSTR || vt == VT_DISPATCH || vt == VT_UNKNOWN) VariantClear(this);
 }
 
 COleVariant& COleVariant::operator=(const COleVariant& source) {
@@ -207,8 +192,6 @@ namespace afx::detail {
 void ThrowBadParamInfo() { AfxThrowOleException(E_INVALIDARG); }
 }  // namespace afx::detail
 
-COleDispatchDriver::COleDispatchDriver() : m_lpDispatch(nullptr), m_bAutoRelease(TRUE) {}
-
 COleDispatchDriver::COleDispatchDriver(LPDISPATCH dispatch, BOOL autoRelease)
     : m_lpDispatch(dispatch), m_bAutoRelease(autoRelease) {}
 
@@ -227,8 +210,6 @@ const COleDispatchDriver& COleDispatchDriver::operator=(const COleDispatchDriver
   }
   return *this;
 }
-
-COleDispatchDriver::~COleDispatchDriver() { ReleaseDispatch(); }
 
 BOOL COleDispatchDriver::CreateDispatch(REFCLSID clsid, COleException* error) {
   ReleaseDispatch();
@@ -258,21 +239,6 @@ BOOL COleDispatchDriver::CreateDispatch(LPCOLESTR progId, COleException* error) 
     return FALSE;
   }
   return CreateDispatch(clsid, error);
-}
-
-void COleDispatchDriver::AttachDispatch(LPDISPATCH dispatch, BOOL autoRelease) {
-  // The caller hands over a reference of its own, so releasing the one held
-  // first is right even when it is the same object.
-  ReleaseDispatch();
-  m_lpDispatch = dispatch;
-  m_bAutoRelease = autoRelease;
-}
-
-void COleDispatchDriver::ReleaseDispatch() {
-  if (m_lpDispatch != nullptr) {
-    if (m_bAutoRelease) m_lpDispatch->Release();
-    m_lpDispatch = nullptr;
-  }
 }
 
 LPDISPATCH COleDispatchDriver::DetachDispatch() {
@@ -361,9 +327,10 @@ bool MakeParameter(BYTE type, const DispatchArg& a, VARIANT& v) {
       v = *a.variant;
       return true;
     case VT_VARIANT | 0x40:
-      if (a.kind != Kind::kVariant || a.mutable_variant == nullptr) return false;
+      if (a.kind != Kind::kVariant || a.variant == nullptr) return false;
       v.vt = VT_VARIANT | VT_BYREF;
-      v.pvarVal = a.mutable_variant;
+      // Made from a VARIANT* the caller passed.
+      v.pvarVal = const_cast<VARIANT*>(a.variant);
       return true;
     case VT_DISPATCH:
     case VT_UNKNOWN:
@@ -371,9 +338,8 @@ bool MakeParameter(BYTE type, const DispatchArg& a, VARIANT& v) {
         v.vt = type;
         return true;
       }
-      if (a.kind != Kind::kObject || (type == VT_DISPATCH && a.dispatch == nullptr && a.unknown)) {
-        return false;
-      }
+      if (a.kind != Kind::kObject) return false;
+      if (type == VT_DISPATCH && a.dispatch == nullptr && a.unknown) return false;
       v.vt = type;
       if (type == VT_DISPATCH) {
         v.pdispVal = a.dispatch;
@@ -420,14 +386,27 @@ bool ResultFits(VARTYPE vt, ResultType type) {
 // variants passed through as they are).
 struct Parameters {
   VARIANT slots[COleDispatchDriver::kMaxHelperArgs];
-  bool owned[COleDispatchDriver::kMaxHelperArgs] = {};
-  size_t count = 0;  // slots in use
+  unsigned owned = 0;  // a bit per slot
   ~Parameters() {
-    for (size_t i = 0; i < count; ++i) {
-      if (owned[i]) VariantClear(&slots[i]);
+    for (unsigned left = owned; left != 0; left &= left - 1) {
+      VariantClear(&slots[std::countr_zero(left)]);
     }
   }
 };
+
+// The number of parameter types, when it is count (at most the most a call
+// takes); else the call is refused.
+void CheckTypeCount(const char* paramInfo, size_t count) {
+  if (count > COleDispatchDriver::kMaxHelperArgs) AfxThrowOleException(E_INVALIDARG);
+  if (paramInfo == nullptr) {
+    if (count != 0) AfxThrowOleException(E_INVALIDARG);
+    return;
+  }
+  for (size_t i = 0; i < count; ++i) {
+    if (paramInfo[i] == 0) AfxThrowOleException(E_INVALIDARG);
+  }
+  if (paramInfo[count] != 0) AfxThrowOleException(E_INVALIDARG);
+}
 
 }  // namespace
 
@@ -437,18 +416,24 @@ void COleDispatchDriver::InvokeHelperV(DISPID id, WORD flags, VARTYPE vtRet, voi
   if (m_lpDispatch == nullptr) return;
   if (!ResultFits(vtRet, resultType)) AfxThrowOleException(E_INVALIDARG);
 
-  const size_t types = paramInfo ? std::strlen(paramInfo) : 0;
-  if (types != args.size() || types > kMaxHelperArgs) AfxThrowOleException(E_INVALIDARG);
+  const size_t types = args.size();
+  CheckTypeCount(paramInfo, types);
 
   // rgvarg holds the arguments last-first.
   Parameters params;
-  params.count = types;
   for (size_t i = 0; i < types; ++i) {
     const size_t slot = types - 1 - i;
     const BYTE type = static_cast<BYTE>(paramInfo[i]);
-    if (!MakeParameter(type, args[i], params.slots[slot])) AfxThrowOleException(E_INVALIDARG);
+    const DispatchArg& a = args[i];
+    // Most arguments are a variant passed as one.
+    if (type == VT_VARIANT && (a.kind == Kind::kConstVariant || a.kind == Kind::kVariant) &&
+        a.variant != nullptr) {
+      params.slots[slot] = *a.variant;
+      continue;
+    }
+    if (!MakeParameter(type, a, params.slots[slot])) AfxThrowOleException(E_INVALIDARG);
     // Only texts and objects hold anything to free.
-    params.owned[slot] = type == VT_BSTR || type == VT_DISPATCH || type == VT_UNKNOWN;
+    if (type == VT_BSTR || type == VT_DISPATCH || type == VT_UNKNOWN) params.owned |= 1u << slot;
   }
 
   DISPID named = DISPID_PROPERTYPUT;

@@ -138,7 +138,40 @@ class COleVariant : public tagVARIANT {
 
   operator LPVARIANT() { return this; }
   operator LPCVARIANT() const { return this; }
+
+ private:
+  void SetLong(long long value, VARTYPE type);
 };
+
+// Inline, as the writer makes a few numbers for every call.
+inline COleVariant::COleVariant() { VariantInit(this); }
+inline COleVariant::COleVariant(long value, VARTYPE type) {
+  VariantInit(this);
+  if (type == VT_I4 && value >= -0x80000000LL && value <= 0x7FFFFFFFLL) {
+    vt = VT_I4;
+    lVal = static_cast<LONG>(value);
+  } else {
+    SetLong(value, type);
+  }
+}
+inline COleVariant::COleVariant(int value, VARTYPE type) {
+  VariantInit(this);
+  if (type == VT_I4) {
+    vt = VT_I4;
+    lVal = value;
+  } else {
+    SetLong(value, type);
+  }
+}
+inline COleVariant::COleVariant(double value) {
+  VariantInit(this);
+  vt = VT_R8;
+  dblVal = value;
+}
+inline COleVariant::~COleVariant() {
+  // Numbers own nothing.
+  if (vt == VT_BSTR || vt == VT_DISPATCH || vt == VT_UNKNOWN) VariantClear(this);
+}
 
 // ---------------------------------------------------------------------------
 // COleDispatchDriver.
@@ -146,17 +179,28 @@ class COleVariant : public tagVARIANT {
 namespace afx::detail {
 
 // One argument of InvokeHelper as passed, before the parameter type says
-// what it becomes.
+// what it becomes. Only the field of its kind is set: making one per
+// argument of every call must cost next to nothing.
 struct DispatchArg {
-  enum class Kind { kInteger, kDouble, kBool, kText, kConstVariant, kVariant, kObject, kNull };
-  Kind kind = Kind::kNull;
-  long long integer = 0;
-  double number = 0;
-  const wchar_t* text = nullptr;
-  const VARIANT* variant = nullptr;
-  VARIANT* mutable_variant = nullptr;
-  IUnknown* unknown = nullptr;
-  IDispatch* dispatch = nullptr;
+  enum class Kind : unsigned char {
+    kInteger,
+    kDouble,
+    kBool,
+    kText,
+    kConstVariant,
+    kVariant,
+    kObject,
+    kNull
+  };
+  Kind kind;
+  union {
+    long long integer;       // kInteger, kBool (0 or 1)
+    double number;           // kDouble
+    const wchar_t* text;     // kText
+    const VARIANT* variant;  // kConstVariant, kVariant (then writable)
+    IUnknown* unknown;       // kObject
+  };
+  IDispatch* dispatch;  // kObject, when it is one
 };
 
 template <typename>
@@ -165,40 +209,42 @@ inline constexpr bool kUnsupported = false;
 template <typename T>
 DispatchArg MakeArg(const T& value) {
   using U = std::decay_t<T>;
+  using Kind = DispatchArg::Kind;
   DispatchArg a;
+  a.dispatch = nullptr;
   if constexpr (std::is_same_v<U, bool>) {
-    a.kind = DispatchArg::Kind::kBool;
+    a.kind = Kind::kBool;
     a.integer = value ? 1 : 0;
   } else if constexpr (std::is_integral_v<U> || std::is_enum_v<U>) {
-    a.kind = DispatchArg::Kind::kInteger;
+    a.kind = Kind::kInteger;
     a.integer = static_cast<long long>(value);
   } else if constexpr (std::is_floating_point_v<U>) {
-    a.kind = DispatchArg::Kind::kDouble;
+    a.kind = Kind::kDouble;
     a.number = static_cast<double>(value);
   } else if constexpr (std::is_null_pointer_v<U>) {
-    a.kind = DispatchArg::Kind::kNull;
+    a.kind = Kind::kNull;
+    a.integer = 0;
   } else if constexpr (std::is_convertible_v<U, const wchar_t*>) {
-    a.kind = DispatchArg::Kind::kText;
+    a.kind = Kind::kText;
     a.text = value;
   } else if constexpr (std::is_same_v<U, std::wstring>) {
-    a.kind = DispatchArg::Kind::kText;
+    a.kind = Kind::kText;
     a.text = value.c_str();
   } else if constexpr (std::is_convertible_v<U, VARIANT*>) {
-    a.kind = DispatchArg::Kind::kVariant;
-    a.mutable_variant = value;
+    a.kind = Kind::kVariant;
     a.variant = value;
   } else if constexpr (std::is_convertible_v<U, const VARIANT*>) {
-    a.kind = DispatchArg::Kind::kConstVariant;
+    a.kind = Kind::kConstVariant;
     a.variant = value;
   } else if constexpr (std::is_base_of_v<VARIANT, U>) {
-    a.kind = DispatchArg::Kind::kConstVariant;
+    a.kind = Kind::kConstVariant;
     a.variant = &value;
   } else if constexpr (std::is_convertible_v<U, IDispatch*>) {
-    a.kind = DispatchArg::Kind::kObject;
+    a.kind = Kind::kObject;
     a.dispatch = value;
     a.unknown = value;
   } else if constexpr (std::is_convertible_v<U, IUnknown*>) {
-    a.kind = DispatchArg::Kind::kObject;
+    a.kind = Kind::kObject;
     a.unknown = value;
   } else {
     static_assert(kUnsupported<U>, "InvokeHelper: this argument type cannot be passed");
@@ -270,13 +316,13 @@ constexpr ResultType ResultTypeOf() {
 
 class COleDispatchDriver {
  public:
-  COleDispatchDriver();
+  COleDispatchDriver() : m_lpDispatch(nullptr), m_bAutoRelease(TRUE) {}
   // Takes over the reference (released later when autoRelease).
   explicit COleDispatchDriver(LPDISPATCH dispatch, BOOL autoRelease = TRUE);
   // Shares the other's object with a reference of its own.
   COleDispatchDriver(const COleDispatchDriver& other);
   const COleDispatchDriver& operator=(const COleDispatchDriver& other);
-  virtual ~COleDispatchDriver();
+  virtual ~COleDispatchDriver() { ReleaseDispatch(); }
 
   // Creates an object of the class and holds its IDispatch. On failure
   // returns FALSE and, when error is given, leaves the status code in
@@ -286,10 +332,22 @@ class COleDispatchDriver {
   BOOL CreateDispatch(REFCLSID clsid, COleException* error = nullptr);
   BOOL CreateDispatch(LPCOLESTR progId, COleException* error = nullptr);
 
-  // Releases what is held, then takes over dispatch.
-  void AttachDispatch(LPDISPATCH dispatch, BOOL autoRelease = TRUE);
+  // Releases what is held, then takes over dispatch. Inline, as is
+  // ReleaseDispatch: a writer attaches and drops several objects per cell.
+  void AttachDispatch(LPDISPATCH dispatch, BOOL autoRelease = TRUE) {
+    // The caller hands over a reference of its own, so releasing the one
+    // held first is right even when it is the same object.
+    ReleaseDispatch();
+    m_lpDispatch = dispatch;
+    m_bAutoRelease = autoRelease;
+  }
   // Drops the reference (when auto-releasing) and holds nothing.
-  void ReleaseDispatch();
+  void ReleaseDispatch() {
+    if (m_lpDispatch != nullptr) {
+      if (m_bAutoRelease) m_lpDispatch->Release();
+      m_lpDispatch = nullptr;
+    }
+  }
   // Hands the pointer out, unreleased; holds nothing afterwards.
   LPDISPATCH DetachDispatch();
 

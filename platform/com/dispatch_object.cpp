@@ -24,8 +24,6 @@ bool IsMissing(const VARIANT& v) { return v.vt == VT_ERROR && v.scode == DISP_E_
 // ---------------------------------------------------------------------------
 // Invocation
 
-Invocation::~Invocation() { VariantClear(&result_); }
-
 const VARIANT& Invocation::Arg(UINT index) const { return index == kValue ? value_ : args_[index]; }
 
 UINT Invocation::ArgErrIndex(UINT index) const {
@@ -56,10 +54,6 @@ VARIANT Invocation::Converted(UINT index, VARTYPE type) const {
   if (FAILED(hr)) throw CallFailure{hr, ArgErrIndex(index), 0, {}};
   return out;
 }
-
-LONG Invocation::Long(UINT index) const { return Converted(index, VT_I4).lVal; }
-double Invocation::Double(UINT index) const { return Converted(index, VT_R8).dblVal; }
-bool Invocation::Bool(UINT index) const { return Converted(index, VT_BOOL).boolVal != 0; }
 
 std::wstring Invocation::String(UINT index) const {
   if (Has(index) && Arg(index).vt == VT_BSTR) {

@@ -84,9 +84,18 @@ class Invocation {
 
   // An argument converted to the type asked (VariantChangeType's rules). A
   // failed conversion ends the call with its code and *argErr set.
-  LONG Long(UINT index) const;
-  double Double(UINT index) const;
-  bool Bool(UINT index) const;
+  LONG Long(UINT index) const {
+    const VARIANT* a = Typed(index, VT_I4);
+    return a ? a->lVal : Converted(index, VT_I4).lVal;
+  }
+  double Double(UINT index) const {
+    const VARIANT* a = Typed(index, VT_R8);
+    return a ? a->dblVal : Converted(index, VT_R8).dblVal;
+  }
+  bool Bool(UINT index) const {
+    const VARIANT* a = Typed(index, VT_BOOL);
+    return (a ? a->boolVal : Converted(index, VT_BOOL).boolVal) != 0;
+  }
   std::wstring String(UINT index) const;
   // As passed, by-reference arguments resolved (nothing copied). Valid for
   // the whole call.
@@ -112,13 +121,18 @@ class Invocation {
 
   Invocation(const Invocation&) = delete;
   Invocation& operator=(const Invocation&) = delete;
-  ~Invocation();
+  ~Invocation() { VariantClear(&result_); }
 
  private:
   friend class DispatchObject;
   Invocation(const MemberInfo& member, WORD kind, UINT total_args)
       : member_(member), kind_(kind), total_args_(total_args) {}
   const VARIANT& Arg(UINT index) const;
+  // The argument when it was passed as that type (so present), else null.
+  const VARIANT* Typed(UINT index, VARTYPE type) const {
+    const VARIANT* a = index == kValue ? &value_ : index < count_ ? &args_[index] : nullptr;
+    return a != nullptr && a->vt == type ? a : nullptr;
+  }
   UINT ArgErrIndex(UINT index) const;
   VARIANT Converted(UINT index, VARTYPE type) const;
 

@@ -20,9 +20,21 @@ inline void VariantInit(VARIANT* v) {
   std::memset(v, 0, sizeof(VARIANT));
   v->vt = VT_EMPTY;
 }
+namespace com::detail {
+HRESULT ClearOwned(VARIANT* v);
+HRESULT DereferenceArgument(const VARIANT& source, VARIANT* out);
+}  // namespace com::detail
+
 // Frees a BSTR, releases an object, and leaves VT_EMPTY. By-reference
-// variants own nothing.
-HRESULT VariantClear(VARIANT* v);
+// variants own nothing. Inline: most variants of a call hold a number.
+inline HRESULT VariantClear(VARIANT* v) {
+  if (v == nullptr) return E_INVALIDARG;
+  if (v->vt == VT_BSTR || v->vt == VT_DISPATCH || v->vt == VT_UNKNOWN) {
+    return com::detail::ClearOwned(v);
+  }
+  VariantInit(v);
+  return S_OK;
+}
 // dest is cleared first; strings are copied and objects get a reference.
 HRESULT VariantCopy(VARIANT* dest, const VARIANT* source);
 // As VariantCopy, and a by-reference source is copied as what it points to.
@@ -31,7 +43,13 @@ HRESULT VariantCopyInd(VARIANT* dest, const VARIANT* source);
 namespace com {
 // What source holds, a by-reference source read through, as a by-value
 // variant that owns nothing (valid while what source refers to is).
-HRESULT ArgumentView(const VARIANT& source, VARIANT* out);
+inline HRESULT ArgumentView(const VARIANT& source, VARIANT* out) {
+  if ((source.vt & VT_BYREF) == 0) {
+    *out = source;
+    return S_OK;
+  }
+  return detail::DereferenceArgument(source, out);
+}
 }  // namespace com
 
 constexpr USHORT VARIANT_NOVALUEPROP = 0x01;

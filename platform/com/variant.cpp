@@ -51,8 +51,7 @@ void SysFreeString(BSTR bstr) {
 
 UINT SysStringLen(BSTR bstr) { return bstr == nullptr ? 0 : *Prefix(bstr); }
 
-HRESULT VariantClear(VARIANT* v) {
-  if (v == nullptr) return E_INVALIDARG;
+HRESULT com::detail::ClearOwned(VARIANT* v) {
   if ((v->vt & VT_BYREF) == 0) {
     switch (v->vt) {
       case VT_BSTR:
@@ -151,7 +150,9 @@ HRESULT Dereference(const VARIANT* source, VARIANT* out) {
 
 }  // namespace
 
-HRESULT com::ArgumentView(const VARIANT& source, VARIANT* out) { return Dereference(&source, out); }
+HRESULT com::detail::DereferenceArgument(const VARIANT& source, VARIANT* out) {
+  return Dereference(&source, out);
+}
 
 HRESULT VariantCopy(VARIANT* dest, const VARIANT* source) {
   if (dest == nullptr || source == nullptr) return E_INVALIDARG;

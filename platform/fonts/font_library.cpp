@@ -42,7 +42,7 @@ Face::Face(FT_Face face, std::string path, int index)
   if (os2 && os2->version != 0xFFFF && os2->version >= 2 && os2->sCapHeight > 0) {
     cap_height_ = os2->sCapHeight;
   } else {
-    InkBox h = Ink(GlyphIndex(U'H'), 0);
+    InkBox h = Measure(GlyphIndex(U'H'), 0).ink;
     cap_height_ = (!h.empty && h.y1 > 0) ? h.y1 : 0.7 * face_->units_per_EM;
   }
   if (!(cap_height_ > 0)) cap_height_ = 1;
@@ -107,9 +107,13 @@ Face::GlyphData Face::LoadFromFace(unsigned glyph, std::int32_t shear_fixed) {
   return data;
 }
 
-double Face::Advance(unsigned glyph) { return Load(glyph, 0).advance; }
-
-InkBox Face::Ink(unsigned glyph, double shear) { return Load(glyph, ToFixed(shear)).ink; }
+Face::Metrics Face::Measure(unsigned glyph, double shear) {
+  const std::int32_t fixed = shear == 0 ? 0 : ToFixed(shear);
+  const GlyphData& upright = Load(glyph, 0);
+  if (fixed == 0) return {upright.advance, upright.ink};
+  const double advance = upright.advance;
+  return {advance, Load(glyph, fixed).ink};
+}
 
 double Face::Kerning(unsigned left, unsigned right) {
   if (!FT_HAS_KERNING(face_) || left == 0 || right == 0) return 0;

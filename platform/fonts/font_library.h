@@ -44,9 +44,13 @@ class Face {
 
   // 0 (the .notdef glyph) when the face has no glyph for c.
   unsigned GlyphIndex(char32_t c);
-  double Advance(unsigned glyph);
-  // Ink of the glyph after x += y * shear, both in font units.
-  InkBox Ink(unsigned glyph, double shear);
+  // The glyph's advance, and its ink after x += y * shear, both in font
+  // units; upright text finds the glyph once.
+  struct Metrics {
+    double advance;
+    InkBox ink;
+  };
+  Metrics Measure(unsigned glyph, double shear);
   // Pair adjustment from the face's kern table, in font units.
   double Kerning(unsigned left, unsigned right);
 

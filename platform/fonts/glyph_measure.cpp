@@ -112,9 +112,10 @@ GlyphMetrics RunMeasurer::FromFace(Face* face, char32_t c, bool cut_descent) {
   double scale_x = scale * width_factor_;
   GlyphMetrics g;
   if (face == prev_face_) g.kern = face->Kerning(prev_glyph_, glyph) * scale_x;
-  g.advance = face->Advance(glyph) * scale_x * tracking_;
   // Slanting after stretching x equals slanting the outline by tan/width factor first.
-  InkBox ink = face->Ink(glyph, tan_ / width_factor_);
+  const Face::Metrics metrics = face->Measure(glyph, tan_ / width_factor_);
+  g.advance = metrics.advance * scale_x * tracking_;
+  const InkBox& ink = metrics.ink;
   if (!ink.empty) {
     g.ink = true;
     g.x0 = ink.x0 * scale_x;

@@ -264,11 +264,7 @@ class BorderObject final : public PooledArea<BorderObject> {
   void ChangeLines(const Invocation& call, Change change) {
     if (EdgeCount() > kMaxCellsPerCall) Refuse(call);
     Worksheet& sheet = *sheet_;
-    ForEachEdge([&](const EdgeRef& e) {
-      BorderLine line = sheet.Border(e.row, e.column, e.edge);
-      change(line);
-      sheet.SetBorder(e.row, e.column, e.edge, line);
-    });
+    ForEachEdge([&](const EdgeRef& e) { sheet.ChangeBorder(e.row, e.column, e.edge, change); });
   }
 
   void LineStyle(Invocation& call) {

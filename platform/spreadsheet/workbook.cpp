@@ -173,8 +173,12 @@ auto LowerSlot(auto& slots, int column) {
 // The entry of column, or nullptr.
 template <typename T>
 auto FindIn(T& sorted, int column) -> decltype(&sorted.begin()->second) {
-  // Cells come mostly in order: the last one is the likeliest.
-  if (!sorted.empty() && sorted.back().first == column) return &sorted.back().second;
+  // Cells come mostly in order: the last one is the likeliest; in a row
+  // with an entry for every column, the entry is where its column says.
+  if (sorted.empty()) return nullptr;
+  if (sorted.back().first == column) return &sorted.back().second;
+  const size_t guess = static_cast<size_t>(column - sorted.front().first);
+  if (guess < sorted.size() && sorted[guess].first == column) return &sorted[guess].second;
   auto it = Lower(sorted, column);
   return it != sorted.end() && it->first == column ? &it->second : nullptr;
 }
@@ -299,8 +303,8 @@ const CellFormat& Worksheet::FormatAt(int row, int column) const {
   return formats_[slot ? slot->format_kind & kIdMask : 0];
 }
 
-Worksheet::Row& Worksheet::MakeRow(int row) {
-  if (row >= static_cast<int>(rows_.size())) rows_.resize(row + 1);
+Worksheet::Row& Worksheet::GrowRows(int row) {
+  rows_.resize(row + 1);
   return rows_[row];
 }
 
@@ -423,25 +427,34 @@ BorderLine Worksheet::Border(int row, int column, Edge edge) const {
   return id ? lines_[*id] : BorderLine{};
 }
 
-void Worksheet::SetBorder(int row, int column, Edge edge, const BorderLine& line) {
+Worksheet::LineRef Worksheet::FindLine(int row, int column, Edge edge) {
   Touch(row, column);
   const LineSlot slot = SlotOf(row, column, edge);
-  Row& r = MakeRow(slot.row);
+  Row& r = slot.row == row ? rows_[row] : MakeRow(slot.row);
   auto& lines = slot.vertical ? r.right_lines : r.bottom_lines;
-  if (std::uint32_t* found = FindIn(lines, slot.column)) {
+  return {&lines, slot.column, FindIn(lines, slot.column)};
+}
+
+void Worksheet::StoreLine(const LineRef& ref, const BorderLine& line) {
+  auto& lines = *ref.lines;
+  if (ref.found != nullptr) {
     if (line.visible()) {
-      *found = InternLine(line);
+      *ref.found = InternLine(line);
     } else {
-      lines.erase(Lower(lines, slot.column));
+      lines.erase(Lower(lines, ref.column));
     }
   } else if (line.visible()) {
     const std::uint32_t id = InternLine(line);
-    if (lines.empty() || lines.back().first < slot.column) {
-      lines.emplace_back(slot.column, id);
+    if (lines.empty() || lines.back().first < ref.column) {
+      lines.emplace_back(ref.column, id);
     } else {
-      lines.emplace(Lower(lines, slot.column), slot.column, id);
+      lines.emplace(Lower(lines, ref.column), ref.column, id);
     }
   }
+}
+
+void Worksheet::SetBorder(int row, int column, Edge edge, const BorderLine& line) {
+  StoreLine(FindLine(row, column, edge), line);
 }
 
 void Worksheet::RowCells(int row, RowBuffer& buffer) const {
@@ -546,12 +559,23 @@ Worksheet::CellRange::Entry Worksheet::CellRange::iterator::operator*() const {
   return {key(), Cell{d.Value(), range_->sheet_.formats_[d.format]}};
 }
 
+Worksheet::CellRange::iterator::iterator(const CellRange* range, int row, Inner it)
+    : range_(range), row_(row), it_(it) {
+  if (row_ < static_cast<int>(range_->sheet_.rows_.size())) row_end_ = range_->RowEnd(row_);
+  Settle();
+}
+
 void Worksheet::CellRange::iterator::Settle() {
   const int last =
       std::min<int>(range_->area_.bottom, static_cast<int>(range_->sheet_.rows_.size()) - 1);
-  while (row_ <= last && it_ == range_->RowEnd(row_)) {
+  while (row_ <= last && it_ == row_end_) {
     ++row_;
-    it_ = row_ <= last ? range_->RowBegin(row_) : Inner{};
+    if (row_ <= last) {
+      it_ = range_->RowBegin(row_);
+      row_end_ = range_->RowEnd(row_);
+    } else {
+      it_ = Inner{};
+    }
   }
   if (row_ > last) {
     row_ = kMaxRows + 1;

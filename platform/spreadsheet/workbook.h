@@ -209,6 +209,17 @@ class Worksheet {
   template <typename Change>
   void ChangeFormat(const CellRect& area, Change change, std::uint64_t key = 0);
   void SetBorder(int row, int column, Edge edge, const BorderLine& line);
+  // Border then SetBorder, finding the line once: change gets a copy of the
+  // edge's line to edit.
+  template <typename Change>
+  void ChangeBorder(int row, int column, Edge edge, Change change) {
+    const LineRef ref = FindLine(row, column, edge);
+    BorderLine line = ref.found ? lines_[*ref.found] : BorderLine{};
+    change(line);
+    // A weight set again after the line style often changes nothing.
+    if (ref.found != nullptr && line == lines_[*ref.found]) return;
+    StoreLine(ref, line);
+  }
   // Merges area (a single cell merges nothing). REQUIRES: area.valid().
   void Merge(const CellRect& area);
   // Removes every merged area that overlaps area.
@@ -244,7 +255,20 @@ class Worksheet {
   const Row* RowAt(int row) const {
     return row < static_cast<int>(rows_.size()) ? &rows_[row] : nullptr;
   }
-  Row& MakeRow(int row);
+  Row& MakeRow(int row) {
+    return row < static_cast<int>(rows_.size()) ? rows_[row] : GrowRows(row);
+  }
+  Row& GrowRows(int row);
+  // Where an edge's line is kept: found is null when it has none. Valid
+  // until the sheet changes.
+  struct LineRef {
+    Sorted<std::uint32_t>* lines;
+    int column;
+    std::uint32_t* found;
+  };
+  // Makes the cell when it is new.
+  LineRef FindLine(int row, int column, Edge edge);
+  void StoreLine(const LineRef& ref, const BorderLine& line);
   Slot& MakeSlot(int row, int column);
   const Slot* FindSlot(int row, int column) const;
   CellData DataOf(const Slot& slot) const;
@@ -333,15 +357,14 @@ class Worksheet::CellRange {
    private:
     friend class CellRange;
     using Inner = std::vector<Slot>::const_iterator;
-    iterator(const CellRange* range, int row, Inner it) : range_(range), row_(row), it_(it) {
-      Settle();
-    }
+    iterator(const CellRange* range, int row, Inner it);
     // Moves past the end of a row, or a column outside the range.
     void Settle();
 
     const CellRange* range_;
     int row_;
     Inner it_;
+    Inner row_end_;  // of row_, found once per row rather than per cell
   };
 
   iterator begin() const;

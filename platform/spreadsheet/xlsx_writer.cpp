@@ -22,6 +22,19 @@ namespace fs = std::filesystem;
 
 std::string Utf8(std::wstring_view text) { return win::WideToUtf8(text); }
 
+// The same into out, whose room is kept from cell to cell: most cell texts
+// are ASCII and then cost no allocation.
+void Utf8Into(std::wstring_view text, std::string& out) {
+  out.resize(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (static_cast<std::uint32_t>(text[i]) >= 0x80) {
+      out = win::WideToUtf8(text);
+      return;
+    }
+    out[i] = static_cast<char>(text[i]);
+  }
+}
+
 std::uint32_t ToRgb(std::uint32_t bgr) {
   const std::uint32_t rgb = ((bgr & 0xFF) << 16) | (bgr & 0xFF00) | ((bgr >> 16) & 0xFF);
   // libxlsxwriter reads 0 as "no colour".
@@ -248,12 +261,12 @@ std::wstring WriteSheet(lxw_workbook* book, FormatCache& formats, const Workshee
       case CellData::Kind::kNumber:
         return worksheet_write_number(ws, r, c, cell->number, format);
       case CellData::Kind::kText:
-        utf8 = win::WideToUtf8(cell->text);
+        Utf8Into(cell->text, utf8);
         return worksheet_write_string(ws, r, c, utf8.c_str(), format);
       case CellData::Kind::kBool:
         return worksheet_write_boolean(ws, r, c, cell->flag ? 1 : 0, format);
       case CellData::Kind::kFormula:
-        utf8 = win::WideToUtf8(cell->text);
+        Utf8Into(cell->text, utf8);
         return worksheet_write_formula(ws, r, c, utf8.c_str(), format);
       case CellData::Kind::kEmpty:
         break;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/com/afxdisp.h"
 #include "platform/com/comdef.h"
@@ -565,6 +566,123 @@ TEST(ComDriver, ArgumentsThatDoNotFitTheirTypesAreRefused) {
   d.SetValue(3);
   d.InvokeHelper(1, DISPATCH_PROPERTYGET, VT_I4, &wide, nullptr);
   EXPECT_EQ(wide, 3);
+}
+
+// Records what each argument of a call arrived as.
+class Recorder final : public com::DispatchObject {
+ public:
+  std::vector<VARTYPE> types;
+  std::vector<std::wstring> texts;  // "-" for objects and missing ones
+
+ protected:
+  std::span<const com::MemberInfo> Members() const override {
+    static constexpr com::MemberInfo kMembers[] = {
+        {L"Take", 1, DISPATCH_METHOD, 0, 8, com::Handle<&Recorder::Take>},
+    };
+    return kMembers;
+  }
+
+ private:
+  void Take(com::Invocation& call) {
+    types.clear();
+    texts.clear();
+    for (UINT i = 0; i < call.count(); ++i) {
+      const VARIANT& v = call.Raw(i);
+      types.push_back(v.vt);
+      const bool object = v.vt == VT_DISPATCH || v.vt == VT_UNKNOWN;
+      texts.push_back(call.Has(i) && !object ? call.String(i) : L"-");
+    }
+  }
+};
+
+TEST(ComDriver, EveryArgumentKindReachesTheServer) {
+  auto* recorder = new Recorder;
+  COleDispatchDriver d(recorder);
+  const COleVariant text(L"v");
+  COleVariant target(7L);
+  static const BYTE kValues[] =
+      VTS_BOOL VTS_I2 VTS_I4 VTS_R4 VTS_R8 VTS_BSTR VTS_VARIANT VTS_PVARIANT;
+  d.InvokeHelper(1, DISPATCH_METHOD, VT_EMPTY, nullptr, kValues, true, static_cast<short>(-2),
+                 70000L, 1.5f, 2.25, std::wstring(L"txt"), &text, static_cast<VARIANT*>(&target));
+  EXPECT_EQ(recorder->types,
+            (std::vector<VARTYPE>{VT_BOOL, VT_I2, VT_I4, VT_R4, VT_R8, VT_BSTR, VT_BSTR, VT_I4}));
+  EXPECT_EQ(recorder->texts, (std::vector<std::wstring>{L"True", L"-2", L"70000", L"1.5", L"2.25",
+                                                        L"txt", L"v", L"7"}));
+
+  // Objects get a reference for the call only; nulls and a missing one.
+  auto* child = new Counter;
+  static const BYTE kObjects[] = VTS_DISPATCH VTS_UNKNOWN VTS_BSTR VTS_DISPATCH VTS_UI1 VTS_SCODE;
+  d.InvokeHelper(1, DISPATCH_METHOD, VT_EMPTY, nullptr, kObjects, static_cast<IDispatch*>(child),
+                 static_cast<IUnknown*>(child), nullptr, nullptr, 200,
+                 static_cast<long>(DISP_E_PARAMNOTFOUND));
+  EXPECT_EQ(recorder->types, (std::vector<VARTYPE>{VT_DISPATCH, VT_UNKNOWN, VT_BSTR, VT_DISPATCH,
+                                                   VT_UI1, VT_ERROR}));
+  EXPECT_EQ(recorder->texts, (std::vector<std::wstring>{L"-", L"-", L"", L"-", L"200", L"-"}));
+  child->AddRef();
+  EXPECT_EQ(child->Release(), 1u);
+
+  // A refused argument after an object leaves the object's count as it was.
+  auto refused = [&](auto&& call) {
+    try {
+      call();
+      ADD_FAILURE() << "no exception";
+      return S_OK;
+    } catch (COleException* e) {
+      const SCODE sc = e->m_sc;
+      e->Delete();
+      return sc;
+    }
+  };
+  static const BYTE kObjectAndLong[] = VTS_DISPATCH VTS_I4;
+  static const BYTE kObjectAndShort[] = VTS_DISPATCH VTS_I2;
+  EXPECT_EQ(E_INVALIDARG, refused([&] {
+              d.InvokeHelper(1, DISPATCH_METHOD, VT_EMPTY, nullptr, kObjectAndLong,
+                             static_cast<IDispatch*>(child), 1.5);
+            }));
+  EXPECT_EQ(DISP_E_OVERFLOW, refused([&] {
+              d.InvokeHelper(1, DISPATCH_METHOD, VT_EMPTY, nullptr, kObjectAndShort,
+                             static_cast<IDispatch*>(child), 40000);
+            }));
+  child->AddRef();
+  EXPECT_EQ(child->Release(), 1u);
+  // Pairings that do not go together.
+  EXPECT_EQ(E_INVALIDARG,
+            refused([&] { d.InvokeHelper(1, DISPATCH_METHOD, VT_EMPTY, nullptr, VTS_R8, true); }));
+  EXPECT_EQ(E_INVALIDARG, refused([&] {
+              d.InvokeHelper(1, DISPATCH_METHOD, VT_EMPTY, nullptr, VTS_VARIANT, L"t");
+            }));
+  EXPECT_EQ(E_INVALIDARG, refused([&] {
+              d.InvokeHelper(1, DISPATCH_METHOD, VT_EMPTY, nullptr, VTS_PVARIANT, &text);
+            }));
+  EXPECT_EQ(E_INVALIDARG,
+            refused([&] { d.InvokeHelper(1, DISPATCH_METHOD, VT_EMPTY, nullptr, VTS_BSTR, 5); }));
+  child->Release();
+}
+
+TEST(ComDispatch, APutValueMissingOrOfTheWrongType) {
+  auto* c = new Counter;
+  UINT argErr = 99;
+  EXPECT_EQ(DISP_E_PARAMNOTOPTIONAL,
+            Invoke(c, 1, DISPATCH_PROPERTYPUT,
+                   {COleVariant(static_cast<long>(DISP_E_PARAMNOTFOUND), VT_ERROR)}, nullptr,
+                   nullptr, &argErr, true));
+  argErr = 99;
+  EXPECT_EQ(DISP_E_TYPEMISMATCH, Invoke(c, 1, DISPATCH_PROPERTYPUT, {COleVariant(L"x")}, nullptr,
+                                        nullptr, &argErr, true));
+  EXPECT_EQ(argErr, 0u);
+  // A number of another type converts; by reference it is read through.
+  ASSERT_EQ(S_OK, Invoke(c, 1, DISPATCH_PROPERTYPUT, {COleVariant(2.0)}, nullptr, nullptr, nullptr,
+                         true));
+  LONG held = 6;
+  VARIANT ref;
+  VariantInit(&ref);
+  ref.vt = VT_I4 | VT_BYREF;
+  ref.plVal = &held;
+  ASSERT_EQ(S_OK, Invoke(c, 2, DISPATCH_METHOD, {COleVariant(ref)}));
+  COleVariant result;
+  ASSERT_EQ(S_OK, Invoke(c, 1, DISPATCH_PROPERTYGET, {}, &result));
+  EXPECT_EQ(result.lVal, 8);
+  c->Release();
 }
 
 TEST(ComDriver, AttachDetachAndCopies) {

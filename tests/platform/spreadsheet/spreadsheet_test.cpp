@@ -282,6 +282,20 @@ TEST(WorksheetCells, OutOfOrderCellsAndEdgeLines) {
   for (const auto& [key, cell] : sheet.cells({2, 2, 3, 5})) keys.push_back(key);
   EXPECT_EQ(keys, (std::vector<Worksheet::CellKey>{{3, 2}, {3, 5}}));
   EXPECT_TRUE(sheet.cells({4, 1, 9, 9}).empty());
+  // A first row with nothing inside the columns, then a row ending inside them.
+  keys.clear();
+  for (const auto& [key, cell] : sheet.cells({1, 5, 3, 8})) keys.push_back(key);
+  EXPECT_EQ(keys, (std::vector<Worksheet::CellKey>{{3, 5}}));
+  EXPECT_EQ(sheet.cells({1, 4, 1, 4}).size(), 1u);
+
+  // Lines with gaps between their columns, set out of order, then one
+  // removed: each edge finds its own line and no other.
+  for (int column : {6, 2, 5, 3}) sheet.SetBorder(5, column, kEdgeBottom, thin);
+  EXPECT_FALSE(sheet.Border(5, 4, kEdgeBottom).visible());
+  EXPECT_TRUE(sheet.Border(6, 5, kEdgeTop).visible());
+  sheet.ChangeBorder(6, 5, kEdgeTop, [](BorderLine& line) { line = BorderLine{}; });
+  EXPECT_FALSE(sheet.Border(5, 5, kEdgeBottom).visible());
+  for (int column : {2, 3, 6}) EXPECT_TRUE(sheet.Border(5, column, kEdgeBottom).visible());
 }
 
 // The save walks each row once: every stored cell, and every cell a line
