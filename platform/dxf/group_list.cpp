@@ -53,7 +53,7 @@ std::byte* Store(std::byte* at, T value) {
 }
 
 // True when text is exactly what FormatHandle gives for its value.
-bool IsPlainHandle(const std::wstring& text, std::uint64_t* handle) {
+bool IsPlainHandle(std::wstring_view text, std::uint64_t* handle) {
   if (text.empty() || text.size() > 16 || (text.size() > 1 && text[0] == L'0')) return false;
   std::uint64_t value = 0;
   for (const wchar_t c : text) {
@@ -80,6 +80,13 @@ bool PlusZero(double z) {
   return bits == 0;
 }
 
+Form IntegerForm(std::int64_t v) {
+  if (v >= -128 && v <= 127) return kInt8;
+  if (v >= INT16_MIN && v <= INT16_MAX) return kInt16;
+  if (v >= INT32_MIN && v <= INT32_MAX) return kInt32;
+  return kInt64;
+}
+
 Form FormOf(const Group& g, std::uint64_t* handle) {
   switch (g.type()) {
     case GroupType::kString:
@@ -92,13 +99,8 @@ Form FormOf(const Group& g, std::uint64_t* handle) {
       return kReal;
     case GroupType::kPoint:
       return PlusZero(g.point().z) ? kPoint2 : kPoint3;
-    default: {
-      const std::int64_t v = g.integer();
-      if (v >= -128 && v <= 127) return kInt8;
-      if (v >= INT16_MIN && v <= INT16_MAX) return kInt16;
-      if (v >= INT32_MIN && v <= INT32_MAX) return kInt32;
-      return kInt64;
-    }
+    default:
+      return IntegerForm(g.integer());
   }
 }
 
@@ -269,6 +271,16 @@ std::uint32_t GroupStore::Intern(const Group& group) {
   return index;
 }
 
+std::uint32_t GroupStore::Intern(std::wstring_view text) {
+  if (auto it = index_.find(text); it != index_.end()) return it->second;
+  auto* shared = new SharedText;
+  shared->text.assign(text);
+  texts_.push_back(shared);
+  const auto index = static_cast<std::uint32_t>(texts_.size() - 1);
+  index_.emplace(shared->text, index);
+  return index;
+}
+
 std::string_view GroupStore::InternType(std::string_view type) {
   for (const auto& t : types_) {
     if (*t == type) return *t;
@@ -284,76 +296,181 @@ std::string_view GroupStore::InternType(std::string_view type) {
 }
 
 GroupList::GroupList(const std::vector<Group>& groups, std::shared_ptr<GroupStore> store) {
-  if (groups.empty()) return;
-  // Packed once into the store's scratch and copied into the arena whole: sizing first would
-  // work out every group's form twice. The scratch starts aligned like an arena entity, so own
-  // texts get the same padding in both.
-  std::size_t used = 4;
-  for (const Group& g : groups) {
-    if (g.code() < 0 || g.code() > 0x7FF) {
-      throw std::out_of_range("group code " + std::to_string(g.code()) + " cannot be packed");
-    }
-    // The most one group takes: header and type, padding, then the longest value.
-    const std::size_t text_bytes = g.is_text() ? g.text().size() * sizeof(wchar_t) : 0;
-    std::byte* at = store->Scratch(used + 3 + 3 + 4 + (text_bytes > 24 ? text_bytes : 24)) + used;
-    std::byte* const begin = at;
-    std::uint64_t handle = 0;
-    const Form form = FormOf(g, &handle);
-    const bool typed = Typed(g);
-    at = Store(at, static_cast<std::uint16_t>(g.code() | form << 11 | (typed ? kTyped : 0)));
-    if (typed) at = Store(at, static_cast<std::uint8_t>(g.type()));
-    switch (form) {
-      case kEmpty:
-        break;
-      case kShared:
-        at = Store(at, store->Intern(g));
-        break;
-      case kOwn:
-        at = Store(at, static_cast<std::uint32_t>(g.text().size()));
-        while ((reinterpret_cast<std::uintptr_t>(at) & 3) != 0) *at++ = std::byte{0};
-        std::memcpy(at, g.text().data(), text_bytes);
-        at += text_bytes;
-        break;
-      case kHandle32:
-        at = Store(at, static_cast<std::uint32_t>(handle));
-        break;
-      case kHandle64:
-        at = Store(at, handle);
-        break;
-      case kReal:
-        at = Store(at, g.real());
-        break;
-      case kInt8:
-        at = Store(at, static_cast<std::int8_t>(g.integer()));
-        break;
-      case kInt16:
-        at = Store(at, static_cast<std::int16_t>(g.integer()));
-        break;
-      case kInt32:
-        at = Store(at, static_cast<std::int32_t>(g.integer()));
-        break;
-      case kInt64:
-        at = Store(at, g.integer());
-        break;
-      case kPoint2:
-        at = Store(at, g.point().x);
-        at = Store(at, g.point().y);
-        break;
-      case kPoint3:
-        at = Store(at, g.point().x);
-        at = Store(at, g.point().y);
-        at = Store(at, g.point().z);
-        break;
-    }
-    used += static_cast<std::size_t>(at - begin);
+  GroupPacker packer(std::move(store));
+  for (const Group& g : groups) packer.Add(g);
+  *this = packer.Finish();
+}
+
+namespace {
+
+std::byte* Header(std::byte* at, int code, Form form) {
+  return Store(at, static_cast<std::uint16_t>(code | form << 11));
+}
+
+std::byte* StoreInteger(std::byte* at, Form form, std::int64_t v) {
+  switch (form) {
+    case kInt8:
+      return Store(at, static_cast<std::int8_t>(v));
+    case kInt16:
+      return Store(at, static_cast<std::int16_t>(v));
+    case kInt32:
+      return Store(at, static_cast<std::int32_t>(v));
+    default:
+      return Store(at, v);
   }
-  std::byte* scratch = store->Scratch(used);
-  Store(scratch, static_cast<std::uint32_t>(groups.size()));
-  std::byte* at = store->Allocate(used);
-  std::memcpy(at, scratch, used);
-  data_ = at;
-  store->Retain(store);
-  store_ = store.get();
+}
+
+std::byte* StoreOwn(std::byte* at, std::wstring_view text) {
+  at = Store(at, static_cast<std::uint32_t>(text.size()));
+  while ((reinterpret_cast<std::uintptr_t>(at) & 3) != 0) *at++ = std::byte{0};
+  std::memcpy(at, text.data(), text.size() * sizeof(wchar_t));
+  return at + text.size() * sizeof(wchar_t);
+}
+
+std::byte* StorePoint(std::byte* at, Form form, const Point3& p) {
+  at = Store(at, p.x);
+  at = Store(at, p.y);
+  return form == kPoint3 ? Store(at, p.z) : at;
+}
+
+// The most a text group takes: header, type byte, length, padding and its characters.
+std::size_t TextRoom(std::size_t length) {
+  return 2 + 1 + 4 + 3 + std::max<std::size_t>(length * sizeof(wchar_t), 8);
+}
+
+}  // namespace
+
+void GroupPacker::Add(const Group& g) {
+  if (g.code() < 0 || g.code() > 0x7FF) {
+    throw std::out_of_range("group code " + std::to_string(g.code()) + " cannot be packed");
+  }
+  if (!Typed(g)) {
+    switch (g.type()) {
+      case GroupType::kString:
+        AddText(g.code(), g.text());
+        return;
+      case GroupType::kDouble:
+        AddReal(g.code(), g.real());
+        return;
+      case GroupType::kPoint:
+        AddPoint(g.code(), g.point());
+        return;
+      default:
+        AddInteger(g.code(), g.integer());
+        return;
+    }
+  }
+  // Only groups made by hand carry a type other than their code's.
+  std::byte* at = Room(TextRoom(g.text().size()) + 24);
+  std::byte* const begin = at;
+  std::uint64_t handle = 0;
+  const Form form = FormOf(g, &handle);
+  at = Store(at, static_cast<std::uint16_t>(g.code() | form << 11 | kTyped));
+  at = Store(at, static_cast<std::uint8_t>(g.type()));
+  switch (form) {
+    case kEmpty:
+      break;
+    case kShared:
+      at = Store(at, store_->Intern(g));
+      break;
+    case kOwn:
+      at = StoreOwn(at, g.text());
+      break;
+    case kHandle32:
+      at = Store(at, static_cast<std::uint32_t>(handle));
+      break;
+    case kHandle64:
+      at = Store(at, handle);
+      break;
+    case kReal:
+      at = Store(at, g.real());
+      break;
+    case kPoint2:
+    case kPoint3:
+      at = StorePoint(at, form, g.point());
+      break;
+    default:
+      at = StoreInteger(at, form, g.integer());
+      break;
+  }
+  Added(begin, at);
+}
+
+PackedText GroupPacker::AddText(int code, std::wstring_view text) {
+  PackedText packed;
+  std::uint64_t handle = 0;
+  if (text.empty()) {
+    packed.kind = PackedText::kEmpty;
+  } else if (IsHandleCode(code) && IsPlainHandle(text, &handle)) {
+    packed = {PackedText::kHandle, handle};
+  } else if (OwnText(code)) {
+    std::byte* at = Room(TextRoom(text.size()));
+    std::byte* const begin = at;
+    at = StoreOwn(Header(at, code, kOwn), text);
+    Added(begin, at);
+    return {PackedText::kOwn, 0};
+  } else {
+    packed = {PackedText::kShared, store_->Intern(text)};
+  }
+  AddAgain(code, packed);
+  return packed;
+}
+
+void GroupPacker::AddAgain(int code, PackedText packed) {
+  std::byte* at = Room(2 + 8);
+  std::byte* const begin = at;
+  switch (packed.kind) {
+    case PackedText::kShared:
+      at = Store(Header(at, code, kShared), static_cast<std::uint32_t>(packed.value));
+      break;
+    case PackedText::kHandle:
+      at = packed.value <= 0xFFFFFFFFu
+               ? Store(Header(at, code, kHandle32), static_cast<std::uint32_t>(packed.value))
+               : Store(Header(at, code, kHandle64), packed.value);
+      break;
+    default:
+      at = Header(at, code, kEmpty);
+      break;
+  }
+  Added(begin, at);
+}
+
+void GroupPacker::AddReal(int code, double value) {
+  std::byte* at = Room(2 + 8);
+  std::byte* const begin = at;
+  at = Store(Header(at, code, kReal), value);
+  Added(begin, at);
+}
+
+void GroupPacker::AddInteger(int code, std::int64_t value) {
+  std::byte* at = Room(2 + 8);
+  std::byte* const begin = at;
+  const Form form = IntegerForm(value);
+  at = StoreInteger(Header(at, code, form), form, value);
+  Added(begin, at);
+}
+
+void GroupPacker::AddPoint(int code, const Point3& point) {
+  std::byte* at = Room(2 + 24);
+  std::byte* const begin = at;
+  const Form form = PlusZero(point.z) ? kPoint2 : kPoint3;
+  at = StorePoint(Header(at, code, form), form, point);
+  Added(begin, at);
+}
+
+GroupList GroupPacker::Finish() {
+  if (count_ == 0) return GroupList();
+  // Packed into the scratch and copied into the arena whole: sizing first would work out every
+  // group's form twice. The scratch starts aligned like an arena list, so own texts get the
+  // same padding in both.
+  std::byte* scratch = store_->Scratch(used_);
+  Store(scratch, count_);
+  std::byte* at = store_->Allocate(used_);
+  std::memcpy(at, scratch, used_);
+  store_->Retain(store_);
+  GroupList list(at, store_.get());
+  Begin();
+  return list;
 }
 
 std::size_t GroupList::size() const { return data_ == nullptr ? 0 : Load<std::uint32_t>(data_); }

@@ -50,12 +50,15 @@ class GroupStore {
   std::byte* Scratch(std::size_t n) { return n <= scratch_size_ ? scratch_.get() : Grow(n); }
   // The index of a non-empty text group's text among the shared texts, added when new.
   std::uint32_t Intern(const Group& group);
+  // The same for a text read straight from a file. REQUIRES: text is not empty.
+  std::uint32_t Intern(std::wstring_view text);
   SharedText* SharedAt(std::uint32_t index) const { return texts_[index]; }
   // A record type name, kept once.
   std::string_view InternType(std::string_view type);
 
  private:
   friend class GroupList;
+  friend class GroupPacker;
   // Lists keep their store alive by a count of their own, so that a list is two pointers, not
   // three: the first list takes over a reference to the store, the last gives it back.
   void Retain(std::shared_ptr<GroupStore> self);
@@ -85,6 +88,8 @@ class GroupStore {
 // One entity's groups in file order, packed. Copies share the immutable bytes.
 class GroupList {
  public:
+  friend class GroupPacker;
+
   class Iterator {
    public:
     using iterator_category = std::input_iterator_tag;
@@ -164,6 +169,7 @@ class GroupList {
 
  private:
   // A 32-bit group count, then per group: code (16 bits), form and type (8 bits), value.
+  GroupList(const std::byte* data, const GroupStore* store) : data_(data), store_(store) {}
   void Swap(GroupList& other) noexcept {
     std::swap(data_, other.data_);
     std::swap(store_, other.store_);
@@ -171,6 +177,55 @@ class GroupList {
 
   const std::byte* data_ = nullptr;
   const GroupStore* store_ = nullptr;
+};
+
+// How a text group went into a list, so that the same text under the same code can go in
+// again without being looked at.
+struct PackedText {
+  enum Kind : std::uint8_t { kEmpty, kShared, kOwn, kHandle };
+  Kind kind = kEmpty;
+  std::uint64_t value = 0;  // the shared text's index, or the handle
+};
+
+// Packs one list at a time into a store, group by group as they are read, so that a reader
+// needs no Group object per group. Lists come out exactly as GroupList's constructor packs the
+// same groups.
+class GroupPacker {
+ public:
+  explicit GroupPacker(std::shared_ptr<GroupStore> store) : store_(std::move(store)) {}
+  GroupPacker(const GroupPacker&) = delete;
+  GroupPacker& operator=(const GroupPacker&) = delete;
+
+  // Starts a list, dropping whatever was added since the last Finish().
+  void Begin() {
+    used_ = 4;
+    count_ = 0;
+  }
+  // Throws std::out_of_range for a code outside 0..2047.
+  void Add(const Group& group);
+  // The Add*() below take codes of 0..2047 whose own type (GroupTypeOf) the value has.
+  PackedText AddText(int code, std::wstring_view text);
+  // REQUIRES: packed came from AddText() of this packer under the same code and is not kOwn.
+  void AddAgain(int code, PackedText packed);
+  void AddReal(int code, double value);
+  void AddInteger(int code, std::int64_t value);
+  void AddPoint(int code, const Point3& point);
+  // The list of the groups added since Begin(); empty when there were none.
+  GroupList Finish();
+
+  GroupStore& store() const { return *store_; }
+
+ private:
+  // Room for a group of at most `most` bytes (header and padding included) behind those added.
+  std::byte* Room(std::size_t most) { return store_->Scratch(used_ + most) + used_; }
+  void Added(const std::byte* begin, const std::byte* end) {
+    used_ += static_cast<std::size_t>(end - begin);
+    ++count_;
+  }
+
+  std::shared_ptr<GroupStore> store_;
+  std::size_t used_ = 4;
+  std::uint32_t count_ = 0;
 };
 
 }  // namespace gm::dxf
