@@ -1,20 +1,23 @@
 // A packed entity: a 32-bit group count, then for each group 16 bits of header (the code in
-// the low 11, the form in the next 4, and in the top bit whether a byte with the group type
-// follows, for a type other than the code's own) and the value as the form says:
+// the low 11, the form in the top 5) and the value as the form says, in the fewest bytes that
+// give it back exactly:
 //   empty text         nothing
-//   shared text        32-bit index into the store's texts (names, markers, layers, owners)
+//   shared text        8-, 16- or 32-bit index into the store's texts (names, markers, layers)
 //   own text           32-bit length, then that many wchar_t from the next multiple of 4
 //                      (contents, seldom repeated)
-//   handle             32 or 64 bits, for a handle text written as the drawing writes it
-//   real               the 8 bytes of the double, so every value comes back bit for bit
-//   integer            8, 16, 32 or 64 bits, the fewest that hold it
-//   point              x and y, and z unless it is +0.0
+//   handle             8 to 64 bits, for a handle text written as the drawing writes it
+//   real               a float when the double is one exactly, else the double's 8 bytes
+//   integer            8, 16, 32 or 64 bits
+//   point              x and y, and z unless it is +0.0; floats when all are exactly floats
+//   typed              a byte with the group type, then the group packed as usual: only for a
+//                      type other than the code's own, which the reader never gives
 // Entities start at a multiple of 4 bytes, so own texts stay aligned for wchar_t; other values
 // are copied in and out byte-wise.
 #include "platform/dxf/group_list.h"
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -24,18 +27,30 @@ namespace {
 
 enum Form : std::uint8_t {
   kEmpty,
-  kShared,
+  kShared8,
+  kShared16,
+  kShared32,
   kOwn,
+  kHandle8,
+  kHandle16,
+  kHandle24,
   kHandle32,
   kHandle64,
+  kRealF,
   kReal,
   kInt8,
   kInt16,
   kInt32,
   kInt64,
+  kPoint2F,
+  kPoint3F,
   kPoint2,
   kPoint3,
+  kTyped,
 };
+
+// Handles are stored as their low bytes.
+static_assert(std::endian::native == std::endian::little);
 
 constexpr std::size_t kChunk = 1u << 20;
 
@@ -87,52 +102,54 @@ Form IntegerForm(std::int64_t v) {
   return kInt64;
 }
 
-Form FormOf(const Group& g, std::uint64_t* handle) {
-  switch (g.type()) {
-    case GroupType::kString:
-      if (g.text().empty()) return kEmpty;
-      if (IsHandleCode(g.code()) && IsPlainHandle(g.text(), handle)) {
-        return *handle <= 0xFFFFFFFFu ? kHandle32 : kHandle64;
-      }
-      return OwnText(g.code()) ? kOwn : kShared;
-    case GroupType::kDouble:
-      return kReal;
-    case GroupType::kPoint:
-      return PlusZero(g.point().z) ? kPoint2 : kPoint3;
-    default:
-      return IntegerForm(g.integer());
-  }
+// True when d is exactly a float, which then comes back bit for bit (-0.0 too).
+bool AsFloat(double d, float* f) {
+  if (!(d >= -3.4e38 && d <= 3.4e38)) return false;
+  *f = static_cast<float>(d);
+  const double back = *f;
+  return std::memcmp(&back, &d, sizeof d) == 0;
 }
-
-constexpr std::uint16_t kTyped = 0x8000;
-
-// Whether a group's type must be written out: only for a type other than its code's.
-bool Typed(const Group& g) { return g.type() != GroupTypeOf(g.code()); }
 
 // Reads the group at `at` into *view; returns the first byte behind it. *shared gets a shared
 // text's index.
 const std::byte* Decode(const std::byte* at, const GroupStore* store, GroupView* view,
                         std::uint32_t* shared = nullptr) {
-  const auto header = Load<std::uint16_t>(at);
+  auto header = Load<std::uint16_t>(at);
   at += 2;
-  view->code = header & 0x7FF;
-  if ((header & kTyped) != 0) {
-    view->type = static_cast<GroupType>(*at);
-    ++at;
-  } else {
-    view->type = GroupTypeOf(view->code);
-  }
   view->is_handle = false;
   view->text = {};
-  switch (static_cast<Form>((header >> 11) & 15)) {
+  if ((header >> 11) == kTyped) {
+    const auto type = static_cast<GroupType>(*at);
+    at = Decode(at + 1, store, view, shared);
+    view->type = type;
+    return at;
+  }
+  view->code = header & 0x7FF;
+  view->type = GroupTypeOf(view->code);
+  auto shared_text = [&](std::uint32_t index) {
+    if (shared != nullptr) *shared = index;
+    view->text = store->SharedAt(index)->text;
+  };
+  auto point = [&](int n, bool floats) {
+    double c[3] = {0, 0, 0};
+    for (int i = 0; i < n; ++i) {
+      c[i] = floats ? static_cast<double>(Load<float>(at + 4 * i)) : Load<double>(at + 8 * i);
+    }
+    view->point = {c[0], c[1], c[2]};
+    return at + n * (floats ? 4 : 8);
+  };
+  switch (static_cast<Form>(header >> 11)) {
     case kEmpty:
       return at;
-    case kShared: {
-      const auto index = Load<std::uint32_t>(at);
-      if (shared != nullptr) *shared = index;
-      view->text = store->SharedAt(index)->text;
+    case kShared8:
+      shared_text(Load<std::uint8_t>(at));
+      return at + 1;
+    case kShared16:
+      shared_text(Load<std::uint16_t>(at));
+      return at + 2;
+    case kShared32:
+      shared_text(Load<std::uint32_t>(at));
       return at + 4;
-    }
     case kOwn: {
       const auto n = Load<std::uint32_t>(at);
       const auto* text = reinterpret_cast<const wchar_t*>(
@@ -140,14 +157,21 @@ const std::byte* Decode(const std::byte* at, const GroupStore* store, GroupView*
       view->text = std::wstring_view(text, n);
       return reinterpret_cast<const std::byte*>(text + n);
     }
+    case kHandle8:
+    case kHandle16:
+    case kHandle24:
     case kHandle32:
+    case kHandle64: {
+      const int n = (header >> 11) == kHandle64 ? 8 : (header >> 11) - kHandle8 + 1;
+      std::uint64_t h = 0;
+      std::memcpy(&h, at, static_cast<std::size_t>(n));  // little-endian, as the store wrote
       view->is_handle = true;
-      view->handle = Load<std::uint32_t>(at);
+      view->handle = h;
+      return at + n;
+    }
+    case kRealF:
+      view->real = Load<float>(at);
       return at + 4;
-    case kHandle64:
-      view->is_handle = true;
-      view->handle = Load<std::uint64_t>(at);
-      return at + 8;
     case kReal:
       view->real = Load<double>(at);
       return at + 8;
@@ -163,12 +187,16 @@ const std::byte* Decode(const std::byte* at, const GroupStore* store, GroupView*
     case kInt64:
       view->integer = Load<std::int64_t>(at);
       return at + 8;
+    case kPoint2F:
+      return point(2, true);
+    case kPoint3F:
+      return point(3, true);
     case kPoint2:
-      view->point = {Load<double>(at), Load<double>(at + 8), 0.0};
-      return at + 16;
+      return point(2, false);
     case kPoint3:
-      view->point = {Load<double>(at), Load<double>(at + 8), Load<double>(at + 16)};
-      return at + 24;
+      return point(3, false);
+    case kTyped:
+      break;
   }
   return at;
 }
@@ -327,12 +355,6 @@ std::byte* StoreOwn(std::byte* at, std::wstring_view text) {
   return at + text.size() * sizeof(wchar_t);
 }
 
-std::byte* StorePoint(std::byte* at, Form form, const Point3& p) {
-  at = Store(at, p.x);
-  at = Store(at, p.y);
-  return form == kPoint3 ? Store(at, p.z) : at;
-}
-
 // The most a text group takes: header, type byte, length, padding and its characters.
 std::size_t TextRoom(std::size_t length) {
   return 2 + 1 + 4 + 3 + std::max<std::size_t>(length * sizeof(wchar_t), 8);
@@ -344,56 +366,26 @@ void GroupPacker::Add(const Group& g) {
   if (g.code() < 0 || g.code() > 0x7FF) {
     throw std::out_of_range("group code " + std::to_string(g.code()) + " cannot be packed");
   }
-  if (!Typed(g)) {
-    switch (g.type()) {
-      case GroupType::kString:
-        AddText(g.code(), g.text());
-        return;
-      case GroupType::kDouble:
-        AddReal(g.code(), g.real());
-        return;
-      case GroupType::kPoint:
-        AddPoint(g.code(), g.point());
-        return;
-      default:
-        AddInteger(g.code(), g.integer());
-        return;
-    }
+  if (g.type() != GroupTypeOf(g.code())) {
+    // Only groups made by hand carry a type other than their code's; the escape is no group.
+    std::byte* at = Room(3);
+    Store(Header(at, g.code(), kTyped), static_cast<std::uint8_t>(g.type()));
+    used_ += 3;
   }
-  // Only groups made by hand carry a type other than their code's.
-  std::byte* at = Room(TextRoom(g.text().size()) + 24);
-  std::byte* const begin = at;
-  std::uint64_t handle = 0;
-  const Form form = FormOf(g, &handle);
-  at = Store(at, static_cast<std::uint16_t>(g.code() | form << 11 | kTyped));
-  at = Store(at, static_cast<std::uint8_t>(g.type()));
-  switch (form) {
-    case kEmpty:
-      break;
-    case kShared:
-      at = Store(at, store_->Intern(g));
-      break;
-    case kOwn:
-      at = StoreOwn(at, g.text());
-      break;
-    case kHandle32:
-      at = Store(at, static_cast<std::uint32_t>(handle));
-      break;
-    case kHandle64:
-      at = Store(at, handle);
-      break;
-    case kReal:
-      at = Store(at, g.real());
-      break;
-    case kPoint2:
-    case kPoint3:
-      at = StorePoint(at, form, g.point());
-      break;
+  switch (g.type()) {
+    case GroupType::kString:
+      AddText(g.code(), g.text());
+      return;
+    case GroupType::kDouble:
+      AddReal(g.code(), g.real());
+      return;
+    case GroupType::kPoint:
+      AddPoint(g.code(), g.point());
+      return;
     default:
-      at = StoreInteger(at, form, g.integer());
-      break;
+      AddInteger(g.code(), g.integer());
+      return;
   }
-  Added(begin, at);
 }
 
 PackedText GroupPacker::AddText(int code, std::wstring_view text) {
@@ -419,15 +411,20 @@ PackedText GroupPacker::AddText(int code, std::wstring_view text) {
 void GroupPacker::AddAgain(int code, PackedText packed) {
   std::byte* at = Room(2 + 8);
   std::byte* const begin = at;
+  const std::uint64_t v = packed.value;
   switch (packed.kind) {
     case PackedText::kShared:
-      at = Store(Header(at, code, kShared), static_cast<std::uint32_t>(packed.value));
+      at = v <= 0xFF     ? Store(Header(at, code, kShared8), static_cast<std::uint8_t>(v))
+           : v <= 0xFFFF ? Store(Header(at, code, kShared16), static_cast<std::uint16_t>(v))
+                         : Store(Header(at, code, kShared32), static_cast<std::uint32_t>(v));
       break;
-    case PackedText::kHandle:
-      at = packed.value <= 0xFFFFFFFFu
-               ? Store(Header(at, code, kHandle32), static_cast<std::uint32_t>(packed.value))
-               : Store(Header(at, code, kHandle64), packed.value);
+    case PackedText::kHandle: {
+      const int n = v <= 0xFF ? 1 : v <= 0xFFFF ? 2 : v <= 0xFFFFFF ? 3 : v <= 0xFFFFFFFF ? 4 : 8;
+      at = Header(at, code, n == 8 ? kHandle64 : static_cast<Form>(kHandle8 + n - 1));
+      std::memcpy(at, &v, static_cast<std::size_t>(n));  // the low bytes: little-endian
+      at += n;
       break;
+    }
     default:
       at = Header(at, code, kEmpty);
       break;
@@ -438,7 +435,9 @@ void GroupPacker::AddAgain(int code, PackedText packed) {
 void GroupPacker::AddReal(int code, double value) {
   std::byte* at = Room(2 + 8);
   std::byte* const begin = at;
-  at = Store(Header(at, code, kReal), value);
+  float f = 0;
+  at = AsFloat(value, &f) ? Store(Header(at, code, kRealF), f)
+                          : Store(Header(at, code, kReal), value);
   Added(begin, at);
 }
 
@@ -453,8 +452,17 @@ void GroupPacker::AddInteger(int code, std::int64_t value) {
 void GroupPacker::AddPoint(int code, const Point3& point) {
   std::byte* at = Room(2 + 24);
   std::byte* const begin = at;
-  const Form form = PlusZero(point.z) ? kPoint2 : kPoint3;
-  at = StorePoint(Header(at, code, form), form, point);
+  const bool flat = PlusZero(point.z);
+  float x = 0;
+  float y = 0;
+  float z = 0;
+  if (AsFloat(point.x, &x) && AsFloat(point.y, &y) && (flat || AsFloat(point.z, &z))) {
+    at = Store(Store(Header(at, code, flat ? kPoint2F : kPoint3F), x), y);
+    if (!flat) at = Store(at, z);
+  } else {
+    at = Store(Store(Header(at, code, flat ? kPoint2 : kPoint3), point.x), point.y);
+    if (!flat) at = Store(at, point.z);
+  }
   Added(begin, at);
 }
 
