@@ -40,6 +40,6 @@ namespace gm::dxf {
 // with a file source. name stands for the input in messages and in Drawing::source.
 [[nodiscard]] Result<Drawing> LoadDrawingFromSource(std::unique_ptr<ByteSource> source,
                                                     std::string name,
-                                                    std::size_t chunk_size = 4u << 20);
+                                                    std::size_t chunk_size = 1u << 20);
 
 }  // namespace gm::dxf
