@@ -15,10 +15,13 @@
 // are copied in and out byte-wise.
 #include "platform/dxf/group_list.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 #include <string>
 
@@ -52,7 +55,22 @@ enum Form : std::uint8_t {
 // Handles are stored as their low bytes.
 static_assert(std::endian::native == std::endian::little);
 
-constexpr std::size_t kChunk = 1u << 20;
+constexpr std::size_t kChunk = GroupStore::kChunk;
+// Room at an arena's start for the store's address, keeping lists aligned to 8.
+constexpr std::size_t kChunkHeader = 16;
+
+// Fresh zero pages of size bytes (a multiple of kChunk), aligned to kChunk.
+std::byte* MapChunk(std::size_t size) {
+  void* p =
+      ::mmap(nullptr, size + kChunk, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) throw std::bad_alloc();
+  const auto first = reinterpret_cast<std::uintptr_t>(p);
+  const std::uintptr_t aligned = (first + kChunk - 1) & ~(kChunk - 1);
+  if (aligned > first) ::munmap(p, aligned - first);
+  const std::uintptr_t tail = first + size + kChunk - (aligned + size);
+  if (tail > 0) ::munmap(reinterpret_cast<void*>(aligned + size), tail);
+  return reinterpret_cast<std::byte*>(aligned);
+}
 
 template <typename T>
 T Load(const std::byte* at) {
@@ -242,6 +260,9 @@ std::wstring FormatHandle(std::uint64_t handle) {
 
 GroupStore::~GroupStore() {
   for (SharedText* t : texts_) Group::Shared(0, t);  // gives the store's reference back
+  for (const Chunk& c : chunks_) {
+    if (c.at != nullptr) ::munmap(c.at, c.size);
+  }
 }
 
 void GroupStore::Retain(std::shared_ptr<GroupStore> self) {
@@ -268,11 +289,16 @@ std::byte* GroupStore::Grow(std::size_t n) {
 std::byte* GroupStore::Allocate(std::size_t n) {
   n = (n + 3) & ~std::size_t{3};
   if (n > left_) {
-    const std::size_t size = n > kChunk / 4 ? n : kChunk;
-    chunks_.push_back(std::make_unique_for_overwrite<std::byte[]>(size));
-    if (size == n) return chunks_.back().get();  // a giant entity keeps a chunk of its own
-    next_ = chunks_.back().get();
-    left_ = size;
+    // A giant entity keeps an arena of its own.
+    const bool giant = n > kChunk / 4;
+    const std::size_t size = giant ? (n + kChunkHeader + kChunk - 1) & ~(kChunk - 1) : kChunk;
+    chunks_.push_back({nullptr, size});
+    std::byte* chunk = MapChunk(size);
+    chunks_.back().at = chunk;
+    Store(chunk, static_cast<const GroupStore*>(this));
+    if (giant) return chunk + kChunkHeader;
+    next_ = chunk + kChunkHeader;
+    left_ = size - kChunkHeader;
   }
   std::byte* at = next_;
   next_ += n;
@@ -476,7 +502,7 @@ GroupList GroupPacker::Finish() {
   std::byte* at = store_->Allocate(used_);
   std::memcpy(at, scratch, used_);
   store_->Retain(store_);
-  GroupList list(at, store_.get());
+  GroupList list(at);
   Begin();
   return list;
 }
@@ -491,7 +517,7 @@ Group GroupList::operator[](std::size_t i) const {
 
 GroupList::Iterator GroupList::begin() const {
   if (data_ == nullptr) return Iterator();
-  return Iterator(data_ + 4, Load<std::uint32_t>(data_), store_);
+  return Iterator(data_ + 4, Load<std::uint32_t>(data_), store());
 }
 
 Group GroupList::Iterator::operator*() const {
@@ -511,7 +537,7 @@ GroupList::Iterator& GroupList::Iterator::operator++() {
 GroupList::Cursor::Cursor(const GroupList& list)
     : at_(list.data_ == nullptr ? nullptr : list.data_ + 4),
       left_(list.data_ == nullptr ? 0 : Load<std::uint32_t>(list.data_)),
-      store_(list.store_) {}
+      store_(list.data_ == nullptr ? nullptr : list.store()) {}
 
 bool GroupList::Cursor::Next(GroupView* view) {
   if (left_ == 0) return false;

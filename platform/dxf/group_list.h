@@ -43,7 +43,11 @@ class GroupStore {
   GroupStore& operator=(const GroupStore&) = delete;
   ~GroupStore();
 
-  // Room for n bytes that stays put while the store lives.
+  // The size and alignment of the arenas; each begins with the store's address.
+  static constexpr std::size_t kChunk = std::size_t{1} << 20;
+
+  // Room for n bytes that stays put while the store lives, within the first kChunk bytes of an
+  // arena.
   std::byte* Allocate(std::size_t n);
   // A reused buffer of at least n bytes, aligned like Allocate's, whose first bytes are kept
   // when it grows. Lasts until the next call.
@@ -68,7 +72,11 @@ class GroupStore {
 
   mutable std::atomic<std::size_t> lists_{0};
   mutable std::shared_ptr<GroupStore> self_;
-  std::vector<std::unique_ptr<std::byte[]>> chunks_;
+  struct Chunk {
+    std::byte* at;
+    std::size_t size;
+  };
+  std::vector<Chunk> chunks_;
   std::unique_ptr<std::byte[]> scratch_;
   std::size_t scratch_size_ = 0;
   std::byte* next_ = nullptr;
@@ -133,13 +141,10 @@ class GroupList {
   };
 
   GroupList() = default;
-  GroupList(const GroupList& other) : data_(other.data_), store_(other.store_) {
-    if (store_ != nullptr) store_->Retain();
+  GroupList(const GroupList& other) : data_(other.data_) {
+    if (data_ != nullptr) store()->Retain();
   }
-  GroupList(GroupList&& other) noexcept : data_(other.data_), store_(other.store_) {
-    other.data_ = nullptr;
-    other.store_ = nullptr;
-  }
+  GroupList(GroupList&& other) noexcept : data_(other.data_) { other.data_ = nullptr; }
   GroupList& operator=(const GroupList& other) {
     GroupList copy(other);
     Swap(copy);
@@ -151,7 +156,7 @@ class GroupList {
     return *this;
   }
   ~GroupList() {
-    if (store_ != nullptr) store_->Release();
+    if (data_ != nullptr) store()->Release();
   }
   // Packs groups into store. Throws std::out_of_range for a code outside 0..2047, which the
   // packing cannot hold (a reader gives 0..1071).
@@ -168,15 +173,17 @@ class GroupList {
   friend bool operator==(const GroupList& a, const GroupList& b);
 
  private:
-  // A 32-bit group count, then per group: code (16 bits), form and type (8 bits), value.
-  GroupList(const std::byte* data, const GroupStore* store) : data_(data), store_(store) {}
-  void Swap(GroupList& other) noexcept {
-    std::swap(data_, other.data_);
-    std::swap(store_, other.store_);
+  // A 32-bit group count, then the packed groups.
+  explicit GroupList(const std::byte* data) : data_(data) {}
+  void Swap(GroupList& other) noexcept { std::swap(data_, other.data_); }
+  // The store is named at the start of the aligned chunk the bytes lie in, so that a list, of
+  // which a big drawing holds hundreds of thousands, is one pointer.
+  const GroupStore* store() const {
+    const auto chunk = reinterpret_cast<std::uintptr_t>(data_) & ~(GroupStore::kChunk - 1);
+    return *reinterpret_cast<const GroupStore* const*>(chunk);
   }
 
   const std::byte* data_ = nullptr;
-  const GroupStore* store_ = nullptr;
 };
 
 // How a text group went into a list, so that the same text under the same code can go in
