@@ -148,14 +148,6 @@ const std::byte* Decode(const std::byte* at, const GroupStore* store, GroupView*
     if (shared != nullptr) *shared = index;
     view->text = store->SharedAt(index)->text;
   };
-  auto point = [&](int n, bool floats) {
-    double c[3] = {0, 0, 0};
-    for (int i = 0; i < n; ++i) {
-      c[i] = floats ? static_cast<double>(Load<float>(at + 4 * i)) : Load<double>(at + 8 * i);
-    }
-    view->point = {c[0], c[1], c[2]};
-    return at + n * (floats ? 4 : 8);
-  };
   switch (static_cast<Form>(header >> 11)) {
     case kEmpty:
       return at;
@@ -176,17 +168,25 @@ const std::byte* Decode(const std::byte* at, const GroupStore* store, GroupView*
       return reinterpret_cast<const std::byte*>(text + n);
     }
     case kHandle8:
-    case kHandle16:
-    case kHandle24:
-    case kHandle32:
-    case kHandle64: {
-      const int n = (header >> 11) == kHandle64 ? 8 : (header >> 11) - kHandle8 + 1;
-      std::uint64_t h = 0;
-      std::memcpy(&h, at, static_cast<std::size_t>(n));  // little-endian, as the store wrote
       view->is_handle = true;
-      view->handle = h;
-      return at + n;
-    }
+      view->handle = Load<std::uint8_t>(at);
+      return at + 1;
+    case kHandle16:
+      view->is_handle = true;
+      view->handle = Load<std::uint16_t>(at);
+      return at + 2;
+    case kHandle24:
+      view->is_handle = true;
+      view->handle = Load<std::uint16_t>(at) | std::uint64_t{Load<std::uint8_t>(at + 2)} << 16;
+      return at + 3;
+    case kHandle32:
+      view->is_handle = true;
+      view->handle = Load<std::uint32_t>(at);
+      return at + 4;
+    case kHandle64:
+      view->is_handle = true;
+      view->handle = Load<std::uint64_t>(at);
+      return at + 8;
     case kRealF:
       view->real = Load<float>(at);
       return at + 4;
@@ -206,13 +206,17 @@ const std::byte* Decode(const std::byte* at, const GroupStore* store, GroupView*
       view->integer = Load<std::int64_t>(at);
       return at + 8;
     case kPoint2F:
-      return point(2, true);
+      view->point = {Load<float>(at), Load<float>(at + 4), 0.0};
+      return at + 8;
     case kPoint3F:
-      return point(3, true);
+      view->point = {Load<float>(at), Load<float>(at + 4), Load<float>(at + 8)};
+      return at + 12;
     case kPoint2:
-      return point(2, false);
+      view->point = {Load<double>(at), Load<double>(at + 8), 0.0};
+      return at + 16;
     case kPoint3:
-      return point(3, false);
+      view->point = {Load<double>(at), Load<double>(at + 8), Load<double>(at + 16)};
+      return at + 24;
     case kTyped:
       break;
   }
@@ -400,7 +404,12 @@ void GroupPacker::Add(const Group& g) {
   }
   switch (g.type()) {
     case GroupType::kString:
-      AddText(g.code(), g.text());
+      if (g.shared_text() != nullptr && !OwnText(g.code()) && !IsHandleCode(g.code())) {
+        // Interned by the text's address, which a reader's groups share, not by its hash.
+        AddAgain(g.code(), {PackedText::kShared, store_->Intern(g)});
+      } else {
+        AddText(g.code(), g.text());
+      }
       return;
     case GroupType::kDouble:
       AddReal(g.code(), g.real());
