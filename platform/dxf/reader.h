@@ -3,7 +3,9 @@
 // Built in layers, each using only the ones below it:
 //   tokenizer.h      bytes -> raw (group code, value line) pairs
 //   group_reader.h   raw pairs -> typed groups (group.h's code table), text decoded once by
-//                    text_decoder.h, x/y/z groups folded into points
+//                    text_decoder.h, x/y/z groups folded into points; or, for the entities of
+//                    BLOCKS and ENTITIES, raw pairs straight into their packed form
+//                    (group_list.h), without a Group each
 //   record_reader.h  groups -> records (a code-0 group and the groups behind it)
 //   reader.cpp       records -> header, tables, blocks and entities of a Drawing (drawing.h)
 //
