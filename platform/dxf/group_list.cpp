@@ -340,8 +340,13 @@ std::uint32_t GroupStore::Intern(std::wstring_view text) {
 }
 
 std::string_view GroupStore::InternType(std::string_view type) {
+  // Entities of one type mostly follow each other.
+  if (last_type_ != nullptr && *last_type_ == type) return *last_type_;
   for (const auto& t : types_) {
-    if (*t == type) return *t;
+    if (*t == type) {
+      last_type_ = t.get();
+      return *t;
+    }
   }
   // Types are few; a file of countless distinct ones still gets each kept once per record.
   if (types_.size() >= 256) {

@@ -91,6 +91,7 @@ class GroupStore {
   };
   std::array<Seen, 256> seen_{};
   std::vector<std::unique_ptr<std::string>> types_;
+  const std::string* last_type_ = nullptr;
 };
 
 // One entity's groups in file order, packed. Copies share the immutable bytes.
