@@ -5,7 +5,7 @@
 namespace gm::dxf {
 
 // A big drawing holds hundreds of thousands of entities; keep each small.
-static_assert(sizeof(void*) != 8 || sizeof(Entity) <= 56);
+static_assert(sizeof(void*) != 8 || sizeof(Entity) <= 48);
 
 namespace {
 

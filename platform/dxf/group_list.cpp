@@ -1,21 +1,27 @@
 // A packed entity: a 32-bit group count, then for each group 16 bits of header (the code in
-// the low 11, the form in the next 4, and in the top bit whether a byte with the group type
-// follows, for a type other than the code's own) and the value as the form says:
+// the low 11, the form in the top 5) and the value as the form says, in the fewest bytes that
+// give it back exactly:
 //   empty text         nothing
-//   shared text        32-bit index into the store's texts (names, markers, layers, owners)
+//   shared text        8-, 16- or 32-bit index into the store's texts (names, markers, layers)
 //   own text           32-bit length, then that many wchar_t from the next multiple of 4
 //                      (contents, seldom repeated)
-//   handle             32 or 64 bits, for a handle text written as the drawing writes it
-//   real               the 8 bytes of the double, so every value comes back bit for bit
-//   integer            8, 16, 32 or 64 bits, the fewest that hold it
-//   point              x and y, and z unless it is +0.0
+//   handle             8 to 64 bits, for a handle text written as the drawing writes it
+//   real               a float when the double is one exactly, else the double's 8 bytes
+//   integer            8, 16, 32 or 64 bits
+//   point              x and y, and z unless it is +0.0; floats when all are exactly floats
+//   typed              a byte with the group type, then the group packed as usual: only for a
+//                      type other than the code's own, which the reader never gives
 // Entities start at a multiple of 4 bytes, so own texts stay aligned for wchar_t; other values
 // are copied in and out byte-wise.
 #include "platform/dxf/group_list.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 #include <string>
 
@@ -24,20 +30,47 @@ namespace {
 
 enum Form : std::uint8_t {
   kEmpty,
-  kShared,
+  kShared8,
+  kShared16,
+  kShared32,
   kOwn,
+  kHandle8,
+  kHandle16,
+  kHandle24,
   kHandle32,
   kHandle64,
+  kRealF,
   kReal,
   kInt8,
   kInt16,
   kInt32,
   kInt64,
+  kPoint2F,
+  kPoint3F,
   kPoint2,
   kPoint3,
+  kTyped,
 };
 
-constexpr std::size_t kChunk = 1u << 20;
+// Handles are stored as their low bytes.
+static_assert(std::endian::native == std::endian::little);
+
+constexpr std::size_t kChunk = GroupStore::kChunk;
+// Room at an arena's start for the store's address, keeping lists aligned to 8.
+constexpr std::size_t kChunkHeader = 16;
+
+// Fresh zero pages of size bytes (a multiple of kChunk), aligned to kChunk.
+std::byte* MapChunk(std::size_t size) {
+  void* p =
+      ::mmap(nullptr, size + kChunk, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) throw std::bad_alloc();
+  const auto first = reinterpret_cast<std::uintptr_t>(p);
+  const std::uintptr_t aligned = (first + kChunk - 1) & ~(kChunk - 1);
+  if (aligned > first) ::munmap(p, aligned - first);
+  const std::uintptr_t tail = first + size + kChunk - (aligned + size);
+  if (tail > 0) ::munmap(reinterpret_cast<void*>(aligned + size), tail);
+  return reinterpret_cast<std::byte*>(aligned);
+}
 
 template <typename T>
 T Load(const std::byte* at) {
@@ -53,7 +86,7 @@ std::byte* Store(std::byte* at, T value) {
 }
 
 // True when text is exactly what FormatHandle gives for its value.
-bool IsPlainHandle(const std::wstring& text, std::uint64_t* handle) {
+bool IsPlainHandle(std::wstring_view text, std::uint64_t* handle) {
   if (text.empty() || text.size() > 16 || (text.size() > 1 && text[0] == L'0')) return false;
   std::uint64_t value = 0;
   for (const wchar_t c : text) {
@@ -80,57 +113,53 @@ bool PlusZero(double z) {
   return bits == 0;
 }
 
-Form FormOf(const Group& g, std::uint64_t* handle) {
-  switch (g.type()) {
-    case GroupType::kString:
-      if (g.text().empty()) return kEmpty;
-      if (IsHandleCode(g.code()) && IsPlainHandle(g.text(), handle)) {
-        return *handle <= 0xFFFFFFFFu ? kHandle32 : kHandle64;
-      }
-      return OwnText(g.code()) ? kOwn : kShared;
-    case GroupType::kDouble:
-      return kReal;
-    case GroupType::kPoint:
-      return PlusZero(g.point().z) ? kPoint2 : kPoint3;
-    default: {
-      const std::int64_t v = g.integer();
-      if (v >= -128 && v <= 127) return kInt8;
-      if (v >= INT16_MIN && v <= INT16_MAX) return kInt16;
-      if (v >= INT32_MIN && v <= INT32_MAX) return kInt32;
-      return kInt64;
-    }
-  }
+Form IntegerForm(std::int64_t v) {
+  if (v >= -128 && v <= 127) return kInt8;
+  if (v >= INT16_MIN && v <= INT16_MAX) return kInt16;
+  if (v >= INT32_MIN && v <= INT32_MAX) return kInt32;
+  return kInt64;
 }
 
-constexpr std::uint16_t kTyped = 0x8000;
-
-// Whether a group's type must be written out: only for a type other than its code's.
-bool Typed(const Group& g) { return g.type() != GroupTypeOf(g.code()); }
+// True when d is exactly a float, which then comes back bit for bit (-0.0 too).
+bool AsFloat(double d, float* f) {
+  if (!(d >= -3.4e38 && d <= 3.4e38)) return false;
+  *f = static_cast<float>(d);
+  const double back = *f;
+  return std::memcmp(&back, &d, sizeof d) == 0;
+}
 
 // Reads the group at `at` into *view; returns the first byte behind it. *shared gets a shared
 // text's index.
 const std::byte* Decode(const std::byte* at, const GroupStore* store, GroupView* view,
                         std::uint32_t* shared = nullptr) {
-  const auto header = Load<std::uint16_t>(at);
+  auto header = Load<std::uint16_t>(at);
   at += 2;
-  view->code = header & 0x7FF;
-  if ((header & kTyped) != 0) {
-    view->type = static_cast<GroupType>(*at);
-    ++at;
-  } else {
-    view->type = GroupTypeOf(view->code);
-  }
   view->is_handle = false;
   view->text = {};
-  switch (static_cast<Form>((header >> 11) & 15)) {
+  if ((header >> 11) == kTyped) {
+    const auto type = static_cast<GroupType>(*at);
+    at = Decode(at + 1, store, view, shared);
+    view->type = type;
+    return at;
+  }
+  view->code = header & 0x7FF;
+  view->type = GroupTypeOf(view->code);
+  auto shared_text = [&](std::uint32_t index) {
+    if (shared != nullptr) *shared = index;
+    view->text = store->SharedAt(index)->text;
+  };
+  switch (static_cast<Form>(header >> 11)) {
     case kEmpty:
       return at;
-    case kShared: {
-      const auto index = Load<std::uint32_t>(at);
-      if (shared != nullptr) *shared = index;
-      view->text = store->SharedAt(index)->text;
+    case kShared8:
+      shared_text(Load<std::uint8_t>(at));
+      return at + 1;
+    case kShared16:
+      shared_text(Load<std::uint16_t>(at));
+      return at + 2;
+    case kShared32:
+      shared_text(Load<std::uint32_t>(at));
       return at + 4;
-    }
     case kOwn: {
       const auto n = Load<std::uint32_t>(at);
       const auto* text = reinterpret_cast<const wchar_t*>(
@@ -138,6 +167,18 @@ const std::byte* Decode(const std::byte* at, const GroupStore* store, GroupView*
       view->text = std::wstring_view(text, n);
       return reinterpret_cast<const std::byte*>(text + n);
     }
+    case kHandle8:
+      view->is_handle = true;
+      view->handle = Load<std::uint8_t>(at);
+      return at + 1;
+    case kHandle16:
+      view->is_handle = true;
+      view->handle = Load<std::uint16_t>(at);
+      return at + 2;
+    case kHandle24:
+      view->is_handle = true;
+      view->handle = Load<std::uint16_t>(at) | std::uint64_t{Load<std::uint8_t>(at + 2)} << 16;
+      return at + 3;
     case kHandle32:
       view->is_handle = true;
       view->handle = Load<std::uint32_t>(at);
@@ -146,6 +187,9 @@ const std::byte* Decode(const std::byte* at, const GroupStore* store, GroupView*
       view->is_handle = true;
       view->handle = Load<std::uint64_t>(at);
       return at + 8;
+    case kRealF:
+      view->real = Load<float>(at);
+      return at + 4;
     case kReal:
       view->real = Load<double>(at);
       return at + 8;
@@ -161,12 +205,20 @@ const std::byte* Decode(const std::byte* at, const GroupStore* store, GroupView*
     case kInt64:
       view->integer = Load<std::int64_t>(at);
       return at + 8;
+    case kPoint2F:
+      view->point = {Load<float>(at), Load<float>(at + 4), 0.0};
+      return at + 8;
+    case kPoint3F:
+      view->point = {Load<float>(at), Load<float>(at + 4), Load<float>(at + 8)};
+      return at + 12;
     case kPoint2:
       view->point = {Load<double>(at), Load<double>(at + 8), 0.0};
       return at + 16;
     case kPoint3:
       view->point = {Load<double>(at), Load<double>(at + 8), Load<double>(at + 16)};
       return at + 24;
+    case kTyped:
+      break;
   }
   return at;
 }
@@ -212,6 +264,9 @@ std::wstring FormatHandle(std::uint64_t handle) {
 
 GroupStore::~GroupStore() {
   for (SharedText* t : texts_) Group::Shared(0, t);  // gives the store's reference back
+  for (const Chunk& c : chunks_) {
+    if (c.at != nullptr) ::munmap(c.at, c.size);
+  }
 }
 
 void GroupStore::Retain(std::shared_ptr<GroupStore> self) {
@@ -238,11 +293,16 @@ std::byte* GroupStore::Grow(std::size_t n) {
 std::byte* GroupStore::Allocate(std::size_t n) {
   n = (n + 3) & ~std::size_t{3};
   if (n > left_) {
-    const std::size_t size = n > kChunk / 4 ? n : kChunk;
-    chunks_.push_back(std::make_unique_for_overwrite<std::byte[]>(size));
-    if (size == n) return chunks_.back().get();  // a giant entity keeps a chunk of its own
-    next_ = chunks_.back().get();
-    left_ = size;
+    // A giant entity keeps an arena of its own.
+    const bool giant = n > kChunk / 4;
+    const std::size_t size = giant ? (n + kChunkHeader + kChunk - 1) & ~(kChunk - 1) : kChunk;
+    chunks_.push_back({nullptr, size});
+    std::byte* chunk = MapChunk(size);
+    chunks_.back().at = chunk;
+    Store(chunk, static_cast<const GroupStore*>(this));
+    if (giant) return chunk + kChunkHeader;
+    next_ = chunk + kChunkHeader;
+    left_ = size - kChunkHeader;
   }
   std::byte* at = next_;
   next_ += n;
@@ -269,9 +329,24 @@ std::uint32_t GroupStore::Intern(const Group& group) {
   return index;
 }
 
+std::uint32_t GroupStore::Intern(std::wstring_view text) {
+  if (auto it = index_.find(text); it != index_.end()) return it->second;
+  auto* shared = new SharedText;
+  shared->text.assign(text);
+  texts_.push_back(shared);
+  const auto index = static_cast<std::uint32_t>(texts_.size() - 1);
+  index_.emplace(shared->text, index);
+  return index;
+}
+
 std::string_view GroupStore::InternType(std::string_view type) {
+  // Entities of one type mostly follow each other.
+  if (last_type_ != nullptr && *last_type_ == type) return *last_type_;
   for (const auto& t : types_) {
-    if (*t == type) return *t;
+    if (*t == type) {
+      last_type_ = t.get();
+      return *t;
+    }
   }
   // Types are few; a file of countless distinct ones still gets each kept once per record.
   if (types_.size() >= 256) {
@@ -284,76 +359,166 @@ std::string_view GroupStore::InternType(std::string_view type) {
 }
 
 GroupList::GroupList(const std::vector<Group>& groups, std::shared_ptr<GroupStore> store) {
-  if (groups.empty()) return;
-  // Packed once into the store's scratch and copied into the arena whole: sizing first would
-  // work out every group's form twice. The scratch starts aligned like an arena entity, so own
-  // texts get the same padding in both.
-  std::size_t used = 4;
-  for (const Group& g : groups) {
-    if (g.code() < 0 || g.code() > 0x7FF) {
-      throw std::out_of_range("group code " + std::to_string(g.code()) + " cannot be packed");
-    }
-    // The most one group takes: header and type, padding, then the longest value.
-    const std::size_t text_bytes = g.is_text() ? g.text().size() * sizeof(wchar_t) : 0;
-    std::byte* at = store->Scratch(used + 3 + 3 + 4 + (text_bytes > 24 ? text_bytes : 24)) + used;
-    std::byte* const begin = at;
-    std::uint64_t handle = 0;
-    const Form form = FormOf(g, &handle);
-    const bool typed = Typed(g);
-    at = Store(at, static_cast<std::uint16_t>(g.code() | form << 11 | (typed ? kTyped : 0)));
-    if (typed) at = Store(at, static_cast<std::uint8_t>(g.type()));
-    switch (form) {
-      case kEmpty:
-        break;
-      case kShared:
-        at = Store(at, store->Intern(g));
-        break;
-      case kOwn:
-        at = Store(at, static_cast<std::uint32_t>(g.text().size()));
-        while ((reinterpret_cast<std::uintptr_t>(at) & 3) != 0) *at++ = std::byte{0};
-        std::memcpy(at, g.text().data(), text_bytes);
-        at += text_bytes;
-        break;
-      case kHandle32:
-        at = Store(at, static_cast<std::uint32_t>(handle));
-        break;
-      case kHandle64:
-        at = Store(at, handle);
-        break;
-      case kReal:
-        at = Store(at, g.real());
-        break;
-      case kInt8:
-        at = Store(at, static_cast<std::int8_t>(g.integer()));
-        break;
-      case kInt16:
-        at = Store(at, static_cast<std::int16_t>(g.integer()));
-        break;
-      case kInt32:
-        at = Store(at, static_cast<std::int32_t>(g.integer()));
-        break;
-      case kInt64:
-        at = Store(at, g.integer());
-        break;
-      case kPoint2:
-        at = Store(at, g.point().x);
-        at = Store(at, g.point().y);
-        break;
-      case kPoint3:
-        at = Store(at, g.point().x);
-        at = Store(at, g.point().y);
-        at = Store(at, g.point().z);
-        break;
-    }
-    used += static_cast<std::size_t>(at - begin);
+  GroupPacker packer(std::move(store));
+  for (const Group& g : groups) packer.Add(g);
+  *this = packer.Finish();
+}
+
+namespace {
+
+std::byte* Header(std::byte* at, int code, Form form) {
+  return Store(at, static_cast<std::uint16_t>(code | form << 11));
+}
+
+std::byte* StoreInteger(std::byte* at, Form form, std::int64_t v) {
+  switch (form) {
+    case kInt8:
+      return Store(at, static_cast<std::int8_t>(v));
+    case kInt16:
+      return Store(at, static_cast<std::int16_t>(v));
+    case kInt32:
+      return Store(at, static_cast<std::int32_t>(v));
+    default:
+      return Store(at, v);
   }
-  std::byte* scratch = store->Scratch(used);
-  Store(scratch, static_cast<std::uint32_t>(groups.size()));
-  std::byte* at = store->Allocate(used);
-  std::memcpy(at, scratch, used);
-  data_ = at;
-  store->Retain(store);
-  store_ = store.get();
+}
+
+std::byte* StoreOwn(std::byte* at, std::wstring_view text) {
+  at = Store(at, static_cast<std::uint32_t>(text.size()));
+  while ((reinterpret_cast<std::uintptr_t>(at) & 3) != 0) *at++ = std::byte{0};
+  std::memcpy(at, text.data(), text.size() * sizeof(wchar_t));
+  return at + text.size() * sizeof(wchar_t);
+}
+
+// The most a text group takes: header, type byte, length, padding and its characters.
+std::size_t TextRoom(std::size_t length) {
+  return 2 + 1 + 4 + 3 + std::max<std::size_t>(length * sizeof(wchar_t), 8);
+}
+
+}  // namespace
+
+void GroupPacker::Add(const Group& g) {
+  if (g.code() < 0 || g.code() > 0x7FF) {
+    throw std::out_of_range("group code " + std::to_string(g.code()) + " cannot be packed");
+  }
+  if (g.type() != GroupTypeOf(g.code())) {
+    // Only groups made by hand carry a type other than their code's; the escape is no group.
+    std::byte* at = Room(3);
+    Store(Header(at, g.code(), kTyped), static_cast<std::uint8_t>(g.type()));
+    used_ += 3;
+  }
+  switch (g.type()) {
+    case GroupType::kString:
+      if (g.shared_text() != nullptr && !OwnText(g.code()) && !IsHandleCode(g.code())) {
+        // Interned by the text's address, which a reader's groups share, not by its hash.
+        AddAgain(g.code(), {PackedText::kShared, store_->Intern(g)});
+      } else {
+        AddText(g.code(), g.text());
+      }
+      return;
+    case GroupType::kDouble:
+      AddReal(g.code(), g.real());
+      return;
+    case GroupType::kPoint:
+      AddPoint(g.code(), g.point());
+      return;
+    default:
+      AddInteger(g.code(), g.integer());
+      return;
+  }
+}
+
+PackedText GroupPacker::AddText(int code, std::wstring_view text) {
+  PackedText packed;
+  std::uint64_t handle = 0;
+  if (text.empty()) {
+    packed.kind = PackedText::kEmpty;
+  } else if (IsHandleCode(code) && IsPlainHandle(text, &handle)) {
+    packed = {PackedText::kHandle, handle};
+  } else if (OwnText(code)) {
+    std::byte* at = Room(TextRoom(text.size()));
+    std::byte* const begin = at;
+    at = StoreOwn(Header(at, code, kOwn), text);
+    Added(begin, at);
+    return {PackedText::kOwn, 0};
+  } else {
+    packed = {PackedText::kShared, store_->Intern(text)};
+  }
+  AddAgain(code, packed);
+  return packed;
+}
+
+void GroupPacker::AddAgain(int code, PackedText packed) {
+  std::byte* at = Room(2 + 8);
+  std::byte* const begin = at;
+  const std::uint64_t v = packed.value;
+  switch (packed.kind) {
+    case PackedText::kShared:
+      at = v <= 0xFF     ? Store(Header(at, code, kShared8), static_cast<std::uint8_t>(v))
+           : v <= 0xFFFF ? Store(Header(at, code, kShared16), static_cast<std::uint16_t>(v))
+                         : Store(Header(at, code, kShared32), static_cast<std::uint32_t>(v));
+      break;
+    case PackedText::kHandle: {
+      const int n = v <= 0xFF ? 1 : v <= 0xFFFF ? 2 : v <= 0xFFFFFF ? 3 : v <= 0xFFFFFFFF ? 4 : 8;
+      at = Header(at, code, n == 8 ? kHandle64 : static_cast<Form>(kHandle8 + n - 1));
+      std::memcpy(at, &v, static_cast<std::size_t>(n));  // the low bytes: little-endian
+      at += n;
+      break;
+    }
+    default:
+      at = Header(at, code, kEmpty);
+      break;
+  }
+  Added(begin, at);
+}
+
+void GroupPacker::AddReal(int code, double value) {
+  std::byte* at = Room(2 + 8);
+  std::byte* const begin = at;
+  float f = 0;
+  at = AsFloat(value, &f) ? Store(Header(at, code, kRealF), f)
+                          : Store(Header(at, code, kReal), value);
+  Added(begin, at);
+}
+
+void GroupPacker::AddInteger(int code, std::int64_t value) {
+  std::byte* at = Room(2 + 8);
+  std::byte* const begin = at;
+  const Form form = IntegerForm(value);
+  at = StoreInteger(Header(at, code, form), form, value);
+  Added(begin, at);
+}
+
+void GroupPacker::AddPoint(int code, const Point3& point) {
+  std::byte* at = Room(2 + 24);
+  std::byte* const begin = at;
+  const bool flat = PlusZero(point.z);
+  float x = 0;
+  float y = 0;
+  float z = 0;
+  if (AsFloat(point.x, &x) && AsFloat(point.y, &y) && (flat || AsFloat(point.z, &z))) {
+    at = Store(Store(Header(at, code, flat ? kPoint2F : kPoint3F), x), y);
+    if (!flat) at = Store(at, z);
+  } else {
+    at = Store(Store(Header(at, code, flat ? kPoint2 : kPoint3), point.x), point.y);
+    if (!flat) at = Store(at, point.z);
+  }
+  Added(begin, at);
+}
+
+GroupList GroupPacker::Finish() {
+  if (count_ == 0) return GroupList();
+  // Packed into the scratch and copied into the arena whole: sizing first would work out every
+  // group's form twice. The scratch starts aligned like an arena list, so own texts get the
+  // same padding in both.
+  std::byte* scratch = store_->Scratch(used_);
+  Store(scratch, count_);
+  std::byte* at = store_->Allocate(used_);
+  std::memcpy(at, scratch, used_);
+  store_->Retain(store_);
+  GroupList list(at);
+  Begin();
+  return list;
 }
 
 std::size_t GroupList::size() const { return data_ == nullptr ? 0 : Load<std::uint32_t>(data_); }
@@ -366,7 +531,7 @@ Group GroupList::operator[](std::size_t i) const {
 
 GroupList::Iterator GroupList::begin() const {
   if (data_ == nullptr) return Iterator();
-  return Iterator(data_ + 4, Load<std::uint32_t>(data_), store_);
+  return Iterator(data_ + 4, Load<std::uint32_t>(data_), store());
 }
 
 Group GroupList::Iterator::operator*() const {
@@ -386,7 +551,7 @@ GroupList::Iterator& GroupList::Iterator::operator++() {
 GroupList::Cursor::Cursor(const GroupList& list)
     : at_(list.data_ == nullptr ? nullptr : list.data_ + 4),
       left_(list.data_ == nullptr ? 0 : Load<std::uint32_t>(list.data_)),
-      store_(list.store_) {}
+      store_(list.data_ == nullptr ? nullptr : list.store()) {}
 
 bool GroupList::Cursor::Next(GroupView* view) {
   if (left_ == 0) return false;

@@ -43,19 +43,26 @@ class GroupStore {
   GroupStore& operator=(const GroupStore&) = delete;
   ~GroupStore();
 
-  // Room for n bytes that stays put while the store lives.
+  // The size and alignment of the arenas; each begins with the store's address.
+  static constexpr std::size_t kChunk = std::size_t{1} << 20;
+
+  // Room for n bytes that stays put while the store lives, within the first kChunk bytes of an
+  // arena.
   std::byte* Allocate(std::size_t n);
   // A reused buffer of at least n bytes, aligned like Allocate's, whose first bytes are kept
   // when it grows. Lasts until the next call.
   std::byte* Scratch(std::size_t n) { return n <= scratch_size_ ? scratch_.get() : Grow(n); }
   // The index of a non-empty text group's text among the shared texts, added when new.
   std::uint32_t Intern(const Group& group);
+  // The same for a text read straight from a file. REQUIRES: text is not empty.
+  std::uint32_t Intern(std::wstring_view text);
   SharedText* SharedAt(std::uint32_t index) const { return texts_[index]; }
   // A record type name, kept once.
   std::string_view InternType(std::string_view type);
 
  private:
   friend class GroupList;
+  friend class GroupPacker;
   // Lists keep their store alive by a count of their own, so that a list is two pointers, not
   // three: the first list takes over a reference to the store, the last gives it back.
   void Retain(std::shared_ptr<GroupStore> self);
@@ -65,7 +72,11 @@ class GroupStore {
 
   mutable std::atomic<std::size_t> lists_{0};
   mutable std::shared_ptr<GroupStore> self_;
-  std::vector<std::unique_ptr<std::byte[]>> chunks_;
+  struct Chunk {
+    std::byte* at;
+    std::size_t size;
+  };
+  std::vector<Chunk> chunks_;
   std::unique_ptr<std::byte[]> scratch_;
   std::size_t scratch_size_ = 0;
   std::byte* next_ = nullptr;
@@ -80,11 +91,14 @@ class GroupStore {
   };
   std::array<Seen, 256> seen_{};
   std::vector<std::unique_ptr<std::string>> types_;
+  const std::string* last_type_ = nullptr;
 };
 
 // One entity's groups in file order, packed. Copies share the immutable bytes.
 class GroupList {
  public:
+  friend class GroupPacker;
+
   class Iterator {
    public:
     using iterator_category = std::input_iterator_tag;
@@ -128,13 +142,10 @@ class GroupList {
   };
 
   GroupList() = default;
-  GroupList(const GroupList& other) : data_(other.data_), store_(other.store_) {
-    if (store_ != nullptr) store_->Retain();
+  GroupList(const GroupList& other) : data_(other.data_) {
+    if (data_ != nullptr) store()->Retain();
   }
-  GroupList(GroupList&& other) noexcept : data_(other.data_), store_(other.store_) {
-    other.data_ = nullptr;
-    other.store_ = nullptr;
-  }
+  GroupList(GroupList&& other) noexcept : data_(other.data_) { other.data_ = nullptr; }
   GroupList& operator=(const GroupList& other) {
     GroupList copy(other);
     Swap(copy);
@@ -146,7 +157,7 @@ class GroupList {
     return *this;
   }
   ~GroupList() {
-    if (store_ != nullptr) store_->Release();
+    if (data_ != nullptr) store()->Release();
   }
   // Packs groups into store. Throws std::out_of_range for a code outside 0..2047, which the
   // packing cannot hold (a reader gives 0..1071).
@@ -163,14 +174,66 @@ class GroupList {
   friend bool operator==(const GroupList& a, const GroupList& b);
 
  private:
-  // A 32-bit group count, then per group: code (16 bits), form and type (8 bits), value.
-  void Swap(GroupList& other) noexcept {
-    std::swap(data_, other.data_);
-    std::swap(store_, other.store_);
+  // A 32-bit group count, then the packed groups.
+  explicit GroupList(const std::byte* data) : data_(data) {}
+  void Swap(GroupList& other) noexcept { std::swap(data_, other.data_); }
+  // The store is named at the start of the aligned chunk the bytes lie in, so that a list, of
+  // which a big drawing holds hundreds of thousands, is one pointer.
+  const GroupStore* store() const {
+    const auto chunk = reinterpret_cast<std::uintptr_t>(data_) & ~(GroupStore::kChunk - 1);
+    return *reinterpret_cast<const GroupStore* const*>(chunk);
   }
 
   const std::byte* data_ = nullptr;
-  const GroupStore* store_ = nullptr;
+};
+
+// How a text group went into a list, so that the same text under the same code can go in
+// again without being looked at.
+struct PackedText {
+  enum Kind : std::uint8_t { kEmpty, kShared, kOwn, kHandle };
+  Kind kind = kEmpty;
+  std::uint64_t value = 0;  // the shared text's index, or the handle
+};
+
+// Packs one list at a time into a store, group by group as they are read, so that a reader
+// needs no Group object per group. Lists come out exactly as GroupList's constructor packs the
+// same groups.
+class GroupPacker {
+ public:
+  explicit GroupPacker(std::shared_ptr<GroupStore> store) : store_(std::move(store)) {}
+  GroupPacker(const GroupPacker&) = delete;
+  GroupPacker& operator=(const GroupPacker&) = delete;
+
+  // Starts a list, dropping whatever was added since the last Finish().
+  void Begin() {
+    used_ = 4;
+    count_ = 0;
+  }
+  // Throws std::out_of_range for a code outside 0..2047.
+  void Add(const Group& group);
+  // The Add*() below take codes of 0..2047 whose own type (GroupTypeOf) the value has.
+  PackedText AddText(int code, std::wstring_view text);
+  // REQUIRES: packed came from AddText() of this packer under the same code and is not kOwn.
+  void AddAgain(int code, PackedText packed);
+  void AddReal(int code, double value);
+  void AddInteger(int code, std::int64_t value);
+  void AddPoint(int code, const Point3& point);
+  // The list of the groups added since Begin(); empty when there were none.
+  GroupList Finish();
+
+  GroupStore& store() const { return *store_; }
+
+ private:
+  // Room for a group of at most `most` bytes (header and padding included) behind those added.
+  std::byte* Room(std::size_t most) { return store_->Scratch(used_ + most) + used_; }
+  void Added(const std::byte* begin, const std::byte* end) {
+    used_ += static_cast<std::size_t>(end - begin);
+    ++count_;
+  }
+
+  std::shared_ptr<GroupStore> store_;
+  std::size_t used_ = 4;
+  std::uint32_t count_ = 0;
 };
 
 }  // namespace gm::dxf

@@ -101,6 +101,22 @@ NumberError ParseInteger(std::string_view text, std::int64_t min, std::int64_t m
   return NumberError::kNone;
 }
 
+// An integer of a group of the given integer type; booleans come out as 0 or 1.
+NumberError ParseIntegerOf(GroupType type, std::string_view text, std::int64_t* value) {
+  // Sixteen- and 32-bit codes also take the unsigned readings some writers use.
+  std::int64_t min = std::numeric_limits<std::int64_t>::min();
+  std::int64_t max = std::numeric_limits<std::int64_t>::max();
+  if (type == GroupType::kInt16 || type == GroupType::kBool) {
+    min = -32768, max = 65535;
+  } else if (type == GroupType::kInt32) {
+    min = std::numeric_limits<std::int32_t>::min();
+    max = std::numeric_limits<std::uint32_t>::max();
+  }
+  const NumberError e = ParseInteger(text, min, max, value);
+  if (e == NumberError::kNone && type == GroupType::kBool) *value = *value != 0 ? 1 : 0;
+  return e;
+}
+
 // Printable ASCII and tabs, without the backslash that starts an escape.
 bool IsPlainAscii(std::string_view bytes) {
   for (const char c : bytes) {
@@ -135,6 +151,7 @@ GroupReader::GroupReader(Tokenizer& tokenizer, const TextDecoder& decoder,
 void GroupReader::set_decoder(const TextDecoder& decoder) {
   decoder_ = &decoder;
   for (auto& pair : recent_) pair[0].valid = pair[1].valid = false;
+  for (auto& pair : recent_packed_) pair[0].code = pair[1].code = -1;
   std::string ascii;
   ascii.push_back('\t');
   for (char c = 0x20; c < 0x7F; ++c) {
@@ -170,25 +187,46 @@ bool GroupReader::Next(Group* group, std::size_t* line) {
   return Convert(tag, group);
 }
 
+bool GroupReader::Pack(GroupPacker* packer, EntityHead* head, Group* zero, std::size_t* line,
+                       bool* is_zero) {
+  if (!status_.ok()) return false;
+  RawTag tag;
+  do {
+    if (!NextRaw(&tag)) return false;
+  } while (tag.code == 999);
+  *line = tag.line;
+  *is_zero = tag.code == 0;
+  return *is_zero ? Convert(tag, zero) : ConvertInto(tag, packer, head);
+}
+
+bool GroupReader::NumberFail(const RawTag& tag, GroupType type, int error) {
+  const std::size_t value_line = tag.line + 1;
+  const std::string what =
+      "value " + QuoteBytes(TrimBlanks(tag.value)) + " of group " + std::to_string(tag.code);
+  switch (static_cast<NumberError>(error)) {
+    case NumberError::kNotFinite:
+      return Fail(
+          tokenizer_->Error(ErrorCode::kNotFinite, value_line, what + " is not a finite number"));
+    case NumberError::kOutOfRange:
+      return Fail(tokenizer_->Error(ErrorCode::kBadNumber, value_line,
+                                    what + " is out of range for " + TypeName(type)));
+    default:
+      return Fail(tokenizer_->Error(ErrorCode::kBadNumber, value_line,
+                                    what + " is not a number (" + TypeName(type) + ")"));
+  }
+}
+
+void GroupReader::DecodeText(const RawTag& tag, std::string_view bytes) {
+  bool replaced = false;
+  scratch_ = decoder_->Decode(bytes, &replaced);
+  if (replaced && repairs_ != nullptr) {
+    repairs_->push_back(
+        {tag.line + 1, "bytes that are not " + decoder_->name() + " text were replaced by U+FFFD"});
+  }
+}
+
 bool GroupReader::Convert(const RawTag& tag, Group* group) {
   const GroupType type = GroupTypeOf(tag.code);
-  const std::size_t value_line = tag.line + 1;
-  auto number_error = [&](NumberError error) {
-    const std::string what =
-        "value " + QuoteBytes(TrimBlanks(tag.value)) + " of group " + std::to_string(tag.code);
-    switch (error) {
-      case NumberError::kNotFinite:
-        return Fail(
-            tokenizer_->Error(ErrorCode::kNotFinite, value_line, what + " is not a finite number"));
-      case NumberError::kOutOfRange:
-        return Fail(tokenizer_->Error(ErrorCode::kBadNumber, value_line,
-                                      what + " is out of range for " + TypeName(type)));
-      default:
-        return Fail(tokenizer_->Error(ErrorCode::kBadNumber, value_line,
-                                      what + " is not a number (" + TypeName(type) + ")"));
-    }
-  };
-
   switch (type) {
     case GroupType::kString: {
       const std::string_view bytes = tag.code == 0 ? TrimBlanks(tag.value) : tag.value;
@@ -216,19 +254,14 @@ bool GroupReader::Convert(const RawTag& tag, Group* group) {
         }
         return true;
       }
-      bool replaced = false;
-      std::wstring text = decoder_->Decode(bytes, &replaced);
-      if (replaced && repairs_ != nullptr) {
-        repairs_->push_back({value_line, "bytes that are not " + decoder_->name() +
-                                             " text were replaced by U+FFFD"});
-      }
-      *group = distinct ? Group::Text(tag.code, std::move(text)) : pool_.Make(tag.code, text);
+      DecodeText(tag, bytes);
+      *group = distinct ? Group::Text(tag.code, scratch_) : pool_.Make(tag.code, scratch_);
       return true;
     }
     case GroupType::kDouble: {
       double d = 0;
       if (const NumberError e = ParseReal(tag.value, &d); e != NumberError::kNone) {
-        return number_error(e);
+        return NumberFail(tag, type, static_cast<int>(e));
       }
       *group = Group::Real(tag.code, d);
       return true;
@@ -237,32 +270,118 @@ bool GroupReader::Convert(const RawTag& tag, Group* group) {
     case GroupType::kInt32:
     case GroupType::kInt64:
     case GroupType::kBool: {
-      // Sixteen- and 32-bit codes also take the unsigned readings some writers use.
-      std::int64_t min = std::numeric_limits<std::int64_t>::min();
-      std::int64_t max = std::numeric_limits<std::int64_t>::max();
-      if (type == GroupType::kInt16 || type == GroupType::kBool) {
-        min = -32768, max = 65535;
-      } else if (type == GroupType::kInt32) {
-        min = std::numeric_limits<std::int32_t>::min();
-        max = std::numeric_limits<std::uint32_t>::max();
-      }
       std::int64_t i = 0;
-      if (const NumberError e = ParseInteger(tag.value, min, max, &i); e != NumberError::kNone) {
-        return number_error(e);
+      if (const NumberError e = ParseIntegerOf(type, tag.value, &i); e != NumberError::kNone) {
+        return NumberFail(tag, type, static_cast<int>(e));
       }
-      if (type == GroupType::kBool) i = i != 0 ? 1 : 0;
       *group = Group::Integer(tag.code, type, i);
       return true;
     }
-    case GroupType::kPoint:
-      return ReadPoint(tag, group);
+    case GroupType::kPoint: {
+      Point3 p;
+      if (!ReadPoint(tag, &p)) return false;
+      *group = Group::MakePoint(tag.code, p);
+      return true;
+    }
   }
   return false;
 }
 
-bool GroupReader::ReadPoint(const RawTag& x_tag, Group* group) {
+bool GroupReader::ConvertInto(const RawTag& tag, GroupPacker* packer, EntityHead* head) {
+  const int code = tag.code;
+  const GroupType type = GroupTypeOf(code);
+  GroupView view;
+  view.code = code;
+  view.type = type;
+  switch (type) {
+    case GroupType::kString: {
+      if (recent_store_ != &packer->store()) {
+        // Shared texts are numbered per store.
+        for (auto& pair : recent_packed_) pair[0].code = pair[1].code = -1;
+        recent_store_ = &packer->store();
+      }
+      const std::string_view bytes = tag.value;
+      const bool distinct = code == 1 || code == 3 || code == 5 || code == 105;
+      RecentPacked* recent = nullptr;
+      PackedText packed;
+      bool known = false;
+      if (!distinct) {
+        auto& pair = recent_packed_[static_cast<unsigned>(code) % recent_packed_.size()];
+        for (RecentPacked& r : pair) {
+          if (r.code == code && r.bytes == bytes) {
+            packed = r.packed;
+            known = true;
+            break;
+          }
+        }
+        if (!known) {
+          std::swap(pair[0], pair[1]);
+          recent = &pair[0];
+        }
+      }
+      if (known) {
+        packer->AddAgain(code, packed);
+      } else if (ascii_identity_ && IsPlainAscii(bytes)) {
+        scratch_.assign(bytes.begin(), bytes.end());
+        packed = packer->AddText(code, scratch_);
+        if (recent != nullptr) {
+          recent->bytes.assign(bytes);
+          recent->code = code;
+          recent->packed = packed;
+        }
+      } else {
+        // Not remembered: a text with bytes to replace is a repair each time it comes.
+        DecodeText(tag, bytes);
+        packed = packer->AddText(code, scratch_);
+      }
+      if (EntityHead::Wants(code)) {
+        view.is_handle = packed.kind == PackedText::kHandle;
+        view.handle = packed.value;
+        if (packed.kind == PackedText::kShared) {
+          view.text = packer->store().SharedAt(static_cast<std::uint32_t>(packed.value))->text;
+        } else if (packed.kind == PackedText::kOwn) {
+          view.text = scratch_;
+        }
+        head->Note(view, tag.line + 1);
+      }
+      return true;
+    }
+    case GroupType::kDouble: {
+      double d = 0;
+      if (const NumberError e = ParseReal(tag.value, &d); e != NumberError::kNone) {
+        return NumberFail(tag, type, static_cast<int>(e));
+      }
+      packer->AddReal(code, d);
+      return true;
+    }
+    case GroupType::kInt16:
+    case GroupType::kInt32:
+    case GroupType::kInt64:
+    case GroupType::kBool: {
+      std::int64_t i = 0;
+      if (const NumberError e = ParseIntegerOf(type, tag.value, &i); e != NumberError::kNone) {
+        return NumberFail(tag, type, static_cast<int>(e));
+      }
+      packer->AddInteger(code, i);
+      if (EntityHead::Wants(code)) {
+        view.integer = i;
+        head->Note(view, tag.line + 1);
+      }
+      return true;
+    }
+    case GroupType::kPoint: {
+      Point3 p;
+      if (!ReadPoint(tag, &p)) return false;
+      packer->AddPoint(code, p);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool GroupReader::ReadPoint(const RawTag& x_tag, Point3* point) {
   const int code = x_tag.code;
-  Point3 p;
+  Point3& p = *point;
   auto coordinate = [&](const RawTag& tag, double* value) {
     const NumberError e = ParseReal(tag.value, value);
     if (e == NumberError::kNone) return true;
@@ -300,8 +419,39 @@ bool GroupReader::ReadPoint(const RawTag& x_tag, Group* group) {
   } else {
     pending_ = tag;
   }
-  *group = Group::MakePoint(code, p);
   return true;
+}
+
+void EntityHead::Note(const GroupView& g, std::size_t value_line) {
+  auto parse = [&g](std::uint64_t* out) {
+    if (g.is_handle) {
+      *out = g.handle;
+      return true;
+    }
+    return ParseHandle(g.text, out);
+  };
+  if (g.code == handle_code && !have_handle) {
+    have_handle = true;
+    if (!parse(&handle)) {
+      bad_handle_line = value_line;
+      bad_handle.assign(g.text);
+    }
+  } else if (g.code == 330 && depth == 0 && !have_owner) {
+    have_owner = true;
+    if (!parse(&owner)) {
+      owner = 0;
+      bad_owner_line = value_line;
+      bad_owner.assign(g.text);
+    }
+  } else if (g.code == 67) {
+    paper_space = g.integer == 1;
+  } else if (g.code == 102) {
+    if (!g.text.empty() && g.text.front() == L'{') {
+      ++depth;
+    } else if (!g.text.empty() && g.text.front() == L'}' && depth > 0) {
+      --depth;
+    }
+  }
 }
 
 bool GroupReader::SkipSection(std::string_view section, std::size_t section_line,

@@ -15,11 +15,39 @@
 #include <vector>
 
 #include "platform/dxf/group.h"
+#include "platform/dxf/group_list.h"
 #include "platform/dxf/status.h"
 #include "platform/dxf/text_decoder.h"
 #include "platform/dxf/tokenizer.h"
 
 namespace gm::dxf {
+
+// What an entity's own groups say of it, noted group by group while they are read: its handle,
+// owner and space. Faults are kept until the entity is whole, so that they come after what
+// reading its groups found.
+struct EntityHead {
+  int handle_code = 5;  // 105 for DIMSTYLE entries
+  bool have_handle = false;
+  std::uint64_t handle = 0;
+  std::size_t bad_handle_line = 0;  // value line of a handle that is not hexadecimal
+  std::wstring bad_handle;
+  bool have_owner = false;
+  std::uint64_t owner = 0;
+  std::size_t bad_owner_line = 0;  // likewise for the owner
+  std::wstring bad_owner;
+  bool paper_space = false;
+  int depth = 0;  // inside 102 "{APP ... }" groups, where 330 is no owner
+
+  void Reset(int handle_group) {
+    *this = EntityHead();
+    handle_code = handle_group;
+  }
+  // True for the codes Note() looks at.
+  static bool Wants(int code) {
+    return code == 5 || code == 105 || code == 330 || code == 67 || code == 102;
+  }
+  void Note(const GroupView& group, std::size_t value_line);
+};
 
 class GroupReader {
  public:
@@ -37,6 +65,10 @@ class GroupReader {
   bool Next(Group* group, std::size_t* line);
   const Status& status() const { return status_; }
 
+  // Reads the next group as Next() does, but packs one with a code other than 0 straight into
+  // packer and notes it in *head; a code-0 group goes into *zero and sets *is_zero.
+  bool Pack(GroupPacker* packer, EntityHead* head, Group* zero, std::size_t* line, bool* is_zero);
+
   // Reads past groups without converting them, up to and including the next (0, ENDSEC).
   // Raises *max_handle to the largest handle in the skipped code-5 groups. Fails when the
   // input ends, or EOF or another SECTION comes, first; section names the section for that
@@ -50,7 +82,11 @@ class GroupReader {
   // The next raw tag: the one put back by a point, else the tokenizer's.
   bool NextRaw(RawTag* tag);
   bool Convert(const RawTag& tag, Group* group);
-  bool ReadPoint(const RawTag& x, Group* group);
+  bool ConvertInto(const RawTag& tag, GroupPacker* packer, EntityHead* head);
+  bool ReadPoint(const RawTag& x, Point3* point);
+  bool NumberFail(const RawTag& tag, GroupType type, int error);
+  // A text value decoded into scratch_, noting replaced bytes as a repair.
+  void DecodeText(const RawTag& tag, std::string_view bytes);
 
   Tokenizer* tokenizer_;
   const TextDecoder* decoder_;
@@ -70,6 +106,14 @@ class GroupReader {
     bool valid = false;
   };
   std::array<std::array<RecentText, 2>, 64> recent_;
+  // The same for the packing road, by how each text went into the packer's store.
+  struct RecentPacked {
+    std::string bytes;
+    int code = -1;
+    PackedText packed;
+  };
+  std::array<std::array<RecentPacked, 2>, 64> recent_packed_;
+  const GroupStore* recent_store_ = nullptr;
   bool ascii_identity_ = false;
   std::wstring scratch_;
 };

@@ -69,8 +69,10 @@ class Loader {
 
   // Reads the next record; on false *status says why (an error, or the input ended inside
   // what context names).
-  bool NextRecord(std::string_view context, std::size_t context_line, Status* status) {
-    if (records_.Next(&record_)) return true;
+  // With packed, an entity's groups go straight into packer_ (see RecordReader::Next).
+  bool NextRecord(std::string_view context, std::size_t context_line, Status* status,
+                  bool packed = false) {
+    if (packed ? records_.Next(&record_, &packer_, &head_) : records_.Next(&record_)) return true;
     *status = records_.status();
     if (status->ok()) {
       *status =
@@ -270,8 +272,9 @@ class Loader {
       block.base = begin.PointAt(10);
       block.flags = static_cast<int>(begin.Integer(70));
       const std::string name = QuoteBytes(Narrow(block.name));
+      const std::string context = "block " + name;
       for (;;) {
-        if (!NextRecord("block " + name, begin.line, &status)) return status;
+        if (!NextRecord(context, begin.line, &status, true)) return status;
         if (record_.type == "ENDBLK") {
           if (Status s = MakeEntity(false, &block.end); !s.ok()) return s;
           break;
@@ -299,7 +302,7 @@ class Loader {
       }
     }
     for (;;) {
-      if (!NextRecord("section ENTITIES", section_line, &status)) return status;
+      if (!NextRecord("section ENTITIES", section_line, &status, true)) return status;
       if (record_.type == "ENDSEC") return Status();
       if (IsOneOf(record_.type, {"SECTION", "EOF"})) {
         return NoEnd("section", "ENTITIES", section_line, "ENDSEC");
@@ -352,41 +355,36 @@ class Loader {
   Status MakeEntity(bool dimstyle, Entity* entity) {
     entity->type = store_->InternType(record_.type);
     entity->line = record_.line;
-    const int handle_code = dimstyle ? 105 : 5;
-    bool have_handle = false;
-    bool have_owner = false;
-    int depth = 0;  // inside 102 "{APP ... }" groups, where 330 is no owner
-    for (std::size_t i = 1; i < record_.groups.size(); ++i) {
-      const Group& g = record_.groups[i];
-      const int code = g.code();
-      if (code == handle_code && !have_handle) {
-        have_handle = true;
-        if (!ParseHandle(g.text(), &entity->handle)) {
-          return Error(ErrorCode::kBadHandle, record_.lines[i] + 1,
-                       "handle " + QuoteBytes(Narrow(g.text())) + " (group " +
-                           std::to_string(code) + ") of " + record_.type +
-                           " is not a hexadecimal number");
-        }
-        max_handle_ = std::max(max_handle_, entity->handle);
-      } else if (code == 330 && depth == 0 && !have_owner) {
-        have_owner = true;
-        if (!ParseHandle(g.text(), &entity->owner)) {
-          entity->owner = 0;
-          repairs_.push_back({record_.lines[i] + 1, "owner handle " + QuoteBytes(Narrow(g.text())) +
-                                                        " is not hexadecimal: ignored"});
-        }
-      } else if (code == 67) {
-        entity->paper_space = g.integer() == 1;
-      } else if (code == 102) {
-        const std::wstring& t = g.text();
-        if (!t.empty() && t.front() == L'{') {
-          ++depth;
-        } else if (!t.empty() && t.front() == L'}' && depth > 0) {
-          --depth;
-        }
+    if (record_.packed) {
+      entity->groups = packer_.Finish();
+    } else {
+      head_.Reset(dimstyle ? 105 : 5);
+      for (std::size_t i = 1; i < record_.groups.size(); ++i) {
+        const Group& g = record_.groups[i];
+        if (!EntityHead::Wants(g.code())) continue;
+        GroupView view;
+        view.code = g.code();
+        view.text = g.text();
+        view.integer = g.integer();
+        head_.Note(view, record_.lines[i] + 1);
       }
+      entity->groups = GroupList(record_.groups, store_);
     }
-    entity->groups = GroupList(record_.groups, store_);
+    if (head_.bad_owner_line != 0) {
+      repairs_.push_back(
+          {head_.bad_owner_line,
+           "owner handle " + QuoteBytes(Narrow(head_.bad_owner)) + " is not hexadecimal: ignored"});
+    }
+    if (head_.bad_handle_line != 0) {
+      return Error(ErrorCode::kBadHandle, head_.bad_handle_line,
+                   "handle " + QuoteBytes(Narrow(head_.bad_handle)) + " (group " +
+                       std::to_string(head_.handle_code) + ") of " + record_.type +
+                       " is not a hexadecimal number");
+    }
+    if (head_.have_handle) max_handle_ = std::max(max_handle_, head_.handle);
+    entity->handle = head_.handle;
+    entity->owner = head_.owner;
+    entity->paper_space = head_.paper_space;
     return Status();
   }
 
@@ -495,6 +493,8 @@ class Loader {
   Record record_;
   Drawing drawing_;
   std::shared_ptr<GroupStore> store_ = std::make_shared<GroupStore>();
+  GroupPacker packer_{store_};
+  EntityHead head_;
   std::uint64_t max_handle_ = 0;
   std::uint64_t handseed_ = 0;
 };

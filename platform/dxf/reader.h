@@ -3,7 +3,9 @@
 // Built in layers, each using only the ones below it:
 //   tokenizer.h      bytes -> raw (group code, value line) pairs
 //   group_reader.h   raw pairs -> typed groups (group.h's code table), text decoded once by
-//                    text_decoder.h, x/y/z groups folded into points
+//                    text_decoder.h, x/y/z groups folded into points; or, for the entities of
+//                    BLOCKS and ENTITIES, raw pairs straight into their packed form
+//                    (group_list.h), without a Group each
 //   record_reader.h  groups -> records (a code-0 group and the groups behind it)
 //   reader.cpp       records -> header, tables, blocks and entities of a Drawing (drawing.h)
 //
@@ -40,6 +42,6 @@ namespace gm::dxf {
 // with a file source. name stands for the input in messages and in Drawing::source.
 [[nodiscard]] Result<Drawing> LoadDrawingFromSource(std::unique_ptr<ByteSource> source,
                                                     std::string name,
-                                                    std::size_t chunk_size = 4u << 20);
+                                                    std::size_t chunk_size = 1u << 20);
 
 }  // namespace gm::dxf

@@ -31,7 +31,9 @@ bool RecordReader::Fail(Status status) {
   return false;
 }
 
-bool RecordReader::Next(Record* record) {
+bool RecordReader::Next(Record* record) { return Next(record, nullptr, nullptr); }
+
+bool RecordReader::Next(Record* record, GroupPacker* packer, EntityHead* head) {
   if (!status_.ok()) return false;
   Group group;
   std::size_t line = 0;
@@ -53,13 +55,38 @@ bool RecordReader::Next(Record* record) {
 
   record->groups.clear();
   record->lines.clear();
+  record->packed = false;
   record->line = next_line_;
-  record->type = TypeName(next_->text());
+  if (next_->shared_text() != last_type_text_ || last_type_text_ == nullptr) {
+    last_type_ = TypeName(next_->text());
+    last_type_text_ = next_->shared_text();
+    last_type_group_ = *next_;  // keeps the text, and so its address, from being reused
+    const std::string& t = last_type_;
+    last_is_frame_ = t == "SECTION" || t == "ENDSEC" || t == "EOF" || t == "TABLE" ||
+                     t == "ENDTAB" || t == "BLOCK" || t == "ENDBLK";
+  }
+  record->type = last_type_;
   record->groups.push_back(std::move(*next_));
   record->lines.push_back(next_line_);
   next_.reset();
   // Nothing after EOF is read: files may carry junk behind it (a DOS end-of-file byte).
   if (record->type == "EOF") return true;
+  if (packer != nullptr && !last_is_frame_) {
+    record->packed = true;
+    packer->Begin();
+    packer->Add(record->groups.front());
+    head->Reset(5);
+    bool is_zero = false;
+    while (groups_->Pack(packer, head, &group, &line, &is_zero)) {
+      if (is_zero) {
+        next_ = std::move(group);
+        next_line_ = line;
+        return true;
+      }
+    }
+    status_ = groups_->status();
+    return status_.ok();
+  }
   while (groups_->Next(&group, &line)) {
     if (group.code() == 0) {
       next_ = std::move(group);

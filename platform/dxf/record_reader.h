@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/dxf/group.h"
+#include "platform/dxf/group_list.h"
 #include "platform/dxf/group_reader.h"
 #include "platform/dxf/status.h"
 
@@ -26,6 +27,9 @@ struct Record {
   std::vector<Group> groups;
   // lines[i] is the line of groups[i]'s group code.
   std::vector<std::size_t> lines;
+  // The groups behind the first went into the packer given to RecordReader::Next(), and groups
+  // and lines hold the first alone.
+  bool packed = false;
 
   // The first group with code among groups[1..], or null.
   const Group* Find(int code) const;
@@ -41,6 +45,10 @@ class RecordReader {
   // input or on an error; status() tells which. The input must start with a code-0 group.
   // An EOF record has no groups but its own, and nothing behind it is read.
   bool Next(Record* record);
+  // The same, but packs a record that is not a section's, table's or block's frame (SECTION,
+  // ENDSEC, EOF, TABLE, ENDTAB, BLOCK, ENDBLK) straight into packer, noting it in *head: its
+  // first group too, while record->groups keeps that alone.
+  bool Next(Record* record, GroupPacker* packer, EntityHead* head);
   const Status& status() const { return status_; }
 
   // Reads past the rest of the current section, up to and including its ENDSEC; see
@@ -58,6 +66,12 @@ class RecordReader {
   std::size_t next_line_ = 0;
   bool started_ = false;
   Status status_;
+  // The type of the last record, by the shared text of its first group: records of one type
+  // follow each other and share that text.
+  std::string last_type_;
+  const SharedText* last_type_text_ = nullptr;
+  Group last_type_group_;
+  bool last_is_frame_ = false;
 };
 
 }  // namespace gm::dxf

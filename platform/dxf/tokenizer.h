@@ -47,7 +47,7 @@ class Tokenizer {
   Tokenizer(std::string_view bytes, std::string name);
   // Tokenizes what source delivers, reading chunk_size bytes at a time.
   Tokenizer(std::unique_ptr<ByteSource> source, std::string name,
-            std::size_t chunk_size = 4u << 20);
+            std::size_t chunk_size = 1u << 20);
   Tokenizer(const Tokenizer&) = delete;
   Tokenizer& operator=(const Tokenizer&) = delete;
 

@@ -248,5 +248,37 @@ TEST(DxfGroupList, ListsOfOneStoreStayApart) {
   }
 }
 
+// Values kept in fewer bytes when they fit come back exactly at every width's edges: handles
+// of 1 to 8 bytes, shared texts past 256 and 65536 of them, reals and points that are floats
+// exactly and those that only look like one.
+TEST(DxfGroupList, EveryWidthComesBackExactly) {
+  using F = std::numeric_limits<float>;
+  std::vector<Group> groups;
+  for (const std::uint64_t h : {0xFFull, 0x100ull, 0xFFFFull, 0x10000ull, 0xFFFFFFull, 0x1000000ull,
+                                0xFFFFFFFFull, 0x100000000ull, 0xFFFFFFFFFFFFFFull}) {
+    groups.push_back(Group::Text(330, FormatHandle(h)));
+  }
+  for (const double d :
+       {0.5, -0.0, 0.1, 1e-40, static_cast<double>(F::denorm_min()), static_cast<double>(F::max()),
+        static_cast<double>(F::max()) * 1.0000001, 16777217.0, -16777216.0, 3.4e38, 1e39}) {
+    groups.push_back(Group::Real(40, d));
+    groups.push_back(Group::MakePoint(10, {d, 0.25, 0.0}));
+    groups.push_back(Group::MakePoint(11, {0.25, -2.0, d}));
+  }
+  auto store = std::make_shared<GroupStore>();
+  const GroupList list(groups, store);
+  std::size_t i = 0;
+  for (const Group& g : list) ExpectSame(groups[i++], g);
+  EXPECT_EQ(i, groups.size());
+
+  std::vector<GroupList> lists;
+  for (int n = 0; n < 70000; ++n) {
+    lists.emplace_back(std::vector<Group>{Group::Text(8, L"L" + std::to_wstring(n))}, store);
+  }
+  for (const int n : {0, 255, 256, 65535, 65536, 69999}) {
+    EXPECT_EQ(lists[static_cast<std::size_t>(n)].front().text(), L"L" + std::to_wstring(n));
+  }
+}
+
 }  // namespace
 }  // namespace gm::dxf
