@@ -81,10 +81,6 @@ struct DialogState {
 
 // The state of a dialog window now (an empty state for no dialog).
 DialogState ReadDialog(HWND dialog);
-// The dialog's controls as text-form lines, as the console shows them.
-std::vector<std::wstring> RenderDialog(const DialogState& state);
-// A progress bar drawn in `width` characters.
-std::wstring Bar(const ControlState& bar, int width);
 // The visible top-level dialogs, oldest first.
 std::vector<HWND> OpenDialogs();
 // The newest visible top-level dialog with this title, or nullptr.

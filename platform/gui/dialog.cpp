@@ -1,5 +1,6 @@
 #include "platform/gui/dialog.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cwchar>
@@ -270,14 +271,7 @@ void DDX_Radio(CDataExchange* dx, int firstId, int& value) {
   Window* first = Find(dx->PrepareCtrl(firstId)->m_hWnd);
   if (dx->m_bSaveAndValidate) value = -1;
   int index = 0;
-  bool started = false;
-  for (const auto& c : first->parent->controls) {
-    if (!started) {
-      if (c.get() != first) continue;
-      started = true;
-    } else if ((c->style & WS_GROUP) != 0) {
-      break;
-    }
+  for (Window* c : gui::model::Group(*first)) {
     if (c->kind != gui::ControlKind::kRadioButton) continue;
     if (dx->m_bSaveAndValidate) {
       if (c->check != 0) value = index;
@@ -295,12 +289,9 @@ void DDX_CBString(CDataExchange* dx, int id, std::wstring& value) {
     return;
   }
   Window* w = Find(control->m_hWnd);
-  for (size_t i = 0; i < w->items.size(); ++i) {
-    if (win::StartsWithNoCase(w->items[i], value)) {
-      w->selection = static_cast<int>(i);
-      return;
-    }
-  }
+  auto it = std::ranges::find_if(
+      w->items, [&](const std::wstring& item) { return win::StartsWithNoCase(item, value); });
+  if (it != w->items.end()) w->selection = static_cast<int>(it - w->items.begin());
 }
 
 void DDX_Control(CDataExchange* dx, int id, CWnd& control) {

@@ -48,6 +48,10 @@ std::vector<Window*> Dialogs();
 // The dialog's control with this id (the first, when ids repeat).
 Window* Control(const Window& dialog, int id);
 
+// The controls of the member's group: from the WS_GROUP control at or
+// before it up to the next one.
+std::vector<Window*> Group(const Window& member);
+
 // Pixels of the client area's origin on the screen.
 POINT ClientOrigin(const Window& w);
 RECT ClientRect(const Window& w);

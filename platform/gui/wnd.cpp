@@ -100,6 +100,17 @@ Window* Control(const Window& dialog, int id) {
   return nullptr;
 }
 
+std::vector<Window*> Group(const Window& member) {
+  const auto& all = member.parent->controls;
+  size_t first = 0;
+  while (all[first].get() != &member) ++first;
+  while (first > 0 && (all[first]->style & WS_GROUP) == 0) --first;
+  std::vector<Window*> out{all[first].get()};
+  for (size_t i = first + 1; i < all.size() && (all[i]->style & WS_GROUP) == 0; ++i)
+    out.push_back(all[i].get());
+  return out;
+}
+
 POINT ClientOrigin(const Window& w) {
   if (w.is_dialog()) {
     return POINT{w.rect.left + FrameOf(w), w.rect.top + FrameOf(w) + CaptionOf(w)};
