@@ -296,8 +296,9 @@ void DDX_CBString(CDataExchange* dx, int id, std::wstring& value) {
 
 void DDX_Control(CDataExchange* dx, int id, CWnd& control) {
   if (control.m_hWnd != nullptr) return;
-  dx->PrepareCtrl(id);
-  if (!control.SubclassDlgItem(static_cast<UINT>(id), dx->m_pDlgWnd)) {
-    AfxThrowNotSupportedException();
-  }
+  Window* w = Find(dx->PrepareCtrl(id)->m_hWnd);
+  // The control's notifications and messages now go through its map.
+  if (w->object != nullptr) AfxThrowNotSupportedException();
+  w->object = &control;
+  control.m_hWnd = w->hwnd;
 }

@@ -128,9 +128,6 @@ class CFileDialog {
   INT_PTR DoModal();
 
   std::wstring GetPathName() const { return path_; }
-  std::wstring GetFileName() const;
-  std::wstring GetFileExt() const;
-  std::wstring GetFileTitle() const;
   BOOL GetReadOnlyPref() const { return (m_ofn.Flags & OFN_READONLY) != 0; }
 
   OPENFILENAMEW m_ofn;

@@ -94,13 +94,3 @@ INT_PTR CFileDialog::DoModal() {
   }
   return IDCANCEL;
 }
-
-std::wstring CFileDialog::GetFileName() const { return TextOf(PathOf(path_).filename()); }
-
-std::wstring CFileDialog::GetFileExt() const {
-  std::wstring ext = TextOf(PathOf(path_).extension());
-  if (!ext.empty() && ext.front() == L'.') ext.erase(0, 1);
-  return ext;
-}
-
-std::wstring CFileDialog::GetFileTitle() const { return TextOf(PathOf(path_).stem()); }

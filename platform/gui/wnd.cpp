@@ -149,11 +149,6 @@ using gui::model::Window;
 // Every window of ours is in front as it is shown.
 BOOL SetForegroundWindow(HWND window) { return Find(window) != nullptr; }
 
-ATOM RegisterClassW(const WNDCLASSW* windowClass) {
-  if (windowClass == nullptr || windowClass->lpszClassName == nullptr) return 0;
-  return S().classes.insert(win::ToLower(windowClass->lpszClassName)).second ? 1 : 0;
-}
-
 HCURSOR LoadCursorW(HINSTANCE, LPCWSTR name) {
   return reinterpret_cast<HCURSOR>(const_cast<wchar_t*>(name));
 }
@@ -306,16 +301,6 @@ CWnd* CWnd::FromHandle(HWND window) {
   return wrapper.get();
 }
 
-BOOL CWnd::SubclassDlgItem(UINT id, CWnd* parent) {
-  if (parent == nullptr || m_hWnd != nullptr) return FALSE;
-  Window* d = Find(parent->m_hWnd);
-  Window* w = d != nullptr ? gui::model::Control(*d, static_cast<int>(id)) : nullptr;
-  if (w == nullptr || w->object != nullptr) return FALSE;
-  w->object = this;
-  m_hWnd = w->hwnd;
-  return TRUE;
-}
-
 BOOL CWnd::CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style,
                     const RECT& rect, CWnd* parent, UINT id) {
   Window* dialog = parent != nullptr ? Find(parent->m_hWnd) : nullptr;
@@ -399,13 +384,6 @@ void CWnd::ScreenToClient(RECT* rect) const {
   *rect = RECT{rect->left - o.x, rect->top - o.y, rect->right - o.x, rect->bottom - o.y};
 }
 
-void CWnd::ClientToScreen(POINT* point) const {
-  Window* w = Find(m_hWnd);
-  if (w == nullptr) return;
-  const POINT o = gui::model::ClientOrigin(*w);
-  *point = POINT{point->x + o.x, point->y + o.y};
-}
-
 BOOL CWnd::SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags) {
   Window* w = Find(m_hWnd);
   if (w == nullptr) return FALSE;
@@ -454,7 +432,8 @@ int CWnd::MessageBox(LPCWSTR text, LPCWSTR caption, UINT type) {
 
 BOOL AfxRegisterClass(WNDCLASSW* windowClass) {
   if (windowClass == nullptr || windowClass->lpszClassName == nullptr) return FALSE;
-  return gui::model::ClassExists(windowClass->lpszClassName) || RegisterClassW(windowClass) != 0;
+  S().classes.insert(win::ToLower(windowClass->lpszClassName));
+  return TRUE;
 }
 
 void CWnd::UpdateWindow() {

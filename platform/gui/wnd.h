@@ -164,12 +164,9 @@ class CWnd : public CCmdTarget {
   // framework keeps for as long as the window exists (also for foreign
   // windows such as the host's main window); nullptr for no window.
   static CWnd* FromHandle(HWND window);
-  // Attaches this object to the dialog's control, whose notifications and
-  // messages then go through this object's message map.
-  BOOL SubclassDlgItem(UINT id, CWnd* parent);
 
   // A custom control in the parent dialog; className must be registered with
-  // RegisterClassW / AfxRegisterClass.
+  // AfxRegisterClass.
   BOOL CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, const RECT& rect,
                 CWnd* parent, UINT id);
   virtual BOOL DestroyWindow();
@@ -190,7 +187,6 @@ class CWnd : public CCmdTarget {
   void GetWindowRect(RECT* rect) const;
   void GetClientRect(RECT* rect) const;
   void ScreenToClient(RECT* rect) const;
-  void ClientToScreen(POINT* point) const;
   BOOL SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags);
   // Over the owner when it is one of ours and visible, else over the
   // screen; kept on the screen.
