@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 
 #include "platform/console/console.h"
@@ -324,9 +325,7 @@ void ConsoleBackend::StartLive(HWND dialog) {
 }
 
 void ConsoleBackend::DrawLive(const DialogState& state, bool force) {
-  auto now = std::chrono::steady_clock::now();
-  if (!force && now - live_drawn_ < std::chrono::milliseconds(100)) return;
-  live_drawn_ = now;
+  live_drawn_ = std::chrono::steady_clock::now();
   std::wstring line = LiveLine(state);
   const size_t width = static_cast<size_t>(std::max(10, TerminalWidth() - 1));
   if (line.size() > width) line.resize(width);
@@ -344,9 +343,7 @@ void ConsoleBackend::LiveInput() {
       char keys[64];
       ssize_t n = ::read(STDIN_FILENO, keys, sizeof keys);
       if (n <= 0) break;
-      for (ssize_t i = 0; i < n; ++i) {
-        if (keys[i] == 0x1B) cancel = true;
-      }
+      cancel = cancel || std::memchr(keys, 0x1B, static_cast<size_t>(n)) != nullptr;
     }
   }
   if (cancel) DialogDriver(live_, DialogDriver::kQueueOnly).PressEscape();
@@ -594,21 +591,14 @@ bool ConsoleBackend::AnswerFileDialog(const FileDialogRequest& request, FileDial
   return true;
 }
 
-namespace {
-
-ConsoleBackend& Terminal() {
+void UseTerminalBackend() {
   static ConsoleBackend backend(true);
-  return backend;
+  SetBackend(&backend);
 }
 
-ConsoleBackend& Script() {
+void UseScriptBackend() {
   static ConsoleBackend backend(false);
-  return backend;
+  SetBackend(&backend);
 }
-
-}  // namespace
-
-void UseTerminalBackend() { SetBackend(&Terminal()); }
-void UseScriptBackend() { SetBackend(&Script()); }
 
 }  // namespace gui

@@ -30,13 +30,12 @@ State& S() {
 
 HWND NextHandle() { return reinterpret_cast<HWND>(S().next_handle++); }
 
-int FrameOf(const Window& w) {
-  if (!w.is_dialog()) return 0;
-  return (w.style & DS_MODALFRAME) != 0 ? 3 : (w.style & WS_BORDER) != 0 ? 1 : 0;
-}
-
-int CaptionOf(const Window& w) {
-  return w.is_dialog() && (w.style & WS_CAPTION) == WS_CAPTION ? 22 : 0;
+// The frame and title bar around a dialog's client area.
+RECT Border(const Window& w) {
+  if (!w.is_dialog()) return {};
+  const LONG frame = (w.style & DS_MODALFRAME) != 0 ? 3 : (w.style & WS_BORDER) != 0 ? 1 : 0;
+  const LONG caption = (w.style & WS_CAPTION) == WS_CAPTION ? 22 : 0;
+  return RECT{frame, frame + caption, frame, frame};
 }
 
 // Rounded as MulDiv rounds.
@@ -112,21 +111,20 @@ std::vector<Window*> Group(const Window& member) {
 }
 
 POINT ClientOrigin(const Window& w) {
-  if (w.is_dialog()) {
-    return POINT{w.rect.left + FrameOf(w), w.rect.top + FrameOf(w) + CaptionOf(w)};
-  }
-  POINT base = ClientOrigin(*w.parent);
-  return POINT{base.x + w.rect.left, base.y + w.rect.top};
+  const RECT b = Border(w);
+  const POINT base = w.is_dialog() ? POINT{0, 0} : ClientOrigin(*w.parent);
+  return POINT{base.x + w.rect.left + b.left, base.y + w.rect.top + b.top};
 }
 
 RECT ClientRect(const Window& w) {
-  const int frame = FrameOf(w);
-  return RECT{0, 0, std::max<LONG>(0, w.rect.right - w.rect.left - 2 * frame),
-              std::max<LONG>(0, w.rect.bottom - w.rect.top - 2 * frame - CaptionOf(w))};
+  const RECT b = Border(w);
+  return RECT{0, 0, std::max<LONG>(0, w.rect.right - w.rect.left - b.left - b.right),
+              std::max<LONG>(0, w.rect.bottom - w.rect.top - b.top - b.bottom)};
 }
 
 POINT WindowSize(const Window& dialog, int cx, int cy) {
-  return POINT{cx + 2 * FrameOf(dialog), cy + 2 * FrameOf(dialog) + CaptionOf(dialog)};
+  const RECT b = Border(dialog);
+  return POINT{cx + b.left + b.right, cy + b.top + b.bottom};
 }
 
 bool ClassExists(const std::wstring& name) { return S().classes.count(win::ToLower(name)) != 0; }
@@ -216,19 +214,17 @@ void gui::Command(HWND dialog, int id, WORD code) {
 }
 
 // ---------------------------------------------------------------------------
-// Command targets.
+// Message maps.
 
-IMPLEMENT_DYNAMIC(CCmdTarget, CObject)
+IMPLEMENT_DYNAMIC(CWnd, CObject)
 
-const AFX_MSGMAP* CCmdTarget::GetThisMessageMap() {
+const AFX_MSGMAP* CWnd::GetThisMessageMap() {
   static const AFX_MSGMAP_ENTRY kEntries[] = {{0, 0, 0, nullptr}};
   static const AFX_MSGMAP kMap = {nullptr, &kEntries[0]};
   return &kMap;
 }
 
-const AFX_MSGMAP* CCmdTarget::GetMessageMap() const { return GetThisMessageMap(); }
-
-BOOL CCmdTarget::Handle(UINT message, UINT code, UINT id, CPoint point, CWnd* other) {
+BOOL CWnd::Handle(UINT message, UINT code, UINT id, CPoint point, CWnd* other) {
   for (const AFX_MSGMAP* map = GetMessageMap(); map != nullptr;
        map = map->pfnGetBaseMap != nullptr ? map->pfnGetBaseMap() : nullptr) {
     for (const AFX_MSGMAP_ENTRY* e = map->lpEntries; e->pfn != nullptr; ++e) {
@@ -275,11 +271,6 @@ BOOL CPaintDC::TextOut(int x, int y, const std::wstring& text) {
 
 // ---------------------------------------------------------------------------
 // CWnd.
-
-IMPLEMENT_DYNAMIC(CWnd, CCmdTarget)
-
-BEGIN_MESSAGE_MAP(CWnd, CCmdTarget)
-END_MESSAGE_MAP()
 
 const CWnd CWnd::wndTopMost(HWND_TOPMOST);
 

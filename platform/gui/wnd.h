@@ -25,8 +25,6 @@ struct CRect : RECT {
   int Width() const { return right - left; }
   int Height() const { return bottom - top; }
   BOOL PtInRect(POINT p) const { return p.x >= left && p.x < right && p.y >= top && p.y < bottom; }
-  operator RECT*() { return this; }
-  operator const RECT*() const { return this; }
 };
 
 // ---------------------------------------------------------------------------
@@ -35,15 +33,13 @@ struct CRect : RECT {
 // a window message. The map's macros write each entry's call, typed for the
 // class, so nothing is cast.
 
-class CCmdTarget;
-
 struct AFX_MSGMAP_ENTRY {
   UINT nMessage;
   UINT nCode;
   UINT nID;
   // point: the pointer's position for mouse messages; other: the other
   // window for WM_SETCURSOR and WM_CAPTURECHANGED.
-  void (*pfn)(CCmdTarget* target, CPoint point, CWnd* other);
+  void (*pfn)(CWnd* target, CPoint point, CWnd* other);
 };
 
 struct AFX_MSGMAP {
@@ -72,35 +68,21 @@ struct AFX_MSGMAP {
 
 #define ON_CONTROL_(code, id, fn)                              \
   {WM_COMMAND, static_cast<UINT>(code), static_cast<UINT>(id), \
-   [](CCmdTarget* t, CPoint, CWnd*) { (static_cast<ThisClass*>(t)->*(fn))(); }},
+   [](CWnd* t, CPoint, CWnd*) { (static_cast<ThisClass*>(t)->*(fn))(); }},
 #define ON_COMMAND(id, fn) ON_CONTROL_(0, id, fn)
 #define ON_BN_CLICKED(id, fn) ON_CONTROL_(BN_CLICKED, id, fn)
 #define ON_CBN_SELCHANGE(id, fn) ON_CONTROL_(CBN_SELCHANGE, id, fn)
 #define ON_EN_CHANGE(id, fn) ON_CONTROL_(EN_CHANGE, id, fn)
 
-#define ON_WM_(msg, call)                                                              \
-  {msg, 0, 0, [](CCmdTarget* t, [[maybe_unused]] CPoint p, [[maybe_unused]] CWnd* o) { \
-     static_cast<ThisClass*>(t)->call;                                                 \
+#define ON_WM_(msg, call)                                                        \
+  {msg, 0, 0, [](CWnd* t, [[maybe_unused]] CPoint p, [[maybe_unused]] CWnd* o) { \
+     static_cast<ThisClass*>(t)->call;                                           \
    }},
 #define ON_WM_MOUSEMOVE() ON_WM_(WM_MOUSEMOVE, OnMouseMove(0, p))
 #define ON_WM_LBUTTONUP() ON_WM_(WM_LBUTTONUP, OnLButtonUp(0, p))
 #define ON_WM_SETCURSOR() ON_WM_(WM_SETCURSOR, OnSetCursor(o, 1, WM_MOUSEMOVE))
 #define ON_WM_PAINT() ON_WM_(WM_PAINT, OnPaint())
 #define ON_WM_CAPTURECHANGED() ON_WM_(WM_CAPTURECHANGED, OnCaptureChanged(o))
-
-class CCmdTarget : public CObject {
-  DECLARE_DYNAMIC(CCmdTarget)
- public:
-  CCmdTarget() = default;
-  // Runs the handler the message map names for a window message, or for a
-  // command (WM_COMMAND) of this code and control id; false when there is
-  // none.
-  BOOL Handle(UINT message, UINT code, UINT id, CPoint point = {}, CWnd* other = nullptr);
-
- protected:
-  static const AFX_MSGMAP* GetThisMessageMap();
-  virtual const AFX_MSGMAP* GetMessageMap() const;
-};
 
 // ---------------------------------------------------------------------------
 // Fonts and painting.
@@ -147,7 +129,7 @@ class CPaintDC {
 
 // ---------------------------------------------------------------------------
 
-class CWnd : public CCmdTarget {
+class CWnd : public CObject {
   DECLARE_DYNAMIC(CWnd)
  public:
   CWnd() = default;
@@ -209,8 +191,14 @@ class CWnd : public CCmdTarget {
   BOOL UpdateData(BOOL saveAndValidate = TRUE);
   virtual void DoDataExchange(CDataExchange* dx) {}
 
+  // Runs the handler the message map names for a window message, or for a
+  // command (WM_COMMAND) of this code and control id; false when there is
+  // none.
+  BOOL Handle(UINT message, UINT code, UINT id, CPoint point = {}, CWnd* other = nullptr);
+
  protected:
-  DECLARE_MESSAGE_MAP()
+  static const AFX_MSGMAP* GetThisMessageMap();
+  virtual const AFX_MSGMAP* GetMessageMap() const { return GetThisMessageMap(); }
 
  private:
   explicit CWnd(HWND special) : m_hWnd(special) {}
