@@ -26,10 +26,8 @@ namespace gui {
 // One piece of text a window painted, with how it was painted.
 struct TextRun {
   std::wstring text;
-  int x = 0, y = 0;
   COLORREF color = 0;
   COLORREF background = 0;
-  std::wstring face;
   bool underline = false;
 };
 
@@ -69,7 +67,6 @@ struct DialogState {
   std::wstring title;
   std::wstring template_name;
   RECT window_rect;  // screen pixels
-  RECT client_rect;
   bool visible = false;
   bool topmost = false;
   bool modal = false;

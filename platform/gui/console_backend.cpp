@@ -148,11 +148,10 @@ std::wstring Unquote(const std::wstring& s) {
 }
 
 bool ParseId(const std::wstring& token, int& id) {
-  if (token.empty() || token.size() > 9) return false;
-  size_t start = token[0] == L'-' ? 1 : 0;
-  if (start == token.size()) return false;
-  for (size_t i = start; i < token.size(); ++i) {
-    if (token[i] < L'0' || token[i] > L'9') return false;
+  const size_t sign = token.starts_with(L'-') ? 1 : 0;
+  if (token.size() <= sign || token.size() > 9 ||
+      token.find_first_not_of(L"0123456789", sign) != std::wstring::npos) {
+    return false;
   }
   id = win::WToI(token);
   return true;

@@ -23,6 +23,13 @@ END_MESSAGE_MAP()
 
 namespace {
 
+// Rounded as MulDiv rounds.
+LONG Scale(LONG value, int numerator, int denominator) {
+  const long long n = static_cast<long long>(value) * numerator;
+  return static_cast<LONG>(n >= 0 ? (n + denominator / 2) / denominator
+                                  : -((-n + denominator / 2) / denominator));
+}
+
 // Shows the dialog and tells the backend, once.
 void Show(HWND dialog) {
   Window* w = Find(dialog);
@@ -59,8 +66,8 @@ BOOL CDialog::CreateFromTemplate(bool modal) {
   d->modal = modal;
   // The sans-serif dialog fonts measure 6 x 13 pixels at 8 points.
   const int points = t.point_size > 0 ? t.point_size : 8;
-  d->base_x = std::max(1, (points * 6 + 4) / 8);
-  d->base_y = std::max(1, (points * 13 + 4) / 8);
+  base_x_ = std::max(1, (points * 6 + 4) / 8);
+  base_y_ = std::max(1, (points * 13 + 4) / 8);
   LOGFONTW lf;
   lf.lfHeight = -((points * 96 + 36) / 72);
   std::wcsncpy(lf.lfFaceName, t.font_name.c_str(), LF_FACESIZE - 1);
@@ -138,8 +145,9 @@ INT_PTR CDialog::DoModal() {
 }
 
 RECT CDialog::MapDialogRect(RECT r) const {
-  Window* d = Find(m_hWnd);
-  return d != nullptr ? gui::model::Pixels(*d, r) : r;
+  if (Find(m_hWnd) == nullptr) return r;
+  return RECT{Scale(r.left, base_x_, 4), Scale(r.top, base_y_, 8), Scale(r.right, base_x_, 4),
+              Scale(r.bottom, base_y_, 8)};
 }
 
 BOOL CDialog::Create(const gui::DialogTemplate& dialogTemplate, CWnd* parent) {

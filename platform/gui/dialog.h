@@ -61,6 +61,7 @@ class CDialog : public CWnd {
   BOOL CreateFromTemplate(bool modal);
   const gui::DialogTemplate* template_ = nullptr;
   CFont font_;
+  int base_x_ = 6, base_y_ = 13;  // dialog base units of the font
   int modal_result_ = IDCANCEL;
 };
 

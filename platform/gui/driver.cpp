@@ -65,20 +65,14 @@ DialogState ReadDialog(HWND dialog) {
     if (c->kind == ControlKind::kCustom) gui::Send(c->hwnd, WM_PAINT);
   }
   if ((d = Find(dialog)) == nullptr) return s;
-  s = DialogState{dialog,
-                  d->text,
-                  d->dialog_template->name,
-                  d->rect,
-                  model::ClientRect(*d),
-                  d->visible,
-                  d->topmost,
-                  d->modal,
-                  {}};
+  s = DialogState{dialog,   d->text, d->dialog_template->name, d->rect, d->visible, d->topmost,
+                  d->modal, {}};
+  const RECT client = model::ClientRect(*d);
   const Window* previous = nullptr;
   for (const auto& w : d->controls) {
     ControlState c = *w;
     const LONG cx = (c.rect.left + c.rect.right) / 2, cy = (c.rect.top + c.rect.bottom) / 2;
-    c.in_view = cx >= 0 && cy >= 0 && cx < s.client_rect.right && cy < s.client_rect.bottom;
+    c.in_view = cx >= 0 && cy >= 0 && cx < client.right && cy < client.bottom;
     // A static text, check box or radio button labels the edit, list or bar
     // after it; a hidden label labels only a control hidden with it.
     const bool takes = c.kind == ControlKind::kEdit || c.kind == ControlKind::kComboBox ||

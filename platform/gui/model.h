@@ -27,7 +27,6 @@ struct Window : ControlState {
   // Dialogs: the text is the title, the rectangle on the screen.
   std::vector<std::unique_ptr<Window>> controls;  // template order: the tab order
   const DialogTemplate* dialog_template = nullptr;
-  int base_x = 6, base_y = 13;  // dialog base units of the font
   bool topmost = false;
   bool modal = false;
   bool ended = false;
@@ -61,7 +60,5 @@ POINT WindowSize(const Window& dialog, int cx, int cy);
 // Custom control classes registered by name (case ignored).
 bool ClassExists(const std::wstring& name);
 void SetFocus(HWND window);
-// Dialog units of the dialog's font in pixels.
-RECT Pixels(const Window& dialog, RECT r);
 
 }  // namespace gui::model

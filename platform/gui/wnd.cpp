@@ -38,13 +38,6 @@ RECT Border(const Window& w) {
   return RECT{frame, frame + caption, frame, frame};
 }
 
-// Rounded as MulDiv rounds.
-LONG Scale(LONG value, int numerator, int denominator) {
-  const long long n = static_cast<long long>(value) * numerator;
-  return static_cast<LONG>(n >= 0 ? (n + denominator / 2) / denominator
-                                  : -((-n + denominator / 2) / denominator));
-}
-
 }  // namespace
 
 Window* Find(HWND handle) {
@@ -131,11 +124,6 @@ bool ClassExists(const std::wstring& name) { return S().classes.count(win::ToLow
 
 void SetFocus(HWND window) {
   if (Find(window) != nullptr) S().focus = window;
-}
-
-RECT Pixels(const Window& d, RECT r) {
-  return RECT{Scale(r.left, d.base_x, 4), Scale(r.top, d.base_y, 8), Scale(r.right, d.base_x, 4),
-              Scale(r.bottom, d.base_y, 8)};
 }
 
 }  // namespace gui::model
@@ -259,12 +247,11 @@ CPaintDC::CPaintDC(CWnd* window)
   if (Window* w = Find(window_)) w->painted.clear();
 }
 
-BOOL CPaintDC::TextOut(int x, int y, const std::wstring& text) {
+BOOL CPaintDC::TextOut(int, int, const std::wstring& text) {
   Window* w = Find(window_);
   if (w == nullptr) return FALSE;
   HFONT font = font_ != nullptr ? font_->m_hObject : w->font;
-  w->painted.push_back(gui::TextRun{text, x, y, text_color_, bk_color_,
-                                    font != nullptr ? FontInfo(font)->lfFaceName : L"MS Sans Serif",
+  w->painted.push_back(gui::TextRun{text, text_color_, bk_color_,
                                     font != nullptr && FontInfo(font)->lfUnderline != 0});
   return TRUE;
 }
