@@ -206,20 +206,12 @@ void gui::Command(HWND dialog, int id, WORD code) {
 
 IMPLEMENT_DYNAMIC(CWnd, CObject)
 
-const AFX_MSGMAP* CWnd::GetThisMessageMap() {
-  static const AFX_MSGMAP_ENTRY kEntries[] = {{0, 0, 0, nullptr}};
-  static const AFX_MSGMAP kMap = {nullptr, &kEntries[0]};
-  return &kMap;
-}
-
-BOOL CWnd::Handle(UINT message, UINT code, UINT id, CPoint point, CWnd* other) {
-  for (const AFX_MSGMAP* map = GetMessageMap(); map != nullptr;
-       map = map->pfnGetBaseMap != nullptr ? map->pfnGetBaseMap() : nullptr) {
-    for (const AFX_MSGMAP_ENTRY* e = map->lpEntries; e->pfn != nullptr; ++e) {
-      if (e->nMessage == message && (message != WM_COMMAND || (e->nCode == code && e->nID == id))) {
-        e->pfn(this, point, other);
-        return TRUE;
-      }
+BOOL AfxDispatch(const AFX_MSGMAP_ENTRY* e, CWnd* target, UINT message, UINT code, UINT id,
+                 CPoint point, CWnd* other) {
+  for (; e->pfn != nullptr; ++e) {
+    if (e->nMessage == message && (message != WM_COMMAND || (e->nCode == code && e->nID == id))) {
+      e->pfn(target, point, other);
+      return TRUE;
     }
   }
   return FALSE;

@@ -28,10 +28,10 @@ struct CRect : RECT {
 };
 
 // ---------------------------------------------------------------------------
-// Message maps: a static table per class, chained to the base class's, that
-// names the handler of a command (by control id and notification code) or of
-// a window message. The map's macros write each entry's call, typed for the
-// class, so nothing is cast.
+// Message maps: each class's table names the handler of a command (by
+// control id and notification code) or of a window message; what it does
+// not name goes to its base class's. The macros write each entry's call,
+// typed for the class, so nothing is cast.
 
 struct AFX_MSGMAP_ENTRY {
   UINT nMessage;
@@ -42,28 +42,26 @@ struct AFX_MSGMAP_ENTRY {
   void (*pfn)(CWnd* target, CPoint point, CWnd* other);
 };
 
-struct AFX_MSGMAP {
-  const AFX_MSGMAP* (*pfnGetBaseMap)();
-  const AFX_MSGMAP_ENTRY* lpEntries;
-};
+// Runs the first entry for the message (a WM_COMMAND's also by its code and
+// control id); false when there is none.
+BOOL AfxDispatch(const AFX_MSGMAP_ENTRY* entries, CWnd* target, UINT message, UINT code, UINT id,
+                 CPoint point, CWnd* other);
 
-#define DECLARE_MESSAGE_MAP()                   \
- protected:                                     \
-  static const AFX_MSGMAP* GetThisMessageMap(); \
-  const AFX_MSGMAP* GetMessageMap() const override;
+#define DECLARE_MESSAGE_MAP() \
+ protected:                   \
+  BOOL Handle(UINT message, UINT code, UINT id, CPoint point, CWnd* other) override;
 
-#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                      \
-  const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); } \
-  const AFX_MSGMAP* theClass::GetThisMessageMap() {                                 \
-    using ThisClass [[maybe_unused]] = theClass;                                    \
-    using TheBaseClass = baseClass;                                                 \
+#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                         \
+  BOOL theClass::Handle(UINT message, UINT code, UINT id, CPoint point, CWnd* other) { \
+    using ThisClass [[maybe_unused]] = theClass;                                       \
+    using TheBaseClass = baseClass;                                                    \
     static const AFX_MSGMAP_ENTRY kEntries[] = {
-#define END_MESSAGE_MAP()                                                          \
-  { 0, 0, 0, nullptr }                                                             \
-  }                                                                                \
-  ;                                                                                \
-  static const AFX_MSGMAP kMap = {&TheBaseClass::GetThisMessageMap, &kEntries[0]}; \
-  return &kMap;                                                                    \
+#define END_MESSAGE_MAP()                                                \
+  { 0, 0, 0, nullptr }                                                   \
+  }                                                                      \
+  ;                                                                      \
+  return AfxDispatch(kEntries, this, message, code, id, point, other) || \
+         TheBaseClass::Handle(message, code, id, point, other);          \
   }
 
 #define ON_CONTROL_(code, id, fn)                              \
@@ -194,11 +192,7 @@ class CWnd : public CObject {
   // Runs the handler the message map names for a window message, or for a
   // command (WM_COMMAND) of this code and control id; false when there is
   // none.
-  BOOL Handle(UINT message, UINT code, UINT id, CPoint point = {}, CWnd* other = nullptr);
-
- protected:
-  static const AFX_MSGMAP* GetThisMessageMap();
-  virtual const AFX_MSGMAP* GetMessageMap() const { return GetThisMessageMap(); }
+  virtual BOOL Handle(UINT message, UINT code, UINT id, CPoint point, CWnd* other) { return FALSE; }
 
  private:
   explicit CWnd(HWND special) : m_hWnd(special) {}
