@@ -220,10 +220,9 @@ bool Apply(DialogDriver& d, const ConsoleAction& a) {
 }
 
 std::vector<HWND> ModelessDialogs() {
-  std::vector<HWND> out;
-  for (const model::Window* w : model::Dialogs())
-    if (w->visible && !w->modal && w->announced) out.push_back(w->hwnd);
-  return out;
+  std::vector<HWND> open = OpenDialogs();
+  std::erase_if(open, [](HWND h) { return model::Find(h)->modal || !model::Find(h)->announced; });
+  return open;
 }
 
 // Ctrl-C while a progress window is up cancels it instead of ending the

@@ -218,14 +218,9 @@ namespace {
 // The whole text, blanks around it allowed, must be the number.
 template <typename Number>
 bool ReadNumber(const std::wstring& text, Number& value) {
-  const std::wstring trimmed = win::Trim(text);
-  std::string s;
-  for (wchar_t c : trimmed) {
-    if (c >= 0x80) return false;
-    s.push_back(static_cast<char>(c));
-  }
-  const char* first = s.data();
-  if (!s.empty() && s[0] == '+') ++first;
+  // Anything beyond ASCII becomes bytes no number is made of.
+  const std::string s = win::WideToUtf8(win::Trim(text));
+  const char* first = s.data() + (s.starts_with('+') ? 1 : 0);
   auto r = std::from_chars(first, s.data() + s.size(), value);
   return !s.empty() && r.ec == std::errc() && r.ptr == s.data() + s.size();
 }

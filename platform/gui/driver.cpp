@@ -100,14 +100,6 @@ DialogState ReadDialog(HWND dialog) {
   return s;
 }
 
-std::vector<HWND> OpenDialogs() {
-  std::vector<HWND> out;
-  for (Window* d : model::Dialogs()) {
-    if (d->visible) out.push_back(d->hwnd);
-  }
-  return out;
-}
-
 HWND FindDialog(const std::wstring& title) {
   std::vector<HWND> open = OpenDialogs();
   for (auto it = open.rbegin(); it != open.rend(); ++it) {

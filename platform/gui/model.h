@@ -42,8 +42,6 @@ Window* NewDialog(const DialogTemplate& t, HWND owner);
 // A new control of the dialog, after the others.
 Window* NewControl(Window& dialog, int id, ControlKind kind, const std::wstring& text, DWORD style,
                    const RECT& rect);
-// The dialogs in the order they were made.
-std::vector<Window*> Dialogs();
 // The dialog's control with this id (the first, when ids repeat).
 Window* Control(const Window& dialog, int id);
 

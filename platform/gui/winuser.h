@@ -27,12 +27,8 @@ struct RECT {
 struct POINT {
   LONG x = 0, y = 0;
 };
-struct MSG {
-  HWND hwnd = nullptr;
-  UINT message = 0;
-  WPARAM wParam = 0;
-  LPARAM lParam = 0;
-};
+// Nothing is ever queued, so a message carries nothing.
+struct MSG {};
 
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 

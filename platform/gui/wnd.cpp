@@ -79,12 +79,6 @@ Window* NewControl(Window& dialog, int id, ControlKind kind, const std::wstring&
   return dialog.controls.back().get();
 }
 
-std::vector<Window*> Dialogs() {
-  std::vector<Window*> out;
-  for (const auto& d : S().dialogs) out.push_back(d.get());
-  return out;
-}
-
 Window* Control(const Window& dialog, int id) {
   for (const auto& c : dialog.controls) {
     if (c->id == id) return c.get();
@@ -130,6 +124,15 @@ void SetFocus(HWND window) {
 
 using gui::model::Find;
 using gui::model::S;
+
+std::vector<HWND> gui::OpenDialogs() {
+  std::vector<HWND> out;
+  for (const auto& d : S().dialogs) {
+    if (d->visible) out.push_back(d->hwnd);
+  }
+  return out;
+}
+
 using gui::model::Window;
 
 // Every window of ours is in front as it is shown.
