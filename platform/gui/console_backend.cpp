@@ -384,11 +384,10 @@ void ConsoleBackend::DialogShown(DialogDriver& dialog) {
 
 bool ConsoleBackend::Act(DialogDriver& dialog) {
   HWND h = dialog.hwnd();
-  std::wstring title = ReadDialog(h).title;
-  std::wstring prompt = title + L"> ";
+  const std::wstring title = ReadDialog(h).title;
   for (;;) {
     std::wstring line;
-    if (!console::ReadLine(prompt, line)) {
+    if (!console::ReadLine(title + L"> ", line)) {
       console::Write(L"  (end of input: " + title + L" is cancelled)\n");
       return false;
     }

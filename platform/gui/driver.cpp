@@ -50,10 +50,8 @@ int BackendMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, U
 }  // namespace
 
 const ControlState* DialogState::Find(int id) const {
-  for (const ControlState& c : controls) {
-    if (c.id == id) return &c;
-  }
-  return nullptr;
+  auto it = std::ranges::find(controls, id, &ControlState::id);
+  return it != controls.end() ? &*it : nullptr;
 }
 
 DialogState ReadDialog(HWND dialog) {

@@ -85,11 +85,8 @@ INT_PTR CFileDialog::DoModal() {
       continue;
     }
     path_ = full;
-    if ((m_ofn.Flags & OFN_HIDEREADONLY) == 0 && answer.read_only) {
-      m_ofn.Flags |= OFN_READONLY;
-    } else {
-      m_ofn.Flags &= ~OFN_READONLY;
-    }
+    const bool read_only = (m_ofn.Flags & OFN_HIDEREADONLY) == 0 && answer.read_only;
+    m_ofn.Flags = (m_ofn.Flags & ~OFN_READONLY) | (read_only ? OFN_READONLY : 0);
     return IDOK;
   }
   return IDCANCEL;
