@@ -26,10 +26,8 @@ namespace gui {
 // One piece of text a window painted, with how it was painted.
 struct TextRun {
   std::wstring text;
-  int x = 0, y = 0;
   COLORREF color = 0;
   COLORREF background = 0;
-  std::wstring face;
   bool underline = false;
 };
 
@@ -69,7 +67,6 @@ struct DialogState {
   std::wstring title;
   std::wstring template_name;
   RECT window_rect;  // screen pixels
-  RECT client_rect;
   bool visible = false;
   bool topmost = false;
   bool modal = false;
@@ -81,10 +78,6 @@ struct DialogState {
 
 // The state of a dialog window now (an empty state for no dialog).
 DialogState ReadDialog(HWND dialog);
-// The dialog's controls as text-form lines, as the console shows them.
-std::vector<std::wstring> RenderDialog(const DialogState& state);
-// A progress bar drawn in `width` characters.
-std::wstring Bar(const ControlState& bar, int width);
 // The visible top-level dialogs, oldest first.
 std::vector<HWND> OpenDialogs();
 // The newest visible top-level dialog with this title, or nullptr.

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 
 #include "platform/console/console.h"
@@ -16,17 +17,141 @@ namespace gui {
 
 namespace {
 
+// Accelerator marks are for keyboards; the form shows the plain text.
+std::wstring Plain(const std::wstring& text) {
+  std::wstring out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == L'&') {
+      if (i + 1 == text.size() || text[i + 1] != L'&') continue;
+      ++i;
+    }
+    out.push_back(text[i] == L'\n' ? L' ' : text[i]);
+  }
+  return out;
+}
+
+std::wstring Flags(const ControlState& c) {
+  return std::wstring(c.visible ? L"" : L" (hidden)") + (c.enabled ? L"" : L" (disabled)") +
+         (c.visible && !c.in_view ? L" (outside the window)" : L"");
+}
+
+// The id and the label a value follows.
+std::wstring Head(const ControlState& c) {
+  return win::Format(L"  [%d] ", c.id) + (c.label.empty() ? L"" : Plain(c.label) + L" ");
+}
+
+std::wstring Bar(const ControlState& c, int width) {
+  const long long span = static_cast<long long>(c.range_high) - c.range_low;
+  const long long filled =
+      span > 0 ? std::clamp((static_cast<long long>(c.pos) - c.range_low) * width / span, 0LL,
+                            static_cast<long long>(width))
+               : 0;
+  return L"[" + std::wstring(static_cast<size_t>(filled), L'#') +
+         std::wstring(static_cast<size_t>(width - filled), L'.') + L"]";
+}
+
+void RenderList(const ControlState& c, std::vector<std::wstring>& out) {
+  out.push_back(Head(c) + win::Format(L"list of %d rows", static_cast<int>(c.rows.size())) +
+                Flags(c));
+  if (c.columns.empty()) return;
+  std::wstring columns = L"        |";
+  for (const ListColumnState& col : c.columns) columns += L" " + Plain(col.heading) + L" |";
+  out.push_back(columns);
+  for (size_t i = 0; i < c.rows.size(); ++i) {
+    const bool selected = std::ranges::count(c.selected_rows, static_cast<int>(i)) != 0;
+    std::wstring row = win::Format(L"   %c%3d |", selected ? L'>' : L' ', static_cast<int>(i) + 1);
+    for (const std::wstring& cell : c.rows[i]) row += L" " + Plain(cell) + L" |";
+    out.push_back(row);
+  }
+}
+
+// The text form: the title, then a line or more a control.
+std::vector<std::wstring> Render(const DialogState& s) {
+  std::vector<std::wstring> out{L"== " + Plain(s.title) + L" =="};
+  const auto& cs = s.controls;
+  for (size_t i = 0; i < cs.size(); ++i) {
+    const ControlState& c = cs[i];
+    const ControlState* next = i + 1 < cs.size() ? &cs[i + 1] : nullptr;
+    const std::wstring heading = L"-- " + Plain(c.text) + L" " + std::wstring(20, L'-') + Flags(c);
+    switch (c.kind) {
+      case ControlKind::kStatic:
+        if (next != nullptr && next->kind == ControlKind::kEtchedLine) {
+          out.push_back(heading);
+          ++i;
+        } else if (!c.text.empty() && (next == nullptr || next->label != c.text)) {
+          // A label is shown with the control it labels.
+          out.push_back(L"  " + Plain(c.text) + Flags(c));
+        }
+        break;
+      case ControlKind::kEtchedLine:
+        out.push_back(L"  " + std::wstring(24, L'-'));
+        break;
+      case ControlKind::kGroupBox:
+        out.push_back(heading);
+        break;
+      case ControlKind::kEdit:
+        out.push_back(Head(c) + L"[" +
+                      ((c.style & ES_PASSWORD) != 0 ? std::wstring(c.text.size(), L'*') : c.text) +
+                      L"]" + Flags(c));
+        break;
+      case ControlKind::kCheckBox:
+        out.push_back(Head(c) +
+                      (c.check == BST_CHECKED         ? L"[x] "
+                       : c.check == BST_INDETERMINATE ? L"[?] "
+                                                      : L"[ ] ") +
+                      Plain(c.text) + Flags(c));
+        break;
+      case ControlKind::kRadioButton:
+        out.push_back(Head(c) + (c.check != 0 ? L"(*) " : L"( ) ") + Plain(c.text) + Flags(c));
+        break;
+      case ControlKind::kPushButton:
+      case ControlKind::kDefPushButton:
+        out.push_back(Head(c) + L"< " + Plain(c.text) + L" >" +
+                      (c.kind == ControlKind::kDefPushButton ? L" (default)" : L"") + Flags(c));
+        break;
+      case ControlKind::kComboBox: {
+        std::wstring line = Head(c) + L"{" + Plain(c.text) + L"}" +
+                            (c.items.empty() ? L" no choices" : L" choices:");
+        for (size_t k = 0; k < c.items.size(); ++k) {
+          line += win::Format(L" %d %s", static_cast<int>(k) + 1, Plain(c.items[k]).c_str()) +
+                  (k + 1 < c.items.size() ? L"," : L"");
+        }
+        out.push_back(line + Flags(c));
+        break;
+      }
+      case ControlKind::kListView:
+        RenderList(c, out);
+        break;
+      case ControlKind::kProgressBar:
+        out.push_back(Head(c) + Bar(c, 20) +
+                      win::Format(L" %d of %d..%d", c.pos, c.range_low, c.range_high) + Flags(c));
+        break;
+      case ControlKind::kCustom: {
+        std::wstring shown;
+        bool link = false;
+        for (const TextRun& run : c.painted) {
+          shown += run.text;
+          link = link || run.underline;
+        }
+        out.push_back(Head(c) + Plain(shown.empty() ? c.text : shown) + (link ? L" (link)" : L"") +
+                      Flags(c));
+        break;
+      }
+    }
+  }
+  return out;
+}
+
 std::wstring Unquote(const std::wstring& s) {
   if (s.size() >= 2 && s.front() == L'"' && s.back() == L'"') return s.substr(1, s.size() - 2);
   return s;
 }
 
 bool ParseId(const std::wstring& token, int& id) {
-  if (token.empty() || token.size() > 9) return false;
-  size_t start = token[0] == L'-' ? 1 : 0;
-  if (start == token.size()) return false;
-  for (size_t i = start; i < token.size(); ++i) {
-    if (token[i] < L'0' || token[i] > L'9') return false;
+  const size_t sign = token.starts_with(L'-') ? 1 : 0;
+  if (token.size() <= sign || token.size() > 9 ||
+      token.find_first_not_of(L"0123456789", sign) != std::wstring::npos) {
+    return false;
   }
   id = win::WToI(token);
   return true;
@@ -46,8 +171,7 @@ const wchar_t* const kHelp[] = {
 std::wstring Changes(std::vector<std::wstring> before, const std::vector<std::wstring>& now) {
   std::wstring out;
   for (const std::wstring& line : now) {
-    auto it = std::find(before.begin(), before.end(), line);
-    if (it != before.end()) {
+    if (auto it = std::ranges::find(before, line); it != before.end()) {
       before.erase(it);
     } else {
       out += line + L"\n";
@@ -96,10 +220,9 @@ bool Apply(DialogDriver& d, const ConsoleAction& a) {
 }
 
 std::vector<HWND> ModelessDialogs() {
-  std::vector<HWND> out;
-  for (const model::Window* w : model::Dialogs())
-    if (w->visible && !w->modal && w->announced) out.push_back(w->hwnd);
-  return out;
+  std::vector<HWND> open = OpenDialogs();
+  std::erase_if(open, [](HWND h) { return model::Find(h)->modal || !model::Find(h)->announced; });
+  return open;
 }
 
 // Ctrl-C while a progress window is up cancels it instead of ending the
@@ -172,27 +295,18 @@ ConsoleAction ParseConsoleAction(const std::wstring& raw) {
   return a;
 }
 
-void ConsoleBackend::PrintForm(HWND dialog) {
-  std::vector<std::wstring> lines = RenderDialog(ReadDialog(dialog));
-  console::Write(L"\n" + Changes({}, lines));
-  shown_[dialog] = std::move(lines);
-}
-
-void ConsoleBackend::PrintChanges(HWND dialog) {
-  std::vector<std::wstring> now = RenderDialog(ReadDialog(dialog));
-  const std::wstring out = Changes(shown_[dialog], now);
-  if (!out.empty()) console::Write(out);
+void ConsoleBackend::Print(HWND dialog, bool whole) {
+  std::vector<std::wstring> now = Render(ReadDialog(dialog));
+  const std::wstring out = Changes(whole ? std::vector<std::wstring>{} : shown_[dialog], now);
+  if (whole || !out.empty()) console::Write(whole ? L"\n" + out : out);
   shown_[dialog] = std::move(now);
 }
 
 bool ConsoleBackend::WantsLiveLine(HWND dialog) const {
-  if (!interactive_ || live_ != nullptr || !::isatty(STDOUT_FILENO)) return false;
-  DialogState state = ReadDialog(dialog);
-  if (state.modal) return false;
-  for (const ControlState& c : state.controls) {
-    if (c.kind == ControlKind::kProgressBar) return true;
-  }
-  return false;
+  const model::Window* w = model::Find(dialog);
+  return interactive_ && live_ == nullptr && ::isatty(STDOUT_FILENO) && w != nullptr && !w->modal &&
+         std::ranges::any_of(w->controls,
+                             [](const auto& c) { return c->kind == ControlKind::kProgressBar; });
 }
 
 void ConsoleBackend::StartLive(HWND dialog) {
@@ -209,9 +323,7 @@ void ConsoleBackend::StartLive(HWND dialog) {
 }
 
 void ConsoleBackend::DrawLive(const DialogState& state, bool force) {
-  auto now = std::chrono::steady_clock::now();
-  if (!force && now - live_drawn_ < std::chrono::milliseconds(100)) return;
-  live_drawn_ = now;
+  live_drawn_ = std::chrono::steady_clock::now();
   std::wstring line = LiveLine(state);
   const size_t width = static_cast<size_t>(std::max(10, TerminalWidth() - 1));
   if (line.size() > width) line.resize(width);
@@ -229,9 +341,7 @@ void ConsoleBackend::LiveInput() {
       char keys[64];
       ssize_t n = ::read(STDIN_FILENO, keys, sizeof keys);
       if (n <= 0) break;
-      for (ssize_t i = 0; i < n; ++i) {
-        if (keys[i] == 0x1B) cancel = true;
-      }
+      cancel = cancel || std::memchr(keys, 0x1B, static_cast<size_t>(n)) != nullptr;
     }
   }
   if (cancel) DialogDriver(live_, DialogDriver::kQueueOnly).PressEscape();
@@ -266,7 +376,7 @@ void ConsoleBackend::DialogShown(DialogDriver& dialog) {
     StartLive(dialog.hwnd());
     return;
   }
-  PrintForm(dialog.hwnd());
+  Print(dialog.hwnd(), true);
   if (interactive_ && ReadDialog(dialog.hwnd()).modal) {
     console::Write(L"  (type help for the actions)\n");
   }
@@ -274,11 +384,10 @@ void ConsoleBackend::DialogShown(DialogDriver& dialog) {
 
 bool ConsoleBackend::Act(DialogDriver& dialog) {
   HWND h = dialog.hwnd();
-  std::wstring title = ReadDialog(h).title;
-  std::wstring prompt = title + L"> ";
+  const std::wstring title = ReadDialog(h).title;
   for (;;) {
     std::wstring line;
-    if (!console::ReadLine(prompt, line)) {
+    if (!console::ReadLine(title + L"> ", line)) {
       console::Write(L"  (end of input: " + title + L" is cancelled)\n");
       return false;
     }
@@ -298,7 +407,7 @@ bool ConsoleBackend::Act(DialogDriver& dialog) {
                        L" is cancelled.\n");
         return false;
       case ConsoleAction::kShow:
-        PrintForm(h);
+        Print(h, true);
         continue;
       case ConsoleAction::kHelp:
         for (const wchar_t* l : kHelp) console::Write(std::wstring(l) + L"\n");
@@ -310,7 +419,7 @@ bool ConsoleBackend::Act(DialogDriver& dialog) {
       console::Write(L"  " + dialog.problem() + L"\n");
       continue;
     }
-    if (dialog.IsOpen()) PrintChanges(h);
+    if (dialog.IsOpen()) Print(h, false);
     return true;
   }
 }
@@ -326,7 +435,7 @@ void ConsoleBackend::DialogClosed(const DialogState& final_state, int result) {
   std::wstring out;
   if (auto it = shown_.find(final_state.hwnd); it != shown_.end()) {
     // A modeless window's last state is shown with its end.
-    if (!final_state.modal) out = Changes(it->second, RenderDialog(final_state));
+    if (!final_state.modal) out = Changes(it->second, Render(final_state));
     shown_.erase(it);
   }
   const std::wstring how = !final_state.modal   ? L""
@@ -356,7 +465,7 @@ void ConsoleBackend::Idle() {
   auto now = std::chrono::steady_clock::now();
   if (now - last_refresh_ >= std::chrono::seconds(1)) {
     last_refresh_ = now;
-    for (HWND h : open) PrintChanges(h);
+    for (HWND h : open) Print(h, false);
   }
   if (!LineWaiting()) return;
   std::wstring line;
@@ -370,7 +479,7 @@ void ConsoleBackend::Idle() {
       if (!Apply(driver, action)) console::Write(L"  " + driver.problem() + L"\n");
       break;
     case ConsoleAction::kShow:
-      PrintForm(target);
+      Print(target, true);
       break;
     default:
       console::Write(L"  " + ReadDialog(target).title +
@@ -381,17 +490,17 @@ void ConsoleBackend::Idle() {
 
 int ConsoleBackend::AnswerMessageBox(const MessageBoxRequest& box) {
   // A box over a progress window is answered as a line, as any other.
-  struct KeysAsLines {
-    ConsoleBackend& b;
-    explicit KeysAsLines(ConsoleBackend& backend) : b(backend) {
-      if (b.live_ != nullptr) {
-        b.SuspendKeys();
-        b.live_line_.clear();
-        console::Write(L"\n");
-      }
-    }
-    ~KeysAsLines() { b.ResumeKeys(); }
-  } keys(*this);
+  if (live_ != nullptr) {
+    SuspendKeys();
+    live_line_.clear();
+    console::Write(L"\n");
+  }
+  const int answer = AskBox(box);
+  ResumeKeys();
+  return answer;
+}
+
+int ConsoleBackend::AskBox(const MessageBoxRequest& box) {
   static const struct {
     UINT type;
     const wchar_t* buttons;
@@ -479,21 +588,14 @@ bool ConsoleBackend::AnswerFileDialog(const FileDialogRequest& request, FileDial
   return true;
 }
 
-namespace {
-
-ConsoleBackend& Terminal() {
+void UseTerminalBackend() {
   static ConsoleBackend backend(true);
-  return backend;
+  SetBackend(&backend);
 }
 
-ConsoleBackend& Script() {
+void UseScriptBackend() {
   static ConsoleBackend backend(false);
-  return backend;
+  SetBackend(&backend);
 }
-
-}  // namespace
-
-void UseTerminalBackend() { SetBackend(&Terminal()); }
-void UseScriptBackend() { SetBackend(&Script()); }
 
 }  // namespace gui

@@ -49,8 +49,9 @@ class ConsoleBackend : public Backend {
   bool AnswerFileDialog(const FileDialogRequest& request, FileDialogAnswer& answer) override;
 
  private:
-  void PrintForm(HWND dialog);
-  void PrintChanges(HWND dialog);
+  // The whole form, or only the lines that changed since it was printed.
+  void Print(HWND dialog, bool whole);
+  int AskBox(const MessageBoxRequest& box);
   // The live line of a progress window.
   bool WantsLiveLine(HWND dialog) const;
   void StartLive(HWND dialog);

@@ -19,17 +19,6 @@ int Count(const Window* w) {
 
 bool Has(const Window* w, int index) { return index >= 0 && index < Count(w); }
 
-int Search(const Window* w, int start, const std::wstring& text, bool exact) {
-  const int n = Count(w);
-  const int first = start < 0 || start >= n ? 0 : start + 1;
-  for (int k = 0; k < n; ++k) {
-    const int i = (first + k) % n;
-    const std::wstring& item = w->items[static_cast<size_t>(i)];
-    if (exact ? win::EqualsNoCase(item, text) : win::StartsWithNoCase(item, text)) return i;
-  }
-  return CB_ERR;
-}
-
 }  // namespace
 
 int CComboBox::AddString(const std::wstring& text) {
@@ -47,15 +36,6 @@ int CComboBox::AddString(const std::wstring& text) {
   return index;
 }
 
-int CComboBox::DeleteString(int index) {
-  Window* w = Of(*this);
-  if (!Has(w, index)) return CB_ERR;
-  w->items.erase(w->items.begin() + index);
-  if (w->selection == index) w->selection = -1;
-  if (w->selection > index) --w->selection;
-  return Count(w);
-}
-
 int CComboBox::GetCurSel() const {
   Window* w = Of(*this);
   return w != nullptr ? w->selection : CB_ERR;
@@ -67,25 +47,15 @@ int CComboBox::SetCurSel(int index) {
   return w->selection = Has(w, index) ? index : -1;
 }
 
-int CComboBox::GetLBText(int index, std::wstring& text) const {
-  Window* w = Of(*this);
-  if (!Has(w, index)) return CB_ERR;
-  text = w->items[static_cast<size_t>(index)];
-  return static_cast<int>(text.size());
-}
-
-int CComboBox::FindString(int start, const std::wstring& prefix) const {
-  return Search(Of(*this), start, prefix, false);
-}
-
 int CComboBox::FindStringExact(int start, const std::wstring& text) const {
-  return Search(Of(*this), start, text, true);
-}
-
-int CComboBox::SelectString(int start, const std::wstring& prefix) {
-  const int found = FindString(start, prefix);
-  if (found != CB_ERR) SetCurSel(found);
-  return found;
+  const Window* w = Of(*this);
+  const int n = Count(w);
+  const int first = start < 0 || start >= n ? 0 : start + 1;
+  for (int k = 0; k < n; ++k) {
+    const int i = (first + k) % n;
+    if (win::EqualsNoCase(w->items[static_cast<size_t>(i)], text)) return i;
+  }
+  return CB_ERR;
 }
 
 // ---------------------------------------------------------------------------
@@ -134,13 +104,6 @@ BOOL CListCtrl::SetItemText(int item, int subItem, const std::wstring& text) {
   return TRUE;
 }
 
-std::wstring CListCtrl::GetItemText(int item, int subItem) const {
-  Window* w = Of(*this);
-  if (!Has(w, item) || subItem < 0) return {};
-  const auto& cells = w->rows[static_cast<size_t>(item)];
-  return subItem < static_cast<int>(cells.size()) ? cells[static_cast<size_t>(subItem)] : L"";
-}
-
 BOOL CListCtrl::DeleteAllItems() {
   Window* w = Of(*this);
   if (w == nullptr) return FALSE;
@@ -154,19 +117,6 @@ int CListCtrl::GetItemCount() const { return Count(Of(*this)); }
 DWORD CListCtrl::SetExtendedStyle(DWORD style) {
   Window* w = Of(*this);
   return w != nullptr ? std::exchange(w->list_ex_style, style) : 0;
-}
-
-DWORD CListCtrl::GetExtendedStyle() const {
-  Window* w = Of(*this);
-  return w != nullptr ? w->list_ex_style : 0;
-}
-
-int CListCtrl::GetNextItem(int item, int flags) const {
-  Window* w = Of(*this);
-  for (int i = std::max(0, item + 1); i < Count(w); ++i) {
-    if ((flags & LVNI_SELECTED) == 0 || std::ranges::count(w->selected_rows, i) != 0) return i;
-  }
-  return -1;
 }
 
 // ---------------------------------------------------------------------------
@@ -200,11 +150,6 @@ int CProgressCtrl::SetPos(int pos) {
   const int before = std::exchange(w->pos, pos);
   Clamp(*w);
   return before;
-}
-
-int CProgressCtrl::GetPos() const {
-  Window* w = Of(*this);
-  return w != nullptr ? w->pos : 0;
 }
 
 int CProgressCtrl::SetStep(int step) {

@@ -12,18 +12,11 @@ class CComboBox : public CWnd {
  public:
   // The new item's index (its sorted place with CBS_SORT, after its equals).
   int AddString(const std::wstring& text);
-  // The items left.
-  int DeleteString(int index);
   int GetCurSel() const;
   // -1, or an index past the end, clears the selection (and returns CB_ERR).
   int SetCurSel(int index);
-  // The text's length.
-  int GetLBText(int index, std::wstring& text) const;
   // Searches after `start` and wraps around; -1 searches the whole list.
-  int FindString(int start, const std::wstring& prefix) const;
   int FindStringExact(int start, const std::wstring& text) const;
-  // Selects the first item that begins with `prefix`.
-  int SelectString(int start, const std::wstring& prefix);
 };
 
 // A report-style list: columns with headings, items (rows) with the texts of
@@ -36,14 +29,10 @@ class CListCtrl : public CWnd {
   int GetColumnCount() const;
   int InsertItem(int item, const std::wstring& text);
   BOOL SetItemText(int item, int subItem, const std::wstring& text);
-  std::wstring GetItemText(int item, int subItem) const;
   BOOL DeleteAllItems();
   int GetItemCount() const;
   // The style before.
   DWORD SetExtendedStyle(DWORD style);
-  DWORD GetExtendedStyle() const;
-  // The next item after `item` (-1: from the start) with the flags, or -1.
-  int GetNextItem(int item, int flags) const;
 };
 
 class CProgressCtrl : public CWnd {
@@ -56,7 +45,6 @@ class CProgressCtrl : public CWnd {
   void GetRange(int& lower, int& upper) const;
   // Each returns the position before; positions are kept in the range.
   int SetPos(int pos);
-  int GetPos() const;
   int SetStep(int step);  // the step before
   // Past the end the bar starts over from the beginning.
   int StepIt();

@@ -1,5 +1,6 @@
 #include "platform/gui/dialog.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cwchar>
@@ -21,6 +22,13 @@ ON_COMMAND(IDCANCEL, &CDialog::OnCancel)
 END_MESSAGE_MAP()
 
 namespace {
+
+// Rounded as MulDiv rounds.
+LONG Scale(LONG value, int numerator, int denominator) {
+  const long long n = static_cast<long long>(value) * numerator;
+  return static_cast<LONG>(n >= 0 ? (n + denominator / 2) / denominator
+                                  : -((-n + denominator / 2) / denominator));
+}
 
 // Shows the dialog and tells the backend, once.
 void Show(HWND dialog) {
@@ -58,8 +66,8 @@ BOOL CDialog::CreateFromTemplate(bool modal) {
   d->modal = modal;
   // The sans-serif dialog fonts measure 6 x 13 pixels at 8 points.
   const int points = t.point_size > 0 ? t.point_size : 8;
-  d->base_x = std::max(1, (points * 6 + 4) / 8);
-  d->base_y = std::max(1, (points * 13 + 4) / 8);
+  base_x_ = std::max(1, (points * 6 + 4) / 8);
+  base_y_ = std::max(1, (points * 13 + 4) / 8);
   LOGFONTW lf;
   lf.lfHeight = -((points * 96 + 36) / 72);
   std::wcsncpy(lf.lfFaceName, t.font_name.c_str(), LF_FACESIZE - 1);
@@ -137,8 +145,9 @@ INT_PTR CDialog::DoModal() {
 }
 
 RECT CDialog::MapDialogRect(RECT r) const {
-  Window* d = Find(m_hWnd);
-  return d != nullptr ? gui::model::Pixels(*d, r) : r;
+  if (Find(m_hWnd) == nullptr) return r;
+  return RECT{Scale(r.left, base_x_, 4), Scale(r.top, base_y_, 8), Scale(r.right, base_x_, 4),
+              Scale(r.bottom, base_y_, 8)};
 }
 
 BOOL CDialog::Create(const gui::DialogTemplate& dialogTemplate, CWnd* parent) {
@@ -209,14 +218,9 @@ namespace {
 // The whole text, blanks around it allowed, must be the number.
 template <typename Number>
 bool ReadNumber(const std::wstring& text, Number& value) {
-  const std::wstring trimmed = win::Trim(text);
-  std::string s;
-  for (wchar_t c : trimmed) {
-    if (c >= 0x80) return false;
-    s.push_back(static_cast<char>(c));
-  }
-  const char* first = s.data();
-  if (!s.empty() && s[0] == '+') ++first;
+  // Anything beyond ASCII becomes bytes no number is made of.
+  const std::string s = win::WideToUtf8(win::Trim(text));
+  const char* first = s.data() + (s.starts_with('+') ? 1 : 0);
   auto r = std::from_chars(first, s.data() + s.size(), value);
   return !s.empty() && r.ec == std::errc() && r.ptr == s.data() + s.size();
 }
@@ -270,14 +274,7 @@ void DDX_Radio(CDataExchange* dx, int firstId, int& value) {
   Window* first = Find(dx->PrepareCtrl(firstId)->m_hWnd);
   if (dx->m_bSaveAndValidate) value = -1;
   int index = 0;
-  bool started = false;
-  for (const auto& c : first->parent->controls) {
-    if (!started) {
-      if (c.get() != first) continue;
-      started = true;
-    } else if ((c->style & WS_GROUP) != 0) {
-      break;
-    }
+  for (Window* c : gui::model::Group(*first)) {
     if (c->kind != gui::ControlKind::kRadioButton) continue;
     if (dx->m_bSaveAndValidate) {
       if (c->check != 0) value = index;
@@ -295,18 +292,16 @@ void DDX_CBString(CDataExchange* dx, int id, std::wstring& value) {
     return;
   }
   Window* w = Find(control->m_hWnd);
-  for (size_t i = 0; i < w->items.size(); ++i) {
-    if (win::StartsWithNoCase(w->items[i], value)) {
-      w->selection = static_cast<int>(i);
-      return;
-    }
-  }
+  auto it = std::ranges::find_if(
+      w->items, [&](const std::wstring& item) { return win::StartsWithNoCase(item, value); });
+  if (it != w->items.end()) w->selection = static_cast<int>(it - w->items.begin());
 }
 
 void DDX_Control(CDataExchange* dx, int id, CWnd& control) {
   if (control.m_hWnd != nullptr) return;
-  dx->PrepareCtrl(id);
-  if (!control.SubclassDlgItem(static_cast<UINT>(id), dx->m_pDlgWnd)) {
-    AfxThrowNotSupportedException();
-  }
+  Window* w = Find(dx->PrepareCtrl(id)->m_hWnd);
+  // The control's notifications and messages now go through its map.
+  if (w->object != nullptr) AfxThrowNotSupportedException();
+  w->object = &control;
+  control.m_hWnd = w->hwnd;
 }

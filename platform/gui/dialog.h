@@ -61,6 +61,7 @@ class CDialog : public CWnd {
   BOOL CreateFromTemplate(bool modal);
   const gui::DialogTemplate* template_ = nullptr;
   CFont font_;
+  int base_x_ = 6, base_y_ = 13;  // dialog base units of the font
   int modal_result_ = IDCANCEL;
 };
 
@@ -128,9 +129,6 @@ class CFileDialog {
   INT_PTR DoModal();
 
   std::wstring GetPathName() const { return path_; }
-  std::wstring GetFileName() const;
-  std::wstring GetFileExt() const;
-  std::wstring GetFileTitle() const;
   BOOL GetReadOnlyPref() const { return (m_ofn.Flags & OFN_READONLY) != 0; }
 
   OPENFILENAMEW m_ofn;

@@ -1,6 +1,7 @@
-// Input as a person gives it: each action changes the control as the
-// control itself would and tells the dialog (or a custom control's object)
-// what happened, through their message maps. And the installed backend.
+// A dialog's state as a person sees it; input as a person gives it (each
+// action changes the control as the control itself would and tells the
+// dialog, or a custom control's object, through their message maps); and
+// the installed backend.
 #include <algorithm>
 #include <utility>
 
@@ -28,13 +29,8 @@ void Click(Window& b) {
   }
   if (b.kind == ControlKind::kCheckBox) b.check = b.check == BST_CHECKED ? 0 : BST_CHECKED;
   if (b.kind == ControlKind::kRadioButton) {
-    // The buttons of its group, between the WS_GROUP marks.
-    auto& all = b.parent->controls;
-    size_t first = 0;
-    while (all[first].get() != &b) ++first;
-    while (first > 0 && (all[first]->style & WS_GROUP) == 0) --first;
-    for (size_t i = first; i < all.size() && (i == first || (all[i]->style & WS_GROUP) == 0); ++i) {
-      if (all[i]->kind == ControlKind::kRadioButton) all[i]->check = BST_UNCHECKED;
+    for (Window* w : model::Group(b)) {
+      if (w->kind == ControlKind::kRadioButton) w->check = BST_UNCHECKED;
     }
     b.check = BST_CHECKED;
   }
@@ -52,6 +48,63 @@ int BackendMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, U
 }
 
 }  // namespace
+
+const ControlState* DialogState::Find(int id) const {
+  auto it = std::ranges::find(controls, id, &ControlState::id);
+  return it != controls.end() ? &*it : nullptr;
+}
+
+DialogState ReadDialog(HWND dialog) {
+  DialogState s;
+  Window* d = Find(dialog);
+  if (d == nullptr || !d->is_dialog()) return s;
+  // What a person sees of a custom control is what it painted.
+  for (const auto& c : d->controls) {
+    if (c->kind == ControlKind::kCustom) gui::Send(c->hwnd, WM_PAINT);
+  }
+  if ((d = Find(dialog)) == nullptr) return s;
+  s = DialogState{dialog,   d->text, d->dialog_template->name, d->rect, d->visible, d->topmost,
+                  d->modal, {}};
+  const RECT client = model::ClientRect(*d);
+  const Window* previous = nullptr;
+  for (const auto& w : d->controls) {
+    ControlState c = *w;
+    const LONG cx = (c.rect.left + c.rect.right) / 2, cy = (c.rect.top + c.rect.bottom) / 2;
+    c.in_view = cx >= 0 && cy >= 0 && cx < client.right && cy < client.bottom;
+    // A static text, check box or radio button labels the edit, list or bar
+    // after it; a hidden label labels only a control hidden with it.
+    const bool takes = c.kind == ControlKind::kEdit || c.kind == ControlKind::kComboBox ||
+                       c.kind == ControlKind::kListView || c.kind == ControlKind::kProgressBar;
+    if (takes && previous != nullptr && (previous->visible || !c.visible) &&
+        (previous->kind == ControlKind::kStatic
+             ? !previous->text.empty()
+             : previous->kind == ControlKind::kCheckBox ||
+                   previous->kind == ControlKind::kRadioButton)) {
+      c.label = previous->text;
+    }
+    if (c.kind == ControlKind::kComboBox) {
+      c.text = c.selection >= 0 ? c.items[static_cast<size_t>(c.selection)] : L"";
+    } else if (c.kind == ControlKind::kListView) {
+      for (auto& cells : c.rows) {
+        cells.resize(std::max(cells.size(), c.columns.size()));
+        c.items.push_back(cells.empty() ? L"" : cells[0]);
+      }
+      std::ranges::sort(c.selected_rows);
+      c.selection = c.selected_rows.empty() ? -1 : c.selected_rows.front();
+    }
+    s.controls.push_back(std::move(c));
+    previous = w.get();
+  }
+  return s;
+}
+
+HWND FindDialog(const std::wstring& title) {
+  std::vector<HWND> open = OpenDialogs();
+  for (auto it = open.rbegin(); it != open.rend(); ++it) {
+    if (Find(*it)->text == title) return *it;
+  }
+  return nullptr;
+}
 
 bool DialogDriver::IsOpen() const {
   Window* w = Find(dialog_);

@@ -85,22 +85,9 @@ INT_PTR CFileDialog::DoModal() {
       continue;
     }
     path_ = full;
-    if ((m_ofn.Flags & OFN_HIDEREADONLY) == 0 && answer.read_only) {
-      m_ofn.Flags |= OFN_READONLY;
-    } else {
-      m_ofn.Flags &= ~OFN_READONLY;
-    }
+    const bool read_only = (m_ofn.Flags & OFN_HIDEREADONLY) == 0 && answer.read_only;
+    m_ofn.Flags = (m_ofn.Flags & ~OFN_READONLY) | (read_only ? OFN_READONLY : 0);
     return IDOK;
   }
   return IDCANCEL;
 }
-
-std::wstring CFileDialog::GetFileName() const { return TextOf(PathOf(path_).filename()); }
-
-std::wstring CFileDialog::GetFileExt() const {
-  std::wstring ext = TextOf(PathOf(path_).extension());
-  if (!ext.empty() && ext.front() == L'.') ext.erase(0, 1);
-  return ext;
-}
-
-std::wstring CFileDialog::GetFileTitle() const { return TextOf(PathOf(path_).stem()); }

@@ -27,7 +27,6 @@ struct Window : ControlState {
   // Dialogs: the text is the title, the rectangle on the screen.
   std::vector<std::unique_ptr<Window>> controls;  // template order: the tab order
   const DialogTemplate* dialog_template = nullptr;
-  int base_x = 6, base_y = 13;  // dialog base units of the font
   bool topmost = false;
   bool modal = false;
   bool ended = false;
@@ -43,10 +42,12 @@ Window* NewDialog(const DialogTemplate& t, HWND owner);
 // A new control of the dialog, after the others.
 Window* NewControl(Window& dialog, int id, ControlKind kind, const std::wstring& text, DWORD style,
                    const RECT& rect);
-// The dialogs in the order they were made.
-std::vector<Window*> Dialogs();
 // The dialog's control with this id (the first, when ids repeat).
 Window* Control(const Window& dialog, int id);
+
+// The controls of the member's group: from the WS_GROUP control at or
+// before it up to the next one.
+std::vector<Window*> Group(const Window& member);
 
 // Pixels of the client area's origin on the screen.
 POINT ClientOrigin(const Window& w);
@@ -57,7 +58,5 @@ POINT WindowSize(const Window& dialog, int cx, int cy);
 // Custom control classes registered by name (case ignored).
 bool ClassExists(const std::wstring& name);
 void SetFocus(HWND window);
-// Dialog units of the dialog's font in pixels.
-RECT Pixels(const Window& dialog, RECT r);
 
 }  // namespace gui::model

@@ -20,6 +20,7 @@
 
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,11 +46,11 @@ class ScriptedBackend : public Backend {
     return *this;
   }
   ScriptedBackend& AnswerFile(std::wstring path, bool read_only = false) {
-    files_.push_back({false, {std::move(path), read_only}});
+    files_.push_back(FileDialogAnswer{std::move(path), read_only});
     return *this;
   }
   ScriptedBackend& CancelFile() {
-    files_.push_back({true, {}});
+    files_.push_back(std::nullopt);
     return *this;
   }
   // Runs at every PeekMessage while set (input for modeless windows: use a
@@ -109,22 +110,17 @@ class ScriptedBackend : public Backend {
   bool AnswerFileDialog(const FileDialogRequest& request, FileDialogAnswer& answer) override {
     file_requests_.push_back(request);
     if (files_.empty()) return false;
-    FileAnswer a = std::move(files_.front());
+    const std::optional<FileDialogAnswer> a = std::move(files_.front());
     files_.pop_front();
-    if (a.cancel) return false;
-    answer = a.answer;
-    return true;
+    if (a) answer = *a;
+    return a.has_value();
   }
 
  private:
-  struct FileAnswer {
-    bool cancel = false;
-    FileDialogAnswer answer;
-  };
   Backend* previous_;
   std::deque<Step> steps_;
   std::deque<int> answers_;
-  std::deque<FileAnswer> files_;
+  std::deque<std::optional<FileDialogAnswer>> files_;  // nullopt: cancel
   std::function<void()> idle_;
   std::vector<MessageRecord> messages_;
   std::vector<DialogRecord> dialogs_;

@@ -15,7 +15,6 @@
 #include "platform/win/wintypes.h"
 
 using INT_PTR = std::intptr_t;
-using ATOM = WORD;
 
 struct HFONT__;
 using HFONT = HFONT__*;
@@ -28,12 +27,8 @@ struct RECT {
 struct POINT {
   LONG x = 0, y = 0;
 };
-struct MSG {
-  HWND hwnd = nullptr;
-  UINT message = 0;
-  WPARAM wParam = 0;
-  LPARAM lParam = 0;
-};
+// Nothing is ever queued, so a message carries nothing.
+struct MSG {};
 
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 
@@ -82,7 +77,6 @@ constexpr int BST_INDETERMINATE = 2;
 constexpr int CB_ERR = -1;
 constexpr int LVCFMT_LEFT = 0x0000;
 constexpr int LVCFMT_CENTER = 0x0002;
-constexpr UINT LVNI_SELECTED = 0x0002;
 
 constexpr int SW_HIDE = 0;
 constexpr int SW_SHOWNORMAL = 1;
@@ -139,8 +133,6 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL SetForegroundWindow(HWND window);
 BOOL ReleaseCapture();
 HWND GetCapture();
-// 0 for a class registered before.
-ATOM RegisterClassW(const WNDCLASSW* windowClass);
 HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name);
 HCURSOR SetCursor(HCURSOR cursor);
 HCURSOR GetCursor();

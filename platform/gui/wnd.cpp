@@ -30,20 +30,12 @@ State& S() {
 
 HWND NextHandle() { return reinterpret_cast<HWND>(S().next_handle++); }
 
-int FrameOf(const Window& w) {
-  if (!w.is_dialog()) return 0;
-  return (w.style & DS_MODALFRAME) != 0 ? 3 : (w.style & WS_BORDER) != 0 ? 1 : 0;
-}
-
-int CaptionOf(const Window& w) {
-  return w.is_dialog() && (w.style & WS_CAPTION) == WS_CAPTION ? 22 : 0;
-}
-
-// Rounded as MulDiv rounds.
-LONG Scale(LONG value, int numerator, int denominator) {
-  const long long n = static_cast<long long>(value) * numerator;
-  return static_cast<LONG>(n >= 0 ? (n + denominator / 2) / denominator
-                                  : -((-n + denominator / 2) / denominator));
+// The frame and title bar around a dialog's client area.
+RECT Border(const Window& w) {
+  if (!w.is_dialog()) return {};
+  const LONG frame = (w.style & DS_MODALFRAME) != 0 ? 3 : (w.style & WS_BORDER) != 0 ? 1 : 0;
+  const LONG caption = (w.style & WS_CAPTION) == WS_CAPTION ? 22 : 0;
+  return RECT{frame, frame + caption, frame, frame};
 }
 
 }  // namespace
@@ -87,12 +79,6 @@ Window* NewControl(Window& dialog, int id, ControlKind kind, const std::wstring&
   return dialog.controls.back().get();
 }
 
-std::vector<Window*> Dialogs() {
-  std::vector<Window*> out;
-  for (const auto& d : S().dialogs) out.push_back(d.get());
-  return out;
-}
-
 Window* Control(const Window& dialog, int id) {
   for (const auto& c : dialog.controls) {
     if (c->id == id) return c.get();
@@ -100,22 +86,32 @@ Window* Control(const Window& dialog, int id) {
   return nullptr;
 }
 
+std::vector<Window*> Group(const Window& member) {
+  const auto& all = member.parent->controls;
+  size_t first = 0;
+  while (all[first].get() != &member) ++first;
+  while (first > 0 && (all[first]->style & WS_GROUP) == 0) --first;
+  std::vector<Window*> out{all[first].get()};
+  for (size_t i = first + 1; i < all.size() && (all[i]->style & WS_GROUP) == 0; ++i)
+    out.push_back(all[i].get());
+  return out;
+}
+
 POINT ClientOrigin(const Window& w) {
-  if (w.is_dialog()) {
-    return POINT{w.rect.left + FrameOf(w), w.rect.top + FrameOf(w) + CaptionOf(w)};
-  }
-  POINT base = ClientOrigin(*w.parent);
-  return POINT{base.x + w.rect.left, base.y + w.rect.top};
+  const RECT b = Border(w);
+  const POINT base = w.is_dialog() ? POINT{0, 0} : ClientOrigin(*w.parent);
+  return POINT{base.x + w.rect.left + b.left, base.y + w.rect.top + b.top};
 }
 
 RECT ClientRect(const Window& w) {
-  const int frame = FrameOf(w);
-  return RECT{0, 0, std::max<LONG>(0, w.rect.right - w.rect.left - 2 * frame),
-              std::max<LONG>(0, w.rect.bottom - w.rect.top - 2 * frame - CaptionOf(w))};
+  const RECT b = Border(w);
+  return RECT{0, 0, std::max<LONG>(0, w.rect.right - w.rect.left - b.left - b.right),
+              std::max<LONG>(0, w.rect.bottom - w.rect.top - b.top - b.bottom)};
 }
 
 POINT WindowSize(const Window& dialog, int cx, int cy) {
-  return POINT{cx + 2 * FrameOf(dialog), cy + 2 * FrameOf(dialog) + CaptionOf(dialog)};
+  const RECT b = Border(dialog);
+  return POINT{cx + b.left + b.right, cy + b.top + b.bottom};
 }
 
 bool ClassExists(const std::wstring& name) { return S().classes.count(win::ToLower(name)) != 0; }
@@ -124,24 +120,23 @@ void SetFocus(HWND window) {
   if (Find(window) != nullptr) S().focus = window;
 }
 
-RECT Pixels(const Window& d, RECT r) {
-  return RECT{Scale(r.left, d.base_x, 4), Scale(r.top, d.base_y, 8), Scale(r.right, d.base_x, 4),
-              Scale(r.bottom, d.base_y, 8)};
-}
-
 }  // namespace gui::model
 
 using gui::model::Find;
 using gui::model::S;
+
+std::vector<HWND> gui::OpenDialogs() {
+  std::vector<HWND> out;
+  for (const auto& d : S().dialogs) {
+    if (d->visible) out.push_back(d->hwnd);
+  }
+  return out;
+}
+
 using gui::model::Window;
 
 // Every window of ours is in front as it is shown.
 BOOL SetForegroundWindow(HWND window) { return Find(window) != nullptr; }
-
-ATOM RegisterClassW(const WNDCLASSW* windowClass) {
-  if (windowClass == nullptr || windowClass->lpszClassName == nullptr) return 0;
-  return S().classes.insert(win::ToLower(windowClass->lpszClassName)).second ? 1 : 0;
-}
 
 HCURSOR LoadCursorW(HINSTANCE, LPCWSTR name) {
   return reinterpret_cast<HCURSOR>(const_cast<wchar_t*>(name));
@@ -210,26 +205,16 @@ void gui::Command(HWND dialog, int id, WORD code) {
 }
 
 // ---------------------------------------------------------------------------
-// Command targets.
+// Message maps.
 
-IMPLEMENT_DYNAMIC(CCmdTarget, CObject)
+IMPLEMENT_DYNAMIC(CWnd, CObject)
 
-const AFX_MSGMAP* CCmdTarget::GetThisMessageMap() {
-  static const AFX_MSGMAP_ENTRY kEntries[] = {{0, 0, 0, nullptr}};
-  static const AFX_MSGMAP kMap = {nullptr, &kEntries[0]};
-  return &kMap;
-}
-
-const AFX_MSGMAP* CCmdTarget::GetMessageMap() const { return GetThisMessageMap(); }
-
-BOOL CCmdTarget::Handle(UINT message, UINT code, UINT id, CPoint point, CWnd* other) {
-  for (const AFX_MSGMAP* map = GetMessageMap(); map != nullptr;
-       map = map->pfnGetBaseMap != nullptr ? map->pfnGetBaseMap() : nullptr) {
-    for (const AFX_MSGMAP_ENTRY* e = map->lpEntries; e->pfn != nullptr; ++e) {
-      if (e->nMessage == message && (message != WM_COMMAND || (e->nCode == code && e->nID == id))) {
-        e->pfn(this, point, other);
-        return TRUE;
-      }
+BOOL AfxDispatch(const AFX_MSGMAP_ENTRY* e, CWnd* target, UINT message, UINT code, UINT id,
+                 CPoint point, CWnd* other) {
+  for (; e->pfn != nullptr; ++e) {
+    if (e->nMessage == message && (message != WM_COMMAND || (e->nCode == code && e->nID == id))) {
+      e->pfn(target, point, other);
+      return TRUE;
     }
   }
   return FALSE;
@@ -257,23 +242,17 @@ CPaintDC::CPaintDC(CWnd* window)
   if (Window* w = Find(window_)) w->painted.clear();
 }
 
-BOOL CPaintDC::TextOut(int x, int y, const std::wstring& text) {
+BOOL CPaintDC::TextOut(int, int, const std::wstring& text) {
   Window* w = Find(window_);
   if (w == nullptr) return FALSE;
   HFONT font = font_ != nullptr ? font_->m_hObject : w->font;
-  w->painted.push_back(gui::TextRun{text, x, y, text_color_, bk_color_,
-                                    font != nullptr ? FontInfo(font)->lfFaceName : L"MS Sans Serif",
+  w->painted.push_back(gui::TextRun{text, text_color_, bk_color_,
                                     font != nullptr && FontInfo(font)->lfUnderline != 0});
   return TRUE;
 }
 
 // ---------------------------------------------------------------------------
 // CWnd.
-
-IMPLEMENT_DYNAMIC(CWnd, CCmdTarget)
-
-BEGIN_MESSAGE_MAP(CWnd, CCmdTarget)
-END_MESSAGE_MAP()
 
 const CWnd CWnd::wndTopMost(HWND_TOPMOST);
 
@@ -293,16 +272,6 @@ CWnd* CWnd::FromHandle(HWND window) {
   std::unique_ptr<CWnd>& wrapper = S().temporaries[window];
   if (!wrapper) wrapper.reset(new CWnd(window));
   return wrapper.get();
-}
-
-BOOL CWnd::SubclassDlgItem(UINT id, CWnd* parent) {
-  if (parent == nullptr || m_hWnd != nullptr) return FALSE;
-  Window* d = Find(parent->m_hWnd);
-  Window* w = d != nullptr ? gui::model::Control(*d, static_cast<int>(id)) : nullptr;
-  if (w == nullptr || w->object != nullptr) return FALSE;
-  w->object = this;
-  m_hWnd = w->hwnd;
-  return TRUE;
 }
 
 BOOL CWnd::CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style,
@@ -388,13 +357,6 @@ void CWnd::ScreenToClient(RECT* rect) const {
   *rect = RECT{rect->left - o.x, rect->top - o.y, rect->right - o.x, rect->bottom - o.y};
 }
 
-void CWnd::ClientToScreen(POINT* point) const {
-  Window* w = Find(m_hWnd);
-  if (w == nullptr) return;
-  const POINT o = gui::model::ClientOrigin(*w);
-  *point = POINT{point->x + o.x, point->y + o.y};
-}
-
 BOOL CWnd::SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags) {
   Window* w = Find(m_hWnd);
   if (w == nullptr) return FALSE;
@@ -443,7 +405,8 @@ int CWnd::MessageBox(LPCWSTR text, LPCWSTR caption, UINT type) {
 
 BOOL AfxRegisterClass(WNDCLASSW* windowClass) {
   if (windowClass == nullptr || windowClass->lpszClassName == nullptr) return FALSE;
-  return gui::model::ClassExists(windowClass->lpszClassName) || RegisterClassW(windowClass) != 0;
+  S().classes.insert(win::ToLower(windowClass->lpszClassName));
+  return TRUE;
 }
 
 void CWnd::UpdateWindow() {

@@ -25,17 +25,13 @@ struct CRect : RECT {
   int Width() const { return right - left; }
   int Height() const { return bottom - top; }
   BOOL PtInRect(POINT p) const { return p.x >= left && p.x < right && p.y >= top && p.y < bottom; }
-  operator RECT*() { return this; }
-  operator const RECT*() const { return this; }
 };
 
 // ---------------------------------------------------------------------------
-// Message maps: a static table per class, chained to the base class's, that
-// names the handler of a command (by control id and notification code) or of
-// a window message. The map's macros write each entry's call, typed for the
-// class, so nothing is cast.
-
-class CCmdTarget;
+// Message maps: each class's table names the handler of a command (by
+// control id and notification code) or of a window message; what it does
+// not name goes to its base class's. The macros write each entry's call,
+// typed for the class, so nothing is cast.
 
 struct AFX_MSGMAP_ENTRY {
   UINT nMessage;
@@ -43,64 +39,48 @@ struct AFX_MSGMAP_ENTRY {
   UINT nID;
   // point: the pointer's position for mouse messages; other: the other
   // window for WM_SETCURSOR and WM_CAPTURECHANGED.
-  void (*pfn)(CCmdTarget* target, CPoint point, CWnd* other);
+  void (*pfn)(CWnd* target, CPoint point, CWnd* other);
 };
 
-struct AFX_MSGMAP {
-  const AFX_MSGMAP* (*pfnGetBaseMap)();
-  const AFX_MSGMAP_ENTRY* lpEntries;
-};
+// Runs the first entry for the message (a WM_COMMAND's also by its code and
+// control id); false when there is none.
+BOOL AfxDispatch(const AFX_MSGMAP_ENTRY* entries, CWnd* target, UINT message, UINT code, UINT id,
+                 CPoint point, CWnd* other);
 
-#define DECLARE_MESSAGE_MAP()                   \
- protected:                                     \
-  static const AFX_MSGMAP* GetThisMessageMap(); \
-  const AFX_MSGMAP* GetMessageMap() const override;
+#define DECLARE_MESSAGE_MAP() \
+ protected:                   \
+  BOOL Handle(UINT message, UINT code, UINT id, CPoint point, CWnd* other) override;
 
-#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                      \
-  const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); } \
-  const AFX_MSGMAP* theClass::GetThisMessageMap() {                                 \
-    using ThisClass [[maybe_unused]] = theClass;                                    \
-    using TheBaseClass = baseClass;                                                 \
+#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                         \
+  BOOL theClass::Handle(UINT message, UINT code, UINT id, CPoint point, CWnd* other) { \
+    using ThisClass [[maybe_unused]] = theClass;                                       \
+    using TheBaseClass = baseClass;                                                    \
     static const AFX_MSGMAP_ENTRY kEntries[] = {
-#define END_MESSAGE_MAP()                                                          \
-  { 0, 0, 0, nullptr }                                                             \
-  }                                                                                \
-  ;                                                                                \
-  static const AFX_MSGMAP kMap = {&TheBaseClass::GetThisMessageMap, &kEntries[0]}; \
-  return &kMap;                                                                    \
+#define END_MESSAGE_MAP()                                                \
+  { 0, 0, 0, nullptr }                                                   \
+  }                                                                      \
+  ;                                                                      \
+  return AfxDispatch(kEntries, this, message, code, id, point, other) || \
+         TheBaseClass::Handle(message, code, id, point, other);          \
   }
 
 #define ON_CONTROL_(code, id, fn)                              \
   {WM_COMMAND, static_cast<UINT>(code), static_cast<UINT>(id), \
-   [](CCmdTarget* t, CPoint, CWnd*) { (static_cast<ThisClass*>(t)->*(fn))(); }},
+   [](CWnd* t, CPoint, CWnd*) { (static_cast<ThisClass*>(t)->*(fn))(); }},
 #define ON_COMMAND(id, fn) ON_CONTROL_(0, id, fn)
 #define ON_BN_CLICKED(id, fn) ON_CONTROL_(BN_CLICKED, id, fn)
 #define ON_CBN_SELCHANGE(id, fn) ON_CONTROL_(CBN_SELCHANGE, id, fn)
 #define ON_EN_CHANGE(id, fn) ON_CONTROL_(EN_CHANGE, id, fn)
 
-#define ON_WM_(msg, call)                                                              \
-  {msg, 0, 0, [](CCmdTarget* t, [[maybe_unused]] CPoint p, [[maybe_unused]] CWnd* o) { \
-     static_cast<ThisClass*>(t)->call;                                                 \
+#define ON_WM_(msg, call)                                                        \
+  {msg, 0, 0, [](CWnd* t, [[maybe_unused]] CPoint p, [[maybe_unused]] CWnd* o) { \
+     static_cast<ThisClass*>(t)->call;                                           \
    }},
 #define ON_WM_MOUSEMOVE() ON_WM_(WM_MOUSEMOVE, OnMouseMove(0, p))
 #define ON_WM_LBUTTONUP() ON_WM_(WM_LBUTTONUP, OnLButtonUp(0, p))
 #define ON_WM_SETCURSOR() ON_WM_(WM_SETCURSOR, OnSetCursor(o, 1, WM_MOUSEMOVE))
 #define ON_WM_PAINT() ON_WM_(WM_PAINT, OnPaint())
 #define ON_WM_CAPTURECHANGED() ON_WM_(WM_CAPTURECHANGED, OnCaptureChanged(o))
-
-class CCmdTarget : public CObject {
-  DECLARE_DYNAMIC(CCmdTarget)
- public:
-  CCmdTarget() = default;
-  // Runs the handler the message map names for a window message, or for a
-  // command (WM_COMMAND) of this code and control id; false when there is
-  // none.
-  BOOL Handle(UINT message, UINT code, UINT id, CPoint point = {}, CWnd* other = nullptr);
-
- protected:
-  static const AFX_MSGMAP* GetThisMessageMap();
-  virtual const AFX_MSGMAP* GetMessageMap() const;
-};
 
 // ---------------------------------------------------------------------------
 // Fonts and painting.
@@ -147,7 +127,7 @@ class CPaintDC {
 
 // ---------------------------------------------------------------------------
 
-class CWnd : public CCmdTarget {
+class CWnd : public CObject {
   DECLARE_DYNAMIC(CWnd)
  public:
   CWnd() = default;
@@ -164,12 +144,9 @@ class CWnd : public CCmdTarget {
   // framework keeps for as long as the window exists (also for foreign
   // windows such as the host's main window); nullptr for no window.
   static CWnd* FromHandle(HWND window);
-  // Attaches this object to the dialog's control, whose notifications and
-  // messages then go through this object's message map.
-  BOOL SubclassDlgItem(UINT id, CWnd* parent);
 
   // A custom control in the parent dialog; className must be registered with
-  // RegisterClassW / AfxRegisterClass.
+  // AfxRegisterClass.
   BOOL CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, const RECT& rect,
                 CWnd* parent, UINT id);
   virtual BOOL DestroyWindow();
@@ -190,7 +167,6 @@ class CWnd : public CCmdTarget {
   void GetWindowRect(RECT* rect) const;
   void GetClientRect(RECT* rect) const;
   void ScreenToClient(RECT* rect) const;
-  void ClientToScreen(POINT* point) const;
   BOOL SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags);
   // Over the owner when it is one of ours and visible, else over the
   // screen; kept on the screen.
@@ -213,8 +189,10 @@ class CWnd : public CCmdTarget {
   BOOL UpdateData(BOOL saveAndValidate = TRUE);
   virtual void DoDataExchange(CDataExchange* dx) {}
 
- protected:
-  DECLARE_MESSAGE_MAP()
+  // Runs the handler the message map names for a window message, or for a
+  // command (WM_COMMAND) of this code and control id; false when there is
+  // none.
+  virtual BOOL Handle(UINT message, UINT code, UINT id, CPoint point, CWnd* other) { return FALSE; }
 
  private:
   explicit CWnd(HWND special) : m_hWnd(special) {}
