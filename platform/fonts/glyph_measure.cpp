@@ -68,6 +68,7 @@ RunMeasurer::RunMeasurer(const RunFont& font, double height, double width_factor
                          double tracking)
     : kind_(font.kind),
       face_(font.face),
+      face_pending_(font.face_pending),
       height_(height),
       width_factor_(width_factor),
       tan_(std::tan(ClampOblique(oblique))),
@@ -85,6 +86,10 @@ GlyphMetrics RunMeasurer::Next(char32_t c) {
   if (kind_ == FontKind::kTrueType && face_) return FromFace(face_, c, false);
   if (c == 0xA0) c = U' ';
   if (ShxAsciiGlyph(c)) return FromShxTable(c);
+  if (face_pending_) {
+    face_ = ShxStandInFace();
+    face_pending_ = false;
+  }
   if (face_) return FromFace(face_, c, true);
 
   prev_face_ = nullptr;
