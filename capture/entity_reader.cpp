@@ -134,6 +134,16 @@ void RemoveAll(std::wstring& s, const std::wstring& what, const std::wstring& wi
   }
 }
 
+void TrimInPlace(std::wstring& s, std::wstring_view blanks) {
+  const size_t first = s.find_first_not_of(blanks);
+  if (first == std::wstring::npos) {
+    s.clear();
+    return;
+  }
+  s.erase(s.find_last_not_of(blanks) + 1);
+  s.erase(0, first);
+}
+
 void Shrink(ArxDbMText& t, double f) {
   t.boxLeft += t.boxWidth * f;
   t.boxTop -= t.boxHeight * f;
@@ -308,10 +318,13 @@ class Reader {
     if (raw == nullptr || raw->resval.rstring == nullptr) return;
     std::wstring t = TranslateShx(map_, raw->resval.rstring, style);
     std::wstring text = t;
-    RemoveAll(text, L"%%U", L"");
-    RemoveAll(text, L"%%O", L"");
-    RemoveAll(text, L"%%%", L"%");
-    text = win::Trim(text, L" \t\r\n\v\f");
+    // Every code below starts so; most texts have none.
+    if (text.find(L"%%") != std::wstring::npos) {
+      RemoveAll(text, L"%%U", L"");
+      RemoveAll(text, L"%%O", L"");
+      RemoveAll(text, L"%%%", L"%");
+    }
+    TrimInPlace(text, L" \t\r\n\v\f");
     const sds_resbuf* height = FindGroup(list, 40);
     const sds_resbuf* rotation = FindGroup(list, 50);
     if (text.empty() || height == nullptr || rotation == nullptr) return;

@@ -71,7 +71,8 @@ RunMeasurer::RunMeasurer(const RunFont& font, double height, double width_factor
       face_pending_(font.face_pending),
       height_(height),
       width_factor_(width_factor),
-      tan_(std::tan(ClampOblique(oblique))),
+      // Upright is the rule; tan and remainder cost more than a short text's glyphs.
+      tan_(oblique == 0 ? 0.0 : std::tan(ClampOblique(oblique))),
       tracking_(tracking) {
   if (kind_ == FontKind::kShx) {
     source_ = MetricsSource::kShxApproximation;

@@ -259,6 +259,12 @@ TEST(HandBuiltLists, TypeNamesInAnyCaseAndStylesInTurn) {
   map.SetShxRecord(L"1", L"*All*", L"one");
   read(sds_buildlist(RTDXF0, L"TEXT", 7, L"Standard", 10, a, 40, 2.5, 50, 0.0, 1, L"#1", 0));
   EXPECT_EQ(c.texts[4].text, L"#one");
+  // Under- and overline toggles go, a doubled percent sign halves, blanks at the ends go;
+  // a text of blanks only is no text.
+  read(sds_buildlist(RTDXF0, L"TEXT", 10, a, 40, 2.5, 50, 0.0, 1, L" \t%%uA%%U b%%O%%%\r ", 0));
+  read(sds_buildlist(RTDXF0, L"TEXT", 10, a, 40, 2.5, 50, 0.0, 1, L" %%U \t", 0));
+  ASSERT_EQ(c.texts.GetSize(), 6);
+  EXPECT_EQ(c.texts[5].text, L"%%uA b%");
   sds_host::Reset();
   registry::SetHiveFolder({});
 }
