@@ -20,10 +20,16 @@ namespace {
 
 constexpr double kPi = 3.1415926535897922;
 
+// Hosts hand out type names in capitals: the exact test settles nearly every
+// entity without the locale's case folding, which cost more than reading it.
+bool SameName(std::wstring_view a, std::wstring_view b) {
+  return a == b || win::EqualsNoCase(a, b);
+}
+
 bool TypeIs(const sds_resbuf* list, const wchar_t* type) {
   const sds_resbuf* rb = FindGroup(list, 0);
   if (rb == nullptr || rb->resval.rstring == nullptr) return false;
-  return win::EqualsNoCase(rb->resval.rstring, type);
+  return SameName(rb->resval.rstring, type);
 }
 
 AcGePoint3d PointOf(const sds_resbuf* rb) {
@@ -128,6 +134,16 @@ void RemoveAll(std::wstring& s, const std::wstring& what, const std::wstring& wi
   }
 }
 
+void TrimInPlace(std::wstring& s, std::wstring_view blanks) {
+  const size_t first = s.find_first_not_of(blanks);
+  if (first == std::wstring::npos) {
+    s.clear();
+    return;
+  }
+  s.erase(s.find_last_not_of(blanks) + 1);
+  s.erase(0, first);
+}
+
 void Shrink(ArxDbMText& t, double f) {
   t.boxLeft += t.boxWidth * f;
   t.boxTop -= t.boxHeight * f;
@@ -150,7 +166,7 @@ class Reader {
     const sds_resbuf* typeGroup = FindGroup(list, 0);
     if (typeGroup == nullptr || typeGroup->resval.rstring == nullptr) return;
     const std::wstring_view type = typeGroup->resval.rstring;
-    auto is = [type](std::wstring_view name) { return win::EqualsNoCase(type, name); };
+    auto is = [type](std::wstring_view name) { return SameName(type, name); };
     if (is(L"LINE")) {
       Line(list, transform);
     } else if (is(L"LWPOLYLINE")) {
@@ -302,10 +318,13 @@ class Reader {
     if (raw == nullptr || raw->resval.rstring == nullptr) return;
     std::wstring t = TranslateShx(map_, raw->resval.rstring, style);
     std::wstring text = t;
-    RemoveAll(text, L"%%U", L"");
-    RemoveAll(text, L"%%O", L"");
-    RemoveAll(text, L"%%%", L"%");
-    text = win::Trim(text, L" \t\r\n\v\f");
+    // Every code below starts so; most texts have none.
+    if (text.find(L"%%") != std::wstring::npos) {
+      RemoveAll(text, L"%%U", L"");
+      RemoveAll(text, L"%%O", L"");
+      RemoveAll(text, L"%%%", L"%");
+    }
+    TrimInPlace(text, L" \t\r\n\v\f");
     const sds_resbuf* height = FindGroup(list, 40);
     const sds_resbuf* rotation = FindGroup(list, 50);
     if (text.empty() || height == nullptr || rotation == nullptr) return;

@@ -2,6 +2,7 @@
 
 #include <cwchar>
 #include <cwctype>
+#include <vector>
 
 #include "platform/win/strings.h"
 #include "platform/win/text.h"
@@ -11,8 +12,14 @@ IMPLEMENT_DYNCREATE(CShxMapRecord, CObject)
 
 namespace {
 
+// The exact test first: the locale's case folding is slow, and names are
+// mostly written alike.
+bool SameName(std::wstring_view a, std::wstring_view b) {
+  return a == b || win::EqualsNoCase(a, b);
+}
+
 bool AppliesTo(const CShxMapRecord& r, const std::wstring& style) {
-  return win::EqualsNoCase(r.ShxMapFont, L"*All*") || win::EqualsNoCase(r.ShxMapFont, style);
+  return SameName(r.ShxMapFont, L"*All*") || SameName(r.ShxMapFont, style);
 }
 
 }  // namespace
@@ -73,16 +80,34 @@ int CShxMap::FindFirstCode(const std::wstring& text, int start, const std::wstri
 
 std::wstring TranslateShx(const CShxMap& map, const std::wstring& text, const std::wstring& style) {
   if (text.empty()) return std::wstring();
-  std::wstring out;
-  int pos = 0;
-  std::wstring code, replacement;
-  for (int p = map.FindFirstCode(text, pos, style, code, replacement); p >= 0;
-       p = map.FindFirstCode(text, pos, style, code, replacement)) {
-    out.append(text, static_cast<size_t>(pos), static_cast<size_t>(p - pos));
-    out += replacement;
-    pos = p + static_cast<int>(code.size());
+  // Which records apply depends on the style alone: decided once per text, not
+  // at every search step (the case-blind name test dominated capture).
+  thread_local std::vector<const CShxMapRecord*> applicable;
+  applicable.clear();
+  for (const CShxMapRecord& r : map) {
+    if (!r.ShxMapCode.empty() && AppliesTo(r, style)) applicable.push_back(&r);
   }
-  out.append(text, static_cast<size_t>(pos), std::wstring::npos);
+  std::wstring out;
+  size_t pos = 0;
+  while (!applicable.empty()) {
+    const CShxMapRecord* best = nullptr;
+    size_t bestAt = std::wstring::npos;
+    for (const CShxMapRecord* r : applicable) {
+      const size_t at = text.find(r->ShxMapCode, pos);
+      if (at == std::wstring::npos) continue;
+      if (best == nullptr || at < bestAt ||
+          (at == bestAt && r->ShxMapCode.size() > best->ShxMapCode.size())) {
+        best = r;
+        bestAt = at;
+      }
+    }
+    if (best == nullptr) break;
+    out.append(text, pos, bestAt - pos);
+    out += best->ShxMapReplacement;
+    pos = bestAt + best->ShxMapCode.size();
+  }
+  if (pos == 0) return text;
+  out.append(text, pos, std::wstring::npos);
   return out;
 }
 

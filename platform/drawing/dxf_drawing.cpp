@@ -123,13 +123,6 @@ bool IsIntegerType(GroupType t) {
          t == GroupType::kBool;
 }
 
-const sds_resbuf* FindCode(const sds_resbuf* list, int code) {
-  for (; list != nullptr; list = list->rbnext) {
-    if (list->restype == code) return list;
-  }
-  return nullptr;
-}
-
 }  // namespace
 
 DxfDrawing::DxfDrawing(dxf::Drawing drawing, std::wstring path)
@@ -866,20 +859,50 @@ bool DxfDrawing::Trans(const sds_host::Point& in, int from, int to, bool displac
 
 bool DxfDrawing::TextBox(const sds_resbuf* entity, sds_host::Point& lowerLeft,
                          sds_host::Point& upperRight) const {
-  const sds_resbuf* text = FindCode(entity, 1);
-  const sds_resbuf* height = FindCode(entity, 40);
+  // One walk for the six groups a box needs; the first of each counts.
+  const sds_resbuf *text = nullptr, *height = nullptr, *styleGroup = nullptr, *wfGroup = nullptr,
+                   *oblique = nullptr, *generation = nullptr;
+  for (const sds_resbuf* rb = entity; rb != nullptr; rb = rb->rbnext) {
+    const sds_resbuf** slot = nullptr;
+    switch (rb->restype) {
+      case 1:
+        slot = &text;
+        break;
+      case 40:
+        slot = &height;
+        break;
+      case 7:
+        slot = &styleGroup;
+        break;
+      case 41:
+        slot = &wfGroup;
+        break;
+      case 51:
+        slot = &oblique;
+        break;
+      case 71:
+        slot = &generation;
+        break;
+      default:
+        break;
+    }
+    if (slot != nullptr && *slot == nullptr) *slot = rb;
+  }
   if (text == nullptr || text->resval.rstring == nullptr || height == nullptr) return false;
-  const sds_resbuf* styleGroup = FindCode(entity, 7);
-  std::wstring style =
+  const std::wstring_view style =
       (styleGroup && styleGroup->resval.rstring) ? styleGroup->resval.rstring : L"Standard";
-  const sds_resbuf* wfGroup = FindCode(entity, 41);
-  double wf = wfGroup ? wfGroup->resval.rreal : StyleWidthFactor(drawing_, style);
-  const sds_resbuf* oblique = FindCode(entity, 51);
-  const sds_resbuf* generation = FindCode(entity, 71);
-  fonts::TextBox box =
-      fonts::MeasureText(text->resval.rstring, height->resval.rreal,
-                         StyleFor(drawing_, style, wf, oblique ? oblique->resval.rreal : 0.0,
-                                  generation ? generation->resval.rint : 0));
+  if (!box_style_known_ || box_style_name_ != style) {
+    box_style_name_.assign(style);
+    box_style_ = StyleFor(drawing_, box_style_name_, 1.0, 0.0, 0);
+    box_style_width_ = StyleWidthFactor(drawing_, box_style_name_);
+    box_style_known_ = true;
+  }
+  const int flags = generation ? generation->resval.rint : 0;
+  box_style_.width_factor = wfGroup ? wfGroup->resval.rreal : box_style_width_;
+  box_style_.oblique = oblique ? oblique->resval.rreal : 0.0;
+  box_style_.backwards = (flags & 2) != 0;
+  box_style_.upside_down = (flags & 4) != 0;
+  fonts::TextBox box = fonts::MeasureText(text->resval.rstring, height->resval.rreal, box_style_);
   if (!box.ok()) return false;
   lowerLeft = {box.lower_left.x, box.lower_left.y, 0};
   upperRight = {box.upper_right.x, box.upper_right.y, 0};

@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "platform/dxf/drawing.h"
+#include "platform/fonts/text_metrics.h"
 #include "platform/sds/host.h"
 
 namespace gm::drawing {
@@ -135,6 +136,12 @@ class DxfDrawing : public sds_host::Drawing {
   // The last layer text Shown() looked up, by its place in the drawing, and the answer.
   mutable std::wstring_view last_layer_;
   mutable bool last_layer_shown_ = true;
+  // The style of the last text box, resolved: texts mostly share a style, and
+  // looking it up and copying its font names cost more than measuring.
+  mutable bool box_style_known_ = false;
+  mutable std::wstring box_style_name_;
+  mutable fonts::TextStyle box_style_;
+  mutable double box_style_width_ = 1.0;
 };
 
 }  // namespace gm::drawing

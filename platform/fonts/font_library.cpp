@@ -136,9 +136,6 @@ FontLibrary& FontLibrary::Instance() {
 
 FontLibrary::FontLibrary() {
   if (FT_Init_FreeType(&ft_) != 0) ft_ = nullptr;
-  // A configuration of our own, so that releasing it at exit cannot disturb
-  // anyone else's use of fontconfig's default one.
-  config_ = FcInitLoadConfigAndFonts();
 }
 
 FontLibrary::~FontLibrary() {
@@ -170,6 +167,12 @@ Face* FontLibrary::Open(const std::string& path, int index) {
 }
 
 Face* FontLibrary::MatchPattern(const std::string& family, bool bold, bool italic, char32_t c) {
+  if (!config_loaded_) {
+    // A configuration of our own, so that releasing it at exit cannot disturb
+    // anyone else's use of fontconfig's default one.
+    config_ = FcInitLoadConfigAndFonts();
+    config_loaded_ = true;
+  }
   if (!config_) return nullptr;
   PatternPtr pattern(FcPatternCreate());
   if (!pattern) return nullptr;

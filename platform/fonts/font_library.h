@@ -110,7 +110,10 @@ class FontLibrary {
 
   std::mutex mutex_;
   FT_Library ft_ = nullptr;
+  // Loaded at the first match: reading the configuration costs more than a
+  // small drawing's whole capture, and SHX texts in ASCII never need it.
   FcConfig* config_ = nullptr;
+  bool config_loaded_ = false;
   std::map<std::string, std::unique_ptr<Face>> open_faces_;  // by "path#index"
   std::map<std::string, Face*> matches_;
   std::unordered_map<char32_t, Face*> char_faces_;

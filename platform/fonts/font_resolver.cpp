@@ -131,7 +131,7 @@ RunFont OpenRunFont(const FontSpec& font_spec) {
   run.kind = ClassifyFont(font_spec);
   if (run.kind == FontKind::kShx) {
     run.requested_family = kShxStandIn;
-    run.face = library.Match(run.requested_family, false, false);
+    run.face_pending = true;
     return run;
   }
   FileFamily from_file = FamilyForFontFile(font_spec.file);
@@ -143,12 +143,15 @@ RunFont OpenRunFont(const FontSpec& font_spec) {
   return run;
 }
 
+Face* ShxStandInFace() { return FontLibrary::Instance().Match(kShxStandIn, false, false); }
+
 }  // namespace detail
 
 ResolvedFont ResolveFont(const FontSpec& font_spec) {
   auto& library = detail::FontLibrary::Instance();
   std::lock_guard<std::mutex> lock(library.mutex());
   detail::RunFont run = detail::OpenRunFont(font_spec);
+  if (run.face_pending) run.face = detail::ShxStandInFace();
   ResolvedFont out;
   out.kind = run.kind;
   out.requested_family = run.requested_family;

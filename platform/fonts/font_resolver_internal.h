@@ -18,7 +18,11 @@ struct RunFont {
   // TrueType: the face; SHX: the sans for characters outside the SHX table.
   // nullptr when no face could be opened.
   Face* face = nullptr;
+  // SHX: the sans is not looked up yet; ShxStandInFace() finds it when a
+  // character outside the SHX table first needs it.
+  bool face_pending = false;
 };
 RunFont OpenRunFont(const FontSpec& font_spec);
+Face* ShxStandInFace();
 
 }  // namespace gm::fonts::detail

@@ -68,9 +68,11 @@ RunMeasurer::RunMeasurer(const RunFont& font, double height, double width_factor
                          double tracking)
     : kind_(font.kind),
       face_(font.face),
+      face_pending_(font.face_pending),
       height_(height),
       width_factor_(width_factor),
-      tan_(std::tan(ClampOblique(oblique))),
+      // Upright is the rule; tan and remainder cost more than a short text's glyphs.
+      tan_(oblique == 0 ? 0.0 : std::tan(ClampOblique(oblique))),
       tracking_(tracking) {
   if (kind_ == FontKind::kShx) {
     source_ = MetricsSource::kShxApproximation;
@@ -85,6 +87,10 @@ GlyphMetrics RunMeasurer::Next(char32_t c) {
   if (kind_ == FontKind::kTrueType && face_) return FromFace(face_, c, false);
   if (c == 0xA0) c = U' ';
   if (ShxAsciiGlyph(c)) return FromShxTable(c);
+  if (face_pending_) {
+    face_ = ShxStandInFace();
+    face_pending_ = false;
+  }
   if (face_) return FromFace(face_, c, true);
 
   prev_face_ = nullptr;

@@ -38,6 +38,7 @@ class RunMeasurer {
   // family name for every text.
   FontKind kind_;
   Face* face_;
+  bool face_pending_;
   double height_;
   double width_factor_;
   double tan_;

@@ -23,7 +23,8 @@ detail::RunFont CachedRunFont(const FontSpec& font) {
   static std::vector<std::pair<FontSpec, detail::RunFont>> cache;
   constexpr size_t kMaxCached = 64;
   for (const auto& [known, run] : cache) {
-    if (SameFont(known, font)) return {run.kind, {}, run.bold, run.italic, run.face};
+    if (SameFont(known, font))
+      return {run.kind, {}, run.bold, run.italic, run.face, run.face_pending};
   }
   detail::RunFont run = detail::OpenRunFont(font);
   if (cache.size() < kMaxCached) cache.emplace_back(font, run);

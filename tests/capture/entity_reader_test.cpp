@@ -217,4 +217,56 @@ TEST(CorpusCapture, EveryDrawingReads) {
   EXPECT_GT(drawings, 5);
 }
 
+// Entity data lists built by hand: type names in any case are read, and each text takes its own
+// style's symbol records and width even when styles alternate.
+TEST(HandBuiltLists, TypeNamesInAnyCaseAndStylesInTurn) {
+  TempDir registry;
+  registry::SetHiveFolder(registry.path());
+  SetSettingsRoot(HKEY_CURRENT_USER, L"Orvane");
+  LoadConversionSettings();
+  auto loaded = gm::dxf::LoadDrawingFromBuffer(
+      "0\nSECTION\n2\nTABLES\n0\nTABLE\n2\nSTYLE\n"
+      "0\nSTYLE\n2\nNarrow\n70\n0\n40\n0\n41\n0.5\n3\ntxt\n0\nENDTAB\n0\nENDSEC\n"
+      "0\nSECTION\n2\nENTITIES\n0\nENDSEC\n0\nEOF\n",
+      "h.dxf");
+  ASSERT_TRUE(loaded.ok()) << loaded.status().message();
+  sds_host::SetDrawing(
+      std::make_shared<gm::drawing::DxfDrawing>(std::move(loaded).value(), L"h.dxf"));
+  CShxMap map;
+  map.SetShxRecord(L"#", L"narrow", L"No.");
+  Captured c;
+  auto read = [&](sds_resbuf* list) {
+    list->restype = 0;  // entity data carries the type as group 0, filters as RTDXF0
+    ReadEntity(c.horizontal, c.vertical, c.texts, list, nullptr, map);
+    sds_relrb(list);
+  };
+  const sds_real a[3] = {0, 0, 0}, b[3] = {10, 0, 0}, up[3] = {0, 10, 0};
+  read(sds_buildlist(RTDXF0, L"line", 10, a, 11, b, 0));
+  read(sds_buildlist(RTDXF0, L"Line", 10, a, 11, up, 0));
+  for (int round = 0; round < 2; ++round) {
+    read(sds_buildlist(RTDXF0, L"text", 7, L"Narrow", 10, a, 40, 2.5, 50, 0.0, 1, L"#1", 0));
+    read(sds_buildlist(RTDXF0, L"TEXT", 7, L"Standard", 10, a, 40, 2.5, 50, 0.0, 1, L"#1", 0));
+  }
+  EXPECT_EQ(c.horizontal.GetSize(), 1);
+  EXPECT_EQ(c.vertical.GetSize(), 1);
+  ASSERT_EQ(c.texts.GetSize(), 4);
+  for (int i = 0; i < 4; i += 2) {
+    EXPECT_EQ(c.texts[i].text, L"No.1");
+    EXPECT_EQ(c.texts[i + 1].text, L"#1");
+    EXPECT_NEAR(c.texts[i].boxWidth * 2, c.texts[i + 1].boxWidth, 1e-9) << "half as wide";
+  }
+  // A record added later applies to the next text.
+  map.SetShxRecord(L"1", L"*All*", L"one");
+  read(sds_buildlist(RTDXF0, L"TEXT", 7, L"Standard", 10, a, 40, 2.5, 50, 0.0, 1, L"#1", 0));
+  EXPECT_EQ(c.texts[4].text, L"#one");
+  // Under- and overline toggles go, a doubled percent sign halves, blanks at the ends go;
+  // a text of blanks only is no text.
+  read(sds_buildlist(RTDXF0, L"TEXT", 10, a, 40, 2.5, 50, 0.0, 1, L" \t%%uA%%U b%%O%%%\r ", 0));
+  read(sds_buildlist(RTDXF0, L"TEXT", 10, a, 40, 2.5, 50, 0.0, 1, L" %%U \t", 0));
+  ASSERT_EQ(c.texts.GetSize(), 6);
+  EXPECT_EQ(c.texts[5].text, L"%%uA b%");
+  sds_host::Reset();
+  registry::SetHiveFolder({});
+}
+
 }  // namespace

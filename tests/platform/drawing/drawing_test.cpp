@@ -167,4 +167,65 @@ TEST(EntityData, JustifiedTextsAndStyleDefaultsDoNotDependOnGroupOrder) {
   EXPECT_DOUBLE_EQ(a.y, b.y);
 }
 
+// Two SHX styles, one half as wide; texts measured in turn must each get their own style's
+// font and width, and what one list sets (width, slant, mirroring) must not reach the next.
+constexpr char kTwoStyles[] =
+    "0\nSECTION\n2\nTABLES\n0\nTABLE\n2\nSTYLE\n"
+    "0\nSTYLE\n2\nStandard\n70\n0\n40\n0\n41\n1\n3\ntxt\n"
+    "0\nSTYLE\n2\nNarrow\n70\n0\n40\n0\n41\n0.5\n3\ntxt\n0\nENDTAB\n0\nENDSEC\n"
+    "0\nSECTION\n2\nENTITIES\n0\nENDSEC\n0\nEOF\n";
+
+TEST(TextBoxes, EachListIsMeasuredInItsOwnStyleAndGroups) {
+  auto loaded = gm::dxf::LoadDrawingFromBuffer(kTwoStyles, "s.dxf");
+  ASSERT_TRUE(loaded.ok()) << loaded.status().message();
+  gm::drawing::DxfDrawing drawing(std::move(loaded).value(), L"s.dxf");
+  struct Box {
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    bool ok = false;
+  };
+  auto measure = [&drawing](sds_resbuf* list) {
+    sds_host::Point ll, ur;
+    Box b;
+    b.ok = drawing.TextBox(list, ll, ur);
+    b.x0 = ll.x, b.y0 = ll.y, b.x1 = ur.x, b.y1 = ur.y;
+    sds_relrb(list);
+    return b;
+  };
+  auto plain = [&](const wchar_t* style) {
+    return measure(sds_buildlist(RTDXF0, L"TEXT", 7, style, 40, 2.5, 1, L"AB", 0));
+  };
+  const Box standard = plain(L"Standard");
+  ASSERT_TRUE(standard.ok);
+  ASSERT_GT(standard.x1, 0);
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    const Box narrow = plain(L"Narrow");
+    EXPECT_DOUBLE_EQ(narrow.x1, standard.x1 / 2);
+    EXPECT_DOUBLE_EQ(plain(L"Standard").x1, standard.x1);
+    // Style names are matched without regard to case, as the table does.
+    EXPECT_DOUBLE_EQ(plain(L"NARROW").x1, narrow.x1);
+    EXPECT_DOUBLE_EQ(measure(sds_buildlist(RTDXF0, L"TEXT", 40, 2.5, 1, L"AB", 0)).x1, standard.x1)
+        << "no style group reads as Standard";
+  }
+  // A list's own width factor, slant and mirroring hold for that list only.
+  const Box wide =
+      measure(sds_buildlist(RTDXF0, L"TEXT", 7, L"Narrow", 40, 2.5, 41, 2.0, 1, L"AB", 0));
+  EXPECT_DOUBLE_EQ(wide.x1, standard.x1 * 2);
+  const Box mirrored =
+      measure(sds_buildlist(RTDXF0, L"TEXT", 7, L"Narrow", 40, 2.5, 51, 0.3, 71, 6, 1, L"AB", 0));
+  EXPECT_LT(mirrored.x0, 0);
+  EXPECT_LT(mirrored.y0, 0);
+  const Box after = plain(L"Narrow");
+  EXPECT_DOUBLE_EQ(after.x0, 0);
+  EXPECT_DOUBLE_EQ(after.y0, 0);
+  EXPECT_DOUBLE_EQ(after.x1, standard.x1 / 2);
+  // The first of a repeated group counts, as everywhere else in a list.
+  EXPECT_DOUBLE_EQ(measure(sds_buildlist(RTDXF0, L"TEXT", 7, L"Narrow", 7, L"Standard", 40, 2.5, 1,
+                                         L"AB", 1, L"ABCD", 0))
+                       .x1,
+                   standard.x1 / 2);
+  EXPECT_FALSE(measure(sds_buildlist(RTDXF0, L"TEXT", 7, L"Narrow", 1, L"AB", 0)).ok)
+      << "a text without a height has no box";
+}
+
 }  // namespace

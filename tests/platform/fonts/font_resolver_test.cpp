@@ -89,6 +89,9 @@ TEST(FontResolver, ShxFontsStandInWithTheSans) {
   ResolvedFont shx = ResolveFont(File(L"simplex.shx"));
   EXPECT_EQ(FontKind::kShx, shx.kind);
   EXPECT_EQ("Liberation Sans", shx.requested_family);
+  // The sans is opened only when asked for, but a resolution still names it.
+  EXPECT_EQ("Liberation Sans", shx.family);
+  EXPECT_FALSE(shx.path.empty());
 }
 
 }  // namespace

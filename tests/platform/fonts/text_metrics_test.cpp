@@ -270,6 +270,13 @@ TEST(ShxBox, CharactersOutsideTheTableStillTakeRoom) {
   ASSERT_TRUE(box.ok());
   EXPECT_GT(box.upper_right.x, 2.5);
   EXPECT_GT(box.upper_right.y, 0);
+  // The sans that measures them is found at the first such character, wherever it stands.
+  const double h = 2.5;
+  const double a = MeasureText(L"A", h, Style(L"txt")).upper_right.x;
+  const double umlaut = MeasureText(L"\u00C4", h, Style(L"txt")).upper_right.x;
+  EXPECT_NE(umlaut, h * 20 / 21) << "measured by outlines, not the bare estimate";
+  EXPECT_NEAR(MeasureText(L"A\u00C4", h, Style(L"txt")).upper_right.x, a + umlaut, 1e-9);
+  EXPECT_NEAR(MeasureText(L"\u00C4A", h, Style(L"simplex.shx")).upper_right.x, a + umlaut, 1e-9);
 }
 
 // --- Bad input ------------------------------------------------------------
