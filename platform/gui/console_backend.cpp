@@ -65,6 +65,45 @@ void RenderList(const ControlState& c, std::vector<std::wstring>& out) {
   }
 }
 
+// What follows the id and label of a control shown in one line.
+std::wstring Value(const ControlState& c) {
+  switch (c.kind) {
+    case ControlKind::kEdit:
+      return L"[" + ((c.style & ES_PASSWORD) != 0 ? std::wstring(c.text.size(), L'*') : c.text) +
+             L"]";
+    case ControlKind::kCheckBox:
+      return (c.check == BST_CHECKED         ? L"[x] "
+              : c.check == BST_INDETERMINATE ? L"[?] "
+                                             : L"[ ] ") +
+             Plain(c.text);
+    case ControlKind::kRadioButton:
+      return (c.check != 0 ? L"(*) " : L"( ) ") + Plain(c.text);
+    case ControlKind::kComboBox: {
+      std::wstring line =
+          L"{" + Plain(c.text) + L"}" + (c.items.empty() ? L" no choices" : L" choices:");
+      for (size_t k = 0; k < c.items.size(); ++k) {
+        line += win::Format(L" %d %s", static_cast<int>(k) + 1, Plain(c.items[k]).c_str()) +
+                (k + 1 < c.items.size() ? L"," : L"");
+      }
+      return line;
+    }
+    case ControlKind::kProgressBar:
+      return Bar(c, 20) + win::Format(L" %d of %d..%d", c.pos, c.range_low, c.range_high);
+    case ControlKind::kCustom: {
+      std::wstring shown;
+      bool link = false;
+      for (const TextRun& run : c.painted) {
+        shown += run.text;
+        link = link || run.underline;
+      }
+      return Plain(shown.empty() ? c.text : shown) + (link ? L" (link)" : L"");
+    }
+    default:  // the push buttons
+      return L"< " + Plain(c.text) + L" >" +
+             (c.kind == ControlKind::kDefPushButton ? L" (default)" : L"");
+  }
+}
+
 // The text form: the title, then a line or more a control.
 std::vector<std::wstring> Render(const DialogState& s) {
   std::vector<std::wstring> out{L"== " + Plain(s.title) + L" =="};
@@ -89,54 +128,11 @@ std::vector<std::wstring> Render(const DialogState& s) {
       case ControlKind::kGroupBox:
         out.push_back(heading);
         break;
-      case ControlKind::kEdit:
-        out.push_back(Head(c) + L"[" +
-                      ((c.style & ES_PASSWORD) != 0 ? std::wstring(c.text.size(), L'*') : c.text) +
-                      L"]" + Flags(c));
-        break;
-      case ControlKind::kCheckBox:
-        out.push_back(Head(c) +
-                      (c.check == BST_CHECKED         ? L"[x] "
-                       : c.check == BST_INDETERMINATE ? L"[?] "
-                                                      : L"[ ] ") +
-                      Plain(c.text) + Flags(c));
-        break;
-      case ControlKind::kRadioButton:
-        out.push_back(Head(c) + (c.check != 0 ? L"(*) " : L"( ) ") + Plain(c.text) + Flags(c));
-        break;
-      case ControlKind::kPushButton:
-      case ControlKind::kDefPushButton:
-        out.push_back(Head(c) + L"< " + Plain(c.text) + L" >" +
-                      (c.kind == ControlKind::kDefPushButton ? L" (default)" : L"") + Flags(c));
-        break;
-      case ControlKind::kComboBox: {
-        std::wstring line = Head(c) + L"{" + Plain(c.text) + L"}" +
-                            (c.items.empty() ? L" no choices" : L" choices:");
-        for (size_t k = 0; k < c.items.size(); ++k) {
-          line += win::Format(L" %d %s", static_cast<int>(k) + 1, Plain(c.items[k]).c_str()) +
-                  (k + 1 < c.items.size() ? L"," : L"");
-        }
-        out.push_back(line + Flags(c));
-        break;
-      }
       case ControlKind::kListView:
         RenderList(c, out);
         break;
-      case ControlKind::kProgressBar:
-        out.push_back(Head(c) + Bar(c, 20) +
-                      win::Format(L" %d of %d..%d", c.pos, c.range_low, c.range_high) + Flags(c));
-        break;
-      case ControlKind::kCustom: {
-        std::wstring shown;
-        bool link = false;
-        for (const TextRun& run : c.painted) {
-          shown += run.text;
-          link = link || run.underline;
-        }
-        out.push_back(Head(c) + Plain(shown.empty() ? c.text : shown) + (link ? L" (link)" : L"") +
-                      Flags(c));
-        break;
-      }
+      default:
+        out.push_back(Head(c) + Value(c) + Flags(c));
     }
   }
   return out;
@@ -335,16 +331,13 @@ void ConsoleBackend::DrawLive(const DialogState& state, bool force) {
 void ConsoleBackend::LiveInput() {
   bool cancel = g_interrupted != 0;
   g_interrupted = 0;
-  if (keys_raw_) {
-    pollfd p{STDIN_FILENO, POLLIN, 0};
-    while (::poll(&p, 1, 0) > 0 && (p.revents & POLLIN) != 0) {
-      char keys[64];
-      ssize_t n = ::read(STDIN_FILENO, keys, sizeof keys);
-      if (n <= 0) break;
-      cancel = cancel || std::memchr(keys, 0x1B, static_cast<size_t>(n)) != nullptr;
-    }
+  while (keys_raw_ && LineWaiting()) {
+    char keys[64];
+    ssize_t n = ::read(STDIN_FILENO, keys, sizeof keys);
+    if (n <= 0) break;
+    cancel = cancel || std::memchr(keys, 0x1B, static_cast<size_t>(n)) != nullptr;
   }
-  if (cancel) DialogDriver(live_, DialogDriver::kQueueOnly).PressEscape();
+  if (cancel) DialogDriver(live_).PressEscape();
 }
 
 void ConsoleBackend::StopLive() {
@@ -472,7 +465,7 @@ void ConsoleBackend::Idle() {
   if (!console::ReadLine(L"", line)) return;
   HWND target = open.back();
   ConsoleAction action = ParseConsoleAction(line);
-  DialogDriver driver(target, DialogDriver::kQueueOnly);
+  DialogDriver driver(target);
   switch (action.kind) {
     case ConsoleAction::kCancel:
     case ConsoleAction::kPress:

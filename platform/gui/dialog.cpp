@@ -105,12 +105,10 @@ BOOL CDialog::CreateFromTemplate(bool modal) {
   }
   d = Find(m_hWnd);
   if (d == nullptr) return FALSE;
-  for (const auto& c : d->controls) {
-    if (focus && (c->style & WS_TABSTOP) != 0 && c->visible && c->enabled) {
-      gui::model::SetFocus(c->hwnd);
-      break;
-    }
-  }
+  auto first = std::ranges::find_if(d->controls, [](const auto& c) {
+    return (c->style & WS_TABSTOP) != 0 && c->visible && c->enabled;
+  });
+  if (focus && first != d->controls.end()) gui::model::SetFocus((*first)->hwnd);
   return TRUE;
 }
 
@@ -182,9 +180,6 @@ void CDialog::OnOK() {
 }
 
 void CDialog::OnCancel() { EndDialog(IDCANCEL); }
-
-// ---------------------------------------------------------------------------
-// Data exchange.
 
 BOOL CWnd::UpdateData(BOOL saveAndValidate) {
   CDataExchange dx(this, saveAndValidate);

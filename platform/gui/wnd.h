@@ -27,7 +27,6 @@ struct CRect : RECT {
   BOOL PtInRect(POINT p) const { return p.x >= left && p.x < right && p.y >= top && p.y < bottom; }
 };
 
-// ---------------------------------------------------------------------------
 // Message maps: each class's table names the handler of a command (by
 // control id and notification code) or of a window message; what it does
 // not name goes to its base class's. The macros write each entry's call,
@@ -82,9 +81,6 @@ BOOL AfxDispatch(const AFX_MSGMAP_ENTRY* entries, CWnd* target, UINT message, UI
 #define ON_WM_PAINT() ON_WM_(WM_PAINT, OnPaint())
 #define ON_WM_CAPTURECHANGED() ON_WM_(WM_CAPTURECHANGED, OnCaptureChanged(o))
 
-// ---------------------------------------------------------------------------
-// Fonts and painting.
-
 class CFont {
  public:
   CFont() = default;
@@ -125,8 +121,6 @@ class CPaintDC {
   CFont* font_ = nullptr;
 };
 
-// ---------------------------------------------------------------------------
-
 class CWnd : public CObject {
   DECLARE_DYNAMIC(CWnd)
  public:
@@ -137,7 +131,6 @@ class CWnd : public CObject {
   CWnd& operator=(const CWnd&) = delete;
 
   HWND m_hWnd = nullptr;
-  HWND GetSafeHwnd() const { return m_hWnd; }
   operator HWND() const { return m_hWnd; }
 
   // The object attached to the window, else a plain CWnd wrapper that the
