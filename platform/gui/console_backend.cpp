@@ -215,23 +215,11 @@ bool Apply(DialogDriver& d, const ConsoleAction& a) {
   }
 }
 
-std::vector<HWND> ModelessDialogs() {
-  std::vector<HWND> open = OpenDialogs();
-  std::erase_if(open, [](HWND h) { return model::Find(h)->modal || !model::Find(h)->announced; });
-  return open;
-}
-
 // Ctrl-C while a progress window is up cancels it instead of ending the
 // program.
 volatile sig_atomic_t g_interrupted = 0;
 struct sigaction g_previous_sigint {};
 void OnInterrupt(int) { g_interrupted = 1; }
-
-int TerminalWidth() {
-  winsize size{};
-  if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-  return 80;
-}
 
 // "Table Size: 2 rows X 3 columns [######........] 25%": the texts before
 // the last one, the bar, and the last text (the percentage).
@@ -321,7 +309,9 @@ void ConsoleBackend::StartLive(HWND dialog) {
 void ConsoleBackend::DrawLive(const DialogState& state, bool force) {
   live_drawn_ = std::chrono::steady_clock::now();
   std::wstring line = LiveLine(state);
-  const size_t width = static_cast<size_t>(std::max(10, TerminalWidth() - 1));
+  winsize size{};
+  const int columns = ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+  const size_t width = static_cast<size_t>(std::max(10, (columns > 0 ? columns : 80) - 1));
   if (line.size() > width) line.resize(width);
   if (line == live_line_ && !force) return;
   live_line_ = line;
@@ -453,7 +443,8 @@ void ConsoleBackend::Idle() {
       return;
     }
   }
-  std::vector<HWND> open = ModelessDialogs();
+  std::vector<HWND> open = OpenDialogs();
+  std::erase_if(open, [](HWND h) { return model::Find(h)->modal || !model::Find(h)->announced; });
   if (open.empty()) return;
   auto now = std::chrono::steady_clock::now();
   if (now - last_refresh_ >= std::chrono::seconds(1)) {
@@ -510,12 +501,9 @@ int ConsoleBackend::AskBox(const MessageBoxRequest& box) {
   const UINT type = box.type & MB_TYPEMASK;
   const auto* kind = &kBoxes[3];
   for (const auto& k : kBoxes) kind = k.type == type ? &k : kind;
-  std::wstring out = L"\n*** " + box.caption + IconName(box.type) + L" ***\n";
-  for (size_t start = 0, nl = 0; nl != std::wstring::npos; start = nl + 1) {
-    nl = box.text.find(L'\n', start);
-    out += L"  " + box.text.substr(start, nl == std::wstring::npos ? nl : nl - start) + L"\n";
-  }
-  console::Write(out + kind->buttons);
+  std::wstring out = L"\n*** " + box.caption + IconName(box.type) + L" ***\n  ";
+  for (wchar_t ch : box.text) out += ch == L'\n' ? std::wstring(L"\n  ") : std::wstring(1, ch);
+  console::Write(out + L"\n" + kind->buttons);
   if (type == MB_OK && !interactive_) {
     console::Write(L"  -> OK\n");
     return IDOK;

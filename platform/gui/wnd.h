@@ -41,8 +41,6 @@ struct AFX_MSGMAP_ENTRY {
   void (*pfn)(CWnd* target, CPoint point, CWnd* other);
 };
 
-// Runs the first entry for the message (a WM_COMMAND's also by its code and
-// control id); false when there is none.
 BOOL AfxDispatch(const AFX_MSGMAP_ENTRY* entries, CWnd* target, UINT message, UINT code, UINT id,
                  CPoint point, CWnd* other);
 
@@ -182,9 +180,7 @@ class CWnd : public CObject {
   BOOL UpdateData(BOOL saveAndValidate = TRUE);
   virtual void DoDataExchange(CDataExchange* dx) {}
 
-  // Runs the handler the message map names for a window message, or for a
-  // command (WM_COMMAND) of this code and control id; false when there is
-  // none.
+  // What the message map does; false when it names no handler.
   virtual BOOL Handle(UINT message, UINT code, UINT id, CPoint point, CWnd* other) { return FALSE; }
 
  private:
