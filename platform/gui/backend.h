@@ -64,7 +64,6 @@ struct DialogState {
   bool modal = false;
   std::vector<ControlState> controls;
 
-  // The control with this id, or nullptr.
   const ControlState* Find(int id) const;
 };
 

@@ -19,6 +19,11 @@ int Count(const Window* w) {
 
 bool Has(const Window* w, int index) { return index >= 0 && index < Count(w); }
 
+void Clamp(Window& w) {
+  w.pos =
+      std::clamp(w.pos, std::min(w.range_low, w.range_high), std::max(w.range_low, w.range_high));
+}
+
 }  // namespace
 
 int CComboBox::AddString(const std::wstring& text) {
@@ -111,15 +116,6 @@ DWORD CListCtrl::SetExtendedStyle(DWORD style) {
   Window* w = Of(*this);
   return w != nullptr ? std::exchange(w->list_ex_style, style) : 0;
 }
-
-namespace {
-
-void Clamp(Window& w) {
-  w.pos =
-      std::clamp(w.pos, std::min(w.range_low, w.range_high), std::max(w.range_low, w.range_high));
-}
-
-}  // namespace
 
 void CProgressCtrl::SetRange32(int lower, int upper) {
   Window* w = Of(*this);
