@@ -86,7 +86,6 @@ class DialogDriver {
   std::wstring Text(int id) const { return Field(id).text; }
   int Check(int id) const { return Field(id).check; }
   bool Enabled(int id) const { return Field(id).enabled; }
-  std::vector<std::wstring> Items(int id) const { return Field(id).items; }
 
   // Input. Each gives false, with problem() saying why, when a person could
   // not do it.

@@ -179,7 +179,7 @@ bool DialogDriver::SetCheck(int id, bool checked) {
 }
 
 bool DialogDriver::Pick(int id, const std::wstring& item) {
-  const std::vector<std::wstring> items = Items(id);
+  const std::vector<std::wstring> items = Field(id).items;
   auto it = std::ranges::find_if(items, [&](const auto& i) { return win::EqualsNoCase(i, item); });
   if (it != items.end()) return PickIndex(id, static_cast<int>(it - items.begin()));
   if (Usable(id, {ControlKind::kComboBox, ControlKind::kListView}, L"Control %d is not a list.")) {

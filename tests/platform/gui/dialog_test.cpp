@@ -207,7 +207,7 @@ TEST(Dialog, ControlsBehaveAsTheirClassesDo) {
     EXPECT_EQ(combo.GetWindowText(), L"");  // a drop-down list has no own text
     combo.SetWindowText(L"free text");
     EXPECT_EQ(combo.GetWindowText(), L"");
-    EXPECT_EQ(d.Items(sample::kCombo),
+    EXPECT_EQ(d.State().Find(sample::kCombo)->items,
               (std::vector<std::wstring>{L"alpha", L"ALPHA", L"Beta", L"gamma"}));
 
     CListCtrl& list = dlg.list;
