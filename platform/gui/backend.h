@@ -1,15 +1,7 @@
-// Who answers the dialogs. A backend sees every dialog that is shown and
-// gives the user's input as a person gives it (typing into an edit box,
-// ticking, picking an item, pressing a button); it answers message boxes
-// and file dialogs. The console backend (console_backend.h) is a text form
-// on the host's command line; ScriptedBackend (scripted_backend.h) takes
-// the input from a test's code and records what was shown.
-//
-// DialogDriver is the input side both use: it refuses what a person could
-// not do (a hidden, disabled or cut-off control, a wrong kind of control).
-// Input reaches the dialog's handlers at once; a modeless window gets it
-// only inside the program's pump, because its backend acts only from Idle,
-// which PeekMessageW calls.
+// Who answers the dialogs: a backend is told of every dialog shown, gives
+// its input through a DialogDriver as a person would, and answers message
+// boxes and file dialogs (console_backend.h: a text form on the host's
+// command line; scripted_backend.h: input from a test's code).
 #pragma once
 
 #include <initializer_list>
@@ -72,7 +64,6 @@ struct DialogState {
   bool modal = false;
   std::vector<ControlState> controls;
 
-  // The control with this id, or nullptr.
   const ControlState* Find(int id) const;
 };
 
@@ -85,10 +76,7 @@ HWND FindDialog(const std::wstring& title);
 
 class DialogDriver {
  public:
-  // Both deliver at once; the names say where the driver is used (a modal
-  // dialog's loop, or a backend's Idle inside the program's pump).
-  enum Delivery { kPumpNow, kQueueOnly };
-  explicit DialogDriver(HWND dialog, Delivery = kPumpNow) : dialog_(dialog) {}
+  explicit DialogDriver(HWND dialog) : dialog_(dialog) {}
 
   HWND hwnd() const { return dialog_; }
   bool IsOpen() const;
@@ -98,9 +86,6 @@ class DialogDriver {
   std::wstring Text(int id) const { return Field(id).text; }
   int Check(int id) const { return Field(id).check; }
   bool Enabled(int id) const { return Field(id).enabled; }
-  bool Visible(int id) const { return Field(id).visible; }
-  int Selection(int id) const { return Field(id).selection; }
-  std::vector<std::wstring> Items(int id) const { return Field(id).items; }
 
   // Input. Each gives false, with problem() saying why, when a person could
   // not do it.

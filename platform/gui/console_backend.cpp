@@ -65,6 +65,45 @@ void RenderList(const ControlState& c, std::vector<std::wstring>& out) {
   }
 }
 
+// What follows the id and label of a control shown in one line.
+std::wstring Value(const ControlState& c) {
+  switch (c.kind) {
+    case ControlKind::kEdit:
+      return L"[" + ((c.style & ES_PASSWORD) != 0 ? std::wstring(c.text.size(), L'*') : c.text) +
+             L"]";
+    case ControlKind::kCheckBox:
+      return (c.check == BST_CHECKED         ? L"[x] "
+              : c.check == BST_INDETERMINATE ? L"[?] "
+                                             : L"[ ] ") +
+             Plain(c.text);
+    case ControlKind::kRadioButton:
+      return (c.check != 0 ? L"(*) " : L"( ) ") + Plain(c.text);
+    case ControlKind::kComboBox: {
+      std::wstring line =
+          L"{" + Plain(c.text) + L"}" + (c.items.empty() ? L" no choices" : L" choices:");
+      for (size_t k = 0; k < c.items.size(); ++k) {
+        line += win::Format(L" %d %s", static_cast<int>(k) + 1, Plain(c.items[k]).c_str()) +
+                (k + 1 < c.items.size() ? L"," : L"");
+      }
+      return line;
+    }
+    case ControlKind::kProgressBar:
+      return Bar(c, 20) + win::Format(L" %d of %d..%d", c.pos, c.range_low, c.range_high);
+    case ControlKind::kCustom: {
+      std::wstring shown;
+      bool link = false;
+      for (const TextRun& run : c.painted) {
+        shown += run.text;
+        link = link || run.underline;
+      }
+      return Plain(shown.empty() ? c.text : shown) + (link ? L" (link)" : L"");
+    }
+    default:  // the push buttons
+      return L"< " + Plain(c.text) + L" >" +
+             (c.kind == ControlKind::kDefPushButton ? L" (default)" : L"");
+  }
+}
+
 // The text form: the title, then a line or more a control.
 std::vector<std::wstring> Render(const DialogState& s) {
   std::vector<std::wstring> out{L"== " + Plain(s.title) + L" =="};
@@ -89,54 +128,11 @@ std::vector<std::wstring> Render(const DialogState& s) {
       case ControlKind::kGroupBox:
         out.push_back(heading);
         break;
-      case ControlKind::kEdit:
-        out.push_back(Head(c) + L"[" +
-                      ((c.style & ES_PASSWORD) != 0 ? std::wstring(c.text.size(), L'*') : c.text) +
-                      L"]" + Flags(c));
-        break;
-      case ControlKind::kCheckBox:
-        out.push_back(Head(c) +
-                      (c.check == BST_CHECKED         ? L"[x] "
-                       : c.check == BST_INDETERMINATE ? L"[?] "
-                                                      : L"[ ] ") +
-                      Plain(c.text) + Flags(c));
-        break;
-      case ControlKind::kRadioButton:
-        out.push_back(Head(c) + (c.check != 0 ? L"(*) " : L"( ) ") + Plain(c.text) + Flags(c));
-        break;
-      case ControlKind::kPushButton:
-      case ControlKind::kDefPushButton:
-        out.push_back(Head(c) + L"< " + Plain(c.text) + L" >" +
-                      (c.kind == ControlKind::kDefPushButton ? L" (default)" : L"") + Flags(c));
-        break;
-      case ControlKind::kComboBox: {
-        std::wstring line = Head(c) + L"{" + Plain(c.text) + L"}" +
-                            (c.items.empty() ? L" no choices" : L" choices:");
-        for (size_t k = 0; k < c.items.size(); ++k) {
-          line += win::Format(L" %d %s", static_cast<int>(k) + 1, Plain(c.items[k]).c_str()) +
-                  (k + 1 < c.items.size() ? L"," : L"");
-        }
-        out.push_back(line + Flags(c));
-        break;
-      }
       case ControlKind::kListView:
         RenderList(c, out);
         break;
-      case ControlKind::kProgressBar:
-        out.push_back(Head(c) + Bar(c, 20) +
-                      win::Format(L" %d of %d..%d", c.pos, c.range_low, c.range_high) + Flags(c));
-        break;
-      case ControlKind::kCustom: {
-        std::wstring shown;
-        bool link = false;
-        for (const TextRun& run : c.painted) {
-          shown += run.text;
-          link = link || run.underline;
-        }
-        out.push_back(Head(c) + Plain(shown.empty() ? c.text : shown) + (link ? L" (link)" : L"") +
-                      Flags(c));
-        break;
-      }
+      default:
+        out.push_back(Head(c) + Value(c) + Flags(c));
     }
   }
   return out;
@@ -219,23 +215,11 @@ bool Apply(DialogDriver& d, const ConsoleAction& a) {
   }
 }
 
-std::vector<HWND> ModelessDialogs() {
-  std::vector<HWND> open = OpenDialogs();
-  std::erase_if(open, [](HWND h) { return model::Find(h)->modal || !model::Find(h)->announced; });
-  return open;
-}
-
 // Ctrl-C while a progress window is up cancels it instead of ending the
 // program.
 volatile sig_atomic_t g_interrupted = 0;
 struct sigaction g_previous_sigint {};
 void OnInterrupt(int) { g_interrupted = 1; }
-
-int TerminalWidth() {
-  winsize size{};
-  if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-  return 80;
-}
 
 // "Table Size: 2 rows X 3 columns [######........] 25%": the texts before
 // the last one, the bar, and the last text (the percentage).
@@ -325,7 +309,9 @@ void ConsoleBackend::StartLive(HWND dialog) {
 void ConsoleBackend::DrawLive(const DialogState& state, bool force) {
   live_drawn_ = std::chrono::steady_clock::now();
   std::wstring line = LiveLine(state);
-  const size_t width = static_cast<size_t>(std::max(10, TerminalWidth() - 1));
+  winsize size{};
+  const int columns = ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+  const size_t width = static_cast<size_t>(std::max(10, (columns > 0 ? columns : 80) - 1));
   if (line.size() > width) line.resize(width);
   if (line == live_line_ && !force) return;
   live_line_ = line;
@@ -335,16 +321,13 @@ void ConsoleBackend::DrawLive(const DialogState& state, bool force) {
 void ConsoleBackend::LiveInput() {
   bool cancel = g_interrupted != 0;
   g_interrupted = 0;
-  if (keys_raw_) {
-    pollfd p{STDIN_FILENO, POLLIN, 0};
-    while (::poll(&p, 1, 0) > 0 && (p.revents & POLLIN) != 0) {
-      char keys[64];
-      ssize_t n = ::read(STDIN_FILENO, keys, sizeof keys);
-      if (n <= 0) break;
-      cancel = cancel || std::memchr(keys, 0x1B, static_cast<size_t>(n)) != nullptr;
-    }
+  while (keys_raw_ && LineWaiting()) {
+    char keys[64];
+    ssize_t n = ::read(STDIN_FILENO, keys, sizeof keys);
+    if (n <= 0) break;
+    cancel = cancel || std::memchr(keys, 0x1B, static_cast<size_t>(n)) != nullptr;
   }
-  if (cancel) DialogDriver(live_, DialogDriver::kQueueOnly).PressEscape();
+  if (cancel) DialogDriver(live_).PressEscape();
 }
 
 void ConsoleBackend::StopLive() {
@@ -460,7 +443,8 @@ void ConsoleBackend::Idle() {
       return;
     }
   }
-  std::vector<HWND> open = ModelessDialogs();
+  std::vector<HWND> open = OpenDialogs();
+  std::erase_if(open, [](HWND h) { return model::Find(h)->modal || !model::Find(h)->announced; });
   if (open.empty()) return;
   auto now = std::chrono::steady_clock::now();
   if (now - last_refresh_ >= std::chrono::seconds(1)) {
@@ -472,7 +456,7 @@ void ConsoleBackend::Idle() {
   if (!console::ReadLine(L"", line)) return;
   HWND target = open.back();
   ConsoleAction action = ParseConsoleAction(line);
-  DialogDriver driver(target, DialogDriver::kQueueOnly);
+  DialogDriver driver(target);
   switch (action.kind) {
     case ConsoleAction::kCancel:
     case ConsoleAction::kPress:
@@ -517,12 +501,9 @@ int ConsoleBackend::AskBox(const MessageBoxRequest& box) {
   const UINT type = box.type & MB_TYPEMASK;
   const auto* kind = &kBoxes[3];
   for (const auto& k : kBoxes) kind = k.type == type ? &k : kind;
-  std::wstring out = L"\n*** " + box.caption + IconName(box.type) + L" ***\n";
-  for (size_t start = 0, nl = 0; nl != std::wstring::npos; start = nl + 1) {
-    nl = box.text.find(L'\n', start);
-    out += L"  " + box.text.substr(start, nl == std::wstring::npos ? nl : nl - start) + L"\n";
-  }
-  console::Write(out + kind->buttons);
+  std::wstring out = L"\n*** " + box.caption + IconName(box.type) + L" ***\n  ";
+  for (wchar_t ch : box.text) out += ch == L'\n' ? std::wstring(L"\n  ") : std::wstring(1, ch);
+  console::Write(out + L"\n" + kind->buttons);
   if (type == MB_OK && !interactive_) {
     console::Write(L"  -> OK\n");
     return IDOK;

@@ -1,16 +1,12 @@
 // Dialogs on the host's command line. A dialog is printed as a text form:
 // its title, then each control with its id in brackets, its label and its
 // value, and "(disabled)", "(hidden)" or "(outside the window)" where that
-// holds. After each action only the lines that changed are printed again.
-// Input is one action a line (words are not case-sensitive; "help" lists
-// them): set ID TEXT (quote TEXT to keep blanks at its ends), check ID,
-// uncheck ID, pick ID ITEM (its text or #N), press ID, ok (Enter), cancel
-// (Esc), show.
-//
-// A message box is answered with one of its buttons (ok, cancel, yes, no, y,
-// n); one with only OK waits for Enter at the terminal and reads no line in
-// a script. A file dialog is answered with a file name (relative names are
-// taken in its folder, the default extension is added), "readonly NAME"
+// holds; after each action only the lines that changed are printed again.
+// Input is one action a line, the words "help" lists (not case-sensitive;
+// quotes keep the blanks at the ends of a text).
+// A message box is answered with one of its buttons; one with only OK
+// reads no line in a script. A file dialog is answered with a file name
+// (taken in its folder, the default extension added), "readonly NAME"
 // where the box is shown, or "cancel" (an empty line also cancels).
 //
 // In a script (UseScriptBackend) everything is printed, so the log shows
@@ -21,9 +17,9 @@
 // (UseTerminalBackend) a wrong line is explained and asked again; a
 // modeless window is printed when it appears and goes, and "cancel", "press
 // ID" or "show" typed meanwhile reach it at the next pump. A modeless window
-// with a progress bar is instead one live line, redrawn in place: its status
-// text, the bar and the percentage; Esc or Ctrl-C cancels it at the next
-// pump, and while it is up keys are read one at a time, without echo.
+// with a progress bar is instead one live line (its status text, the bar,
+// the percentage) that Esc or Ctrl-C cancels at the next pump; while it is
+// up keys are read one at a time, without echo.
 #pragma once
 
 #include <termios.h>

@@ -19,6 +19,11 @@ int Count(const Window* w) {
 
 bool Has(const Window* w, int index) { return index >= 0 && index < Count(w); }
 
+void Clamp(Window& w) {
+  w.pos =
+      std::clamp(w.pos, std::min(w.range_low, w.range_high), std::max(w.range_low, w.range_high));
+}
+
 }  // namespace
 
 int CComboBox::AddString(const std::wstring& text) {
@@ -58,8 +63,6 @@ int CComboBox::FindStringExact(int start, const std::wstring& text) const {
   return CB_ERR;
 }
 
-// ---------------------------------------------------------------------------
-
 int CListCtrl::InsertColumn(int column, const std::wstring& heading, int format, int width) {
   Window* w = Of(*this);
   if (w == nullptr || column < 0) return -1;
@@ -79,11 +82,6 @@ BOOL CListCtrl::DeleteColumn(int column) {
     if (static_cast<int>(cells.size()) > column) cells.erase(cells.begin() + column);
   }
   return TRUE;
-}
-
-int CListCtrl::GetColumnCount() const {
-  Window* w = Of(*this);
-  return w != nullptr ? static_cast<int>(w->columns.size()) : 0;
 }
 
 int CListCtrl::InsertItem(int item, const std::wstring& text) {
@@ -119,29 +117,12 @@ DWORD CListCtrl::SetExtendedStyle(DWORD style) {
   return w != nullptr ? std::exchange(w->list_ex_style, style) : 0;
 }
 
-// ---------------------------------------------------------------------------
-
-namespace {
-
-void Clamp(Window& w) {
-  w.pos =
-      std::clamp(w.pos, std::min(w.range_low, w.range_high), std::max(w.range_low, w.range_high));
-}
-
-}  // namespace
-
 void CProgressCtrl::SetRange32(int lower, int upper) {
   Window* w = Of(*this);
   if (w == nullptr) return;
   w->range_low = lower;
   w->range_high = upper;
   Clamp(*w);
-}
-
-void CProgressCtrl::GetRange(int& lower, int& upper) const {
-  Window* w = Of(*this);
-  lower = w != nullptr ? w->range_low : 0;
-  upper = w != nullptr ? w->range_high : 0;
 }
 
 int CProgressCtrl::SetPos(int pos) {

@@ -26,7 +26,6 @@ class CListCtrl : public CWnd {
   int InsertColumn(int column, const std::wstring& heading, int format = LVCFMT_LEFT,
                    int width = -1);
   BOOL DeleteColumn(int column);
-  int GetColumnCount() const;
   int InsertItem(int item, const std::wstring& text);
   BOOL SetItemText(int item, int subItem, const std::wstring& text);
   BOOL DeleteAllItems();
@@ -37,12 +36,7 @@ class CListCtrl : public CWnd {
 
 class CProgressCtrl : public CWnd {
  public:
-  // Two unsigned 16-bit values, as the control's first range message takes.
-  void SetRange(short lower, short upper) {
-    SetRange32(static_cast<WORD>(lower), static_cast<WORD>(upper));
-  }
   void SetRange32(int lower, int upper);
-  void GetRange(int& lower, int& upper) const;
   // Each returns the position before; positions are kept in the range.
   int SetPos(int pos);
   int SetStep(int step);  // the step before

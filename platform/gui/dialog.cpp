@@ -50,6 +50,32 @@ void AnnounceClosed(HWND dialog, int result) {
   }
 }
 
+// The whole text, blanks around it allowed, must be the number.
+template <typename Number>
+bool ReadNumber(const std::wstring& text, Number& value) {
+  // Anything beyond ASCII becomes bytes no number is made of.
+  const std::string s = win::WideToUtf8(win::Trim(text));
+  const char* first = s.data() + (s.starts_with('+') ? 1 : 0);
+  auto r = std::from_chars(first, s.data() + s.size(), value);
+  return !s.empty() && r.ec == std::errc() && r.ptr == s.data() + s.size();
+}
+
+template <typename Number>
+void ExchangeNumber(CDataExchange* dx, int id, Number& value, const wchar_t* format,
+                    const wchar_t* complaint) {
+  CWnd* control = dx->PrepareCtrl(id);
+  if (!dx->m_bSaveAndValidate) {
+    control->SetWindowText(win::Format(format, value));
+    return;
+  }
+  Number parsed{};
+  if (!ReadNumber(control->GetWindowText(), parsed)) {
+    AfxMessageBox(complaint, MB_OK | MB_ICONEXCLAMATION);
+    dx->Fail();
+  }
+  value = parsed;
+}
+
 }  // namespace
 
 CDialog::CDialog(const gui::DialogTemplate& dialogTemplate, CWnd* parent)
@@ -105,12 +131,10 @@ BOOL CDialog::CreateFromTemplate(bool modal) {
   }
   d = Find(m_hWnd);
   if (d == nullptr) return FALSE;
-  for (const auto& c : d->controls) {
-    if (focus && (c->style & WS_TABSTOP) != 0 && c->visible && c->enabled) {
-      gui::model::SetFocus(c->hwnd);
-      break;
-    }
-  }
+  auto first = std::ranges::find_if(d->controls, [](const auto& c) {
+    return (c->style & WS_TABSTOP) != 0 && c->visible && c->enabled;
+  });
+  if (focus && first != d->controls.end()) gui::model::SetFocus((*first)->hwnd);
   return TRUE;
 }
 
@@ -183,9 +207,6 @@ void CDialog::OnOK() {
 
 void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 
-// ---------------------------------------------------------------------------
-// Data exchange.
-
 BOOL CWnd::UpdateData(BOOL saveAndValidate) {
   CDataExchange dx(this, saveAndValidate);
   try {
@@ -212,36 +233,6 @@ void CDataExchange::Fail() {
   gui::model::SetFocus(last_control_);
   throw new CUserException;
 }
-
-namespace {
-
-// The whole text, blanks around it allowed, must be the number.
-template <typename Number>
-bool ReadNumber(const std::wstring& text, Number& value) {
-  // Anything beyond ASCII becomes bytes no number is made of.
-  const std::string s = win::WideToUtf8(win::Trim(text));
-  const char* first = s.data() + (s.starts_with('+') ? 1 : 0);
-  auto r = std::from_chars(first, s.data() + s.size(), value);
-  return !s.empty() && r.ec == std::errc() && r.ptr == s.data() + s.size();
-}
-
-template <typename Number>
-void ExchangeNumber(CDataExchange* dx, int id, Number& value, const wchar_t* format,
-                    const wchar_t* complaint) {
-  CWnd* control = dx->PrepareCtrl(id);
-  if (!dx->m_bSaveAndValidate) {
-    control->SetWindowText(win::Format(format, value));
-    return;
-  }
-  Number parsed{};
-  if (!ReadNumber(control->GetWindowText(), parsed)) {
-    AfxMessageBox(complaint, MB_OK | MB_ICONEXCLAMATION);
-    dx->Fail();
-  }
-  value = parsed;
-}
-
-}  // namespace
 
 void DDX_Text(CDataExchange* dx, int id, std::wstring& value) {
   CWnd* control = dx->PrepareCtrl(id);

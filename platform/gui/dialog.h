@@ -1,14 +1,12 @@
 // Dialogs: CDialog over a template held as data, run modally (DoModal) or
-// modelessly (Create / ShowWindow / DestroyWindow); dialog data exchange
-// between controls and fields; the open and save file dialogs.
+// modelessly (Create / ShowWindow / DestroyWindow); dialog data exchange;
+// the open and save file dialogs.
 //
-// A dialog is made in the model (platform/gui/model.h) from its template.
-// A modal dialog's loop asks the installed backend (gui/backend.h) for the
-// user's input, one round at a time, and ends when a handler calls
-// EndDialog. When the backend has no more input (or none is installed) the
-// dialog is cancelled, as closing its window would: nothing is ever
-// confirmed unseen and no dialog waits forever. A modeless dialog gets its
-// input when the program pumps (PeekMessageW).
+// A modal dialog's loop asks the installed backend for input one round at a
+// time until a handler calls EndDialog; with no more input (or no backend)
+// it is cancelled as closing its window would, so nothing is confirmed
+// unseen and no dialog waits forever. A modeless one gets input when the
+// program pumps (PeekMessageW).
 #pragma once
 
 #include <string>
@@ -65,9 +63,6 @@ class CDialog : public CWnd {
   int modal_result_ = IDCANCEL;
 };
 
-// ---------------------------------------------------------------------------
-// Data exchange.
-
 class CDataExchange {
  public:
   CDataExchange(CWnd* dialog, BOOL saveAndValidate)
@@ -103,9 +98,6 @@ void DDX_Radio(CDataExchange* dx, int firstId, int& value);
 void DDX_CBString(CDataExchange* dx, int id, std::wstring& value);
 // Attaches the control object to the dialog's control (once).
 void DDX_Control(CDataExchange* dx, int id, CWnd& control);
-
-// ---------------------------------------------------------------------------
-// File dialogs.
 
 struct OPENFILENAMEW {
   DWORD Flags = 0;

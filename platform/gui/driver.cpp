@@ -1,7 +1,5 @@
-// A dialog's state as a person sees it; input as a person gives it (each
-// action changes the control as the control itself would and tells the
-// dialog, or a custom control's object, through their message maps); and
-// the installed backend.
+// Input changes a control as the control itself would, then tells the
+// dialog, or a custom control's object, through its message map.
 #include <algorithm>
 #include <utility>
 
@@ -181,15 +179,13 @@ bool DialogDriver::SetCheck(int id, bool checked) {
 }
 
 bool DialogDriver::Pick(int id, const std::wstring& item) {
-  const std::vector<std::wstring> items = Items(id);
-  for (size_t i = 0; i < items.size(); ++i) {
-    if (win::EqualsNoCase(items[i], item)) return PickIndex(id, static_cast<int>(i));
+  const std::vector<std::wstring> items = Field(id).items;
+  auto it = std::ranges::find_if(items, [&](const auto& i) { return win::EqualsNoCase(i, item); });
+  if (it != items.end()) return PickIndex(id, static_cast<int>(it - items.begin()));
+  if (Usable(id, {ControlKind::kComboBox, ControlKind::kListView}, L"Control %d is not a list.")) {
+    return Fail(win::Format(L"Control %d has no item \"%s\".", id, item.c_str()));
   }
-  if (Usable(id, {ControlKind::kComboBox, ControlKind::kListView}, L"Control %d is not a list.") ==
-      nullptr) {
-    return false;
-  }
-  return Fail(win::Format(L"Control %d has no item \"%s\".", id, item.c_str()));
+  return false;
 }
 
 bool DialogDriver::PickIndex(int id, int index) {
@@ -257,8 +253,6 @@ bool DialogDriver::Key(int button) {
   if (b == nullptr || b->enabled) Command(dialog_, button, BN_CLICKED);
   return true;
 }
-
-// ---------------------------------------------------------------------------
 
 bool IsValidAnswer(UINT type, int answer) {
   const UINT t = type & MB_TYPEMASK;

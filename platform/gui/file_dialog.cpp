@@ -11,7 +11,6 @@ namespace fs = std::filesystem;
 namespace {
 
 fs::path PathOf(const std::wstring& text) { return fs::path(win::WideToUtf8(text)); }
-std::wstring TextOf(const fs::path& path) { return win::Utf8ToWide(path.string()); }
 
 }  // namespace
 
@@ -60,7 +59,7 @@ INT_PTR CFileDialog::DoModal() {
     if (!path.has_extension() && !default_ext_.empty() && path.has_filename()) {
       path.replace_extension(win::WideToUtf8(default_ext_));
     }
-    const std::wstring full = TextOf(path);
+    const std::wstring full = win::Utf8ToWide(path.string());
     std::error_code ec;
     const bool exists = fs::exists(path, ec);
     const wchar_t* problem = nullptr;

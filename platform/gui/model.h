@@ -1,9 +1,6 @@
 // The plain model under the framework's classes (private to platform/gui):
-// every open dialog with its controls, each the record a person sees
-// (gui::ControlState) and what the framework keeps with it. The framework's
-// classes change it, the backends read it and answer.
-//
-// A dialog's rectangle is kept in screen pixels, a control's relative to its
+// each window is the record a person sees and what the framework keeps with
+// it. A dialog's rectangle is kept in screen pixels, a control's relative to its
 // dialog's client area, so moving a dialog moves its controls. Nothing here
 // runs a handler: what a change means to the program is the caller's part.
 #pragma once

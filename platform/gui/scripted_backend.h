@@ -3,19 +3,13 @@
 // back when it goes).
 //
 //   gui::ScriptedBackend ui;
-//   ui.OnDialog([](gui::DialogDriver& d) {
-//     EXPECT_EQ(d.Text(212), L"0.15");
-//     d.Type(212, L"0.2");
-//     d.Press(IDOK);
-//   });
-//   ui.AnswerMessageBox(IDYES);
+//   ui.OnDialog([](gui::DialogDriver& d) { d.Type(212, L"0.2"); d.PressEnter(); });
 //   dialog.DoModal();
 //   ui.dialogs()[0].closed.Find(212)->text;   // the state at the end
 //
-// Each round of a modal dialog's input takes the next step; with no step
-// left the dialog is cancelled. Message boxes and file dialogs take the next
-// answer of their own queue; with none left a box gets its safest answer
-// and a file dialog is cancelled.
+// Each round of a modal dialog's input takes the next step, and each box or
+// file dialog the next answer of its own queue; with none left a dialog is
+// cancelled, a box gets its safest answer and a file dialog is cancelled.
 #pragma once
 
 #include <deque>
@@ -53,8 +47,7 @@ class ScriptedBackend : public Backend {
     files_.push_back(std::nullopt);
     return *this;
   }
-  // Runs at every PeekMessage while set (input for modeless windows: use a
-  // DialogDriver with kQueueOnly there).
+  // Runs at every PeekMessage while set: input for modeless windows.
   void OnIdle(std::function<void()> hook) { idle_ = std::move(hook); }
 
   struct MessageRecord {

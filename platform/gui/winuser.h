@@ -1,13 +1,8 @@
-// The window-system types, constants and calls that the plug-in's dialogs
-// are written against.
-//
-// A window here is a dialog or one of its controls in the plain model of
-// platform/gui/model.h; an HWND names one by a serial number that is never
-// reused, so a stale or foreign handle (the host's main window) makes the
-// calls fail as they would for an invalid window. There is no message queue:
-// input reaches a dialog's handlers when a backend gives it, and a modeless
-// window's backend gives it only inside PeekMessageW. The GUI is used by one
-// thread at a time.
+// The window-system types, constants and calls the plug-in's dialogs are
+// written against. An HWND names a dialog or control of the model
+// (platform/gui/model.h) by a serial number never reused, so a stale or
+// foreign handle (the host's main window) fails as an invalid window would.
+// One thread at a time uses the GUI.
 #pragma once
 
 #include <cstdint>

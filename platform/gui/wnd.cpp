@@ -80,10 +80,8 @@ Window* NewControl(Window& dialog, int id, ControlKind kind, const std::wstring&
 }
 
 Window* Control(const Window& dialog, int id) {
-  for (const auto& c : dialog.controls) {
-    if (c->id == id) return c.get();
-  }
-  return nullptr;
+  auto it = std::ranges::find(dialog.controls, id, [](const auto& c) { return c->id; });
+  return it != dialog.controls.end() ? it->get() : nullptr;
 }
 
 std::vector<Window*> Group(const Window& member) {
@@ -161,8 +159,6 @@ constexpr int kScreenWidth = 1920, kScreenHeight = 1080;
 
 const LOGFONTW* FontInfo(HFONT font) { return reinterpret_cast<const LOGFONTW*>(font); }
 
-// A CException that escapes a handler is reported and deleted, as the
-// framework's own dispatch does.
 void Deliver(HWND window, UINT message, UINT code, UINT id, CPoint point, HWND other) {
   Window* w = Find(window);
   if (w == nullptr || w->object == nullptr) return;
@@ -204,9 +200,6 @@ void gui::Command(HWND dialog, int id, WORD code) {
   Deliver(dialog, WM_COMMAND, code, static_cast<WORD>(id), {}, nullptr);
 }
 
-// ---------------------------------------------------------------------------
-// Message maps.
-
 IMPLEMENT_DYNAMIC(CWnd, CObject)
 
 BOOL AfxDispatch(const AFX_MSGMAP_ENTRY* e, CWnd* target, UINT message, UINT code, UINT id,
@@ -219,9 +212,6 @@ BOOL AfxDispatch(const AFX_MSGMAP_ENTRY* e, CWnd* target, UINT message, UINT cod
   }
   return FALSE;
 }
-
-// ---------------------------------------------------------------------------
-// Fonts and painting.
 
 BOOL CFont::CreateFontIndirect(const LOGFONTW* font) {
   if (font == nullptr) return FALSE;
@@ -250,9 +240,6 @@ BOOL CPaintDC::TextOut(int, int, const std::wstring& text) {
                                     font != nullptr && FontInfo(font)->lfUnderline != 0});
   return TRUE;
 }
-
-// ---------------------------------------------------------------------------
-// CWnd.
 
 const CWnd CWnd::wndTopMost(HWND_TOPMOST);
 

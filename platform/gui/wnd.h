@@ -27,7 +27,6 @@ struct CRect : RECT {
   BOOL PtInRect(POINT p) const { return p.x >= left && p.x < right && p.y >= top && p.y < bottom; }
 };
 
-// ---------------------------------------------------------------------------
 // Message maps: each class's table names the handler of a command (by
 // control id and notification code) or of a window message; what it does
 // not name goes to its base class's. The macros write each entry's call,
@@ -42,8 +41,6 @@ struct AFX_MSGMAP_ENTRY {
   void (*pfn)(CWnd* target, CPoint point, CWnd* other);
 };
 
-// Runs the first entry for the message (a WM_COMMAND's also by its code and
-// control id); false when there is none.
 BOOL AfxDispatch(const AFX_MSGMAP_ENTRY* entries, CWnd* target, UINT message, UINT code, UINT id,
                  CPoint point, CWnd* other);
 
@@ -81,9 +78,6 @@ BOOL AfxDispatch(const AFX_MSGMAP_ENTRY* entries, CWnd* target, UINT message, UI
 #define ON_WM_SETCURSOR() ON_WM_(WM_SETCURSOR, OnSetCursor(o, 1, WM_MOUSEMOVE))
 #define ON_WM_PAINT() ON_WM_(WM_PAINT, OnPaint())
 #define ON_WM_CAPTURECHANGED() ON_WM_(WM_CAPTURECHANGED, OnCaptureChanged(o))
-
-// ---------------------------------------------------------------------------
-// Fonts and painting.
 
 class CFont {
  public:
@@ -125,8 +119,6 @@ class CPaintDC {
   CFont* font_ = nullptr;
 };
 
-// ---------------------------------------------------------------------------
-
 class CWnd : public CObject {
   DECLARE_DYNAMIC(CWnd)
  public:
@@ -137,7 +129,6 @@ class CWnd : public CObject {
   CWnd& operator=(const CWnd&) = delete;
 
   HWND m_hWnd = nullptr;
-  HWND GetSafeHwnd() const { return m_hWnd; }
   operator HWND() const { return m_hWnd; }
 
   // The object attached to the window, else a plain CWnd wrapper that the
@@ -189,9 +180,7 @@ class CWnd : public CObject {
   BOOL UpdateData(BOOL saveAndValidate = TRUE);
   virtual void DoDataExchange(CDataExchange* dx) {}
 
-  // Runs the handler the message map names for a window message, or for a
-  // command (WM_COMMAND) of this code and control id; false when there is
-  // none.
+  // What the message map does; false when it names no handler.
   virtual BOOL Handle(UINT message, UINT code, UINT id, CPoint point, CWnd* other) { return FALSE; }
 
  private:

@@ -100,7 +100,7 @@ class Writer : public ::testing::Test {
       CProgressDlg* d = CurrentProgressDialog();
       if (d == nullptr || !when(gui::ReadDialog(d->m_hWnd))) return;
       ui.OnIdle(nullptr);
-      gui::DialogDriver(d->m_hWnd, gui::DialogDriver::kQueueOnly).PressEscape();
+      gui::DialogDriver(d->m_hWnd).PressEscape();
     });
   }
 

@@ -27,7 +27,7 @@ class Progress : public ::testing::Test {
   void Queue(std::function<void(gui::DialogDriver&)> input) {
     ui.OnIdle([this, input] {
       ui.OnIdle(nullptr);
-      gui::DialogDriver d(CurrentProgressDialog()->m_hWnd, gui::DialogDriver::kQueueOnly);
+      gui::DialogDriver d(CurrentProgressDialog()->m_hWnd);
       input(d);
     });
   }

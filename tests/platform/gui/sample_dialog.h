@@ -110,7 +110,7 @@ class CSampleDialog : public CDialog {
     list.SetItemText(0, 1, L"b1");
     list.InsertItem(1, L"a2");
     list.SetItemText(1, 1, L"b2");
-    progress.SetRange(0, 200);
+    progress.SetRange32(0, 200);
     progress.SetPos(50);
     UpdateData(FALSE);
     OnEnable();
