@@ -80,11 +80,7 @@ int main(int argc, char** argv) {
   // Dialogs and message boxes read from the same input as the command line:
   // a person fills them in at the terminal; a script answers them, and the
   // log shows each one as a person would have seen it.
-  if (input->IsInteractive()) {
-    gui::UseTerminalBackend();
-  } else {
-    gui::UseScriptBackend();
-  }
+  gui::UseConsoleBackend(input->IsInteractive());
 
   if (!options->drawing.empty()) {
     std::string why;

@@ -162,9 +162,8 @@ class Backend {
 Backend* SetBackend(Backend* backend);
 Backend* GetBackend();
 
-// The host's two choices: a person at the terminal, or a script on
-// standard input (every dialog and message box printed with the answer).
-void UseTerminalBackend();
-void UseScriptBackend();
+// The host's two choices: a person at the terminal (interactive), or a script
+// on standard input (every dialog and message box printed with the answer).
+void UseConsoleBackend(bool interactive);
 
 }  // namespace gui

@@ -569,14 +569,9 @@ bool ConsoleBackend::AnswerFileDialog(const FileDialogRequest& request, FileDial
   return true;
 }
 
-void UseTerminalBackend() {
-  static ConsoleBackend backend(true);
-  SetBackend(&backend);
-}
-
-void UseScriptBackend() {
-  static ConsoleBackend backend(false);
-  SetBackend(&backend);
+void UseConsoleBackend(bool interactive) {
+  static ConsoleBackend terminal(true), script(false);
+  SetBackend(interactive ? &terminal : &script);
 }
 
 }  // namespace gui

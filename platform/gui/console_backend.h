@@ -9,17 +9,15 @@
 // (taken in its folder, the default extension added), "readonly NAME"
 // where the box is shown, or "cancel" (an empty line also cancels).
 //
-// In a script (UseScriptBackend) everything is printed, so the log shows
+// In a script everything is printed, so the log shows
 // what a person would have seen. A line that is no action cancels the dialog
 // (a script that did not expect it loses one line, not the rest), an action
 // a person could not do is reported and skipped, and the end of the input
-// cancels the dialog and gives a box its safest answer. At the terminal
-// (UseTerminalBackend) a wrong line is explained and asked again; a
-// modeless window is printed when it appears and goes, and "cancel", "press
-// ID" or "show" typed meanwhile reach it at the next pump. A modeless window
-// with a progress bar is instead one live line (its status text, the bar,
-// the percentage) that Esc or Ctrl-C cancels at the next pump; while it is
-// up keys are read one at a time, without echo.
+// cancels the dialog and gives a box its safest answer. At the terminal a wrong line is explained
+// and asked again; a modeless window is printed when it appears and goes, and "cancel", "press ID"
+// or "show" typed meanwhile reach it at the next pump. A modeless window with a progress bar is
+// instead one live line (its status text, the bar, the percentage) that Esc or Ctrl-C cancels at
+// the next pump; while it is up keys are read one at a time, without echo.
 #pragma once
 
 #include <termios.h>
