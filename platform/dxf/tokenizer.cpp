@@ -186,9 +186,8 @@ bool Tokenizer::FastNext(RawTag* tag) {
   return true;
 }
 
-bool Tokenizer::Next(RawTag* tag) {
+bool Tokenizer::SlowNext(RawTag* tag) {
   if (finished_) return false;
-  if (first_blank_ == 0 && FastNext(tag)) return true;
   for (;;) {
     const char* nl1 = nullptr;
     const char* nl2 = nullptr;
