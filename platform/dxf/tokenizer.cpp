@@ -143,7 +143,9 @@ bool Tokenizer::FastNext(RawTag* tag) {
   while (p < end && IsBlank(*p)) ++p;
   int code = 0;
   const char* const digits = p;
-  while (p < end && static_cast<unsigned>(*p - '0') < 10 && p - digits < 5) {
+  // One bound for both the buffer and the five digits a code may have.
+  const char* const digits_end = end - p > 5 ? p + 5 : end;
+  while (p < digits_end && static_cast<unsigned>(*p - '0') < 10) {
     code = code * 10 + (*p - '0');
     ++p;
   }
