@@ -15,33 +15,40 @@ enum class NumberError { kNone, kNotANumber, kNotFinite, kOutOfRange };
 // A plain decimal ("-5.25", "20.0"; most numbers of a drawing) of at most 15 digits: the
 // digits are exact as an integer and so is the power of ten, so one rounded division gives the
 // same double as a full parse. False for anything else.
-bool ParseShortDecimal(const char* p, const char* last, double* value) {
+inline bool ParseShortDecimal(const char* p, const char* last, double* value) {
   static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
   const bool negative = p != last && *p == '-';
   if (negative) ++p;
+  // Past 15 digits the mantissa may wrap, but such a text is refused below anyway.
   std::uint64_t mantissa = 0;
-  int digits = 0;
-  int decimals = -1;  // digits after the point; -1 before it
-  for (; p != last; ++p) {
-    if (static_cast<unsigned>(*p - '0') < 10) {
-      mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-      if (++digits > 15) return false;
-      if (decimals >= 0) ++decimals;
-    } else if (*p == '.' && decimals < 0 && digits > 0) {
-      decimals = 0;
-    } else {
-      return false;
-    }
+  const char* const whole = p;
+  while (p != last && static_cast<unsigned>(*p - '0') < 10) {
+    mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+    ++p;
   }
-  if (digits == 0 || decimals == 0) return false;
-  const double d = static_cast<double>(mantissa) / kPowers[decimals < 0 ? 0 : decimals];
+  const auto whole_digits = p - whole;
+  if (whole_digits == 0) return false;
+  std::ptrdiff_t decimals = 0;
+  if (p != last) {
+    if (*p != '.') return false;
+    const char* const fraction = ++p;
+    while (p != last && static_cast<unsigned>(*p - '0') < 10) {
+      mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+      ++p;
+    }
+    decimals = p - fraction;
+    if (p != last || decimals == 0) return false;
+  }
+  if (whole_digits + decimals > 15) return false;
+  const double d = static_cast<double>(mantissa) / kPowers[decimals];
   *value = negative ? -d : d;
   return true;
 }
 
 // A real number in the C locale's notation, all of the text (blanks around allowed).
 NumberError ParseReal(std::string_view text, double* value) {
+  if (ParseShortDecimal(text.data(), text.data() + text.size(), value)) return NumberError::kNone;
   text = TrimBlanks(text);
   const char* first = text.data();
   const char* last = first + text.size();
@@ -166,13 +173,12 @@ bool GroupReader::Fail(Status status) {
   return false;
 }
 
-bool GroupReader::NextRaw(RawTag* tag) {
+bool GroupReader::NextRawRest(RawTag* tag) {
   if (pending_) {
     *tag = *pending_;
     pending_.reset();
     return true;
   }
-  if (tokenizer_->Next(tag)) return true;
   if (!tokenizer_->status().ok()) status_ = tokenizer_->status();
   return false;
 }
@@ -379,19 +385,25 @@ bool GroupReader::ConvertInto(const RawTag& tag, GroupPacker* packer, EntityHead
   return false;
 }
 
+bool GroupReader::ReadCoordinate(const RawTag& tag, double* value) {
+  const NumberError e = ParseReal(tag.value, value);
+  if (e == NumberError::kNone) return true;
+  const std::string what =
+      "value " + QuoteBytes(TrimBlanks(tag.value)) + " of group " + std::to_string(tag.code);
+  return Fail(e == NumberError::kNotFinite
+                  ? tokenizer_->Error(ErrorCode::kNotFinite, tag.line + 1,
+                                      what + " is not a finite coordinate")
+                  : tokenizer_->Error(ErrorCode::kBadNumber, tag.line + 1,
+                                      what + " is not a number (a coordinate)"));
+}
+
 bool GroupReader::ReadPoint(const RawTag& x_tag, Point3* point) {
   const int code = x_tag.code;
   Point3& p = *point;
-  auto coordinate = [&](const RawTag& tag, double* value) {
-    const NumberError e = ParseReal(tag.value, value);
-    if (e == NumberError::kNone) return true;
-    const std::string what =
-        "value " + QuoteBytes(TrimBlanks(tag.value)) + " of group " + std::to_string(tag.code);
-    return Fail(e == NumberError::kNotFinite
-                    ? tokenizer_->Error(ErrorCode::kNotFinite, tag.line + 1,
-                                        what + " is not a finite coordinate")
-                    : tokenizer_->Error(ErrorCode::kBadNumber, tag.line + 1,
-                                        what + " is not a number (a coordinate)"));
+  // Three coordinates a point, nearly all plain decimals: those skip the full parse.
+  auto coordinate = [this](const RawTag& tag, double* value) {
+    const char* first = tag.value.data();
+    return ParseShortDecimal(first, first + tag.value.size(), value) || ReadCoordinate(tag, value);
   };
   if (!coordinate(x_tag, &p.x)) return false;
 

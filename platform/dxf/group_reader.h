@@ -79,11 +79,19 @@ class GroupReader {
 
  private:
   bool Fail(Status status);
-  // The next raw tag: the one put back by a point, else the tokenizer's.
-  bool NextRaw(RawTag* tag);
+  // The next raw tag: the one put back by a point, else the tokenizer's. Inline: it runs once
+  // per tag.
+  bool NextRaw(RawTag* tag) {
+    if (!pending_ && tokenizer_->Next(tag)) return true;
+    return NextRawRest(tag);
+  }
+  // The put-back tag, or the tokenizer's end or error after its Next() said false.
+  bool NextRawRest(RawTag* tag);
   bool Convert(const RawTag& tag, Group* group);
   bool ConvertInto(const RawTag& tag, GroupPacker* packer, EntityHead* head);
   bool ReadPoint(const RawTag& x, Point3* point);
+  // A coordinate that is no plain decimal: read in full, or fail naming its line.
+  bool ReadCoordinate(const RawTag& tag, double* value);
   bool NumberFail(const RawTag& tag, GroupType type, int error);
   // A text value decoded into scratch_, noting replaced bytes as a repair.
   void DecodeText(const RawTag& tag, std::string_view bytes);

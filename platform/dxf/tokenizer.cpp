@@ -143,7 +143,9 @@ bool Tokenizer::FastNext(RawTag* tag) {
   while (p < end && IsBlank(*p)) ++p;
   int code = 0;
   const char* const digits = p;
-  while (p < end && static_cast<unsigned>(*p - '0') < 10 && p - digits < 5) {
+  // One bound for both the buffer and the five digits a code may have.
+  const char* const digits_end = end - p > 5 ? p + 5 : end;
+  while (p < digits_end && static_cast<unsigned>(*p - '0') < 10) {
     code = code * 10 + (*p - '0');
     ++p;
   }
@@ -186,9 +188,8 @@ bool Tokenizer::FastNext(RawTag* tag) {
   return true;
 }
 
-bool Tokenizer::Next(RawTag* tag) {
+bool Tokenizer::SlowNext(RawTag* tag) {
   if (finished_) return false;
-  if (first_blank_ == 0 && FastNext(tag)) return true;
   for (;;) {
     const char* nl1 = nullptr;
     const char* nl2 = nullptr;

@@ -60,7 +60,10 @@ class Tokenizer {
   // Reads the next pair into *tag. Returns false at the end of the input or on an error;
   // status() then tells which (ok at the end; kEmpty when the input held nothing but blanks).
   // Once false, stays false.
-  bool Next(RawTag* tag);
+  bool Next(RawTag* tag) {
+    if (!finished_ && first_blank_ == 0 && FastNext(tag)) return true;
+    return SlowNext(tag);
+  }
   const Status& status() const { return status_; }
 
   const std::string& name() const { return name_; }
@@ -78,6 +81,8 @@ class Tokenizer {
   // whole in the buffer. False, consuming nothing, for anything else, which Next() then reads
   // with every check and message.
   bool FastNext(RawTag* tag);
+  // Next() for what FastNext() leaves, with every check and message.
+  bool SlowNext(RawTag* tag);
   // The end of the input: fine after a pair, kEmpty before any.
   bool AtEnd();
   // Reads more of the source behind the unconsumed bytes; false on a read error.

@@ -331,3 +331,53 @@ TEST(DxfGroupReaderNumbers, PlainDecimalsReadAsAFullParseReadsThem) {
 
 }  // namespace
 }  // namespace gm::dxf
+
+namespace gm::dxf {
+namespace {
+
+// Coordinates take the plain-decimal road first; texts just off it must still read as a full
+// parse reads them, or fail naming the coordinate and its line, whichever axis they are on.
+TEST(DxfGroupReaderNumbers, CoordinatesJustOffThePlainDecimalRoad) {
+  const std::vector<std::string> good = {" 1.5",
+                                         "1.5 ",
+                                         "+2",
+                                         "5.",
+                                         ".5",
+                                         "-.25",
+                                         "1e2",
+                                         "-0",
+                                         "1234567890123456",
+                                         "0.1234567890123456",
+                                         "007.50"};
+  const std::vector<std::string> bad = {"1.2.3", "1..2", "-", ".", "--1", "1-", "1 2", "0x10"};
+  for (int axis = 0; axis < 3; ++axis) {
+    for (const std::string& text : good) {
+      Tags tags = {{10, "1"}, {20, "2"}, {30, "3"}};
+      tags[axis].second = text;
+      const Read r = ReadGroups(Write(tags));
+      ASSERT_TRUE(r.status.ok()) << text << ": " << r.status.message();
+      ASSERT_EQ(r.groups.size(), 1u);
+      std::string_view t = TrimBlanks(text);
+      if (t[0] == '+') t.remove_prefix(1);
+      double want = 0;
+      std::from_chars(t.data(), t.data() + t.size(), want);
+      const Point3 p = r.groups[0].point();
+      const double got = axis == 0 ? p.x : axis == 1 ? p.y : p.z;
+      EXPECT_EQ(std::memcmp(&want, &got, sizeof want), 0) << text << " on axis " << axis;
+    }
+    for (const std::string& text : bad) {
+      Tags tags = {{8, "0"}, {10, "1"}, {20, "2"}, {30, "3"}};
+      tags[axis + 1].second = text;
+      const Read r = ReadGroups(Write(tags));
+      EXPECT_EQ(r.status.code(), ErrorCode::kBadNumber) << text;
+      EXPECT_EQ(r.status.message(), "g.dxf:" + std::to_string(4 + 2 * axis) + ": value '" +
+                                        std::string(TrimBlanks(text)) + "' of group " +
+                                        std::to_string(10 * (axis + 1)) +
+                                        " is not a number (a coordinate)")
+          << text;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace gm::dxf
