@@ -445,9 +445,11 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
   return list.Release();
 }
 
-std::wstring DxfDrawing::EntityType(EntityId id) const {
+void DxfDrawing::ReadEntityType(EntityId id, std::wstring& type) const {
   const dxf::Entity* e = Find(id);
-  return e == nullptr ? std::wstring() : std::wstring(e->type.begin(), e->type.end());
+  // Widened in place: assign() from narrow iterators builds a temporary text.
+  type.resize(e == nullptr ? 0 : e->type.size());
+  for (size_t i = 0; i < type.size(); ++i) type[i] = static_cast<wchar_t>(e->type[i]);
 }
 
 EntityId DxfDrawing::NextEntity(EntityId id) const {

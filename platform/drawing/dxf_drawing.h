@@ -40,7 +40,7 @@ class DxfDrawing : public sds_host::Drawing {
 
   std::wstring Path() const override { return path_; }
   sds_resbuf* EntGet(sds_host::EntityId id) const override;
-  std::wstring EntityType(sds_host::EntityId id) const override;
+  void ReadEntityType(sds_host::EntityId id, std::wstring& type) const override;
   sds_host::EntityId NextEntity(sds_host::EntityId id) const override;
   sds_host::EntityId FindTableObject(const std::wstring& table,
                                      const std::wstring& name) const override;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <sstream>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "platform/console/console.h"
 #include "platform/sds/host.h"
@@ -11,9 +10,9 @@
 #include "platform/win/strings.h"
 #include "platform/win/text.h"
 
-std::wstring sds_host::Drawing::EntityType(EntityId id) const {
+void sds_host::Drawing::ReadEntityType(EntityId id, std::wstring& type) const {
   sds_resbuf* list = EntGet(id);
-  std::wstring type;
+  type.clear();
   for (sds_resbuf* rb = list; rb != nullptr; rb = rb->rbnext) {
     if (rb->restype == 0 && rb->resval.rstring != nullptr) {
       type = rb->resval.rstring;
@@ -21,7 +20,6 @@ std::wstring sds_host::Drawing::EntityType(EntityId id) const {
     }
   }
   sds_relrb(list);
-  return type;
 }
 
 namespace {
@@ -81,9 +79,13 @@ bool IsCancel(const std::wstring& answer) {
          win::ToUpper(answer) == L"CANCEL";
 }
 
-std::wstring TypeOf(EntityId id) {
+void ReadTypeOf(EntityId id, std::wstring& type) {
   sds_host::Drawing* d = sds_host::GetDrawing();
-  return d == nullptr ? std::wstring() : d->EntityType(id);
+  if (d == nullptr) {
+    type.clear();
+  } else {
+    d->ReadEntityType(id, type);
+  }
 }
 
 // Evaluates a filter list of type tests joined by -4 operators against an
@@ -306,17 +308,25 @@ int sds_ssget(const wchar_t* mode, const void*, const void*, const struct sds_re
   }
   // Keep each entity once, in the order it was first picked, and apply the filter.
   // The filter tests only the type, so it is judged once per type.
+  // Repeats are found by sorting positions by id: a hash set cost a node per entity.
+  std::vector<size_t> order(picked.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::ranges::stable_sort(order, {}, [&](size_t i) { return picked[i]; });
+  std::vector<bool> repeat(picked.size());
+  for (size_t k = 1; k < order.size(); ++k) {
+    repeat[order[k]] = picked[order[k]] == picked[order[k - 1]];
+  }
   std::vector<EntityId> members;
-  std::unordered_set<EntityId> seen;
-  seen.reserve(picked.size());
   std::unordered_map<std::wstring, bool> verdicts;
-  for (EntityId id : picked) {
-    if (!seen.insert(id).second) continue;
-    std::wstring type = TypeOf(id);
+  std::wstring type;
+  for (size_t i = 0; i < picked.size(); ++i) {
+    if (repeat[i]) continue;
+    const EntityId id = picked[i];
+    ReadTypeOf(id, type);
     auto verdict = verdicts.find(type);
     if (verdict == verdicts.end()) {
       const bool matches = FilterEval(filter, type).Matches();
-      verdict = verdicts.emplace(std::move(type), matches).first;
+      verdict = verdicts.emplace(type, matches).first;
     }
     if (!verdict->second) continue;
     members.push_back(id);

@@ -177,6 +177,12 @@ TEST(Handles, FoundInAnyOrderAndWithGaps) {
     EXPECT_EQ(d->FindByHandle(L"24"), 0);
     EXPECT_EQ(d->FindByHandle(L"1F"), 0);
     EXPECT_EQ(d->FindByHandle(L"FFFFFFFF1"), 0);
+    // A reused text takes the next type whole, and no entity leaves it empty.
+    std::wstring type = L"LWPOLYLINE";
+    d->ReadEntityType(d->FindByHandle(L"A1"), type);
+    EXPECT_EQ(type, L"LINE");
+    d->ReadEntityType(0x24, type);
+    EXPECT_EQ(type, L"");
   }
 }
 
