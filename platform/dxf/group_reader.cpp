@@ -205,6 +205,16 @@ bool GroupReader::Pack(GroupPacker* packer, EntityHead* head, Group* zero, std::
   return *is_zero ? Convert(tag, zero) : ConvertInto(tag, packer, head);
 }
 
+bool GroupReader::ReadReal(const RawTag& tag, double* value) {
+  const NumberError e = ParseReal(tag.value, value);
+  return e == NumberError::kNone || NumberFail(tag, GroupType::kDouble, static_cast<int>(e));
+}
+
+bool GroupReader::ReadInteger(const RawTag& tag, GroupType type, std::int64_t* value) {
+  const NumberError e = ParseIntegerOf(type, tag.value, value);
+  return e == NumberError::kNone || NumberFail(tag, type, static_cast<int>(e));
+}
+
 bool GroupReader::NumberFail(const RawTag& tag, GroupType type, int error) {
   const std::size_t value_line = tag.line + 1;
   const std::string what =
@@ -266,9 +276,7 @@ bool GroupReader::Convert(const RawTag& tag, Group* group) {
     }
     case GroupType::kDouble: {
       double d = 0;
-      if (const NumberError e = ParseReal(tag.value, &d); e != NumberError::kNone) {
-        return NumberFail(tag, type, static_cast<int>(e));
-      }
+      if (!ReadReal(tag, &d)) return false;
       *group = Group::Real(tag.code, d);
       return true;
     }
@@ -277,9 +285,7 @@ bool GroupReader::Convert(const RawTag& tag, Group* group) {
     case GroupType::kInt64:
     case GroupType::kBool: {
       std::int64_t i = 0;
-      if (const NumberError e = ParseIntegerOf(type, tag.value, &i); e != NumberError::kNone) {
-        return NumberFail(tag, type, static_cast<int>(e));
-      }
+      if (!ReadInteger(tag, type, &i)) return false;
       *group = Group::Integer(tag.code, type, i);
       return true;
     }
@@ -354,9 +360,7 @@ bool GroupReader::ConvertInto(const RawTag& tag, GroupPacker* packer, EntityHead
     }
     case GroupType::kDouble: {
       double d = 0;
-      if (const NumberError e = ParseReal(tag.value, &d); e != NumberError::kNone) {
-        return NumberFail(tag, type, static_cast<int>(e));
-      }
+      if (!ReadReal(tag, &d)) return false;
       packer->AddReal(code, d);
       return true;
     }
@@ -365,9 +369,7 @@ bool GroupReader::ConvertInto(const RawTag& tag, GroupPacker* packer, EntityHead
     case GroupType::kInt64:
     case GroupType::kBool: {
       std::int64_t i = 0;
-      if (const NumberError e = ParseIntegerOf(type, tag.value, &i); e != NumberError::kNone) {
-        return NumberFail(tag, type, static_cast<int>(e));
-      }
+      if (!ReadInteger(tag, type, &i)) return false;
       packer->AddInteger(code, i);
       if (EntityHead::Wants(code)) {
         view.integer = i;

@@ -92,6 +92,9 @@ class GroupReader {
   bool ReadPoint(const RawTag& x, Point3* point);
   // A coordinate that is no plain decimal: read in full, or fail naming its line.
   bool ReadCoordinate(const RawTag& tag, double* value);
+  // A number value, or fail naming its line.
+  bool ReadReal(const RawTag& tag, double* value);
+  bool ReadInteger(const RawTag& tag, GroupType type, std::int64_t* value);
   bool NumberFail(const RawTag& tag, GroupType type, int error);
   // A text value decoded into scratch_, noting replaced bytes as a repair.
   void DecodeText(const RawTag& tag, std::string_view bytes);
