@@ -41,6 +41,14 @@ TEST(HostMenu, MenuLoadStrings) {
   EXPECT_FALSE(hostapp::ParseMenuLoad(L"(command \"menuload\" \"m.cui"));
 }
 
+using Pairs = std::vector<std::pair<std::wstring, std::wstring>>;
+
+Pairs Items(const hostapp::Menu& menu) {
+  Pairs out;
+  for (const auto& item : menu.items) out.emplace_back(item.label, item.command);
+  return out;
+}
+
 TEST(HostMenu, ItemsAreReadAsWrittenAndLookalikesAreSkipped) {
   gm::test::TempDir dir;
   std::wstring error;
@@ -54,11 +62,8 @@ TEST(HostMenu, ItemsAreReadAsWrittenAndLookalikesAreSkipped) {
   auto cui = hostapp::LoadMenuFile((dir / "m.cui").wstring(), error);
   ASSERT_TRUE(cui);
   EXPECT_EQ(L"A&B", cui->group);
-  ASSERT_EQ(2u, cui->items.size());
-  EXPECT_EQ(L"To <sheet>", cui->items[0].label);
-  EXPECT_EQ(L"LineText2Excel", cui->items[0].command);
-  EXPECT_EQ(L"Opts", cui->items[1].label);
-  EXPECT_EQ(L"Gridmason_Options", cui->items[1].command);
+  EXPECT_EQ(Items(*cui),
+            (Pairs{{L"To <sheet>", L"LineText2Excel"}, {L"Opts", L"Gridmason_Options"}}));
 
   gm::test::WriteFile(dir / "m.mns",
                       "***MENUGROUP=G\r\n  ID_One [To a sheet]^C^CBlock2Excel\r\n"
@@ -66,11 +71,7 @@ TEST(HostMenu, ItemsAreReadAsWrittenAndLookalikesAreSkipped) {
   auto mns = hostapp::LoadMenuFile((dir / "m.mns").wstring(), error);
   ASSERT_TRUE(mns);
   EXPECT_EQ(L"G", mns->group);
-  ASSERT_EQ(2u, mns->items.size());
-  EXPECT_EQ(L"To a sheet", mns->items[0].label);
-  EXPECT_EQ(L"Block2Excel", mns->items[0].command);
-  EXPECT_EQ(L"Bare", mns->items[1].label);
-  EXPECT_EQ(L"Gridmason_Help", mns->items[1].command);
+  EXPECT_EQ(Items(*mns), (Pairs{{L"To a sheet", L"Block2Excel"}, {L"Bare", L"Gridmason_Help"}}));
 }
 
 TEST(HostMenu, TheProjectsMenuFilesListEveryCommand) {
