@@ -20,16 +20,10 @@ namespace {
 
 constexpr double kPi = 3.1415926535897922;
 
-// Hosts hand out type names in capitals: the exact test settles nearly every
-// entity without the locale's case folding, which cost more than reading it.
-bool SameName(std::wstring_view a, std::wstring_view b) {
-  return a == b || win::EqualsNoCase(a, b);
-}
-
 bool TypeIs(const sds_resbuf* list, const wchar_t* type) {
   const sds_resbuf* rb = FindGroup(list, 0);
   if (rb == nullptr || rb->resval.rstring == nullptr) return false;
-  return SameName(rb->resval.rstring, type);
+  return win::EqualsNoCase(rb->resval.rstring, type);
 }
 
 AcGePoint3d PointOf(const sds_resbuf* rb) {
@@ -166,7 +160,7 @@ class Reader {
     const sds_resbuf* typeGroup = FindGroup(list, 0);
     if (typeGroup == nullptr || typeGroup->resval.rstring == nullptr) return;
     const std::wstring_view type = typeGroup->resval.rstring;
-    auto is = [type](std::wstring_view name) { return SameName(type, name); };
+    auto is = [type](std::wstring_view name) { return win::EqualsNoCase(type, name); };
     if (is(L"LINE")) {
       Line(list, transform);
     } else if (is(L"LWPOLYLINE")) {

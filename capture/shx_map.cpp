@@ -12,14 +12,8 @@ IMPLEMENT_DYNCREATE(CShxMapRecord, CObject)
 
 namespace {
 
-// The exact test first: the locale's case folding is slow, and names are
-// mostly written alike.
-bool SameName(std::wstring_view a, std::wstring_view b) {
-  return a == b || win::EqualsNoCase(a, b);
-}
-
 bool AppliesTo(const CShxMapRecord& r, const std::wstring& style) {
-  return SameName(r.ShxMapFont, L"*All*") || SameName(r.ShxMapFont, style);
+  return win::EqualsNoCase(r.ShxMapFont, L"*All*") || win::EqualsNoCase(r.ShxMapFont, style);
 }
 
 }  // namespace

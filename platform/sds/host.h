@@ -32,11 +32,6 @@ class Drawing {
   // reads it from EntGet; a database that knows it cheaper says so. Into a caller's text,
   // because selection asks for every entity's type and a new text each time showed.
   virtual void ReadEntityType(EntityId id, std::wstring& type) const;
-  std::wstring EntityType(EntityId id) const {
-    std::wstring type;
-    ReadEntityType(id, type);
-    return type;
-  }
   // The entity after id: from 0, the first entity of model space; from a
   // block header, that block's first entity. 0 at the end.
   virtual EntityId NextEntity(EntityId id) const = 0;

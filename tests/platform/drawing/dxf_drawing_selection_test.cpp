@@ -171,7 +171,9 @@ TEST(Handles, FoundInAnyOrderAndWithGaps) {
       const std::wstring wide(h.begin(), h.end());
       EXPECT_EQ(d->FindByHandle(wide), d->SelectHandle(wide)) << h;
       EXPECT_NE(d->FindByHandle(wide), 0) << h;
-      EXPECT_EQ(d->EntityType(d->FindByHandle(wide)), L"LINE") << h;
+      std::wstring type;
+      d->ReadEntityType(d->FindByHandle(wide), type);
+      EXPECT_EQ(type, L"LINE") << h;
     }
     EXPECT_EQ(d->FindByHandle(L"A1"), 0xA1);
     EXPECT_EQ(d->FindByHandle(L"24"), 0);
