@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <bitset>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <limits>
@@ -510,9 +509,8 @@ EntityId DxfDrawing::FindTableObject(const std::wstring& table, const std::wstri
 EntityId DxfDrawing::FindByHandle(const std::wstring& handle) const {
   std::uint64_t h = 0;
   if (!dxf::ParseHandle(handle, &h) || h == 0) return 0;
-  Location l{};
-  return index_.Get(h, &l) || FindModel(static_cast<EntityId>(h), &l) ? static_cast<EntityId>(h)
-                                                                      : 0;
+  const auto id = static_cast<EntityId>(h);
+  return Find(id) != nullptr ? id : 0;
 }
 
 void DxfDrawing::Box::Add(double x, double y) {

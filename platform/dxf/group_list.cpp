@@ -18,7 +18,6 @@
 #include <sys/mman.h>
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <cstring>
 #include <new>

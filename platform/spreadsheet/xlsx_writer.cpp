@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "platform/win/strings.h"
-#include "platform/win/text.h"
 
 namespace spreadsheet {
 namespace {
