@@ -168,10 +168,7 @@ inline COleVariant::COleVariant(double value) {
   vt = VT_R8;
   dblVal = value;
 }
-inline COleVariant::~COleVariant() {
-  // Numbers own nothing.
-  if (vt == VT_BSTR || vt == VT_DISPATCH || vt == VT_UNKNOWN) VariantClear(this);
-}
+inline COleVariant::~COleVariant() { VariantClear(this); }
 
 // ---------------------------------------------------------------------------
 // COleDispatchDriver.

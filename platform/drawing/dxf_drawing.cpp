@@ -117,11 +117,6 @@ std::wstring UpperName(const std::wstring& s) {
 
 bool IsAngleCode(int code) { return code >= 50 && code <= 58; }
 
-bool IsIntegerType(GroupType t) {
-  return t == GroupType::kInt16 || t == GroupType::kInt32 || t == GroupType::kInt64 ||
-         t == GroupType::kBool;
-}
-
 }  // namespace
 
 DxfDrawing::DxfDrawing(dxf::Drawing drawing, std::wstring path)
@@ -284,10 +279,10 @@ std::optional<Point3> JustifiedFirstAlignment(const dxf::Drawing& d, const dxf::
   while (cursor.Next(&g)) {
     if (g.code == 72 && !hSeen) {
       hSeen = true;
-      h = IsIntegerType(g.type) ? static_cast<int>(g.integer) : 0;
+      h = dxf::IsIntegerType(g.type) ? static_cast<int>(g.integer) : 0;
     } else if (g.code == vCode && !vSeen) {
       vSeen = true;
-      v = IsIntegerType(g.type) ? static_cast<int>(g.integer) : 0;
+      v = dxf::IsIntegerType(g.type) ? static_cast<int>(g.integer) : 0;
     } else if (g.code == 11 && !second) {
       second = g.point;
     }

@@ -47,23 +47,16 @@ std::wstring Entity::Text(int code, std::wstring_view fallback) const {
   return v.is_handle ? FormatHandle(v.handle) : std::wstring(v.text);
 }
 
-namespace {
-bool IsInteger(GroupType t) {
-  return t == GroupType::kInt16 || t == GroupType::kInt32 || t == GroupType::kInt64 ||
-         t == GroupType::kBool;
-}
-}  // namespace
-
 double Entity::Real(int code, double fallback) const {
   GroupView v;
   if (!First(code, &v)) return fallback;
   if (v.type == GroupType::kDouble) return v.real;
-  return IsInteger(v.type) ? static_cast<double>(v.integer) : fallback;
+  return IsIntegerType(v.type) ? static_cast<double>(v.integer) : fallback;
 }
 
 std::int64_t Entity::Integer(int code, std::int64_t fallback) const {
   GroupView v;
-  return First(code, &v) && IsInteger(v.type) ? v.integer : fallback;
+  return First(code, &v) && IsIntegerType(v.type) ? v.integer : fallback;
 }
 
 Point3 Entity::PointAt(int code, Point3 fallback) const {

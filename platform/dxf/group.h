@@ -34,6 +34,11 @@ enum class GroupType : std::uint8_t {
   kPoint,
 };
 
+inline bool IsIntegerType(GroupType t) {
+  return t == GroupType::kInt16 || t == GroupType::kInt32 || t == GroupType::kInt64 ||
+         t == GroupType::kBool;
+}
+
 // REQUIRES: 0 <= code <= 1071 (codes outside give kString).
 GroupType GroupTypeOf(int code);
 inline bool IsPointCode(int code) { return GroupTypeOf(code) == GroupType::kPoint; }
@@ -114,10 +119,7 @@ class Group {
   Value value() const;
 
   bool is_text() const { return type_ == GroupType::kString; }
-  bool is_integer() const {
-    return type_ == GroupType::kInt16 || type_ == GroupType::kInt32 || type_ == GroupType::kInt64 ||
-           type_ == GroupType::kBool;
-  }
+  bool is_integer() const { return IsIntegerType(type_); }
   // The text of a string group; an empty text for other types. Valid while this group or a
   // copy of it lives.
   const std::wstring& text() const;
