@@ -12,8 +12,36 @@ IMPLEMENT_DYNCREATE(CShxMapRecord, CObject)
 
 namespace {
 
-bool AppliesTo(const CShxMapRecord& r, const std::wstring& style) {
-  return win::EqualsNoCase(r.ShxMapFont, L"*All*") || win::EqualsNoCase(r.ShxMapFont, style);
+using Records = std::vector<const CShxMapRecord*>;
+
+// Which records apply depends on the style alone: decided once per text, not
+// at every search step (the case-blind name test dominated capture).
+const Records& Applicable(const CShxMap& map, const std::wstring& style) {
+  thread_local Records applicable;
+  applicable.clear();
+  for (const CShxMapRecord& r : map) {
+    if (!r.ShxMapCode.empty() &&
+        (win::EqualsNoCase(r.ShxMapFont, L"*All*") || win::EqualsNoCase(r.ShxMapFont, style))) {
+      applicable.push_back(&r);
+    }
+  }
+  return applicable;
+}
+
+// The record FindFirstCode chooses (its rule is in shx_map.h), or nullptr;
+// `at` is set to its position.
+const CShxMapRecord* Earliest(const Records& records, const std::wstring& text, size_t from,
+                              size_t& at) {
+  const CShxMapRecord* best = nullptr;
+  for (const CShxMapRecord* r : records) {
+    const size_t p = text.find(r->ShxMapCode, from);
+    if (p == std::wstring::npos) continue;
+    if (best == nullptr || p < at || (p == at && r->ShxMapCode.size() > best->ShxMapCode.size())) {
+      best = r;
+      at = p;
+    }
+  }
+  return best;
 }
 
 }  // namespace
@@ -54,51 +82,25 @@ void CShxMap::SetShxRecord(const std::wstring& code, const std::wstring& font,
 
 int CShxMap::FindFirstCode(const std::wstring& text, int start, const std::wstring& style,
                            std::wstring& code, std::wstring& replacement) const {
-  if (text.empty() || start < 0 || IsEmpty()) return -1;
-  int best = -1;
-  size_t bestLength = 0;
-  for (const CShxMapRecord& r : *this) {
-    if (r.ShxMapCode.empty() || !AppliesTo(r, style)) continue;
-    size_t pos = text.find(r.ShxMapCode, static_cast<size_t>(start));
-    if (pos == std::wstring::npos) continue;
-    int p = static_cast<int>(pos);
-    if (best < 0 || p < best || (p == best && r.ShxMapCode.size() > bestLength)) {
-      best = p;
-      bestLength = r.ShxMapCode.size();
-      code = r.ShxMapCode;
-      replacement = r.ShxMapReplacement;
-    }
-  }
-  return best;
+  if (text.empty() || start < 0) return -1;
+  size_t at = 0;
+  const CShxMapRecord* r = Earliest(Applicable(*this, style), text, static_cast<size_t>(start), at);
+  if (r == nullptr) return -1;
+  code = r->ShxMapCode;
+  replacement = r->ShxMapReplacement;
+  return static_cast<int>(at);
 }
 
 std::wstring TranslateShx(const CShxMap& map, const std::wstring& text, const std::wstring& style) {
   if (text.empty()) return std::wstring();
-  // Which records apply depends on the style alone: decided once per text, not
-  // at every search step (the case-blind name test dominated capture).
-  thread_local std::vector<const CShxMapRecord*> applicable;
-  applicable.clear();
-  for (const CShxMapRecord& r : map) {
-    if (!r.ShxMapCode.empty() && AppliesTo(r, style)) applicable.push_back(&r);
-  }
+  const Records& applicable = Applicable(map, style);
   std::wstring out;
   size_t pos = 0;
-  while (!applicable.empty()) {
-    const CShxMapRecord* best = nullptr;
-    size_t bestAt = std::wstring::npos;
-    for (const CShxMapRecord* r : applicable) {
-      const size_t at = text.find(r->ShxMapCode, pos);
-      if (at == std::wstring::npos) continue;
-      if (best == nullptr || at < bestAt ||
-          (at == bestAt && r->ShxMapCode.size() > best->ShxMapCode.size())) {
-        best = r;
-        bestAt = at;
-      }
-    }
-    if (best == nullptr) break;
-    out.append(text, pos, bestAt - pos);
-    out += best->ShxMapReplacement;
-    pos = bestAt + best->ShxMapCode.size();
+  size_t at = 0;
+  while (const CShxMapRecord* r = Earliest(applicable, text, pos, at)) {
+    out.append(text, pos, at - pos);
+    out += r->ShxMapReplacement;
+    pos = at + r->ShxMapCode.size();
   }
   if (pos == 0) return text;
   out.append(text, pos, std::wstring::npos);

@@ -84,7 +84,6 @@ class DialogDriver {
   // One control's state; a missing control reads as empty, unchecked,
   // disabled and hidden.
   std::wstring Text(int id) const { return Field(id).text; }
-  int Check(int id) const { return Field(id).check; }
   bool Enabled(int id) const { return Field(id).enabled; }
 
   // Input. Each gives false, with problem() saying why, when a person could
@@ -124,7 +123,6 @@ using afx::SafestAnswer;
 bool IsValidAnswer(UINT type, int answer);
 
 struct FileDialogRequest {
-  HWND owner = nullptr;
   bool open = true;
   std::wstring title;  // "Open" or "Save As"
   std::wstring default_ext;

@@ -286,26 +286,6 @@ void ConsoleBackend::Print(HWND dialog, bool whole) {
   shown_[dialog] = std::move(now);
 }
 
-bool ConsoleBackend::WantsLiveLine(HWND dialog) const {
-  const model::Window* w = model::Find(dialog);
-  return interactive_ && live_ == nullptr && ::isatty(STDOUT_FILENO) && w != nullptr && !w->modal &&
-         std::ranges::any_of(w->controls,
-                             [](const auto& c) { return c->kind == ControlKind::kProgressBar; });
-}
-
-void ConsoleBackend::StartLive(HWND dialog) {
-  live_ = dialog;
-  live_line_.clear();
-  g_interrupted = 0;
-  struct sigaction action {};
-  action.sa_handler = &OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  ::sigaction(SIGINT, &action, &g_previous_sigint);
-  ResumeKeys();
-  console::Write(L"\n== " + ReadDialog(dialog).title + L" == (Esc or Ctrl-C cancels)\n");
-  DrawLive(ReadDialog(dialog), true);
-}
-
 void ConsoleBackend::DrawLive(const DialogState& state, bool force) {
   live_drawn_ = std::chrono::steady_clock::now();
   std::wstring line = LiveLine(state);
@@ -316,18 +296,6 @@ void ConsoleBackend::DrawLive(const DialogState& state, bool force) {
   if (line == live_line_ && !force) return;
   live_line_ = line;
   console::Write(L"\r" + line + L"\x1b[K");
-}
-
-void ConsoleBackend::LiveInput() {
-  bool cancel = g_interrupted != 0;
-  g_interrupted = 0;
-  while (keys_raw_ && LineWaiting()) {
-    char keys[64];
-    ssize_t n = ::read(STDIN_FILENO, keys, sizeof keys);
-    if (n <= 0) break;
-    cancel = cancel || std::memchr(keys, 0x1B, static_cast<size_t>(n)) != nullptr;
-  }
-  if (cancel) DialogDriver(live_).PressEscape();
 }
 
 void ConsoleBackend::StopLive() {
@@ -355,14 +323,24 @@ void ConsoleBackend::ResumeKeys() {
 }
 
 void ConsoleBackend::DialogShown(DialogDriver& dialog) {
-  if (WantsLiveLine(dialog.hwnd())) {
-    StartLive(dialog.hwnd());
+  const model::Window* w = model::Find(dialog.hwnd());
+  if (interactive_ && live_ == nullptr && ::isatty(STDOUT_FILENO) && !w->modal &&
+      std::ranges::any_of(w->controls,
+                          [](const auto& c) { return c->kind == ControlKind::kProgressBar; })) {
+    live_ = dialog.hwnd();
+    live_line_.clear();
+    g_interrupted = 0;
+    struct sigaction action {};
+    action.sa_handler = &OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, &g_previous_sigint);
+    ResumeKeys();
+    console::Write(L"\n== " + w->text + L" == (Esc or Ctrl-C cancels)\n");
+    DrawLive(ReadDialog(live_), true);
     return;
   }
   Print(dialog.hwnd(), true);
-  if (interactive_ && ReadDialog(dialog.hwnd()).modal) {
-    console::Write(L"  (type help for the actions)\n");
-  }
+  if (interactive_ && w->modal) console::Write(L"  (type help for the actions)\n");
 }
 
 bool ConsoleBackend::Act(DialogDriver& dialog) {
@@ -439,7 +417,15 @@ void ConsoleBackend::Idle() {
       if (std::chrono::steady_clock::now() - live_drawn_ >= std::chrono::milliseconds(100)) {
         DrawLive(ReadDialog(live_), false);
       }
-      LiveInput();
+      bool cancel = g_interrupted != 0;
+      g_interrupted = 0;
+      while (keys_raw_ && LineWaiting()) {
+        char keys[64];
+        ssize_t n = ::read(STDIN_FILENO, keys, sizeof keys);
+        if (n <= 0) break;
+        cancel = cancel || std::memchr(keys, 0x1B, static_cast<size_t>(n)) != nullptr;
+      }
+      if (cancel) DialogDriver(live_).PressEscape();
       return;
     }
   }

@@ -47,10 +47,7 @@ class ConsoleBackend : public Backend {
   void Print(HWND dialog, bool whole);
   int AskBox(const MessageBoxRequest& box);
   // The live line of a progress window.
-  bool WantsLiveLine(HWND dialog) const;
-  void StartLive(HWND dialog);
   void DrawLive(const DialogState& state, bool force);
-  void LiveInput();
   void StopLive();
   // Keys as typed (lines, with echo) while a message box asks.
   void SuspendKeys();

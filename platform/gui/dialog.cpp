@@ -50,16 +50,6 @@ void AnnounceClosed(HWND dialog, int result) {
   }
 }
 
-// The whole text, blanks around it allowed, must be the number.
-template <typename Number>
-bool ReadNumber(const std::wstring& text, Number& value) {
-  // Anything beyond ASCII becomes bytes no number is made of.
-  const std::string s = win::WideToUtf8(win::Trim(text));
-  const char* first = s.data() + (s.starts_with('+') ? 1 : 0);
-  auto r = std::from_chars(first, s.data() + s.size(), value);
-  return !s.empty() && r.ec == std::errc() && r.ptr == s.data() + s.size();
-}
-
 template <typename Number>
 void ExchangeNumber(CDataExchange* dx, int id, Number& value, const wchar_t* format,
                     const wchar_t* complaint) {
@@ -68,8 +58,12 @@ void ExchangeNumber(CDataExchange* dx, int id, Number& value, const wchar_t* for
     control->SetWindowText(win::Format(format, value));
     return;
   }
+  // The whole text, blanks around it allowed, must be the number; anything
+  // beyond ASCII becomes bytes no number is made of.
+  const std::string s = win::WideToUtf8(win::Trim(control->GetWindowText()));
   Number parsed{};
-  if (!ReadNumber(control->GetWindowText(), parsed)) {
+  auto r = std::from_chars(s.data() + (s.starts_with('+') ? 1 : 0), s.data() + s.size(), parsed);
+  if (s.empty() || r.ec != std::errc() || r.ptr != s.data() + s.size()) {
     AfxMessageBox(complaint, MB_OK | MB_ICONEXCLAMATION);
     dx->Fail();
   }
@@ -102,9 +96,8 @@ BOOL CDialog::CreateFromTemplate(bool modal) {
   d->object = this;
   m_hWnd = d->hwnd;
 
-  const RECT client = MapDialogRect({0, 0, t.cx, t.cy});
-  const POINT size = gui::model::WindowSize(*d, client.right, client.bottom);
-  d->rect = RECT{0, 0, size.x, size.y};
+  const RECT client = MapDialogRect({0, 0, t.cx, t.cy}), b = gui::model::Border(*d);
+  d->rect = RECT{0, 0, client.right + b.left + b.right, client.bottom + b.top + b.bottom};
   CenterWindow();
 
   for (const gui::ControlTemplate& c : t.controls) {

@@ -8,12 +8,6 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-fs::path PathOf(const std::wstring& text) { return fs::path(win::WideToUtf8(text)); }
-
-}  // namespace
-
 CFileDialog::CFileDialog(BOOL openFileDialog, LPCWSTR defaultExt, LPCWSTR fileName, DWORD flags,
                          LPCWSTR filter, CWnd* parent)
     : open_(openFileDialog != 0),
@@ -37,9 +31,9 @@ INT_PTR CFileDialog::DoModal() {
   gui::Backend* backend = gui::GetBackend();
   if (backend == nullptr) return IDCANCEL;
   HWND owner = parent_ != nullptr ? parent_->m_hWnd : nullptr;
-  const gui::FileDialogRequest request{owner,        open_,         open_ ? L"Open" : L"Save As",
-                                       default_ext_, initial_name_, m_ofn.lpstrInitialDir,
-                                       filters_,     m_ofn.Flags};
+  const gui::FileDialogRequest request{open_,         open_ ? L"Open" : L"Save As", default_ext_,
+                                       initial_name_, m_ofn.lpstrInitialDir,        filters_,
+                                       m_ofn.Flags};
 
   // Every round consumes an answer, so a backend out of answers ends it.
   for (int round = 0; round < 100; ++round) {
@@ -48,11 +42,11 @@ INT_PTR CFileDialog::DoModal() {
     std::wstring typed = win::Trim(answer.path);
     if (typed.empty()) return IDCANCEL;
 
-    fs::path path = PathOf(typed);
+    fs::path path = win::WideToUtf8(typed);
     if (path.is_relative()) {
       std::error_code ec;
-      fs::path base =
-          !request.initial_dir.empty() ? PathOf(request.initial_dir) : fs::current_path(ec);
+      fs::path base = !request.initial_dir.empty() ? fs::path(win::WideToUtf8(request.initial_dir))
+                                                   : fs::current_path(ec);
       path = base / path;
     }
     path = path.lexically_normal();
@@ -69,8 +63,7 @@ INT_PTR CFileDialog::DoModal() {
       problem = L"\nThe file name is not valid.";
     } else if (open_ && (m_ofn.Flags & OFN_FILEMUSTEXIST) != 0 && !exists) {
       problem = L"\nFile not found.\nCheck the file name and try again.";
-    } else if ((!open_ || (m_ofn.Flags & OFN_PATHMUSTEXIST) != 0) &&
-               !fs::is_directory(path.parent_path(), ec)) {
+    } else if (!open_ && !fs::is_directory(path.parent_path(), ec)) {
       // Nothing can be saved into a folder that is not there.
       problem = L"\nPath does not exist.\nCheck the path and try again.";
     }

@@ -46,11 +46,11 @@ Window* Control(const Window& dialog, int id);
 // before it up to the next one.
 std::vector<Window*> Group(const Window& member);
 
+// The frame and title bar around a dialog's client area.
+RECT Border(const Window& w);
 // Pixels of the client area's origin on the screen.
 POINT ClientOrigin(const Window& w);
 RECT ClientRect(const Window& w);
-// The window size that holds a client area of cx x cy.
-POINT WindowSize(const Window& dialog, int cx, int cy);
 
 // Custom control classes registered by name (case ignored).
 bool ClassExists(const std::wstring& name);

@@ -12,6 +12,7 @@
 // cancelled, a box gets its safest answer and a file dialog is cancelled.
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -77,14 +78,12 @@ class ScriptedBackend : public Backend {
     return true;
   }
   void DialogClosed(const DialogState& final_state, int result) override {
-    for (auto it = dialogs_.rbegin(); it != dialogs_.rend(); ++it) {
-      if (it->hwnd == final_state.hwnd && !it->has_closed) {
-        it->closed = final_state;
-        it->has_closed = true;
-        it->result = result;
-        return;
-      }
-    }
+    // A handle is never reused, so a dialog has one record.
+    auto it = std::ranges::find(dialogs_, final_state.hwnd, &DialogRecord::hwnd);
+    if (it == dialogs_.end()) return;
+    it->closed = final_state;
+    it->has_closed = true;
+    it->result = result;
   }
   // The pump never calls Idle again while it runs; the hook is held by a
   // copy, so it may replace itself.

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "platform/gui/winuser.h"
@@ -31,20 +30,6 @@ enum class ControlKind {
 };
 
 struct ControlTemplate {
-  ControlTemplate() = default;
-  ControlTemplate(int id_, ControlKind kind_, std::wstring text_, int x_, int y_, int cx_, int cy_,
-                  DWORD style_ = WS_VISIBLE, DWORD ex_style_ = 0, std::wstring class_name_ = {})
-      : id(id_),
-        kind(kind_),
-        text(std::move(text_)),
-        x(x_),
-        y(y_),
-        cx(cx_),
-        cy(cy_),
-        style(style_),
-        ex_style(ex_style_),
-        class_name(std::move(class_name_)) {}
-
   int id = IDC_STATIC;
   ControlKind kind = ControlKind::kStatic;
   std::wstring text;
@@ -52,7 +37,7 @@ struct ControlTemplate {
   // A control without WS_VISIBLE starts hidden.
   DWORD style = WS_VISIBLE;
   DWORD ex_style = 0;
-  std::wstring class_name;  // kCustom only
+  std::wstring class_name{};  // kCustom only
 };
 
 struct DialogTemplate {

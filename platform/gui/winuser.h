@@ -25,8 +25,6 @@ struct POINT {
 // Nothing is ever queued, so a message carries nothing.
 struct MSG {};
 
-using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
-
 // The messages a message map can name.
 constexpr UINT WM_PAINT = 0x000F;
 constexpr UINT WM_SETCURSOR = 0x0020;
@@ -79,13 +77,12 @@ constexpr int SW_SHOW = 5;
 constexpr UINT SWP_NOSIZE = 0x0001;
 constexpr UINT SWP_NOMOVE = 0x0002;
 constexpr UINT SWP_NOZORDER = 0x0004;
-inline const HWND HWND_TOPMOST = reinterpret_cast<HWND>(static_cast<std::intptr_t>(-1));
 
 constexpr UINT CS_HREDRAW = 0x0002;
 constexpr UINT CS_VREDRAW = 0x0001;
 struct WNDCLASSW {
   UINT style = 0;
-  WNDPROC lpfnWndProc = nullptr;
+  LRESULT (*lpfnWndProc)(HWND, UINT, WPARAM, LPARAM) = nullptr;
   HCURSOR hCursor = nullptr;
   LPCWSTR lpszClassName = nullptr;
 };
@@ -109,7 +106,6 @@ struct LOGFONTW {
 constexpr DWORD OFN_READONLY = 0x00000001;
 constexpr DWORD OFN_OVERWRITEPROMPT = 0x00000002;
 constexpr DWORD OFN_HIDEREADONLY = 0x00000004;
-constexpr DWORD OFN_PATHMUSTEXIST = 0x00000800;
 constexpr DWORD OFN_FILEMUSTEXIST = 0x00001000;
 
 constexpr int IDC_STATIC = -1;

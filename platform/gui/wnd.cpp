@@ -30,15 +30,14 @@ State& S() {
 
 HWND NextHandle() { return reinterpret_cast<HWND>(S().next_handle++); }
 
-// The frame and title bar around a dialog's client area.
+}  // namespace
+
 RECT Border(const Window& w) {
   if (!w.is_dialog()) return {};
   const LONG frame = (w.style & DS_MODALFRAME) != 0 ? 3 : (w.style & WS_BORDER) != 0 ? 1 : 0;
   const LONG caption = (w.style & WS_CAPTION) == WS_CAPTION ? 22 : 0;
   return RECT{frame, frame + caption, frame, frame};
 }
-
-}  // namespace
 
 Window* Find(HWND handle) {
   if (handle == nullptr) return nullptr;
@@ -107,11 +106,6 @@ RECT ClientRect(const Window& w) {
               std::max<LONG>(0, w.rect.bottom - w.rect.top - b.top - b.bottom)};
 }
 
-POINT WindowSize(const Window& dialog, int cx, int cy) {
-  const RECT b = Border(dialog);
-  return POINT{cx + b.left + b.right, cy + b.top + b.bottom};
-}
-
 bool ClassExists(const std::wstring& name) { return S().classes.count(win::ToLower(name)) != 0; }
 
 void SetFocus(HWND window) {
@@ -159,7 +153,9 @@ constexpr int kScreenWidth = 1920, kScreenHeight = 1080;
 
 const LOGFONTW* FontInfo(HFONT font) { return reinterpret_cast<const LOGFONTW*>(font); }
 
-void Deliver(HWND window, UINT message, UINT code, UINT id, CPoint point, HWND other) {
+}  // namespace
+
+void gui::Send(HWND window, UINT message, CPoint point, HWND other, UINT code, UINT id) {
   Window* w = Find(window);
   if (w == nullptr || w->object == nullptr) return;
   try {
@@ -170,48 +166,7 @@ void Deliver(HWND window, UINT message, UINT code, UINT id, CPoint point, HWND o
   }
 }
 
-// Every object is detached before the window is forgotten.
-BOOL Destroy(HWND window) {
-  Window* w = Find(window);
-  if (w == nullptr) return FALSE;
-  std::vector<Window*> going{w};
-  for (const auto& c : w->controls) going.push_back(c.get());
-  for (Window* x : going) {
-    if (S().capture == x->hwnd) S().capture = nullptr;
-    if (x->object != nullptr) std::exchange(x->object, nullptr)->m_hWnd = nullptr;
-    if (auto t = S().temporaries.find(x->hwnd); t != S().temporaries.end()) {
-      t->second->m_hWnd = nullptr;
-      S().temporaries.erase(t);
-    }
-  }
-  auto& list = w->is_dialog() ? S().dialogs : w->parent->controls;
-  std::erase_if(list, [&](const std::unique_ptr<Window>& x) { return x.get() == w; });
-  if (Find(S().focus) == nullptr) S().focus = nullptr;
-  return TRUE;
-}
-
-}  // namespace
-
-void gui::Send(HWND window, UINT message, CPoint point, HWND other) {
-  Deliver(window, message, 0, 0, point, other);
-}
-
-void gui::Command(HWND dialog, int id, WORD code) {
-  Deliver(dialog, WM_COMMAND, code, static_cast<WORD>(id), {}, nullptr);
-}
-
 IMPLEMENT_DYNAMIC(CWnd, CObject)
-
-BOOL AfxDispatch(const AFX_MSGMAP_ENTRY* e, CWnd* target, UINT message, UINT code, UINT id,
-                 CPoint point, CWnd* other) {
-  for (; e->pfn != nullptr; ++e) {
-    if (e->nMessage == message && (message != WM_COMMAND || (e->nCode == code && e->nID == id))) {
-      e->pfn(target, point, other);
-      return TRUE;
-    }
-  }
-  return FALSE;
-}
 
 BOOL CFont::CreateFontIndirect(const LOGFONTW* font) {
   if (font == nullptr) return FALSE;
@@ -241,14 +196,14 @@ BOOL CPaintDC::TextOut(int, int, const std::wstring& text) {
   return TRUE;
 }
 
-const CWnd CWnd::wndTopMost(HWND_TOPMOST);
+const CWnd CWnd::wndTopMost{};
 
 CWnd::~CWnd() {
   Window* w = Find(m_hWnd);
   if (w != nullptr && w->object == this) {
     // This object is half destroyed: the window's last messages go nowhere.
     w->object = nullptr;
-    Destroy(m_hWnd);
+    CWnd::DestroyWindow();
   }
 }
 
@@ -277,7 +232,25 @@ BOOL CWnd::CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD 
   return TRUE;
 }
 
-BOOL CWnd::DestroyWindow() { return Destroy(m_hWnd); }
+// Every object is detached before the window is forgotten.
+BOOL CWnd::DestroyWindow() {
+  Window* w = Find(m_hWnd);
+  if (w == nullptr) return FALSE;
+  std::vector<Window*> going{w};
+  for (const auto& c : w->controls) going.push_back(c.get());
+  for (Window* x : going) {
+    if (S().capture == x->hwnd) S().capture = nullptr;
+    if (x->object != nullptr) std::exchange(x->object, nullptr)->m_hWnd = nullptr;
+    if (auto t = S().temporaries.find(x->hwnd); t != S().temporaries.end()) {
+      t->second->m_hWnd = nullptr;
+      S().temporaries.erase(t);
+    }
+  }
+  auto& list = w->is_dialog() ? S().dialogs : w->parent->controls;
+  std::erase_if(list, [&](const std::unique_ptr<Window>& x) { return x.get() == w; });
+  if (Find(S().focus) == nullptr) S().focus = nullptr;
+  return TRUE;
+}
 
 void CWnd::SetWindowText(const std::wstring& text) {
   Window* w = Find(m_hWnd);
@@ -353,8 +326,7 @@ BOOL CWnd::SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, U
   if ((flags & SWP_NOSIZE) == 0) width = std::max(0, cx), height = std::max(0, cy);
   w->rect.right = w->rect.left + width;
   w->rect.bottom = w->rect.top + height;
-  if ((flags & SWP_NOZORDER) == 0 && insertAfter != nullptr && insertAfter->m_hWnd == HWND_TOPMOST)
-    w->topmost = true;
+  if ((flags & SWP_NOZORDER) == 0 && insertAfter == &wndTopMost) w->topmost = true;
   return TRUE;
 }
 

@@ -41,9 +41,6 @@ struct AFX_MSGMAP_ENTRY {
   void (*pfn)(CWnd* target, CPoint point, CWnd* other);
 };
 
-BOOL AfxDispatch(const AFX_MSGMAP_ENTRY* entries, CWnd* target, UINT message, UINT code, UINT id,
-                 CPoint point, CWnd* other);
-
 #define DECLARE_MESSAGE_MAP() \
  protected:                   \
   BOOL Handle(UINT message, UINT code, UINT id, CPoint point, CWnd* other) override;
@@ -53,12 +50,17 @@ BOOL AfxDispatch(const AFX_MSGMAP_ENTRY* entries, CWnd* target, UINT message, UI
     using ThisClass [[maybe_unused]] = theClass;                                       \
     using TheBaseClass = baseClass;                                                    \
     static const AFX_MSGMAP_ENTRY kEntries[] = {
-#define END_MESSAGE_MAP()                                                \
-  { 0, 0, 0, nullptr }                                                   \
-  }                                                                      \
-  ;                                                                      \
-  return AfxDispatch(kEntries, this, message, code, id, point, other) || \
-         TheBaseClass::Handle(message, code, id, point, other);          \
+#define END_MESSAGE_MAP()                                                                          \
+  { 0, 0, 0, nullptr }                                                                             \
+  }                                                                                                \
+  ;                                                                                                \
+  for (const AFX_MSGMAP_ENTRY* e = kEntries; e->pfn != nullptr; ++e) {                             \
+    if (e->nMessage == message && (message != WM_COMMAND || (e->nCode == code && e->nID == id))) { \
+      e->pfn(this, point, other);                                                                  \
+      return TRUE;                                                                                 \
+    }                                                                                              \
+  }                                                                                                \
+  return TheBaseClass::Handle(message, code, id, point, other);                                    \
   }
 
 #define ON_CONTROL_(code, id, fn)                              \
@@ -102,8 +104,6 @@ class CFont {
 class CPaintDC {
  public:
   explicit CPaintDC(CWnd* window);
-  CPaintDC(const CPaintDC&) = delete;
-  CPaintDC& operator=(const CPaintDC&) = delete;
 
   COLORREF SetTextColor(COLORREF color) { return std::exchange(text_color_, color); }
   COLORREF SetBkColor(COLORREF color) { return std::exchange(bk_color_, color); }
@@ -193,8 +193,11 @@ namespace gui {
 // handed to the object's message map. A CException that escapes the handler
 // is reported in a message box and deleted, as the framework's own dispatch
 // does.
-void Send(HWND window, UINT message, CPoint point = {}, HWND other = nullptr);
-void Command(HWND dialog, int id, WORD code);
+void Send(HWND window, UINT message, CPoint point = {}, HWND other = nullptr, UINT code = 0,
+          UINT id = 0);
+inline void Command(HWND dialog, int id, WORD code) {
+  Send(dialog, WM_COMMAND, {}, nullptr, code, static_cast<WORD>(id));
+}
 }  // namespace gui
 
 // Registers a window class for CWnd::CreateEx; true also when a class of

@@ -66,7 +66,7 @@ TEST(Dialog, PersonInputReachesTheFieldsOnOk) {
     EXPECT_TRUE(d.Enabled(sample::kDependent));  // the click handler ran at once
     EXPECT_TRUE(d.Type(sample::kDependent, L""));
     EXPECT_TRUE(d.SetCheck(sample::kFirstRadio, true));
-    EXPECT_EQ(d.Check(sample::kSecondRadio), 0);  // one of a group
+    EXPECT_EQ(d.State().Find(sample::kSecondRadio)->check, 0);  // one of a group
     EXPECT_TRUE(d.Pick(sample::kCombo, L"GAMMA"));
     EXPECT_TRUE(d.PickIndex(sample::kList, 1));
     EXPECT_TRUE(d.Press(sample::kApply));
