@@ -19,11 +19,11 @@ gui::DialogTemplate MakeTemplate() {
   t.cy = 63;
   t.style = WS_POPUP | DS_MODALFRAME | WS_VISIBLE;
   t.controls = {
-      ControlTemplate(IDC_PROGRESS_STATUS, ControlKind::kStatic, L"", 7, 7, 150, 8),
-      ControlTemplate(IDC_PROGRESS_PERCENT, ControlKind::kStatic, L" 0 %", 158, 7, 18, 8),
-      ControlTemplate(IDC_PROGRESS_BAR, ControlKind::kProgressBar, L"", 7, 18, 172, 13),
-      ControlTemplate(IDCANCEL, ControlKind::kDefPushButton, L"Cancel", 67, 42, 50, 14,
-                      gui::kVisibleTab),
+      ControlTemplate{IDC_PROGRESS_STATUS, ControlKind::kStatic, L"", 7, 7, 150, 8},
+      ControlTemplate{IDC_PROGRESS_PERCENT, ControlKind::kStatic, L" 0 %", 158, 7, 18, 8},
+      ControlTemplate{IDC_PROGRESS_BAR, ControlKind::kProgressBar, L"", 7, 18, 172, 13},
+      ControlTemplate{IDCANCEL, ControlKind::kDefPushButton, L"Cancel", 67, 42, 50, 14,
+                      gui::kVisibleTab},
   };
   return t;
 }

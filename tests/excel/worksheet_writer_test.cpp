@@ -265,8 +265,8 @@ TEST_F(Writer, CancelWhileMergingKeepsTheMergesDone) {
 
 TEST_F(Writer, AProgressWindowThatCannotOpenStopsAfterTheFirstCell) {
   gui::DialogTemplate broken = ProgressDialogTemplate();
-  broken.controls.push_back(gui::ControlTemplate(9, gui::ControlKind::kCustom, L"", 0, 0, 1, 1,
-                                                 WS_VISIBLE, 0, L"NoSuchWindowClass"));
+  broken.controls.push_back(gui::ControlTemplate{9, gui::ControlKind::kCustom, L"", 0, 0, 1, 1,
+                                                 WS_VISIBLE, 0, L"NoSuchWindowClass"});
   const gui::DialogTemplate* before = SetProgressDialogTemplate(&broken);
   const int result = ExportTableToExcel(Table(3, 3));
   SetProgressDialogTemplate(before);

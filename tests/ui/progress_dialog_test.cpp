@@ -137,8 +137,8 @@ TEST_F(Progress, EverythingIsHarmlessWithoutAWindow) {
 
 TEST_F(Progress, AWindowThatCannotBeCreatedBehavesAsNone) {
   gui::DialogTemplate broken = ProgressDialogTemplate();
-  broken.controls.push_back(gui::ControlTemplate(9, gui::ControlKind::kCustom, L"", 0, 0, 1, 1,
-                                                 WS_VISIBLE, 0, L"NoSuchWindowClass"));
+  broken.controls.push_back(gui::ControlTemplate{9, gui::ControlKind::kCustom, L"", 0, 0, 1, 1,
+                                                 WS_VISIBLE, 0, L"NoSuchWindowClass"});
   const gui::DialogTemplate* before = SetProgressDialogTemplate(&broken);
   ProgressOpen(nullptr);
   SetProgressDialogTemplate(before);
