@@ -156,6 +156,12 @@ TEST(EntityData, JustifiedTextsAndStyleDefaultsDoNotDependOnGroupOrder) {
     return r;
   };
   const Read a = read(0x2A), b = read(0x2B);
+  // A box measured in another style between two reads must not change the default.
+  sds_resbuf* standard = sds_buildlist(RTDXF0, L"TEXT", 40, 2.5, 1, L"AB", 0);
+  sds_host::Point ll, ur;
+  EXPECT_TRUE(drawing.TextBox(standard, ll, ur));
+  sds_relrb(standard);
+  EXPECT_DOUBLE_EQ(read(0x2A).widthFactor, 0.5);
   EXPECT_EQ(a.handle, L"2A");
   EXPECT_EQ(b.handle, L"2B");
   EXPECT_DOUBLE_EQ(a.widthFactor, 0.5);
