@@ -62,6 +62,8 @@ class DrawingSelection : public ::testing::Test {
 
 TEST_F(DrawingSelection, RepeatedPicksKeepEachEntityOnceInTheOrderFirstPicked) {
   EXPECT_EQ(Select("12\nALL\n11\n12\n\n", nullptr), (std::vector<long long>{0x12, 0x10, 0x11}));
+  // Picks already in ascending order, repeats side by side.
+  EXPECT_EQ(Select("10\n10\n11\n12\n12\n\n", nullptr), (std::vector<long long>{0x10, 0x11, 0x12}));
 }
 
 TEST_F(DrawingSelection, TheFilterJudgesEveryEntityByItsType) {
