@@ -8,7 +8,10 @@
 #include "capture/entity_reader.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <iterator>
+#include <memory>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -26,30 +29,73 @@ bool TypeIs(const sds_resbuf* list, const wchar_t* type) {
   return win::EqualsNoCase(rb->resval.rstring, type);
 }
 
+// The first buffer of each group code the reader asks for, found in one walk of the list
+// instead of one walk per code.
+class Groups {
+ public:
+  explicit Groups(const sds_resbuf* list) {
+    for (; list != nullptr; list = list->rbnext) {
+      const int code = list->restype;
+      if (code < kLowest || code > kHighest) continue;
+      const int slot = kSlots[static_cast<std::size_t>(code - kLowest)];
+      if (slot >= 0 && found_[static_cast<std::size_t>(slot)] == nullptr) {
+        found_[static_cast<std::size_t>(slot)] = list;
+      }
+    }
+  }
+  template <int code>
+  const sds_resbuf* Get() const {
+    static_assert(code >= kLowest && code <= kHighest && kSlots[code - kLowest] >= 0,
+                  "a group code the walk does not gather");
+    return found_[static_cast<std::size_t>(kSlots[code - kLowest])];
+  }
+
+ private:
+  static constexpr int kLowest = -1, kHighest = 71;
+  static constexpr int kCodes[] = {-1, 0, 1, 2, 7, 10, 11, 40, 41, 42, 43, 50, 62, 66, 70, 71};
+  static constexpr std::size_t kCount = std::size(kCodes);
+  static constexpr std::array<int, kHighest - kLowest + 1> kSlots = [] {
+    std::array<int, kHighest - kLowest + 1> slots{};
+    slots.fill(-1);
+    for (std::size_t i = 0; i < kCount; ++i)
+      slots[static_cast<std::size_t>(kCodes[i] - kLowest)] = static_cast<int>(i);
+    return slots;
+  }();
+  std::array<const sds_resbuf*, kCount> found_{};
+};
+
 AcGePoint3d PointOf(const sds_resbuf* rb) {
   return {rb->resval.rpoint[0], rb->resval.rpoint[1], rb->resval.rpoint[2]};
 }
 
-std::int32_t ColorOf(const sds_resbuf* list) {
-  const sds_resbuf* rb = FindGroup(list, 62);
+std::int32_t ColorOf(const Groups& groups) {
+  const sds_resbuf* rb = groups.Get<62>();
   return rb ? AciToColor(rb->resval.rint) : kAutomaticColor;
 }
 
-double RealOr(const sds_resbuf* list, int code, double fallback) {
-  const sds_resbuf* rb = FindGroup(list, code);
-  return rb ? rb->resval.rreal : fallback;
+double RealOr(const sds_resbuf* rb, double fallback) { return rb ? rb->resval.rreal : fallback; }
+
+// True when the user system is the world system, so that no point needs turning: checked
+// exactly on the origin and the three axes, once per reader.
+bool UserSystemIsWorld() {
+  const AcGePoint3d probes[] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+  for (const AcGePoint3d& probe : probes) {
+    AcGePoint3d p = probe;
+    WcsToUcs(p);
+    if (p.x != probe.x || p.y != probe.y || p.z != probe.z) return false;
+  }
+  return true;
 }
 
-std::wstring TextOr(const sds_resbuf* list, int code, const wchar_t* fallback) {
-  const sds_resbuf* rb = FindGroup(list, code);
-  return (rb && rb->resval.rstring) ? rb->resval.rstring : fallback;
-}
-
-AcGePoint3d Place(AcGePoint3d p, const AcGeMatrix3d* transform) {
-  if (transform != nullptr) p = transform->TransformPoint(p);
-  WcsToUcs(p);
-  return p;
-}
+// Where a point of an entity lands in the user system.
+struct Placer {
+  bool world = false;
+  AcGePoint3d operator()(AcGePoint3d p, const AcGeMatrix3d* transform) const {
+    if (transform != nullptr) p = transform->TransformPoint(p);
+    if (!world) WcsToUcs(p);
+    return p;
+  }
+};
 
 // A text's own frame as it lands in the user system: the angle of its
 // direction there, in [0, 2pi), and its scale along and across that
@@ -60,11 +106,11 @@ struct TextFrame {
   double across = 1.0;
 };
 
-TextFrame FrameOf(AcGePoint3d insertion, double rotation, const AcGeMatrix3d* transform,
-                  const AcGePoint3d& placed) {
+TextFrame FrameOf(const Placer& place, AcGePoint3d insertion, double rotation,
+                  const AcGeMatrix3d* transform, const AcGePoint3d& placed) {
   const double c = std::cos(rotation), s = std::sin(rotation);
-  const AcGePoint3d d = Place({insertion.x + c, insertion.y + s, insertion.z}, transform);
-  const AcGePoint3d u = Place({insertion.x - s, insertion.y + c, insertion.z}, transform);
+  const AcGePoint3d d = place({insertion.x + c, insertion.y + s, insertion.z}, transform);
+  const AcGePoint3d u = place({insertion.x - s, insertion.y + c, insertion.z}, transform);
   const double dx = d.x - placed.x, dy = d.y - placed.y;
   TextFrame frame;
   frame.along = std::hypot(dx, dy);
@@ -150,70 +196,75 @@ void AppendText(CArxDbMTextArray& texts, ArxDbMText&& t) {
   texts.Add(std::move(t));
 }
 
-class Reader {
+}  // namespace
+
+class CEntityReader::Impl {
  public:
-  Reader(CHorzDbLineArray& h, CVertDbLineArray& v, CArxDbMTextArray& t, const CShxMap& map)
-      : horizontal_(h), vertical_(v), texts_(t), map_(map) {}
+  Impl(CHorzDbLineArray& h, CVertDbLineArray& v, CArxDbMTextArray& t, const CShxMap& map)
+      : horizontal_(h), vertical_(v), texts_(t), map_(map) {
+    place_.world = UserSystemIsWorld();
+  }
 
   void Read(const sds_resbuf* list, const AcGeMatrix3d* transform) {
+    const Groups groups(list);
     // The type is found once and compared as a view, not looked up again per candidate.
-    const sds_resbuf* typeGroup = FindGroup(list, 0);
+    const sds_resbuf* typeGroup = groups.Get<0>();
     if (typeGroup == nullptr || typeGroup->resval.rstring == nullptr) return;
     const std::wstring_view type = typeGroup->resval.rstring;
     auto is = [type](std::wstring_view name) { return win::EqualsNoCase(type, name); };
     if (is(L"LINE")) {
-      Line(list, transform);
+      Line(groups, transform);
     } else if (is(L"LWPOLYLINE")) {
-      LwPolyline(list, transform);
+      LwPolyline(list, groups, transform);
     } else if (is(L"POLYLINE")) {
-      Polyline(list, transform);
+      Polyline(groups, transform);
     } else if (is(L"INSERT") || is(L"ACAD_TABLE")) {
       // A native table draws itself through its anonymous block.
-      Insert(list, transform);
+      Insert(groups, transform);
     } else if (is(L"TEXT") || is(L"ATTRIB")) {
-      Text(list, transform);
+      Text(list, groups, transform);
     } else if (is(L"MTEXT")) {
-      MText(list, transform);
+      MText(list, groups, transform);
     }
   }
 
  private:
-  void Line(const sds_resbuf* list, const AcGeMatrix3d* transform) {
-    const sds_resbuf* start = FindGroup(list, 10);
-    const sds_resbuf* end = FindGroup(list, 11);
+  void Line(const Groups& groups, const AcGeMatrix3d* transform) {
+    const sds_resbuf* start = groups.Get<10>();
+    const sds_resbuf* end = groups.Get<11>();
     if (start == nullptr || end == nullptr) return;
-    AddLine(horizontal_, vertical_, Place(PointOf(start), transform),
-            Place(PointOf(end), transform), ColorOf(list));
+    AddLine(horizontal_, vertical_, place_(PointOf(start), transform),
+            place_(PointOf(end), transform), ColorOf(groups));
   }
 
   void Segments(const PointList& points, bool closed, const AcGeMatrix3d* transform,
                 std::int32_t color) {
     if (points.GetSize() < 2) return;
     for (int i = 1; i < points.GetSize(); ++i) {
-      AddLine(horizontal_, vertical_, Place(points[i - 1], transform), Place(points[i], transform),
-              color);
+      AddLine(horizontal_, vertical_, place_(points[i - 1], transform),
+              place_(points[i], transform), color);
     }
     if (closed) {
-      AddLine(horizontal_, vertical_, Place(points[points.GetUpperBound()], transform),
-              Place(points[0], transform), color);
+      AddLine(horizontal_, vertical_, place_(points[points.GetUpperBound()], transform),
+              place_(points[0], transform), color);
     }
   }
 
-  void LwPolyline(const sds_resbuf* list, const AcGeMatrix3d* transform) {
+  void LwPolyline(const sds_resbuf* list, const Groups& groups, const AcGeMatrix3d* transform) {
     PointList points;
     for (const sds_resbuf* rb = list; rb != nullptr; rb = rb->rbnext) {
       if (rb->restype == 10) points.Add(PointOf(rb));
     }
-    const sds_resbuf* flags = FindGroup(list, 70);
+    const sds_resbuf* flags = groups.Get<70>();
     // Bit 1 closes it; 128 (linetype generation) may come with it.
-    Segments(points, flags != nullptr && (flags->resval.rint & 1) != 0, transform, ColorOf(list));
+    Segments(points, flags != nullptr && (flags->resval.rint & 1) != 0, transform, ColorOf(groups));
   }
 
   // A POLYLINE's vertices follow it up to its SEQEND, as its own entities.
-  void Polyline(const sds_resbuf* list, const AcGeMatrix3d* transform) {
-    const sds_resbuf* name = FindGroup(list, -1);
+  void Polyline(const Groups& groups, const AcGeMatrix3d* transform) {
+    const sds_resbuf* name = groups.Get<-1>();
     if (name == nullptr) return;
-    const sds_resbuf* flags = FindGroup(list, 70);
+    const sds_resbuf* flags = groups.Get<70>();
     int f = flags ? flags->resval.rint : 0;
     if (f & (16 | 64)) return;  // meshes and polyface meshes draw no table lines
     PointList points;
@@ -229,21 +280,22 @@ class Reader {
       if (!isVertex) break;
       sds_name_set(next, current);
     }
-    Segments(points, (f & 1) != 0, transform, ColorOf(list));
+    Segments(points, (f & 1) != 0, transform, ColorOf(groups));
   }
 
-  void Insert(const sds_resbuf* list, const AcGeMatrix3d* outer) {
-    const sds_resbuf* insertion = FindGroup(list, 10);
+  void Insert(const Groups& groups, const AcGeMatrix3d* outer) {
+    const sds_resbuf* insertion = groups.Get<10>();
     if (insertion == nullptr) return;
-    const sds_resbuf* blockName = FindGroup(list, 2);
+    const sds_resbuf* blockName = groups.Get<2>();
     if (blockName == nullptr || blockName->resval.rstring == nullptr) return;
-    double rotation = RealOr(list, 50, 0.0);
-    double sx = RealOr(list, 41, 1.0), sy = RealOr(list, 42, 1.0), sz = RealOr(list, 43, 1.0);
+    double rotation = RealOr(groups.Get<50>(), 0.0);
+    double sx = RealOr(groups.Get<41>(), 1.0), sy = RealOr(groups.Get<42>(), 1.0),
+           sz = RealOr(groups.Get<43>(), 1.0);
     std::wstring name = blockName->resval.rstring;
 
     // Attributes lie at their own positions in the space the reference is in.
-    const sds_resbuf* hasAttributes = FindGroup(list, 66);
-    const sds_resbuf* self = FindGroup(list, -1);
+    const sds_resbuf* hasAttributes = groups.Get<66>();
+    const sds_resbuf* self = groups.Get<-1>();
     if (hasAttributes != nullptr && hasAttributes->resval.rint == 1 && self != nullptr) {
       sds_name current = {self->resval.rlname[0], self->resval.rlname[1]};
       sds_name next;
@@ -301,16 +353,20 @@ class Reader {
     open_blocks_.pop_back();
   }
 
-  void Text(const sds_resbuf* list, const AcGeMatrix3d* transform) {
-    const sds_resbuf* insertion = FindGroup(list, 10);
+  void Text(const sds_resbuf* list, const Groups& groups, const AcGeMatrix3d* transform) {
+    const sds_resbuf* insertion = groups.Get<10>();
     if (insertion == nullptr) return;
-    std::wstring style = TextOr(list, 7, L"Standard");
+    const sds_resbuf* styleGroup = groups.Get<7>();
+    // Kept between texts, so a short style name or text costs no heap call.
+    style_.assign((styleGroup && styleGroup->resval.rstring) ? styleGroup->resval.rstring
+                                                             : L"Standard");
     sds_point lower, upper;
     if (sds_textbox(list, lower, upper) != RTNORM) return;
-    AcGePoint3d p = Place(PointOf(insertion), transform);
-    const sds_resbuf* raw = FindGroup(list, 1);
+    AcGePoint3d p = place_(PointOf(insertion), transform);
+    const sds_resbuf* raw = groups.Get<1>();
     if (raw == nullptr || raw->resval.rstring == nullptr) return;
-    std::wstring t = TranslateShx(map_, raw->resval.rstring, style);
+    raw_.assign(raw->resval.rstring);
+    std::wstring t = TranslateShx(map_, raw_, style_);
     std::wstring text = t;
     // Every code below starts so; most texts have none.
     if (text.find(L"%%") != std::wstring::npos) {
@@ -319,16 +375,17 @@ class Reader {
       RemoveAll(text, L"%%%", L"%");
     }
     TrimInPlace(text, L" \t\r\n\v\f");
-    const sds_resbuf* height = FindGroup(list, 40);
-    const sds_resbuf* rotation = FindGroup(list, 50);
+    const sds_resbuf* height = groups.Get<40>();
+    const sds_resbuf* rotation = groups.Get<50>();
     if (text.empty() || height == nullptr || rotation == nullptr) return;
 
     ArxDbMText record;
-    record.color = ColorOf(list);
+    record.color = ColorOf(groups);
     record.x = p.x;
     record.y = p.y;
     record.z = p.z;
-    const TextFrame frame = FrameOf(PointOf(insertion), rotation->resval.rreal, transform, p);
+    const TextFrame frame =
+        FrameOf(place_, PointOf(insertion), rotation->resval.rreal, transform, p);
     record.height = height->resval.rreal * frame.across;
     record.rotation = frame.rotation;
     record.text = std::move(text);
@@ -341,9 +398,9 @@ class Reader {
     AppendText(texts_, std::move(record));
   }
 
-  void MText(const sds_resbuf* list, const AcGeMatrix3d* transform) {
-    const sds_resbuf* insertion = FindGroup(list, 10);
-    const sds_resbuf* contents = FindGroup(list, 1);
+  void MText(const sds_resbuf* list, const Groups& groups, const AcGeMatrix3d* transform) {
+    const sds_resbuf* insertion = groups.Get<10>();
+    const sds_resbuf* contents = groups.Get<1>();
     if (insertion == nullptr || contents == nullptr || contents->resval.rstring == nullptr) return;
     ArxDbMText record;
     // A long text comes in chunks of group 3 ahead of its last part.
@@ -351,24 +408,27 @@ class Reader {
       if (rb->restype == 3 && rb->resval.rstring != nullptr) record.source += rb->resval.rstring;
     }
     record.source += contents->resval.rstring;
-    std::wstring style = TextOr(list, 7, L"Standard");
-    std::wstring text = TranslateShx(map_, StripMTextFormatting(record.source), style);
-    double w = RealOr(list, 42, 0.0), h = RealOr(list, 43, 0.0);
-    AcGePoint3d p = Place(PointOf(insertion), transform);
+    const sds_resbuf* styleGroup = groups.Get<7>();
+    style_.assign((styleGroup && styleGroup->resval.rstring) ? styleGroup->resval.rstring
+                                                             : L"Standard");
+    std::wstring text = TranslateShx(map_, StripMTextFormatting(record.source), style_);
+    double w = RealOr(groups.Get<42>(), 0.0), h = RealOr(groups.Get<43>(), 0.0);
+    AcGePoint3d p = place_(PointOf(insertion), transform);
     record.x = p.x;
     record.y = p.y;
     record.z = p.z;
-    const TextFrame frame = FrameOf(PointOf(insertion), RealOr(list, 50, 0.0), transform, p);
+    const TextFrame frame =
+        FrameOf(place_, PointOf(insertion), RealOr(groups.Get<50>(), 0.0), transform, p);
     record.rotation = frame.rotation;
-    record.height = RealOr(list, 40, 0.0) * frame.across;
-    const sds_resbuf* attachment = FindGroup(list, 71);
+    record.height = RealOr(groups.Get<40>(), 0.0) * frame.across;
+    const sds_resbuf* attachment = groups.Get<71>();
     AcDbExtents extents;
     ComputeMTextBox({0, 0, 0}, extents, w * frame.along, h * frame.across,
                     attachment ? attachment->resval.rint : 1);
     TurnedBox(frame, p, extents.minPoint().x, extents.minPoint().y, extents.maxPoint().x,
               extents.maxPoint().y, record);
     record.text = win::Trim(text, L" \n");
-    record.color = ColorOf(list);
+    record.color = ColorOf(groups);
     double f =
         record.text.find(L'\n') == std::wstring::npos ? TextCoreFactor : ConversionSettings.TextTol;
     Shrink(record, f);
@@ -379,10 +439,10 @@ class Reader {
   CVertDbLineArray& vertical_;
   CArxDbMTextArray& texts_;
   const CShxMap& map_;
+  Placer place_;
   std::vector<std::wstring> open_blocks_;
+  std::wstring style_, raw_;
 };
-
-}  // namespace
 
 const sds_resbuf* FindGroup(const sds_resbuf* list, int code) {
   for (; list != nullptr; list = list->rbnext) {
@@ -449,7 +509,17 @@ void ComputeMTextBox(const AcGePoint3d& insertion, AcDbExtents& extents, double 
   extents.SetFromCorners(p1, p2);
 }
 
+CEntityReader::CEntityReader(CHorzDbLineArray& horizontal, CVertDbLineArray& vertical,
+                             CArxDbMTextArray& texts, const CShxMap& shxMap)
+    : impl_(std::make_unique<Impl>(horizontal, vertical, texts, shxMap)) {}
+
+CEntityReader::~CEntityReader() = default;
+
+void CEntityReader::Read(const sds_resbuf* list, const AcGeMatrix3d* transform) {
+  impl_->Read(list, transform);
+}
+
 void ReadEntity(CHorzDbLineArray& horizontal, CVertDbLineArray& vertical, CArxDbMTextArray& texts,
                 const sds_resbuf* list, const AcGeMatrix3d* transform, const CShxMap& shxMap) {
-  Reader(horizontal, vertical, texts, shxMap).Read(list, transform);
+  CEntityReader(horizontal, vertical, texts, shxMap).Read(list, transform);
 }

@@ -3,6 +3,8 @@
 // coordinate system. Entities that lack what is needed add nothing.
 #pragma once
 
+#include <memory>
+
 #include "capture/geometry.h"
 #include "capture/records.h"
 #include "capture/shx_map.h"
@@ -16,6 +18,23 @@ inline constexpr double TextCoreFactor = 0.4;
 // transform is given for entities of a block definition; nullptr otherwise.
 void ReadEntity(CHorzDbLineArray& horizontal, CVertDbLineArray& vertical, CArxDbMTextArray& texts,
                 const sds_resbuf* list, const AcGeMatrix3d* transform, const CShxMap& shxMap);
+
+// ReadEntity for the many entities of one conversion: the user system is asked about once,
+// when the reader is made, so it must not change while the reader lives.
+class CEntityReader {
+ public:
+  CEntityReader(CHorzDbLineArray& horizontal, CVertDbLineArray& vertical, CArxDbMTextArray& texts,
+                const CShxMap& shxMap);
+  ~CEntityReader();
+  CEntityReader(const CEntityReader&) = delete;
+  CEntityReader& operator=(const CEntityReader&) = delete;
+
+  void Read(const sds_resbuf* list, const AcGeMatrix3d* transform = nullptr);
+
+ private:
+  class Impl;
+  std::unique_ptr<Impl> impl_;
+};
 
 // The first buffer of the list with this group code, or nullptr.
 const sds_resbuf* FindGroup(const sds_resbuf* list, int code);

@@ -77,11 +77,28 @@ constexpr double kRepeatHeightRatio = 0.9;
 
 void CArxDbMTextArray::RemoveRepeated() {
   const std::vector<ArxDbMText>& items = Data();
+  // A row's texts share one y: walked along x as well, a text stops comparing within its row
+  // once the next lies farther along x than any pair may. Only plain numbers keep that order.
+  double tallest = 0.0;
+  bool plain = true;
+  for (const ArxDbMText& t : items) {
+    tallest = std::max(tallest, t.height);
+    plain = plain && !std::isnan(t.x) && !std::isnan(t.y) && !std::isnan(t.height);
+  }
   // Repeats lie close in y, so a walk along y compares only near neighbours.
   std::vector<std::size_t> byY(items.size());
   std::iota(byY.begin(), byY.end(), std::size_t{0});
-  std::stable_sort(byY.begin(), byY.end(),
-                   [&items](std::size_t a, std::size_t b) { return items[a].y < items[b].y; });
+  std::stable_sort(byY.begin(), byY.end(), [&items, plain](std::size_t a, std::size_t b) {
+    const ArxDbMText &p = items[a], &q = items[b];
+    return p.y < q.y || (plain && p.y == q.y && p.x < q.x);
+  });
+  // Where each text's run of equal y ends in that order.
+  std::vector<std::size_t> rowEnd(byY.size());
+  for (std::size_t k = byY.size(); k-- > 0;) {
+    rowEnd[k] =
+        k + 1 < byY.size() && items[byY[k + 1]].y == items[byY[k]].y ? rowEnd[k + 1] : k + 1;
+  }
+  const double rowReach = kRepeatReach * tallest;
   std::vector<bool> repeated(items.size(), false);
   for (std::size_t i = 0; i < byY.size(); ++i) {
     const ArxDbMText& a = items[byY[i]];
@@ -89,8 +106,12 @@ void CArxDbMTextArray::RemoveRepeated() {
     const double farthest = kRepeatReach * a.height / kRepeatHeightRatio;
     for (std::size_t j = i + 1; j < byY.size() && items[byY[j]].y - a.y < farthest; ++j) {
       const ArxDbMText& b = items[byY[j]];
+      if (plain && b.y == a.y && b.x - a.x >= rowReach) {
+        j = rowEnd[j] - 1;
+        continue;
+      }
       const double low = std::min(a.height, b.height), high = std::max(a.height, b.height);
-      // A row's texts share one y: the cheap test of distance along x rules most out first.
+      // The cheap test of distance along x rules most out first.
       if (std::fabs(b.x - a.x) >= kRepeatReach * high) continue;
       if (b.text != a.text || !(low >= kRepeatHeightRatio * high)) continue;
       if (std::hypot(b.x - a.x, b.y - a.y) >= kRepeatReach * high) continue;

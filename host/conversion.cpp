@@ -133,12 +133,15 @@ void RunConversion(sds_name set, int target) {
   CHorzDbLineArray horizontal;
   CVertDbLineArray vertical;
   CArxDbMTextArray texts;
-  for (long i = 0; i < n; ++i) {
-    sds_name name;
-    if (sds_ssname(set, i, name) != RTNORM) continue;
-    sds_resbuf* list = sds_entget(name);
-    ReadEntity(horizontal, vertical, texts, list, nullptr, shxMap);
-    sds_relrb(list);
+  {
+    CEntityReader reader(horizontal, vertical, texts, shxMap);
+    for (long i = 0; i < n; ++i) {
+      sds_name name;
+      if (sds_ssname(set, i, name) != RTNORM) continue;
+      sds_resbuf* list = sds_entget(name);
+      reader.Read(list);
+      sds_relrb(list);
+    }
   }
   sds_ssfree(set);
 

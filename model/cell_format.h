@@ -39,6 +39,7 @@ inline constexpr int kEdgeRight = 10;
 // recognition gives, and those loading derives from the line style.
 struct BorderStyleNames {
   static constexpr std::size_t kCount = 8;
+  static constexpr std::uint8_t kContinuous = 1;  // At(kContinuous) is "Continuous"
   static const std::wstring& At(std::size_t index);
 };
 using CBorderStyleName = CChosenText<BorderStyleNames>;

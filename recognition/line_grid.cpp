@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -17,33 +18,59 @@ bool HasAxis(GridAxis axis, const CSimpleLine& line) {
   return axis == GridAxis::kHorizontal ? line.IsHorizontal() : line.IsVertical();
 }
 
+// A line's key beside its place in the array: the sort moves these, not the lines with their
+// segment arrays, and puts each line in its place once at the end.
+struct KeyedLine {
+  double key;
+  std::uint32_t index;
+};
+
 // Strict order by key: exact, so that the run sort and the merges agree.
 struct KeyBefore {
   GridAxis axis;
-  bool operator()(const CSimpleLine& a, const CSimpleLine& b) const {
-    return axis == GridAxis::kHorizontal ? a.y1 > b.y1 : a.x1 < b.x1;
+  bool operator()(const KeyedLine& a, const KeyedLine& b) const {
+    return axis == GridAxis::kHorizontal ? a.key > b.key : a.key < b.key;
   }
 };
 
 // Only the first run moves aside, so the scratch holds at most half the lines; the merged
 // lines fill from the front and never overtake the second run's unread ones.
-void MergeRuns(std::vector<CSimpleLine>& lines, std::size_t begin, std::size_t middle,
-               std::size_t end, const KeyBefore& before, std::vector<CSimpleLine>& scratch) {
-  scratch.clear();
-  scratch.reserve(middle - begin);
-  for (std::size_t k = begin; k < middle; ++k) scratch.push_back(std::move(lines[k]));
+void MergeRuns(std::vector<KeyedLine>& lines, std::size_t begin, std::size_t middle,
+               std::size_t end, const KeyBefore& before, std::vector<KeyedLine>& scratch) {
+  scratch.assign(lines.begin() + static_cast<std::ptrdiff_t>(begin),
+                 lines.begin() + static_cast<std::ptrdiff_t>(middle));
   std::size_t i = 0;
   std::size_t j = middle;
   std::size_t out = begin;
   while (i < scratch.size() && j < end) {
     // On equal keys the second run's line goes first.
     if (before(scratch[i], lines[j])) {
-      lines[out++] = std::move(scratch[i++]);
+      lines[out++] = scratch[i++];
     } else {
-      lines[out++] = std::move(lines[j++]);
+      lines[out++] = lines[j++];
     }
   }
-  while (i < scratch.size()) lines[out++] = std::move(scratch[i++]);
+  while (i < scratch.size()) lines[out++] = scratch[i++];
+}
+
+// Puts lines[order[k].index] at k for every k, moving each line once.
+void Permute(std::vector<CSimpleLine>& lines, std::vector<KeyedLine>& order) {
+  constexpr std::uint32_t kPlaced = 0xFFFFFFFFu;
+  for (std::size_t start = 0; start < order.size(); ++start) {
+    if (order[start].index == kPlaced || order[start].index == start) continue;
+    CSimpleLine held = std::move(lines[start]);
+    std::size_t at = start;
+    for (;;) {
+      const std::size_t from = order[at].index;
+      order[at].index = kPlaced;
+      if (from == start) {
+        lines[at] = std::move(held);
+        break;
+      }
+      lines[at] = std::move(lines[from]);
+      at = from;
+    }
+  }
 }
 
 template <typename Array>
@@ -105,17 +132,22 @@ void SortGridLines(GridAxis axis, CCheckedArray<CSimpleLine>& array) {
   std::vector<CSimpleLine>& lines = array.Data();
   const KeyBefore before{axis};
   const std::size_t n = lines.size();
+  std::vector<KeyedLine> order(n);
+  for (std::size_t k = 0; k < n; ++k) {
+    order[k] = {GridKey(axis, lines[k]), static_cast<std::uint32_t>(k)};
+  }
   for (std::size_t begin = 0; begin < n; begin += kSortRun) {
     const std::size_t end = std::min(begin + kSortRun, n);
-    std::stable_sort(lines.begin() + static_cast<std::ptrdiff_t>(begin),
-                     lines.begin() + static_cast<std::ptrdiff_t>(end), before);
+    std::stable_sort(order.begin() + static_cast<std::ptrdiff_t>(begin),
+                     order.begin() + static_cast<std::ptrdiff_t>(end), before);
   }
-  std::vector<CSimpleLine> scratch;
+  std::vector<KeyedLine> scratch;
   for (std::size_t width = kSortRun; width < n; width *= 2) {
     for (std::size_t begin = 0; begin + width < n; begin += 2 * width) {
-      MergeRuns(lines, begin, begin + width, std::min(begin + 2 * width, n), before, scratch);
+      MergeRuns(order, begin, begin + width, std::min(begin + 2 * width, n), before, scratch);
     }
   }
+  Permute(lines, order);
 }
 
 double GridGap(GridAxis axis, const CCheckedArray<CSimpleLine>& lines) {

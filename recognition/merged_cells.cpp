@@ -128,7 +128,7 @@ void MarkBorder(CAutoCell& cell, int edge, const CSimpleLine& segment) {
   const int slot = CAutoBorders::SlotOfEdge(edge);
   if (slot < 0) return;
   cell.GetBorders().Change(slot, [&segment](CAutoBorder& border) {
-    border.LineStyleName = L"Continuous";
+    border.LineStyleName.SetKnown(BorderStyleNames::kContinuous);
     border.Color = segment.color;
   });
 }

@@ -89,6 +89,12 @@ bool OnOneBaseline(const ArxDbMText& a, const ArxDbMText& b) {
 
 std::wstring AssembleCellText(CArxDbMTextArray& texts) {
   if (texts.IsEmpty()) return std::wstring();
+  if (texts.GetSize() == 1) {
+    // A lone text is its own line and word, wherever it lies.
+    std::wstring only = std::move(texts[0].text);
+    texts.Data().clear();
+    return only;
+  }
   const bool level = TurnLevel(texts.Data());
   SortTexts(texts, 0, texts.GetUpperBound());
   std::wstring result;

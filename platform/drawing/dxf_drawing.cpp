@@ -96,6 +96,7 @@ class ListBuilder {
     sds_resbuf* rb = Add(code);
     return rb == nullptr ? nullptr : sds_host::TextBuffer(rb, length);
   }
+  sds_resbuf* Head() const { return head_; }
   sds_resbuf* Release() {
     sds_resbuf* h = head_;
     head_ = tail_ = nullptr;
@@ -265,18 +266,15 @@ double StyleWidthFactor(const dxf::Drawing& d, const std::wstring& styleName) {
   return (s != nullptr && s->width_factor > 0) ? s->width_factor : 1.0;
 }
 
-// A justified TEXT or ATTRIB is placed by its second alignment point; the
-// first follows from it and the text box. None for left-aligned, aligned and
-// fit texts, whose group 10 stands.
-std::optional<Point3> JustifiedFirstAlignment(const dxf::Drawing& d, const dxf::Entity& e) {
-  // One walk finds what decides the common case, a left-aligned text, instead of three.
-  const int vCode = e.type == "TEXT" ? 73 : 74;
+// The first of each placement group of a TEXT, ATTRIB or ATTDEF, as the entity data walk
+// passes them.
+struct Placement {
   int h = 0, v = 0;
   bool hSeen = false, vSeen = false;
   std::optional<Point3> second;
-  dxf::GroupList::Cursor cursor(e.groups);
-  dxf::GroupView g;
-  while (cursor.Next(&g)) {
+
+  // vCode is the vertical justification's code: 73 for a TEXT, 74 for an attribute.
+  void Take(const dxf::GroupView& g, int vCode) {
     if (g.code == 72 && !hSeen) {
       hSeen = true;
       h = dxf::IsIntegerType(g.type) ? static_cast<int>(g.integer) : 0;
@@ -287,6 +285,15 @@ std::optional<Point3> JustifiedFirstAlignment(const dxf::Drawing& d, const dxf::
       second = g.point;
     }
   }
+};
+
+// A justified TEXT or ATTRIB is placed by its second alignment point; the
+// first follows from it and the text box. None for left-aligned, aligned and
+// fit texts, whose group 10 stands.
+std::optional<Point3> JustifiedFirstAlignment(const dxf::Drawing& d, const dxf::Entity& e,
+                                              const Placement& placement) {
+  const int h = placement.h, v = placement.v;
+  const std::optional<Point3>& second = placement.second;
   bool alignedOrFit = v == 0 && (h == 3 || h == 5);
   if ((h == 0 && v == 0) || alignedOrFit || !second) return std::nullopt;
   std::wstring style = e.Text(7, L"Standard");
@@ -307,6 +314,16 @@ std::optional<Point3> JustifiedFirstAlignment(const dxf::Drawing& d, const dxf::
   Point3 p = *second;
   return Point3{p.x - (dx * std::cos(r) - dy * std::sin(r)),
                 p.y - (dx * std::sin(r) + dy * std::cos(r)), p.z};
+}
+
+// The same, for an entity whose placement groups are not gathered yet.
+std::optional<Point3> JustifiedFirstAlignment(const dxf::Drawing& d, const dxf::Entity& e) {
+  const int vCode = e.type == "TEXT" ? 73 : 74;
+  Placement placement;
+  dxf::GroupList::Cursor cursor(e.groups);
+  dxf::GroupView g;
+  while (cursor.Next(&g)) placement.Take(g, vCode);
+  return JustifiedFirstAlignment(d, e, placement);
 }
 
 // An MTEXT's width and height: its extents as the file gives them, else its
@@ -342,8 +359,9 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
   const bool isText = e->type == "TEXT" || e->type == "ATTRIB" || e->type == "ATTDEF";
   ListBuilder list;
   list.Name(-1, id);
-  std::optional<Point3> firstAlignment;
-  if (isText) firstAlignment = JustifiedFirstAlignment(drawing_, *e);
+  // What places a text is gathered in the one walk; its group 10 is mended after it.
+  Placement placement;
+  const int vCode = e->type == "TEXT" ? 73 : 74;
   std::bitset<1072> seen;
   dxf::GroupView style;  // the first group 7, read as the walk passes it
   dxf::GroupList::Cursor cursor(e->groups);
@@ -356,15 +374,12 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
       list.Text(0, std::string_view(e->type));
       continue;
     }
+    if (isText) placement.Take(g, vCode);
     seen[static_cast<size_t>(code)] = true;
-    SdsValueKind kind = SdsKindOfCode(code);
     switch (g.type) {
-      case GroupType::kPoint: {
-        Point3 p = g.point;
-        if (code == 10 && firstAlignment) p = *firstAlignment;
-        list.PointValue(code, p);
+      case GroupType::kPoint:
+        list.PointValue(code, g.point);
         break;
-      }
       case GroupType::kDouble: {
         double v = g.real;
         if (IsAngleCode(code)) v *= kDegrees;
@@ -375,7 +390,7 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
       case GroupType::kInt32:
       case GroupType::kInt64:
       case GroupType::kBool:
-        if (kind == SdsValueKind::kLong) {
+        if (const SdsValueKind kind = SdsKindOfCode(code); kind == SdsValueKind::kLong) {
           list.Long(code, g.integer);
         } else if (kind == SdsValueKind::kReal) {
           list.Real(code, static_cast<double>(g.integer));
@@ -384,7 +399,7 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
         }
         break;
       case GroupType::kString:
-        if (kind == SdsValueKind::kName) {
+        if (const SdsValueKind kind = SdsKindOfCode(code); kind == SdsValueKind::kName) {
           std::uint64_t handle = g.handle;
           if (g.is_handle || dxf::ParseHandle(g.text, &handle)) {
             list.Name(code, static_cast<long long>(handle));
@@ -411,11 +426,19 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
   }
   if (isText) {
     if (!seen[41]) {
-      std::wstring name = L"Standard";
+      std::wstring formatted;
+      std::wstring_view name = L"Standard";
       if (seen[7] && style.type == GroupType::kString) {
-        name = style.is_handle ? dxf::FormatHandle(style.handle) : std::wstring(style.text);
+        if (style.is_handle) {
+          formatted = dxf::FormatHandle(style.handle);
+          name = formatted;
+        } else {
+          name = style.text;
+        }
       }
-      list.Real(41, StyleWidthFactor(drawing_, name));
+      // The box of this text is measured next, in the same style.
+      ResolveBoxStyle(name);
+      list.Real(41, box_style_width_);
     }
     if (!seen[51]) list.Real(51, 0.0);
     if (!seen[71]) list.Short(71, 0);
@@ -436,7 +459,26 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
       if (!has43) list.Real(43, size->second);
     }
   }
+  if (isText) {
+    if (const std::optional<Point3> first = JustifiedFirstAlignment(drawing_, *e, placement)) {
+      for (sds_resbuf* rb = list.Head(); rb != nullptr; rb = rb->rbnext) {
+        if (rb->restype == 10) {
+          rb->resval.rpoint[0] = first->x;
+          rb->resval.rpoint[1] = first->y;
+          rb->resval.rpoint[2] = first->z;
+        }
+      }
+    }
+  }
   return list.Release();
+}
+
+void DxfDrawing::ResolveBoxStyle(std::wstring_view style) const {
+  if (box_style_known_ && box_style_name_ == style) return;
+  box_style_name_.assign(style);
+  box_style_ = StyleFor(drawing_, box_style_name_, 1.0, 0.0, 0);
+  box_style_width_ = StyleWidthFactor(drawing_, box_style_name_);
+  box_style_known_ = true;
 }
 
 void DxfDrawing::ReadEntityType(EntityId id, std::wstring& type) const {
@@ -886,12 +928,7 @@ bool DxfDrawing::TextBox(const sds_resbuf* entity, sds_host::Point& lowerLeft,
   if (text == nullptr || text->resval.rstring == nullptr || height == nullptr) return false;
   const std::wstring_view style =
       (styleGroup && styleGroup->resval.rstring) ? styleGroup->resval.rstring : L"Standard";
-  if (!box_style_known_ || box_style_name_ != style) {
-    box_style_name_.assign(style);
-    box_style_ = StyleFor(drawing_, box_style_name_, 1.0, 0.0, 0);
-    box_style_width_ = StyleWidthFactor(drawing_, box_style_name_);
-    box_style_known_ = true;
-  }
+  ResolveBoxStyle(style);
   const int flags = generation ? generation->resval.rint : 0;
   box_style_.width_factor = wfGroup ? wfGroup->resval.rreal : box_style_width_;
   box_style_.oblique = oblique ? oblique->resval.rreal : 0.0;

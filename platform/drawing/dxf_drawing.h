@@ -142,6 +142,8 @@ class DxfDrawing : public sds_host::Drawing {
   mutable std::wstring box_style_name_;
   mutable fonts::TextStyle box_style_;
   mutable double box_style_width_ = 1.0;
+  // Makes box_style_ and box_style_width_ those of the named style.
+  void ResolveBoxStyle(std::wstring_view style) const;
 };
 
 }  // namespace gm::drawing

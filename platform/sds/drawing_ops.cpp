@@ -308,27 +308,40 @@ int sds_ssget(const wchar_t* mode, const void*, const void*, const struct sds_re
   }
   // Keep each entity once, in the order it was first picked, and apply the filter.
   // The filter tests only the type, so it is judged once per type.
-  // Repeats are found by sorting positions by id: a hash set cost a node per entity.
-  std::vector<size_t> order(picked.size());
-  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::ranges::stable_sort(order, {}, [&](size_t i) { return picked[i]; });
+  // Repeats are found by sorting positions by id: a hash set cost a node per entity. A whole
+  // drawing comes in ascending ids already, where repeats stand side by side.
   std::vector<bool> repeat(picked.size());
-  for (size_t k = 1; k < order.size(); ++k) {
-    repeat[order[k]] = picked[order[k]] == picked[order[k - 1]];
+  if (std::ranges::is_sorted(picked)) {
+    for (size_t k = 1; k < picked.size(); ++k) repeat[k] = picked[k] == picked[k - 1];
+  } else {
+    std::vector<size_t> order(picked.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::ranges::stable_sort(order, {}, [&](size_t i) { return picked[i]; });
+    for (size_t k = 1; k < order.size(); ++k) {
+      repeat[order[k]] = picked[order[k]] == picked[order[k - 1]];
+    }
   }
   std::vector<EntityId> members;
   std::unordered_map<std::wstring, bool> verdicts;
   std::wstring type;
+  // Runs of one type are common (a table's lines, then its texts): the last verdict is kept.
+  std::wstring lastType;
+  bool lastVerdict = false, haveLast = false;
   for (size_t i = 0; i < picked.size(); ++i) {
     if (repeat[i]) continue;
     const EntityId id = picked[i];
     ReadTypeOf(id, type);
-    auto verdict = verdicts.find(type);
-    if (verdict == verdicts.end()) {
-      const bool matches = FilterEval(filter, type).Matches();
-      verdict = verdicts.emplace(type, matches).first;
+    if (!haveLast || type != lastType) {
+      auto verdict = verdicts.find(type);
+      if (verdict == verdicts.end()) {
+        const bool matches = FilterEval(filter, type).Matches();
+        verdict = verdicts.emplace(type, matches).first;
+      }
+      lastType = type;
+      lastVerdict = verdict->second;
+      haveLast = true;
     }
-    if (!verdict->second) continue;
+    if (!lastVerdict) continue;
     members.push_back(id);
   }
   if (members.empty()) return RTERROR;

@@ -7,6 +7,7 @@
 // its own from malloc, which a caller may free or replace as before.
 #include <malloc.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdarg>
 #include <cstddef>
@@ -83,23 +84,24 @@ SdsValueKind KindOfCodeSlow(int code) {
   return SdsValueKind::kNone;
 }
 
-// Group codes run 0..1071; their kinds are looked up far too often to work out each time.
+// Group codes run 0..1071; their kinds are looked up for every node built and freed. The
+// table is filled before main from the reader's constant tables, so a lookup needs no
+// first-use check.
 constexpr int kTableCodes = 1072;
 
-const std::array<SdsValueKind, kTableCodes>& KindTable() {
-  static const std::array<SdsValueKind, kTableCodes> table = [] {
-    std::array<SdsValueKind, kTableCodes> t{};
-    for (int code = 0; code < kTableCodes; ++code)
-      t[static_cast<size_t>(code)] = KindOfCodeSlow(code);
-    return t;
-  }();
-  return table;
+std::array<SdsValueKind, kTableCodes> BuildKindTable() {
+  std::array<SdsValueKind, kTableCodes> t{};
+  for (int code = 0; code < kTableCodes; ++code)
+    t[static_cast<size_t>(code)] = KindOfCodeSlow(code);
+  return t;
 }
+
+const std::array<SdsValueKind, kTableCodes> kKindTable = BuildKindTable();
 
 }  // namespace
 
 SdsValueKind SdsKindOfCode(int code) {
-  if (code >= 0 && code < kTableCodes) return KindTable()[static_cast<size_t>(code)];
+  if (code >= 0 && code < kTableCodes) return kKindTable[static_cast<size_t>(code)];
   return KindOfCodeSlow(code);
 }
 
@@ -116,6 +118,9 @@ static_assert(offsetof(Node, rb) == 0);
 
 // Longer texts go back to the heap rather than sit idle in a released node.
 constexpr std::size_t kSpareBytes = 256;
+// A new text buffer has room for a short text at least: type, layer and class names mostly
+// fit, so a recycled node serves the next list's text without a heap call.
+constexpr std::size_t kShortTextChars = 24;
 // Released nodes kept per thread; beyond this they go back to the heap, so a huge list
 // freed once does not hold its memory for good.
 constexpr std::size_t kKeptNodes = 4096;
@@ -185,7 +190,12 @@ wchar_t* sds_host::TextBuffer(sds_resbuf* rb, std::size_t length) {
     text = node->spare;
     node->spare = nullptr;
   } else {
-    text = static_cast<wchar_t*>(std::malloc((length + 1) * sizeof(wchar_t)));
+    // A spare too small for this text would stay too small for the next ones of its kind,
+    // so it gives way to a buffer with room for them.
+    std::free(node->spare);
+    node->spare = nullptr;
+    const std::size_t chars = std::max(length + 1, kShortTextChars);
+    text = static_cast<wchar_t*>(std::malloc(chars * sizeof(wchar_t)));
     if (text == nullptr) return nullptr;
   }
   text[length] = L'\0';

@@ -48,18 +48,24 @@ class DrawingFixtures : public ::testing::Test {
     registry::SetHiveFolder({});
   }
 
-  // Opens a drawing and reads every entity a user can select.
-  Captured Read(const std::string& name) {
+  // Opens a drawing and reads every entity a user can select, each with ReadEntity or all
+  // with one reader, as a conversion does.
+  Captured Read(const std::string& name, bool oneReader = false) {
     auto loaded = gm::dxf::LoadDrawing(folder_->path() / name);
     EXPECT_TRUE(loaded.ok()) << loaded.status().message();
     auto drawing = std::make_shared<gm::drawing::DxfDrawing>(std::move(loaded).value(), L"x.dxf");
     std::vector<sds_host::EntityId> ids = drawing->SelectAll();
     sds_host::SetDrawing(drawing);
     Captured c;
+    CEntityReader reader(c.horizontal, c.vertical, c.texts, map_);
     for (sds_host::EntityId id : ids) {
       sds_name name = {id, 1};
       sds_resbuf* list = sds_entget(name);
-      ReadEntity(c.horizontal, c.vertical, c.texts, list, nullptr, map_);
+      if (oneReader) {
+        reader.Read(list);
+      } else {
+        ReadEntity(c.horizontal, c.vertical, c.texts, list, nullptr, map_);
+      }
       sds_relrb(list);
     }
     return c;
@@ -136,6 +142,39 @@ TEST_F(DrawingFixtures, LinesAreReadInTheCurrentUserSystem) {
   std::sort(ys.begin(), ys.end());
   EXPECT_NEAR(0.0, ys[0], 1e-9);
   EXPECT_NEAR(10.0, ys[1], 1e-9);
+}
+
+// One reader learns the user system once; in the world system it turns no point at all.
+TEST_F(DrawingFixtures, OneReaderForAllEntitiesReadsAsEachEntityAlone) {
+  for (const char* name : {"frame.dxf", "ucs.dxf", "block.dxf"}) {
+    SCOPED_TRACE(name);
+    const Captured alone = Read(name), together = Read(name, true);
+    auto same = [](const auto& a, const auto& b) {
+      ASSERT_EQ(a.GetSize(), b.GetSize());
+      for (int i = 0; i < a.GetSize(); ++i) {
+        EXPECT_EQ(a[i].x1, b[i].x1);
+        EXPECT_EQ(a[i].y1, b[i].y1);
+        EXPECT_EQ(a[i].x2, b[i].x2);
+        EXPECT_EQ(a[i].y2, b[i].y2);
+        EXPECT_EQ(a[i].color, b[i].color);
+      }
+    };
+    same(alone.horizontal, together.horizontal);
+    same(alone.vertical, together.vertical);
+    ASSERT_EQ(alone.texts.GetSize(), together.texts.GetSize());
+    for (int i = 0; i < alone.texts.GetSize(); ++i) {
+      const ArxDbMText &a = alone.texts[i], &b = together.texts[i];
+      EXPECT_EQ(a.text, b.text);
+      EXPECT_EQ(a.source, b.source);
+      EXPECT_EQ(a.x, b.x);
+      EXPECT_EQ(a.y, b.y);
+      EXPECT_EQ(a.rotation, b.rotation);
+      EXPECT_EQ(a.boxLeft, b.boxLeft);
+      EXPECT_EQ(a.boxTop, b.boxTop);
+      EXPECT_EQ(a.boxWidth, b.boxWidth);
+      EXPECT_EQ(a.boxHeight, b.boxHeight);
+    }
+  }
 }
 
 TEST_F(DrawingFixtures, BlockReferencesWithAttributesRotationAndCycles) {

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <numbers>
+#include <vector>
 
 #include "capture/colors.h"
 #include "capture/geometry.h"
@@ -252,6 +254,35 @@ TEST(RepeatedTexts, OnlyCopiesOnOneSpotGo) {
   EXPECT_DOUBLE_EQ(11.5, texts[3].x);
   EXPECT_DOUBLE_EQ(2.0, texts[4].height);
   EXPECT_EQ(L"mass", texts[5].text);
+}
+
+// Along a row, a text stops looking once the others lie beyond reach: copies drawn last,
+// out of order along x, must still be found, with or without a tall text elsewhere.
+TEST(RepeatedTexts, CopiesAlongALongRowGoWhereverTheyWereDrawn) {
+  for (bool tall : {false, true}) {
+    SCOPED_TRACE(tall);
+    CArxDbMTextArray texts;
+    auto add = [&texts](const wchar_t* s, double x, double y, double height) {
+      ArxDbMText t;
+      t.text = s;
+      t.x = x;
+      t.y = y;
+      t.height = height;
+      texts.Add(std::move(t));
+    };
+    for (int k = 33; k >= 0; --k) add(L"A", 3.0 * k, 5, 2);
+    if (tall) add(L"B", 500, 500, 40);
+    add(L"A", 30.2, 5, 2);  // a copy
+    add(L"A", 0.3, 5, 2);   // a copy
+    add(L"A", 31.0, 5, 2);  // half a height away: its own text
+    texts.RemoveRepeated();
+    ASSERT_EQ(texts.GetSize(), tall ? 36 : 35);
+    std::vector<double> xs;
+    for (const ArxDbMText& t : texts) xs.push_back(t.x);
+    EXPECT_EQ(std::count(xs.begin(), xs.end(), 30.2), 0);
+    EXPECT_EQ(std::count(xs.begin(), xs.end(), 0.3), 0);
+    EXPECT_EQ(std::count(xs.begin(), xs.end(), 31.0), 1);
+  }
 }
 
 }  // namespace

@@ -125,6 +125,8 @@ TEST_F(LineGrid, EqualKeysKeepTheirOrderAcrossRuns) {
     const double x = key(random);
     CSimpleLine line = Line(x, 0, x, -1);
     line.color = i;
+    // Lines travel whole, with the pieces they carry.
+    for (int s = 0; s < i % 3; ++s) line.Segments.Add(Line(x, s, x, s - 1, i));
     vertical.Add(line);
   }
   std::vector<CSimpleLine> expected = vertical.Data();
@@ -137,6 +139,8 @@ TEST_F(LineGrid, EqualKeysKeepTheirOrderAcrossRuns) {
   ASSERT_EQ(vertical.GetSize(), 4700);
   for (int i = 0; i < vertical.GetSize(); ++i) {
     ASSERT_EQ(vertical[i].color, expected[static_cast<std::size_t>(i)].color) << i;
+    ASSERT_EQ(vertical[i].Segments.GetSize(), vertical[i].color % 3) << i;
+    for (const CSimpleLine& piece : vertical[i].Segments) ASSERT_EQ(piece.color, vertical[i].color);
   }
 }
 

@@ -62,6 +62,8 @@ class DrawingSelection : public ::testing::Test {
 
 TEST_F(DrawingSelection, RepeatedPicksKeepEachEntityOnceInTheOrderFirstPicked) {
   EXPECT_EQ(Select("12\nALL\n11\n12\n\n", nullptr), (std::vector<long long>{0x12, 0x10, 0x11}));
+  // Picks already in ascending order, repeats side by side.
+  EXPECT_EQ(Select("10\n10\n11\n12\n12\n\n", nullptr), (std::vector<long long>{0x10, 0x11, 0x12}));
 }
 
 TEST_F(DrawingSelection, TheFilterJudgesEveryEntityByItsType) {
@@ -156,6 +158,12 @@ TEST(EntityData, JustifiedTextsAndStyleDefaultsDoNotDependOnGroupOrder) {
     return r;
   };
   const Read a = read(0x2A), b = read(0x2B);
+  // A box measured in another style between two reads must not change the default.
+  sds_resbuf* standard = sds_buildlist(RTDXF0, L"TEXT", 40, 2.5, 1, L"AB", 0);
+  sds_host::Point ll, ur;
+  EXPECT_TRUE(drawing.TextBox(standard, ll, ur));
+  sds_relrb(standard);
+  EXPECT_DOUBLE_EQ(read(0x2A).widthFactor, 0.5);
   EXPECT_EQ(a.handle, L"2A");
   EXPECT_EQ(b.handle, L"2B");
   EXPECT_DOUBLE_EQ(a.widthFactor, 0.5);

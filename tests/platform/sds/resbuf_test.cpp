@@ -86,6 +86,24 @@ TEST(ResultBuffers, TextsACallerReplacesOrSetsAreFreedOnce) {
   }
 }
 
+// Entity data lists carry many short texts of varying length (types, layers, class names):
+// a node that carried a very short one must have room for a longer short one next time,
+// or every such text costs a heap call.
+TEST(ResultBuffers, ARecycledNodeServesTheNextShortTextFromItsOwnBuffer) {
+  sds_relrb(sds_buildlist(RTSTR, L"0", 0));
+  sds_resbuf* rb = sds_newrb(RTSTR);
+  const wchar_t* kept = sds_host::TextBuffer(rb, 2);
+  sds_relrb(rb);
+  for (std::size_t length : {10u, 20u, 1u}) {
+    rb = sds_newrb(RTSTR);
+    wchar_t* text = sds_host::TextBuffer(rb, length);
+    EXPECT_EQ(text, kept) << length;
+    std::wmemset(text, L'k', length);
+    EXPECT_EQ(std::wstring(rb->resval.rstring), std::wstring(length, L'k'));
+    sds_relrb(rb);
+  }
+}
+
 TEST(ResultBuffers, ListsBuiltOnOneThreadAndFreedOnAnother) {
   std::vector<sds_resbuf*> lists;
   std::thread builder([&] {
