@@ -265,28 +265,37 @@ class RowXml {
       CellData::Kind kind = data ? data->kind : CellData::Kind::kEmpty;
       if (kind == CellData::Kind::kText && data->text.empty()) kind = CellData::Kind::kEmpty;
       if (kind == CellData::Kind::kEmpty && format == nullptr) continue;
-      const int32_t style = format ? lxw_format_get_xf_index(format) : 0;
-      cells_ += "<c r=\"";
-      cells_ += Letters(entry.column);
-      cells_ += row_digits;
-      cells_ += '"';
-      if (style != 0 || kind == CellData::Kind::kEmpty) {
+      if (format != last_format_) {
+        last_format_ = format;
+        last_style_ = format ? lxw_format_get_xf_index(format) : 0;
+      }
+      // The cell's opening, "<c r="B12" s="3"", made in place: appended
+      // piece by piece it cost more than the rest of the cell.
+      char head[64];
+      char* p = Put(head, "<c r=\"");
+      p = Put(p, Letters(entry.column));
+      p = Put(p, row_digits);
+      p = Put(p, "\"");
+      if (last_style_ != 0 || kind == CellData::Kind::kEmpty) {
+        p = Put(p, " s=\"");
         char digits[16];
-        cells_ += " s=\"";
-        cells_ += Digits(style, digits);
-        cells_ += '"';
+        p = Put(p, Digits(last_style_, digits));
+        p = Put(p, "\"");
       }
       if (kind == CellData::Kind::kEmpty) {
-        cells_ += "/>";
+        p = Put(p, "/>");
+        cells_.append(head, p);
       } else if (kind == CellData::Kind::kNumber) {
         char value[40];
         const auto end =
             std::to_chars(value, value + sizeof value, data->number, std::chars_format::general, 16)
                 .ptr;
+        cells_.append(head, p);
         cells_ += "><v>";
         cells_.append(value, end);
         cells_ += "</v></c>";
       } else {
+        cells_.append(head, p);
         Utf8Into(data->text, utf8_);
         const auto space = [](char c) { return std::isspace(static_cast<unsigned char>(c)); };
         cells_ += space(utf8_.front()) || space(utf8_.back())
@@ -321,6 +330,11 @@ class RowXml {
   }
 
  private:
+  static char* Put(char* out, std::string_view text) {
+    std::memcpy(out, text.data(), text.size());
+    return out + text.size();
+  }
+
   static std::string_view Digits(long long value, char (&buffer)[16]) {
     const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
     return {buffer, static_cast<size_t>(end - buffer)};
@@ -361,7 +375,9 @@ class RowXml {
   lxw_worksheet* ws_;
   bool usable_;
   bool failed_ = false;
-  std::vector<std::string> letters_;  // by column
+  std::vector<std::string> letters_;   // by column
+  lxw_format* last_format_ = nullptr;  // and its style index
+  int32_t last_style_ = 0;
   std::string utf8_;
   std::string cells_;
   std::string out_;
@@ -402,14 +418,19 @@ std::wstring WriteSheet(lxw_workbook* book, FormatCache& formats, const Workshee
     }
   };
   std::unordered_map<Ids, lxw_format*, IdsHash> by_ids;
+  // Neighbours mostly look alike: the last look is tried first.
+  Ids last_ids{0xFFFFFFFFu, {}};
+  lxw_format* last_format = nullptr;
   auto format_of = [&](const Ids& ids) {
+    if (ids == last_ids) return last_format;
+    last_ids = ids;
     auto it = by_ids.find(ids);
-    if (it != by_ids.end()) return it->second;
+    if (it != by_ids.end()) return last_format = it->second;
     Borders borders;
     for (int edge = 0; edge < 4; ++edge) borders[edge] = sheet.line(ids.lines[edge]);
-    lxw_format* format = formats.Get(sheet.format(ids.format), borders);
-    by_ids.emplace(ids, format);
-    return format;
+    last_format = formats.Get(sheet.format(ids.format), borders);
+    by_ids.emplace(ids, last_format);
+    return last_format;
   };
   std::string utf8;
   auto write = [&](int row, const Worksheet::RowEntry& entry) -> lxw_error {
