@@ -232,10 +232,11 @@ void WriteCellToRange(XlRange& cellRange, const CAutoCell& cell) {
     int edge;
     int slot;
   } kEdges[] = {{xl::kEdgeLeft, 4}, {xl::kEdgeRight, 5}, {xl::kEdgeTop, 2}, {xl::kEdgeBottom, 3}};
+  const CAutoBorders& cellBorders = cell.GetBorders();
   for (const auto& e : kEdges) {
     XlBorder border;
     border.AttachDispatch(borders.GetItem(e.edge));
-    ApplyCellBorder(border, cell.GetBorders().GetAt(e.slot));
+    if (cellBorders.HasLine(e.slot)) ApplyCellBorder(border, cellBorders.GetAt(e.slot));
   }
 
   const std::int32_t fill = cell.GetInterior().Color;

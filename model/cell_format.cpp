@@ -116,6 +116,13 @@ CAutoBorder CAutoBorders::GetAt(int slot) const {
   return border;
 }
 
+bool CAutoBorders::HasLine(int slot) const {
+  CheckSlot(slot);
+  if (full_) return !(*full_)[static_cast<std::size_t>(slot)].LineStyleName.empty();
+  // The packed name 0 is the empty one.
+  return slot >= kFirstPacked && (codes_[slot - kFirstPacked] & ((1 << kNameBits) - 1)) != 0;
+}
+
 void CAutoBorders::SetAt(int slot, const CAutoBorder& border) {
   CheckSlot(slot);
   if (!full_) {

@@ -85,6 +85,9 @@ class CAutoBorders : public CObject {
 
   // Both raise the invalid-argument exception outside 0..5.
   CAutoBorder GetAt(int slot) const;
+  // GetAt(slot).LineStyleName is not empty, without making the border:
+  // a writer asks it of every edge, and most edges have none.
+  bool HasLine(int slot) const;
   void SetAt(int slot, const CAutoBorder& border);
   // Hands edit the slot's border to change, then stores it.
   template <typename Edit>

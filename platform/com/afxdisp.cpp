@@ -394,20 +394,6 @@ struct Parameters {
   }
 };
 
-// The number of parameter types, when it is count (at most the most a call
-// takes); else the call is refused.
-void CheckTypeCount(const char* paramInfo, size_t count) {
-  if (count > COleDispatchDriver::kMaxHelperArgs) AfxThrowOleException(E_INVALIDARG);
-  if (paramInfo == nullptr) {
-    if (count != 0) AfxThrowOleException(E_INVALIDARG);
-    return;
-  }
-  for (size_t i = 0; i < count; ++i) {
-    if (paramInfo[i] == 0) AfxThrowOleException(E_INVALIDARG);
-  }
-  if (paramInfo[count] != 0) AfxThrowOleException(E_INVALIDARG);
-}
-
 }  // namespace
 
 void COleDispatchDriver::InvokeHelperV(DISPID id, WORD flags, VARTYPE vtRet, void* pvRet,
@@ -416,14 +402,19 @@ void COleDispatchDriver::InvokeHelperV(DISPID id, WORD flags, VARTYPE vtRet, voi
   if (m_lpDispatch == nullptr) return;
   if (!ResultFits(vtRet, resultType)) AfxThrowOleException(E_INVALIDARG);
 
+  // The parameter types must be exactly as many as the arguments; they are
+  // checked in the walk that builds the arguments.
   const size_t types = args.size();
-  CheckTypeCount(paramInfo, types);
+  if (types > kMaxHelperArgs || (paramInfo == nullptr && types != 0)) {
+    AfxThrowOleException(E_INVALIDARG);
+  }
 
   // rgvarg holds the arguments last-first.
   Parameters params;
   for (size_t i = 0; i < types; ++i) {
     const size_t slot = types - 1 - i;
     const BYTE type = static_cast<BYTE>(paramInfo[i]);
+    if (type == 0) AfxThrowOleException(E_INVALIDARG);
     const DispatchArg& a = args[i];
     // Most arguments are a variant passed as one.
     if (type == VT_VARIANT && (a.kind == Kind::kConstVariant || a.kind == Kind::kVariant) &&
@@ -435,6 +426,8 @@ void COleDispatchDriver::InvokeHelperV(DISPID id, WORD flags, VARTYPE vtRet, voi
     // Only texts and objects hold anything to free.
     if (type == VT_BSTR || type == VT_DISPATCH || type == VT_UNKNOWN) params.owned |= 1u << slot;
   }
+
+  if (paramInfo != nullptr && paramInfo[types] != 0) AfxThrowOleException(E_INVALIDARG);
 
   DISPID named = DISPID_PROPERTYPUT;
   DISPPARAMS dp{types == 0 ? nullptr : params.slots, nullptr, static_cast<UINT>(types), 0};

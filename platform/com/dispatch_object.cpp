@@ -1,6 +1,8 @@
 #include "platform/com/dispatch_object.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <new>
 
 #include "platform/win/strings.h"
@@ -18,6 +20,27 @@ struct CallFailure {
 constexpr UINT kNoArg = 0xFFFFFFFFu;
 
 bool IsMissing(const VARIANT& v) { return v.vt == VT_ERROR && v.scode == DISP_E_PARAMNOTFOUND; }
+
+// The member of a table by id, or nullptr. Calls come from a few tables and
+// members over and over: a small cache by table and id spares most searches.
+const MemberInfo* FindMember(std::span<const MemberInfo> members, DISPID id) {
+  if (members.empty()) return nullptr;
+  struct Entry {
+    const MemberInfo* table = nullptr;
+    DISPID id = 0;
+    const MemberInfo* member = nullptr;
+  };
+  thread_local std::array<Entry, 64> cache;
+  const std::uintptr_t key = (reinterpret_cast<std::uintptr_t>(members.data()) >> 4) ^
+                             (static_cast<std::uint32_t>(id) * 0x9E3779B9u);
+  Entry& entry = cache[(key ^ (key >> 6)) & 63];
+  if (entry.table == members.data() && entry.id == id) return entry.member;
+  auto found = std::lower_bound(members.begin(), members.end(), id,
+                                [](const MemberInfo& m, DISPID key) { return m.id < key; });
+  const MemberInfo* member = found != members.end() && found->id == id ? &*found : nullptr;
+  entry = Entry{members.data(), id, member};
+  return member;
+}
 
 }  // namespace
 
@@ -170,11 +193,8 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARA
   if (params->cNamedArgs > params->cArgs) return E_INVALIDARG;
   if (params->cNamedArgs > 0 && params->rgdispidNamedArgs == nullptr) return E_INVALIDARG;
 
-  const std::span<const MemberInfo> members = Members();
-  auto found = std::lower_bound(members.begin(), members.end(), id,
-                                [](const MemberInfo& m, DISPID key) { return m.id < key; });
-  if (found == members.end() || found->id != id) return DISP_E_MEMBERNOTFOUND;
-  const MemberInfo* member = &*found;
+  const MemberInfo* member = FindMember(Members(), id);
+  if (member == nullptr) return DISP_E_MEMBERNOTFOUND;
 
   WORD kind = 0;
   if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {

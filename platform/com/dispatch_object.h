@@ -121,7 +121,9 @@ class Invocation {
 
   Invocation(const Invocation&) = delete;
   Invocation& operator=(const Invocation&) = delete;
-  ~Invocation() { VariantClear(&result_); }
+  ~Invocation() {
+    if (result_.vt != VT_EMPTY) VariantClear(&result_);
+  }
 
  private:
   friend class DispatchObject;
@@ -167,8 +169,9 @@ class DispatchObject : public IDispatch {
   DispatchObject() = default;
   virtual ~DispatchObject() = default;
 
-  // The member table, sorted by id (SortedById). A handler ends by
-  // returning (S_OK) or through Invocation::Raise / Fail.
+  // The member table, sorted by id (SortedById), for the whole run: lookups
+  // are cached by its address. A handler ends by returning (S_OK) or through
+  // Invocation::Raise / Fail.
   virtual std::span<const MemberInfo> Members() const = 0;
   // Named as the source in EXCEPINFO.
   virtual std::wstring ExceptionSource() const { return {}; }

@@ -174,10 +174,12 @@ void ForEachMeasuredCell(const Worksheet& sheet, const CellRect& area, bool need
         if (merged[next].bottom >= row) current.push_back(merged[next]);
       }
     }
+    const CellData data = it.data();
+    // Empty cells and formulas (kept without a result) show nothing to measure.
+    if (data.kind == CellData::Kind::kEmpty || data.kind == CellData::Kind::kFormula) continue;
     bool inside = false;
     for (const CellRect& m : current) inside = inside || m.Contains(row, column);
     if (inside) continue;
-    const CellData data = it.data();
     fn(row, column,
        CellExtent(data, sheet.format(data.format), sheet.ColumnWidth(column), need_width,
                   measurer));

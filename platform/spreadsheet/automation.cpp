@@ -57,8 +57,8 @@ class AreaObject : public ExcelObject {
  public:
   AreaObject(std::shared_ptr<Worksheet> sheet, CellRect area)
       : sheet_(std::move(sheet)), area_(area) {}
-  void Reuse(std::shared_ptr<Worksheet> sheet, CellRect area) {
-    sheet_ = std::move(sheet);
+  void Reuse(const std::shared_ptr<Worksheet>& sheet, CellRect area) {
+    if (sheet_ != sheet) sheet_ = sheet;
     area_ = area;
     Revive();
   }
@@ -80,12 +80,12 @@ template <typename T>
 class Pool {
  public:
   template <typename... Extra>
-  static T* Make(std::shared_ptr<Worksheet> sheet, const CellRect& area, Extra... extra) {
+  static T* Make(const std::shared_ptr<Worksheet>& sheet, const CellRect& area, Extra... extra) {
     std::vector<T*>& free = List().objects;
-    if (free.empty()) return new T(std::move(sheet), area, extra...);
+    if (free.empty()) return new T(sheet, area, extra...);
     T* object = free.back();
     free.pop_back();
-    object->Reuse(std::move(sheet), area, extra...);
+    object->Reuse(sheet, area, extra...);
     return object;
   }
   static void Keep(T* object) {
@@ -119,10 +119,10 @@ class PooledArea : public AreaObject {
   using AreaObject::AreaObject;
 
  protected:
-  void Recycle() override {
-    sheet_.reset();  // a kept object must not keep a sheet alive
-    Pool<Self>::Keep(static_cast<Self*>(this));
-  }
+  // A kept object keeps its sheet until it is reused or its thread ends:
+  // sheets go only when the application quits, and sharing the sheet anew
+  // for every object cost an atomic count up and down, several per cell.
+  void Recycle() override { Pool<Self>::Keep(static_cast<Self*>(this)); }
 };
 
 // ---------------------------------------------------------------------------
@@ -244,8 +244,8 @@ class BorderObject final : public PooledArea<BorderObject> {
  public:
   BorderObject(std::shared_ptr<Worksheet> sheet, CellRect area, int index)
       : PooledArea(std::move(sheet), area), index_(index) {}
-  void Reuse(std::shared_ptr<Worksheet> sheet, CellRect area, int index) {
-    PooledArea::Reuse(std::move(sheet), area);
+  void Reuse(const std::shared_ptr<Worksheet>& sheet, CellRect area, int index) {
+    PooledArea::Reuse(sheet, area);
     index_ = index;
   }
   static const MemberInfo kMembers[];
@@ -419,8 +419,8 @@ class RangeObject final : public PooledArea<RangeObject> {
  public:
   RangeObject(std::shared_ptr<Worksheet> sheet, CellRect area, RangeMode mode)
       : PooledArea(std::move(sheet), area), mode_(mode) {}
-  void Reuse(std::shared_ptr<Worksheet> sheet, CellRect area, RangeMode mode) {
-    PooledArea::Reuse(std::move(sheet), area);
+  void Reuse(const std::shared_ptr<Worksheet>& sheet, CellRect area, RangeMode mode) {
+    PooledArea::Reuse(sheet, area);
     mode_ = mode;
   }
   static const MemberInfo kMembers[];

@@ -353,6 +353,12 @@ void Worksheet::StoreText(Slot& slot, Kind kind, std::wstring_view text) {
   slot.format_kind = WithKind(slot.format_kind, kind);
 }
 
+void Worksheet::StoreNumber(Slot& slot, double number) {
+  ClearValue(slot);
+  slot.format_kind = WithKind(slot.format_kind, Kind::kNumber);
+  slot.payload = std::bit_cast<std::uint64_t>(number);
+}
+
 void Worksheet::SetValue(int row, int column, const CellValue& value) {
   Slot& slot = MakeSlot(row, column);
   if (const auto* text = std::get_if<std::wstring>(&value))
@@ -360,11 +366,9 @@ void Worksheet::SetValue(int row, int column, const CellValue& value) {
   if (const auto* formula = std::get_if<Formula>(&value)) {
     return StoreText(slot, Kind::kFormula, formula->text);
   }
+  if (const auto* number = std::get_if<double>(&value)) return StoreNumber(slot, *number);
   ClearValue(slot);
-  if (const auto* number = std::get_if<double>(&value)) {
-    slot.format_kind = WithKind(slot.format_kind, Kind::kNumber);
-    slot.payload = std::bit_cast<std::uint64_t>(*number);
-  } else if (const auto* flag = std::get_if<bool>(&value)) {
+  if (const auto* flag = std::get_if<bool>(&value)) {
     slot.format_kind = WithKind(slot.format_kind, Kind::kBool);
     slot.payload = *flag ? 1 : 0;
   }
@@ -382,9 +386,7 @@ void Worksheet::EnterText(int row, int column, std::wstring_view text) {
   }
   double number = 0;
   if (!format->is_text() && ParsePlainNumber(text, &number)) {
-    ClearValue(slot);
-    slot.format_kind = WithKind(slot.format_kind, Kind::kNumber);
-    slot.payload = std::bit_cast<std::uint64_t>(number);
+    StoreNumber(slot, number);
   } else {
     StoreText(slot, Kind::kText, text);
   }
@@ -460,22 +462,22 @@ void Worksheet::SetBorder(int row, int column, Edge edge, const BorderLine& line
 void Worksheet::RowCells(int row, RowBuffer& buffer) const {
   std::vector<RowEntry>& out = buffer.entries;
   std::vector<CellData>& storage = buffer.data;
-  std::vector<int>& columns = buffer.columns;
   out.clear();
   storage.clear();
-  columns.clear();
   static const Row kNoRow;
   const Row* above = RowAt(row - 1);
   const Row* here = RowAt(row);
   if (here == nullptr && above == nullptr) return;
   if (here == nullptr) here = &kNoRow;
   // The columns to write, ascending without repeats: the cells, and both
-  // sides of every visible line. Each run is sorted already, so they are
-  // merged, not sorted.
+  // sides of every visible line. Each run is sorted already, so one walk
+  // merges them, each cursor reading its entry where it stops.
   const auto& cells = here->cells;
   const auto& rights = here->right_lines;
   const auto& bottoms = here->bottom_lines;
   const auto& tops = above ? above->bottom_lines : kNoRow.bottom_lines;
+  // Entries point into storage: it must not move while they are made.
+  storage.reserve(cells.size());
   constexpr int kNone = std::numeric_limits<int>::max();
   size_t c = 0, r0 = 0, r1 = 0, b = 0, t = 0;
   for (;;) {
@@ -486,38 +488,20 @@ void Worksheet::RowCells(int row, RowBuffer& buffer) const {
     if (b < bottoms.size()) next = std::min(next, bottoms[b].first);
     if (t < tops.size()) next = std::min(next, tops[t].first);
     if (next == kNone) break;
-    columns.push_back(next);
-    while (c < cells.size() && cells[c].column <= next) ++c;
-    while (r0 < rights.size() && rights[r0].first <= next) ++r0;
-    while (r1 < rights.size() && rights[r1].first + 1 <= next) ++r1;
-    while (b < bottoms.size() && bottoms[b].first <= next) ++b;
-    while (t < tops.size() && tops[t].first <= next) ++t;
-  }
-
-  storage.reserve(here->cells.size());
-  auto cell = here->cells.begin();
-  auto right = here->right_lines.begin();
-  auto bottom = here->bottom_lines.begin();
-  auto top = above ? above->bottom_lines.begin() : here->bottom_lines.end();
-  const auto top_end = above ? above->bottom_lines.end() : here->bottom_lines.end();
-  // The id at column in a sorted run, moving its cursor forward.
-  auto at = [](auto& it, auto end, int column) -> std::uint32_t {
-    while (it != end && it->first < column) ++it;
-    return it != end && it->first == column ? it->second : 0;
-  };
-  for (const int column : columns) {
-    if (column < 1 || column > kMaxColumns) continue;
-    RowEntry entry{column, nullptr, {}};
-    while (cell != here->cells.end() && cell->column < column) ++cell;
-    if (cell != here->cells.end() && cell->column == column) {
-      storage.push_back(DataOf(*cell));
+    RowEntry entry{next, nullptr, {}};
+    if (c < cells.size() && cells[c].column == next) {
+      storage.push_back(DataOf(cells[c++]));
       entry.data = &storage.back();
     }
-    entry.lines[kEdgeLeft] = at(right, here->right_lines.end(), column - 1);
-    entry.lines[kEdgeRight] = at(right, here->right_lines.end(), column);
-    entry.lines[kEdgeBottom] = at(bottom, here->bottom_lines.end(), column);
-    entry.lines[kEdgeTop] = at(top, top_end, column);
-    out.push_back(entry);
+    if (r0 < rights.size() && rights[r0].first == next)
+      entry.lines[kEdgeRight] = rights[r0++].second;
+    if (r1 < rights.size() && rights[r1].first + 1 == next) {
+      entry.lines[kEdgeLeft] = rights[r1++].second;
+    }
+    if (b < bottoms.size() && bottoms[b].first == next)
+      entry.lines[kEdgeBottom] = bottoms[b++].second;
+    if (t < tops.size() && tops[t].first == next) entry.lines[kEdgeTop] = tops[t++].second;
+    if (next >= 1 && next <= kMaxColumns) out.push_back(entry);
   }
 }
 

@@ -178,7 +178,6 @@ class Worksheet {
   struct RowBuffer {
     std::vector<RowEntry> entries;
     std::vector<CellData> data;  // what entries point to
-    std::vector<int> columns;
   };
   // The cells of row (from 1) to write, by column, into buffer.entries;
   // valid until the buffer is refilled or the sheet changes.
@@ -277,6 +276,7 @@ class Worksheet {
   // Drops what the slot holds (its text goes back for reuse).
   void ClearValue(Slot& slot);
   void StoreText(Slot& slot, CellData::Kind kind, std::wstring_view text);
+  void StoreNumber(Slot& slot, double number);
   template <typename Fn>
   void ForEachMergeOverlapping(const CellRect& area, Fn fn) const;
 

@@ -6,9 +6,15 @@
 #include <unistd.h>
 #include <xlsxwriter.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -206,6 +212,177 @@ class FormatCache {
 
 std::wstring LxwText(lxw_error error) { return win::Utf8ToWide(lxw_strerror(error)); }
 
+// libxlsxwriter writes each cell through a list of attributes formatted one
+// by one, which cost most of saving a large bordered grid. A row of blanks,
+// numbers and plain texts is made here as the XML its constant-memory mode
+// writes (no spans, inline strings) and appended to the same row stream,
+// which the writer copies into the sheet at close; the sheet's extent is
+// kept as the writer's own calls keep it.
+class RowXml {
+ public:
+  explicit RowXml(lxw_worksheet* ws)
+      : ws_(ws), usable_(ws->optimize && ws->file != nullptr && ws->file == ws->optimize_tmpfile) {}
+
+  bool ok() const { return !failed_; }
+
+  // Whether the row can be written here. A zero height hides the row and
+  // control characters need the writer's own escapes: those go its way.
+  bool Takes(const Worksheet::RowBuffer& row, std::optional<double> height) const {
+    if (!usable_ || (height && !(*height > 0))) return false;
+    for (const Worksheet::RowEntry& entry : row.entries) {
+      if (entry.data == nullptr) continue;
+      switch (entry.data->kind) {
+        case CellData::Kind::kEmpty:
+        case CellData::Kind::kNumber:
+          break;
+        case CellData::Kind::kText:
+          for (const wchar_t ch : entry.data->text) {
+            if (ch < 0x20 && ch != L'\t' && ch != L'\n') return false;
+          }
+          break;
+        default:
+          return false;
+      }
+    }
+    return true;
+  }
+
+  // format_of(ids) gives a cell's format, nullptr for the default look.
+  template <typename FormatOf>
+  void Write(int row, std::optional<double> height, const Worksheet::RowBuffer& row_cells,
+             FormatOf& format_of) {
+    const auto r = static_cast<lxw_row_t>(row - 1);
+    if (height) {
+      // As worksheet_set_row: the row and the leftmost column seen so far.
+      Extend(r, ws_->dim_colmin != LXW_COL_MAX ? ws_->dim_colmin : 0);
+    }
+    cells_.clear();
+    char row_buffer[16];
+    const std::string_view row_digits = Digits(row, row_buffer);
+    for (const Worksheet::RowEntry& entry : row_cells.entries) {
+      const CellData* data = entry.data;
+      lxw_format* format = format_of({data ? data->format : 0, entry.lines});
+      CellData::Kind kind = data ? data->kind : CellData::Kind::kEmpty;
+      if (kind == CellData::Kind::kText && data->text.empty()) kind = CellData::Kind::kEmpty;
+      if (kind == CellData::Kind::kEmpty && format == nullptr) continue;
+      if (format != last_format_) {
+        last_format_ = format;
+        last_style_ = format ? lxw_format_get_xf_index(format) : 0;
+      }
+      // The cell's opening, "<c r="B12" s="3"", made in place: appended
+      // piece by piece it cost more than the rest of the cell.
+      char head[64];
+      char* p = Put(head, "<c r=\"");
+      p = Put(p, Letters(entry.column));
+      p = Put(p, row_digits);
+      p = Put(p, "\"");
+      if (last_style_ != 0 || kind == CellData::Kind::kEmpty) {
+        p = Put(p, " s=\"");
+        char digits[16];
+        p = Put(p, Digits(last_style_, digits));
+        p = Put(p, "\"");
+      }
+      if (kind == CellData::Kind::kEmpty) {
+        p = Put(p, "/>");
+        cells_.append(head, p);
+      } else if (kind == CellData::Kind::kNumber) {
+        char value[40];
+        const auto end =
+            std::to_chars(value, value + sizeof value, data->number, std::chars_format::general, 16)
+                .ptr;
+        cells_.append(head, p);
+        cells_ += "><v>";
+        cells_.append(value, end);
+        cells_ += "</v></c>";
+      } else {
+        cells_.append(head, p);
+        Utf8Into(data->text, utf8_);
+        const auto space = [](char c) { return std::isspace(static_cast<unsigned char>(c)); };
+        cells_ += space(utf8_.front()) || space(utf8_.back())
+                      ? " t=\"inlineStr\"><is><t xml:space=\"preserve\">"
+                      : " t=\"inlineStr\"><is><t>";
+        AppendEscaped(utf8_);
+        cells_ += "</t></is></c>";
+      }
+      Extend(r, static_cast<lxw_col_t>(entry.column - 1));
+    }
+    if (cells_.empty() && !height) return;
+
+    out_ = "<row r=\"";
+    out_ += row_digits;
+    out_ += '"';
+    if (height && *height != LXW_DEF_ROW_HEIGHT) {
+      char value[40];
+      const auto end =
+          std::to_chars(value, value + sizeof value, *height, std::chars_format::general, 16).ptr;
+      out_ += " ht=\"";
+      out_.append(value, end);
+      out_ += "\" customHeight=\"1\"";
+    }
+    if (cells_.empty()) {
+      out_ += "/>";
+    } else {
+      out_ += '>';
+      out_ += cells_;
+      out_ += "</row>";
+    }
+    if (std::fwrite(out_.data(), 1, out_.size(), ws_->file) != out_.size()) failed_ = true;
+  }
+
+ private:
+  static char* Put(char* out, std::string_view text) {
+    std::memcpy(out, text.data(), text.size());
+    return out + text.size();
+  }
+
+  static std::string_view Digits(long long value, char (&buffer)[16]) {
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+    return {buffer, static_cast<size_t>(end - buffer)};
+  }
+
+  const std::string& Letters(int column) {
+    if (static_cast<size_t>(column) >= letters_.size()) letters_.resize(column + 1);
+    std::string& letters = letters_[column];
+    if (letters.empty()) letters = Utf8(ColumnLetters(column));
+    return letters;
+  }
+
+  void AppendEscaped(const std::string& text) {
+    for (const char c : text) {
+      switch (c) {
+        case '&':
+          cells_ += "&amp;";
+          break;
+        case '<':
+          cells_ += "&lt;";
+          break;
+        case '>':
+          cells_ += "&gt;";
+          break;
+        default:
+          cells_ += c;
+      }
+    }
+  }
+
+  void Extend(lxw_row_t row, lxw_col_t column) {
+    ws_->dim_rowmin = std::min(ws_->dim_rowmin, row);
+    ws_->dim_rowmax = std::max(ws_->dim_rowmax, row);
+    ws_->dim_colmin = std::min(ws_->dim_colmin, column);
+    ws_->dim_colmax = std::max(ws_->dim_colmax, column);
+  }
+
+  lxw_worksheet* ws_;
+  bool usable_;
+  bool failed_ = false;
+  std::vector<std::string> letters_;   // by column
+  lxw_format* last_format_ = nullptr;  // and its style index
+  int32_t last_style_ = 0;
+  std::string utf8_;
+  std::string cells_;
+  std::string out_;
+};
+
 // Writes one sheet; an empty text on success, else what failed.
 std::wstring WriteSheet(lxw_workbook* book, FormatCache& formats, const Worksheet& sheet) {
   lxw_worksheet* ws = workbook_add_worksheet(book, Utf8(sheet.name()).c_str());
@@ -241,14 +418,19 @@ std::wstring WriteSheet(lxw_workbook* book, FormatCache& formats, const Workshee
     }
   };
   std::unordered_map<Ids, lxw_format*, IdsHash> by_ids;
+  // Neighbours mostly look alike: the last look is tried first.
+  Ids last_ids{0xFFFFFFFFu, {}};
+  lxw_format* last_format = nullptr;
   auto format_of = [&](const Ids& ids) {
+    if (ids == last_ids) return last_format;
+    last_ids = ids;
     auto it = by_ids.find(ids);
-    if (it != by_ids.end()) return it->second;
+    if (it != by_ids.end()) return last_format = it->second;
     Borders borders;
     for (int edge = 0; edge < 4; ++edge) borders[edge] = sheet.line(ids.lines[edge]);
-    lxw_format* format = formats.Get(sheet.format(ids.format), borders);
-    by_ids.emplace(ids, format);
-    return format;
+    last_format = formats.Get(sheet.format(ids.format), borders);
+    by_ids.emplace(ids, last_format);
+    return last_format;
   };
   std::string utf8;
   auto write = [&](int row, const Worksheet::RowEntry& entry) -> lxw_error {
@@ -272,27 +454,38 @@ std::wstring WriteSheet(lxw_workbook* book, FormatCache& formats, const Workshee
     }
     return format ? worksheet_write_blank(ws, r, c, format) : LXW_NO_ERROR;
   };
-  // The writer keeps one row in memory: rows go out in order, each row's
-  // height before its cells.
+  // Rows of blanks, numbers and plain texts are written straight into the
+  // sheet's row stream (see RowXml); the others, rare, go through the
+  // writer's calls, each flushed at once so that rows stay in order.
+  RowXml direct(ws);
   const auto& heights = sheet.row_heights();
   auto height = heights.begin();
-  auto heights_up_to = [&](int row) -> lxw_error {
-    for (; height != heights.end() && height->first <= row; ++height) {
-      const auto r = static_cast<lxw_row_t>(height->first - 1);
-      if (lxw_error e = worksheet_set_row(ws, r, height->second, nullptr)) return e;
-    }
-    return LXW_NO_ERROR;
-  };
   Worksheet::RowBuffer buffer;
-  for (int row = 1; row <= sheet.last_row(); ++row) {
+  const int last = std::max(sheet.last_row(), heights.empty() ? 0 : heights.rbegin()->first);
+  for (int row = 1; row <= last; ++row) {
     sheet.RowCells(row, buffer);
-    for (const Worksheet::RowEntry& entry : buffer.entries) {
-      lxw_error e = heights_up_to(row);
-      if (!e) e = write(row, entry);
-      if (e) return FormatAddress(CellRect::Cell(row, entry.column)) + L": " + LxwText(e);
+    std::optional<double> row_height;
+    while (height != heights.end() && height->first < row) ++height;
+    if (height != heights.end() && height->first == row) row_height = height->second;
+    if (buffer.entries.empty() && !row_height) continue;
+    if (direct.Takes(buffer, row_height)) {
+      direct.Write(row, row_height, buffer, format_of);
+      continue;
     }
+    const auto r = static_cast<lxw_row_t>(row - 1);
+    if (row_height) {
+      if (lxw_error e = worksheet_set_row(ws, r, *row_height, nullptr)) {
+        return FormatAddress(CellRect::Cell(row, 1)) + L": " + LxwText(e);
+      }
+    }
+    for (const Worksheet::RowEntry& entry : buffer.entries) {
+      if (lxw_error e = write(row, entry)) {
+        return FormatAddress(CellRect::Cell(row, entry.column)) + L": " + LxwText(e);
+      }
+    }
+    lxw_worksheet_write_single_row(ws);
   }
-  if (lxw_error e = heights_up_to(kMaxRows)) return LxwText(e);
+  if (!direct.ok()) return L"the sheet \"" + sheet.name() + L"\" could not be written";
   return {};
 }
 

@@ -338,6 +338,10 @@ TEST(Borders, SlotsKeepWhatIsSetWhetherItPacksOrNot) {
           EXPECT_EQ(back.LineStyle, style);
           EXPECT_EQ(back.Weight, weight);
           EXPECT_EQ(back.Color, 0x123456);
+          EXPECT_EQ(borders.HasLine(slot), !name.empty());
+          if (slot != CAutoBorders::kBottom) {
+            EXPECT_FALSE(borders.HasLine(CAutoBorders::kBottom));
+          }
           if (slot != CAutoBorders::kTop) {
             EXPECT_EQ(borders.GetAt(CAutoBorders::kTop).Color, 0x0000FF) << "others stay";
           }

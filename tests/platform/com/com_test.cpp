@@ -659,6 +659,26 @@ TEST(ComDriver, EveryArgumentKindReachesTheServer) {
   child->Release();
 }
 
+// Lookups are remembered by member table and id: the same id on another
+// class reaches that class's member, and an unknown id stays unknown.
+TEST(ComDispatch, TheSameIdOnTwoClassesReachesEachOwnMember) {
+  auto* counter = new Counter;
+  auto* recorder = new Recorder;
+  for (int round = 0; round < 3; ++round) {
+    COleVariant value;
+    ASSERT_EQ(S_OK, Invoke(counter, 1, DISPATCH_PROPERTYPUT, {COleVariant(round + 10L)}, nullptr,
+                           nullptr, nullptr, true));
+    ASSERT_EQ(S_OK, Invoke(counter, 1, DISPATCH_PROPERTYGET, {}, &value));
+    EXPECT_EQ(value.lVal, round + 10);
+    ASSERT_EQ(S_OK, Invoke(recorder, 1, DISPATCH_METHOD, {COleVariant(7L), COleVariant(L"x")}));
+    EXPECT_EQ(recorder->types, (std::vector<VARTYPE>{VT_BSTR, VT_I4}));
+    EXPECT_EQ(DISP_E_MEMBERNOTFOUND, Invoke(counter, 99, DISPATCH_METHOD, {}));
+    EXPECT_EQ(DISP_E_MEMBERNOTFOUND, Invoke(recorder, 2, DISPATCH_METHOD, {}));
+  }
+  counter->Release();
+  recorder->Release();
+}
+
 TEST(ComDispatch, APutValueMissingOrOfTheWrongType) {
   auto* c = new Counter;
   UINT argErr = 99;

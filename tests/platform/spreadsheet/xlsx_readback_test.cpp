@@ -173,6 +173,57 @@ TEST_F(XlsxReadBack, WrittenWorkbookReadsBack) {
   EXPECT_DOUBLE_EQ(Sheet().RowHeight(3), 30.0);
 }
 
+// Rows of blanks, numbers and plain texts are written by the writer's row
+// stream directly, the others through libxlsxwriter's calls: texts that need
+// escaping, numbers of every form and rows of both kinds in turn come back
+// whole and in order.
+TEST_F(XlsxReadBack, RowsOfEveryKindReadBackInOrder) {
+  Start();
+  Write(1, 1, L"a < b & c > d");
+  Write(1, 2, L"  padded  ");
+  Write(1, 3, L"-12.5");
+  Write(1, 4, L"1E+20");
+  Write(1, 5, L"0.000123");
+  XlRange a2;
+  a2.AttachDispatch(Cell(2, 1));
+  a2.SetFormula(COleVariant(L"=1+2"));
+  XlRange b2;
+  b2.AttachDispatch(Cell(2, 2));
+  SetBorder(b2, xlEdgeBottom, xlContinuous, xlThin, std::nullopt);
+  Write(3, 1, L"tab\there");
+  Write(3, 3, L"carriage\rreturn");
+  XlRange d4;
+  d4.AttachDispatch(Cell(4, 4));
+  SetBorder(d4, xlEdgeLeft, xlContinuous, xlMedium, std::nullopt);
+  XlRange a5;
+  a5.AttachDispatch(Cell(5, 1));
+  a5.SetValue(COleVariant(false));
+  Write(6, 2, L"\u20AC last");
+
+  const fs::path file = dir_ / "rows.xlsx";
+  SaveStatus status = SaveActiveWorkbook(file);
+  ASSERT_TRUE(status.ok()) << win::WideToUtf8(status.message());
+  auto facts = ReadBack(file);
+  if (!skip_.empty()) GTEST_SKIP() << skip_;
+
+  EXPECT_EQ(Fact(facts, "A1:value"), "\"a < b & c > d\"");
+  EXPECT_EQ(Fact(facts, "B1:value"), "\"  padded  \"");
+  EXPECT_EQ(Fact(facts, "C1:value"), "-12.5");
+  EXPECT_EQ(Fact(facts, "D1:value"), "1e+20");
+  EXPECT_EQ(Fact(facts, "E1:value"), "0.000123");
+  EXPECT_EQ(Fact(facts, "A2:value"), "\"=1+2\"");
+  EXPECT_EQ(Fact(facts, "B2:bottom"), "[\"thin\", null]");
+  EXPECT_EQ(Fact(facts, "B3:top"), "[\"thin\", null]");
+  EXPECT_EQ(Fact(facts, "A3:value"), "\"tab\\there\"");
+  // A control character takes the file format's escape, which spreadsheet
+  // programs decode and openpyxl leaves as it is.
+  EXPECT_EQ(Fact(facts, "C3:value"), "\"carriage_x000D_return\"");
+  EXPECT_EQ(Fact(facts, "C4:right"), "[\"medium\", null]");
+  EXPECT_EQ(Fact(facts, "D4:left"), "[\"medium\", null]");
+  EXPECT_EQ(Fact(facts, "A5:value"), "false");
+  EXPECT_EQ(Fact(facts, "B6:value"), "\"\\u20ac last\"");
+}
+
 TEST_F(XlsxReadBack, EveryOpenWorkbookIsSaved) {
   Start();
   Write(1, 1, L"first");
