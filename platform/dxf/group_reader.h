@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/dxf/group.h"
@@ -65,9 +66,10 @@ class GroupReader {
   bool Next(Group* group, std::size_t* line);
   const Status& status() const { return status_; }
 
-  // Reads the next group as Next() does, but packs one with a code other than 0 straight into
-  // packer and notes it in *head; a code-0 group goes into *zero and sets *is_zero.
-  bool Pack(GroupPacker* packer, EntityHead* head, Group* zero, std::size_t* line, bool* is_zero);
+  // Reads groups as Next() does up to the next code-0 group, which goes into *zero and the line
+  // of its code into *line; packs the groups before it straight into packer, noting each in
+  // *head. Returns false at the end of the input or on an error, as Next() does.
+  bool PackUntilZero(GroupPacker* packer, EntityHead* head, Group* zero, std::size_t* line);
 
   // Reads past groups without converting them, up to and including the next (0, ENDSEC).
   // Raises *max_handle to the largest handle in the skipped code-5 groups. Fails when the
@@ -98,6 +100,10 @@ class GroupReader {
   bool NumberFail(const RawTag& tag, GroupType type, int error);
   // A text value decoded into scratch_, noting replaced bytes as a repair.
   void DecodeText(const RawTag& tag, std::string_view bytes);
+  // A text group of the packing road; see ConvertInto.
+  void PackText(const RawTag& tag, GroupPacker* packer, EntityHead* head);
+  // ASCII bytes into scratch_, one character each.
+  void Widen(std::string_view bytes);
 
   Tokenizer* tokenizer_;
   const TextDecoder* decoder_;
@@ -106,24 +112,55 @@ class GroupReader {
   // valid because the tokenizer is not called again before it is used.
   std::optional<RawTag> pending_;
   Status status_;
+  // The last two texts read under each code (by its low bits), by their bytes, with what each
+  // became: names and markers come again and again under the same code and are then taken as
+  // they are. One for each road.
+  template <typename Value>
+  class RecentTexts {
+   public:
+    // What (code, bytes) became, or null when it is not among the last two of its code.
+    const Value* Find(int code, std::string_view bytes) const {
+      const Pair& pair = pairs_[static_cast<unsigned>(code) % pairs_.size()];
+      for (const Entry& e : pair.entries) {
+        if (e.code == code && e.bytes == bytes) return &e.value;
+      }
+      return nullptr;
+    }
+    // Keeps what (code, bytes) became, in place of the older of its pair.
+    void Remember(int code, std::string_view bytes, Value value) {
+      Pair& pair = pairs_[static_cast<unsigned>(code) % pairs_.size()];
+      Entry& e = pair.entries[pair.older];
+      pair.older ^= 1;
+      e.code = code;
+      e.bytes.assign(bytes);
+      e.value = std::move(value);
+    }
+    void Clear() {
+      for (Pair& pair : pairs_) pair.entries[0].code = pair.entries[1].code = -1;
+    }
+
+   private:
+    struct Entry {
+      int code = -1;
+      std::string bytes;
+      Value value;
+    };
+    struct Pair {
+      std::array<Entry, 2> entries;
+      unsigned older = 0;
+    };
+    std::array<Pair, 64> pairs_;
+  };
   // Equal texts share one copy; pure ASCII values skip the decoder when it maps ASCII to itself.
   TextPool pool_;
   TextRecycler own_;
-  // The last two shared texts read under each code (by its low bits), by their bytes: names
-  // and markers come again and again under the same code and are then taken as they are.
-  struct RecentText {
-    std::string bytes;
-    Group group;
-    bool valid = false;
-  };
-  std::array<std::array<RecentText, 2>, 64> recent_;
-  // The same for the packing road, by how each text went into the packer's store.
+  RecentTexts<Group> recent_;
+  // The packing road keeps each text's packed bytes, numbered per store.
   struct RecentPacked {
-    std::string bytes;
-    int code = -1;
-    PackedText packed;
+    PackedText text;
+    PackedBytes bytes;
   };
-  std::array<std::array<RecentPacked, 2>, 64> recent_packed_;
+  RecentTexts<RecentPacked> recent_packed_;
   const GroupStore* recent_store_ = nullptr;
   bool ascii_identity_ = false;
   std::wstring scratch_;

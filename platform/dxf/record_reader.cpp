@@ -76,13 +76,10 @@ bool RecordReader::Next(Record* record, GroupPacker* packer, EntityHead* head) {
     packer->Begin();
     packer->Add(record->groups.front());
     head->Reset(5);
-    bool is_zero = false;
-    while (groups_->Pack(packer, head, &group, &line, &is_zero)) {
-      if (is_zero) {
-        next_ = std::move(group);
-        next_line_ = line;
-        return true;
-      }
+    if (groups_->PackUntilZero(packer, head, &group, &line)) {
+      next_ = std::move(group);
+      next_line_ = line;
+      return true;
     }
     status_ = groups_->status();
     return status_.ok();
