@@ -40,8 +40,14 @@ struct EntityHead {
   int depth = 0;  // inside 102 "{APP ... }" groups, where 330 is no owner
 
   void Reset(int handle_group) {
-    *this = EntityHead();
+    // Field by field: a fresh head would build and drop its two texts for every entity.
     handle_code = handle_group;
+    have_handle = have_owner = paper_space = false;
+    handle = owner = 0;
+    bad_handle_line = bad_owner_line = 0;
+    bad_handle.clear();
+    bad_owner.clear();
+    depth = 0;
   }
   // True for the codes Note() looks at.
   static bool Wants(int code) {
@@ -90,7 +96,9 @@ class GroupReader {
   // The put-back tag, or the tokenizer's end or error after its Next() said false.
   bool NextRawRest(RawTag* tag);
   bool Convert(const RawTag& tag, Group* group);
-  bool ConvertInto(const RawTag& tag, GroupPacker* packer, EntityHead* head);
+  // Inline: one caller, once per group.
+  [[gnu::always_inline]] inline bool ConvertInto(const RawTag& tag, GroupPacker* packer,
+                                                 EntityHead* head);
   bool ReadPoint(const RawTag& x, Point3* point);
   // A coordinate that is no plain decimal: read in full, or fail naming its line.
   bool ReadCoordinate(const RawTag& tag, double* value);
