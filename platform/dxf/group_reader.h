@@ -89,7 +89,7 @@ class GroupReader {
   bool Fail(Status status);
   // The next raw tag: the one put back by a point, else the tokenizer's. Inline: it runs once
   // per tag.
-  bool NextRaw(RawTag* tag) {
+  [[gnu::always_inline]] bool NextRaw(RawTag* tag) {
     if (!pending_ && tokenizer_->Next(tag)) return true;
     return NextRawRest(tag);
   }
