@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -130,7 +131,9 @@ class GroupReader {
     const Value* Find(int code, std::string_view bytes) const {
       const Pair& pair = pairs_[static_cast<unsigned>(code) % pairs_.size()];
       for (const Entry& e : pair.entries) {
-        if (e.code == code && e.bytes == bytes) return &e.value;
+        if (e.code == code && e.bytes.size() == bytes.size() && SameBytes(e.bytes, bytes)) {
+          return &e.value;
+        }
       }
       return nullptr;
     }
@@ -148,6 +151,21 @@ class GroupReader {
     }
 
    private:
+    // a == b for texts of one length. Names and markers are short: those are compared as a
+    // few overlapping words inside both, without a call.
+    static bool SameBytes(std::string_view a, std::string_view b) {
+      const std::size_t n = a.size();
+      auto same = [&a, &b](std::size_t at, auto word) {
+        std::memcpy(&word, a.data() + at, sizeof word);
+        auto other = word;
+        std::memcpy(&other, b.data() + at, sizeof other);
+        return word == other;
+      };
+      if (n >= 8 && n <= 16) return same(0, std::uint64_t{}) && same(n - 8, std::uint64_t{});
+      if (n >= 4 && n < 8) return same(0, std::uint32_t{}) && same(n - 4, std::uint32_t{});
+      if (n > 0 && n < 4) return a[0] == b[0] && a[n / 2] == b[n / 2] && a[n - 1] == b[n - 1];
+      return a == b;
+    }
     struct Entry {
       int code = -1;
       std::string bytes;
