@@ -17,7 +17,8 @@ mkdir -p "$out/corpus" "$out/crashes"
 echo "building $out/fuzz_dxf"
 clang++-14 -std=c++20 -g -O1 -fno-omit-frame-pointer \
   -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-  -I"$root" "$here/fuzz_dxf.cpp" "$root"/platform/dxf/*.cpp -o "$out/fuzz_dxf"
+  -I"$root" "$here/fuzz_dxf.cpp" "$root"/platform/dxf/*.cpp "$root"/platform/win/strings.cpp \
+  -o "$out/fuzz_dxf"
 
 cp "$here"/seeds/*.dxf "$out/corpus/"
 if /usr/bin/python3 -c 'import ezdxf' 2>/dev/null; then

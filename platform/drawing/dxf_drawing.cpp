@@ -61,14 +61,7 @@ class ListBuilder {
   }
   // A handle as its text: upper-case hexadecimal without leading zeros.
   void HandleText(int code, std::uint64_t handle) {
-    int digits = 1;
-    while (digits < 16 && (handle >> (4 * digits)) != 0) ++digits;
-    if (wchar_t* p = TextOf(code, static_cast<size_t>(digits))) {
-      for (int i = digits - 1; i >= 0; --i, handle >>= 4) {
-        const int d = static_cast<int>(handle & 15);
-        p[i] = static_cast<wchar_t>(d < 10 ? L'0' + d : L'A' + d - 10);
-      }
-    }
+    if (wchar_t* p = TextOf(code, dxf::HandleDigits(handle))) dxf::WriteHandle(handle, p);
   }
   void Real(int code, double v) {
     if (sds_resbuf* rb = Add(code)) rb->resval.rreal = v;

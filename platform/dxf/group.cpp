@@ -7,7 +7,10 @@ namespace {
 
 constexpr int kCodeCount = 1072;
 
-enum Flag : std::uint8_t { kListed = 1, kHandle = 2, kReference = 4 };
+using internal::CodeInfo;
+using internal::kHandle;
+using internal::kListed;
+using internal::kReference;
 
 struct CodeRange {
   int first;
@@ -62,23 +65,12 @@ constexpr CodeRange kRanges[] = {
     {1005, 1005, GroupType::kString, kListed | kHandle},
 };
 
-struct CodeInfo {
-  GroupType type = GroupType::kString;
-  std::uint8_t flags = 0;
-};
-
 constexpr std::array<CodeInfo, kCodeCount> BuildCodeTable() {
   std::array<CodeInfo, kCodeCount> table{};
   for (const CodeRange& r : kRanges) {
     for (int code = r.first; code <= r.last; ++code) table[code] = {r.type, r.flags};
   }
   return table;
-}
-
-constexpr std::array<CodeInfo, kCodeCount> kCodeTable = BuildCodeTable();
-
-constexpr std::uint8_t FlagsOf(int code) {
-  return code >= 0 && code < kCodeCount ? kCodeTable[code].flags : 0;
 }
 
 template <typename Char>
@@ -109,16 +101,12 @@ const Point3 kOrigin;
 
 }  // namespace
 
-GroupType GroupTypeOf(int code) {
-  return code >= 0 && code < kCodeCount ? kCodeTable[code].type : GroupType::kString;
-}
+namespace internal {
+constinit const std::array<CodeInfo, kCodeCount> kCodes = BuildCodeTable();
+}  // namespace internal
 
 bool ParseHandle(std::string_view text, std::uint64_t* handle) { return ParseHex(text, handle); }
 bool ParseHandle(std::wstring_view text, std::uint64_t* handle) { return ParseHex(text, handle); }
-
-bool IsHandleCode(int code) { return (FlagsOf(code) & kHandle) != 0; }
-bool IsReferenceCode(int code) { return (FlagsOf(code) & kReference) != 0; }
-bool IsListedCode(int code) { return (FlagsOf(code) & kListed) != 0; }
 
 Group Group::Text(int code, std::wstring text) {
   if (text.empty()) return Group(code, GroupType::kString, nullptr);

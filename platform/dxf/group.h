@@ -39,16 +39,35 @@ inline bool IsIntegerType(GroupType t) {
          t == GroupType::kBool;
 }
 
+namespace internal {
+// What group.cpp's one table of code ranges says of each code 0..1071.
+struct CodeInfo {
+  GroupType type = GroupType::kString;
+  std::uint8_t flags = 0;
+};
+enum CodeFlag : std::uint8_t { kListed = 1, kHandle = 2, kReference = 4 };
+extern const std::array<CodeInfo, 1072> kCodes;
+inline CodeInfo InfoOf(int code) {
+  return static_cast<unsigned>(code) < kCodes.size() ? kCodes[code] : CodeInfo();
+}
+}  // namespace internal
+
 // REQUIRES: 0 <= code <= 1071 (codes outside give kString).
-GroupType GroupTypeOf(int code);
+inline GroupType GroupTypeOf(int code) { return internal::InfoOf(code).type; }
 inline bool IsPointCode(int code) { return GroupTypeOf(code) == GroupType::kPoint; }
 // True for codes whose string is a hexadecimal handle or a reference to one.
-bool IsHandleCode(int code);
+inline bool IsHandleCode(int code) {
+  return (internal::InfoOf(code).flags & internal::kHandle) != 0;
+}
 // True for codes whose string refers to another object (330..369, 390..399, 480, 481), as
 // opposed to an object's own handle or a handle kept as written (5, 105, 320..329, 1005).
-bool IsReferenceCode(int code);
+inline bool IsReferenceCode(int code) {
+  return (internal::InfoOf(code).flags & internal::kReference) != 0;
+}
 // True for codes the DXF reference gives a meaning; the reader still keeps the others, as text.
-bool IsListedCode(int code);
+inline bool IsListedCode(int code) {
+  return (internal::InfoOf(code).flags & internal::kListed) != 0;
+}
 
 // Parses a handle: 1 to 16 hexadecimal digits, blanks around them allowed. False otherwise.
 bool ParseHandle(std::string_view text, std::uint64_t* handle);

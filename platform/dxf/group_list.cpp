@@ -84,16 +84,16 @@ std::byte* Store(std::byte* at, T value) {
   return at + sizeof value;
 }
 
-// True when text is exactly what FormatHandle gives for its value.
-bool IsPlainHandle(std::wstring_view text, std::uint64_t* handle) {
-  if (text.empty() || text.size() > 16 || (text.size() > 1 && text[0] == L'0')) return false;
+template <typename Char>
+bool PlainHandle(std::basic_string_view<Char> text, std::uint64_t* handle) {
+  if (text.empty() || text.size() > 16 || (text.size() > 1 && text[0] == '0')) return false;
   std::uint64_t value = 0;
-  for (const wchar_t c : text) {
+  for (const Char c : text) {
     int digit = 0;
-    if (c >= L'0' && c <= L'9') {
-      digit = static_cast<int>(c - L'0');
-    } else if (c >= L'A' && c <= L'F') {
-      digit = static_cast<int>(c - L'A' + 10);
+    if (c >= '0' && c <= '9') {
+      digit = static_cast<int>(c - '0');
+    } else if (c >= 'A' && c <= 'F') {
+      digit = static_cast<int>(c - 'A' + 10);
     } else {
       return false;
     }
@@ -127,20 +127,19 @@ bool AsFloat(double d, float* f) {
   return std::memcmp(&back, &d, sizeof d) == 0;
 }
 
+const std::byte* DecodeTyped(const std::byte* at, const GroupStore* store, GroupView* view,
+                             std::uint32_t* shared);
+
 // Reads the group at `at` into *view; returns the first byte behind it. *shared gets a shared
-// text's index.
-const std::byte* Decode(const std::byte* at, const GroupStore* store, GroupView* view,
-                        std::uint32_t* shared = nullptr) {
+// text's index. Inline: walks of entity data decode every group of every entity they read.
+[[gnu::always_inline]] inline const std::byte* Decode(const std::byte* at, const GroupStore* store,
+                                                      GroupView* view,
+                                                      std::uint32_t* shared = nullptr) {
   auto header = Load<std::uint16_t>(at);
+  if ((header >> 11) == kTyped) return DecodeTyped(at, store, view, shared);
   at += 2;
   view->is_handle = false;
   view->text = {};
-  if ((header >> 11) == kTyped) {
-    const auto type = static_cast<GroupType>(*at);
-    at = Decode(at + 1, store, view, shared);
-    view->type = type;
-    return at;
-  }
   view->code = header & 0x7FF;
   view->type = GroupTypeOf(view->code);
   auto shared_text = [&](std::uint32_t index) {
@@ -222,6 +221,15 @@ const std::byte* Decode(const std::byte* at, const GroupStore* store, GroupView*
   return at;
 }
 
+// A group packed under a type other than its code's: the type byte, then the group.
+const std::byte* DecodeTyped(const std::byte* at, const GroupStore* store, GroupView* view,
+                             std::uint32_t* shared) {
+  const auto type = static_cast<GroupType>(at[2]);
+  at = Decode(at + 3, store, view, shared);
+  view->type = type;
+  return at;
+}
+
 // The group the packed bytes at `at` stand for; *next is set behind it.
 Group Materialize(const std::byte* at, const GroupStore* store, const std::byte** next) {
   GroupView v;
@@ -248,17 +256,16 @@ Group Materialize(const std::byte* at, const GroupStore* store, const std::byte*
 }  // namespace
 
 std::wstring FormatHandle(std::uint64_t handle) {
-  wchar_t digits[16];
-  int n = 0;
-  do {
-    const int d = static_cast<int>(handle & 15);
-    digits[n++] = static_cast<wchar_t>(d < 10 ? L'0' + d : L'A' + d - 10);
-    handle >>= 4;
-  } while (handle != 0);
-  std::wstring out;
-  out.reserve(static_cast<std::size_t>(n));
-  while (n > 0) out.push_back(digits[--n]);
+  std::wstring out(HandleDigits(handle), L'0');
+  WriteHandle(handle, out.data());
   return out;
+}
+
+bool IsPlainHandle(std::string_view text, std::uint64_t* handle) {
+  return PlainHandle(text, handle);
+}
+bool IsPlainHandle(std::wstring_view text, std::uint64_t* handle) {
+  return PlainHandle(text, handle);
 }
 
 GroupStore::~GroupStore() {
@@ -432,7 +439,7 @@ PackedText GroupPacker::AddText(int code, std::wstring_view text) {
   std::uint64_t handle = 0;
   if (text.empty()) {
     packed.kind = PackedText::kEmpty;
-  } else if (IsHandleCode(code) && IsPlainHandle(text, &handle)) {
+  } else if (IsHandleCode(code) && PlainHandle(text, &handle)) {
     packed = {PackedText::kHandle, handle};
   } else if (OwnText(code)) {
     std::byte* at = Room(TextRoom(text.size()));
@@ -447,9 +454,19 @@ PackedText GroupPacker::AddText(int code, std::wstring_view text) {
   return packed;
 }
 
-void GroupPacker::AddAgain(int code, PackedText packed) {
-  std::byte* at = Room(2 + 8);
+void GroupPacker::AddOwnAscii(int code, std::string_view text) {
+  std::byte* at = Room(TextRoom(text.size()));
   std::byte* const begin = at;
+  at = Store(Header(at, code, kOwn), static_cast<std::uint32_t>(text.size()));
+  while ((reinterpret_cast<std::uintptr_t>(at) & 3) != 0) *at++ = std::byte{0};
+  auto* out = reinterpret_cast<wchar_t*>(at);
+  for (const char c : text) *out++ = static_cast<wchar_t>(static_cast<unsigned char>(c));
+  Added(begin, reinterpret_cast<std::byte*>(out));
+}
+
+PackedBytes GroupPacker::Encode(int code, PackedText packed) {
+  PackedBytes out;
+  std::byte* at = out.bytes;
   const std::uint64_t v = packed.value;
   switch (packed.kind) {
     case PackedText::kShared:
@@ -468,7 +485,8 @@ void GroupPacker::AddAgain(int code, PackedText packed) {
       at = Header(at, code, kEmpty);
       break;
   }
-  Added(begin, at);
+  out.size = static_cast<std::size_t>(at - out.bytes);
+  return out;
 }
 
 void GroupPacker::AddReal(int code, double value) {

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -33,6 +34,20 @@ struct GroupView {
 
 // A handle's text as a drawing writes it: upper-case hexadecimal without leading zeros.
 std::wstring FormatHandle(std::uint64_t handle);
+// The number of digits FormatHandle gives for handle (1 to 16).
+inline std::size_t HandleDigits(std::uint64_t handle) {
+  return handle == 0 ? 1 : static_cast<std::size_t>((64 - __builtin_clzll(handle) + 3) / 4);
+}
+// Writes FormatHandle's text into out, which has room for HandleDigits(handle) characters.
+inline void WriteHandle(std::uint64_t handle, wchar_t* out) {
+  for (std::size_t i = HandleDigits(handle); i-- > 0; handle >>= 4) {
+    const int d = static_cast<int>(handle & 15);
+    out[i] = static_cast<wchar_t>(d < 10 ? L'0' + d : L'A' + d - 10);
+  }
+}
+// True when text is exactly what FormatHandle gives for some handle, which goes into *handle.
+bool IsPlainHandle(std::string_view text, std::uint64_t* handle);
+bool IsPlainHandle(std::wstring_view text, std::uint64_t* handle);
 
 // The arenas behind the packed groups of one drawing, and the texts they share. Filled while
 // the drawing loads; immutable once an entity refers to it.
@@ -195,6 +210,12 @@ struct PackedText {
   std::uint64_t value = 0;  // the shared text's index, or the handle
 };
 
+// A text group's packed bytes (header and value), to go into lists again as they are.
+struct PackedBytes {
+  std::byte bytes[16] = {};
+  std::size_t size = 0;
+};
+
 // Packs one list at a time into a store, group by group as they are read, so that a reader
 // needs no Group object per group. Lists come out exactly as GroupList's constructor packs the
 // same groups.
@@ -213,8 +234,19 @@ class GroupPacker {
   void Add(const Group& group);
   // The Add*() below take codes of 0..2047 whose own type (GroupTypeOf) the value has.
   PackedText AddText(int code, std::wstring_view text);
+  // The same for an ASCII text, each byte a character. REQUIRES: code is one whose texts are
+  // kept apart (contents 1 and 3, own handles 5 and 105) and text no plain handle under it.
+  void AddOwnAscii(int code, std::string_view text);
   // REQUIRES: packed came from AddText() of this packer under the same code and is not kOwn.
-  void AddAgain(int code, PackedText packed);
+  void AddAgain(int code, PackedText packed) { AddBytes(Encode(code, packed)); }
+  // How AddAgain() packs packed under code.
+  static PackedBytes Encode(int code, PackedText packed);
+  // REQUIRES: bytes came from Encode() for this packer's store.
+  void AddBytes(const PackedBytes& bytes) {
+    std::memcpy(Room(sizeof bytes.bytes), bytes.bytes, sizeof bytes.bytes);
+    used_ += bytes.size;
+    ++count_;
+  }
   void AddReal(int code, double value);
   void AddInteger(int code, std::int64_t value);
   void AddPoint(int code, const Point3& point);

@@ -157,8 +157,8 @@ GroupReader::GroupReader(Tokenizer& tokenizer, const TextDecoder& decoder,
 
 void GroupReader::set_decoder(const TextDecoder& decoder) {
   decoder_ = &decoder;
-  for (auto& pair : recent_) pair[0].valid = pair[1].valid = false;
-  for (auto& pair : recent_packed_) pair[0].code = pair[1].code = -1;
+  recent_.Clear();
+  recent_packed_.Clear();
   std::string ascii;
   ascii.push_back('\t');
   for (char c = 0x20; c < 0x7F; ++c) {
@@ -193,16 +193,18 @@ bool GroupReader::Next(Group* group, std::size_t* line) {
   return Convert(tag, group);
 }
 
-bool GroupReader::Pack(GroupPacker* packer, EntityHead* head, Group* zero, std::size_t* line,
-                       bool* is_zero) {
+bool GroupReader::PackUntilZero(GroupPacker* packer, EntityHead* head, Group* zero,
+                                std::size_t* line) {
   if (!status_.ok()) return false;
   RawTag tag;
-  do {
+  for (;;) {
     if (!NextRaw(&tag)) return false;
-  } while (tag.code == 999);
-  *line = tag.line;
-  *is_zero = tag.code == 0;
-  return *is_zero ? Convert(tag, zero) : ConvertInto(tag, packer, head);
+    if (tag.code == 0) {
+      *line = tag.line;
+      return Convert(tag, zero);
+    }
+    if (tag.code != 999 && !ConvertInto(tag, packer, head)) return false;
+  }
 }
 
 bool GroupReader::ReadReal(const RawTag& tag, double* value) {
@@ -241,33 +243,31 @@ void GroupReader::DecodeText(const RawTag& tag, std::string_view bytes) {
   }
 }
 
+void GroupReader::Widen(std::string_view bytes) {
+  // Not assign(begin, end), which builds a temporary text on the heap first.
+  scratch_.resize(bytes.size());
+  for (std::size_t i = 0; i < bytes.size(); ++i) scratch_[i] = static_cast<wchar_t>(bytes[i]);
+}
+
+// Handles and text contents are mostly distinct: sharing them would only cost.
+static bool IsDistinctCode(int code) { return code == 1 || code == 3 || code == 5 || code == 105; }
+
 bool GroupReader::Convert(const RawTag& tag, Group* group) {
   const GroupType type = GroupTypeOf(tag.code);
   switch (type) {
     case GroupType::kString: {
       const std::string_view bytes = tag.code == 0 ? TrimBlanks(tag.value) : tag.value;
-      // Handles and text contents are mostly distinct: sharing them would only cost.
-      const bool distinct = tag.code == 1 || tag.code == 3 || tag.code == 5 || tag.code == 105;
-      RecentText* recent = nullptr;
+      const bool distinct = IsDistinctCode(tag.code);
       if (!distinct) {
-        auto& pair = recent_[static_cast<unsigned>(tag.code) % recent_.size()];
-        for (RecentText& r : pair) {
-          if (r.valid && r.group.code() == tag.code && r.bytes == bytes) {
-            *group = r.group;
-            return true;
-          }
+        if (const Group* known = recent_.Find(tag.code, bytes)) {
+          *group = *known;
+          return true;
         }
-        std::swap(pair[0], pair[1]);  // the older one makes room
-        recent = &pair[0];
       }
       if (ascii_identity_ && IsPlainAscii(bytes)) {
-        scratch_.assign(bytes.begin(), bytes.end());
+        Widen(bytes);
         *group = distinct ? own_.Make(tag.code, scratch_) : pool_.Make(tag.code, scratch_);
-        if (recent != nullptr) {
-          recent->bytes.assign(bytes);
-          recent->group = *group;
-          recent->valid = true;
-        }
+        if (!distinct) recent_.Remember(tag.code, bytes, *group);
         return true;
       }
       DecodeText(tag, bytes);
@@ -299,68 +299,76 @@ bool GroupReader::Convert(const RawTag& tag, Group* group) {
   return false;
 }
 
+void GroupReader::PackText(const RawTag& tag, GroupPacker* packer, EntityHead* head) {
+  const int code = tag.code;
+  if (recent_store_ != &packer->store()) {
+    // Shared texts are numbered per store.
+    recent_packed_.Clear();
+    recent_store_ = &packer->store();
+  }
+  const std::string_view bytes = tag.value;
+  const bool distinct = IsDistinctCode(code);
+  PackedText packed;
+  std::uint64_t handle = 0;
+  if (const RecentPacked* known = distinct ? nullptr : recent_packed_.Find(code, bytes)) {
+    // Names, markers and owners: the bytes packed the last time, as they are.
+    packer->AddBytes(known->bytes);
+    packed = known->text;
+  } else if (ascii_identity_ && IsHandleCode(code) && IsPlainHandle(bytes, &handle)) {
+    // A handle as the drawing writes it reads the same whatever the decoding.
+    packed = {PackedText::kHandle, handle};
+    if (distinct) {
+      packer->AddAgain(code, packed);
+    } else {
+      const PackedBytes encoded = GroupPacker::Encode(code, packed);
+      packer->AddBytes(encoded);
+      recent_packed_.Remember(code, bytes, {packed, encoded});
+    }
+  } else if (ascii_identity_ && IsPlainAscii(bytes)) {
+    if (distinct && !bytes.empty()) {
+      // Contents: widened straight into the list.
+      packer->AddOwnAscii(code, bytes);
+      packed.kind = PackedText::kOwn;
+      if (EntityHead::Wants(code)) Widen(bytes);
+    } else {
+      Widen(bytes);
+      packed = packer->AddText(code, scratch_);
+      if (!distinct) {
+        recent_packed_.Remember(code, bytes, {packed, GroupPacker::Encode(code, packed)});
+      }
+    }
+  } else {
+    // Not remembered: a text with bytes to replace is a repair each time it comes.
+    DecodeText(tag, bytes);
+    packed = packer->AddText(code, scratch_);
+  }
+  if (!EntityHead::Wants(code)) return;
+  GroupView view;
+  view.code = code;
+  view.type = GroupType::kString;
+  view.is_handle = packed.kind == PackedText::kHandle;
+  view.handle = packed.value;
+  if (packed.kind == PackedText::kShared) {
+    view.text = packer->store().SharedAt(static_cast<std::uint32_t>(packed.value))->text;
+  } else if (packed.kind == PackedText::kOwn) {
+    view.text = scratch_;
+  }
+  head->Note(view, tag.line + 1);
+}
+
 bool GroupReader::ConvertInto(const RawTag& tag, GroupPacker* packer, EntityHead* head) {
   const int code = tag.code;
   const GroupType type = GroupTypeOf(code);
-  GroupView view;
-  view.code = code;
-  view.type = type;
   switch (type) {
-    case GroupType::kString: {
-      if (recent_store_ != &packer->store()) {
-        // Shared texts are numbered per store.
-        for (auto& pair : recent_packed_) pair[0].code = pair[1].code = -1;
-        recent_store_ = &packer->store();
-      }
-      const std::string_view bytes = tag.value;
-      const bool distinct = code == 1 || code == 3 || code == 5 || code == 105;
-      RecentPacked* recent = nullptr;
-      PackedText packed;
-      bool known = false;
-      if (!distinct) {
-        auto& pair = recent_packed_[static_cast<unsigned>(code) % recent_packed_.size()];
-        for (RecentPacked& r : pair) {
-          if (r.code == code && r.bytes == bytes) {
-            packed = r.packed;
-            known = true;
-            break;
-          }
-        }
-        if (!known) {
-          std::swap(pair[0], pair[1]);
-          recent = &pair[0];
-        }
-      }
-      if (known) {
-        packer->AddAgain(code, packed);
-      } else if (ascii_identity_ && IsPlainAscii(bytes)) {
-        scratch_.assign(bytes.begin(), bytes.end());
-        packed = packer->AddText(code, scratch_);
-        if (recent != nullptr) {
-          recent->bytes.assign(bytes);
-          recent->code = code;
-          recent->packed = packed;
-        }
-      } else {
-        // Not remembered: a text with bytes to replace is a repair each time it comes.
-        DecodeText(tag, bytes);
-        packed = packer->AddText(code, scratch_);
-      }
-      if (EntityHead::Wants(code)) {
-        view.is_handle = packed.kind == PackedText::kHandle;
-        view.handle = packed.value;
-        if (packed.kind == PackedText::kShared) {
-          view.text = packer->store().SharedAt(static_cast<std::uint32_t>(packed.value))->text;
-        } else if (packed.kind == PackedText::kOwn) {
-          view.text = scratch_;
-        }
-        head->Note(view, tag.line + 1);
-      }
+    case GroupType::kString:
+      PackText(tag, packer, head);
       return true;
-    }
     case GroupType::kDouble: {
       double d = 0;
-      if (!ReadReal(tag, &d)) return false;
+      const char* const first = tag.value.data();
+      if (!ParseShortDecimal(first, first + tag.value.size(), &d) && !ReadReal(tag, &d)) {
+        return false;
+      }
       packer->AddReal(code, d);
       return true;
     }
@@ -372,6 +380,9 @@ bool GroupReader::ConvertInto(const RawTag& tag, GroupPacker* packer, EntityHead
       if (!ReadInteger(tag, type, &i)) return false;
       packer->AddInteger(code, i);
       if (EntityHead::Wants(code)) {
+        GroupView view;
+        view.code = code;
+        view.type = type;
         view.integer = i;
         head->Note(view, tag.line + 1);
       }

@@ -9,9 +9,11 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/dxf/group.h"
@@ -39,8 +41,14 @@ struct EntityHead {
   int depth = 0;  // inside 102 "{APP ... }" groups, where 330 is no owner
 
   void Reset(int handle_group) {
-    *this = EntityHead();
+    // Field by field: a fresh head would build and drop its two texts for every entity.
     handle_code = handle_group;
+    have_handle = have_owner = paper_space = false;
+    handle = owner = 0;
+    bad_handle_line = bad_owner_line = 0;
+    bad_handle.clear();
+    bad_owner.clear();
+    depth = 0;
   }
   // True for the codes Note() looks at.
   static bool Wants(int code) {
@@ -65,9 +73,10 @@ class GroupReader {
   bool Next(Group* group, std::size_t* line);
   const Status& status() const { return status_; }
 
-  // Reads the next group as Next() does, but packs one with a code other than 0 straight into
-  // packer and notes it in *head; a code-0 group goes into *zero and sets *is_zero.
-  bool Pack(GroupPacker* packer, EntityHead* head, Group* zero, std::size_t* line, bool* is_zero);
+  // Reads groups as Next() does up to the next code-0 group, which goes into *zero and the line
+  // of its code into *line; packs the groups before it straight into packer, noting each in
+  // *head. Returns false at the end of the input or on an error, as Next() does.
+  bool PackUntilZero(GroupPacker* packer, EntityHead* head, Group* zero, std::size_t* line);
 
   // Reads past groups without converting them, up to and including the next (0, ENDSEC).
   // Raises *max_handle to the largest handle in the skipped code-5 groups. Fails when the
@@ -81,14 +90,16 @@ class GroupReader {
   bool Fail(Status status);
   // The next raw tag: the one put back by a point, else the tokenizer's. Inline: it runs once
   // per tag.
-  bool NextRaw(RawTag* tag) {
+  [[gnu::always_inline]] bool NextRaw(RawTag* tag) {
     if (!pending_ && tokenizer_->Next(tag)) return true;
     return NextRawRest(tag);
   }
   // The put-back tag, or the tokenizer's end or error after its Next() said false.
   bool NextRawRest(RawTag* tag);
   bool Convert(const RawTag& tag, Group* group);
-  bool ConvertInto(const RawTag& tag, GroupPacker* packer, EntityHead* head);
+  // Inline: one caller, once per group.
+  [[gnu::always_inline]] inline bool ConvertInto(const RawTag& tag, GroupPacker* packer,
+                                                 EntityHead* head);
   bool ReadPoint(const RawTag& x, Point3* point);
   // A coordinate that is no plain decimal: read in full, or fail naming its line.
   bool ReadCoordinate(const RawTag& tag, double* value);
@@ -98,6 +109,10 @@ class GroupReader {
   bool NumberFail(const RawTag& tag, GroupType type, int error);
   // A text value decoded into scratch_, noting replaced bytes as a repair.
   void DecodeText(const RawTag& tag, std::string_view bytes);
+  // A text group of the packing road; see ConvertInto.
+  void PackText(const RawTag& tag, GroupPacker* packer, EntityHead* head);
+  // ASCII bytes into scratch_, one character each.
+  void Widen(std::string_view bytes);
 
   Tokenizer* tokenizer_;
   const TextDecoder* decoder_;
@@ -106,24 +121,72 @@ class GroupReader {
   // valid because the tokenizer is not called again before it is used.
   std::optional<RawTag> pending_;
   Status status_;
+  // The last two texts read under each code (by its low bits), by their bytes, with what each
+  // became: names and markers come again and again under the same code and are then taken as
+  // they are. One for each road.
+  template <typename Value>
+  class RecentTexts {
+   public:
+    // What (code, bytes) became, or null when it is not among the last two of its code.
+    const Value* Find(int code, std::string_view bytes) const {
+      const Pair& pair = pairs_[static_cast<unsigned>(code) % pairs_.size()];
+      for (const Entry& e : pair.entries) {
+        if (e.code == code && e.bytes.size() == bytes.size() && SameBytes(e.bytes, bytes)) {
+          return &e.value;
+        }
+      }
+      return nullptr;
+    }
+    // Keeps what (code, bytes) became, in place of the older of its pair.
+    void Remember(int code, std::string_view bytes, Value value) {
+      Pair& pair = pairs_[static_cast<unsigned>(code) % pairs_.size()];
+      Entry& e = pair.entries[pair.older];
+      pair.older ^= 1;
+      e.code = code;
+      e.bytes.assign(bytes);
+      e.value = std::move(value);
+    }
+    void Clear() {
+      for (Pair& pair : pairs_) pair.entries[0].code = pair.entries[1].code = -1;
+    }
+
+   private:
+    // a == b for texts of one length. Names and markers are short: those are compared as a
+    // few overlapping words inside both, without a call.
+    static bool SameBytes(std::string_view a, std::string_view b) {
+      const std::size_t n = a.size();
+      auto same = [&a, &b](std::size_t at, auto word) {
+        std::memcpy(&word, a.data() + at, sizeof word);
+        auto other = word;
+        std::memcpy(&other, b.data() + at, sizeof other);
+        return word == other;
+      };
+      if (n >= 8 && n <= 16) return same(0, std::uint64_t{}) && same(n - 8, std::uint64_t{});
+      if (n >= 4 && n < 8) return same(0, std::uint32_t{}) && same(n - 4, std::uint32_t{});
+      if (n > 0 && n < 4) return a[0] == b[0] && a[n / 2] == b[n / 2] && a[n - 1] == b[n - 1];
+      return a == b;
+    }
+    struct Entry {
+      int code = -1;
+      std::string bytes;
+      Value value;
+    };
+    struct Pair {
+      std::array<Entry, 2> entries;
+      unsigned older = 0;
+    };
+    std::array<Pair, 64> pairs_;
+  };
   // Equal texts share one copy; pure ASCII values skip the decoder when it maps ASCII to itself.
   TextPool pool_;
   TextRecycler own_;
-  // The last two shared texts read under each code (by its low bits), by their bytes: names
-  // and markers come again and again under the same code and are then taken as they are.
-  struct RecentText {
-    std::string bytes;
-    Group group;
-    bool valid = false;
-  };
-  std::array<std::array<RecentText, 2>, 64> recent_;
-  // The same for the packing road, by how each text went into the packer's store.
+  RecentTexts<Group> recent_;
+  // The packing road keeps each text's packed bytes, numbered per store.
   struct RecentPacked {
-    std::string bytes;
-    int code = -1;
-    PackedText packed;
+    PackedText text;
+    PackedBytes bytes;
   };
-  std::array<std::array<RecentPacked, 2>, 64> recent_packed_;
+  RecentTexts<RecentPacked> recent_packed_;
   const GroupStore* recent_store_ = nullptr;
   bool ascii_identity_ = false;
   std::wstring scratch_;

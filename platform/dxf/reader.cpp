@@ -275,11 +275,11 @@ class Loader {
       const std::string context = "block " + name;
       for (;;) {
         if (!NextRecord(context, begin.line, &status, true)) return status;
-        if (record_.type == "ENDBLK") {
+        if (!record_.packed && record_.type == "ENDBLK") {
           if (Status s = MakeEntity(false, &block.end); !s.ok()) return s;
           break;
         }
-        if (IsOneOf(record_.type, {"BLOCK", "ENDSEC", "SECTION", "EOF"})) {
+        if (!record_.packed && IsOneOf(record_.type, {"BLOCK", "ENDSEC", "SECTION", "EOF"})) {
           return NoEnd("block", name, begin.line, "ENDBLK");
         }
         Entity entity;
@@ -303,13 +303,16 @@ class Loader {
     }
     for (;;) {
       if (!NextRecord("section ENTITIES", section_line, &status, true)) return status;
-      if (record_.type == "ENDSEC") return Status();
-      if (IsOneOf(record_.type, {"SECTION", "EOF"})) {
-        return NoEnd("section", "ENTITIES", section_line, "ENDSEC");
-      }
-      if (IsOneOf(record_.type, {"BLOCK", "ENDBLK", "TABLE", "ENDTAB"})) {
-        return Error(ErrorCode::kBadStructure, record_.line,
-                     QuoteBytes(record_.type) + " does not belong in the ENTITIES section");
+      // A packed record is no frame (see RecordReader::Next), which is all the checks look for.
+      if (!record_.packed) {
+        if (record_.type == "ENDSEC") return Status();
+        if (IsOneOf(record_.type, {"SECTION", "EOF"})) {
+          return NoEnd("section", "ENTITIES", section_line, "ENDSEC");
+        }
+        if (IsOneOf(record_.type, {"BLOCK", "ENDBLK", "TABLE", "ENDTAB"})) {
+          return Error(ErrorCode::kBadStructure, record_.line,
+                       QuoteBytes(record_.type) + " does not belong in the ENTITIES section");
+        }
       }
       Entity entity;
       if (Status s = MakeEntity(false, &entity); !s.ok()) return s;

@@ -61,6 +61,7 @@ bool RecordReader::Next(Record* record, GroupPacker* packer, EntityHead* head) {
     last_type_ = TypeName(next_->text());
     last_type_text_ = next_->shared_text();
     last_type_group_ = *next_;  // keeps the text, and so its address, from being reused
+    type_store_ = nullptr;
     const std::string& t = last_type_;
     last_is_frame_ = t == "SECTION" || t == "ENDSEC" || t == "EOF" || t == "TABLE" ||
                      t == "ENDTAB" || t == "BLOCK" || t == "ENDBLK";
@@ -74,15 +75,22 @@ bool RecordReader::Next(Record* record, GroupPacker* packer, EntityHead* head) {
   if (packer != nullptr && !last_is_frame_) {
     record->packed = true;
     packer->Begin();
-    packer->Add(record->groups.front());
+    const Group& type = record->groups.front();
+    if (type_store_ == &packer->store()) {
+      packer->AddBytes(type_bytes_);
+    } else if (type.shared_text() != nullptr) {
+      // What Add() packs for it, kept for the records of the same type that follow.
+      type_bytes_ = GroupPacker::Encode(0, {PackedText::kShared, packer->store().Intern(type)});
+      type_store_ = &packer->store();
+      packer->AddBytes(type_bytes_);
+    } else {
+      packer->Add(type);
+    }
     head->Reset(5);
-    bool is_zero = false;
-    while (groups_->Pack(packer, head, &group, &line, &is_zero)) {
-      if (is_zero) {
-        next_ = std::move(group);
-        next_line_ = line;
-        return true;
-      }
+    if (groups_->PackUntilZero(packer, head, &group, &line)) {
+      next_ = std::move(group);
+      next_line_ = line;
+      return true;
     }
     status_ = groups_->status();
     return status_.ok();

@@ -72,6 +72,9 @@ class RecordReader {
   const SharedText* last_type_text_ = nullptr;
   Group last_type_group_;
   bool last_is_frame_ = false;
+  // The packed bytes of that type's group in type_store_; none while type_store_ is null.
+  PackedBytes type_bytes_;
+  const GroupStore* type_store_ = nullptr;
 };
 
 }  // namespace gm::dxf

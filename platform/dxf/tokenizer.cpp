@@ -82,7 +82,9 @@ Status OpenFileSource(const std::string& path, std::unique_ptr<ByteSource>* sour
 }
 
 Tokenizer::Tokenizer(std::string_view bytes, std::string name)
-    : name_(std::move(name)), pos_(bytes.empty() ? "" : bytes.data()), end_(pos_ + bytes.size()) {}
+    : name_(std::move(name)), pos_(bytes.empty() ? "" : bytes.data()), end_(pos_ + bytes.size()) {
+  SetFastEnd();
+}
 
 Tokenizer::Tokenizer(std::unique_ptr<ByteSource> source, std::string name, std::size_t chunk_size)
     : name_(std::move(name)),
@@ -91,17 +93,20 @@ Tokenizer::Tokenizer(std::unique_ptr<ByteSource> source, std::string name, std::
       source_done_(false) {
   buffer_.resize(chunk_size_);
   pos_ = end_ = buffer_.data();
+  SetFastEnd();
 }
 
 bool Tokenizer::Fail(Status status) {
   status_ = std::move(status);
   finished_ = true;
+  SetFastEnd();
   return false;
 }
 
 bool Tokenizer::AtEnd() {
   if (!produced_) return Fail(Error(ErrorCode::kEmpty, 0, "the file is empty"));
   finished_ = true;
+  SetFastEnd();
   return false;
 }
 
@@ -116,6 +121,7 @@ bool Tokenizer::Refill() {
   end_ = pos_ + kept + got;
   if (!read.ok()) return Fail(std::move(read));
   if (got == 0) source_done_ = true;
+  SetFastEnd();
   return true;
 }
 
@@ -137,7 +143,7 @@ Status Tokenizer::Start() {
   return Status();
 }
 
-bool Tokenizer::FastNext(RawTag* tag) {
+bool Tokenizer::FastNextRest(RawTag* tag) {
   const char* p = pos_;
   const char* const end = end_;
   while (p < end && IsBlank(*p)) ++p;
@@ -152,40 +158,9 @@ bool Tokenizer::FastNext(RawTag* tag) {
   if (p == digits || code > kMaxGroupCode) return false;
   while (p < end && IsBlank(*p)) ++p;
   while (p < end && *p == '\r') ++p;
-  if (p == end || *p != '\n') return false;
-  const char* const value = ++p;
-  // Eight bytes at a time to the first byte below 0x20; tabs and CRs are passed over.
-  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
-  constexpr std::uint64_t kHighs = 0x8080808080808080ull;
-  while (end - p >= 8) {
-    std::uint64_t word = 0;
-    std::memcpy(&word, p, sizeof word);
-    const std::uint64_t low = (word - 0x20 * kOnes) & ~word & kHighs;
-    if (low == 0) {
-      p += 8;
-      continue;
-    }
-    p += __builtin_ctzll(low) / 8;
-    if (*p != '\t' && *p != '\r') break;
-    ++p;
-  }
-  if (end - p < 8) {
-    for (; p < end; ++p) {
-      const auto c = static_cast<unsigned char>(*p);
-      if (c < 0x20 && c != '\t' && c != '\r') break;
-    }
-  }
-  if (p == end || *p != '\n') return false;
-  const char* value_end = p;
-  while (value_end > value && value_end[-1] == '\r') --value_end;
-  if (static_cast<std::size_t>(value_end - value) > kMaxLine) return false;
-  produced_ = true;
-  tag->code = code;
-  tag->value = std::string_view(value, static_cast<std::size_t>(value_end - value));
-  tag->line = line_;
-  line_ += 2;
-  pos_ = p + 1;
-  return true;
+  // FastValue() reads the value's first word unchecked.
+  if (p == end || *p != '\n' || end - p < 9) return false;
+  return FastValue(tag, code, p + 1);
 }
 
 bool Tokenizer::SlowNext(RawTag* tag) {
@@ -219,6 +194,7 @@ bool Tokenizer::SlowNext(RawTag* tag) {
       if (nl1 == nullptr || nl1 + 1 == end_) return AtEnd();
       if (!produced_) {
         if (first_blank_ == 0) first_blank_ = line_;
+        SetFastEnd();
         ++line_;
         pos_ = nl1 + 1;
         continue;

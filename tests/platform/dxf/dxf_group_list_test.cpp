@@ -107,6 +107,20 @@ TEST(DxfGroupList, ViewsTellHandlesAndTextsApart) {
   EXPECT_EQ(views[31].integer, std::numeric_limits<std::int64_t>::max());
   EXPECT_EQ(FormatHandle(0), L"0");
   EXPECT_EQ(FormatHandle(0xABCDEF0123456789u), L"ABCDEF0123456789");
+  for (const std::uint64_t h : {0xFull, 0x10ull, 0xFFFull, 0x1000ull, ~0ull}) {
+    std::uint64_t back = 0;
+    EXPECT_TRUE(IsPlainHandle(FormatHandle(h), &back)) << h;
+    EXPECT_EQ(back, h);
+    const std::wstring wide = FormatHandle(h);
+    const std::string narrow(wide.begin(), wide.end());
+    back = 0;
+    EXPECT_TRUE(IsPlainHandle(narrow, &back)) << narrow;
+    EXPECT_EQ(back, h);
+  }
+  std::uint64_t h = 0;
+  for (const char* kept_as_text : {"", "0A", "a2", " 1F", "1F ", "12345678901234567", "G"}) {
+    EXPECT_FALSE(IsPlainHandle(std::string_view(kept_as_text), &h)) << kept_as_text;
+  }
 }
 
 TEST(DxfGroupList, CopiesOutliveTheLoaderAndCompareByValue) {

@@ -276,6 +276,35 @@ TEST(DxfGroupReader, EqualTextsAreKeptOnceAndHandlesEachTheirOwn) {
   EXPECT_EQ(&r.groups[4].text(), &r.groups[5].text());
 }
 
+// Texts remembered under a code are told apart by every byte, whatever their length, on the
+// road of groups and on the packing road alike.
+TEST(DxfGroupReader, RememberedTextsDifferingInOneByteStayApart) {
+  Tags layers;
+  for (std::size_t n = 1; n <= 20; ++n) {
+    const std::string base(n, 'L');
+    for (std::size_t at = 0; at < n; ++at) {
+      std::string other = base;
+      other[at] = 'M';
+      layers.insert(layers.end(), {{8, base}, {8, other}, {8, base}, {8, other}});
+    }
+  }
+  const Read r = ReadGroups(Write(layers));
+  ASSERT_TRUE(r.status.ok()) << r.status.message();
+  ASSERT_EQ(r.groups.size(), layers.size());
+  Tags entities;
+  for (std::size_t i = 0; i < layers.size(); ++i) {
+    EXPECT_EQ(r.groups[i].text(), std::wstring(layers[i].second.begin(), layers[i].second.end()));
+    entities.insert(entities.end(), {{0, "LINE"}, layers[i]});
+  }
+  auto d = test::Load(test::Drawing({{9, "$ACADVER"}, {1, "AC1024"}}, entities));
+  ASSERT_TRUE(d.ok()) << d.status().message();
+  ASSERT_EQ(d->entities.size(), layers.size());
+  for (std::size_t i = 0; i < layers.size(); ++i) {
+    EXPECT_EQ(d->entities[i].Text(8),
+              std::wstring(layers[i].second.begin(), layers[i].second.end()));
+  }
+}
+
 }  // namespace
 }  // namespace gm::dxf
 

@@ -189,6 +189,26 @@ TEST(DxfPackedRoad, HandlesOwnersAndSpaceAreNotedOnTheWay) {
   EXPECT_EQ(d->entities[2].type, "LINE");
 }
 
+// What one entity's groups said of it is gone when the next begins: a fault, its space, and a
+// 102 group it left open.
+TEST(DxfPackedRoad, EachEntityStartsWithAFreshHead) {
+  const Tags entities = {{0, "LINE"}, {5, "10"}, {330, "zz"}, {67, "1"}, {102, "{ACAD_XDICTIONARY"},
+                         {0, "LINE"}, {5, "11"}, {330, "1F"}, {8, "0"},  {0, "LINE"},
+                         {8, "0"}};
+  auto d = test::Load(test::Drawing({{9, "$ACADVER"}, {1, "AC1024"}}, entities));
+  ASSERT_TRUE(d.ok()) << d.status().message();
+  ASSERT_EQ(d->entities.size(), 3u);
+  EXPECT_TRUE(d->entities[0].paper_space);
+  EXPECT_EQ(d->entities[0].owner, 0u);
+  EXPECT_FALSE(d->entities[1].paper_space);
+  EXPECT_EQ(d->entities[1].owner, 0x1Fu);  // no longer inside the first one's 102 group
+  EXPECT_EQ(d->entities[2].owner, 0u);
+  EXPECT_NE(d->entities[2].handle, 0x11u);  // a new one, not the last entity's
+  std::size_t owner_repairs = 0;
+  for (const Repair& r : d->repairs) owner_repairs += r.text.find("owner handle") == 0 ? 1 : 0;
+  EXPECT_EQ(owner_repairs, 1u);
+}
+
 // Faults found while packing keep their lines, and come in the order a reader meets them: what
 // reading an entity's groups finds before what the entity as a whole lacks.
 TEST(DxfPackedRoad, FaultsKeepTheirLinesAndOrder) {

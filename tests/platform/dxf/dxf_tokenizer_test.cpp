@@ -94,6 +94,51 @@ TEST(DxfTokenizer, ChunkBoundariesAnywhere) {
   }
 }
 
+// Code lines of every shape, each read where whole words of it and its value are at hand and
+// again where the buffer ends amid them: the same pairs either way.
+TEST(DxfTokenizer, EveryCodeLineShapeReadsTheSameWhereverItLies) {
+  const std::vector<std::pair<std::string, int>> codes = {
+      {"  0", 0}, {" 10", 10},    {"330", 330}, {"1001", 1001}, {"   8", 8},  {"5", 5},
+      {" 5 ", 5}, {"\t62", 62},   {"  0\r", 0}, {" 10 \r", 10}, {"07", 7},    {"0010", 10},
+      {"+5", 5},  {"1071", 1071}, {"9 ", 9},    {" 1", 1},      {"100", 100}, {"  5\t", 5}};
+  const std::vector<std::string> values = {"",     "x",      "0.0", "12345678", "123456789abcdef0",
+                                           "a\tb", "tail\r", "\r"};
+  std::string bytes;
+  std::vector<Pair> want;
+  std::size_t line = 1;
+  for (const auto& [code_line, code] : codes) {
+    for (const std::string& value : values) {
+      bytes += code_line + "\n" + value + "\n";
+      std::string kept = value;
+      while (!kept.empty() && kept.back() == '\r') kept.pop_back();
+      want.push_back({code, kept, line});
+      line += 2;
+    }
+  }
+  auto expect_same = [&want](const std::vector<Pair>& got, const std::string& how) {
+    ASSERT_EQ(got.size(), want.size()) << how;
+    for (std::size_t i = 0; i < want.size(); ++i) {
+      EXPECT_EQ(got[i].code, want[i].code) << how << ", pair " << i;
+      EXPECT_EQ(got[i].value, want[i].value) << how << ", pair " << i;
+      EXPECT_EQ(got[i].line, want[i].line) << how << ", pair " << i;
+    }
+  };
+  Status s;
+  expect_same(ReadAll(bytes, &s), "whole");
+  ASSERT_TRUE(s.ok()) << s.message();
+  for (std::size_t step : {1u, 5u, 13u, 64u}) {
+    Tokenizer t(std::make_unique<TrickleSource>(bytes, step), "t.dxf", 64);
+    expect_same(ReadAll(t, &s), "step " + std::to_string(step));
+    ASSERT_TRUE(s.ok()) << s.message();
+  }
+  // A code line whose blanks follow its digit is no padded code of three.
+  EXPECT_TRUE(ReadAll(std::string("5  \nvalue line long enough\n") + bytes, &s).size() > 1);
+  ASSERT_TRUE(s.ok()) << s.message();
+  ReadAll("  0\nSECTION\n5 5\nvalue line long enough\n", &s);
+  EXPECT_EQ(s.code(), ErrorCode::kBadGroupCode);
+  EXPECT_EQ(s.line(), 3u);
+}
+
 TEST(DxfTokenizer, LinesLongerThanTheChunkGrowTheBuffer) {
   const std::string text(10000, 'x');
   Tokenizer t(std::make_unique<TrickleSource>("  1\n" + text + "\n  0\nEOF\n", 4096), "t.dxf", 64);
