@@ -356,7 +356,11 @@ class Loader {
   // Moves the current record into *entity. DIMSTYLE entries carry their handle in group 105,
   // since their group 5 is a block name in R12.
   Status MakeEntity(bool dimstyle, Entity* entity) {
-    entity->type = store_->InternType(record_.type);
+    if (record_.type_serial != type_serial_) {
+      type_ = store_->InternType(record_.type);
+      type_serial_ = record_.type_serial;
+    }
+    entity->type = type_;
     entity->line = record_.line;
     if (record_.packed) {
       entity->groups = packer_.Finish();
@@ -497,6 +501,9 @@ class Loader {
   Drawing drawing_;
   std::shared_ptr<GroupStore> store_ = std::make_shared<GroupStore>();
   GroupPacker packer_{store_};
+  // The type of the records numbered type_serial_, as kept in store_.
+  std::string_view type_;
+  std::uint64_t type_serial_ = 0;
   EntityHead head_;
   std::uint64_t max_handle_ = 0;
   std::uint64_t handseed_ = 0;

@@ -30,6 +30,9 @@ struct Record {
   // The groups behind the first went into the packer given to RecordReader::Next(), and groups
   // and lines hold the first alone.
   bool packed = false;
+  // Records that one reader gives the same number have the same type, so that what callers
+  // work out from a type can be kept; never 0. Callers must not change type.
+  std::uint64_t type_serial = 0;
 
   // The first group with code among groups[1..], or null.
   const Group* Find(int code) const;
@@ -72,6 +75,8 @@ class RecordReader {
   const SharedText* last_type_text_ = nullptr;
   Group last_type_group_;
   bool last_is_frame_ = false;
+  std::uint64_t type_serial_ = 0;        // last_type_'s number
+  const Record* last_filled_ = nullptr;  // the record given last_type_ last
   // The packed bytes of that type's group in type_store_; none while type_store_ is null.
   PackedBytes type_bytes_;
   const GroupStore* type_store_ = nullptr;

@@ -239,5 +239,42 @@ TEST(DxfPackedRoad, FaultsKeepTheirLinesAndOrder) {
             "drawing.dxf:8: value '70000' of group 70 is out of range for a 16-bit integer");
 }
 
+// An entity's type is its own record's however the types before it ran: repeated, alternating,
+// spelled in lower case, behind frames that are no entity, and in records read alternately
+// into two records or into a fresh one.
+TEST(DxfPackedRoad, EachEntityKeepsItsOwnType) {
+  const Tags inner = {{0, "LINE"}, {8, "0"}, {0, "TEXT"}, {8, "0"}, {0, "TEXT"}, {8, "0"}};
+  const Tags entities = {{0, "TEXT"}, {8, "0"},    {0, "LINE"}, {8, "0"},    {0, "line"},
+                         {8, "0"},    {0, "LINE"}, {8, "0"},    {0, "TEXT"}, {8, "0"}};
+  const std::string bytes = test::Write(Concat({test::Section("BLOCKS", BlockTags("A0", inner)),
+                                                test::Section("ENTITIES", entities),
+                                                {{0, "EOF"}}}));
+  auto d = test::Load(bytes);
+  ASSERT_TRUE(d.ok()) << d.status().message();
+  ASSERT_EQ(d->blocks.size(), 1u);
+  EXPECT_EQ(d->blocks[0].begin.type, "BLOCK");
+  std::vector<std::string> block_types;
+  for (const Entity& e : d->blocks[0].entities) block_types.emplace_back(e.type);
+  EXPECT_EQ(block_types, (std::vector<std::string>{"LINE", "TEXT", "TEXT"}));
+  EXPECT_EQ(d->blocks[0].end.type, "ENDBLK");
+  std::vector<std::string> types;
+  for (const Entity& e : d->entities) types.emplace_back(e.type);
+  EXPECT_EQ(types, (std::vector<std::string>{"TEXT", "LINE", "LINE", "LINE", "TEXT"}));
+
+  const std::string records_bytes = test::Write(Concat({entities, {{0, "EOF"}}}));
+  Tokenizer tokenizer(records_bytes, "two records");
+  ASSERT_TRUE(tokenizer.Start().ok());
+  GroupReader groups(tokenizer, TextDecoder::Utf8(), nullptr);
+  RecordReader records(groups);
+  Record a;
+  Record b;
+  std::vector<std::string> read;
+  for (int i = 0; records.Next(i % 3 == 2 ? &b : &a); ++i)
+    read.push_back((i % 3 == 2 ? b : a).type);
+  Record fresh;
+  EXPECT_FALSE(records.Next(&fresh));
+  EXPECT_EQ(read, (std::vector<std::string>{"TEXT", "LINE", "LINE", "LINE", "TEXT", "EOF"}));
+}
+
 }  // namespace
 }  // namespace gm::dxf
