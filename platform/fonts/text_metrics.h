@@ -39,8 +39,11 @@
 // measured with the SHX proportions as well, and the result says so.
 #pragma once
 
+#include <array>
+#include <bitset>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/fonts/font_resolver.h"
 #include "platform/fonts/measure_types.h"
@@ -76,6 +79,37 @@ struct TextBox {
 // The box of text drawn at height in style. Linear in the length of text.
 // Thread-safe.
 [[nodiscard]] TextBox MeasureText(std::wstring_view text, double height, const TextStyle& style);
+
+// Boxes of many texts in one style at one height, as MeasureText gives them.
+// Printable ASCII texts without percent codes are measured from this
+// object's table of the characters' measures and kerning pairs, filled as
+// characters come; other texts go to MeasureText. Not thread-safe: one
+// object per thread.
+class PlainTextMeasurer {
+ public:
+  PlainTextMeasurer(const TextStyle& style, double height);
+  [[nodiscard]] TextBox Measure(std::wstring_view text);
+
+ private:
+  static constexpr int kFirst = 0x20;
+  static constexpr int kCount = 0x7F - kFirst;
+  struct Glyph {
+    double advance = 0;
+    bool ink = false;
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+  };
+  const Glyph& GlyphOf(int c);
+  double Kern(int left, int right);
+
+  TextStyle style_;
+  double height_;
+  bool usable_;
+  MetricsSource source_ = MetricsSource::kEstimate;
+  std::array<Glyph, kCount> glyphs_{};
+  std::bitset<kCount> glyph_known_;
+  std::vector<double> kerns_;  // kCount * kCount, left major
+  std::bitset<kCount * kCount> kern_known_;
+};
 
 // What a CAD host draws for a TEXT string: percent codes replaced as above.
 std::wstring RenderPercentCodes(std::wstring_view text);

@@ -32,7 +32,8 @@ double BoxWidth(const gm::fonts::TextBox& box) { return box.upper_right.x - box.
 // digit width are found once per font, not once per cell.
 class LineMeasurer {
  public:
-  explicit LineMeasurer(const FontFormat& font) : font_(font), style_(StyleOf(font)) {
+  explicit LineMeasurer(const FontFormat& font)
+      : font_(font), style_(StyleOf(font)), plain_(style_, 1.0) {
     static std::mutex mutex;
     static std::map<std::tuple<std::wstring, bool, bool>, double> digit_widths;
     std::lock_guard lock(mutex);
@@ -45,21 +46,24 @@ class LineMeasurer {
     digit_ = it->second;
   }
 
-  double WidthInDigits(std::wstring_view line) const {
+  double WidthInDigits(std::wstring_view line) {
     if (line.empty()) return 0;
-    const auto box = gm::fonts::MeasureText(line, 1.0, style_);
+    const auto box = plain_.Measure(line);
     if (!box.ok() || digit_ <= 0) return static_cast<double>(line.size());
     return BoxWidth(box) / digit_;
   }
 
   const FontFormat& font() const { return font_; }
-  double LinePixels(std::wstring_view line) const {
+  double LinePixels(std::wstring_view line) {
     return WidthInDigits(line) * kDigitPixels * font_.size / 11.0;
   }
 
  private:
   const FontFormat& font_;
   gm::fonts::TextStyle style_;
+  // Cell texts are mostly plain ASCII: measured from a table of this face's
+  // characters rather than through the face for every character.
+  gm::fonts::PlainTextMeasurer plain_;
   double digit_ = 0;
 };
 
@@ -89,7 +93,7 @@ struct Extent {
 // Without need_width, a cell that neither wraps nor turns its text is not
 // measured: its height does not depend on its width.
 Extent CellExtent(const CellData& data, const CellFormat& format, double column_width,
-                  bool need_width, const LineMeasurer& measurer) {
+                  bool need_width, LineMeasurer& measurer) {
   using Kind = CellData::Kind;
   if (data.kind == Kind::kEmpty || data.kind == Kind::kFormula) return {};
   std::wstring shown;
@@ -160,7 +164,7 @@ void ForEachMeasuredCell(const Worksheet& sheet, const CellRect& area, bool need
   std::sort(merged.begin(), merged.end(),
             [](const CellRect& a, const CellRect& b) { return a.top < b.top; });
   static const FontFormat kStandardFont;
-  const LineMeasurer measurer(kStandardFont);
+  LineMeasurer measurer(kStandardFont);
   std::vector<CellRect> current;  // those covering the row at hand
   size_t next = 0;
   int current_row = 0;
