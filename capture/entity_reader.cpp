@@ -64,6 +64,29 @@ class Groups {
   std::array<const sds_resbuf*, kCount> found_{};
 };
 
+enum class Kind { kLine, kLwPolyline, kPolyline, kInsert, kText, kMText, kOther };
+
+// What the reader makes of an entity type. The host names types in capitals, so an exact
+// match settles nearly every entity without a call to fold case.
+Kind KindOf(std::wstring_view type) {
+  struct Name {
+    std::wstring_view name;
+    Kind kind;
+  };
+  static constexpr Name kNames[] = {
+      {L"LINE", Kind::kLine},         {L"LWPOLYLINE", Kind::kLwPolyline},
+      {L"POLYLINE", Kind::kPolyline}, {L"INSERT", Kind::kInsert},
+      {L"ACAD_TABLE", Kind::kInsert}, {L"TEXT", Kind::kText},
+      {L"ATTRIB", Kind::kText},       {L"MTEXT", Kind::kMText}};
+  for (const Name& n : kNames) {
+    if (type == n.name) return n.kind;
+  }
+  for (const Name& n : kNames) {
+    if (win::EqualsNoCase(type, n.name)) return n.kind;
+  }
+  return Kind::kOther;
+}
+
 AcGePoint3d PointOf(const sds_resbuf* rb) {
   return {rb->resval.rpoint[0], rb->resval.rpoint[1], rb->resval.rpoint[2]};
 }
@@ -210,21 +233,28 @@ class CEntityReader::Impl {
     // The type is found once and compared as a view, not looked up again per candidate.
     const sds_resbuf* typeGroup = groups.Get<0>();
     if (typeGroup == nullptr || typeGroup->resval.rstring == nullptr) return;
-    const std::wstring_view type = typeGroup->resval.rstring;
-    auto is = [type](std::wstring_view name) { return win::EqualsNoCase(type, name); };
-    if (is(L"LINE")) {
-      Line(groups, transform);
-    } else if (is(L"LWPOLYLINE")) {
-      LwPolyline(list, groups, transform);
-    } else if (is(L"POLYLINE")) {
-      Polyline(groups, transform);
-    } else if (is(L"INSERT") || is(L"ACAD_TABLE")) {
-      // A native table draws itself through its anonymous block.
-      Insert(groups, transform);
-    } else if (is(L"TEXT") || is(L"ATTRIB")) {
-      Text(list, groups, transform);
-    } else if (is(L"MTEXT")) {
-      MText(list, groups, transform);
+    switch (KindOf(typeGroup->resval.rstring)) {
+      case Kind::kLine:
+        Line(groups, transform);
+        break;
+      case Kind::kLwPolyline:
+        LwPolyline(list, groups, transform);
+        break;
+      case Kind::kPolyline:
+        Polyline(groups, transform);
+        break;
+      case Kind::kInsert:
+        // A native table draws itself through its anonymous block.
+        Insert(groups, transform);
+        break;
+      case Kind::kText:
+        Text(list, groups, transform);
+        break;
+      case Kind::kMText:
+        MText(list, groups, transform);
+        break;
+      case Kind::kOther:
+        break;
     }
   }
 

@@ -93,6 +93,16 @@ int CShxMap::FindFirstCode(const std::wstring& text, int start, const std::wstri
 
 std::wstring TranslateShx(const CShxMap& map, const std::wstring& text, const std::wstring& style) {
   if (text.empty()) return std::wstring();
+  // Most texts hold no code of any record: they are settled by a search per code, before
+  // the records are sorted by style (the case-blind style test cost more than the searches).
+  bool anyCode = false;
+  for (const CShxMapRecord& r : map) {
+    if (!r.ShxMapCode.empty() && text.find(r.ShxMapCode) != std::wstring::npos) {
+      anyCode = true;
+      break;
+    }
+  }
+  if (!anyCode) return text;
   const Records& applicable = Applicable(map, style);
   std::wstring out;
   size_t pos = 0;

@@ -140,6 +140,7 @@ DxfDrawing::DxfDrawing(dxf::Drawing drawing, std::wstring path)
   }
   for (const dxf::Layer& layer : drawing_.layers) {
     layers_by_name_.emplace(UpperName(layer.name), &layer);
+    every_layer_shown_ = every_layer_shown_ && layer.colour >= 0 && (layer.flags & 1) == 0;
   }
   ucs_origin_ = drawing_.UcsOrg();
   ucs_x_ = Unit(drawing_.UcsXDir(), {1, 0, 0});
@@ -557,6 +558,8 @@ void DxfDrawing::Box::Add(const Box& b) {
 }
 
 bool DxfDrawing::Shown(const dxf::Entity& e, bool inBlock) const {
+  // A layer the table lacks is shown too, so no entity's layer needs reading.
+  if (every_layer_shown_) return true;
   dxf::GroupView v;
   std::wstring_view layer = L"0";
   std::wstring formatted;

@@ -129,6 +129,8 @@ class DxfDrawing : public sds_host::Drawing {
   bool model_sorted_ = false;
   std::unordered_map<std::wstring, size_t> blocks_by_name_;  // upper-case names
   std::unordered_map<std::wstring, const gm::dxf::Layer*> layers_by_name_;
+  // No layer is off or frozen: every entity is shown, whatever its layer.
+  bool every_layer_shown_ = true;
   gm::dxf::Point3 ucs_origin_, ucs_x_, ucs_y_, ucs_z_;
   Space space_;
   // Each block measured once, so a drawing full of references stays linear.

@@ -157,6 +157,20 @@ TEST(HiddenLayers, JudgedPerEntityInRunsOfOneLayer) {
   EXPECT_EQ((std::vector<EntityId>{0x22, 0x23, 0x27}), d->SelectAll());
 }
 
+// With no layer off or frozen, every entity counts, on a listed layer, one the table lacks or
+// none; one hidden layer anywhere in the table brings the per-entity judgement back.
+TEST(HiddenLayers, NoneHiddenSelectsEverything) {
+  const std::string entities =
+      Line("30", 0, 0, 1, 1, "WALLS") + Line("31", 0, 0, 1, 1, "NOWHERE") +
+      Groups({{0, "LINE"}, {5, "32"}, {10, "0"}, {20, "0"}, {11, "1"}, {21, "1"}});
+  auto shown = Load("", Layer("0", 7, 0) + Layer("WALLS", 3, 0), "", entities);
+  ASSERT_TRUE(shown);
+  EXPECT_EQ((std::vector<EntityId>{0x30, 0x31, 0x32}), shown->SelectAll());
+  auto hidden = Load("", Layer("0", 7, 0) + Layer("WALLS", -3, 0), "", entities);
+  ASSERT_TRUE(hidden);
+  EXPECT_EQ((std::vector<EntityId>{0x31, 0x32}), hidden->SelectAll());
+}
+
 // Entities are found by handle whether their handles ascend without gaps, with gaps, or in no
 // order, and from inside blocks.
 TEST(Handles, FoundInAnyOrderAndWithGaps) {
