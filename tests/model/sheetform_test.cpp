@@ -353,6 +353,34 @@ TEST(Borders, SlotsKeepWhatIsSetWhetherItPacksOrNot) {
   }
 }
 
+// The edges share one colour slot while they can: every change of an edge's
+// colour, in any order, must read back with the others untouched.
+TEST(Borders, EdgeColoursReadBackThroughEveryChange) {
+  const std::int32_t colours[] = {xl::kAutomatic, 0x0000FF, 0x00FF00, 0};
+  const int edges[] = {CAutoBorders::kTop, CAutoBorders::kBottom, CAutoBorders::kLeft,
+                       CAutoBorders::kRight};
+  CAutoBorders borders;
+  std::int32_t expected[CAutoBorders::kSlotCount] = {xl::kAutomatic, xl::kAutomatic,
+                                                     xl::kAutomatic, xl::kAutomatic,
+                                                     xl::kAutomatic, xl::kAutomatic};
+  unsigned step = 7;
+  for (int n = 0; n < 200; ++n) {
+    step = step * 1103515245u + 12345u;
+    const int slot = edges[(step >> 8) % 4];
+    const std::int32_t colour = colours[(step >> 16) % 4];
+    borders.Change(slot, [colour](CAutoBorder& b) {
+      b.LineStyleName.SetKnown(BorderStyleNames::kContinuous);
+      b.Color = colour;
+    });
+    expected[slot] = colour;
+    for (int s = 0; s < CAutoBorders::kSlotCount; ++s) {
+      ASSERT_EQ(borders.GetAt(s).Color, expected[s]) << "step " << n << " slot " << s;
+    }
+    CAutoBorders copy = borders;
+    ASSERT_EQ(StoreObject(copy), StoreObject(borders));
+  }
+}
+
 // Every field away from its default, in forms that must survive the compact
 // keeping: texts that are no plain references, a negative zero, reserved
 // fields, a border that does not pack, a font name of its own.
