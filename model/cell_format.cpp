@@ -50,6 +50,9 @@ constexpr std::int32_t kPackedStyles[] = {xl::kContinuous, xl::kDouble,  xl::kDo
 constexpr std::int32_t kPackedWeights[] = {xl::kThin};
 constexpr int kNameBits = 3;
 constexpr int kStyleBits = 3;
+// Set: the slot's colour is the shared one; clear: automatic.
+constexpr std::uint8_t kSharedColor = 1u << (kNameBits + kStyleBits);
+constexpr int kStyleMask = (1 << kStyleBits) - 1;
 static_assert(BorderStyleNames::kCount <= (1u << kNameBits));
 static_assert(std::size(kPackedStyles) <= (1u << kStyleBits));
 static_assert(std::size(kPackedWeights) == 1, "a packed slot has no room for a weight");
@@ -92,9 +95,9 @@ const std::wstring& FontNames::At(std::size_t) {
 
 CAutoBorders::CAutoBorders(const CAutoBorders& other)
     : CObject(other),
+      color_(other.color_),
       full_(other.full_ ? std::make_unique<std::array<CAutoBorder, kSlotCount>>(*other.full_)
                         : nullptr) {
-  std::memcpy(colors_, other.colors_, sizeof colors_);
   std::memcpy(codes_, other.codes_, sizeof codes_);
 }
 
@@ -111,8 +114,8 @@ CAutoBorder CAutoBorders::GetAt(int slot) const {
   const int i = slot - kFirstPacked;
   const int code = codes_[i];
   border.LineStyleName.SetKnown(static_cast<std::uint8_t>(code & ((1 << kNameBits) - 1)));
-  border.LineStyle = kPackedStyles[code >> kNameBits];
-  border.Color = colors_[i];
+  border.LineStyle = kPackedStyles[(code >> kNameBits) & kStyleMask];
+  border.Color = (code & kSharedColor) != 0 ? color_ : xl::kAutomatic;
   return border;
 }
 
@@ -126,10 +129,22 @@ bool CAutoBorders::HasLine(int slot) const {
 void CAutoBorders::SetAt(int slot, const CAutoBorder& border) {
   CheckSlot(slot);
   if (!full_) {
-    const int code = PackedCode(border);
+    int code = PackedCode(border);
+    if (slot >= kFirstPacked && code >= 0 && border.Color != xl::kAutomatic) {
+      // The shared colour may change only while no other slot uses it.
+      bool othersShare = false;
+      for (int i = 0; i < kPackedCount; ++i) {
+        if (i != slot - kFirstPacked && (codes_[i] & kSharedColor) != 0) othersShare = true;
+      }
+      if (othersShare && color_ != border.Color) {
+        code = -1;
+      } else {
+        color_ = border.Color;
+        code |= kSharedColor;
+      }
+    }
     if (slot >= kFirstPacked && code >= 0) {
       codes_[slot - kFirstPacked] = static_cast<std::uint8_t>(code);
-      colors_[slot - kFirstPacked] = border.Color;
       return;
     }
     if (slot < kFirstPacked && code == 0 && border.Color == xl::kAutomatic) return;  // default

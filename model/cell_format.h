@@ -103,11 +103,11 @@ class CAutoBorders : public CObject {
   static constexpr int kFirstPacked = 2;
   static constexpr int kPackedCount = kSlotCount - kFirstPacked;
 
-  // Slots 2 to 5 as a colour and a code (name, line style and weight by
-  // their index in short lists) each. Everything else, and any value the
-  // codes cannot hold, lives in full_, which then holds all six slots.
-  std::int32_t colors_[kPackedCount] = {xl::kAutomatic, xl::kAutomatic, xl::kAutomatic,
-                                        xl::kAutomatic};
+  // Slots 2 to 5 as a code each: name, line style and colour by their index
+  // in short lists, the colour being automatic or color_, which the edges of
+  // a cell nearly always share. Everything else, and any value the codes
+  // cannot hold, lives in full_, which then holds all six slots.
+  std::int32_t color_ = xl::kAutomatic;
   std::uint8_t codes_[kPackedCount] = {0, 0, 0, 0};
   std::unique_ptr<std::array<CAutoBorder, kSlotCount>> full_;
 };

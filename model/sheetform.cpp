@@ -17,6 +17,10 @@ struct CAutoCell::Extras {
   std::wstring formula;
   double mergeWidth = 0.0;
   double mergeHeight = 0.0;
+  std::int32_t mergeRow1 = 0;
+  std::int32_t mergeRow2 = 0;
+  std::uint16_t mergeColumn1 = 0;
+  std::uint16_t mergeColumn2 = 0;
   std::int32_t reserved1 = 0;
   std::int32_t wrapText = 0;
   std::int32_t horizontalAlignment = xl::kLeft;
@@ -105,12 +109,8 @@ CAutoCell::CAutoCell(const CAutoCell& other)
       extras_(other.extras_ ? std::make_unique<Extras>(*other.extras_) : nullptr),
       font_(other.font_ ? std::make_unique<CAutoFont>(*other.font_) : nullptr),
       row_(other.row_),
-      mergeRow1_(other.mergeRow1_),
-      mergeRow2_(other.mergeRow2_),
       orientation_(other.orientation_),
       column_(other.column_),
-      mergeColumn1_(other.mergeColumn1_),
-      mergeColumn2_(other.mergeColumn2_),
       addressKind_(other.addressKind_),
       mergeKind_(other.mergeKind_),
       borders_(other.borders_) {}
@@ -128,6 +128,14 @@ CAutoCell::~CAutoCell() = default;
 CAutoCell::Extras& CAutoCell::MakeExtras() {
   if (!extras_) extras_ = std::make_unique<Extras>();
   return *extras_;
+}
+
+void CAutoCell::PinOwnMerge() {
+  if (mergeKind_ != AddressKind::kOwn) return;
+  Extras& x = MakeExtras();
+  x.mergeRow1 = row_;
+  x.mergeColumn1 = column_;
+  mergeKind_ = AddressKind::kCell;
 }
 
 template <typename T>
@@ -150,6 +158,7 @@ void CAutoCell::SetAddress(std::wstring_view address) {
   std::size_t pos = 0;
   std::int32_t row = 0;
   std::uint16_t column = 0;
+  PinOwnMerge();
   if (extras_) extras_->address.clear();
   if (address.empty()) {
     addressKind_ = AddressKind::kEmpty;
@@ -168,14 +177,17 @@ std::wstring CAutoCell::GetMergeAddress() const {
   switch (mergeKind_) {
     case AddressKind::kEmpty:
       break;
+    case AddressKind::kOwn:
+      AppendCell(text, row_, column_);
+      break;
     case AddressKind::kCell:
-      AppendCell(text, mergeRow1_, mergeColumn1_);
+      AppendCell(text, extras_->mergeRow1, extras_->mergeColumn1);
       break;
     case AddressKind::kRange:
       text.reserve(2 * (kMaxColumnLetters + 12) + 1);
-      AppendCell(text, mergeRow1_, mergeColumn1_);
+      AppendCell(text, extras_->mergeRow1, extras_->mergeColumn1);
       text += L':';
-      AppendCell(text, mergeRow2_, mergeColumn2_);
+      AppendCell(text, extras_->mergeRow2, extras_->mergeColumn2);
       break;
     case AddressKind::kText:
       text = extras_->mergeAddress;
@@ -195,17 +207,23 @@ void CAutoCell::SetMergeAddress(std::wstring_view address) {
   }
   if (ReadCell(address, pos, row1, column1)) {
     if (pos == address.size()) {
+      if (addressKind_ == AddressKind::kCell && row1 == row_ && column1 == column_) {
+        mergeKind_ = AddressKind::kOwn;
+        return;
+      }
       mergeKind_ = AddressKind::kCell;
-      mergeRow1_ = row1;
-      mergeColumn1_ = column1;
+      Extras& x = MakeExtras();
+      x.mergeRow1 = row1;
+      x.mergeColumn1 = column1;
       return;
     }
     if (address[pos] == L':' && ReadCell(address, ++pos, row2, column2) && pos == address.size()) {
       mergeKind_ = AddressKind::kRange;
-      mergeRow1_ = row1;
-      mergeColumn1_ = column1;
-      mergeRow2_ = row2;
-      mergeColumn2_ = column2;
+      Extras& x = MakeExtras();
+      x.mergeRow1 = row1;
+      x.mergeColumn1 = column1;
+      x.mergeRow2 = row2;
+      x.mergeColumn2 = column2;
       return;
     }
   }
@@ -219,9 +237,10 @@ void CAutoCell::SetOwnAddress(int row, int column) {
     extras_->address.clear();
     extras_->mergeAddress.clear();
   }
-  addressKind_ = mergeKind_ = AddressKind::kCell;
-  row_ = mergeRow1_ = row;
-  column_ = mergeColumn1_ = static_cast<std::uint16_t>(column);
+  addressKind_ = AddressKind::kCell;
+  mergeKind_ = AddressKind::kOwn;
+  row_ = row;
+  column_ = static_cast<std::uint16_t>(column);
 }
 
 void CAutoCell::SetMergeRange(int row1, int column1, int row2, int column2) {
@@ -230,15 +249,17 @@ void CAutoCell::SetMergeRange(int row1, int column1, int row2, int column2) {
   }
   if (extras_) extras_->mergeAddress.clear();
   mergeKind_ = AddressKind::kRange;
-  mergeRow1_ = row1;
-  mergeColumn1_ = static_cast<std::uint16_t>(column1);
-  mergeRow2_ = row2;
-  mergeColumn2_ = static_cast<std::uint16_t>(column2);
+  Extras& x = MakeExtras();
+  x.mergeRow1 = row1;
+  x.mergeColumn1 = static_cast<std::uint16_t>(column1);
+  x.mergeRow2 = row2;
+  x.mergeColumn2 = static_cast<std::uint16_t>(column2);
 }
 
 bool CAutoCell::IsOwnRange() const {
+  if (mergeKind_ == AddressKind::kOwn) return true;
   if (addressKind_ == AddressKind::kCell && mergeKind_ == AddressKind::kCell) {
-    return row_ == mergeRow1_ && column_ == mergeColumn1_;
+    return row_ == extras_->mergeRow1 && column_ == extras_->mergeColumn1;
   }
   // An address kept as text may still read as a range reference.
   if (addressKind_ == AddressKind::kText || mergeKind_ == AddressKind::kText) {
@@ -249,10 +270,10 @@ bool CAutoCell::IsOwnRange() const {
 
 bool CAutoCell::GetMergeRange(int& row1, int& column1, int& row2, int& column2) const {
   if (mergeKind_ != AddressKind::kRange) return false;
-  row1 = mergeRow1_;
-  column1 = mergeColumn1_;
-  row2 = mergeRow2_;
-  column2 = mergeColumn2_;
+  row1 = extras_->mergeRow1;
+  column1 = extras_->mergeColumn1;
+  row2 = extras_->mergeRow2;
+  column2 = extras_->mergeColumn2;
   return true;
 }
 

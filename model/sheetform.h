@@ -95,9 +95,13 @@ class CAutoCell : public CObject {
 
  private:
   struct Extras;
-  enum class AddressKind : std::uint8_t { kEmpty, kCell, kRange, kText };
+  // kOwn: the merge address is the cell's own plain address, kept nowhere
+  // else. Other merge addresses than kEmpty live in the extras.
+  enum class AddressKind : std::uint8_t { kEmpty, kCell, kRange, kText, kOwn };
 
   Extras& MakeExtras();
+  // Keeps a kOwn merge address apart before the own address changes.
+  void PinOwnMerge();
   // Sets a seldom field, making the extras only for a value other than the
   // default.
   template <typename T>
@@ -109,17 +113,14 @@ class CAutoCell : public CObject {
   double offsetY_ = 0.0;
   CPackedText text_;
   std::unique_ptr<CArxDbMTextArray> texts_;
-  // What is seldom set: texts that are no plain addresses, the formula, the
-  // reserved fields, merge sizes, alignment, wrapping and the fill.
+  // What is seldom set: merge addresses of other cells or ranges, texts that
+  // are no plain addresses, the formula, the reserved fields, merge sizes,
+  // alignment, wrapping and the fill.
   std::unique_ptr<Extras> extras_;
   std::unique_ptr<CAutoFont> font_;
   std::int32_t row_ = 0;
-  std::int32_t mergeRow1_ = 0;
-  std::int32_t mergeRow2_ = 0;
   std::int32_t orientation_ = xl::kHorizontal;
   std::uint16_t column_ = 0;
-  std::uint16_t mergeColumn1_ = 0;
-  std::uint16_t mergeColumn2_ = 0;
   AddressKind addressKind_ = AddressKind::kEmpty;
   AddressKind mergeKind_ = AddressKind::kEmpty;
   CAutoBorders borders_;

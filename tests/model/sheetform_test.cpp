@@ -316,6 +316,31 @@ TEST(Cell, NumericAddressesReadAsTheirTexts) {
   EXPECT_TRUE(ThrowsAfx<CInvalidArgException>([&] { cell.SetMergeRange(1, 1, 1, 0); }));
 }
 
+// A cell's own merge address is kept with its address: it must not follow
+// the address when that changes afterwards.
+TEST(Cell, OwnMergeAddressStaysWhenTheAddressMoves) {
+  for (const wchar_t* moved : {L"$D$9", L"", L"B2", L"$C$2"}) {
+    CAutoCell cell;
+    cell.SetOwnAddress(2, 3);
+    cell.SetAddress(moved);
+    EXPECT_EQ(cell.GetAddress(), moved);
+    EXPECT_EQ(cell.GetMergeAddress(), L"$C$2") << moved;
+    EXPECT_EQ(cell.IsOwnRange(), std::wstring(moved) == L"$C$2") << moved;
+    CAutoCell loaded;
+    LoadObject(loaded, StoreObject(cell));
+    EXPECT_EQ(loaded.GetMergeAddress(), L"$C$2") << moved;
+    EXPECT_EQ(StoreObject(loaded), StoreObject(cell)) << moved;
+  }
+  CAutoCell cell;
+  cell.SetAddress(L"$C$2");
+  cell.SetMergeAddress(L"$C$2");
+  EXPECT_TRUE(cell.IsOwnRange());
+  cell.SetOwnAddress(5, 5);
+  EXPECT_EQ(cell.GetMergeAddress(), L"$E$5");
+  int r1 = 0, c1 = 0, r2 = 0, c2 = 0;
+  EXPECT_FALSE(cell.GetMergeRange(r1, c1, r2, c2));
+}
+
 TEST(Borders, SlotsKeepWhatIsSetWhetherItPacksOrNot) {
   const std::wstring names[] = {L"",       L"Continuous", L"CONTINUOUS", L"Double",  L"DOT",
                                 L"DASHED", L"DASHDOT",    L"DIVIDE",     L"Hairline"};
@@ -350,6 +375,34 @@ TEST(Borders, SlotsKeepWhatIsSetWhetherItPacksOrNot) {
         }
       }
     }
+  }
+}
+
+// The edges share one colour slot while they can: every change of an edge's
+// colour, in any order, must read back with the others untouched.
+TEST(Borders, EdgeColoursReadBackThroughEveryChange) {
+  const std::int32_t colours[] = {xl::kAutomatic, 0x0000FF, 0x00FF00, 0};
+  const int edges[] = {CAutoBorders::kTop, CAutoBorders::kBottom, CAutoBorders::kLeft,
+                       CAutoBorders::kRight};
+  CAutoBorders borders;
+  std::int32_t expected[CAutoBorders::kSlotCount] = {xl::kAutomatic, xl::kAutomatic,
+                                                     xl::kAutomatic, xl::kAutomatic,
+                                                     xl::kAutomatic, xl::kAutomatic};
+  unsigned step = 7;
+  for (int n = 0; n < 200; ++n) {
+    step = step * 1103515245u + 12345u;
+    const int slot = edges[(step >> 8) % 4];
+    const std::int32_t colour = colours[(step >> 16) % 4];
+    borders.Change(slot, [colour](CAutoBorder& b) {
+      b.LineStyleName.SetKnown(BorderStyleNames::kContinuous);
+      b.Color = colour;
+    });
+    expected[slot] = colour;
+    for (int s = 0; s < CAutoBorders::kSlotCount; ++s) {
+      ASSERT_EQ(borders.GetAt(s).Color, expected[s]) << "step " << n << " slot " << s;
+    }
+    CAutoBorders copy = borders;
+    ASSERT_EQ(StoreObject(copy), StoreObject(borders));
   }
 }
 
