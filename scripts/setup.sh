@@ -9,7 +9,7 @@ packages=(
   libfreetype-dev libfontconfig1-dev fontconfig fonts-liberation2 fonts-osifont
   libxlsxwriter-dev
   unixodbc unixodbc-dev odbcinst libsqliteodbc sqlite3
-  libcurl4-openssl-dev
+  libcurl4-openssl-dev  # headers, and the libcurl.so.4 the HTTP requests open at run time
   python3 python3-ezdxf python3-openpyxl
   tmux fp-utils libchm-bin
 )

@@ -1,8 +1,10 @@
 #include "platform/shell/internet.h"
 
 #include <curl/curl.h>
+#include <dlfcn.h>
 
 #include <cwctype>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -15,13 +17,72 @@ namespace {
 constexpr size_t kMaxAnswer = 1 << 20;
 constexpr long kMaxRedirects = 5;
 
-void InitCurlOnce() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
 [[noreturn]] void Throw(DWORD error, const std::wstring& detail = L"") {
   throw new CInternetException(error, detail);
+}
+
+// libcurl and the ~30 libraries it needs (TLS, Kerberos, LDAP, SSH) are
+// loaded at the first request, not at start-up: a conversion never makes
+// one, and the dynamic loader spent more time on them than a small
+// conversion takes.
+struct CurlApi {
+  decltype(&curl_global_init) global_init;
+  decltype(&curl_easy_init) easy_init;
+  decltype(&curl_easy_cleanup) easy_cleanup;
+  decltype(&curl_easy_setopt) easy_setopt;
+  decltype(&curl_easy_perform) easy_perform;
+  decltype(&curl_easy_getinfo) easy_getinfo;
+  decltype(&curl_easy_strerror) easy_strerror;
+  decltype(&curl_slist_append) slist_append;
+  decltype(&curl_slist_free_all) slist_free_all;
+};
+
+std::mutex curl_mutex;
+std::string curl_library = "libcurl.so.4";
+const CurlApi* curl_api = nullptr;  // kept for the life of the process once loaded
+
+template <typename F>
+bool Find(void* library, const char* name, F& f) {
+  f = reinterpret_cast<F>(dlsym(library, name));
+  return f != nullptr;
+}
+
+const CurlApi& Curl() {
+  std::lock_guard lock(curl_mutex);
+  if (curl_api != nullptr) return *curl_api;
+  std::wstring name = win::Utf8ToWide(curl_library);
+  void* library = dlopen(curl_library.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr) {
+    const char* why = dlerror();
+    Throw(ERROR_INTERNET_INTERNAL_ERROR, L"the HTTP client library " + name +
+                                             L" could not be loaded (" +
+                                             win::Utf8ToWide(why != nullptr ? why : "") + L")");
+  }
+  auto api = std::make_unique<CurlApi>();
+  const char* missing = nullptr;
+  auto find = [&](const char* symbol, auto& f) {
+    if (missing == nullptr && !Find(library, symbol, f)) missing = symbol;
+  };
+  find("curl_global_init", api->global_init);
+  find("curl_easy_init", api->easy_init);
+  find("curl_easy_cleanup", api->easy_cleanup);
+  find("curl_easy_setopt", api->easy_setopt);
+  find("curl_easy_perform", api->easy_perform);
+  find("curl_easy_getinfo", api->easy_getinfo);
+  find("curl_easy_strerror", api->easy_strerror);
+  find("curl_slist_append", api->slist_append);
+  find("curl_slist_free_all", api->slist_free_all);
+  if (missing != nullptr) {
+    dlclose(library);
+    Throw(ERROR_INTERNET_INTERNAL_ERROR,
+          L"the HTTP client library " + name + L" has no " + win::Utf8ToWide(missing));
+  }
+  if (api->global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
+    Throw(ERROR_INTERNET_INTERNAL_ERROR,
+          L"the HTTP client library " + name + L" could not be initialised");
+  }
+  curl_api = api.release();
+  return *curl_api;
 }
 
 DWORD ErrorFor(CURLcode code) {
@@ -76,18 +137,19 @@ size_t Collect(char* data, size_t size, size_t count, void* user) {
 // Owns the handle and the header list of one request.
 class Request {
  public:
-  Request() : handle_(curl_easy_init()) {}
+  explicit Request(const CurlApi& curl) : curl_(curl), handle_(curl.easy_init()) {}
   ~Request() {
-    if (headers_ != nullptr) curl_slist_free_all(headers_);
-    if (handle_ != nullptr) curl_easy_cleanup(handle_);
+    if (headers_ != nullptr) curl_.slist_free_all(headers_);
+    if (handle_ != nullptr) curl_.easy_cleanup(handle_);
   }
   Request(const Request&) = delete;
   Request& operator=(const Request&) = delete;
   CURL* handle() const { return handle_; }
-  void AddHeader(const std::string& line) { headers_ = curl_slist_append(headers_, line.c_str()); }
+  void AddHeader(const std::string& line) { headers_ = curl_.slist_append(headers_, line.c_str()); }
   curl_slist* headers() const { return headers_; }
 
  private:
+  const CurlApi& curl_;
   CURL* handle_;
   curl_slist* headers_ = nullptr;
 };
@@ -182,6 +244,12 @@ bool CInternetException::GetErrorMessage(std::wstring& message) const {
   return true;
 }
 
+void InternetUseClientLibrary(const std::string& name) {
+  std::lock_guard lock(curl_mutex);
+  curl_library = name;
+  curl_api = nullptr;  // the next request loads it; one loaded before stays in the process
+}
+
 // ---------------------------------------------------------------------------
 
 CInternetSession::CInternetSession(const wchar_t* agent)
@@ -236,8 +304,8 @@ CHttpFile::CHttpFile(std::shared_ptr<const InternetSettings> settings, std::wstr
     : settings_(std::move(settings)), url_(std::move(url)), verb_(std::move(verb)) {}
 
 BOOL CHttpFile::SendRequest(const std::wstring& headers) {
-  InitCurlOnce();
-  Request request;
+  const CurlApi& curl = Curl();
+  Request request(curl);
   CURL* h = request.handle();
   if (h == nullptr) Throw(ERROR_INTERNET_INTERNAL_ERROR, L"no HTTP client could be made");
 
@@ -261,30 +329,30 @@ BOOL CHttpFile::SendRequest(const std::wstring& headers) {
   char error[CURL_ERROR_SIZE] = {};
   std::string answer;
   Body body{&answer};
-  curl_easy_setopt(h, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(h, CURLOPT_ERRORBUFFER, error);
-  curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(h, CURLOPT_MAXREDIRS, kMaxRedirects);
-  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, settings_->connect_timeout_ms);
-  curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, settings_->total_timeout_ms);
-  if (!agent.empty()) curl_easy_setopt(h, CURLOPT_USERAGENT, agent.c_str());
-  if (request.headers() != nullptr) curl_easy_setopt(h, CURLOPT_HTTPHEADER, request.headers());
-  if (verb_ == L"HEAD") curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
-  curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, Collect);
-  curl_easy_setopt(h, CURLOPT_WRITEDATA, &body);
+  curl.easy_setopt(h, CURLOPT_URL, url.c_str());
+  curl.easy_setopt(h, CURLOPT_ERRORBUFFER, error);
+  curl.easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+  curl.easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl.easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl.easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+  curl.easy_setopt(h, CURLOPT_MAXREDIRS, kMaxRedirects);
+  curl.easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, settings_->connect_timeout_ms);
+  curl.easy_setopt(h, CURLOPT_TIMEOUT_MS, settings_->total_timeout_ms);
+  if (!agent.empty()) curl.easy_setopt(h, CURLOPT_USERAGENT, agent.c_str());
+  if (request.headers() != nullptr) curl.easy_setopt(h, CURLOPT_HTTPHEADER, request.headers());
+  if (verb_ == L"HEAD") curl.easy_setopt(h, CURLOPT_NOBODY, 1L);
+  curl.easy_setopt(h, CURLOPT_WRITEFUNCTION, Collect);
+  curl.easy_setopt(h, CURLOPT_WRITEDATA, &body);
 
-  CURLcode code = curl_easy_perform(h);
+  CURLcode code = curl.easy_perform(h);
   if (code != CURLE_OK) {
     std::string why = body.too_long   ? "the answer is longer than 1 MiB"
                       : error[0] != 0 ? std::string(error)
-                                      : std::string(curl_easy_strerror(code));
+                                      : std::string(curl.easy_strerror(code));
     Throw(ErrorFor(code), win::Utf8ToWide(why));
   }
   long status = 0;
-  curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+  curl.easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
   status_ = status;
   body_ = std::move(answer);
   read_ = 0;

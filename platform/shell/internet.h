@@ -1,6 +1,7 @@
 // The internet functions the plug-in uses, in the framework's classes: a
 // session, an HTTP connection to a server, and a request whose answer is
-// read line by line. Backed by libcurl. Failures to connect or to get an
+// read line by line. Backed by libcurl, loaded at the first request (a
+// missing one fails that request like any other cause). Failures to connect or to get an
 // answer throw CInternetException (a pointer, deleted by whoever catches
 // it); an HTTP status other than 200 is no failure and is read with
 // QueryInfoStatusCode.
@@ -36,6 +37,10 @@ constexpr DWORD ERROR_HTTP_INVALID_SERVER_RESPONSE = 12152;
 constexpr DWORD ERROR_HTTP_INVALID_HEADER = 12153;
 constexpr DWORD ERROR_HTTP_REDIRECT_FAILED = 12156;
 constexpr DWORD ERROR_INTERNET_SECURITY_CHANNEL_ERROR = 12157;
+
+// The library the requests load, libcurl.so.4 unless changed; set before a
+// request (tests name a missing one).
+void InternetUseClientLibrary(const std::string& name);
 
 class CInternetException : public CException {
   DECLARE_DYNAMIC(CInternetException)

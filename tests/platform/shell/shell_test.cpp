@@ -165,6 +165,34 @@ TEST(Internet, FailuresThrowWithTheirCauseAndText) {
   EXPECT_FALSE(file->QueryInfoStatusCode(status));
 }
 
+TEST(Internet, AMissingClientLibraryFailsTheRequestWithItsName) {
+  HttpTestServer server;
+  server.Serve("/a", {200, "one\n", {}});
+  CInternetSession session;
+  struct Restore {
+    ~Restore() { InternetUseClientLibrary("libcurl.so.4"); }
+  } restore;
+  InternetUseClientLibrary("libgridmason-no-such-curl.so.4");
+  auto file = Get(session, server, L"/a");
+  try {
+    file->SendRequest();
+    ADD_FAILURE() << "no client library, no request";
+  } catch (CInternetException* e) {
+    EXPECT_EQ(e->m_dwError, ERROR_INTERNET_INTERNAL_ERROR);
+    std::wstring message;
+    e->GetErrorMessage(message);
+    EXPECT_NE(message.find(L"libgridmason-no-such-curl.so.4 could not be loaded"),
+              std::wstring::npos)
+        << win::WideToUtf8(message);
+    e->Delete();
+  }
+  InternetUseClientLibrary("libcurl.so.4");
+  EXPECT_TRUE(file->SendRequest()) << "the real library serves the next request";
+  std::wstring line;
+  EXPECT_TRUE(file->ReadString(line));
+  EXPECT_EQ(line, L"one");
+}
+
 TEST(Internet, AnAnswerTooLongOrTooSlowIsAFailure) {
   HttpTestServer server;
   server.Serve("/big", {200, std::string((1 << 20) + 1, 'x'), {}});
