@@ -229,7 +229,7 @@ class Counter final : public com::DispatchObject {
         {L"Value", 1, DISPATCH_PROPERTYGET | DISPATCH_PROPERTYPUT, 0, 0,
          com::Handle<&Counter::Value>},
         {L"Add", 2, DISPATCH_METHOD, 1, 2, com::Handle<&Counter::Add>},
-        {L"Fail", 3, DISPATCH_METHOD, 0, 0, com::Handle<&Counter::Fail>},
+        {L"Fail", 3, DISPATCH_METHOD, 0, 1, com::Handle<&Counter::Fail>},
         {L"Text", 4, DISPATCH_METHOD, 1, 1, com::Handle<&Counter::Text>},
         {L"Child", 5, DISPATCH_PROPERTYGET, 0, 0, com::Handle<&Counter::Child>},
     };
@@ -566,6 +566,46 @@ TEST(ComDriver, ArgumentsThatDoNotFitTheirTypesAreRefused) {
   d.SetValue(3);
   d.InvokeHelper(1, DISPATCH_PROPERTYGET, VT_I4, &wide, nullptr);
   EXPECT_EQ(wide, 3);
+}
+
+// A call with one variant and no result takes a shorter path: it must end
+// as every other call does.
+TEST(ComDriver, OneVariantWithoutResultEndsLikeAnyCall) {
+  CounterDriver d(new Counter);
+  static const BYTE kOne[] = VTS_VARIANT;
+  const COleVariant five(5L);
+  d.InvokeHelper(1, DISPATCH_PROPERTYPUT, VT_EMPTY, nullptr, kOne, &five);
+  EXPECT_EQ(d.GetValue(), 5);
+  // The caller's variant is passed, not taken.
+  EXPECT_EQ(five.vt, VT_I4);
+  EXPECT_EQ(five.lVal, 5);
+  try {
+    const COleVariant text(L"x");
+    d.InvokeHelper(1, DISPATCH_PROPERTYPUT, VT_EMPTY, nullptr, kOne, &text);
+    ADD_FAILURE() << "no exception";
+  } catch (COleException* e) {
+    EXPECT_EQ(e->m_sc, DISP_E_TYPEMISMATCH);
+    e->Delete();
+  }
+  EXPECT_EQ(d.GetValue(), 5);
+  try {
+    d.InvokeHelper(3, DISPATCH_METHOD, VT_EMPTY, nullptr, kOne, &five);
+    ADD_FAILURE() << "no exception";
+  } catch (COleDispatchException* e) {
+    EXPECT_EQ(e->m_scError, static_cast<SCODE>(0x800A03EC));
+    EXPECT_EQ(e->m_strDescription, L"It went wrong");
+    EXPECT_EQ(e->m_strSource, L"Counter");
+    e->Delete();
+  }
+  // A result type that does not go with no result is still refused.
+  try {
+    LONG ignored = 0;
+    d.InvokeHelper(1, DISPATCH_PROPERTYPUT, VT_EMPTY, &ignored, kOne, &five);
+    ADD_FAILURE() << "no exception";
+  } catch (COleException* e) {
+    EXPECT_EQ(e->m_sc, E_INVALIDARG);
+    e->Delete();
+  }
 }
 
 // Records what each argument of a call arrived as.
