@@ -38,7 +38,10 @@ Point3 Unit(Point3 a, Point3 fallback) {
 // Appends one result buffer to a list being built.
 class ListBuilder {
  public:
-  ~ListBuilder() { sds_relrb(head_); }
+  ~ListBuilder() {
+    // Most lists are handed out whole, leaving nothing to free.
+    if (head_ != nullptr) sds_relrb(head_);
+  }
   sds_resbuf* Add(int code) {
     sds_resbuf* rb = sds_newrb(code);
     if (rb == nullptr) return nullptr;
