@@ -38,7 +38,10 @@ Point3 Unit(Point3 a, Point3 fallback) {
 // Appends one result buffer to a list being built.
 class ListBuilder {
  public:
-  ~ListBuilder() { sds_relrb(head_); }
+  ~ListBuilder() {
+    // Most lists are handed out whole, leaving nothing to free.
+    if (head_ != nullptr) sds_relrb(head_);
+  }
   sds_resbuf* Add(int code) {
     sds_resbuf* rb = sds_newrb(code);
     if (rb == nullptr) return nullptr;
@@ -175,6 +178,8 @@ size_t DxfDrawing::HandleIndex::Home(std::uint64_t handle) const {
 
 void DxfDrawing::HandleIndex::Put(std::uint64_t handle, const Location& location) {
   if (slots_.empty() || used_ + 1 > slots_.size() - slots_.size() / 4) Reserve(used_ + 1);
+  lowest_ = std::min(lowest_, handle);
+  highest_ = std::max(highest_, handle);
   size_t i = Home(handle);
   while (slots_[i].handle != 0 && slots_[i].handle != handle) i = (i + 1) & (slots_.size() - 1);
   if (slots_[i].handle == 0) ++used_;
@@ -186,7 +191,7 @@ void DxfDrawing::HandleIndex::Put(std::uint64_t handle, const Location& location
 }
 
 bool DxfDrawing::HandleIndex::Get(std::uint64_t handle, Location* location) const {
-  if (slots_.empty() || handle == 0) return false;
+  if (handle < lowest_ || handle > highest_) return false;
   size_t i = Home(handle);
   while (slots_[i].handle != handle) {
     if (slots_[i].handle == 0) return false;

@@ -119,6 +119,9 @@ class DxfDrawing : public sds_host::Drawing {
     size_t Home(std::uint64_t handle) const;
     std::vector<Slot> slots_;
     size_t used_ = 0;
+    // The lowest and highest handle put: when model-space entities are found in their own
+    // array, the index holds block entities only, whose handles mostly lie apart from them.
+    std::uint64_t lowest_ = ~std::uint64_t{0}, highest_ = 0;
   };
 
   gm::dxf::Drawing drawing_;

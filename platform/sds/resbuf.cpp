@@ -8,7 +8,6 @@
 #include <malloc.h>
 
 #include <algorithm>
-#include <array>
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
@@ -84,26 +83,24 @@ SdsValueKind KindOfCodeSlow(int code) {
   return SdsValueKind::kNone;
 }
 
-// Group codes run 0..1071; their kinds are looked up for every node built and freed. The
-// table is filled before main from the reader's constant tables, so a lookup needs no
-// first-use check.
-constexpr int kTableCodes = 1072;
+struct KindTable {
+  SdsValueKind kinds[kSdsGroupCodes];
+};
 
-std::array<SdsValueKind, kTableCodes> BuildKindTable() {
-  std::array<SdsValueKind, kTableCodes> t{};
-  for (int code = 0; code < kTableCodes; ++code)
-    t[static_cast<size_t>(code)] = KindOfCodeSlow(code);
+KindTable BuildKindTable() {
+  KindTable t{};
+  for (int code = 0; code < kSdsGroupCodes; ++code) t.kinds[code] = KindOfCodeSlow(code);
   return t;
 }
 
-const std::array<SdsValueKind, kTableCodes> kKindTable = BuildKindTable();
+const KindTable kKindTable = BuildKindTable();
 
 }  // namespace
 
-SdsValueKind SdsKindOfCode(int code) {
-  if (code >= 0 && code < kTableCodes) return kKindTable[static_cast<size_t>(code)];
-  return KindOfCodeSlow(code);
-}
+// Filled before main from the reader's constant tables, so a lookup needs no first-use check.
+const SdsValueKind* const kSdsGroupKinds = kKindTable.kinds;
+
+SdsValueKind SdsKindOfOtherCode(int code) { return KindOfCodeSlow(code); }
 
 namespace {
 

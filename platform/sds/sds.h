@@ -126,7 +126,20 @@ sds_real sds_distance(const sds_point point1, const sds_point point2);
 
 // The value kind a result buffer of this code carries.
 enum class SdsValueKind { kNone, kText, kShort, kLong, kReal, kPoint, kName };
-SdsValueKind SdsKindOfCode(int code);
+
+// Group codes run 0..1071. Their kinds are asked for every node built and freed, so they are
+// read from a table filled before main, in place, without a call.
+inline constexpr int kSdsGroupCodes = 1072;
+extern const SdsValueKind* const kSdsGroupKinds;
+// The kind of a result type or a negative code.
+SdsValueKind SdsKindOfOtherCode(int code);
+
+inline SdsValueKind SdsKindOfCode(int code) {
+  if (static_cast<unsigned>(code) < static_cast<unsigned>(kSdsGroupCodes)) {
+    return kSdsGroupKinds[code];
+  }
+  return SdsKindOfOtherCode(code);
+}
 
 inline void sds_name_set(const sds_name from, sds_name to) {
   to[0] = from[0];

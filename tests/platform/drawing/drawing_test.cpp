@@ -175,6 +175,43 @@ TEST(EntityData, JustifiedTextsAndStyleDefaultsDoNotDependOnGroupOrder) {
   EXPECT_DOUBLE_EQ(a.y, b.y);
 }
 
+// Model-space handles ascend (20..22); block entities lie below, between and above them.
+constexpr char kBlockHandles[] =
+    "0\nSECTION\n2\nBLOCKS\n"
+    "0\nBLOCK\n5\n8\n2\nB\n70\n0\n10\n0\n20\n0\n"
+    "0\nLINE\n5\n9\n8\n0\n10\n0\n20\n0\n11\n1\n21\n0\n"
+    "0\nLINE\n5\n30\n8\n0\n10\n0\n20\n0\n11\n1\n21\n0\n0\nENDBLK\n5\n2F\n"
+    "0\nBLOCK\n5\n1A\n2\nC\n70\n0\n10\n0\n20\n0\n"
+    "0\nLINE\n5\n21\n8\n0\n10\n0\n20\n0\n11\n1\n21\n0\n0\nENDBLK\n5\n1B\n"
+    "0\nENDSEC\n0\nSECTION\n2\nENTITIES\n"
+    "0\nLINE\n5\n20\n8\n0\n10\n0\n20\n0\n11\n1\n21\n0\n"
+    "0\nLINE\n5\n22\n8\n0\n10\n0\n20\n0\n11\n1\n21\n0\n"
+    "0\nENDSEC\n0\nEOF\n";
+
+TEST(EntityData, BlockAndModelEntitiesAreFoundByHandleWhereverTheirHandlesLie) {
+  auto loaded = gm::dxf::LoadDrawingFromBuffer(kBlockHandles, "b.dxf");
+  ASSERT_TRUE(loaded.ok()) << loaded.status().message();
+  gm::drawing::DxfDrawing drawing(std::move(loaded).value(), L"b.dxf");
+  auto handleOf = [&drawing](long long id) {
+    std::wstring handle = L"(none)";
+    sds_resbuf* list = drawing.EntGet(id);
+    for (const sds_resbuf* rb = list; rb != nullptr; rb = rb->rbnext) {
+      if (rb->restype == 5) handle = rb->resval.rstring;
+    }
+    sds_relrb(list);
+    return handle;
+  };
+  EXPECT_EQ(handleOf(0x9), L"9");
+  EXPECT_EQ(handleOf(0x20), L"20");
+  EXPECT_EQ(handleOf(0x21), L"21");
+  EXPECT_EQ(handleOf(0x22), L"22");
+  EXPECT_EQ(handleOf(0x30), L"30");
+  // Between the indexed handles, and beyond all of them, nothing is found.
+  EXPECT_EQ(handleOf(0x10), L"(none)");
+  EXPECT_EQ(handleOf(0x7), L"(none)");
+  EXPECT_EQ(handleOf(0x40), L"(none)");
+}
+
 // Two SHX styles, one half as wide; texts measured in turn must each get their own style's
 // font and width, and what one list sets (width, slant, mirroring) must not reach the next.
 constexpr char kTwoStyles[] =
