@@ -50,15 +50,15 @@ class Scan {
   explicit Scan(std::wstring_view text, size_t at = 0) : text_(text), at_(at) {}
   size_t at() const { return at_; }
   bool End() const { return at_ >= text_.size(); }
-  void Spaces() {
+  // Whether there were any.
+  bool Spaces() {
+    const size_t start = at_;
     while (!End() && std::iswspace(text_[at_])) ++at_;
+    return at_ > start;
   }
   bool Word(std::wstring_view word, bool any_case = false) {
-    if (text_.size() - at_ < word.size()) return false;
-    for (size_t i = 0; i < word.size(); ++i) {
-      wchar_t c = text_[at_ + i];
-      if (c != word[i] && !(any_case && std::towlower(c) == std::towlower(word[i]))) return false;
-    }
+    const std::wstring_view rest = text_.substr(at_);
+    if (!(any_case ? win::StartsWithNoCase(rest, word) : rest.starts_with(word))) return false;
     at_ += word.size();
     return true;
   }
@@ -85,9 +85,7 @@ std::optional<Menu> ParseCui(const std::wstring& text, std::wstring& error) {
   for (size_t at = text.find(L"<MenuGroup"); at != std::wstring::npos && !has_group;
        at = text.find(L"<MenuGroup", at + 1)) {
     Scan s(text, at + 10);
-    size_t before = s.at();
-    s.Spaces();
-    has_group = s.at() > before && s.Word(L"Name=\"") && s.Until(L'"', menu.group);
+    has_group = s.Spaces() && s.Word(L"Name=\"") && s.Until(L'"', menu.group);
   }
   if (!has_group) {
     error = L"no <MenuGroup Name=...> element";
@@ -159,15 +157,11 @@ std::optional<std::wstring> ParseMenuLoad(const std::wstring& command) {
   std::wstring path;
   s.Spaces();
   if (!s.Char(L'(') || !s.Word(L"command", true)) return std::nullopt;
-  size_t before = s.at();
-  s.Spaces();
-  if (s.at() == before || !s.Char(L'"')) return std::nullopt;
+  if (!s.Spaces() || !s.Char(L'"')) return std::nullopt;
   s.Char(L'_');
   s.Char(L'.');
   if (!s.Word(L"menuload\"", true)) return std::nullopt;
-  before = s.at();
-  s.Spaces();
-  if (s.at() == before || !s.Char(L'"') || !s.Until(L'"', path) || !s.Char(L')')) {
+  if (!s.Spaces() || !s.Char(L'"') || !s.Until(L'"', path) || !s.Char(L')')) {
     return std::nullopt;
   }
   s.Spaces();

@@ -21,6 +21,9 @@ using dxf::GroupType;
 using dxf::Point3;
 using sds_host::EntityId;
 
+// Off layers have a negative colour; frozen ones flag 1.
+bool LayerShown(const dxf::Layer& layer) { return layer.colour >= 0 && (layer.flags & 1) == 0; }
+
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kDegrees = kPi / 180.0;
 
@@ -143,7 +146,7 @@ DxfDrawing::DxfDrawing(dxf::Drawing drawing, std::wstring path)
   }
   for (const dxf::Layer& layer : drawing_.layers) {
     layers_by_name_.emplace(UpperName(layer.name), &layer);
-    every_layer_shown_ = every_layer_shown_ && layer.colour >= 0 && (layer.flags & 1) == 0;
+    every_layer_shown_ = every_layer_shown_ && LayerShown(layer);
   }
   ucs_origin_ = drawing_.UcsOrg();
   ucs_x_ = Unit(drawing_.UcsXDir(), {1, 0, 0});
@@ -361,7 +364,7 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
   // What places a text is gathered in the one walk; its group 10 is mended after it.
   Placement placement;
   const int vCode = e->type == "TEXT" ? 73 : 74;
-  std::bitset<1072> seen;
+  std::bitset<dxf::kGroupCodeCount> seen;
   dxf::GroupView style;  // the first group 7, read as the walk passes it
   dxf::GroupList::Cursor cursor(e->groups);
   dxf::GroupView g;
@@ -584,8 +587,7 @@ bool DxfDrawing::Shown(const dxf::Entity& e, bool inBlock) const {
     return last_layer_shown_;
   }
   auto it = layers_by_name_.find(UpperName(std::wstring(layer)));
-  const bool shown =
-      it == layers_by_name_.end() || (it->second->colour >= 0 && (it->second->flags & 1) == 0);
+  const bool shown = it == layers_by_name_.end() || LayerShown(*it->second);
   if (kept) {
     last_layer_ = layer;
     last_layer_shown_ = shown;

@@ -5,8 +5,6 @@
 namespace gm::dxf {
 namespace {
 
-constexpr int kCodeCount = 1072;
-
 using internal::CodeInfo;
 using internal::kHandle;
 using internal::kListed;
@@ -65,8 +63,8 @@ constexpr CodeRange kRanges[] = {
     {1005, 1005, GroupType::kString, kListed | kHandle},
 };
 
-constexpr std::array<CodeInfo, kCodeCount> BuildCodeTable() {
-  std::array<CodeInfo, kCodeCount> table{};
+constexpr std::array<CodeInfo, kGroupCodeCount> BuildCodeTable() {
+  std::array<CodeInfo, kGroupCodeCount> table{};
   for (const CodeRange& r : kRanges) {
     for (int code = r.first; code <= r.last; ++code) table[code] = {r.type, r.flags};
   }
@@ -102,7 +100,7 @@ const Point3 kOrigin;
 }  // namespace
 
 namespace internal {
-constinit const std::array<CodeInfo, kCodeCount> kCodes = BuildCodeTable();
+constinit const std::array<CodeInfo, kGroupCodeCount> kCodes = BuildCodeTable();
 }  // namespace internal
 
 bool ParseHandle(std::string_view text, std::uint64_t* handle) { return ParseHex(text, handle); }

@@ -39,6 +39,9 @@ inline bool IsIntegerType(GroupType t) {
          t == GroupType::kBool;
 }
 
+// Codes 0..1071 are the ones a drawing may hold.
+inline constexpr int kGroupCodeCount = 1072;
+
 namespace internal {
 // What group.cpp's one table of code ranges says of each code 0..1071.
 struct CodeInfo {
@@ -46,7 +49,7 @@ struct CodeInfo {
   std::uint8_t flags = 0;
 };
 enum CodeFlag : std::uint8_t { kListed = 1, kHandle = 2, kReference = 4 };
-extern const std::array<CodeInfo, 1072> kCodes;
+extern const std::array<CodeInfo, kGroupCodeCount> kCodes;
 inline CodeInfo InfoOf(int code) {
   return static_cast<unsigned>(code) < kCodes.size() ? kCodes[code] : CodeInfo();
 }

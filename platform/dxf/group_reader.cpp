@@ -48,7 +48,6 @@ inline bool ParseShortDecimal(const char* p, const char* last, double* value) {
 
 // A real number in the C locale's notation, all of the text (blanks around allowed).
 NumberError ParseReal(std::string_view text, double* value) {
-  if (ParseShortDecimal(text.data(), text.data() + text.size(), value)) return NumberError::kNone;
   text = TrimBlanks(text);
   const char* first = text.data();
   const char* last = first + text.size();

@@ -57,9 +57,9 @@ bool RecordReader::Next(Record* record, GroupPacker* packer, EntityHead* head) {
   record->lines.clear();
   record->packed = false;
   record->line = next_line_;
-  bool changed = false;
+  // Records of one type follow each other: most keep the text they hold.
   if (next_->shared_text() != last_type_text_ || last_type_text_ == nullptr) {
-    changed = true;
+    ++type_serial_;
     last_type_ = TypeName(next_->text());
     last_type_text_ = next_->shared_text();
     last_type_group_ = *next_;  // keeps the text, and so its address, from being reused
@@ -68,8 +68,6 @@ bool RecordReader::Next(Record* record, GroupPacker* packer, EntityHead* head) {
     last_is_frame_ = t == "SECTION" || t == "ENDSEC" || t == "EOF" || t == "TABLE" ||
                      t == "ENDTAB" || t == "BLOCK" || t == "ENDBLK";
   }
-  // Records of one type follow each other: most keep the text they hold.
-  if (changed) ++type_serial_;
   if (last_filled_ != record || record->type_serial != type_serial_) record->type = last_type_;
   record->type_serial = type_serial_;
   last_filled_ = record;

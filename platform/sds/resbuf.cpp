@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
-#include <mutex>
 
 #include "platform/dxf/group.h"
 #include "platform/sds/host.h"
@@ -82,6 +81,9 @@ SdsValueKind KindOfCodeSlow(int code) {
   }
   return SdsValueKind::kNone;
 }
+
+// sds.h cannot include the reader's headers; the two counts must agree.
+static_assert(kSdsGroupCodes == gm::dxf::kGroupCodeCount);
 
 struct KindTable {
   SdsValueKind kinds[kSdsGroupCodes];
