@@ -52,6 +52,7 @@ constexpr int kNameBits = 3;
 constexpr int kStyleBits = 3;
 // Set: the slot's colour is the shared one; clear: automatic.
 constexpr std::uint8_t kSharedColor = 1u << (kNameBits + kStyleBits);
+constexpr int kNameMask = (1 << kNameBits) - 1;
 constexpr int kStyleMask = (1 << kStyleBits) - 1;
 static_assert(BorderStyleNames::kCount <= (1u << kNameBits));
 static_assert(std::size(kPackedStyles) <= (1u << kStyleBits));
@@ -113,7 +114,7 @@ CAutoBorder CAutoBorders::GetAt(int slot) const {
   if (slot < kFirstPacked) return border;
   const int i = slot - kFirstPacked;
   const int code = codes_[i];
-  border.LineStyleName.SetKnown(static_cast<std::uint8_t>(code & ((1 << kNameBits) - 1)));
+  border.LineStyleName.SetKnown(static_cast<std::uint8_t>(code & kNameMask));
   border.LineStyle = kPackedStyles[(code >> kNameBits) & kStyleMask];
   border.Color = (code & kSharedColor) != 0 ? color_ : xl::kAutomatic;
   return border;
@@ -123,7 +124,7 @@ bool CAutoBorders::HasLine(int slot) const {
   CheckSlot(slot);
   if (full_) return !(*full_)[static_cast<std::size_t>(slot)].LineStyleName.empty();
   // The packed name 0 is the empty one.
-  return slot >= kFirstPacked && (codes_[slot - kFirstPacked] & ((1 << kNameBits) - 1)) != 0;
+  return slot >= kFirstPacked && (codes_[slot - kFirstPacked] & kNameMask) != 0;
 }
 
 void CAutoBorders::SetAt(int slot, const CAutoBorder& border) {

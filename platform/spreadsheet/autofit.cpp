@@ -91,11 +91,11 @@ struct Extent {
 };
 
 // Without need_width, a cell that neither wraps nor turns its text is not
-// measured: its height does not depend on its width.
+// measured: its height does not depend on its width. REQUIRES: data is
+// neither empty nor a formula (those show nothing to measure).
 Extent CellExtent(const CellData& data, const CellFormat& format, double column_width,
                   bool need_width, LineMeasurer& measurer) {
   using Kind = CellData::Kind;
-  if (data.kind == Kind::kEmpty || data.kind == Kind::kFormula) return {};
   std::wstring shown;
   std::wstring_view text = data.text;
   if (data.kind != Kind::kText) {

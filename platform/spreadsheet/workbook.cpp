@@ -432,7 +432,7 @@ BorderLine Worksheet::Border(int row, int column, Edge edge) const {
 Worksheet::LineRef Worksheet::FindLine(int row, int column, Edge edge) {
   Touch(row, column);
   const LineSlot slot = SlotOf(row, column, edge);
-  Row& r = slot.row == row ? rows_[row] : MakeRow(slot.row);
+  Row& r = MakeRow(slot.row);
   auto& lines = slot.vertical ? r.right_lines : r.bottom_lines;
   return {&lines, slot.column, FindIn(lines, slot.column)};
 }

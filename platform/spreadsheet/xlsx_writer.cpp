@@ -287,12 +287,9 @@ class RowXml {
         cells_.append(head, p);
       } else if (kind == CellData::Kind::kNumber) {
         char value[40];
-        const auto end =
-            std::to_chars(value, value + sizeof value, data->number, std::chars_format::general, 16)
-                .ptr;
         cells_.append(head, p);
         cells_ += "><v>";
-        cells_.append(value, end);
+        cells_ += Number(data->number, value);
         cells_ += "</v></c>";
       } else {
         cells_.append(head, p);
@@ -313,10 +310,8 @@ class RowXml {
     out_ += '"';
     if (height && *height != LXW_DEF_ROW_HEIGHT) {
       char value[40];
-      const auto end =
-          std::to_chars(value, value + sizeof value, *height, std::chars_format::general, 16).ptr;
       out_ += " ht=\"";
-      out_.append(value, end);
+      out_ += Number(*height, value);
       out_ += "\" customHeight=\"1\"";
     }
     if (cells_.empty()) {
@@ -337,6 +332,12 @@ class RowXml {
 
   static std::string_view Digits(long long value, char (&buffer)[16]) {
     const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+    return {buffer, static_cast<size_t>(end - buffer)};
+  }
+  // As the writer's "%.16g".
+  static std::string_view Number(double value, char (&buffer)[40]) {
+    const auto end =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 16).ptr;
     return {buffer, static_cast<size_t>(end - buffer)};
   }
 
