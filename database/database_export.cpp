@@ -1,6 +1,7 @@
 #include "database/database_export.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "database/database_dialog.h"
 #include "database/drawing_path.h"
@@ -81,7 +82,7 @@ std::wstring AccessConnection(const std::wstring& path, const std::wstring& user
 
 bool IsEmptyRow(const CSheetformRow& row) {
   for (const CAutoCell& cell : row.Cells) {
-    if (!cell.GetText().empty()) return false;
+    if (!cell.GetTextView().empty()) return false;
   }
   return true;
 }
@@ -150,9 +151,9 @@ bool TableExists(CADODatabase& database, const std::wstring& table) {
 }
 
 void ExportTableToDatabase(CSheetform& table) {
-  for (int r = table.Rows.GetUpperBound(); r >= 0; --r) {
-    if (IsEmptyRow(table.Rows[r])) table.Rows.RemoveAt(r);
-  }
+  std::vector<bool> empty(static_cast<std::size_t>(table.GetRowCount()));
+  for (int r = 0; r < table.GetRowCount(); ++r) empty[r] = IsEmptyRow(table.Rows[r]);
+  table.Rows.RemoveFlagged(empty);
   const int columns = table.GetColumnCount();
   const int rows = table.GetRowCount();
   if (columns <= 0 || rows <= 0) {

@@ -14,10 +14,8 @@ namespace {
 
 TableWriter& Writer(int target) {
   static TableWriter spreadsheet = ExportTableToExcel;
-  // The export drops empty rows from the table it is given; the pipeline's stays whole.
-  static TableWriter database = [](const CSheetform& t) {
-    CSheetform copy = t;
-    ExportTableToDatabase(copy);
+  static TableWriter database = [](CSheetform& t) {
+    ExportTableToDatabase(t);
     return 0;
   };
   static TableWriter none;
@@ -150,7 +148,7 @@ void RunConversion(sds_name set, int target) {
     RemoveMiniLines(horizontal, vertical, texts);
   }
   sds_progresspercent(1);
-  const std::vector<CSheetform> tables =
+  std::vector<CSheetform> tables =
       RecogniseTables(horizontal, vertical, texts, ConversionSettings.SplitTables != 0);
   sds_progresspercent(7);
   sds_progressstop();
@@ -169,5 +167,7 @@ void RunConversion(sds_name set, int target) {
     if (k > 0) BeforeNextTable(target, number);
     if (TableWriter& writer = Writer(target)) writer(tables[k]);
     if (split) AfterTable(target, number, tables[k]);
+    // Its cells are in the sheet or the database now; the next table's grow there.
+    tables[k] = CSheetform();
   }
 }

@@ -28,9 +28,12 @@ void ConvertBlockReference(int target);
 // Converts the entities of the set, which it takes over and frees.
 void RunConversion(sds_name set, int target);
 
-// Where the pipeline hands the recognised table, per target. The result is
-// not used by the pipeline. Returns the writer installed before.
-using TableWriter = std::function<int(const CSheetform&)>;
+// Where the pipeline hands the recognised table, per target. The table is
+// the pipeline's own and is not read after the writer but by AfterTable, so
+// a writer may change it (the database export drops its empty rows) instead
+// of copying it. The result is not used by the pipeline. Returns the writer
+// installed before.
+using TableWriter = std::function<int(CSheetform&)>;
 TableWriter SetTableWriter(int target, TableWriter writer);
 
 // Where the pipeline hands all tables of a conversion for plain-text
