@@ -110,7 +110,12 @@ class Invocation {
   void ReturnBool(bool value);
   void ReturnString(std::wstring_view value);
   // Takes over the reference; a null object returns VT_DISPATCH nullptr.
-  void ReturnObject(IDispatch* object);
+  // Inline: most gets a writer makes hand out an object.
+  void ReturnObject(IDispatch* object) {
+    if (result_.vt != VT_EMPTY) VariantClear(&result_);
+    result_.vt = VT_DISPATCH;
+    result_.pdispVal = object;
+  }
   // Copies the variant.
   void ReturnVariant(const VARIANT& value);
 

@@ -883,6 +883,29 @@ TEST(ComDispatch, APutValueMissingOrOfTheWrongType) {
   c->Release();
 }
 
+// Arguments are read first: an unreadable one is reported before a
+// required one passed as missing, and argErr names the slot at fault.
+TEST(ComDispatch, AnUnreadableArgumentComesBeforeAMissingOne) {
+  auto* c = new Counter;
+  const COleVariant missing(static_cast<long>(DISP_E_PARAMNOTFOUND), VT_ERROR);
+  VARIANT dangling;
+  VariantInit(&dangling);
+  dangling.vt = VT_I4 | VT_BYREF;
+  UINT argErr = 99;
+  // Add(missing, *null): rgvarg = {*null, missing}.
+  EXPECT_EQ(E_INVALIDARG, Invoke(c, 2, DISPATCH_METHOD, {COleVariant(dangling), missing}, nullptr,
+                                 nullptr, &argErr));
+  EXPECT_EQ(argErr, 0u);
+  argErr = 99;
+  EXPECT_EQ(DISP_E_PARAMNOTOPTIONAL,
+            Invoke(c, 2, DISPATCH_METHOD, {COleVariant(1L), missing}, nullptr, nullptr, &argErr));
+  EXPECT_EQ(argErr, 1u);
+  COleVariant result;
+  ASSERT_EQ(S_OK, Invoke(c, 2, DISPATCH_METHOD, {missing, COleVariant(4L)}, &result));
+  EXPECT_EQ(result.lVal, 4);
+  c->Release();
+}
+
 TEST(ComDriver, AttachDetachAndCopies) {
   auto* c = new Counter;
   {
