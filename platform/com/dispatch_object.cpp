@@ -58,16 +58,7 @@ UINT Invocation::ArgErrIndex(UINT index) const {
   return total_args_ - 1 - index;
 }
 
-bool Invocation::Has(UINT index) const {
-  if (index == kValue) return has_value_;
-  if (index >= count_) return false;
-  return !IsMissing(args_[index]) && args_[index].vt != VT_EMPTY;
-}
-
-const VARIANT& Invocation::Raw(UINT index) const {
-  if (index != kValue && index >= count_) throw CallFailure{DISP_E_PARAMNOTFOUND, kNoArg, 0, {}};
-  return Arg(index);
-}
+void Invocation::NotPassed() const { throw CallFailure{DISP_E_PARAMNOTFOUND, kNoArg, 0, {}}; }
 
 VARIANT Invocation::Converted(UINT index, VARTYPE type) const {
   if (!Has(index)) throw CallFailure{DISP_E_PARAMNOTOPTIONAL, ArgErrIndex(index), 0, {}};
