@@ -189,7 +189,7 @@ VARIANT COleVariant::Detach() {
 // COleDispatchDriver
 
 namespace afx::detail {
-void ThrowBadParamInfo() { AfxThrowOleException(E_INVALIDARG); }
+void ThrowInvalidArg() { AfxThrowOleException(E_INVALIDARG); }
 }  // namespace afx::detail
 
 COleDispatchDriver::COleDispatchDriver(LPDISPATCH dispatch, BOOL autoRelease)
@@ -253,8 +253,13 @@ using afx::detail::DispatchArg;
 using afx::detail::ResultType;
 using Kind = DispatchArg::Kind;
 
+bool IsVariantArg(const DispatchArg& a) {
+  return (a.kind == Kind::kConstVariant || a.kind == Kind::kVariant) && a.variant != nullptr;
+}
+
 // Fills v from one argument for one parameter type; false when they do not
-// go together.
+// go together. Nothing made here owns anything but a text: the caller holds
+// its objects for the whole call, so they go without a reference of their own.
 bool MakeParameter(BYTE type, const DispatchArg& a, VARIANT& v) {
   VariantInit(&v);
   auto integer = [&](long long low, long long high) {
@@ -319,9 +324,7 @@ bool MakeParameter(BYTE type, const DispatchArg& a, VARIANT& v) {
       SetText(v, a.text, a.text ? std::wcslen(a.text) : 0);
       return true;
     case VT_VARIANT:
-      if ((a.kind != Kind::kConstVariant && a.kind != Kind::kVariant) || a.variant == nullptr) {
-        return false;
-      }
+      if (!IsVariantArg(a)) return false;
       // The callee only reads its arguments: the caller's variant is passed
       // as it is, its text not copied.
       v = *a.variant;
@@ -343,10 +346,8 @@ bool MakeParameter(BYTE type, const DispatchArg& a, VARIANT& v) {
       v.vt = type;
       if (type == VT_DISPATCH) {
         v.pdispVal = a.dispatch;
-        if (v.pdispVal) v.pdispVal->AddRef();
       } else {
         v.punkVal = a.unknown;
-        if (v.punkVal) v.punkVal->AddRef();
       }
       return true;
     default:
@@ -354,45 +355,10 @@ bool MakeParameter(BYTE type, const DispatchArg& a, VARIANT& v) {
   }
 }
 
-bool ResultFits(VARTYPE vt, ResultType type) {
-  switch (type) {
-    case ResultType::kVoid:
-      return true;
-    case ResultType::kShort:
-      return vt == VT_I2;
-    case ResultType::kLong32:
-      return vt == VT_I4 || vt == VT_BOOL || vt == VT_ERROR;
-    case ResultType::kLong64:
-      return vt == VT_I4;
-    case ResultType::kFloat:
-      return vt == VT_R4;
-    case ResultType::kDouble:
-      return vt == VT_R8;
-    case ResultType::kBool:
-      return vt == VT_BOOL;
-    case ResultType::kWString:
-      return vt == VT_BSTR;
-    case ResultType::kDispatch:
-      return vt == VT_DISPATCH;
-    case ResultType::kUnknown:
-      return vt == VT_UNKNOWN;
-    case ResultType::kVariant:
-      return vt == VT_VARIANT;
-  }
-  return false;
-}
-
-// The parameters built for one call; frees what they own (not the
-// variants passed through as they are).
-struct Parameters {
-  VARIANT slots[COleDispatchDriver::kMaxHelperArgs];
-  unsigned owned = 0;  // a bit per slot
-  ~Parameters() {
-    for (unsigned left = owned; left != 0; left &= left - 1) {
-      VariantClear(&slots[std::countr_zero(left)]);
-    }
-  }
-};
+// What an object reports with DISP_E_EXCEPTION. Zeroed once per thread and
+// again after a failed call: an object writes it only when a call fails,
+// so a call needs no cleared copy of its own.
+thread_local EXCEPINFO t_exception{};
 
 // DISP_E_EXCEPTION as the exception the caller catches; seldom taken, so
 // kept out of the call path.
@@ -408,78 +374,31 @@ struct Parameters {
   throw e;
 }
 
-}  // namespace
-
-void COleDispatchDriver::InvokeHelperV(DISPID id, WORD flags, VARTYPE vtRet, void* pvRet,
-                                       ResultType resultType, const char* paramInfo,
-                                       std::span<const DispatchArg> args) const {
-  if (m_lpDispatch == nullptr) return;
-  // Most calls put one variant passed as one and want no result: nothing to
-  // build, free or convert.
-  if (vtRet == VT_EMPTY && resultType == ResultType::kVoid && args.size() == 1 &&
-      paramInfo != nullptr && static_cast<BYTE>(paramInfo[0]) == VT_VARIANT && paramInfo[1] == 0 &&
-      (args[0].kind == Kind::kConstVariant || args[0].kind == Kind::kVariant) &&
-      args[0].variant != nullptr) {
-    VARIANT arg = *args[0].variant;
-    DISPID named = DISPID_PROPERTYPUT;
-    DISPPARAMS dp{&arg, nullptr, 1, 0};
-    if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
-      dp.rgdispidNamedArgs = &named;
-      dp.cNamedArgs = 1;
-    }
-    EXCEPINFO info{};
-    UINT argErr = 0;
-    const HRESULT hr = m_lpDispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &dp, nullptr,
-                                            &info, &argErr);
-    if (hr == DISP_E_EXCEPTION) ThrowDispatchException(info);
-    if (FAILED(hr)) AfxThrowOleException(hr);
-    return;
-  }
-  if (!ResultFits(vtRet, resultType)) AfxThrowOleException(E_INVALIDARG);
-
-  // The parameter types must be exactly as many as the arguments; they are
-  // checked in the walk that builds the arguments.
-  const size_t types = args.size();
-  if (types > kMaxHelperArgs || (paramInfo == nullptr && types != 0)) {
-    AfxThrowOleException(E_INVALIDARG);
-  }
-
-  // rgvarg holds the arguments last-first.
-  Parameters params;
-  for (size_t i = 0; i < types; ++i) {
-    const size_t slot = types - 1 - i;
-    const BYTE type = static_cast<BYTE>(paramInfo[i]);
-    if (type == 0) AfxThrowOleException(E_INVALIDARG);
-    const DispatchArg& a = args[i];
-    // Most arguments are a variant passed as one.
-    if (type == VT_VARIANT && (a.kind == Kind::kConstVariant || a.kind == Kind::kVariant) &&
-        a.variant != nullptr) {
-      params.slots[slot] = *a.variant;
-      continue;
-    }
-    if (!MakeParameter(type, a, params.slots[slot])) AfxThrowOleException(E_INVALIDARG);
-    // Only texts and objects hold anything to free.
-    if (type == VT_BSTR || type == VT_DISPATCH || type == VT_UNKNOWN) params.owned |= 1u << slot;
-  }
-
-  if (paramInfo != nullptr && paramInfo[types] != 0) AfxThrowOleException(E_INVALIDARG);
-
-  DISPID named = DISPID_PROPERTYPUT;
-  DISPPARAMS dp{types == 0 ? nullptr : params.slots, nullptr, static_cast<UINT>(types), 0};
-  if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
-    dp.rgdispidNamedArgs = &named;
-    dp.cNamedArgs = 1;
-  }
-
-  COleVariant result;
-  EXCEPINFO info{};
-  UINT argErr = 0;
-  HRESULT hr = m_lpDispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &dp,
-                                    vtRet == VT_EMPTY ? nullptr : &result, &info, &argErr);
+[[noreturn, gnu::cold, gnu::noinline]] void ThrowCallFailure(HRESULT hr) {
+  EXCEPINFO info = t_exception;
+  t_exception = EXCEPINFO{};
   if (hr == DISP_E_EXCEPTION) ThrowDispatchException(info);
-  if (FAILED(hr)) AfxThrowOleException(hr);
-  if (vtRet == VT_EMPTY || pvRet == nullptr) return;
+  AfxThrowOleException(hr);
+}
 
+// The one Invoke every call makes, its arguments last-first in args.
+inline void Call(IDispatch* object, DISPID id, WORD flags, VARIANT* args, UINT count,
+                 VARIANT* result) {
+  DISPID named = DISPID_PROPERTYPUT;
+  const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
+  DISPPARAMS dp{count == 0 ? nullptr : args, put ? &named : nullptr, count, put ? 1u : 0u};
+  UINT argErr = 0;
+  const HRESULT hr =
+      object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &dp, result, &t_exception, &argErr);
+  if (FAILED(hr)) ThrowCallFailure(hr);
+}
+
+// A result of another type than asked, converted; or one nobody takes.
+[[gnu::noinline]] void DeliverConverted(VARIANT& received, VARTYPE vtRet, ResultType resultType,
+                                        void* pvRet) {
+  COleVariant result;
+  static_cast<VARIANT&>(result) = received;  // freed however this ends
+  if (pvRet == nullptr) return;
   if (vtRet != VT_VARIANT && result.vt != vtRet) result.ChangeType(vtRet);
   switch (vtRet) {
     case VT_I2:
@@ -529,4 +448,71 @@ void COleDispatchDriver::InvokeHelperV(DISPID id, WORD flags, VARTYPE vtRet, voi
     default:
       AfxThrowOleException(DISP_E_BADVARTYPE);
   }
+}
+
+// Hands the result to the caller. An object asked for as one, or a variant,
+// is handed over as it came: no copy, no reference taken and dropped.
+inline void Deliver(VARIANT& result, VARTYPE vtRet, ResultType resultType, void* pvRet) {
+  if (pvRet != nullptr) {
+    if (vtRet == VT_DISPATCH && result.vt == VT_DISPATCH) {
+      *static_cast<LPDISPATCH*>(pvRet) = result.pdispVal;
+      return;
+    }
+    if (vtRet == VT_VARIANT) {
+      VARIANT* out = static_cast<VARIANT*>(pvRet);
+      VariantClear(out);
+      *out = result;
+      return;
+    }
+  }
+  DeliverConverted(result, vtRet, resultType, pvRet);
+}
+
+// The parameters built for one call; frees the texts made for it.
+struct Parameters {
+  VARIANT slots[COleDispatchDriver::kMaxHelperArgs];
+  unsigned owned = 0;  // a bit per slot
+  ~Parameters() {
+    for (unsigned left = owned; left != 0; left &= left - 1) {
+      VariantClear(&slots[std::countr_zero(left)]);
+    }
+  }
+};
+
+}  // namespace
+
+void COleDispatchDriver::InvokePlain(DISPID id, WORD flags, VARTYPE vtRet, void* pvRet,
+                                     ResultType resultType, VARIANT* args, size_t count) const {
+  VARIANT result;
+  result.vt = VT_EMPTY;
+  Call(m_lpDispatch, id, flags, args, static_cast<UINT>(count),
+       vtRet == VT_EMPTY ? nullptr : &result);
+  if (vtRet != VT_EMPTY) Deliver(result, vtRet, resultType, pvRet);
+}
+
+void COleDispatchDriver::InvokeHelperV(DISPID id, WORD flags, VARTYPE vtRet, void* pvRet,
+                                       ResultType resultType, const char* paramInfo,
+                                       std::span<const DispatchArg> args) const {
+  if (m_lpDispatch == nullptr) return;
+  if (!afx::detail::ResultFits(vtRet, resultType)) AfxThrowOleException(E_INVALIDARG);
+
+  // The parameter types must be exactly as many as the arguments; they are
+  // checked in the walk that builds the arguments.
+  const size_t types = args.size();
+  if (types > kMaxHelperArgs || (paramInfo == nullptr && types != 0)) {
+    AfxThrowOleException(E_INVALIDARG);
+  }
+
+  // rgvarg holds the arguments last-first.
+  Parameters params;
+  for (size_t i = 0; i < types; ++i) {
+    const size_t slot = types - 1 - i;
+    const BYTE type = static_cast<BYTE>(paramInfo[i]);
+    if (type == 0) AfxThrowOleException(E_INVALIDARG);
+    if (!MakeParameter(type, args[i], params.slots[slot])) AfxThrowOleException(E_INVALIDARG);
+    if (type == VT_BSTR) params.owned |= 1u << slot;
+  }
+  if (paramInfo != nullptr && paramInfo[types] != 0) AfxThrowOleException(E_INVALIDARG);
+
+  InvokePlain(id, flags, vtRet, pvRet, resultType, params.slots, types);
 }

@@ -32,6 +32,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 
 #include "platform/afx/afx.h"
 #include "platform/com/objbase.h"
@@ -249,7 +250,7 @@ DispatchArg MakeArg(const T& value) {
   return a;
 }
 
-[[noreturn]] void ThrowBadParamInfo();
+[[noreturn]] void ThrowInvalidArg();
 
 template <typename P>
 const char* ParamInfoOf(P info) {
@@ -257,7 +258,7 @@ const char* ParamInfoOf(P info) {
     return nullptr;
   } else if constexpr (std::is_integral_v<P>) {
     // NULL, as a C-style caller writes it.
-    if (info != 0) ThrowBadParamInfo();
+    if (info != 0) ThrowInvalidArg();
     return nullptr;
   } else if constexpr (std::is_convertible_v<P, const char*>) {
     return info;
@@ -309,6 +310,94 @@ constexpr ResultType ResultTypeOf() {
     static_assert(kUnsupported<R>, "InvokeHelper: this result type cannot be received");
 }
 
+// Whether a typed result pointer goes with vtRet.
+constexpr bool ResultFits(VARTYPE vt, ResultType type) {
+  switch (type) {
+    case ResultType::kVoid:
+      return true;
+    case ResultType::kShort:
+      return vt == VT_I2;
+    case ResultType::kLong32:
+      return vt == VT_I4 || vt == VT_BOOL || vt == VT_ERROR;
+    case ResultType::kLong64:
+      return vt == VT_I4;
+    case ResultType::kFloat:
+      return vt == VT_R4;
+    case ResultType::kDouble:
+      return vt == VT_R8;
+    case ResultType::kBool:
+      return vt == VT_BOOL;
+    case ResultType::kWString:
+      return vt == VT_BSTR;
+    case ResultType::kDispatch:
+      return vt == VT_DISPATCH;
+    case ResultType::kUnknown:
+      return vt == VT_UNKNOWN;
+    case ResultType::kVariant:
+      return vt == VT_VARIANT;
+  }
+  return false;
+}
+
+// The parameter type under which an argument of type T goes to the object
+// as it was passed, owning nothing and needing no conversion: VTS_VARIANT
+// for a variant, VTS_I4 for an integer; 0 for any other.
+template <typename T>
+constexpr BYTE PlainType() {
+  using U = std::decay_t<T>;
+  if constexpr (std::is_same_v<U, bool> || std::is_null_pointer_v<U>) {
+    return 0;
+  } else if constexpr (std::is_integral_v<U> || std::is_enum_v<U>) {
+    return VT_I4;
+  } else if constexpr (std::is_convertible_v<U, const VARIANT*> || std::is_base_of_v<VARIANT, U>) {
+    return VT_VARIANT;
+  } else {
+    return 0;
+  }
+}
+
+// Copies one such argument into its slot; false when it cannot go as it is
+// (a null variant pointer, an integer beyond 32 bits).
+template <typename T>
+bool PlainSlot(const T& value, VARIANT& slot) {
+  using U = std::decay_t<T>;
+  if constexpr (std::is_integral_v<U> || std::is_enum_v<U>) {
+    const auto n = static_cast<long long>(value);
+    if (n < -0x80000000LL || n > 0x7FFFFFFFLL) return false;
+    slot = VARIANT{};
+    slot.vt = VT_I4;
+    slot.lVal = static_cast<LONG>(n);
+  } else if constexpr (std::is_base_of_v<VARIANT, U>) {
+    slot = value;
+  } else {
+    const VARIANT* v = value;
+    if (v == nullptr) return false;
+    slot = *v;
+  }
+  return true;
+}
+
+// True when the parameter types are exactly the plain types of Args; the
+// string is read only up to the first type that differs, so a shorter one
+// is never overrun.
+template <typename... Args>
+bool PlainTypes(const char* info) {
+  static constexpr BYTE kTypes[] = {PlainType<Args>()..., 0};
+  if (info == nullptr) return sizeof...(Args) == 0;
+  for (const BYTE type : kTypes) {
+    if (static_cast<BYTE>(*info) != type) return false;
+    ++info;
+  }
+  return true;
+}
+
+// Fills slots, last argument first, when every argument goes as it is.
+template <typename... Args, size_t... I>
+bool PlainArguments(const char* info, VARIANT* slots, std::index_sequence<I...>,
+                    const Args&... args) {
+  return PlainTypes<Args...>(info) && (PlainSlot(args, slots[sizeof...(Args) - 1 - I]) && ...);
+}
+
 }  // namespace afx::detail
 
 class COleDispatchDriver {
@@ -357,16 +446,14 @@ class COleDispatchDriver {
   template <typename P, typename... Args>
   void InvokeHelper(DISPID id, WORD flags, VARTYPE vtRet, void* pvRet, P paramInfo,
                     const Args&... args) {
-    const std::array<afx::detail::DispatchArg, sizeof...(Args)> list{afx::detail::MakeArg(args)...};
-    InvokeHelperV(id, flags, vtRet, pvRet, afx::detail::ResultType::kVoid,
-                  afx::detail::ParamInfoOf(paramInfo), list);
+    InvokeTyped<afx::detail::ResultType::kVoid>(id, flags, vtRet, pvRet,
+                                                afx::detail::ParamInfoOf(paramInfo), args...);
   }
   template <typename R, typename P, typename... Args>
   requires(!std::is_void_v<R>) void InvokeHelper(DISPID id, WORD flags, VARTYPE vtRet, R* pvRet,
                                                  P paramInfo, const Args&... args) {
-    const std::array<afx::detail::DispatchArg, sizeof...(Args)> list{afx::detail::MakeArg(args)...};
-    InvokeHelperV(id, flags, vtRet, pvRet, afx::detail::ResultTypeOf<R>(),
-                  afx::detail::ParamInfoOf(paramInfo), list);
+    InvokeTyped<afx::detail::ResultTypeOf<R>()>(id, flags, vtRet, pvRet,
+                                                afx::detail::ParamInfoOf(paramInfo), args...);
   }
 
   // The parameter string, its arguments and the result, as a typed call.
@@ -376,6 +463,31 @@ class COleDispatchDriver {
                      afx::detail::ResultType resultType, const char* paramInfo,
                      std::span<const afx::detail::DispatchArg> args) const;
 
+ private:
+  // Nearly every call passes variants and integers under their own types:
+  // those go into the call's arguments as they are, with nothing built,
+  // freed or converted, and the rest take the general walk.
+  template <afx::detail::ResultType R, typename... Args>
+  void InvokeTyped(DISPID id, WORD flags, VARTYPE vtRet, void* pvRet, const char* paramInfo,
+                   const Args&... args) {
+    if (m_lpDispatch == nullptr) return;
+    if constexpr (((afx::detail::PlainType<Args>() != 0) && ...) &&
+                  sizeof...(Args) <= kMaxHelperArgs) {
+      VARIANT slots[sizeof...(Args) == 0 ? 1 : sizeof...(Args)];
+      if (afx::detail::PlainArguments(paramInfo, slots, std::index_sequence_for<Args...>{},
+                                      args...)) {
+        if (!afx::detail::ResultFits(vtRet, R)) afx::detail::ThrowInvalidArg();
+        return InvokePlain(id, flags, vtRet, pvRet, R, slots, sizeof...(Args));
+      }
+    }
+    const std::array<afx::detail::DispatchArg, sizeof...(Args)> list{afx::detail::MakeArg(args)...};
+    InvokeHelperV(id, flags, vtRet, pvRet, R, paramInfo, list);
+  }
+  // The call with its arguments made, last first.
+  void InvokePlain(DISPID id, WORD flags, VARTYPE vtRet, void* pvRet,
+                   afx::detail::ResultType resultType, VARIANT* args, size_t count) const;
+
+ public:
   LPDISPATCH m_lpDispatch;
   BOOL m_bAutoRelease;
 };

@@ -22,7 +22,9 @@ constexpr UINT kNoArg = 0xFFFFFFFFu;
 bool IsMissing(const VARIANT& v) { return v.vt == VT_ERROR && v.scode == DISP_E_PARAMNOTFOUND; }
 
 // The member of a table by id, or nullptr. Calls come from a few tables and
-// members over and over: a small cache by table and id spares most searches.
+// members over and over: a cache by table and id spares most searches. The
+// hash takes the top bits of a multiplied key, so the pairs a writer uses
+// per cell land apart instead of evicting each other.
 const MemberInfo* FindMember(std::span<const MemberInfo> members, DISPID id) {
   if (members.empty()) return nullptr;
   struct Entry {
@@ -30,10 +32,11 @@ const MemberInfo* FindMember(std::span<const MemberInfo> members, DISPID id) {
     DISPID id = 0;
     const MemberInfo* member = nullptr;
   };
-  thread_local std::array<Entry, 64> cache;
-  const std::uintptr_t key = (reinterpret_cast<std::uintptr_t>(members.data()) >> 4) ^
-                             (static_cast<std::uint32_t>(id) * 0x9E3779B9u);
-  Entry& entry = cache[(key ^ (key >> 6)) & 63];
+  thread_local std::array<Entry, 256> cache;
+  const std::uint64_t key = (reinterpret_cast<std::uintptr_t>(members.data()) ^
+                             (static_cast<std::uint64_t>(static_cast<std::uint32_t>(id)) << 32)) *
+                            0x9E3779B97F4A7C15ull;
+  Entry& entry = cache[key >> 56];
   if (entry.table == members.data() && entry.id == id) return entry.member;
   auto found = std::lower_bound(members.begin(), members.end(), id,
                                 [](const MemberInfo& m, DISPID key) { return m.id < key; });
@@ -55,16 +58,7 @@ UINT Invocation::ArgErrIndex(UINT index) const {
   return total_args_ - 1 - index;
 }
 
-bool Invocation::Has(UINT index) const {
-  if (index == kValue) return has_value_;
-  if (index >= count_) return false;
-  return !IsMissing(args_[index]) && args_[index].vt != VT_EMPTY;
-}
-
-const VARIANT& Invocation::Raw(UINT index) const {
-  if (index != kValue && index >= count_) throw CallFailure{DISP_E_PARAMNOTFOUND, kNoArg, 0, {}};
-  return Arg(index);
-}
+void Invocation::NotPassed() const { throw CallFailure{DISP_E_PARAMNOTFOUND, kNoArg, 0, {}}; }
 
 VARIANT Invocation::Converted(UINT index, VARTYPE type) const {
   if (!Has(index)) throw CallFailure{DISP_E_PARAMNOTOPTIONAL, ArgErrIndex(index), 0, {}};
@@ -115,12 +109,6 @@ void Invocation::ReturnString(std::wstring_view value) {
   if (bstr == nullptr) throw std::bad_alloc();
   result_.vt = VT_BSTR;
   result_.bstrVal = bstr;
-}
-
-void Invocation::ReturnObject(IDispatch* object) {
-  VariantClear(&result_);
-  result_.vt = VT_DISPATCH;
-  result_.pdispVal = object;
 }
 
 void Invocation::ReturnVariant(const VARIANT& value) {
@@ -189,9 +177,12 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARA
                                VARIANT* result, EXCEPINFO* exception, UINT* argErr) {
   if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
   if (params == nullptr) return E_INVALIDARG;
-  if (params->cArgs > 0 && params->rgvarg == nullptr) return E_INVALIDARG;
-  if (params->cNamedArgs > params->cArgs) return E_INVALIDARG;
-  if (params->cNamedArgs > 0 && params->rgdispidNamedArgs == nullptr) return E_INVALIDARG;
+  const UINT count = params->cArgs;
+  const UINT named = params->cNamedArgs;
+  if ((count > 0 && params->rgvarg == nullptr) || named > count ||
+      (named > 0 && params->rgdispidNamedArgs == nullptr)) {
+    return E_INVALIDARG;
+  }
 
   const MemberInfo* member = FindMember(Members(), id);
   if (member == nullptr) return DISP_E_MEMBERNOTFOUND;
@@ -209,13 +200,13 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARA
   }
   if (kind == 0) return DISP_E_MEMBERNOTFOUND;
 
-  UINT positional = params->cArgs;
+  UINT positional = count;
   if (kind == DISPATCH_PROPERTYPUT) {
-    if (params->cNamedArgs != 1 || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT) {
-      return params->cNamedArgs == 0 ? DISP_E_PARAMNOTOPTIONAL : DISP_E_NONAMEDARGS;
+    if (named != 1 || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT) {
+      return named == 0 ? DISP_E_PARAMNOTOPTIONAL : DISP_E_NONAMEDARGS;
     }
-    positional = params->cArgs - 1;
-  } else if (params->cNamedArgs != 0) {
+    positional = count - 1;
+  } else if (named != 0) {
     return DISP_E_NONAMEDARGS;
   }
   if (positional < member->min_args || positional > member->max_args) {
@@ -225,21 +216,23 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARA
   if (positional > kMaxArgs) return DISP_E_BADPARAMCOUNT;
 
   try {
-    Invocation call(*member, kind, params->cArgs);
+    Invocation call(*member, kind, count);
+    // A required argument passed as missing is refused once all have been
+    // read, as an unreadable one comes first.
+    UINT missing = kNoArg;
     for (UINT i = 0; i < positional; ++i) {
-      const UINT slot = params->cArgs - 1 - i;
+      const UINT slot = count - 1 - i;
       HRESULT hr = com::ArgumentView(params->rgvarg[slot], &call.args_[i]);
       if (FAILED(hr)) {
         if (argErr) *argErr = slot;
         return hr == DISP_E_BADVARTYPE ? DISP_E_TYPEMISMATCH : hr;
       }
-      call.count_ = i + 1;
+      if (i < member->min_args && missing == kNoArg && IsMissing(call.args_[i])) missing = slot;
     }
-    for (UINT i = 0; i < member->min_args; ++i) {
-      if (IsMissing(call.args_[i])) {
-        if (argErr) *argErr = params->cArgs - 1 - i;
-        return DISP_E_PARAMNOTOPTIONAL;
-      }
+    call.count_ = positional;
+    if (missing != kNoArg) {
+      if (argErr) *argErr = missing;
+      return DISP_E_PARAMNOTOPTIONAL;
     }
     if (kind == DISPATCH_PROPERTYPUT) {
       HRESULT hr = com::ArgumentView(params->rgvarg[0], &call.value_);
@@ -252,10 +245,10 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARA
 
     member->handler(*this, call);
 
+    // The result goes to the caller whole: nothing left for the call to free.
     if (result != nullptr) {
-      VariantInit(result);
       *result = call.result_;
-      VariantInit(&call.result_);
+      call.result_.vt = VT_EMPTY;
     }
     return S_OK;
   } catch (const CallFailure& failure) {

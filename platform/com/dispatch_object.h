@@ -80,7 +80,12 @@ class Invocation {
   UINT count() const { return count_; }
   // False when index is beyond count() or the argument is marked missing
   // (VT_ERROR holding DISP_E_PARAMNOTFOUND) or VT_EMPTY.
-  bool Has(UINT index) const;
+  bool Has(UINT index) const {
+    if (index == kValue) return has_value_;
+    if (index >= count_) return false;
+    const VARIANT& a = args_[index];
+    return a.vt != VT_EMPTY && !(a.vt == VT_ERROR && a.scode == DISP_E_PARAMNOTFOUND);
+  }
 
   // An argument converted to the type asked (VariantChangeType's rules). A
   // failed conversion ends the call with its code and *argErr set.
@@ -99,7 +104,11 @@ class Invocation {
   std::wstring String(UINT index) const;
   // As passed, by-reference arguments resolved (nothing copied). Valid for
   // the whole call.
-  const VARIANT& Raw(UINT index) const;
+  const VARIANT& Raw(UINT index) const {
+    if (index == kValue) return value_;
+    if (index >= count_) NotPassed();
+    return args_[index];
+  }
 
   // The same for the value a put assigns.
   static constexpr UINT kValue = 0xFFFFFFFFu;
@@ -110,7 +119,12 @@ class Invocation {
   void ReturnBool(bool value);
   void ReturnString(std::wstring_view value);
   // Takes over the reference; a null object returns VT_DISPATCH nullptr.
-  void ReturnObject(IDispatch* object);
+  // Inline: most gets a writer makes hand out an object.
+  void ReturnObject(IDispatch* object) {
+    if (result_.vt != VT_EMPTY) VariantClear(&result_);
+    result_.vt = VT_DISPATCH;
+    result_.pdispVal = object;
+  }
   // Copies the variant.
   void ReturnVariant(const VARIANT& value);
 
@@ -130,6 +144,7 @@ class Invocation {
   Invocation(const MemberInfo& member, WORD kind, UINT total_args)
       : member_(member), kind_(kind), total_args_(total_args) {}
   const VARIANT& Arg(UINT index) const;
+  [[noreturn, gnu::cold]] void NotPassed() const;
   // The argument when it was passed as that type (so present), else null.
   const VARIANT* Typed(UINT index, VARTYPE type) const {
     const VARIANT* a = index == kValue ? &value_ : index < count_ ? &args_[index] : nullptr;

@@ -81,17 +81,16 @@ class Pool {
  public:
   template <typename... Extra>
   static T* Make(const std::shared_ptr<Worksheet>& sheet, const CellRect& area, Extra... extra) {
-    std::vector<T*>& free = List().objects;
-    if (free.empty()) return new T(sheet, area, extra...);
-    T* object = free.back();
-    free.pop_back();
+    Objects& free = List();
+    if (free.count == 0) return new T(sheet, area, extra...);
+    T* object = free.objects[--free.count];
     object->Reuse(sheet, area, extra...);
     return object;
   }
   static void Keep(T* object) {
-    std::vector<T*>& free = List().objects;
-    if (free.size() < kSize) {
-      free.push_back(object);  // never grows: the room was reserved
+    Objects& free = List();
+    if (free.count < kSize) {
+      free.objects[free.count++] = object;
     } else {
       delete object;
     }
@@ -100,11 +99,11 @@ class Pool {
  private:
   static constexpr size_t kSize = 16;
   struct Objects {
-    Objects() { objects.reserve(kSize); }
     ~Objects() {
-      for (T* object : objects) delete object;
+      for (size_t i = 0; i < count; ++i) delete objects[i];
     }
-    std::vector<T*> objects;
+    std::array<T*, kSize> objects{};
+    size_t count = 0;
   };
   // Per thread: a release never races a make.
   static Objects& List() {

@@ -608,6 +608,144 @@ TEST(ComDriver, OneVariantWithoutResultEndsLikeAnyCall) {
   }
 }
 
+// Variants and integers go to the object as they are and results come back
+// without conversion when they have the type asked: the short way must end
+// as the general one does.
+TEST(ComDriver, ArgumentsAndResultsPassedAsTheyAre) {
+  CounterDriver d(new Counter);
+  static const BYTE kTwoLongs[] = VTS_I4 VTS_I4;
+  LONG sum = 0;
+  // Add(10, 3) with integers of two widths: arguments keep their order.
+  d.InvokeHelper(2, DISPATCH_METHOD, VT_I4, &sum, kTwoLongs, 10L, static_cast<short>(3));
+  EXPECT_EQ(sum, 7);
+  const COleVariant five(5L);
+  static const BYTE kTwoVariants[] = VTS_VARIANT VTS_VARIANT;
+  d.InvokeHelper(2, DISPATCH_METHOD, VT_I4, &sum, kTwoVariants, five, &five);
+  EXPECT_EQ(sum, 7);
+
+  // A variant result replaces what the caller's variant held.
+  COleVariant out(L"old");
+  d.InvokeHelper(1, DISPATCH_PROPERTYGET, VT_VARIANT, &out, nullptr);
+  EXPECT_EQ(out.vt, VT_I4);
+  EXPECT_EQ(out.lVal, 7);
+  // A result of another type is converted, or refused when it does not
+  // convert; an object nobody takes is released.
+  std::wstring text;
+  d.InvokeHelper(1, DISPATCH_PROPERTYGET, VT_BSTR, &text, nullptr);
+  EXPECT_EQ(text, L"7");
+  LPDISPATCH object = nullptr;
+  try {
+    d.InvokeHelper(1, DISPATCH_PROPERTYGET, VT_DISPATCH, &object, nullptr);
+    ADD_FAILURE() << "no exception";
+  } catch (COleException* e) {
+    EXPECT_EQ(e->m_sc, DISP_E_TYPEMISMATCH);
+    e->Delete();
+  }
+  EXPECT_EQ(object, nullptr);
+  d.InvokeHelper(5, DISPATCH_PROPERTYGET, VT_DISPATCH, nullptr, nullptr);
+  EXPECT_EQ(g_live_objects, 1);
+
+  // What cannot go as it is still fails as it always did.
+  auto refused = [&](auto&& call) {
+    try {
+      call();
+      ADD_FAILURE() << "no exception";
+      return S_OK;
+    } catch (COleException* e) {
+      const SCODE sc = e->m_sc;
+      e->Delete();
+      return sc;
+    }
+  };
+  const VARIANT* none = nullptr;
+  EXPECT_EQ(E_INVALIDARG, refused([&] {
+              d.InvokeHelper(2, DISPATCH_METHOD, VT_I4, &sum, kTwoVariants, &five, none);
+            }));
+  EXPECT_EQ(E_INVALIDARG, refused([&] {
+              d.InvokeHelper(2, DISPATCH_METHOD, VT_I4, &sum, kTwoLongs, 'a', COleVariant(4L));
+            }));
+  EXPECT_EQ(DISP_E_OVERFLOW, refused([&] {
+              d.InvokeHelper(2, DISPATCH_METHOD, VT_I4, &sum, kTwoLongs, 1, -0x80000001LL);
+            }));
+  EXPECT_EQ(E_INVALIDARG, refused([&] {
+              d.InvokeHelper(2, DISPATCH_METHOD, VT_I4, &sum, VTS_VARIANT, &five, &five);
+            }));
+  EXPECT_EQ(E_INVALIDARG, refused([&] {
+              double wrong = 0;
+              d.InvokeHelper(1, DISPATCH_PROPERTYGET, VT_I4, &wrong, nullptr);
+            }));
+  EXPECT_EQ(d.GetValue(), 7);
+}
+
+// An object that reports exceptions as a foreign server may: sparingly.
+class Reporter final : public IDispatch {
+ public:
+  HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+  ULONG AddRef() override { return 1; }
+  ULONG Release() override { return 1; }
+  HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  HRESULT Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO* info,
+                 UINT*) override {
+    switch (id) {
+      case 1:  // everything said
+        info->wCode = 7;
+        info->dwHelpContext = 99;
+        info->bstrSource = SysAllocString(L"Reporter");
+        info->bstrDescription = SysAllocString(L"full");
+        info->bstrHelpFile = SysAllocString(L"help.chm");
+        return DISP_E_EXCEPTION;
+      case 2:  // a plain failure that scribbles on the info anyway
+        info->wCode = 9;
+        info->dwHelpContext = 42;
+        return E_FAIL;
+      default:  // only the status code
+        info->scode = static_cast<SCODE>(0x800A01A8);
+        return DISP_E_EXCEPTION;
+    }
+  }
+};
+
+// Each failure carries what its own call reported, never what an earlier
+// call left behind.
+TEST(ComDriver, EachFailureCarriesOnlyItsOwnExceptionInfo) {
+  Reporter reporter;
+  COleDispatchDriver d(&reporter, FALSE);
+  auto fail = [&](DISPID id) -> CException* {
+    try {
+      d.InvokeHelper(id, DISPATCH_METHOD, VT_EMPTY, nullptr, nullptr);
+    } catch (CException* e) {
+      return e;
+    }
+    ADD_FAILURE() << "no exception";
+    return nullptr;
+  };
+  for (int round = 0; round < 2; ++round) {
+    auto* full = dynamic_cast<COleDispatchException*>(fail(1));
+    ASSERT_NE(full, nullptr);
+    EXPECT_EQ(full->m_wCode, 7);
+    EXPECT_EQ(full->m_dwHelpContext, 99u);
+    EXPECT_EQ(full->m_strSource, L"Reporter");
+    EXPECT_EQ(full->m_strDescription, L"full");
+    EXPECT_EQ(full->m_strHelpFile, L"help.chm");
+    full->Delete();
+    auto* plain = dynamic_cast<COleException*>(fail(2));
+    ASSERT_NE(plain, nullptr);
+    EXPECT_EQ(plain->m_sc, E_FAIL);
+    plain->Delete();
+    auto* bare = dynamic_cast<COleDispatchException*>(fail(3));
+    ASSERT_NE(bare, nullptr);
+    EXPECT_EQ(bare->m_scError, static_cast<SCODE>(0x800A01A8));
+    EXPECT_EQ(bare->m_wCode, 0);
+    EXPECT_EQ(bare->m_dwHelpContext, 0u);
+    EXPECT_EQ(bare->m_strSource, L"");
+    EXPECT_EQ(bare->m_strDescription, L"");
+    EXPECT_EQ(bare->m_strHelpFile, L"");
+    bare->Delete();
+  }
+}
+
 // Records what each argument of a call arrived as.
 class Recorder final : public com::DispatchObject {
  public:
@@ -742,6 +880,29 @@ TEST(ComDispatch, APutValueMissingOrOfTheWrongType) {
   COleVariant result;
   ASSERT_EQ(S_OK, Invoke(c, 1, DISPATCH_PROPERTYGET, {}, &result));
   EXPECT_EQ(result.lVal, 8);
+  c->Release();
+}
+
+// Arguments are read first: an unreadable one is reported before a
+// required one passed as missing, and argErr names the slot at fault.
+TEST(ComDispatch, AnUnreadableArgumentComesBeforeAMissingOne) {
+  auto* c = new Counter;
+  const COleVariant missing(static_cast<long>(DISP_E_PARAMNOTFOUND), VT_ERROR);
+  VARIANT dangling;
+  VariantInit(&dangling);
+  dangling.vt = VT_I4 | VT_BYREF;
+  UINT argErr = 99;
+  // Add(missing, *null): rgvarg = {*null, missing}.
+  EXPECT_EQ(E_INVALIDARG, Invoke(c, 2, DISPATCH_METHOD, {COleVariant(dangling), missing}, nullptr,
+                                 nullptr, &argErr));
+  EXPECT_EQ(argErr, 0u);
+  argErr = 99;
+  EXPECT_EQ(DISP_E_PARAMNOTOPTIONAL,
+            Invoke(c, 2, DISPATCH_METHOD, {COleVariant(1L), missing}, nullptr, nullptr, &argErr));
+  EXPECT_EQ(argErr, 1u);
+  COleVariant result;
+  ASSERT_EQ(S_OK, Invoke(c, 2, DISPATCH_METHOD, {missing, COleVariant(4L)}, &result));
+  EXPECT_EQ(result.lVal, 4);
   c->Release();
 }
 
