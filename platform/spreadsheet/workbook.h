@@ -138,10 +138,11 @@ struct CellData {
 bool ParsePlainNumber(std::wstring_view text, double* value);
 
 // A sheet keeps its rows in one vector by row number, each row its cells
-// and lines sorted by column. A cell is 16 bytes: its column, the id of its
+// and lines sorted by column. A cell is 8 bytes: its column, the id of its
 // format in the sheet's table of distinct formats, the kind of its value and
-// the number or the index of its text; a line is its column and the id of
-// its look. Cells written row by row are appended.
+// the index of its number or text (a flag in place); a line is its column
+// and the id of its look. Cells written row by row are appended, and a new
+// row is given the room of the one above.
 class Worksheet {
  public:
   using CellKey = std::pair<int, int>;  // row, column
@@ -228,12 +229,40 @@ class Worksheet {
   void SetRowHeight(int row, std::optional<double> height);
 
  private:
-  // The kind in the top bits of format_kind, the format id below.
-  struct Slot {
-    int column;
-    std::uint32_t format_kind;
-    std::uint64_t payload;  // a number's bits, a flag, or a text's index
+  // The column in the top bits, so that slots order by column as plain
+  // numbers; below it the value's index, its kind and the format id.
+  class Slot {
+   public:
+    static constexpr int kFormatBits = 18;
+    static constexpr int kKindShift = kFormatBits;
+    static constexpr int kPayloadShift = kKindShift + 3;
+    static constexpr int kPayloadBits = 28;
+    static constexpr int kColumnShift = kPayloadShift + kPayloadBits;
+    static constexpr std::uint32_t kMaxFormat = (1u << kFormatBits) - 1;
+    static constexpr std::uint32_t kMaxPayload = (1u << kPayloadBits) - 1;
+
+    explicit Slot(int column) : bits_(static_cast<std::uint64_t>(column) << kColumnShift) {}
+    int column() const { return static_cast<int>(bits_ >> kColumnShift); }
+    std::uint32_t format() const { return static_cast<std::uint32_t>(bits_) & kMaxFormat; }
+    void set_format(std::uint32_t id) { bits_ = (bits_ & ~std::uint64_t{kMaxFormat}) | id; }
+    CellData::Kind kind() const { return static_cast<CellData::Kind>((bits_ >> kKindShift) & 7); }
+    std::uint32_t payload() const {
+      return static_cast<std::uint32_t>(bits_ >> kPayloadShift) & kMaxPayload;
+    }
+    void set_value(CellData::Kind kind, std::uint32_t payload) {
+      set_value_bits(static_cast<std::uint64_t>(kind) << kKindShift |
+                     static_cast<std::uint64_t>(payload) << kPayloadShift);
+    }
+    // The kind and payload together, to move a value between cells.
+    std::uint64_t value_bits() const { return bits_ & kValueMask; }
+    void set_value_bits(std::uint64_t bits) { bits_ = (bits_ & ~kValueMask) | bits; }
+
+   private:
+    static constexpr std::uint64_t kValueMask =
+        ((std::uint64_t{1} << (kColumnShift - kKindShift)) - 1) << kKindShift;
+    std::uint64_t bits_;
   };
+  static_assert(sizeof(Slot) == 8);
   template <typename T>
   using Sorted = std::vector<std::pair<int, T>>;  // by column
   struct Row {
@@ -268,15 +297,53 @@ class Worksheet {
   // Makes the cell when it is new.
   LineRef FindLine(int row, int column, Edge edge);
   void StoreLine(const LineRef& ref, const BorderLine& line);
-  Slot& MakeSlot(int row, int column);
+  Slot& MakeSlot(int row, int column) {
+    // Inline for the common cases: the row's last cell again, or one more
+    // appended within the room the row has.
+    if (row < static_cast<int>(rows_.size())) {
+      auto& cells = rows_[row].cells;
+      if (!cells.empty()) {
+        Slot& last = cells.back();
+        if (last.column() == column) return last;
+        if (last.column() < column && cells.size() < cells.capacity()) {
+          ++cell_count_;
+          return cells.emplace_back(column);
+        }
+      }
+    }
+    return AddSlot(row, column);
+  }
+  Slot& AddSlot(int row, int column);
   const Slot* FindSlot(int row, int column) const;
-  CellData DataOf(const Slot& slot) const;
+  CellData DataOf(const Slot& slot) const {
+    CellData data;
+    data.kind = slot.kind();
+    data.format = slot.format();
+    switch (data.kind) {
+      case CellData::Kind::kNumber:
+        data.number = numbers_[slot.payload()];
+        break;
+      case CellData::Kind::kBool:
+        data.flag = slot.payload() != 0;
+        break;
+      case CellData::Kind::kText:
+      case CellData::Kind::kFormula:
+        data.text = texts_[slot.payload()];
+        break;
+      case CellData::Kind::kEmpty:
+        break;
+    }
+    return data;
+  }
   std::uint32_t InternFormat(const CellFormat& format);
   std::uint32_t InternLine(const BorderLine& line);
   // Drops what the slot holds (its text goes back for reuse).
   void ClearValue(Slot& slot);
   void StoreText(Slot& slot, CellData::Kind kind, std::wstring_view text);
   void StoreNumber(Slot& slot, double number);
+  // Gives a row about to get its first cell the room of the row above, and
+  // the rows above back what their growth left unused.
+  void StartRow(int row);
   template <typename Fn>
   void ForEachMergeOverlapping(const CellRect& area, Fn fn) const;
 
@@ -296,6 +363,8 @@ class Worksheet {
   std::uint32_t last_line_ = 0;
   std::vector<std::wstring> texts_;
   std::vector<std::uint32_t> free_texts_;
+  std::vector<double> numbers_;
+  std::vector<std::uint32_t> free_numbers_;
   std::vector<CellRect> merges_;                         // in the order they were made
   std::map<std::pair<int, int>, CellRect> merge_index_;  // by top, left
   int merge_height_ = 0;                                 // the most rows any merged area ever had
@@ -310,11 +379,10 @@ void Worksheet::ChangeFormat(const CellRect& area, Change change, std::uint64_t 
   // Most cells of an area share a format: the last change is reused.
   std::uint32_t from = 0xFFFFFFFFu;
   std::uint32_t to = 0;
-  constexpr std::uint32_t kIdBits = (1u << 29) - 1;
   for (int row = area.top; row <= area.bottom; ++row) {
     for (int column = area.left; column <= area.right; ++column) {
       Slot& slot = MakeSlot(row, column);
-      const std::uint32_t id = slot.format_kind & kIdBits;
+      const std::uint32_t id = slot.format();
       if (id != from) {
         Transition* known = nullptr;
         if (key != 0) {
@@ -330,7 +398,7 @@ void Worksheet::ChangeFormat(const CellRect& area, Change change, std::uint64_t 
         }
         from = id;
       }
-      slot.format_kind = (slot.format_kind & ~kIdBits) | to;
+      slot.set_format(to);
     }
   }
 }
@@ -345,7 +413,7 @@ class Worksheet::CellRange {
    public:
     Entry operator*() const;
     // The same without copying: the key, and the data read in place.
-    CellKey key() const { return {row_, it_->column}; }
+    CellKey key() const { return {row_, it_->column()}; }
     CellData data() const { return range_->sheet_.DataOf(*it_); }
     iterator& operator++() {
       ++it_;
