@@ -322,8 +322,7 @@ void Worksheet::Touch(int row, int column) { MakeSlot(row, column); }
 void Worksheet::ClearValue(Slot& slot) {
   const Kind kind = slot.kind();
   if (HoldsText(kind)) {
-    std::wstring().swap(texts_[slot.payload()]);
-    free_texts_.push_back(slot.payload());
+    texts_.Release(slot.payload());
   } else if (kind == Kind::kNumber) {
     free_numbers_.push_back(slot.payload());
   }
@@ -334,18 +333,11 @@ void Worksheet::StoreText(Slot& slot, Kind kind, std::wstring_view text) {
   std::uint32_t index = 0;
   if (HoldsText(slot.kind())) {
     index = slot.payload();
-    texts_[index].assign(text);
+    texts_.Set(index, text);
   } else {
     ClearValue(slot);
-    if (!free_texts_.empty()) {
-      index = free_texts_.back();
-      texts_[index].assign(text);
-      free_texts_.pop_back();
-    } else {
-      if (texts_.size() > Slot::kMaxPayload) throw std::length_error("too many texts");
-      index = static_cast<std::uint32_t>(texts_.size());
-      texts_.emplace_back(text);
-    }
+    if (texts_.next_id() > Slot::kMaxPayload) throw std::length_error("too many texts");
+    index = texts_.Add(text);
   }
   slot.set_value(kind, index);
 }
@@ -528,6 +520,96 @@ std::optional<CellRect> Worksheet::UsedRange() const {
   }
   for (const CellRect& m : merges_) add(m);
   return used;
+}
+
+// ---------------------------------------------------------------------------
+// Worksheet::TextPool
+
+namespace {
+
+constexpr std::size_t kFirstBlock = 256;  // characters
+constexpr std::size_t kLargestBlock = std::size_t{1} << 16;
+
+}  // namespace
+
+Worksheet::TextPool::Place Worksheet::TextPool::Store(std::wstring_view text) {
+  if (text.empty()) return {};
+  if (text.size() > room_) {
+    // Blocks grow with the sheet, so a small sheet keeps a small one.
+    const std::size_t size =
+        std::max(text.size(), blocks_.empty() ? kFirstBlock : std::min(last_ * 2, kLargestBlock));
+    if (blocks_.size() >= std::numeric_limits<std::uint32_t>::max()) {
+      throw std::length_error("too many texts");
+    }
+    blocks_.push_back(std::make_unique_for_overwrite<wchar_t[]>(size));
+    last_ = size;
+    room_ = size;
+  }
+  const Place place{static_cast<std::uint32_t>(blocks_.size() - 1),
+                    static_cast<std::uint32_t>(last_ - room_),
+                    static_cast<std::uint32_t>(text.size())};
+  std::char_traits<wchar_t>::copy(blocks_.back().get() + place.offset, text.data(), text.size());
+  room_ -= text.size();
+  live_ += text.size();
+  return place;
+}
+
+std::uint32_t Worksheet::TextPool::Add(std::wstring_view text) {
+  if (text.size() > std::numeric_limits<std::uint32_t>::max()) {
+    throw std::length_error("text too long");
+  }
+  std::uint32_t id = 0;
+  if (!free_.empty()) {
+    id = free_.back();
+    places_[id] = Store(text);
+    free_.pop_back();
+  } else {
+    const Place place = Store(text);
+    id = static_cast<std::uint32_t>(places_.size());
+    places_.push_back(place);
+  }
+  CompactIfWasteful();
+  return id;
+}
+
+void Worksheet::TextPool::Set(std::uint32_t id, std::wstring_view text) {
+  if (text.size() > std::numeric_limits<std::uint32_t>::max()) {
+    throw std::length_error("text too long");
+  }
+  Place& place = places_[id];
+  if (text.size() <= place.length) {
+    // The text may be this one's own: move, not copy.
+    std::char_traits<wchar_t>::move(blocks_[place.block].get() + place.offset, text.data(),
+                                    text.size());
+    waste_ += place.length - text.size();
+    live_ -= place.length - text.size();
+    place.length = static_cast<std::uint32_t>(text.size());
+  } else {
+    const Place stored = Store(text);
+    waste_ += place.length;
+    live_ -= place.length;
+    places_[id] = stored;
+  }
+  CompactIfWasteful();
+}
+
+void Worksheet::TextPool::Release(std::uint32_t id) {
+  Place& place = places_[id];
+  waste_ += place.length;
+  live_ -= place.length;
+  place = Place{};
+  free_.push_back(id);
+}
+
+void Worksheet::TextPool::CompactIfWasteful() {
+  if (waste_ <= kLargestBlock || waste_ <= live_) return;
+  TextPool fresh;
+  fresh.places_.reserve(places_.size());
+  for (const Place& place : places_) {
+    fresh.places_.push_back(fresh.Store({blocks_[place.block].get() + place.offset, place.length}));
+  }
+  fresh.free_ = std::move(free_);
+  *this = std::move(fresh);
 }
 
 // ---------------------------------------------------------------------------

@@ -263,6 +263,43 @@ class Worksheet {
     std::uint64_t bits_;
   };
   static_assert(sizeof(Slot) == 8);
+  // The sheet's texts side by side in shared blocks: a text costs its
+  // characters and 12 bytes, not a string and a heap block of its own. A
+  // text written over one at least as long takes its place; places left
+  // behind are counted, and the blocks are rewritten once they are most.
+  class TextPool {
+   public:
+    std::wstring_view Get(std::uint32_t id) const {
+      const Place& p = places_[id];
+      if (p.length == 0) return {};  // perhaps before any block
+      return {blocks_[p.block].get() + p.offset, p.length};
+    }
+    // A new text's id; ids given back are used again first.
+    std::uint32_t Add(std::wstring_view text);
+    void Set(std::uint32_t id, std::wstring_view text);
+    void Release(std::uint32_t id);
+    // The id the next Add would give.
+    std::size_t next_id() const { return free_.empty() ? places_.size() : free_.back(); }
+
+   private:
+    struct Place {
+      std::uint32_t block = 0;
+      std::uint32_t offset = 0;
+      std::uint32_t length = 0;
+    };
+    // Copies text into fresh room at the end of the last block.
+    Place Store(std::wstring_view text);
+    void CompactIfWasteful();
+
+    std::vector<std::unique_ptr<wchar_t[]>> blocks_;
+    std::size_t room_ = 0;   // at the end of the last block
+    std::size_t last_ = 0;   // size of the last block
+    std::size_t live_ = 0;   // characters of texts in use
+    std::size_t waste_ = 0;  // characters in places left behind
+    std::vector<Place> places_;
+    std::vector<std::uint32_t> free_;
+  };
+
   template <typename T>
   using Sorted = std::vector<std::pair<int, T>>;  // by column
   struct Row {
@@ -328,7 +365,7 @@ class Worksheet {
         break;
       case CellData::Kind::kText:
       case CellData::Kind::kFormula:
-        data.text = texts_[slot.payload()];
+        data.text = texts_.Get(slot.payload());
         break;
       case CellData::Kind::kEmpty:
         break;
@@ -361,8 +398,7 @@ class Worksheet {
   std::vector<BorderLine> lines_;              // [0] none
   std::unordered_map<BorderLine, std::uint32_t, LineHash> line_ids_;
   std::uint32_t last_line_ = 0;
-  std::vector<std::wstring> texts_;
-  std::vector<std::uint32_t> free_texts_;
+  TextPool texts_;
   std::vector<double> numbers_;
   std::vector<std::uint32_t> free_numbers_;
   std::vector<CellRect> merges_;                         // in the order they were made

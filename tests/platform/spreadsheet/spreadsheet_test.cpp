@@ -432,6 +432,59 @@ TEST(WorksheetCells, NumbersFormatsAndColumnsStayApart) {
   EXPECT_EQ(std::get<double>(sheet.Find(6, 1)->value), 43.0);
 }
 
+// Texts share blocks: a text rewritten shorter, longer or from a cell's own
+// text, texts cleared and their places reused, and the blocks rewritten once
+// most of them is left behind, all leave every other text as it was.
+TEST(WorksheetCells, TextsSharingBlocksSurviveRewrites) {
+  Worksheet sheet(L"Sheet1");
+  sheet.SetValue(1, 1, std::wstring());  // before any block exists
+  EXPECT_EQ(std::get<std::wstring>(sheet.Find(1, 1)->value), L"");
+  std::map<Worksheet::CellKey, std::wstring> expected;
+  for (int row = 2; row <= 41; ++row) {
+    for (int column = 1; column <= 5; ++column) {
+      std::wstring text = L"r" + std::to_wstring(row) + L"c" + std::to_wstring(column);
+      if (column == 5) text.append(3000, L'x');  // longer than the first blocks
+      sheet.SetValue(row, column, text);
+      expected[{row, column}] = text;
+    }
+  }
+  auto own_text = [&](int row, int column) {
+    return std::wstring_view(sheet.cells(CellRect::Cell(row, column)).begin().data().text);
+  };
+  // Shorter into its own place, and a cell's own text, or a part of it,
+  // written back over it.
+  sheet.EnterText(2, 1, own_text(2, 1).substr(1));
+  expected[{2, 1}] = L"2c1";
+  sheet.EnterText(3, 5, own_text(3, 5));
+  sheet.EnterText(4, 2, own_text(4, 5));
+  expected[{4, 2}] = expected[{4, 5}];
+  // Long texts rewritten and cleared over and over: far more is left
+  // behind than is in use, so the blocks are rewritten on the way.
+  for (int round = 0; round < 30; ++round) {
+    for (int row = 5; row <= 9; ++row) {
+      std::wstring text(1000 * round + row, static_cast<wchar_t>(L'a' + round % 26));
+      sheet.SetValue(row, 5, text);
+      expected[{row, 5}] = text;
+    }
+    sheet.SetValue(
+        10, 5, round % 2 ? CellValue{1.0 * round} : CellValue{L"back " + std::to_wstring(round)});
+  }
+  expected.erase({10, 5});
+  sheet.SetValue(11, 5, CellValue{});
+  expected.erase({11, 5});
+  sheet.SetValue(12, 6, std::wstring(L"into a freed place"));
+  expected[{12, 6}] = L"into a freed place";
+
+  EXPECT_EQ(std::get<double>(sheet.Find(10, 5)->value), 29.0);
+  for (const auto& [key, text] : expected) {
+    const auto cell = sheet.Find(key.first, key.second);
+    ASSERT_TRUE(cell.has_value());
+    ASSERT_TRUE(std::holds_alternative<std::wstring>(cell->value))
+        << key.first << "," << key.second;
+    EXPECT_TRUE(std::get<std::wstring>(cell->value) == text) << key.first << "," << key.second;
+  }
+}
+
 // Rows are sized from the row above and give back unused room as later rows
 // start: a narrow row after a wide one, and cells and lines added later to
 // rows already given back, all stay where they were put.
