@@ -661,9 +661,7 @@ Worksheet::CellRange::iterator Worksheet::CellRange::begin() const {
   return iterator(this, first, RowBegin(first));
 }
 
-Worksheet::CellRange::iterator Worksheet::CellRange::end() const {
-  return iterator(this, kMaxRows + 1, {});
-}
+Worksheet::CellRange::iterator Worksheet::CellRange::end() const { return iterator(this); }
 
 size_t Worksheet::CellRange::size() const {
   if (area_ == CellRect::Sheet()) return sheet_.cell_count_;

@@ -452,8 +452,8 @@ class Worksheet::CellRange {
     CellKey key() const { return {row_, it_->column()}; }
     CellData data() const { return range_->sheet_.DataOf(*it_); }
     iterator& operator++() {
-      ++it_;
-      Settle();
+      // Within a row nothing more is to be done.
+      if (++it_ == row_end_) Settle();
       return *this;
     }
     bool operator==(const iterator& o) const { return row_ == o.row_ && it_ == o.it_; }
@@ -462,6 +462,8 @@ class Worksheet::CellRange {
     friend class CellRange;
     using Inner = std::vector<Slot>::const_iterator;
     iterator(const CellRange* range, int row, Inner it);
+    // The end, made without a walk: loops compare with it at every cell.
+    explicit iterator(const CellRange* range) : range_(range), row_(kMaxRows + 1) {}
     // Moves past the end of a row, or a column outside the range.
     void Settle();
 
