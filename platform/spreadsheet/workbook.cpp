@@ -2,7 +2,6 @@
 #include "platform/win/strings.h"
 
 #include <algorithm>
-#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cwctype>
@@ -150,13 +149,7 @@ bool ParsePlainNumber(std::wstring_view text, double* value) {
 namespace {
 
 using Kind = CellData::Kind;
-constexpr int kKindShift = 29;
-constexpr std::uint32_t kIdMask = (1u << kKindShift) - 1;
 
-Kind KindOf(std::uint32_t format_kind) { return static_cast<Kind>(format_kind >> kKindShift); }
-std::uint32_t WithKind(std::uint32_t format_kind, Kind kind) {
-  return (format_kind & kIdMask) | (static_cast<std::uint32_t>(kind) << kKindShift);
-}
 bool HoldsText(Kind kind) { return kind == Kind::kText || kind == Kind::kFormula; }
 
 template <typename T>
@@ -167,7 +160,7 @@ auto Lower(T& sorted, int column) {
 
 auto LowerSlot(auto& slots, int column) {
   return std::lower_bound(slots.begin(), slots.end(), column,
-                          [](const auto& slot, int c) { return slot.column < c; });
+                          [](const auto& slot, int c) { return slot.column() < c; });
 }
 
 // The entry of column, or nullptr.
@@ -243,7 +236,7 @@ void Worksheet::ForEachMergeOverlapping(const CellRect& area, Fn fn) const {
 std::uint32_t Worksheet::InternFormat(const CellFormat& format) {
   auto it = format_ids_.find(format);
   if (it != format_ids_.end()) return it->second;
-  if (formats_.size() > kIdMask) throw std::length_error("too many cell formats");
+  if (formats_.size() > Slot::kMaxFormat) throw std::length_error("too many cell formats");
   const auto id = static_cast<std::uint32_t>(formats_.size());
   formats_.push_back(format);
   format_ids_.emplace(format, id);
@@ -265,30 +258,9 @@ std::uint32_t Worksheet::InternLine(const BorderLine& line) {
 const Worksheet::Slot* Worksheet::FindSlot(int row, int column) const {
   const Row* r = RowAt(row);
   if (r == nullptr || r->cells.empty()) return nullptr;
-  if (r->cells.back().column == column) return &r->cells.back();
+  if (r->cells.back().column() == column) return &r->cells.back();
   auto it = LowerSlot(r->cells, column);
-  return it != r->cells.end() && it->column == column ? &*it : nullptr;
-}
-
-CellData Worksheet::DataOf(const Slot& slot) const {
-  CellData data;
-  data.kind = KindOf(slot.format_kind);
-  data.format = slot.format_kind & kIdMask;
-  switch (data.kind) {
-    case Kind::kNumber:
-      data.number = std::bit_cast<double>(slot.payload);
-      break;
-    case Kind::kBool:
-      data.flag = slot.payload != 0;
-      break;
-    case Kind::kText:
-    case Kind::kFormula:
-      data.text = texts_[slot.payload];
-      break;
-    case Kind::kEmpty:
-      break;
-  }
-  return data;
+  return it != r->cells.end() && it->column() == column ? &*it : nullptr;
 }
 
 std::optional<Cell> Worksheet::Find(int row, int column) const {
@@ -300,7 +272,7 @@ std::optional<Cell> Worksheet::Find(int row, int column) const {
 
 const CellFormat& Worksheet::FormatAt(int row, int column) const {
   const Slot* slot = FindSlot(row, column);
-  return formats_[slot ? slot->format_kind & kIdMask : 0];
+  return formats_[slot ? slot->format() : 0];
 }
 
 Worksheet::Row& Worksheet::GrowRows(int row) {
@@ -308,55 +280,85 @@ Worksheet::Row& Worksheet::GrowRows(int row) {
   return rows_[row];
 }
 
-Worksheet::Slot& Worksheet::MakeSlot(int row, int column) {
+namespace {
+
+// Gives back the room growth left unused when it is a fair share.
+template <typename T>
+void Fit(std::vector<T>& v) {
+  if (v.capacity() - v.size() > std::max<size_t>(v.size() / 8, 4)) v.shrink_to_fit();
+}
+
+}  // namespace
+
+void Worksheet::StartRow(int row) {
+  // The lines below a row are set from both of its sides, so they are done
+  // only once the row below it is.
+  if (row >= 2) Fit(rows_[row - 2].bottom_lines);
+  Row& above = rows_[row - 1];
+  Fit(above.cells);
+  Fit(above.right_lines);
+  Row& here = rows_[row];
+  here.cells.reserve(above.cells.size());
+  if (here.right_lines.empty()) here.right_lines.reserve(above.right_lines.size());
+}
+
+Worksheet::Slot& Worksheet::AddSlot(int row, int column) {
   Row& r = MakeRow(row);
   auto& cells = r.cells;
-  if (cells.empty() || cells.back().column < column) {
+  if (cells.empty() || cells.back().column() < column) {
+    if (cells.empty() && cells.capacity() == 0) StartRow(row);
     ++cell_count_;
-    return cells.emplace_back(Slot{column, 0, 0});
+    return cells.emplace_back(column);
   }
-  if (cells.back().column == column) return cells.back();
+  if (cells.back().column() == column) return cells.back();
   auto it = LowerSlot(cells, column);
-  if (it != cells.end() && it->column == column) return *it;
+  if (it != cells.end() && it->column() == column) return *it;
   ++cell_count_;
-  return *cells.insert(it, Slot{column, 0, 0});
+  return *cells.insert(it, Slot(column));
 }
 
 void Worksheet::Touch(int row, int column) { MakeSlot(row, column); }
 
 void Worksheet::ClearValue(Slot& slot) {
-  if (HoldsText(KindOf(slot.format_kind))) {
-    std::wstring().swap(texts_[slot.payload]);
-    free_texts_.push_back(static_cast<std::uint32_t>(slot.payload));
+  const Kind kind = slot.kind();
+  if (HoldsText(kind)) {
+    texts_.Release(slot.payload());
+  } else if (kind == Kind::kNumber) {
+    free_numbers_.push_back(slot.payload());
   }
-  slot.format_kind = WithKind(slot.format_kind, Kind::kEmpty);
-  slot.payload = 0;
+  slot.set_value(Kind::kEmpty, 0);
 }
 
 void Worksheet::StoreText(Slot& slot, Kind kind, std::wstring_view text) {
-  if (HoldsText(KindOf(slot.format_kind))) {
-    texts_[slot.payload].assign(text);
+  std::uint32_t index = 0;
+  if (HoldsText(slot.kind())) {
+    index = slot.payload();
+    texts_.Set(index, text);
   } else {
     ClearValue(slot);
-    std::uint32_t index = 0;
-    if (!free_texts_.empty()) {
-      index = free_texts_.back();
-      texts_[index].assign(text);
-      free_texts_.pop_back();
-    } else {
-      if (texts_.size() >= 0xFFFFFFFFu) throw std::length_error("too many texts");
-      index = static_cast<std::uint32_t>(texts_.size());
-      texts_.emplace_back(text);
-    }
-    slot.payload = index;
+    if (texts_.next_id() > Slot::kMaxPayload) throw std::length_error("too many texts");
+    index = texts_.Add(text);
   }
-  slot.format_kind = WithKind(slot.format_kind, kind);
+  slot.set_value(kind, index);
 }
 
 void Worksheet::StoreNumber(Slot& slot, double number) {
-  ClearValue(slot);
-  slot.format_kind = WithKind(slot.format_kind, Kind::kNumber);
-  slot.payload = std::bit_cast<std::uint64_t>(number);
+  std::uint32_t index = 0;
+  if (slot.kind() == Kind::kNumber) {
+    index = slot.payload();
+  } else {
+    ClearValue(slot);
+    if (!free_numbers_.empty()) {
+      index = free_numbers_.back();
+      free_numbers_.pop_back();
+    } else {
+      if (numbers_.size() > Slot::kMaxPayload) throw std::length_error("too many numbers");
+      index = static_cast<std::uint32_t>(numbers_.size());
+      numbers_.emplace_back();
+    }
+  }
+  numbers_[index] = number;
+  slot.set_value(Kind::kNumber, index);
 }
 
 void Worksheet::SetValue(int row, int column, const CellValue& value) {
@@ -368,20 +370,17 @@ void Worksheet::SetValue(int row, int column, const CellValue& value) {
   }
   if (const auto* number = std::get_if<double>(&value)) return StoreNumber(slot, *number);
   ClearValue(slot);
-  if (const auto* flag = std::get_if<bool>(&value)) {
-    slot.format_kind = WithKind(slot.format_kind, Kind::kBool);
-    slot.payload = *flag ? 1 : 0;
-  }
+  if (const auto* flag = std::get_if<bool>(&value)) slot.set_value(Kind::kBool, *flag ? 1 : 0);
 }
 
 void Worksheet::EnterText(int row, int column, std::wstring_view text) {
   Slot& slot = MakeSlot(row, column);
-  const CellFormat* format = &formats_[slot.format_kind & kIdMask];
+  const CellFormat* format = &formats_[slot.format()];
   if (text.find(L'\n') != std::wstring_view::npos && !format->wrap_text) {
     CellFormat wrapped = *format;
     wrapped.wrap_text = true;
     const std::uint32_t id = InternFormat(wrapped);
-    slot.format_kind = (slot.format_kind & ~kIdMask) | id;
+    slot.set_format(id);
     format = &formats_[id];
   }
   double number = 0;
@@ -482,14 +481,14 @@ void Worksheet::RowCells(int row, RowBuffer& buffer) const {
   size_t c = 0, r0 = 0, r1 = 0, b = 0, t = 0;
   for (;;) {
     int next = kNone;
-    if (c < cells.size()) next = std::min(next, cells[c].column);
+    if (c < cells.size()) next = std::min(next, cells[c].column());
     if (r0 < rights.size()) next = std::min(next, rights[r0].first);
     if (r1 < rights.size()) next = std::min(next, rights[r1].first + 1);
     if (b < bottoms.size()) next = std::min(next, bottoms[b].first);
     if (t < tops.size()) next = std::min(next, tops[t].first);
     if (next == kNone) break;
     RowEntry entry{next, nullptr, {}};
-    if (c < cells.size() && cells[c].column == next) {
+    if (c < cells.size() && cells[c].column() == next) {
       storage.push_back(DataOf(cells[c++]));
       entry.data = &storage.back();
     }
@@ -517,10 +516,100 @@ std::optional<CellRect> Worksheet::UsedRange() const {
   auto add = [&](const CellRect& area) { used = used ? used->Union(area) : area; };
   for (int row = 1; row < static_cast<int>(rows_.size()); ++row) {
     const auto& cells = rows_[row].cells;
-    if (!cells.empty()) add({row, cells.front().column, row, cells.back().column});
+    if (!cells.empty()) add({row, cells.front().column(), row, cells.back().column()});
   }
   for (const CellRect& m : merges_) add(m);
   return used;
+}
+
+// ---------------------------------------------------------------------------
+// Worksheet::TextPool
+
+namespace {
+
+constexpr std::size_t kFirstBlock = 256;  // characters
+constexpr std::size_t kLargestBlock = std::size_t{1} << 16;
+
+}  // namespace
+
+Worksheet::TextPool::Place Worksheet::TextPool::Store(std::wstring_view text) {
+  if (text.empty()) return {};
+  if (text.size() > room_) {
+    // Blocks grow with the sheet, so a small sheet keeps a small one.
+    const std::size_t size =
+        std::max(text.size(), blocks_.empty() ? kFirstBlock : std::min(last_ * 2, kLargestBlock));
+    if (blocks_.size() >= std::numeric_limits<std::uint32_t>::max()) {
+      throw std::length_error("too many texts");
+    }
+    blocks_.push_back(std::make_unique_for_overwrite<wchar_t[]>(size));
+    last_ = size;
+    room_ = size;
+  }
+  const Place place{static_cast<std::uint32_t>(blocks_.size() - 1),
+                    static_cast<std::uint32_t>(last_ - room_),
+                    static_cast<std::uint32_t>(text.size())};
+  std::char_traits<wchar_t>::copy(blocks_.back().get() + place.offset, text.data(), text.size());
+  room_ -= text.size();
+  live_ += text.size();
+  return place;
+}
+
+std::uint32_t Worksheet::TextPool::Add(std::wstring_view text) {
+  if (text.size() > std::numeric_limits<std::uint32_t>::max()) {
+    throw std::length_error("text too long");
+  }
+  std::uint32_t id = 0;
+  if (!free_.empty()) {
+    id = free_.back();
+    places_[id] = Store(text);
+    free_.pop_back();
+  } else {
+    const Place place = Store(text);
+    id = static_cast<std::uint32_t>(places_.size());
+    places_.push_back(place);
+  }
+  CompactIfWasteful();
+  return id;
+}
+
+void Worksheet::TextPool::Set(std::uint32_t id, std::wstring_view text) {
+  if (text.size() > std::numeric_limits<std::uint32_t>::max()) {
+    throw std::length_error("text too long");
+  }
+  Place& place = places_[id];
+  if (text.size() <= place.length) {
+    // The text may be this one's own: move, not copy.
+    std::char_traits<wchar_t>::move(blocks_[place.block].get() + place.offset, text.data(),
+                                    text.size());
+    waste_ += place.length - text.size();
+    live_ -= place.length - text.size();
+    place.length = static_cast<std::uint32_t>(text.size());
+  } else {
+    const Place stored = Store(text);
+    waste_ += place.length;
+    live_ -= place.length;
+    places_[id] = stored;
+  }
+  CompactIfWasteful();
+}
+
+void Worksheet::TextPool::Release(std::uint32_t id) {
+  Place& place = places_[id];
+  waste_ += place.length;
+  live_ -= place.length;
+  place = Place{};
+  free_.push_back(id);
+}
+
+void Worksheet::TextPool::CompactIfWasteful() {
+  if (waste_ <= kLargestBlock || waste_ <= live_) return;
+  TextPool fresh;
+  fresh.places_.reserve(places_.size());
+  for (const Place& place : places_) {
+    fresh.places_.push_back(fresh.Store({blocks_[place.block].get() + place.offset, place.length}));
+  }
+  fresh.free_ = std::move(free_);
+  *this = std::move(fresh);
 }
 
 // ---------------------------------------------------------------------------
@@ -572,9 +661,7 @@ Worksheet::CellRange::iterator Worksheet::CellRange::begin() const {
   return iterator(this, first, RowBegin(first));
 }
 
-Worksheet::CellRange::iterator Worksheet::CellRange::end() const {
-  return iterator(this, kMaxRows + 1, {});
-}
+Worksheet::CellRange::iterator Worksheet::CellRange::end() const { return iterator(this); }
 
 size_t Worksheet::CellRange::size() const {
   if (area_ == CellRect::Sheet()) return sheet_.cell_count_;
@@ -637,9 +724,9 @@ void Worksheet::Merge(const CellRect& area) {
   Slot* kept = nullptr;
   for (int row = merged.top; row <= merged.bottom && row < static_cast<int>(rows_.size()); ++row) {
     auto& cells = rows_[row].cells;
-    for (auto it = LowerSlot(cells, merged.left); it != cells.end() && it->column <= merged.right;
+    for (auto it = LowerSlot(cells, merged.left); it != cells.end() && it->column() <= merged.right;
          ++it) {
-      if (KindOf(it->format_kind) == Kind::kEmpty) continue;
+      if (it->kind() == Kind::kEmpty) continue;
       if (kept == nullptr) {
         kept = &*it;
       } else {
@@ -648,18 +735,15 @@ void Worksheet::Merge(const CellRect& area) {
     }
   }
   if (kept == nullptr ||
-      (kept->column == merged.left && FindSlot(merged.top, merged.left) == kept)) {
+      (kept->column() == merged.left && FindSlot(merged.top, merged.left) == kept)) {
     return;
   }
-  const std::uint32_t kind_bits = kept->format_kind & ~kIdMask;
-  const std::uint64_t payload = kept->payload;
-  // The text moves with its index: nothing is copied or freed.
-  kept->format_kind &= kIdMask;
-  kept->payload = 0;
+  // The value moves with its index: nothing is copied or freed.
+  const std::uint64_t value = kept->value_bits();
+  kept->set_value(Kind::kEmpty, 0);
   Slot& corner = MakeSlot(merged.top, merged.left);
   ClearValue(corner);
-  corner.format_kind = (corner.format_kind & kIdMask) | kind_bits;
-  corner.payload = payload;
+  corner.set_value_bits(value);
 }
 
 void Worksheet::Unmerge(const CellRect& area) {

@@ -138,10 +138,11 @@ struct CellData {
 bool ParsePlainNumber(std::wstring_view text, double* value);
 
 // A sheet keeps its rows in one vector by row number, each row its cells
-// and lines sorted by column. A cell is 16 bytes: its column, the id of its
+// and lines sorted by column. A cell is 8 bytes: its column, the id of its
 // format in the sheet's table of distinct formats, the kind of its value and
-// the number or the index of its text; a line is its column and the id of
-// its look. Cells written row by row are appended.
+// the index of its number or text (a flag in place); a line is its column
+// and the id of its look. Cells written row by row are appended, and a new
+// row is given the room of the one above.
 class Worksheet {
  public:
   using CellKey = std::pair<int, int>;  // row, column
@@ -228,12 +229,77 @@ class Worksheet {
   void SetRowHeight(int row, std::optional<double> height);
 
  private:
-  // The kind in the top bits of format_kind, the format id below.
-  struct Slot {
-    int column;
-    std::uint32_t format_kind;
-    std::uint64_t payload;  // a number's bits, a flag, or a text's index
+  // The column in the top bits, so that slots order by column as plain
+  // numbers; below it the value's index, its kind and the format id.
+  class Slot {
+   public:
+    static constexpr int kFormatBits = 18;
+    static constexpr int kKindShift = kFormatBits;
+    static constexpr int kPayloadShift = kKindShift + 3;
+    static constexpr int kPayloadBits = 28;
+    static constexpr int kColumnShift = kPayloadShift + kPayloadBits;
+    static constexpr std::uint32_t kMaxFormat = (1u << kFormatBits) - 1;
+    static constexpr std::uint32_t kMaxPayload = (1u << kPayloadBits) - 1;
+
+    explicit Slot(int column) : bits_(static_cast<std::uint64_t>(column) << kColumnShift) {}
+    int column() const { return static_cast<int>(bits_ >> kColumnShift); }
+    std::uint32_t format() const { return static_cast<std::uint32_t>(bits_) & kMaxFormat; }
+    void set_format(std::uint32_t id) { bits_ = (bits_ & ~std::uint64_t{kMaxFormat}) | id; }
+    CellData::Kind kind() const { return static_cast<CellData::Kind>((bits_ >> kKindShift) & 7); }
+    std::uint32_t payload() const {
+      return static_cast<std::uint32_t>(bits_ >> kPayloadShift) & kMaxPayload;
+    }
+    void set_value(CellData::Kind kind, std::uint32_t payload) {
+      set_value_bits(static_cast<std::uint64_t>(kind) << kKindShift |
+                     static_cast<std::uint64_t>(payload) << kPayloadShift);
+    }
+    // The kind and payload together, to move a value between cells.
+    std::uint64_t value_bits() const { return bits_ & kValueMask; }
+    void set_value_bits(std::uint64_t bits) { bits_ = (bits_ & ~kValueMask) | bits; }
+
+   private:
+    static constexpr std::uint64_t kValueMask =
+        ((std::uint64_t{1} << (kColumnShift - kKindShift)) - 1) << kKindShift;
+    std::uint64_t bits_;
   };
+  static_assert(sizeof(Slot) == 8);
+  // The sheet's texts side by side in shared blocks: a text costs its
+  // characters and 12 bytes, not a string and a heap block of its own. A
+  // text written over one at least as long takes its place; places left
+  // behind are counted, and the blocks are rewritten once they are most.
+  class TextPool {
+   public:
+    std::wstring_view Get(std::uint32_t id) const {
+      const Place& p = places_[id];
+      if (p.length == 0) return {};  // perhaps before any block
+      return {blocks_[p.block].get() + p.offset, p.length};
+    }
+    // A new text's id; ids given back are used again first.
+    std::uint32_t Add(std::wstring_view text);
+    void Set(std::uint32_t id, std::wstring_view text);
+    void Release(std::uint32_t id);
+    // The id the next Add would give.
+    std::size_t next_id() const { return free_.empty() ? places_.size() : free_.back(); }
+
+   private:
+    struct Place {
+      std::uint32_t block = 0;
+      std::uint32_t offset = 0;
+      std::uint32_t length = 0;
+    };
+    // Copies text into fresh room at the end of the last block.
+    Place Store(std::wstring_view text);
+    void CompactIfWasteful();
+
+    std::vector<std::unique_ptr<wchar_t[]>> blocks_;
+    std::size_t room_ = 0;   // at the end of the last block
+    std::size_t last_ = 0;   // size of the last block
+    std::size_t live_ = 0;   // characters of texts in use
+    std::size_t waste_ = 0;  // characters in places left behind
+    std::vector<Place> places_;
+    std::vector<std::uint32_t> free_;
+  };
+
   template <typename T>
   using Sorted = std::vector<std::pair<int, T>>;  // by column
   struct Row {
@@ -268,15 +334,53 @@ class Worksheet {
   // Makes the cell when it is new.
   LineRef FindLine(int row, int column, Edge edge);
   void StoreLine(const LineRef& ref, const BorderLine& line);
-  Slot& MakeSlot(int row, int column);
+  Slot& MakeSlot(int row, int column) {
+    // Inline for the common cases: the row's last cell again, or one more
+    // appended within the room the row has.
+    if (row < static_cast<int>(rows_.size())) {
+      auto& cells = rows_[row].cells;
+      if (!cells.empty()) {
+        Slot& last = cells.back();
+        if (last.column() == column) return last;
+        if (last.column() < column && cells.size() < cells.capacity()) {
+          ++cell_count_;
+          return cells.emplace_back(column);
+        }
+      }
+    }
+    return AddSlot(row, column);
+  }
+  Slot& AddSlot(int row, int column);
   const Slot* FindSlot(int row, int column) const;
-  CellData DataOf(const Slot& slot) const;
+  CellData DataOf(const Slot& slot) const {
+    CellData data;
+    data.kind = slot.kind();
+    data.format = slot.format();
+    switch (data.kind) {
+      case CellData::Kind::kNumber:
+        data.number = numbers_[slot.payload()];
+        break;
+      case CellData::Kind::kBool:
+        data.flag = slot.payload() != 0;
+        break;
+      case CellData::Kind::kText:
+      case CellData::Kind::kFormula:
+        data.text = texts_.Get(slot.payload());
+        break;
+      case CellData::Kind::kEmpty:
+        break;
+    }
+    return data;
+  }
   std::uint32_t InternFormat(const CellFormat& format);
   std::uint32_t InternLine(const BorderLine& line);
   // Drops what the slot holds (its text goes back for reuse).
   void ClearValue(Slot& slot);
   void StoreText(Slot& slot, CellData::Kind kind, std::wstring_view text);
   void StoreNumber(Slot& slot, double number);
+  // Gives a row about to get its first cell the room of the row above, and
+  // the rows above back what their growth left unused.
+  void StartRow(int row);
   template <typename Fn>
   void ForEachMergeOverlapping(const CellRect& area, Fn fn) const;
 
@@ -294,8 +398,9 @@ class Worksheet {
   std::vector<BorderLine> lines_;              // [0] none
   std::unordered_map<BorderLine, std::uint32_t, LineHash> line_ids_;
   std::uint32_t last_line_ = 0;
-  std::vector<std::wstring> texts_;
-  std::vector<std::uint32_t> free_texts_;
+  TextPool texts_;
+  std::vector<double> numbers_;
+  std::vector<std::uint32_t> free_numbers_;
   std::vector<CellRect> merges_;                         // in the order they were made
   std::map<std::pair<int, int>, CellRect> merge_index_;  // by top, left
   int merge_height_ = 0;                                 // the most rows any merged area ever had
@@ -310,11 +415,10 @@ void Worksheet::ChangeFormat(const CellRect& area, Change change, std::uint64_t 
   // Most cells of an area share a format: the last change is reused.
   std::uint32_t from = 0xFFFFFFFFu;
   std::uint32_t to = 0;
-  constexpr std::uint32_t kIdBits = (1u << 29) - 1;
   for (int row = area.top; row <= area.bottom; ++row) {
     for (int column = area.left; column <= area.right; ++column) {
       Slot& slot = MakeSlot(row, column);
-      const std::uint32_t id = slot.format_kind & kIdBits;
+      const std::uint32_t id = slot.format();
       if (id != from) {
         Transition* known = nullptr;
         if (key != 0) {
@@ -330,7 +434,7 @@ void Worksheet::ChangeFormat(const CellRect& area, Change change, std::uint64_t 
         }
         from = id;
       }
-      slot.format_kind = (slot.format_kind & ~kIdBits) | to;
+      slot.set_format(to);
     }
   }
 }
@@ -345,11 +449,11 @@ class Worksheet::CellRange {
    public:
     Entry operator*() const;
     // The same without copying: the key, and the data read in place.
-    CellKey key() const { return {row_, it_->column}; }
+    CellKey key() const { return {row_, it_->column()}; }
     CellData data() const { return range_->sheet_.DataOf(*it_); }
     iterator& operator++() {
-      ++it_;
-      Settle();
+      // Within a row nothing more is to be done.
+      if (++it_ == row_end_) Settle();
       return *this;
     }
     bool operator==(const iterator& o) const { return row_ == o.row_ && it_ == o.it_; }
@@ -358,6 +462,8 @@ class Worksheet::CellRange {
     friend class CellRange;
     using Inner = std::vector<Slot>::const_iterator;
     iterator(const CellRange* range, int row, Inner it);
+    // The end, made without a walk: loops compare with it at every cell.
+    explicit iterator(const CellRange* range) : range_(range), row_(kMaxRows + 1) {}
     // Moves past the end of a row, or a column outside the range.
     void Settle();
 

@@ -257,7 +257,7 @@ class RowXml {
       Extend(r, ws_->dim_colmin != LXW_COL_MAX ? ws_->dim_colmin : 0);
     }
     cells_.clear();
-    char row_buffer[16];
+    char row_buffer[16] = {};
     const std::string_view row_digits = Digits(row, row_buffer);
     for (const Worksheet::RowEntry& entry : row_cells.entries) {
       const CellData* data = entry.data;
@@ -273,13 +273,14 @@ class RowXml {
       // piece by piece it cost more than the rest of the cell.
       char head[64];
       char* p = Put(head, "<c r=\"");
-      p = Put(p, Letters(entry.column));
-      p = Put(p, row_digits);
+      const Name& letters = Letters(entry.column);
+      p = PutPadded(p, letters.text, letters.size);
+      p = PutPadded(p, row_buffer, row_digits.size());
       p = Put(p, "\"");
       if (last_style_ != 0 || kind == CellData::Kind::kEmpty) {
         p = Put(p, " s=\"");
-        char digits[16];
-        p = Put(p, Digits(last_style_, digits));
+        char digits[16] = {};
+        p = PutPadded(p, digits, Digits(last_style_, digits).size());
         p = Put(p, "\"");
       }
       if (kind == CellData::Kind::kEmpty) {
@@ -341,11 +342,29 @@ class RowXml {
     return {buffer, static_cast<size_t>(end - buffer)};
   }
 
-  const std::string& Letters(int column) {
+  // A column's letters, kept in a buffer of fixed size for PutPadded.
+  struct Name {
+    char text[4] = {};
+    std::uint8_t size = 0;
+  };
+  const Name& Letters(int column) {
     if (static_cast<size_t>(column) >= letters_.size()) letters_.resize(column + 1);
-    std::string& letters = letters_[column];
-    if (letters.empty()) letters = Utf8(ColumnLetters(column));
+    Name& letters = letters_[column];
+    if (letters.size == 0) {
+      const std::string text = Utf8(ColumnLetters(column));
+      std::memcpy(letters.text, text.data(), std::min(text.size(), sizeof letters.text));
+      letters.size = static_cast<std::uint8_t>(std::min(text.size(), sizeof letters.text));
+    }
     return letters;
+  }
+
+  // A short piece copied whole from its fixed-size buffer, then only its
+  // size counted: a call to memcpy for a few bytes cost more than the rest
+  // of the cell's opening. The room after out must hold all of N.
+  template <size_t N>
+  static char* PutPadded(char* out, const char (&buffer)[N], size_t size) {
+    std::memcpy(out, buffer, N);
+    return out + size;
   }
 
   void AppendEscaped(const std::string& text) {
@@ -376,7 +395,7 @@ class RowXml {
   lxw_worksheet* ws_;
   bool usable_;
   bool failed_ = false;
-  std::vector<std::string> letters_;   // by column
+  std::vector<Name> letters_;          // by column
   lxw_format* last_format_ = nullptr;  // and its style index
   int32_t last_style_ = 0;
   std::string utf8_;

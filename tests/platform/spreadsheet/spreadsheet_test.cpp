@@ -387,6 +387,152 @@ TEST(WorksheetCells, ValuesRoundTripThroughTheCompactStore) {
   EXPECT_EQ(std::get<std::wstring>(sheet.Find(5, 1)->value), L"fourth");
 }
 
+// A cell's column, format and value share one word: none of them reaches
+// into another at the sheet's last column or with many formats, and a
+// number's place is reused only once its cell gave it up.
+TEST(WorksheetCells, NumbersFormatsAndColumnsStayApart) {
+  Worksheet sheet(L"Sheet1");
+  for (int k = 0; k < 300; ++k) {
+    const int column = k == 0 ? kMaxColumns : k;
+    sheet.SetValue(1, column, CellValue{k + 0.5});
+    sheet.ChangeFormat(CellRect::Cell(1, column), [k](CellFormat& f) { f.fill = 0x10000u + k; });
+  }
+  sheet.SetValue(2, kMaxColumns, true);
+  for (int k = 0; k < 300; ++k) {
+    const int column = k == 0 ? kMaxColumns : k;
+    const auto cell = sheet.Find(1, column);
+    ASSERT_TRUE(cell.has_value()) << column;
+    EXPECT_EQ(std::get<double>(cell->value), k + 0.5) << column;
+    EXPECT_EQ(cell->format.fill, 0x10000u + k) << column;
+  }
+  EXPECT_EQ(std::get<bool>(sheet.Find(2, kMaxColumns)->value), true);
+  EXPECT_EQ(sheet.UsedRange(), (CellRect{1, 1, 2, kMaxColumns}));
+  std::vector<Worksheet::CellKey> keys;
+  for (const auto& [key, cell] : sheet.cells({1, 299, 2, kMaxColumns})) keys.push_back(key);
+  EXPECT_EQ(keys, (std::vector<Worksheet::CellKey>{{1, 299}, {1, kMaxColumns}, {2, kMaxColumns}}));
+
+  // A freed number's place goes to the next number, not back to its cell.
+  sheet.SetValue(1, 1, CellValue{});
+  sheet.SetValue(3, 1, 7.0);
+  sheet.SetValue(1, 2, std::wstring(L"was a number"));
+  sheet.SetValue(3, 2, 8.0);
+  sheet.SetValue(1, 3, 9.0);
+  EXPECT_TRUE(std::holds_alternative<std::monostate>(sheet.Find(1, 1)->value));
+  EXPECT_EQ(std::get<double>(sheet.Find(3, 1)->value), 7.0);
+  EXPECT_EQ(std::get<std::wstring>(sheet.Find(1, 2)->value), L"was a number");
+  EXPECT_EQ(std::get<double>(sheet.Find(3, 2)->value), 8.0);
+  EXPECT_EQ(std::get<double>(sheet.Find(1, 3)->value), 9.0);
+
+  // A number moved to a merged area's corner keeps its value there alone.
+  sheet.SetValue(5, 2, 42.0);
+  sheet.Merge({4, 1, 5, 2});
+  sheet.SetValue(6, 1, 43.0);
+  EXPECT_EQ(std::get<double>(sheet.Find(4, 1)->value), 42.0);
+  EXPECT_TRUE(std::holds_alternative<std::monostate>(sheet.Find(5, 2)->value));
+  EXPECT_EQ(std::get<double>(sheet.Find(6, 1)->value), 43.0);
+}
+
+// Texts share blocks: a text rewritten shorter, longer or from a cell's own
+// text, texts cleared and their places reused, and the blocks rewritten once
+// most of them is left behind, all leave every other text as it was.
+TEST(WorksheetCells, TextsSharingBlocksSurviveRewrites) {
+  Worksheet sheet(L"Sheet1");
+  sheet.SetValue(1, 1, std::wstring());  // before any block exists
+  EXPECT_EQ(std::get<std::wstring>(sheet.Find(1, 1)->value), L"");
+  std::map<Worksheet::CellKey, std::wstring> expected;
+  for (int row = 2; row <= 41; ++row) {
+    for (int column = 1; column <= 5; ++column) {
+      std::wstring text = L"r" + std::to_wstring(row) + L"c" + std::to_wstring(column);
+      if (column == 5) text.append(3000, L'x');  // longer than the first blocks
+      sheet.SetValue(row, column, text);
+      expected[{row, column}] = text;
+    }
+  }
+  auto own_text = [&](int row, int column) {
+    return std::wstring_view(sheet.cells(CellRect::Cell(row, column)).begin().data().text);
+  };
+  // Shorter into its own place, and a cell's own text, or a part of it,
+  // written back over it.
+  sheet.EnterText(2, 1, own_text(2, 1).substr(1));
+  expected[{2, 1}] = L"2c1";
+  sheet.EnterText(3, 5, own_text(3, 5));
+  sheet.EnterText(4, 2, own_text(4, 5));
+  expected[{4, 2}] = expected[{4, 5}];
+  // Long texts rewritten and cleared over and over: far more is left
+  // behind than is in use, so the blocks are rewritten on the way.
+  for (int round = 0; round < 30; ++round) {
+    for (int row = 5; row <= 9; ++row) {
+      std::wstring text(1000 * round + row, static_cast<wchar_t>(L'a' + round % 26));
+      sheet.SetValue(row, 5, text);
+      expected[{row, 5}] = text;
+    }
+    sheet.SetValue(
+        10, 5, round % 2 ? CellValue{1.0 * round} : CellValue{L"back " + std::to_wstring(round)});
+  }
+  expected.erase({10, 5});
+  sheet.SetValue(11, 5, CellValue{});
+  expected.erase({11, 5});
+  sheet.SetValue(12, 6, std::wstring(L"into a freed place"));
+  expected[{12, 6}] = L"into a freed place";
+
+  EXPECT_EQ(std::get<double>(sheet.Find(10, 5)->value), 29.0);
+  for (const auto& [key, text] : expected) {
+    const auto cell = sheet.Find(key.first, key.second);
+    ASSERT_TRUE(cell.has_value());
+    ASSERT_TRUE(std::holds_alternative<std::wstring>(cell->value))
+        << key.first << "," << key.second;
+    EXPECT_TRUE(std::get<std::wstring>(cell->value) == text) << key.first << "," << key.second;
+  }
+}
+
+// Rows are sized from the row above and give back unused room as later rows
+// start: a narrow row after a wide one, and cells and lines added later to
+// rows already given back, all stay where they were put.
+TEST(WorksheetCells, RowsOfChangingWidthKeepEveryCellAndLine) {
+  Worksheet sheet(L"Sheet1");
+  const BorderLine thin{xlContinuous, xlThin, std::nullopt};
+  const BorderLine red{xlContinuous, xlMedium, 0x0000FFu};
+  auto put_row = [&](int row, int columns) {
+    for (int column = 1; column <= columns; ++column) {
+      sheet.SetValue(row, column, CellValue{row * 1000.0 + column});
+      sheet.SetBorder(row, column, kEdgeTop, thin);
+      sheet.SetBorder(row, column, kEdgeRight, thin);
+      sheet.SetBorder(row, column, kEdgeBottom, thin);
+    }
+  };
+  put_row(1, 70);
+  put_row(2, 3);
+  put_row(3, 40);
+  put_row(4, 1);
+  // Later puts into rows already given back, in and out of column order.
+  sheet.SetValue(1, 80, CellValue{1080.0});
+  sheet.SetValue(2, 20, CellValue{2020.0});
+  sheet.SetBorder(2, 20, kEdgeBottom, red);
+  sheet.SetBorder(3, 45, kEdgeTop, red);
+  sheet.SetBorder(1, 75, kEdgeLeft, red);
+  // A new row whose first change is the line above it.
+  sheet.ChangeBorder(6, 2, kEdgeTop, [&](BorderLine& line) { line = red; });
+
+  std::map<Worksheet::CellKey, double> seen;
+  for (const auto& [key, cell] : sheet.cells()) {
+    if (const auto* number = std::get_if<double>(&cell.value)) seen[key] = *number;
+  }
+  EXPECT_EQ(seen.size(), 70u + 3 + 40 + 1 + 2);
+  for (const auto& [key, number] : seen) {
+    EXPECT_EQ(number, key.first * 1000.0 + key.second) << key.first << "," << key.second;
+  }
+  EXPECT_EQ(sheet.Border(3, 20, kEdgeTop), red);
+  EXPECT_EQ(sheet.Border(2, 45, kEdgeBottom), red);
+  EXPECT_EQ(sheet.Border(1, 74, kEdgeRight), red);
+  EXPECT_EQ(sheet.Border(5, 2, kEdgeBottom), red);
+  EXPECT_EQ(sheet.Border(1, 70, kEdgeRight), thin);
+  EXPECT_EQ(sheet.Border(2, 40, kEdgeBottom), thin) << "row 3's top edges";
+  EXPECT_FALSE(sheet.Border(2, 41, kEdgeBottom).visible());
+  EXPECT_EQ(sheet.Border(3, 40, kEdgeBottom), thin);
+  EXPECT_FALSE(sheet.Border(4, 41, kEdgeTop).visible());
+  EXPECT_EQ(sheet.UsedRange(), (CellRect{1, 1, 6, 80}));
+}
+
 // Merging many areas side by side stays correct where they meet: an area
 // overlapping several takes them all in, and the rest stay apart.
 TEST(WorksheetCells, ManyMergesKeepApartOrJoin) {
