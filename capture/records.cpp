@@ -84,9 +84,9 @@ void CArxDbMTextArray::RemoveRepeated() {
     tallest = std::max(tallest, t.height);
     plain = plain && !std::isnan(t.x) && !std::isnan(t.y) && !std::isnan(t.height);
   }
-  // Repeats lie close in y, so a walk along y compares only near neighbours. The walk reads
-  // places and heights from keys side by side: through indices into the records, the sort and
-  // the walk missed the cache for nearly every text of a big drawing.
+  // Repeats lie close in y, so a walk along y compares only near neighbours. The sort and the
+  // walk read places and heights from keys side by side: through indices into the records they
+  // missed the cache for nearly every text of a big drawing.
   struct Key {
     double y, x, height;
     std::size_t index;
@@ -95,16 +95,9 @@ void CArxDbMTextArray::RemoveRepeated() {
   for (std::size_t i = 0; i < items.size(); ++i) {
     byY[i] = {items[i].y, items[i].x, items[i].height, i};
   }
-  if (plain) {
-    // The index last makes it the stable order by y, then x.
-    std::sort(byY.begin(), byY.end(), [](const Key& p, const Key& q) {
-      if (p.y != q.y) return p.y < q.y;
-      if (p.x != q.x) return p.x < q.x;
-      return p.index < q.index;
-    });
-  } else {
-    std::stable_sort(byY.begin(), byY.end(), [](const Key& p, const Key& q) { return p.y < q.y; });
-  }
+  std::stable_sort(byY.begin(), byY.end(), [plain](const Key& p, const Key& q) {
+    return p.y < q.y || (plain && p.y == q.y && p.x < q.x);
+  });
   // Where each text's run of equal y ends in that order.
   std::vector<std::size_t> rowEnd(byY.size());
   for (std::size_t k = byY.size(); k-- > 0;) {

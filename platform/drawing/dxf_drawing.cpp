@@ -633,6 +633,10 @@ void DxfDrawing::ForEachInSpace(F f) const {
 
 std::vector<EntityId> DxfDrawing::SelectAll() const {
   std::vector<EntityId> out;
+  // At most every entity of the space: grown by doubling, a big drawing's ids moved and
+  // faulted in twice.
+  out.reserve((space_.block == nullptr || space_.paper ? drawing_.entities.size() : 0) +
+              (space_.block != nullptr ? space_.block->entities.size() : 0));
   ForEachInSpace([&](const std::vector<dxf::Entity>& list, size_t i) {
     if (Selectable(list[i])) out.push_back(static_cast<EntityId>(list[i].handle));
   });
