@@ -228,6 +228,15 @@ class CEntityReader::Impl {
     place_.world = UserSystemIsWorld();
   }
 
+  void Reserve(long entities) {
+    if (entities <= 0) return;
+    const auto n = static_cast<std::size_t>(entities);
+    // Each on top of what the arrays hold already.
+    horizontal_.Data().reserve(horizontal_.Data().size() + n);
+    vertical_.Data().reserve(vertical_.Data().size() + n);
+    texts_.Data().reserve(texts_.Data().size() + n);
+  }
+
   void Read(const sds_resbuf* list, const AcGeMatrix3d* transform) {
     const Groups groups(list);
     // The type is found once and compared as a view, not looked up again per candidate.
@@ -548,6 +557,8 @@ CEntityReader::~CEntityReader() = default;
 void CEntityReader::Read(const sds_resbuf* list, const AcGeMatrix3d* transform) {
   impl_->Read(list, transform);
 }
+
+void CEntityReader::Reserve(long entities) { impl_->Reserve(entities); }
 
 void ReadEntity(CHorzDbLineArray& horizontal, CVertDbLineArray& vertical, CArxDbMTextArray& texts,
                 const sds_resbuf* list, const AcGeMatrix3d* transform, const CShxMap& shxMap) {

@@ -30,6 +30,10 @@ class CEntityReader {
   CEntityReader& operator=(const CEntityReader&) = delete;
 
   void Read(const sds_resbuf* list, const AcGeMatrix3d* transform = nullptr);
+  // Makes room for what this many entities give when each gives one line or text (references
+  // and polylines give more), so that the arrays of a big selection are not moved and faulted
+  // in afresh as they grow. Room never used stays untouched address space.
+  void Reserve(long entities);
 
  private:
   class Impl;

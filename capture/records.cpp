@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -85,37 +85,56 @@ void CArxDbMTextArray::RemoveRepeated() {
     tallest = std::max(tallest, t.height);
     plain = plain && !std::isnan(t.x) && !std::isnan(t.y) && !std::isnan(t.height);
   }
-  // Repeats lie close in y, so a walk along y compares only near neighbours.
-  std::vector<std::size_t> byY(items.size());
-  std::iota(byY.begin(), byY.end(), std::size_t{0});
-  std::stable_sort(byY.begin(), byY.end(), [&items, plain](std::size_t a, std::size_t b) {
-    const ArxDbMText &p = items[a], &q = items[b];
-    return p.y < q.y || (plain && p.y == q.y && p.x < q.x);
-  });
+  // Repeats lie close in y, so a walk along y compares only near neighbours. The sort and the
+  // walk read places from keys side by side: through indices into the records they missed the
+  // cache for nearly every text of a big drawing. A key is no bigger than the index, the run
+  // end and the merge buffer a stable sort of indices took.
+  struct Key {
+    double y, x;
+    std::uint32_t index;  // the array's size is an int
+    std::uint32_t rowEnd;
+  };
+  std::vector<Key> byY(items.size());
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    byY[i] = {items[i].y, items[i].x, static_cast<std::uint32_t>(i), 0};
+  }
+  if (plain) {
+    // The index last gives the stable order by y, then x, without a merge buffer.
+    std::sort(byY.begin(), byY.end(), [](const Key& p, const Key& q) {
+      if (p.y != q.y) return p.y < q.y;
+      if (p.x != q.x) return p.x < q.x;
+      return p.index < q.index;
+    });
+  } else {
+    std::stable_sort(byY.begin(), byY.end(), [](const Key& p, const Key& q) { return p.y < q.y; });
+  }
   // Where each text's run of equal y ends in that order.
-  std::vector<std::size_t> rowEnd(byY.size());
   for (std::size_t k = byY.size(); k-- > 0;) {
-    rowEnd[k] =
-        k + 1 < byY.size() && items[byY[k + 1]].y == items[byY[k]].y ? rowEnd[k + 1] : k + 1;
+    byY[k].rowEnd = k + 1 < byY.size() && byY[k + 1].y == byY[k].y
+                        ? byY[k + 1].rowEnd
+                        : static_cast<std::uint32_t>(k + 1);
   }
   const double rowReach = kRepeatReach * tallest;
   std::vector<bool> repeated(items.size(), false);
   for (std::size_t i = 0; i < byY.size(); ++i) {
-    const ArxDbMText& a = items[byY[i]];
-    if (a.text.empty()) continue;  // shows nothing to repeat
-    const double farthest = kRepeatReach * a.height / kRepeatHeightRatio;
-    for (std::size_t j = i + 1; j < byY.size() && items[byY[j]].y - a.y < farthest; ++j) {
-      const ArxDbMText& b = items[byY[j]];
+    const Key& a = byY[i];
+    const ArxDbMText& first = items[a.index];
+    if (first.text.empty()) continue;  // shows nothing to repeat
+    const double farthest = kRepeatReach * first.height / kRepeatHeightRatio;
+    for (std::size_t j = i + 1; j < byY.size() && byY[j].y - a.y < farthest; ++j) {
+      const Key& b = byY[j];
       if (plain && b.y == a.y && b.x - a.x >= rowReach) {
-        j = rowEnd[j] - 1;
+        j = b.rowEnd - 1;
         continue;
       }
-      const double low = std::min(a.height, b.height), high = std::max(a.height, b.height);
+      const ArxDbMText& second = items[b.index];
+      const double low = std::min(first.height, second.height);
+      const double high = std::max(first.height, second.height);
       // The cheap test of distance along x rules most out first.
       if (std::fabs(b.x - a.x) >= kRepeatReach * high) continue;
-      if (b.text != a.text || !(low >= kRepeatHeightRatio * high)) continue;
+      if (second.text != first.text || !(low >= kRepeatHeightRatio * high)) continue;
       if (std::hypot(b.x - a.x, b.y - a.y) >= kRepeatReach * high) continue;
-      repeated[std::max(byY[i], byY[j])] = true;
+      repeated[std::max(a.index, b.index)] = true;
     }
   }
   RemoveFlagged(repeated);

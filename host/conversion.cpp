@@ -133,6 +133,7 @@ void RunConversion(sds_name set, int target) {
   CArxDbMTextArray texts;
   {
     CEntityReader reader(horizontal, vertical, texts, shxMap);
+    reader.Reserve(n);
     for (long i = 0; i < n; ++i) {
       sds_name name;
       if (sds_ssname(set, i, name) != RTNORM) continue;

@@ -41,18 +41,25 @@ Point3 Unit(Point3 a, Point3 fallback) {
 // Appends one result buffer to a list being built.
 class ListBuilder {
  public:
+  // Nodes for the expected length are taken at once; a longer list takes more one by one.
+  explicit ListBuilder(std::size_t expected) : next_(sds_host::NewList(expected)) {}
   ~ListBuilder() {
     // Most lists are handed out whole, leaving nothing to free.
-    if (head_ != nullptr) sds_relrb(head_);
+    if (head_ != nullptr) sds_relrb(Release());
+    if (next_ != nullptr) sds_relrb(next_);
   }
   sds_resbuf* Add(int code) {
-    sds_resbuf* rb = sds_newrb(code);
-    if (rb == nullptr) return nullptr;
-    if (tail_ == nullptr) {
-      head_ = rb;
+    sds_resbuf* rb = next_;
+    if (rb != nullptr) {
+      // Taken in a chain: the tail links to it already.
+      next_ = rb->rbnext;
     } else {
-      tail_->rbnext = rb;
+      rb = sds_newrb(code);
+      if (rb == nullptr) return nullptr;
+      if (tail_ != nullptr) tail_->rbnext = rb;
     }
+    rb->restype = static_cast<short>(code);
+    if (head_ == nullptr) head_ = rb;
     tail_ = rb;
     return rb;
   }
@@ -95,8 +102,9 @@ class ListBuilder {
     sds_resbuf* rb = Add(code);
     return rb == nullptr ? nullptr : sds_host::TextBuffer(rb, length);
   }
-  sds_resbuf* Head() const { return head_; }
+  // The list built, cut from the nodes left unused.
   sds_resbuf* Release() {
+    if (tail_ != nullptr) tail_->rbnext = nullptr;
     sds_resbuf* h = head_;
     head_ = tail_ = nullptr;
     return h;
@@ -105,6 +113,7 @@ class ListBuilder {
  private:
   sds_resbuf* head_ = nullptr;
   sds_resbuf* tail_ = nullptr;
+  sds_resbuf* next_ = nullptr;  // the nodes taken and not used yet
 };
 
 constexpr double kHuge = std::numeric_limits<double>::infinity();
@@ -359,14 +368,16 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
   if (e == nullptr) return nullptr;
   const bool isMText = e->type == "MTEXT";
   const bool isText = e->type == "TEXT" || e->type == "ATTRIB" || e->type == "ATTDEF";
-  ListBuilder list;
+  const bool isInsert = e->type == "INSERT";
+  dxf::GroupList::Cursor cursor(e->groups);
+  // The name, the groups and the defaults below, which a drawing's texts mostly leave out.
+  ListBuilder list(1 + cursor.left() + (isText ? 7 : isMText ? 5 : isInsert ? 4 : 0));
   list.Name(-1, id);
   // What places a text is gathered in the one walk; its group 10 is mended after it.
   Placement placement;
   const int vCode = e->type == "TEXT" ? 73 : 74;
   std::bitset<dxf::kGroupCodeCount> seen;
   dxf::GroupView style;  // the first group 7, read as the walk passes it
-  dxf::GroupList::Cursor cursor(e->groups);
   dxf::GroupView g;
   while (cursor.Next(&g)) {
     const int code = g.code;
@@ -448,7 +459,7 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
     if (!seen[11]) list.PointValue(11, Point3{});
   }
   if (isMText && !seen[71]) list.Short(71, 1);
-  if (e->type == "INSERT") {
+  if (isInsert) {
     for (int code : {41, 42, 43}) {
       if (!seen[static_cast<size_t>(code)]) list.Real(code, 1.0);
     }
@@ -461,9 +472,10 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
       if (!has43) list.Real(43, size->second);
     }
   }
+  sds_resbuf* const head = list.Release();
   if (isText) {
     if (const std::optional<Point3> first = JustifiedFirstAlignment(drawing_, *e, placement)) {
-      for (sds_resbuf* rb = list.Head(); rb != nullptr; rb = rb->rbnext) {
+      for (sds_resbuf* rb = head; rb != nullptr; rb = rb->rbnext) {
         if (rb->restype == 10) {
           rb->resval.rpoint[0] = first->x;
           rb->resval.rpoint[1] = first->y;
@@ -472,7 +484,7 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
       }
     }
   }
-  return list.Release();
+  return head;
 }
 
 void DxfDrawing::ResolveBoxStyle(std::wstring_view style) const {
@@ -621,6 +633,10 @@ void DxfDrawing::ForEachInSpace(F f) const {
 
 std::vector<EntityId> DxfDrawing::SelectAll() const {
   std::vector<EntityId> out;
+  // At most every entity of the space: grown by doubling, a big drawing's ids moved and
+  // faulted in twice.
+  out.reserve((space_.block == nullptr || space_.paper ? drawing_.entities.size() : 0) +
+              (space_.block != nullptr ? space_.block->entities.size() : 0));
   ForEachInSpace([&](const std::vector<dxf::Entity>& list, size_t i) {
     if (Selectable(list[i])) out.push_back(static_cast<EntityId>(list[i].handle));
   });

@@ -25,31 +25,23 @@
 #include <string>
 
 namespace gm::dxf {
+
+namespace packed {
+
+// A group packed under a type other than its code's: the type byte, then the group.
+const std::byte* DecodeTyped(const std::byte* at, const GroupStore* store, GroupView* view,
+                             std::uint32_t* shared) {
+  const auto type = static_cast<GroupType>(at[2]);
+  at = Decode(at + 3, store, view, shared);
+  view->type = type;
+  return at;
+}
+
+}  // namespace packed
+
 namespace {
 
-enum Form : std::uint8_t {
-  kEmpty,
-  kShared8,
-  kShared16,
-  kShared32,
-  kOwn,
-  kHandle8,
-  kHandle16,
-  kHandle24,
-  kHandle32,
-  kHandle64,
-  kRealF,
-  kReal,
-  kInt8,
-  kInt16,
-  kInt32,
-  kInt64,
-  kPoint2F,
-  kPoint3F,
-  kPoint2,
-  kPoint3,
-  kTyped,
-};
+using namespace packed;
 
 // Handles are stored as their low bytes.
 static_assert(std::endian::native == std::endian::little);
@@ -69,13 +61,6 @@ std::byte* MapChunk(std::size_t size) {
   const std::uintptr_t tail = first + size + kChunk - (aligned + size);
   if (tail > 0) ::munmap(reinterpret_cast<void*>(aligned + size), tail);
   return reinterpret_cast<std::byte*>(aligned);
-}
-
-template <typename T>
-T Load(const std::byte* at) {
-  T value;
-  std::memcpy(&value, at, sizeof value);
-  return value;
 }
 
 template <typename T>
@@ -125,109 +110,6 @@ bool AsFloat(double d, float* f) {
   *f = static_cast<float>(d);
   const double back = *f;
   return std::memcmp(&back, &d, sizeof d) == 0;
-}
-
-const std::byte* DecodeTyped(const std::byte* at, const GroupStore* store, GroupView* view,
-                             std::uint32_t* shared);
-
-// Reads the group at `at` into *view; returns the first byte behind it. *shared gets a shared
-// text's index. Inline: walks of entity data decode every group of every entity they read.
-[[gnu::always_inline]] inline const std::byte* Decode(const std::byte* at, const GroupStore* store,
-                                                      GroupView* view,
-                                                      std::uint32_t* shared = nullptr) {
-  auto header = Load<std::uint16_t>(at);
-  if ((header >> 11) == kTyped) return DecodeTyped(at, store, view, shared);
-  at += 2;
-  view->is_handle = false;
-  view->text = {};
-  view->code = header & 0x7FF;
-  view->type = GroupTypeOf(view->code);
-  auto shared_text = [&](std::uint32_t index) {
-    if (shared != nullptr) *shared = index;
-    view->text = store->SharedAt(index)->text;
-  };
-  switch (static_cast<Form>(header >> 11)) {
-    case kEmpty:
-      return at;
-    case kShared8:
-      shared_text(Load<std::uint8_t>(at));
-      return at + 1;
-    case kShared16:
-      shared_text(Load<std::uint16_t>(at));
-      return at + 2;
-    case kShared32:
-      shared_text(Load<std::uint32_t>(at));
-      return at + 4;
-    case kOwn: {
-      const auto n = Load<std::uint32_t>(at);
-      const auto* text = reinterpret_cast<const wchar_t*>(
-          (reinterpret_cast<std::uintptr_t>(at + 4) + 3) & ~std::uintptr_t{3});
-      view->text = std::wstring_view(text, n);
-      return reinterpret_cast<const std::byte*>(text + n);
-    }
-    case kHandle8:
-      view->is_handle = true;
-      view->handle = Load<std::uint8_t>(at);
-      return at + 1;
-    case kHandle16:
-      view->is_handle = true;
-      view->handle = Load<std::uint16_t>(at);
-      return at + 2;
-    case kHandle24:
-      view->is_handle = true;
-      view->handle = Load<std::uint16_t>(at) | std::uint64_t{Load<std::uint8_t>(at + 2)} << 16;
-      return at + 3;
-    case kHandle32:
-      view->is_handle = true;
-      view->handle = Load<std::uint32_t>(at);
-      return at + 4;
-    case kHandle64:
-      view->is_handle = true;
-      view->handle = Load<std::uint64_t>(at);
-      return at + 8;
-    case kRealF:
-      view->real = Load<float>(at);
-      return at + 4;
-    case kReal:
-      view->real = Load<double>(at);
-      return at + 8;
-    case kInt8:
-      view->integer = Load<std::int8_t>(at);
-      return at + 1;
-    case kInt16:
-      view->integer = Load<std::int16_t>(at);
-      return at + 2;
-    case kInt32:
-      view->integer = Load<std::int32_t>(at);
-      return at + 4;
-    case kInt64:
-      view->integer = Load<std::int64_t>(at);
-      return at + 8;
-    case kPoint2F:
-      view->point = {Load<float>(at), Load<float>(at + 4), 0.0};
-      return at + 8;
-    case kPoint3F:
-      view->point = {Load<float>(at), Load<float>(at + 4), Load<float>(at + 8)};
-      return at + 12;
-    case kPoint2:
-      view->point = {Load<double>(at), Load<double>(at + 8), 0.0};
-      return at + 16;
-    case kPoint3:
-      view->point = {Load<double>(at), Load<double>(at + 8), Load<double>(at + 16)};
-      return at + 24;
-    case kTyped:
-      break;
-  }
-  return at;
-}
-
-// A group packed under a type other than its code's: the type byte, then the group.
-const std::byte* DecodeTyped(const std::byte* at, const GroupStore* store, GroupView* view,
-                             std::uint32_t* shared) {
-  const auto type = static_cast<GroupType>(at[2]);
-  at = Decode(at + 3, store, view, shared);
-  view->type = type;
-  return at;
 }
 
 // The group the packed bytes at `at` stand for; *next is set behind it.
@@ -569,13 +451,6 @@ GroupList::Cursor::Cursor(const GroupList& list)
     : at_(list.data_ == nullptr ? nullptr : list.data_ + 4),
       left_(list.data_ == nullptr ? 0 : Load<std::uint32_t>(list.data_)),
       store_(list.data_ == nullptr ? nullptr : list.store()) {}
-
-bool GroupList::Cursor::Next(GroupView* view) {
-  if (left_ == 0) return false;
-  at_ = Decode(at_, store_, view);
-  --left_;
-  return true;
-}
 
 bool operator==(const GroupList& a, const GroupList& b) {
   if (a.size() != b.size()) return false;

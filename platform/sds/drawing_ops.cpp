@@ -321,7 +321,8 @@ int sds_ssget(const wchar_t* mode, const void*, const void*, const struct sds_re
       repeat[order[k]] = picked[order[k]] == picked[order[k - 1]];
     }
   }
-  std::vector<EntityId> members;
+  // Members are kept in place: a second array of a million entities cost its pages afresh.
+  size_t kept = 0;
   std::unordered_map<std::wstring, bool> verdicts;
   std::wstring type;
   // Runs of one type are common (a table's lines, then its texts): the last verdict is kept.
@@ -342,10 +343,11 @@ int sds_ssget(const wchar_t* mode, const void*, const void*, const struct sds_re
       haveLast = true;
     }
     if (!lastVerdict) continue;
-    members.push_back(id);
+    picked[kept++] = id;
   }
-  if (members.empty()) return RTERROR;
-  selection[0] = NewSet(std::move(members));
+  if (kept == 0) return RTERROR;
+  picked.resize(kept);
+  selection[0] = NewSet(std::move(picked));
   selection[1] = kSelectionTag;
   return RTNORM;
 }

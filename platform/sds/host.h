@@ -63,6 +63,9 @@ class Drawing {
 // Gives rb (from sds_newrb) a text of length characters plus the terminator, to be filled in,
 // as its rstring, and returns it; nullptr when out of memory. The text frees like any other.
 wchar_t* TextBuffer(sds_resbuf* rb, std::size_t length);
+// n nodes as sds_newrb(0) gives them, linked in order through rbnext, taken in one call for a
+// list whose length is known; each frees like any other. nullptr for 0 or out of memory.
+sds_resbuf* NewList(std::size_t n);
 
 void SetDrawing(std::shared_ptr<Drawing> drawing);
 Drawing* GetDrawing();

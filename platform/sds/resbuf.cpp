@@ -202,10 +202,11 @@ wchar_t* sds_host::TextBuffer(sds_resbuf* rb, std::size_t length) {
   return text;
 }
 
-extern "C" {
+namespace {
 
-struct sds_resbuf* sds_newrb(int type) {
-  Node* node = ThreadPool().Pop();
+// A clean node from the pool, else from the heap; nullptr when out of memory.
+Node* TakeNode(Pool& pool) {
+  Node* node = pool.Pop();
   if (node == nullptr) {
     node = static_cast<Node*>(std::malloc(sizeof(Node)));
     if (node == nullptr) return nullptr;
@@ -213,6 +214,32 @@ struct sds_resbuf* sds_newrb(int type) {
     node->spare_chars = 0;
   }
   std::memset(&node->rb, 0, sizeof(sds_resbuf));
+  return node;
+}
+
+}  // namespace
+
+sds_resbuf* sds_host::NewList(std::size_t n) {
+  Pool& pool = ThreadPool();
+  sds_resbuf* head = nullptr;
+  sds_resbuf** link = &head;
+  for (std::size_t i = 0; i < n; ++i) {
+    Node* node = TakeNode(pool);
+    if (node == nullptr) {
+      sds_relrb(head);
+      return nullptr;
+    }
+    *link = &node->rb;
+    link = &node->rb.rbnext;
+  }
+  return head;
+}
+
+extern "C" {
+
+struct sds_resbuf* sds_newrb(int type) {
+  Node* node = TakeNode(ThreadPool());
+  if (node == nullptr) return nullptr;
   node->rb.restype = static_cast<short>(type);
   return &node->rb;
 }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "platform/console/console.h"
 #include "platform/dxf/reader.h"
@@ -173,6 +174,51 @@ TEST(EntityData, JustifiedTextsAndStyleDefaultsDoNotDependOnGroupOrder) {
   EXPECT_DOUBLE_EQ(a.y, 3.75);
   EXPECT_DOUBLE_EQ(a.x, b.x);
   EXPECT_DOUBLE_EQ(a.y, b.y);
+}
+
+// A TEXT that gives every group a host would add, with a comment among them, and a LINE.
+constexpr char kFullText[] =
+    "0\nSECTION\n2\nENTITIES\n"
+    "0\nTEXT\n5\n3A\n8\n0\n999\nnote\n7\nStandard\n10\n1\n20\n2\n40\n2.5\n1\nAB\n"
+    "50\n0\n41\n1\n51\n0\n71\n0\n72\n0\n11\n0\n21\n0\n"
+    "0\nLINE\n5\n3B\n8\n0\n10\n0\n20\n0\n11\n1\n21\n0\n"
+    "0\nENDSEC\n0\nEOF\n";
+
+std::vector<int> Codes(const sds_resbuf* list) {
+  std::vector<int> codes;
+  for (; list != nullptr; list = list->rbnext) codes.push_back(list->restype);
+  return codes;
+}
+
+// Nodes are taken for the defaults a text may need; a list that needs none, or skips a
+// comment, must still end at its last group, and its nodes stay the caller's across reads.
+TEST(EntityData, ListsEndAtTheirLastGroupAndStayWholeAcrossReads) {
+  auto loaded = gm::dxf::LoadDrawingFromBuffer(kFullText, "f.dxf");
+  ASSERT_TRUE(loaded.ok()) << loaded.status().message();
+  gm::drawing::DxfDrawing drawing(std::move(loaded).value(), L"f.dxf");
+  const std::vector<int> textCodes = {-1, 0, 5, 8, 7, 10, 40, 1, 50, 41, 51, 71, 72, 11};
+  const std::vector<int> lineCodes = {-1, 0, 5, 8, 10, 11};
+  sds_resbuf* text = drawing.EntGet(0x3A);
+  EXPECT_EQ(Codes(text), textCodes);
+  // Part of the text's list is freed, the rest kept while other lists come and go.
+  sds_resbuf* cut = text;
+  for (int i = 1; i < 8; ++i) cut = cut->rbnext;
+  sds_resbuf* tail = cut->rbnext;
+  cut->rbnext = nullptr;
+  sds_relrb(tail);
+  for (int round = 0; round < 3; ++round) {
+    sds_resbuf* line = drawing.EntGet(0x3B);
+    EXPECT_EQ(Codes(line), lineCodes);
+    sds_relrb(line);
+    sds_resbuf* again = drawing.EntGet(0x3A);
+    EXPECT_EQ(Codes(again), textCodes);
+    sds_relrb(again);
+  }
+  EXPECT_EQ(Codes(text), std::vector<int>(textCodes.begin(), textCodes.begin() + 8));
+  EXPECT_STREQ(text->rbnext->resval.rstring, L"TEXT");
+  EXPECT_STREQ(text->rbnext->rbnext->resval.rstring, L"3A");
+  EXPECT_STREQ(cut->resval.rstring, L"AB");
+  sds_relrb(text);
 }
 
 // Model-space handles ascend (20..22); block entities lie below, between and above them.

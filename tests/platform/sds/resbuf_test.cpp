@@ -104,6 +104,34 @@ TEST(ResultBuffers, ARecycledNodeServesTheNextShortTextFromItsOwnBuffer) {
   }
 }
 
+// A list taken whole is as many nodes as asked for, each as sds_newrb gives it, and each
+// freed on its own, in any order, even after the pool handed out nodes that carried texts.
+TEST(ResultBuffers, AListTakenWholeIsCleanNodesEachFreedOnItsOwn) {
+  EXPECT_EQ(sds_host::NewList(0), nullptr);
+  for (int round = 0; round < 3; ++round) {
+    sds_point p = {1, 2, 3};
+    sds_relrb(sds_buildlist(RTSTR, L"carried", RT3DPOINT, p, RTSTR, L"more", RTLONG, 9, 0));
+    sds_resbuf* list = sds_host::NewList(7);
+    std::vector<sds_resbuf*> nodes;
+    for (sds_resbuf* rb = list; rb != nullptr; rb = rb->rbnext) {
+      EXPECT_EQ(rb->restype, 0);
+      for (double v : rb->resval.rpoint) EXPECT_EQ(v, 0.0);
+      nodes.push_back(rb);
+    }
+    ASSERT_EQ(nodes.size(), 7u);
+    // Given texts of their own, then freed one by one from the middle out.
+    for (sds_resbuf* rb : nodes) {
+      rb->restype = RTSTR;
+      std::wmemset(sds_host::TextBuffer(rb, 40), L't', 40);
+      rb->rbnext = nullptr;
+    }
+    for (std::size_t i : {3u, 0u, 6u, 1u, 5u, 2u, 4u}) {
+      EXPECT_EQ(std::wstring(nodes[i]->resval.rstring), std::wstring(40, L't'));
+      sds_relrb(nodes[i]);
+    }
+  }
+}
+
 TEST(ResultBuffers, ListsBuiltOnOneThreadAndFreedOnAnother) {
   std::vector<sds_resbuf*> lists;
   std::thread builder([&] {
