@@ -96,10 +96,6 @@ const CAutoFont& DefaultFont() {
 
 CAutoCell::CAutoCell(const CAutoCell& other)
     : CObject(other),
-      Left(other.Left),
-      Top(other.Top),
-      Width(other.Width),
-      Height(other.Height),
       cellHeight_(other.cellHeight_),
       cellWidth_(other.cellWidth_),
       offsetX_(other.offsetX_),

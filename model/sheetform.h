@@ -1,7 +1,7 @@
-// The recognised table: rows of cells, each with its box in drawing units,
-// its absolute A1 address, the address of the merged range it belongs to,
-// its value text and its formatting. The grid is always complete; merged
-// cells stay in place and carry the range's address.
+// The recognised table: rows of cells, each with its offset and size in
+// drawing units, its absolute A1 address, the address of the merged range
+// it belongs to, its value text and its formatting. The grid is always
+// complete; merged cells stay in place and carry the range's address.
 #pragma once
 
 #include <cstdint>
@@ -23,7 +23,7 @@ class CAutoCell : public CObject {
   CAutoCell(CAutoCell&&) noexcept;
   CAutoCell& operator=(CAutoCell&&) noexcept;
   ~CAutoCell() override;
-  // The box and Texts are working state of recognition and are not stored.
+  // Texts are working state of recognition and are not stored.
   void Serialize(CArchive& ar) override;
 
   // Addresses are kept as numbers when they are plain absolute references
@@ -85,13 +85,6 @@ class CAutoCell : public CObject {
   bool HasTexts() const { return texts_ != nullptr && !texts_->IsEmpty(); }
   // Empties Texts and gives back its room.
   void ReleaseTexts() { texts_.reset(); }
-
-  // The box: the bottom edge is Top - Height. For the first cell of a merged
-  // range, recognition widens it to the whole range.
-  double Left = 0.0;
-  double Top = 0.0;
-  double Width = 0.0;
-  double Height = 0.0;
 
  private:
   struct Extras;

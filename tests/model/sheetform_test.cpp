@@ -63,7 +63,6 @@ TEST(Cell, Defaults) {
   EXPECT_EQ(cell.GetInterior().Color, 0);
   EXPECT_EQ(cell.GetInterior().ColorIndex, -4142);
   EXPECT_TRUE(cell.GetTexts().IsEmpty());
-  EXPECT_EQ(cell.Left + cell.Top + cell.Width + cell.Height, 0.0);
 }
 
 TEST(Cell, OrientationKeepsOnlyUpwardAndDownward) {
@@ -157,8 +156,7 @@ TEST(Sheetform, ClassesAreRegisteredForDynamicCreation) {
 
 TEST(Serialize, CellByteLayout) {
   CAutoCell cell;
-  cell.Left = 99;  // the box and the texts are not stored
-  cell.GetTexts().Add(ArxDbMText());
+  cell.GetTexts().Add(ArxDbMText());  // not stored
   cell.SetAddress(L"$B$2");
   cell.SetMergeAddress(L"$A$1:$B$2");
   cell.SetOrientation(-4171);
