@@ -52,7 +52,18 @@ class CAutoCell : public CObject {
   std::wstring_view GetTextView() const { return text_.View(); }
   void SetText(std::wstring_view text) { text_.Assign(text); }
 
-  std::int32_t GetOrientation() const { return orientation_; }
+  std::int32_t GetOrientation() const {
+    switch (turn_) {
+      case Turn::kHorizontal:
+        return xl::kHorizontal;
+      case Turn::kUpward:
+        return xl::kUpward;
+      case Turn::kDownward:
+        return xl::kDownward;
+      default:
+        return KeptOrientation();
+    }
+  }
   // Keeps xl::kUpward and xl::kDownward; anything else stores xl::kHorizontal.
   void SetOrientation(std::int32_t orientation);
   std::int32_t GetWrapText() const;
@@ -82,17 +93,26 @@ class CAutoCell : public CObject {
   const CAutoInterior& GetInterior() const;
   CArxDbMTextArray& GetTexts();
   const CArxDbMTextArray& GetTexts() const;
-  bool HasTexts() const { return texts_ != nullptr && !texts_->IsEmpty(); }
+  bool HasTexts() const;
   // Empties Texts and gives back its room.
-  void ReleaseTexts() { texts_.reset(); }
+  void ReleaseTexts();
 
  private:
   struct Extras;
+  struct Seldom;
   // kOwn: the merge address is the cell's own plain address, kept nowhere
   // else. Other merge addresses than kEmpty live in the extras.
   enum class AddressKind : std::uint8_t { kEmpty, kCell, kRange, kText, kOwn };
+  // kKept: a loaded orientation the setter would not give, kept in the
+  // extras so that it stores back as it came.
+  enum class Turn : std::uint8_t { kHorizontal, kUpward, kDownward, kKept };
 
+  const Extras* GetExtras() const;
+  Seldom& MakeSeldom();
   Extras& MakeExtras();
+  std::int32_t KeptOrientation() const;
+  // Drops the seldom block when it holds nothing but defaults.
+  void TrimSeldom();
   // Keeps a kOwn merge address apart before the own address changes.
   void PinOwnMerge();
   // Sets a seldom field, making the extras only for a value other than the
@@ -105,17 +125,14 @@ class CAutoCell : public CObject {
   double offsetX_ = 0.0;
   double offsetY_ = 0.0;
   CPackedText text_;
-  std::unique_ptr<CArxDbMTextArray> texts_;
-  // What is seldom set: merge addresses of other cells or ranges, texts that
-  // are no plain addresses, the formula, the reserved fields, merge sizes,
-  // alignment, wrapping and the fill.
-  std::unique_ptr<Extras> extras_;
-  std::unique_ptr<CAutoFont> font_;
+  // A font of its own, the seldom-set fields and recognition's texts: blank
+  // cells, most of a large grid, have none of them.
+  std::unique_ptr<Seldom> seldom_;
   std::int32_t row_ = 0;
-  std::int32_t orientation_ = xl::kHorizontal;
   std::uint16_t column_ = 0;
-  AddressKind addressKind_ = AddressKind::kEmpty;
-  AddressKind mergeKind_ = AddressKind::kEmpty;
+  AddressKind addressKind_ : 3 = AddressKind::kEmpty;
+  AddressKind mergeKind_ : 3 = AddressKind::kEmpty;
+  Turn turn_ : 2 = Turn::kHorizontal;
   CAutoBorders borders_;
 };
 

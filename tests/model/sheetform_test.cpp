@@ -78,6 +78,56 @@ TEST(Cell, OrientationKeepsOnlyUpwardAndDownward) {
   EXPECT_EQ(cell.GetOrientation(), -4128);
 }
 
+// The setter gives only three orientations, but a loaded cell may carry any
+// other: it must store back as it came, in copies too, until set again.
+TEST(Cell, LoadedOrientationOutsideTheSettersStoresBack) {
+  for (std::int32_t orientation : {90, 0, -4166, -4128, -4170}) {
+    Bytes bytes;
+    DefaultFormatting(bytes).str(L"$A$1").str(L"$A$1").i32(orientation);
+    bytes.str(L"").str(L"").str(L"x").i32(0).i32(0);
+    bytes.f64(1).f64(2).f64(0).f64(0).f64(0).f64(0).i32(-4131).i32(0).i32(-4107);
+    CAutoCell cell;
+    LoadObject(cell, bytes.data);
+    EXPECT_EQ(cell.GetOrientation(), orientation);
+    EXPECT_EQ(StoreObject(cell), bytes.data) << orientation;
+    CAutoCell copy = cell;
+    EXPECT_EQ(copy.GetOrientation(), orientation);
+    EXPECT_EQ(StoreObject(copy), bytes.data) << orientation;
+    copy.SetOrientation(-4171);
+    EXPECT_EQ(copy.GetOrientation(), -4171);
+    copy.SetOrientation(90);
+    EXPECT_EQ(copy.GetOrientation(), -4128);
+    EXPECT_EQ(cell.GetOrientation(), orientation) << "the copy is its own";
+  }
+}
+
+// A cell's font, seldom-set fields and working texts share one block: each
+// must live and go on its own.
+TEST(Cell, FontFieldsAndTextsKeepApart) {
+  CAutoCell cell;
+  cell.GetFont().Size = 3;
+  cell.SetFormula(L"=1");
+  ArxDbMText text;
+  text.text = L"t";
+  cell.GetTexts().Add(text);
+  CAutoCell copy = cell;
+  copy.ReleaseTexts();
+  EXPECT_FALSE(copy.HasTexts());
+  EXPECT_EQ(copy.GetFont().Size, 3);
+  EXPECT_EQ(copy.GetFormula(), L"=1");
+  EXPECT_TRUE(cell.HasTexts()) << "the original keeps its texts";
+  copy.GetFont().Size = 4;
+  EXPECT_EQ(cell.GetFont().Size, 3);
+
+  // Releasing the texts keeps a font set while they were there.
+  CAutoCell working;
+  working.GetTexts().Add(text);
+  working.GetFont().Color = 0xFF;
+  working.ReleaseTexts();
+  EXPECT_EQ(std::as_const(working).GetFont().Color, 0xFF);
+  EXPECT_TRUE(std::as_const(working).GetTexts().IsEmpty());
+}
+
 TEST(Borders, EdgesMapToSlotsAndOtherSlotsAreGuarded) {
   EXPECT_EQ(CAutoBorders::SlotOfEdge(7), 4);
   EXPECT_EQ(CAutoBorders::SlotOfEdge(8), 2);
