@@ -10,6 +10,9 @@ IMPLEMENT_SERIAL(CAutoCell, CObject, 1)
 IMPLEMENT_SERIAL(CSheetformRow, CObject, 1)
 IMPLEMENT_SERIAL(CSheetform, CObject, 1)
 
+// What is seldom set: merge addresses of other cells or ranges, texts that
+// are no plain addresses, the formula, the reserved fields, merge sizes,
+// alignment, wrapping, an orientation the setter would not give, the fill.
 struct CAutoCell::Extras {
   std::wstring address;       // when not a plain one-cell reference
   std::wstring mergeAddress;  // when not a plain cell or range reference
@@ -30,21 +33,12 @@ struct CAutoCell::Extras {
   CAutoInterior interior;
 };
 
-struct CAutoCell::Seldom {
-  Seldom() = default;
-  Seldom(const Seldom& other)
-      : font(other.font),
-        extras(other.extras ? std::make_unique<Extras>(*other.extras) : nullptr),
-        texts(other.texts ? std::make_unique<CArxDbMTextArray>(*other.texts) : nullptr) {}
-  Seldom& operator=(const Seldom&) = delete;
-
-  CAutoFont font;
-  // Merge addresses of other cells or ranges, texts that are no plain
-  // addresses, the formula, the reserved fields, merge sizes, alignment,
-  // wrapping and the fill.
-  std::unique_ptr<Extras> extras;
-  std::unique_ptr<CArxDbMTextArray> texts;
-};
+CAutoCell::Seldom::Seldom() = default;
+CAutoCell::Seldom::Seldom(const Seldom& other)
+    : font(other.font),
+      extras(other.extras ? std::make_unique<Extras>(*other.extras) : nullptr),
+      texts(other.texts ? std::make_unique<CArxDbMTextArray>(*other.texts) : nullptr) {}
+CAutoCell::Seldom::~Seldom() = default;
 
 // Most cells of a large grid are blank; their size is most of its memory.
 static_assert(sizeof(void*) != 8 || sizeof(CAutoCell) <= 88);
@@ -138,15 +132,6 @@ CAutoCell::CAutoCell() = default;
 CAutoCell::CAutoCell(CAutoCell&&) noexcept = default;
 CAutoCell& CAutoCell::operator=(CAutoCell&&) noexcept = default;
 CAutoCell::~CAutoCell() = default;
-
-const CAutoCell::Extras* CAutoCell::GetExtras() const {
-  return seldom_ ? seldom_->extras.get() : nullptr;
-}
-
-CAutoCell::Seldom& CAutoCell::MakeSeldom() {
-  if (!seldom_) seldom_ = std::make_unique<Seldom>();
-  return *seldom_;
-}
 
 CAutoCell::Extras& CAutoCell::MakeExtras() {
   Seldom& seldom = MakeSeldom();
@@ -352,8 +337,6 @@ double CAutoCell::GetMergeHeight() const {
 }
 void CAutoCell::SetMergeHeight(double value) { SetExtra(&Extras::mergeHeight, value); }
 
-CAutoFont& CAutoCell::GetFont() { return MakeSeldom().font; }
-
 const CAutoFont& CAutoCell::GetFont() const { return seldom_ ? seldom_->font : DefaultFont(); }
 
 CAutoInterior& CAutoCell::GetInterior() { return MakeExtras().interior; }
@@ -373,14 +356,6 @@ CArxDbMTextArray& CAutoCell::GetTexts() {
 const CArxDbMTextArray& CAutoCell::GetTexts() const {
   static const CArxDbMTextArray none;
   return seldom_ && seldom_->texts ? *seldom_->texts : none;
-}
-
-bool CAutoCell::HasTexts() const { return seldom_ && seldom_->texts && !seldom_->texts->IsEmpty(); }
-
-void CAutoCell::ReleaseTexts() {
-  if (!seldom_) return;
-  seldom_->texts.reset();
-  TrimSeldom();
 }
 
 void CAutoCell::Serialize(CArchive& ar) {

@@ -53,16 +53,8 @@ class CAutoCell : public CObject {
   void SetText(std::wstring_view text) { text_.Assign(text); }
 
   std::int32_t GetOrientation() const {
-    switch (turn_) {
-      case Turn::kHorizontal:
-        return xl::kHorizontal;
-      case Turn::kUpward:
-        return xl::kUpward;
-      case Turn::kDownward:
-        return xl::kDownward;
-      default:
-        return KeptOrientation();
-    }
+    static constexpr std::int32_t kTurns[] = {xl::kHorizontal, xl::kUpward, xl::kDownward};
+    return turn_ == Turn::kKept ? KeptOrientation() : kTurns[static_cast<int>(turn_)];
   }
   // Keeps xl::kUpward and xl::kDownward; anything else stores xl::kHorizontal.
   void SetOrientation(std::int32_t orientation);
@@ -87,19 +79,32 @@ class CAutoCell : public CObject {
   // shared defaults, a non-const one makes its own.
   CAutoBorders& GetBorders() { return borders_; }
   const CAutoBorders& GetBorders() const { return borders_; }
-  CAutoFont& GetFont();
+  CAutoFont& GetFont() { return MakeSeldom().font; }
   const CAutoFont& GetFont() const;
   CAutoInterior& GetInterior();
   const CAutoInterior& GetInterior() const;
   CArxDbMTextArray& GetTexts();
   const CArxDbMTextArray& GetTexts() const;
-  bool HasTexts() const;
+  bool HasTexts() const { return seldom_ && seldom_->texts && !seldom_->texts->IsEmpty(); }
   // Empties Texts and gives back its room.
-  void ReleaseTexts();
+  void ReleaseTexts() {
+    if (seldom_) seldom_->texts.reset();
+  }
 
  private:
   struct Extras;
-  struct Seldom;
+  // A font of its own, the seldom-set fields and recognition's texts: blank
+  // cells, most of a large grid, have none of them.
+  struct Seldom {
+    Seldom();
+    Seldom(const Seldom& other);
+    Seldom& operator=(const Seldom&) = delete;
+    ~Seldom();
+
+    CAutoFont font;
+    std::unique_ptr<Extras> extras;
+    std::unique_ptr<CArxDbMTextArray> texts;
+  };
   // kOwn: the merge address is the cell's own plain address, kept nowhere
   // else. Other merge addresses than kEmpty live in the extras.
   enum class AddressKind : std::uint8_t { kEmpty, kCell, kRange, kText, kOwn };
@@ -107,8 +112,11 @@ class CAutoCell : public CObject {
   // extras so that it stores back as it came.
   enum class Turn : std::uint8_t { kHorizontal, kUpward, kDownward, kKept };
 
-  const Extras* GetExtras() const;
-  Seldom& MakeSeldom();
+  const Extras* GetExtras() const { return seldom_ ? seldom_->extras.get() : nullptr; }
+  Seldom& MakeSeldom() {
+    if (!seldom_) seldom_ = std::make_unique<Seldom>();
+    return *seldom_;
+  }
   Extras& MakeExtras();
   std::int32_t KeptOrientation() const;
   // Drops the seldom block when it holds nothing but defaults.
@@ -125,8 +133,6 @@ class CAutoCell : public CObject {
   double offsetX_ = 0.0;
   double offsetY_ = 0.0;
   CPackedText text_;
-  // A font of its own, the seldom-set fields and recognition's texts: blank
-  // cells, most of a large grid, have none of them.
   std::unique_ptr<Seldom> seldom_;
   std::int32_t row_ = 0;
   std::uint16_t column_ = 0;
