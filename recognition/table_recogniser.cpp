@@ -79,7 +79,8 @@ CGridBoxes BuildGrid(const CHorzDbLineArray& horizontal, const CVertDbLineArray&
     CSheetformRow row;
     row.Cells.Data().reserve(static_cast<std::size_t>(columns));
     for (int j = 1; j <= columns; ++j) {
-      CAutoCell cell;
+      // Made in place: a moved-from cell still costs its destruction.
+      CAutoCell& cell = row.Cells.Data().emplace_back();
       cell.SetOffsetX(lefts[j - 1] - x0);
       cell.SetOffsetY(tops[i - 1] - y0);
       cell.SetCellWidth(widths[j - 1]);
@@ -95,7 +96,6 @@ CGridBoxes BuildGrid(const CHorzDbLineArray& horizontal, const CVertDbLineArray&
       MarkFrom(cell, xl::kEdgeTop, horizontal[i - 1], alongRows[i - 1][j - 1]);
       MarkFrom(cell, xl::kEdgeRight, vertical[j], alongColumns[j][i - 1]);
       MarkFrom(cell, xl::kEdgeBottom, horizontal[i], alongRows[i][j - 1]);
-      row.Cells.Add(std::move(cell));
     }
     table.Rows.Add(std::move(row));
   }
