@@ -191,7 +191,7 @@ void CAutoFont::Serialize(CArchive& ar) {
 }
 
 bool CAutoFont::IsDefault() const {
-  const CAutoFont fresh;
+  static const CAutoFont fresh;
   return Name.Known() == 0 && Size == fresh.Size && Color == fresh.Color &&
          std::memcmp(reservedFlags_, fresh.reservedFlags_, sizeof reservedFlags_) == 0;
 }

@@ -10,6 +10,9 @@ IMPLEMENT_SERIAL(CAutoCell, CObject, 1)
 IMPLEMENT_SERIAL(CSheetformRow, CObject, 1)
 IMPLEMENT_SERIAL(CSheetform, CObject, 1)
 
+// What is seldom set: merge addresses of other cells or ranges, texts that
+// are no plain addresses, the formula, the reserved fields, merge sizes,
+// alignment, wrapping, an orientation the setter would not give, the fill.
 struct CAutoCell::Extras {
   std::wstring address;       // when not a plain one-cell reference
   std::wstring mergeAddress;  // when not a plain cell or range reference
@@ -26,8 +29,19 @@ struct CAutoCell::Extras {
   std::int32_t horizontalAlignment = xl::kLeft;
   std::int32_t reserved2 = 0;
   std::int32_t verticalAlignment = xl::kBottom;
+  std::int32_t orientation = xl::kHorizontal;  // when the turn is kKept
   CAutoInterior interior;
 };
+
+CAutoCell::Seldom::Seldom() = default;
+CAutoCell::Seldom::Seldom(const Seldom& other)
+    : font(other.font),
+      extras(other.extras ? std::make_unique<Extras>(*other.extras) : nullptr),
+      texts(other.texts ? std::make_unique<CArxDbMTextArray>(*other.texts) : nullptr) {}
+CAutoCell::Seldom::~Seldom() = default;
+
+// Most cells of a large grid are blank; their size is most of its memory.
+static_assert(sizeof(void*) != 8 || sizeof(CAutoCell) <= 88);
 
 namespace {
 
@@ -96,23 +110,17 @@ const CAutoFont& DefaultFont() {
 
 CAutoCell::CAutoCell(const CAutoCell& other)
     : CObject(other),
-      Left(other.Left),
-      Top(other.Top),
-      Width(other.Width),
-      Height(other.Height),
       cellHeight_(other.cellHeight_),
       cellWidth_(other.cellWidth_),
       offsetX_(other.offsetX_),
       offsetY_(other.offsetY_),
       text_(other.text_),
-      texts_(other.texts_ ? std::make_unique<CArxDbMTextArray>(*other.texts_) : nullptr),
-      extras_(other.extras_ ? std::make_unique<Extras>(*other.extras_) : nullptr),
-      font_(other.font_ ? std::make_unique<CAutoFont>(*other.font_) : nullptr),
+      seldom_(other.seldom_ ? std::make_unique<Seldom>(*other.seldom_) : nullptr),
       row_(other.row_),
-      orientation_(other.orientation_),
       column_(other.column_),
       addressKind_(other.addressKind_),
       mergeKind_(other.mergeKind_),
+      turn_(other.turn_),
       borders_(other.borders_) {}
 
 CAutoCell& CAutoCell::operator=(const CAutoCell& other) {
@@ -126,8 +134,15 @@ CAutoCell& CAutoCell::operator=(CAutoCell&&) noexcept = default;
 CAutoCell::~CAutoCell() = default;
 
 CAutoCell::Extras& CAutoCell::MakeExtras() {
-  if (!extras_) extras_ = std::make_unique<Extras>();
-  return *extras_;
+  Seldom& seldom = MakeSeldom();
+  if (!seldom.extras) seldom.extras = std::make_unique<Extras>();
+  return *seldom.extras;
+}
+
+void CAutoCell::TrimSeldom() {
+  if (seldom_ && !seldom_->extras && !seldom_->texts && seldom_->font.IsDefault()) {
+    seldom_.reset();
+  }
 }
 
 void CAutoCell::PinOwnMerge() {
@@ -140,7 +155,7 @@ void CAutoCell::PinOwnMerge() {
 
 template <typename T>
 void CAutoCell::SetExtra(T Extras::*field, const T& value) {
-  if (!extras_ && SameBits(Extras().*field, value)) return;
+  if (!GetExtras() && SameBits(Extras().*field, value)) return;
   MakeExtras().*field = value;
 }
 
@@ -149,7 +164,7 @@ std::wstring CAutoCell::GetAddress() const {
   if (addressKind_ == AddressKind::kCell) {
     AppendCell(text, row_, column_);
   } else if (addressKind_ == AddressKind::kText) {
-    text = extras_->address;
+    text = GetExtras()->address;
   }
   return text;
 }
@@ -159,7 +174,7 @@ void CAutoCell::SetAddress(std::wstring_view address) {
   std::int32_t row = 0;
   std::uint16_t column = 0;
   PinOwnMerge();
-  if (extras_) extras_->address.clear();
+  if (seldom_ && seldom_->extras) seldom_->extras->address.clear();
   if (address.empty()) {
     addressKind_ = AddressKind::kEmpty;
   } else if (ReadCell(address, pos, row, column) && pos == address.size()) {
@@ -174,6 +189,7 @@ void CAutoCell::SetAddress(std::wstring_view address) {
 
 std::wstring CAutoCell::GetMergeAddress() const {
   std::wstring text;
+  const Extras* x = GetExtras();
   switch (mergeKind_) {
     case AddressKind::kEmpty:
       break;
@@ -181,16 +197,16 @@ std::wstring CAutoCell::GetMergeAddress() const {
       AppendCell(text, row_, column_);
       break;
     case AddressKind::kCell:
-      AppendCell(text, extras_->mergeRow1, extras_->mergeColumn1);
+      AppendCell(text, x->mergeRow1, x->mergeColumn1);
       break;
     case AddressKind::kRange:
       text.reserve(2 * (kMaxColumnLetters + 12) + 1);
-      AppendCell(text, extras_->mergeRow1, extras_->mergeColumn1);
+      AppendCell(text, x->mergeRow1, x->mergeColumn1);
       text += L':';
-      AppendCell(text, extras_->mergeRow2, extras_->mergeColumn2);
+      AppendCell(text, x->mergeRow2, x->mergeColumn2);
       break;
     case AddressKind::kText:
-      text = extras_->mergeAddress;
+      text = x->mergeAddress;
       break;
   }
   return text;
@@ -200,7 +216,7 @@ void CAutoCell::SetMergeAddress(std::wstring_view address) {
   std::size_t pos = 0;
   std::int32_t row1 = 0, row2 = 0;
   std::uint16_t column1 = 0, column2 = 0;
-  if (extras_) extras_->mergeAddress.clear();
+  if (seldom_ && seldom_->extras) seldom_->extras->mergeAddress.clear();
   if (address.empty()) {
     mergeKind_ = AddressKind::kEmpty;
     return;
@@ -233,9 +249,9 @@ void CAutoCell::SetMergeAddress(std::wstring_view address) {
 
 void CAutoCell::SetOwnAddress(int row, int column) {
   if (row < 1 || column < 1 || column > kLastColumn) AfxThrowInvalidArgException();
-  if (extras_) {
-    extras_->address.clear();
-    extras_->mergeAddress.clear();
+  if (seldom_ && seldom_->extras) {
+    seldom_->extras->address.clear();
+    seldom_->extras->mergeAddress.clear();
   }
   addressKind_ = AddressKind::kCell;
   mergeKind_ = AddressKind::kOwn;
@@ -247,7 +263,7 @@ void CAutoCell::SetMergeRange(int row1, int column1, int row2, int column2) {
   for (const auto& [row, column] : {std::pair{row1, column1}, std::pair{row2, column2}}) {
     if (row < 1 || column < 1 || column > kLastColumn) AfxThrowInvalidArgException();
   }
-  if (extras_) extras_->mergeAddress.clear();
+  if (seldom_ && seldom_->extras) seldom_->extras->mergeAddress.clear();
   mergeKind_ = AddressKind::kRange;
   Extras& x = MakeExtras();
   x.mergeRow1 = row1;
@@ -259,7 +275,7 @@ void CAutoCell::SetMergeRange(int row1, int column1, int row2, int column2) {
 bool CAutoCell::IsOwnRange() const {
   if (mergeKind_ == AddressKind::kOwn) return true;
   if (addressKind_ == AddressKind::kCell && mergeKind_ == AddressKind::kCell) {
-    return row_ == extras_->mergeRow1 && column_ == extras_->mergeColumn1;
+    return row_ == GetExtras()->mergeRow1 && column_ == GetExtras()->mergeColumn1;
   }
   // An address kept as text may still read as a range reference.
   if (addressKind_ == AddressKind::kText || mergeKind_ == AddressKind::kText) {
@@ -270,61 +286,76 @@ bool CAutoCell::IsOwnRange() const {
 
 bool CAutoCell::GetMergeRange(int& row1, int& column1, int& row2, int& column2) const {
   if (mergeKind_ != AddressKind::kRange) return false;
-  row1 = extras_->mergeRow1;
-  column1 = extras_->mergeColumn1;
-  row2 = extras_->mergeRow2;
-  column2 = extras_->mergeColumn2;
+  const Extras* x = GetExtras();
+  row1 = x->mergeRow1;
+  column1 = x->mergeColumn1;
+  row2 = x->mergeRow2;
+  column2 = x->mergeColumn2;
   return true;
 }
 
-std::wstring CAutoCell::GetFormula() const { return extras_ ? extras_->formula : std::wstring(); }
+std::wstring CAutoCell::GetFormula() const {
+  const Extras* x = GetExtras();
+  return x ? x->formula : std::wstring();
+}
 
 void CAutoCell::SetFormula(std::wstring_view formula) {
   SetExtra(&Extras::formula, std::wstring(formula));
 }
 
 void CAutoCell::SetOrientation(std::int32_t orientation) {
-  orientation_ =
-      orientation == xl::kUpward || orientation == xl::kDownward ? orientation : xl::kHorizontal;
+  turn_ = orientation == xl::kUpward     ? Turn::kUpward
+          : orientation == xl::kDownward ? Turn::kDownward
+                                         : Turn::kHorizontal;
 }
 
-std::int32_t CAutoCell::GetWrapText() const { return extras_ ? extras_->wrapText : 0; }
+std::int32_t CAutoCell::KeptOrientation() const { return GetExtras()->orientation; }
+
+std::int32_t CAutoCell::GetWrapText() const {
+  const Extras* x = GetExtras();
+  return x ? x->wrapText : 0;
+}
 
 std::int32_t CAutoCell::GetHorizontalAlignment() const {
-  return extras_ ? extras_->horizontalAlignment : xl::kLeft;
+  const Extras* x = GetExtras();
+  return x ? x->horizontalAlignment : xl::kLeft;
 }
 
 std::int32_t CAutoCell::GetVerticalAlignment() const {
-  return extras_ ? extras_->verticalAlignment : xl::kBottom;
+  const Extras* x = GetExtras();
+  return x ? x->verticalAlignment : xl::kBottom;
 }
 
-double CAutoCell::GetMergeWidth() const { return extras_ ? extras_->mergeWidth : 0.0; }
+double CAutoCell::GetMergeWidth() const {
+  const Extras* x = GetExtras();
+  return x ? x->mergeWidth : 0.0;
+}
 void CAutoCell::SetMergeWidth(double value) { SetExtra(&Extras::mergeWidth, value); }
-double CAutoCell::GetMergeHeight() const { return extras_ ? extras_->mergeHeight : 0.0; }
+double CAutoCell::GetMergeHeight() const {
+  const Extras* x = GetExtras();
+  return x ? x->mergeHeight : 0.0;
+}
 void CAutoCell::SetMergeHeight(double value) { SetExtra(&Extras::mergeHeight, value); }
 
-CAutoFont& CAutoCell::GetFont() {
-  if (!font_) font_ = std::make_unique<CAutoFont>();
-  return *font_;
-}
-
-const CAutoFont& CAutoCell::GetFont() const { return font_ ? *font_ : DefaultFont(); }
+const CAutoFont& CAutoCell::GetFont() const { return seldom_ ? seldom_->font : DefaultFont(); }
 
 CAutoInterior& CAutoCell::GetInterior() { return MakeExtras().interior; }
 
 const CAutoInterior& CAutoCell::GetInterior() const {
   static const CAutoInterior none;
-  return extras_ ? extras_->interior : none;
+  const Extras* x = GetExtras();
+  return x ? x->interior : none;
 }
 
 CArxDbMTextArray& CAutoCell::GetTexts() {
-  if (!texts_) texts_ = std::make_unique<CArxDbMTextArray>();
-  return *texts_;
+  Seldom& seldom = MakeSeldom();
+  if (!seldom.texts) seldom.texts = std::make_unique<CArxDbMTextArray>();
+  return *seldom.texts;
 }
 
 const CArxDbMTextArray& CAutoCell::GetTexts() const {
   static const CArxDbMTextArray none;
-  return texts_ ? *texts_ : none;
+  return seldom_ && seldom_->texts ? *seldom_->texts : none;
 }
 
 void CAutoCell::Serialize(CArchive& ar) {
@@ -335,8 +366,8 @@ void CAutoCell::Serialize(CArchive& ar) {
     CAutoInterior interior = std::as_const(*this).GetInterior();
     interior.Serialize(ar);
     const Extras none;
-    const Extras& x = extras_ ? *extras_ : none;
-    ar << GetAddress() << GetMergeAddress() << orientation_ << x.reservedText << x.formula
+    const Extras& x = GetExtras() ? *GetExtras() : none;
+    ar << GetAddress() << GetMergeAddress() << GetOrientation() << x.reservedText << x.formula
        << std::wstring(text_.View()) << x.reserved1 << x.wrapText << cellHeight_ << cellWidth_
        << x.mergeWidth << x.mergeHeight << offsetX_ << offsetY_ << x.horizontalAlignment
        << x.reserved2 << x.verticalAlignment;
@@ -344,19 +375,21 @@ void CAutoCell::Serialize(CArchive& ar) {
   }
   CAutoFont font = std::as_const(*this).GetFont();
   font.Serialize(ar);
-  if (font.IsDefault()) {
-    font_.reset();
-  } else {
-    font_ = std::make_unique<CAutoFont>(std::move(font));
-  }
+  if (seldom_ || !font.IsDefault()) MakeSeldom().font = std::move(font);
   CAutoInterior interior = std::as_const(*this).GetInterior();
   interior.Serialize(ar);
-  if (extras_ || !interior.IsDefault()) MakeExtras().interior = interior;
+  if (GetExtras() || !interior.IsDefault()) MakeExtras().interior = interior;
 
   std::wstring address, mergeAddress, reservedText, formula, text;
-  ar >> address >> mergeAddress >> orientation_ >> reservedText >> formula >> text;
+  std::int32_t orientation = 0;
+  ar >> address >> mergeAddress >> orientation >> reservedText >> formula >> text;
   SetAddress(address);
   SetMergeAddress(mergeAddress);
+  SetOrientation(orientation);
+  if (GetOrientation() != orientation) {
+    MakeExtras().orientation = orientation;
+    turn_ = Turn::kKept;
+  }
   SetExtra(&Extras::reservedText, reservedText);
   SetExtra(&Extras::formula, formula);
   SetText(text);
@@ -371,6 +404,7 @@ void CAutoCell::Serialize(CArchive& ar) {
   SetExtra(&Extras::horizontalAlignment, horizontal);
   SetExtra(&Extras::reserved2, reserved2);
   SetExtra(&Extras::verticalAlignment, vertical);
+  TrimSeldom();
 }
 
 void CSheetformRow::Serialize(CArchive& ar) {

@@ -1,7 +1,7 @@
-// The recognised table: rows of cells, each with its box in drawing units,
-// its absolute A1 address, the address of the merged range it belongs to,
-// its value text and its formatting. The grid is always complete; merged
-// cells stay in place and carry the range's address.
+// The recognised table: rows of cells, each with its offset and size in
+// drawing units, its absolute A1 address, the address of the merged range
+// it belongs to, its value text and its formatting. The grid is always
+// complete; merged cells stay in place and carry the range's address.
 #pragma once
 
 #include <cstdint>
@@ -23,7 +23,7 @@ class CAutoCell : public CObject {
   CAutoCell(CAutoCell&&) noexcept;
   CAutoCell& operator=(CAutoCell&&) noexcept;
   ~CAutoCell() override;
-  // The box and Texts are working state of recognition and are not stored.
+  // Texts are working state of recognition and are not stored.
   void Serialize(CArchive& ar) override;
 
   // Addresses are kept as numbers when they are plain absolute references
@@ -52,7 +52,10 @@ class CAutoCell : public CObject {
   std::wstring_view GetTextView() const { return text_.View(); }
   void SetText(std::wstring_view text) { text_.Assign(text); }
 
-  std::int32_t GetOrientation() const { return orientation_; }
+  std::int32_t GetOrientation() const {
+    static constexpr std::int32_t kTurns[] = {xl::kHorizontal, xl::kUpward, xl::kDownward};
+    return turn_ == Turn::kKept ? KeptOrientation() : kTurns[static_cast<int>(turn_)];
+  }
   // Keeps xl::kUpward and xl::kDownward; anything else stores xl::kHorizontal.
   void SetOrientation(std::int32_t orientation);
   std::int32_t GetWrapText() const;
@@ -76,30 +79,48 @@ class CAutoCell : public CObject {
   // shared defaults, a non-const one makes its own.
   CAutoBorders& GetBorders() { return borders_; }
   const CAutoBorders& GetBorders() const { return borders_; }
-  CAutoFont& GetFont();
+  CAutoFont& GetFont() { return MakeSeldom().font; }
   const CAutoFont& GetFont() const;
   CAutoInterior& GetInterior();
   const CAutoInterior& GetInterior() const;
   CArxDbMTextArray& GetTexts();
   const CArxDbMTextArray& GetTexts() const;
-  bool HasTexts() const { return texts_ != nullptr && !texts_->IsEmpty(); }
+  bool HasTexts() const { return seldom_ && seldom_->texts && !seldom_->texts->IsEmpty(); }
   // Empties Texts and gives back its room.
-  void ReleaseTexts() { texts_.reset(); }
-
-  // The box: the bottom edge is Top - Height. For the first cell of a merged
-  // range, recognition widens it to the whole range.
-  double Left = 0.0;
-  double Top = 0.0;
-  double Width = 0.0;
-  double Height = 0.0;
+  void ReleaseTexts() {
+    if (seldom_) seldom_->texts.reset();
+  }
 
  private:
   struct Extras;
+  // A font of its own, the seldom-set fields and recognition's texts: blank
+  // cells, most of a large grid, have none of them.
+  struct Seldom {
+    Seldom();
+    Seldom(const Seldom& other);
+    Seldom& operator=(const Seldom&) = delete;
+    ~Seldom();
+
+    CAutoFont font;
+    std::unique_ptr<Extras> extras;
+    std::unique_ptr<CArxDbMTextArray> texts;
+  };
   // kOwn: the merge address is the cell's own plain address, kept nowhere
   // else. Other merge addresses than kEmpty live in the extras.
   enum class AddressKind : std::uint8_t { kEmpty, kCell, kRange, kText, kOwn };
+  // kKept: a loaded orientation the setter would not give, kept in the
+  // extras so that it stores back as it came.
+  enum class Turn : std::uint8_t { kHorizontal, kUpward, kDownward, kKept };
 
+  const Extras* GetExtras() const { return seldom_ ? seldom_->extras.get() : nullptr; }
+  Seldom& MakeSeldom() {
+    if (!seldom_) seldom_ = std::make_unique<Seldom>();
+    return *seldom_;
+  }
   Extras& MakeExtras();
+  std::int32_t KeptOrientation() const;
+  // Drops the seldom block when it holds nothing but defaults.
+  void TrimSeldom();
   // Keeps a kOwn merge address apart before the own address changes.
   void PinOwnMerge();
   // Sets a seldom field, making the extras only for a value other than the
@@ -112,17 +133,12 @@ class CAutoCell : public CObject {
   double offsetX_ = 0.0;
   double offsetY_ = 0.0;
   CPackedText text_;
-  std::unique_ptr<CArxDbMTextArray> texts_;
-  // What is seldom set: merge addresses of other cells or ranges, texts that
-  // are no plain addresses, the formula, the reserved fields, merge sizes,
-  // alignment, wrapping and the fill.
-  std::unique_ptr<Extras> extras_;
-  std::unique_ptr<CAutoFont> font_;
+  std::unique_ptr<Seldom> seldom_;
   std::int32_t row_ = 0;
-  std::int32_t orientation_ = xl::kHorizontal;
   std::uint16_t column_ = 0;
-  AddressKind addressKind_ = AddressKind::kEmpty;
-  AddressKind mergeKind_ = AddressKind::kEmpty;
+  AddressKind addressKind_ : 3 = AddressKind::kEmpty;
+  AddressKind mergeKind_ : 3 = AddressKind::kEmpty;
+  Turn turn_ : 2 = Turn::kHorizontal;
   CAutoBorders borders_;
 };
 

@@ -34,30 +34,26 @@ int PrefixEnd(int n, Pred pred) {
 
 }  // namespace
 
-CGridIndex::CGridIndex(const CSheetform& table) {
-  const int rows = table.Rows.GetSize();
-  if (rows == 0) return;
-  const int columns = table.Rows[0].Cells.GetSize();
-  if (columns == 0) return;
+CGridIndex::CGridIndex(const CSheetform& table, const CGridBoxes& boxes) {
+  const int rows = boxes.GetRowCount();
+  const int columns = boxes.GetColumnCount();
+  if (rows == 0 || columns == 0 || table.GetRowCount() != rows || boxes.HasWidened()) return;
+  for (const CSheetformRow& row : table.Rows) {
+    if (row.Cells.GetSize() != columns) return;
+  }
+  // A NaN edge would answer no comparison the way the scans do.
+  const auto isNaN = [](double v) { return v != v; };
   for (int c = 0; c < columns; ++c) {
-    const CAutoCell& cell = table.Rows[0].Cells[c];
-    lefts_.push_back(cell.Left);
-    rights_.push_back(cell.Left + cell.Width);
+    const CellBox box = boxes.At(0, c);
+    if (isNaN(box.left) || isNaN(box.left + box.width)) return;
+    lefts_.push_back(box.left);
+    rights_.push_back(box.left + box.width);
   }
   for (int r = 0; r < rows; ++r) {
-    const CCheckedArray<CAutoCell>& cells = table.Rows[r].Cells;
-    if (cells.GetSize() != columns) return;
-    const double top = cells[0].Top;
-    const double height = cells[0].Height;
-    for (int c = 0; c < columns; ++c) {
-      const CAutoCell& cell = cells[c];
-      if (cell.Top != top || cell.Height != height || cell.Left != lefts_[c] ||
-          cell.Left + cell.Width != rights_[c]) {
-        return;
-      }
-    }
-    tops_.push_back(top);
-    bottoms_.push_back(top - height);
+    const CellBox box = boxes.At(r, 0);
+    if (isNaN(box.top) || isNaN(box.height)) return;
+    tops_.push_back(box.top);
+    bottoms_.push_back(box.top - box.height);
   }
   const auto greater = [](double a, double b) { return a > b; };
   const auto less = [](double a, double b) { return a < b; };

@@ -7,6 +7,7 @@
 
 #include "capture/records.h"
 #include "model/sheetform.h"
+#include "recognition/grid_boxes.h"
 
 struct CellPosition {
   int row;     // 0-based
@@ -17,13 +18,12 @@ struct CellPosition {
 
 class CGridIndex {
  public:
-  // Reads the cells' boxes as they are now; later changes to the boxes are
-  // not seen.
-  explicit CGridIndex(const CSheetform& table);
+  // Reads the boxes as they are now; later changes to them are not seen.
+  CGridIndex(const CSheetform& table, const CGridBoxes& boxes);
 
-  // True when the cells form a regular grid: every row has the same cells,
-  // all cells of a row share one band, all cells of a column share one
-  // span, bands go down and spans go right. The lookups below require it.
+  // True when the cells form a regular grid: every row of the table has a
+  // cell for each column of the boxes, no cell has a widened box, bands go
+  // down and spans go right. The lookups below require it.
   bool IsRegular() const { return regular_; }
 
   // The cell PlaceTextInCell's scan picks for the text's core box: the

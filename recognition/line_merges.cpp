@@ -118,7 +118,7 @@ std::vector<CellRange> RangesFromOpenEdges(const OpenEdges& edges) {
   return ranges;
 }
 
-void ApplyMergedRanges(const std::vector<CellRange>& ranges, CSheetform& table) {
+void ApplyMergedRanges(const std::vector<CellRange>& ranges, CSheetform& table, CGridBoxes& boxes) {
   for (const CellRange& range : ranges) {
     const int lastRow = range.first.row + range.rows - 1;
     const int lastColumn = range.first.column + range.columns - 1;
@@ -126,17 +126,19 @@ void ApplyMergedRanges(const std::vector<CellRange>& ranges, CSheetform& table) 
         L"%s:%s", FormatCellAddress(range.first.row + 1, range.first.column + 1).c_str(),
         FormatCellAddress(lastRow + 1, lastColumn + 1).c_str());
     CAutoCell& first = table.Rows[range.first.row].Cells[range.first.column];
+    CellBox firstBox = boxes.At(range.first.row, range.first.column);
     for (int r = range.first.row; r <= lastRow; ++r) {
       for (int c = range.first.column; c <= lastColumn; ++c) {
         CAutoCell& cell = table.Rows[r].Cells[c];
         cell.SetMergeAddress(reference);
         if (&cell == &first) continue;
         cell.SetText(std::wstring());
-        WidenOver(first, cell);
+        WidenOver(firstBox, boxes.At(r, c));
       }
     }
-    first.SetMergeHeight(first.Height);
-    first.SetMergeWidth(first.Width);
+    boxes.Set(range.first.row, range.first.column, firstBox);
+    first.SetMergeHeight(firstBox.height);
+    first.SetMergeWidth(firstBox.width);
   }
 }
 

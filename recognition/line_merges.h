@@ -7,6 +7,7 @@
 
 #include "capture/records.h"
 #include "model/sheetform.h"
+#include "recognition/grid_boxes.h"
 #include "recognition/grid_index.h"
 
 struct CellRange {
@@ -40,8 +41,9 @@ std::vector<CellRange> RangesFromOpenEdges(const OpenEdges& edges);
 
 // Makes each range a merged range of the table, as a text reaching across
 // the cells would: every cell carries the range reference, the first cell
-// the union box and the range's size, the others no text.
-void ApplyMergedRanges(const std::vector<CellRange>& ranges, CSheetform& table);
+// the union box (in the table's boxes) and the range's size, the others no
+// text.
+void ApplyMergedRanges(const std::vector<CellRange>& ranges, CSheetform& table, CGridBoxes& boxes);
 
 // Per cell (row-major), the first cell of its range, or the cell itself.
 std::vector<CellPosition> RangeOwners(const std::vector<CellRange>& ranges, int rows, int columns);

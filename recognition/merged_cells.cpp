@@ -11,11 +11,6 @@
 
 namespace {
 
-bool Holds(const CAutoCell& cell, double x, double y) {
-  return cell.Left <= x && x <= cell.Left + cell.Width && cell.Top - cell.Height <= y &&
-         y <= cell.Top;
-}
-
 struct Corners {
   CellPosition start{-1, -1};
   CellPosition end{-1, -1};
@@ -25,9 +20,9 @@ struct Corners {
 // One cell's part of the corner search: a later hold of the top-left corner
 // overwrites the start; a hold of the bottom-right corner sets the end and
 // ends the row. Returns true when the row ends.
-bool TestCell(const CAutoCell& cell, CellPosition where, const ArxDbMText& text, Corners& corners) {
-  if (Holds(cell, text.boxLeft, text.boxTop)) corners.start = where;
-  if (Holds(cell, text.boxLeft + text.boxWidth, text.boxTop - text.boxHeight)) {
+bool TestCell(const CellBox& box, CellPosition where, const ArxDbMText& text, Corners& corners) {
+  if (box.Holds(text.boxLeft, text.boxTop)) corners.start = where;
+  if (box.Holds(text.boxLeft + text.boxWidth, text.boxTop - text.boxHeight)) {
     corners.end = where;
     return true;
   }
@@ -48,7 +43,7 @@ bool ReadRange(const CAutoCell& cell, int& row1, int& column1, int& row2, int& c
 }
 
 // Everything after the corners are known.
-int MergeSpan(const ArxDbMText& text, CSheetform& table, const Corners& corners,
+int MergeSpan(const ArxDbMText& text, CSheetform& table, CGridBoxes& boxes, const Corners& corners,
               const WidenedHook& widened) {
   CAutoCell& startCell = table.Rows[corners.start.row].Cells[corners.start.column];
   startCell.GetTexts().Add(text);
@@ -99,6 +94,7 @@ int MergeSpan(const ArxDbMText& text, CSheetform& table, const Corners& corners,
                           FormatCellAddress(lastRow, lastColumn).c_str());
 
   CAutoCell& first = table.Rows[firstRow - 1].Cells[firstColumn - 1];
+  CellBox firstBox = boxes.At(firstRow - 1, firstColumn - 1);
   for (int r = firstRow; r <= lastRow; ++r) {
     for (int c = firstColumn; c <= lastColumn; ++c) {
       CAutoCell& cell = table.Rows[r - 1].Cells[c - 1];
@@ -109,7 +105,7 @@ int MergeSpan(const ArxDbMText& text, CSheetform& table, const Corners& corners,
       }
       if (r == firstRow && c == firstColumn) continue;
       cell.SetText(std::wstring_view());
-      WidenOver(first, cell);
+      WidenOver(firstBox, boxes.At(r - 1, c - 1));
       if (cell.HasTexts()) {
         first.GetTexts().Append(cell.GetTexts());
         cell.ReleaseTexts();
@@ -117,8 +113,9 @@ int MergeSpan(const ArxDbMText& text, CSheetform& table, const Corners& corners,
       if (widened) widened({firstRow - 1, firstColumn - 1});
     }
   }
-  first.SetMergeHeight(first.Height);
-  first.SetMergeWidth(first.Width);
+  boxes.Set(firstRow - 1, firstColumn - 1, firstBox);
+  first.SetMergeHeight(firstBox.height);
+  first.SetMergeWidth(firstBox.width);
   return 1;
 }
 
@@ -133,14 +130,14 @@ void MarkBorder(CAutoCell& cell, int edge, const CSimpleLine& segment) {
   });
 }
 
-void SetBorderFromLine(CAutoCell& cell, int edge, const CSimpleLine& line) {
+void SetBorderFromLine(CAutoCell& cell, const CellBox& box, int edge, const CSimpleLine& line) {
   if (line.IsVirtual == 1 || CAutoBorders::SlotOfEdge(edge) < 0) return;
   const bool upright = edge == xl::kEdgeLeft || edge == xl::kEdgeRight;
   for (const CSimpleLine& segment : line.Segments) {
-    const bool along = upright ? segment.y2 <= cell.Top - kTolerance &&
-                                     segment.y1 >= (cell.Top - cell.Height) + kTolerance
-                               : segment.x1 <= (cell.Left + cell.Width) - kTolerance &&
-                                     segment.x2 >= cell.Left + kTolerance;
+    const bool along = upright ? segment.y2 <= box.top - kTolerance &&
+                                     segment.y1 >= (box.top - box.height) + kTolerance
+                               : segment.x1 <= (box.left + box.width) - kTolerance &&
+                                     segment.x2 >= box.left + kTolerance;
     if (along) {
       MarkBorder(cell, edge, segment);
       return;
@@ -148,30 +145,30 @@ void SetBorderFromLine(CAutoCell& cell, int edge, const CSimpleLine& line) {
   }
 }
 
-void WidenOver(CAutoCell& first, const CAutoCell& cell) {
-  const double right = std::max(first.Left + first.Width, cell.Left + cell.Width);
-  const double bottom = std::min(first.Top - first.Height, cell.Top - cell.Height);
-  first.Left = std::min(first.Left, cell.Left);
-  first.Top = std::max(first.Top, cell.Top);
-  first.Width = right - first.Left;
-  first.Height = first.Top - bottom;
+void WidenOver(CellBox& first, const CellBox& cell) {
+  const double right = std::max(first.left + first.width, cell.left + cell.width);
+  const double bottom = std::min(first.top - first.height, cell.top - cell.height);
+  first.left = std::min(first.left, cell.left);
+  first.top = std::max(first.top, cell.top);
+  first.width = right - first.left;
+  first.height = first.top - bottom;
 }
 
-int PlaceSpanningText(const ArxDbMText& text, CSheetform& table) {
+int PlaceSpanningText(const ArxDbMText& text, CSheetform& table, CGridBoxes& boxes) {
   if (text.text.empty()) return 1;
   Corners corners;
   for (int r = 0; r < table.Rows.GetSize(); ++r) {
     const CCheckedArray<CAutoCell>& cells = table.Rows[r].Cells;
     for (int c = 0; c < cells.GetSize(); ++c) {
-      if (TestCell(cells[c], {r, c}, text, corners)) break;
+      if (TestCell(boxes.At(r, c), {r, c}, text, corners)) break;
     }
   }
   if (!corners.found()) return 0;
-  return MergeSpan(text, table, corners, nullptr);
+  return MergeSpan(text, table, boxes, corners, nullptr);
 }
 
-CSpanningPlacer::CSpanningPlacer(CSheetform& table, const CGridIndex& index)
-    : table_(table), index_(index) {
+CSpanningPlacer::CSpanningPlacer(CSheetform& table, CGridBoxes& boxes, const CGridIndex& index)
+    : table_(table), boxes_(boxes), index_(index) {
   if (!index_.IsRegular()) return;
   widenedIndex_.assign(static_cast<std::size_t>(table.GetRowCount()) *
                            static_cast<std::size_t>(table.GetColumnCount()),
@@ -189,9 +186,9 @@ void CSpanningPlacer::FileWidened(CellPosition first) {
     widened_.push_back(first);
     filedBands_.emplace_back(1, 0);  // none yet
   }
-  const CAutoCell& cell = table_.Rows[first.row].Cells[first.column];
-  const int low = index_.BandOf(cell.Top);
-  const int high = index_.BandOf(cell.Top - cell.Height);
+  const CellBox box = boxes_.At(first.row, first.column);
+  const int low = index_.BandOf(box.top);
+  const int high = index_.BandOf(box.top - box.height);
   auto& [filedLow, filedHigh] = filedBands_[static_cast<std::size_t>(id)];
   for (int band = low; band <= high; ++band) {
     if (band >= filedLow && band <= filedHigh) continue;
@@ -203,7 +200,7 @@ void CSpanningPlacer::FileWidened(CellPosition first) {
 }
 
 int CSpanningPlacer::Place(const ArxDbMText& text) {
-  if (!index_.IsRegular()) return PlaceSpanningText(text, table_);
+  if (!index_.IsRegular()) return PlaceSpanningText(text, table_, boxes_);
   if (text.text.empty()) return 1;
 
   // Only cells that hold a corner can change the outcome of the scan: the
@@ -220,7 +217,7 @@ int CSpanningPlacer::Place(const ArxDbMText& text) {
   for (const auto& [x, y] : {std::pair{left, top}, std::pair{right, bottom}}) {
     for (int id : widenedByBand_[static_cast<std::size_t>(index_.BandOf(y))]) {
       const CellPosition head = widened_[static_cast<std::size_t>(id)];
-      if (Holds(table_.Rows[head.row].Cells[head.column], x, y)) candidates_.push_back(head);
+      if (boxes_.At(head.row, head.column).Holds(x, y)) candidates_.push_back(head);
     }
   }
   std::sort(candidates_.begin(), candidates_.end());
@@ -230,14 +227,13 @@ int CSpanningPlacer::Place(const ArxDbMText& text) {
   int endedRow = -1;
   for (const CellPosition& where : candidates_) {
     if (where.row == endedRow) continue;
-    const CAutoCell& cell = table_.Rows[where.row].Cells[where.column];
-    if (TestCell(cell, where, text, corners)) endedRow = where.row;
+    if (TestCell(boxes_.At(where.row, where.column), where, text, corners)) endedRow = where.row;
   }
   if (!corners.found()) return 0;
 
   std::optional<CellPosition> widened;
   const int placed =
-      MergeSpan(text, table_, corners, [&widened](CellPosition first) { widened = first; });
+      MergeSpan(text, table_, boxes_, corners, [&widened](CellPosition first) { widened = first; });
   if (widened) FileWidened(*widened);
   return placed;
 }

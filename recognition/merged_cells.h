@@ -6,13 +6,14 @@
 
 #include "capture/records.h"
 #include "model/sheetform.h"
+#include "recognition/grid_boxes.h"
 #include "recognition/grid_index.h"
 
 // Marks the cell's border on the edge (xl::kEdgeLeft, kEdgeTop, kEdgeBottom
-// or kEdgeRight) when a segment of the line runs along it by more than the
-// tolerance, taking the first such segment's colour. Virtual lines and other
-// edge values mark nothing.
-void SetBorderFromLine(CAutoCell& cell, int edge, const CSimpleLine& line);
+// or kEdgeRight) of its box when a segment of the line runs along it by more
+// than the tolerance, taking the first such segment's colour. Virtual lines
+// and other edge values mark nothing.
+void SetBorderFromLine(CAutoCell& cell, const CellBox& box, int edge, const CSimpleLine& line);
 
 // What SetBorderFromLine does once the segment is found.
 void MarkBorder(CAutoCell& cell, int edge, const CSimpleLine& segment);
@@ -22,10 +23,11 @@ void MarkBorder(CAutoCell& cell, int edge, const CSimpleLine& segment);
 // with the one the start cell already belongs to. 1 when placed (or the
 // text is empty), 0 when a corner lies in no cell or the start cell's range
 // cannot be read ("Failed to parse address: %s" on the command line).
-int PlaceSpanningText(const ArxDbMText& text, CSheetform& table);
+// The boxes are the table's; the range's first cell is widened over it.
+int PlaceSpanningText(const ArxDbMText& text, CSheetform& table, CGridBoxes& boxes);
 
 // Widens the box of a merged range's first cell over another cell of it.
-void WidenOver(CAutoCell& first, const CAutoCell& cell);
+void WidenOver(CellBox& first, const CellBox& cell);
 
 // PlaceSpanningText for many texts over one grid: the same results, but a
 // text's corners are looked up instead of scanned for. REQUIRES: the index
@@ -33,7 +35,7 @@ void WidenOver(CAutoCell& first, const CAutoCell& cell);
 // placer changes cell boxes meanwhile.
 class CSpanningPlacer {
  public:
-  CSpanningPlacer(CSheetform& table, const CGridIndex& index);
+  CSpanningPlacer(CSheetform& table, CGridBoxes& boxes, const CGridIndex& index);
   CSpanningPlacer(const CSpanningPlacer&) = delete;
   CSpanningPlacer& operator=(const CSpanningPlacer&) = delete;
 
@@ -45,6 +47,7 @@ class CSpanningPlacer {
 
  private:
   CSheetform& table_;
+  CGridBoxes& boxes_;
   const CGridIndex& index_;
   // Files a widened first cell under every band its box now reaches.
   void FileWidened(CellPosition first);

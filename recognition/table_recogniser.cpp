@@ -21,13 +21,6 @@ void Inform(const wchar_t* text) {
   MessageBoxW(sds_getmainhwnd(), text, kRecognitionCaption, MB_OK | MB_ICONINFORMATION);
 }
 
-// The cells' grid boxes: every cell of a column shares its left edge and
-// width, every cell of a row its top edge and height.
-struct GridBoxes {
-  std::vector<double> left, width;  // per column
-  std::vector<double> top, height;  // per row
-};
-
 // For every grid line, which of its segments runs along each cell edge on
 // it (-1: none), found for all edges of a line at once. The answer is the
 // one SetBorderFromLine gives, edge by edge; neighbouring cells share it.
@@ -53,46 +46,45 @@ void MarkFrom(CAutoCell& cell, int edge, const CSimpleLine& line, int segment) {
   if (segment >= 0) MarkBorder(cell, edge, line.Segments[segment]);
 }
 
-void BuildGrid(const CHorzDbLineArray& horizontal, const CVertDbLineArray& vertical,
-               CSheetform& table) {
+CGridBoxes BuildGrid(const CHorzDbLineArray& horizontal, const CVertDbLineArray& vertical,
+                     CSheetform& table) {
   const int rows = horizontal.GetSize() - 1;
   const int columns = vertical.GetSize() - 1;
   const double x0 = GridKey(GridAxis::kVertical, vertical[0]);
   const double y0 = GridKey(GridAxis::kHorizontal, horizontal[0]);
 
-  GridBoxes boxes;
+  // Every cell of a column shares its left edge and width, every cell of a
+  // row its top edge and height.
+  std::vector<double> lefts, widths, tops, heights;
   std::vector<double> columnRight, rowBottom;
   for (int j = 1; j <= columns; ++j) {
     const double left = GridKey(GridAxis::kVertical, vertical[j - 1]);
     const double width = std::fabs(GridKey(GridAxis::kVertical, vertical[j]) - left);
-    boxes.left.push_back(left);
-    boxes.width.push_back(width);
+    lefts.push_back(left);
+    widths.push_back(width);
     columnRight.push_back(left + width);
   }
   for (int i = 1; i <= rows; ++i) {
     const double top = GridKey(GridAxis::kHorizontal, horizontal[i - 1]);
     const double height = std::fabs(GridKey(GridAxis::kHorizontal, horizontal[i]) - top);
-    boxes.top.push_back(top);
-    boxes.height.push_back(height);
+    tops.push_back(top);
+    heights.push_back(height);
     rowBottom.push_back(top - height);
   }
-  const auto alongRows = EdgeSegments(horizontal, false, boxes.left, columnRight);
-  const auto alongColumns = EdgeSegments(vertical, true, rowBottom, boxes.top);
+  const auto alongRows = EdgeSegments(horizontal, false, lefts, columnRight);
+  const auto alongColumns = EdgeSegments(vertical, true, rowBottom, tops);
 
   table.Rows.Data().reserve(table.Rows.Data().size() + static_cast<std::size_t>(rows));
   for (int i = 1; i <= rows; ++i) {
     CSheetformRow row;
     row.Cells.Data().reserve(static_cast<std::size_t>(columns));
     for (int j = 1; j <= columns; ++j) {
-      CAutoCell cell;
-      cell.Left = boxes.left[j - 1];
-      cell.Top = boxes.top[i - 1];
-      cell.Width = boxes.width[j - 1];
-      cell.Height = boxes.height[i - 1];
-      cell.SetOffsetX(cell.Left - x0);
-      cell.SetOffsetY(cell.Top - y0);
-      cell.SetCellWidth(cell.Width);
-      cell.SetCellHeight(cell.Height);
+      // Made in place: a moved-from cell still costs its destruction.
+      CAutoCell& cell = row.Cells.Data().emplace_back();
+      cell.SetOffsetX(lefts[j - 1] - x0);
+      cell.SetOffsetY(tops[i - 1] - y0);
+      cell.SetCellWidth(widths[j - 1]);
+      cell.SetCellHeight(heights[i - 1]);
       if (j <= kLastSheetColumn) {
         cell.SetOwnAddress(i, j);
       } else {
@@ -104,20 +96,20 @@ void BuildGrid(const CHorzDbLineArray& horizontal, const CVertDbLineArray& verti
       MarkFrom(cell, xl::kEdgeTop, horizontal[i - 1], alongRows[i - 1][j - 1]);
       MarkFrom(cell, xl::kEdgeRight, vertical[j], alongColumns[j][i - 1]);
       MarkFrom(cell, xl::kEdgeBottom, horizontal[i], alongRows[i][j - 1]);
-      row.Cells.Add(std::move(cell));
     }
     table.Rows.Add(std::move(row));
   }
+  return CGridBoxes(std::move(lefts), std::move(widths), std::move(tops), std::move(heights));
 }
 
-bool HoldsBox(const CAutoCell& cell, const ArxDbMText& text) {
-  return cell.Left <= text.boxLeft && text.boxLeft + text.boxWidth <= cell.Left + cell.Width &&
-         cell.Top - cell.Height <= text.boxTop - text.boxHeight && text.boxTop <= cell.Top;
+bool HoldsBox(const CellBox& box, const ArxDbMText& text) {
+  return box.left <= text.boxLeft && text.boxLeft + text.boxWidth <= box.left + box.width &&
+         box.top - box.height <= text.boxTop - text.boxHeight && text.boxTop <= box.top;
 }
 
 // The cell a text wholly inside one cell, or one range drawn as merged, goes
 // to: the range's first cell.
-bool FindTextCell(const CGridIndex& index, const CSheetform& table,
+bool FindTextCell(const CGridIndex& index, const CSheetform& table, const CGridBoxes& boxes,
                   const std::vector<CellPosition>& owners, const ArxDbMText& text,
                   CellPosition& where) {
   const bool inCell = index.FindEnclosingCell(text, where);
@@ -130,7 +122,7 @@ bool FindTextCell(const CGridIndex& index, const CSheetform& table,
   }
   const int columns = table.GetColumnCount();
   where = owners[static_cast<std::size_t>(where.row * columns + where.column)];
-  return inCell || HoldsBox(table.Rows[where.row].Cells[where.column], text);
+  return inCell || HoldsBox(boxes.At(where.row, where.column), text);
 }
 
 // Places the texts each wholly inside one cell (or one range drawn as merged). Where a text
@@ -138,7 +130,8 @@ bool FindTextCell(const CGridIndex& index, const CSheetform& table,
 // nothing is left to reach across cells later, so each cell takes its texts and is finished
 // at once: the cells' working arrays then never all live together.
 void PlaceInGridCells(const CGridIndex& index, const std::vector<CellPosition>& owners,
-                      CArxDbMTextArray& texts, CSheetform& table, std::vector<bool>& placed) {
+                      CArxDbMTextArray& texts, CSheetform& table, const CGridBoxes& boxes,
+                      std::vector<bool>& placed) {
   const int columns = table.GetColumnCount();
   const std::size_t cells =
       static_cast<std::size_t>(table.GetRowCount()) * static_cast<std::size_t>(columns);
@@ -146,7 +139,7 @@ void PlaceInGridCells(const CGridIndex& index, const std::vector<CellPosition>& 
   bool allPlaced = true;
   for (int k = texts.GetUpperBound(); k >= 0; --k) {
     CellPosition where{};
-    if (FindTextCell(index, table, owners, texts[k], where)) {
+    if (FindTextCell(index, table, boxes, owners, texts[k], where)) {
       cellOf[static_cast<std::size_t>(k)] = where.row * columns + where.column;
       placed[static_cast<std::size_t>(k)] = true;
     } else {
@@ -186,9 +179,10 @@ void PlaceInGridCells(const CGridIndex& index, const std::vector<CellPosition>& 
 // Ranges drawn as merged are merged before any text is placed, so that a
 // text inside one goes to its first cell and a text reaching beyond it
 // widens it by the text rule.
-void PlaceTexts(CArxDbMTextArray& texts, CSheetform& table, const std::vector<CellRange>& ranges) {
-  const CGridIndex index(table);  // grid boxes, before ranges widen their first cells
-  ApplyMergedRanges(ranges, table);
+void PlaceTexts(CArxDbMTextArray& texts, CSheetform& table, CGridBoxes& boxes,
+                const std::vector<CellRange>& ranges) {
+  const CGridIndex index(table, boxes);  // grid boxes, before ranges widen their first cells
+  ApplyMergedRanges(ranges, table, boxes);
   const std::vector<CellPosition> owners =
       ranges.empty() ? std::vector<CellPosition>()
                      : RangeOwners(ranges, table.GetRowCount(), table.GetColumnCount());
@@ -196,16 +190,16 @@ void PlaceTexts(CArxDbMTextArray& texts, CSheetform& table, const std::vector<Ce
   const std::size_t count = static_cast<std::size_t>(texts.GetSize());
   std::vector<bool> placed(count, false);
   if (index.IsRegular()) {
-    PlaceInGridCells(index, owners, texts, table, placed);
+    PlaceInGridCells(index, owners, texts, table, boxes, placed);
   } else {
     for (int k = texts.GetUpperBound(); k >= 0; --k) {
       // The scan meets a range's widened first cell before its other cells.
-      placed[static_cast<std::size_t>(k)] = PlaceTextInCell(texts[k], table) == 1;
+      placed[static_cast<std::size_t>(k)] = PlaceTextInCell(texts[k], table, boxes) == 1;
     }
   }
   texts.RemoveFlagged(placed);
 
-  CSpanningPlacer spanning(table, index);
+  CSpanningPlacer spanning(table, boxes, index);
   for (const CellRange& range : ranges) spanning.NoteWidened(range.first);
   for (const ArxDbMText& text : texts) spanning.Place(text);
 }
@@ -214,6 +208,13 @@ void PlaceTexts(CArxDbMTextArray& texts, CSheetform& table, const std::vector<Ce
 
 void RecogniseTable(CHorzDbLineArray& horizontal, CVertDbLineArray& vertical,
                     CArxDbMTextArray& texts, CSheetform& table) {
+  CGridBoxes boxes;
+  RecogniseTable(horizontal, vertical, texts, table, boxes);
+}
+
+void RecogniseTable(CHorzDbLineArray& horizontal, CVertDbLineArray& vertical,
+                    CArxDbMTextArray& texts, CSheetform& table, CGridBoxes& boxes) {
+  boxes = CGridBoxes();
   SortAndMergeLines(horizontal);
   sds_progresspercent(2);
   SortAndMergeLines(vertical);
@@ -237,7 +238,7 @@ void RecogniseTable(CHorzDbLineArray& horizontal, CVertDbLineArray& vertical,
   }
   if (texts.HasBounds()) ExtendGridToTexts(horizontal, vertical, texts);
 
-  BuildGrid(horizontal, vertical, table);
+  boxes = BuildGrid(horizontal, vertical, table);
   sds_progresspercent(5);
 
   std::vector<CellRange> ranges;
@@ -247,7 +248,7 @@ void RecogniseTable(CHorzDbLineArray& horizontal, CVertDbLineArray& vertical,
   // The cells now hold what the lines said; their room goes before texts fill the cells.
   horizontal = CHorzDbLineArray();
   vertical = CVertDbLineArray();
-  PlaceTexts(texts, table, ranges);
+  PlaceTexts(texts, table, boxes, ranges);
   sds_progresspercent(6);
 
   for (CSheetformRow& row : table.Rows) {

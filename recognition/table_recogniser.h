@@ -5,6 +5,7 @@
 
 #include "capture/records.h"
 #include "model/sheetform.h"
+#include "recognition/grid_boxes.h"
 
 inline constexpr const wchar_t* kRecognitionCaption = L"Brellick OrvaneGridmason";
 
@@ -15,3 +16,8 @@ inline constexpr const wchar_t* kRecognitionCaption = L"Brellick OrvaneGridmason
 // and the table stays empty. Reports progress 2 to 6 on the host's meter.
 void RecogniseTable(CHorzDbLineArray& horizontal, CVertDbLineArray& vertical,
                     CArxDbMTextArray& texts, CSheetform& table);
+
+// The same, handing back the cells' boxes as recognition left them (the
+// first cells of merged ranges widened); empty when no grid was built.
+void RecogniseTable(CHorzDbLineArray& horizontal, CVertDbLineArray& vertical,
+                    CArxDbMTextArray& texts, CSheetform& table, CGridBoxes& boxes);

@@ -8,21 +8,23 @@
 #include "capture/entity_reader.h"
 #include "recognition/line_grid.h"
 
-int PlaceTextInCell(const ArxDbMText& text, CSheetform& table) {
+int PlaceTextInCell(const ArxDbMText& text, CSheetform& table, const CGridBoxes& boxes) {
   if (table.Rows.IsEmpty() || table.Rows[0].Cells.IsEmpty()) return 0;
   const double left = text.boxLeft;
   const double top = text.boxTop;
   const double right = text.boxLeft + text.boxWidth;
   const double bottom = text.boxTop - text.boxHeight;
-  for (CSheetformRow& row : table.Rows) {
-    const CAutoCell& first = row.Cells[0];
+  for (int r = 0; r < table.Rows.GetSize(); ++r) {
+    CCheckedArray<CAutoCell>& cells = table.Rows[r].Cells;
+    const CellBox first = boxes.At(r, 0);
     // Rows run top down: once a row lies wholly below the text, none holds it.
-    if (bottom > first.Top) return 0;
-    if (first.Top - first.Height > top) continue;
-    for (CAutoCell& cell : row.Cells) {
-      if (left >= cell.Left && cell.Left + cell.Width >= right && cell.Top >= top &&
-          bottom >= cell.Top - cell.Height) {
-        AddTextToCell(text, cell);
+    if (bottom > first.top) return 0;
+    if (first.top - first.height > top) continue;
+    for (int c = 0; c < cells.GetSize(); ++c) {
+      const CellBox box = boxes.At(r, c);
+      if (left >= box.left && box.left + box.width >= right && box.top >= top &&
+          bottom >= box.top - box.height) {
+        AddTextToCell(text, cells[c]);
         return 1;
       }
     }

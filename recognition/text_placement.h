@@ -6,14 +6,16 @@
 
 #include "capture/records.h"
 #include "model/sheetform.h"
+#include "recognition/grid_boxes.h"
 
 inline constexpr double kHalfPi = 1.5707963267948966;
 inline constexpr double kThreeHalfPi = 4.71238898038469;
 
 // Adds the text to the first cell (rows top down, cells left to right) that
 // holds its core box, boundaries included, and takes over an upward or
-// downward rotation as the cell's orientation. 1 when placed, else 0.
-int PlaceTextInCell(const ArxDbMText& text, CSheetform& table);
+// downward rotation as the cell's orientation. 1 when placed, else 0. The
+// boxes are the table's.
+int PlaceTextInCell(const ArxDbMText& text, CSheetform& table, const CGridBoxes& boxes);
 
 // What PlaceTextInCell does once the cell is found.
 void AddTextToCell(const ArxDbMText& text, CAutoCell& cell);

@@ -63,7 +63,6 @@ TEST(Cell, Defaults) {
   EXPECT_EQ(cell.GetInterior().Color, 0);
   EXPECT_EQ(cell.GetInterior().ColorIndex, -4142);
   EXPECT_TRUE(cell.GetTexts().IsEmpty());
-  EXPECT_EQ(cell.Left + cell.Top + cell.Width + cell.Height, 0.0);
 }
 
 TEST(Cell, OrientationKeepsOnlyUpwardAndDownward) {
@@ -77,6 +76,56 @@ TEST(Cell, OrientationKeepsOnlyUpwardAndDownward) {
   cell.SetOrientation(-4170);
   cell.SetOrientation(-4166);
   EXPECT_EQ(cell.GetOrientation(), -4128);
+}
+
+// The setter gives only three orientations, but a loaded cell may carry any
+// other: it must store back as it came, in copies too, until set again.
+TEST(Cell, LoadedOrientationOutsideTheSettersStoresBack) {
+  for (std::int32_t orientation : {90, 0, -4166, -4128, -4170}) {
+    Bytes bytes;
+    DefaultFormatting(bytes).str(L"$A$1").str(L"$A$1").i32(orientation);
+    bytes.str(L"").str(L"").str(L"x").i32(0).i32(0);
+    bytes.f64(1).f64(2).f64(0).f64(0).f64(0).f64(0).i32(-4131).i32(0).i32(-4107);
+    CAutoCell cell;
+    LoadObject(cell, bytes.data);
+    EXPECT_EQ(cell.GetOrientation(), orientation);
+    EXPECT_EQ(StoreObject(cell), bytes.data) << orientation;
+    CAutoCell copy = cell;
+    EXPECT_EQ(copy.GetOrientation(), orientation);
+    EXPECT_EQ(StoreObject(copy), bytes.data) << orientation;
+    copy.SetOrientation(-4171);
+    EXPECT_EQ(copy.GetOrientation(), -4171);
+    copy.SetOrientation(90);
+    EXPECT_EQ(copy.GetOrientation(), -4128);
+    EXPECT_EQ(cell.GetOrientation(), orientation) << "the copy is its own";
+  }
+}
+
+// A cell's font, seldom-set fields and working texts share one block: each
+// must live and go on its own.
+TEST(Cell, FontFieldsAndTextsKeepApart) {
+  CAutoCell cell;
+  cell.GetFont().Size = 3;
+  cell.SetFormula(L"=1");
+  ArxDbMText text;
+  text.text = L"t";
+  cell.GetTexts().Add(text);
+  CAutoCell copy = cell;
+  copy.ReleaseTexts();
+  EXPECT_FALSE(copy.HasTexts());
+  EXPECT_EQ(copy.GetFont().Size, 3);
+  EXPECT_EQ(copy.GetFormula(), L"=1");
+  EXPECT_TRUE(cell.HasTexts()) << "the original keeps its texts";
+  copy.GetFont().Size = 4;
+  EXPECT_EQ(cell.GetFont().Size, 3);
+
+  // Releasing the texts keeps a font set while they were there.
+  CAutoCell working;
+  working.GetTexts().Add(text);
+  working.GetFont().Color = 0xFF;
+  working.ReleaseTexts();
+  EXPECT_EQ(std::as_const(working).GetFont().Color, 0xFF);
+  EXPECT_TRUE(std::as_const(working).GetTexts().IsEmpty());
 }
 
 TEST(Borders, EdgesMapToSlotsAndOtherSlotsAreGuarded) {
@@ -157,8 +206,7 @@ TEST(Sheetform, ClassesAreRegisteredForDynamicCreation) {
 
 TEST(Serialize, CellByteLayout) {
   CAutoCell cell;
-  cell.Left = 99;  // the box and the texts are not stored
-  cell.GetTexts().Add(ArxDbMText());
+  cell.GetTexts().Add(ArxDbMText());  // not stored
   cell.SetAddress(L"$B$2");
   cell.SetMergeAddress(L"$A$1:$B$2");
   cell.SetOrientation(-4171);

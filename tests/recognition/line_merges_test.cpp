@@ -33,10 +33,11 @@ std::vector<std::wstring> Ranges(const CSheetform& table) {
   return out;
 }
 
-CSheetform Recognise(Drawing& d, bool byLines) {
+CSheetform Recognise(Drawing& d, bool byLines, CGridBoxes* boxes = nullptr) {
   ConversionSettings.MergeByLines = byLines ? 1 : 0;
   CSheetform table;
-  RecogniseTable(d.horizontal, d.vertical, d.texts, table);
+  CGridBoxes own;
+  RecogniseTable(d.horizontal, d.vertical, d.texts, table, boxes ? *boxes : own);
   return table;
 }
 
@@ -53,10 +54,11 @@ TEST_F(Recognition, RegionsWithoutDividingLinesMergeOnlyWhenAsked) {
   EXPECT_TRUE(Ranges(Recognise(off, false)).empty());
   Drawing on;
   draw(on);
-  const CSheetform table = Recognise(on, true);
+  CGridBoxes boxes;
+  const CSheetform table = Recognise(on, true, &boxes);
   EXPECT_EQ(Ranges(table), (std::vector<std::wstring>{L"$A$1:$B$1"}));
-  EXPECT_EQ(At(table, 1, 1).Width, 20) << "the first cell's box covers the range";
-  EXPECT_EQ(At(table, 1, 2).Width, 10);
+  EXPECT_EQ(boxes.At(0, 0).width, 20) << "the first cell's box covers the range";
+  EXPECT_EQ(boxes.At(0, 1).width, 10);
 
   // Open B2/B3 and B3|C3: an L of B2, B3, C3, read widest first as B3:C3
   // and B2 alone.

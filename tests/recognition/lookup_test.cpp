@@ -22,7 +22,7 @@ using Lookups = gm::test::RecognitionTest;
 
 // The recogniser by scanning: every cell edge walks its line's segments,
 // every text walks the cells, placed texts leave the array one by one.
-void RecogniseByScanning(Drawing& d, CSheetform& table) {
+void RecogniseByScanning(Drawing& d, CSheetform& table, CGridBoxes& boxes) {
   SortAndMergeLines(d.horizontal);
   SortAndMergeLines(d.vertical);
   d.texts.RemoveRepeated();
@@ -31,32 +31,39 @@ void RecogniseByScanning(Drawing& d, CSheetform& table) {
   if (d.texts.HasBounds()) ExtendGridToTexts(d.horizontal, d.vertical, d.texts);
   const double x0 = d.vertical[0].x1;
   const double y0 = d.horizontal[0].y1;
+  std::vector<double> lefts, widths, tops, heights;
+  for (int j = 1; j < d.vertical.GetSize(); ++j) {
+    lefts.push_back(d.vertical[j - 1].x1);
+    widths.push_back(std::fabs(d.vertical[j].x1 - lefts.back()));
+  }
+  for (int i = 1; i < d.horizontal.GetSize(); ++i) {
+    tops.push_back(d.horizontal[i - 1].y1);
+    heights.push_back(std::fabs(d.horizontal[i].y1 - tops.back()));
+  }
+  boxes = CGridBoxes(lefts, widths, tops, heights);
   for (int i = 1; i < d.horizontal.GetSize(); ++i) {
     CSheetformRow row;
     for (int j = 1; j < d.vertical.GetSize(); ++j) {
       CAutoCell cell;
-      cell.Left = d.vertical[j - 1].x1;
-      cell.Top = d.horizontal[i - 1].y1;
-      cell.Width = std::fabs(d.vertical[j].x1 - cell.Left);
-      cell.Height = std::fabs(d.horizontal[i].y1 - cell.Top);
-      cell.SetOffsetX(cell.Left - x0);
-      cell.SetOffsetY(cell.Top - y0);
-      cell.SetCellWidth(cell.Width);
-      cell.SetCellHeight(cell.Height);
+      const CellBox box = boxes.At(i - 1, j - 1);
+      cell.SetOffsetX(box.left - x0);
+      cell.SetOffsetY(box.top - y0);
+      cell.SetCellWidth(box.width);
+      cell.SetCellHeight(box.height);
       cell.SetAddress(FormatCellAddress(i, j));
       cell.SetMergeAddress(FormatCellAddress(i, j));
-      SetBorderFromLine(cell, xl::kEdgeLeft, d.vertical[j - 1]);
-      SetBorderFromLine(cell, xl::kEdgeTop, d.horizontal[i - 1]);
-      SetBorderFromLine(cell, xl::kEdgeRight, d.vertical[j]);
-      SetBorderFromLine(cell, xl::kEdgeBottom, d.horizontal[i]);
+      SetBorderFromLine(cell, box, xl::kEdgeLeft, d.vertical[j - 1]);
+      SetBorderFromLine(cell, box, xl::kEdgeTop, d.horizontal[i - 1]);
+      SetBorderFromLine(cell, box, xl::kEdgeRight, d.vertical[j]);
+      SetBorderFromLine(cell, box, xl::kEdgeBottom, d.horizontal[i]);
       row.Cells.Add(cell);
     }
     table.Rows.Add(row);
   }
   for (int k = d.texts.GetUpperBound(); k >= 0; --k) {
-    if (PlaceTextInCell(d.texts[k], table) == 1) d.texts.RemoveAt(k);
+    if (PlaceTextInCell(d.texts[k], table, boxes) == 1) d.texts.RemoveAt(k);
   }
-  for (const ArxDbMText& text : d.texts) PlaceSpanningText(text, table);
+  for (const ArxDbMText& text : d.texts) PlaceSpanningText(text, table, boxes);
   for (CSheetformRow& row : table.Rows) {
     for (CAutoCell& cell : row.Cells) FinishCellText(cell);
   }
@@ -147,17 +154,19 @@ TEST_F(Lookups, RecognitionMatchesTheScans) {
     Drawing scanned = original;
     CSheetform expected;
     CSheetform actual;
-    RecogniseByScanning(scanned, expected);
-    RecogniseTable(fast.horizontal, fast.vertical, fast.texts, actual);
+    CGridBoxes expectedBoxes;
+    CGridBoxes actualBoxes;
+    RecogniseByScanning(scanned, expected, expectedBoxes);
+    RecogniseTable(fast.horizontal, fast.vertical, fast.texts, actual, actualBoxes);
 
     ASSERT_EQ(Stored(actual), Stored(expected)) << "seed " << seed;
     ASSERT_EQ(fast.texts.GetSize(), scanned.texts.GetSize()) << "seed " << seed;
     for (int r = 0; r < expected.GetRowCount(); ++r) {
       for (int c = 0; c < expected.GetColumnCount(); ++c) {
-        const CAutoCell& e = expected.Rows[r].Cells[c];
-        const CAutoCell& a = actual.Rows[r].Cells[c];
-        ASSERT_EQ((std::array{a.Left, a.Top, a.Width, a.Height}),
-                  (std::array{e.Left, e.Top, e.Width, e.Height}))
+        const CellBox e = expectedBoxes.At(r, c);
+        const CellBox a = actualBoxes.At(r, c);
+        ASSERT_EQ((std::array{a.left, a.top, a.width, a.height}),
+                  (std::array{e.left, e.top, e.width, e.height}))
             << "seed " << seed << " cell " << r << "," << c;
       }
     }
@@ -168,25 +177,52 @@ TEST_F(Lookups, FreshGridsAreIndexedAndOthersScanned) {
   Drawing d;
   d.Grid(3, 4, 5, 2);
   CSheetform table;
-  RecogniseTable(d.horizontal, d.vertical, d.texts, table);
-  EXPECT_TRUE(CGridIndex(table).IsRegular());
+  CGridBoxes boxes;
+  RecogniseTable(d.horizontal, d.vertical, d.texts, table, boxes);
+  EXPECT_TRUE(CGridIndex(table, boxes).IsRegular());
 
   // A ragged table cannot be looked up in; the placer scans it instead.
   table.Rows[1].Cells.RemoveAt(3);
-  const CGridIndex ragged(table);
+  const CGridIndex ragged(table, boxes);
   EXPECT_FALSE(ragged.IsRegular());
   CSheetform scanned = table;
+  CGridBoxes scannedBoxes = boxes;
   ArxDbMText text;
   text.text = L"across";
   text.boxLeft = 2;
   text.boxTop = -0.5;
   text.boxWidth = 6;
   text.boxHeight = 1;
-  CSpanningPlacer placer(table, ragged);
+  CSpanningPlacer placer(table, boxes, ragged);
   EXPECT_EQ(placer.Place(text), 1);
-  EXPECT_EQ(PlaceSpanningText(text, scanned), 1);
+  EXPECT_EQ(PlaceSpanningText(text, scanned, scannedBoxes), 1);
   EXPECT_EQ(Stored(table), Stored(scanned));
+  EXPECT_EQ(boxes.At(0, 0), scannedBoxes.At(0, 0));
+  EXPECT_EQ(boxes.At(0, 0).width, 10) << "widened over the range";
   EXPECT_EQ(table.Rows[0].Cells[1].GetMergeAddress(), L"$A$1:$B$1");
+}
+
+// Lookups read the grid's edges, so a table whose boxes were widened since
+// must be scanned.
+TEST_F(Lookups, WidenedBoxesAreScannedNotLookedUp) {
+  Drawing d;
+  d.Grid(2, 3, 5, 2);
+  CSheetform table;
+  CGridBoxes boxes;
+  RecogniseTable(d.horizontal, d.vertical, d.texts, table, boxes);
+  boxes.Set(1, 1, boxes.At(1, 1));
+  EXPECT_FALSE(boxes.HasWidened());
+  EXPECT_TRUE(CGridIndex(table, boxes).IsRegular());
+
+  CellBox wide = boxes.At(1, 1);
+  WidenOver(wide, boxes.At(1, 2));
+  boxes.Set(1, 1, wide);
+  EXPECT_EQ(boxes.At(1, 1), (CellBox{5, -2, 10, 2}));
+  EXPECT_EQ(boxes.At(1, 2), (CellBox{10, -2, 5, 2})) << "the cell widened over keeps its box";
+  EXPECT_EQ(boxes.At(0, 1), (CellBox{5, 0, 5, 2}));
+  EXPECT_TRUE(boxes.HasWidened());
+  EXPECT_FALSE(CGridIndex(table, boxes).IsRegular());
+  EXPECT_FALSE(CGridIndex(CSheetform(), boxes).IsRegular()) << "rows the boxes have, the table not";
 }
 
 TEST_F(Lookups, SegmentLookupFallsBackForUnorderedEdges) {

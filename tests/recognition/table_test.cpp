@@ -28,7 +28,8 @@ TEST_F(Recognition, RectangleWithOneText) {
   d.Grid(1, 1, 20, 8);
   d.Text(L"Total", 2, -2, 6, 2);
   CSheetform table;
-  RecogniseTable(d.horizontal, d.vertical, d.texts, table);
+  CGridBoxes grid;
+  RecogniseTable(d.horizontal, d.vertical, d.texts, table, grid);
   ASSERT_EQ(table.GetRowCount(), 1);
   ASSERT_EQ(table.GetColumnCount(), 1);
   const CAutoCell& cell = At(table, 1, 1);
@@ -41,8 +42,8 @@ TEST_F(Recognition, RectangleWithOneText) {
   }
   EXPECT_TRUE(Edge(cell, 0).empty());
   EXPECT_TRUE(Edge(cell, 1).empty());
-  EXPECT_EQ(cell.Width, 20);
-  EXPECT_EQ(cell.Height, 8);
+  EXPECT_EQ(grid.At(0, 0).width, 20);
+  EXPECT_EQ(grid.At(0, 0).height, 8);
   EXPECT_EQ(cell.GetCellWidth(), 20);
   EXPECT_TRUE(d.texts.IsEmpty());  // placed texts leave the array
   EXPECT_TRUE(boxes.shown().empty());
@@ -61,13 +62,13 @@ TEST_F(Recognition, GeometryAndAddressesOfAFullGrid) {
     line.x2 += 100;
   }
   CSheetform table;
-  RecogniseTable(d.horizontal, d.vertical, d.texts, table);
+  CGridBoxes boxes;
+  RecogniseTable(d.horizontal, d.vertical, d.texts, table, boxes);
   ASSERT_EQ(table.GetRowCount(), 2);
   ASSERT_EQ(table.GetColumnCount(), 3);
   const CAutoCell& cell = At(table, 2, 3);
   EXPECT_EQ(cell.GetAddress(), L"$C$2");
-  EXPECT_EQ(cell.Left, 120);
-  EXPECT_EQ(cell.Top, -4);
+  EXPECT_EQ(boxes.At(1, 2), (CellBox{120, -4, 10, 4}));
   EXPECT_EQ(cell.GetOffsetX(), 20);
   EXPECT_EQ(cell.GetOffsetY(), -4);
   EXPECT_EQ(cell.GetMergeWidth(), 0);
@@ -140,23 +141,20 @@ TEST_F(Recognition, EachEdgeTakesTheColourOfTheFirstSegmentAlongIt) {
 
 TEST_F(Recognition, SegmentsMustOverlapAnEdgeByMoreThanTheTolerance) {
   CAutoCell cell;
-  cell.Left = 10;
-  cell.Top = 0;
-  cell.Width = 10;
-  cell.Height = 5;
+  const CellBox box{10, 0, 10, 5};
   CSimpleLine grid = gm::test::Line(0, 0, 10.0000005, 0);
   grid.Segments.Add(grid.Bare());  // ends within the tolerance of the edge
-  SetBorderFromLine(cell, xl::kEdgeTop, grid);
+  SetBorderFromLine(cell, box, xl::kEdgeTop, grid);
   EXPECT_TRUE(Edge(cell, CAutoBorders::kTop).empty());
   grid.Segments.Add(gm::test::Line(19.99, 0, 30, 0, 0x123456).Bare());
-  SetBorderFromLine(cell, xl::kEdgeTop, grid);
+  SetBorderFromLine(cell, box, xl::kEdgeTop, grid);
   EXPECT_EQ(Edge(cell, CAutoBorders::kTop), L"Continuous");
   EXPECT_EQ(cell.GetBorders().GetAt(CAutoBorders::kTop).Color, 0x123456);
 
   CSimpleLine boundary = grid;
   boundary.IsVirtual = 1;
-  SetBorderFromLine(cell, xl::kEdgeBottom, boundary);
-  SetBorderFromLine(cell, 12, grid);
+  SetBorderFromLine(cell, box, xl::kEdgeBottom, boundary);
+  SetBorderFromLine(cell, box, 12, grid);
   EXPECT_TRUE(Edge(cell, CAutoBorders::kBottom).empty());
 }
 
@@ -165,7 +163,8 @@ TEST_F(Recognition, TextAcrossTwoColumnsMergesThem) {
   d.Grid(2, 3, 10, 5);
   d.Text(L"wide", 6, -1, 8, 2);
   CSheetform table;
-  RecogniseTable(d.horizontal, d.vertical, d.texts, table);
+  CGridBoxes boxes;
+  RecogniseTable(d.horizontal, d.vertical, d.texts, table, boxes);
   const CAutoCell& a1 = At(table, 1, 1);
   const CAutoCell& b1 = At(table, 1, 2);
   EXPECT_EQ(a1.GetMergeAddress(), L"$A$1:$B$1");
@@ -173,12 +172,11 @@ TEST_F(Recognition, TextAcrossTwoColumnsMergesThem) {
   EXPECT_EQ(At(table, 1, 3).GetMergeAddress(), L"$C$1");
   EXPECT_EQ(a1.GetText(), L"wide");
   EXPECT_TRUE(b1.GetText().empty());
-  EXPECT_EQ(a1.Width, 20);
+  EXPECT_EQ(boxes.At(0, 0), (CellBox{0, 0, 20, 5}));
   EXPECT_EQ(a1.GetMergeWidth(), 20);
   EXPECT_EQ(a1.GetMergeHeight(), 5);
   EXPECT_EQ(a1.GetCellWidth(), 10);
-  EXPECT_EQ(b1.Left, 10);
-  EXPECT_EQ(b1.Width, 10);
+  EXPECT_EQ(boxes.At(0, 1), (CellBox{10, 0, 10, 5}));
   EXPECT_EQ(a1.GetOrientation(), -4128);
   EXPECT_EQ(d.texts.GetSize(), 1);  // spanning texts stay in the array
 }
@@ -190,13 +188,14 @@ TEST_F(Recognition, ASecondSpanUnitesWithTheStartCellsRange) {
   d.Text(L"tall", 12, -3.5, 3, 4);  // from $B$1 down into $B$2, below "wide"
   d.Text(L"low", 22, -6, 3, 2);     // in $C$2 alone
   CSheetform table;
-  RecogniseTable(d.horizontal, d.vertical, d.texts, table);
+  CGridBoxes boxes;
+  RecogniseTable(d.horizontal, d.vertical, d.texts, table, boxes);
   for (auto [r, c] : {std::pair{1, 1}, {1, 2}, {2, 1}, {2, 2}}) {
     EXPECT_EQ(At(table, r, c).GetMergeAddress(), L"$A$1:$B$2") << r << c;
   }
   const CAutoCell& a1 = At(table, 1, 1);
   EXPECT_EQ(a1.GetText(), L"wide\ntall");
-  EXPECT_EQ(a1.Height, 10);
+  EXPECT_EQ(boxes.At(0, 0).height, 10);
   EXPECT_EQ(a1.GetMergeHeight(), 10);
   EXPECT_EQ(a1.GetMergeWidth(), 20);
   EXPECT_EQ(At(table, 2, 3).GetText(), L"low");
@@ -219,12 +218,13 @@ TEST_F(Recognition, ATextLeftOfTheFrameGetsAColumnOfItsOwn) {
   d.Grid(2, 2, 10, 5);
   d.Text(L"label", -9, -6, 4, 2);
   CSheetform table;
-  RecogniseTable(d.horizontal, d.vertical, d.texts, table);
+  CGridBoxes boxes;
+  RecogniseTable(d.horizontal, d.vertical, d.texts, table, boxes);
   ASSERT_EQ(table.GetColumnCount(), 3);
   const CAutoCell& label = At(table, 2, 1);
   EXPECT_EQ(label.GetText(), L"label");
   EXPECT_EQ(label.GetAddress(), L"$A$2");
-  EXPECT_EQ(label.Left, -9);
+  EXPECT_EQ(boxes.At(1, 0).left, -9);
   EXPECT_TRUE(Edge(label, CAutoBorders::kLeft).empty());
   EXPECT_TRUE(Edge(label, CAutoBorders::kTop).empty());
   EXPECT_EQ(Edge(label, CAutoBorders::kRight), L"Continuous");
@@ -235,7 +235,8 @@ TEST_F(Recognition, AnUnreadableEarlierRangeSkipsTheMerge) {
   Drawing d;
   d.Grid(1, 3, 10, 5);
   CSheetform table;
-  RecogniseTable(d.horizontal, d.vertical, d.texts, table);
+  CGridBoxes boxes;
+  RecogniseTable(d.horizontal, d.vertical, d.texts, table, boxes);
   table.Rows[0].Cells[0].SetMergeAddress(L"$A$1:bad");
   console::Capture output;
   ArxDbMText text;
@@ -244,17 +245,17 @@ TEST_F(Recognition, AnUnreadableEarlierRangeSkipsTheMerge) {
   text.boxTop = -1;
   text.boxWidth = 12;
   text.boxHeight = 2;
-  EXPECT_EQ(PlaceSpanningText(text, table), 0);
+  EXPECT_EQ(PlaceSpanningText(text, table, boxes), 0);
   EXPECT_EQ(output.text(), L"Failed to parse address: $A$1:bad");
   EXPECT_EQ(table.Rows[0].Cells[0].GetTexts().GetSize(), 1);
   EXPECT_EQ(table.Rows[0].Cells[1].GetMergeAddress(), L"$B$1");
 
   ArxDbMText outside = text;
   outside.boxLeft = 50;
-  EXPECT_EQ(PlaceSpanningText(outside, table), 0);
+  EXPECT_EQ(PlaceSpanningText(outside, table, boxes), 0);
   ArxDbMText empty = outside;
   empty.text.clear();
-  EXPECT_EQ(PlaceSpanningText(empty, table), 1);
+  EXPECT_EQ(PlaceSpanningText(empty, table, boxes), 1);
 }
 
 }  // namespace

@@ -147,19 +147,20 @@ TEST_F(Placement, BoxesTouchingACellLineFromInsideBelongToTheCell) {
   Drawing d;
   d.Grid(2, 2, 10, 10);
   CSheetform table;
-  RecogniseTable(d.horizontal, d.vertical, d.texts, table);
+  CGridBoxes boxes;
+  RecogniseTable(d.horizontal, d.vertical, d.texts, table, boxes);
   ArxDbMText text;
   text.text = L"snug";
   text.boxLeft = 10;
   text.boxTop = -10;
   text.boxWidth = 10;
   text.boxHeight = 10;
-  EXPECT_EQ(PlaceTextInCell(text, table), 1);
+  EXPECT_EQ(PlaceTextInCell(text, table, boxes), 1);
   EXPECT_EQ(table.Rows[1].Cells[1].GetTexts().GetSize(), 1);
   text.boxWidth = 10.5;  // crosses the frame's right line
-  EXPECT_EQ(PlaceTextInCell(text, table), 0);
+  EXPECT_EQ(PlaceTextInCell(text, table, boxes), 0);
   CSheetform empty;
-  EXPECT_EQ(PlaceTextInCell(text, empty), 0);
+  EXPECT_EQ(PlaceTextInCell(text, empty, CGridBoxes()), 0);
 }
 
 TEST_F(Placement, ATextAcrossACellLineMergesIntoTheLeftCell) {
