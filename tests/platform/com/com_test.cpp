@@ -256,6 +256,20 @@ class Counter final : public com::DispatchObject {
   void Child(com::Invocation& call) { call.ReturnObject(new Counter); }
 };
 
+// The code a call fails with; S_OK (and a failure) when it does not throw.
+template <typename Call>
+SCODE Refused(Call&& call) {
+  try {
+    call();
+    ADD_FAILURE() << "no exception";
+    return S_OK;
+  } catch (COleException* e) {
+    const SCODE sc = e->m_sc;
+    e->Delete();
+    return sc;
+  }
+}
+
 HRESULT Invoke(IDispatch* d, DISPID id, WORD flags, std::vector<COleVariant> args_last_first,
                VARIANT* result = nullptr, EXCEPINFO* info = nullptr, UINT* argErr = nullptr,
                bool put = false) {
@@ -646,31 +660,20 @@ TEST(ComDriver, ArgumentsAndResultsPassedAsTheyAre) {
   EXPECT_EQ(g_live_objects, 1);
 
   // What cannot go as it is still fails as it always did.
-  auto refused = [&](auto&& call) {
-    try {
-      call();
-      ADD_FAILURE() << "no exception";
-      return S_OK;
-    } catch (COleException* e) {
-      const SCODE sc = e->m_sc;
-      e->Delete();
-      return sc;
-    }
-  };
   const VARIANT* none = nullptr;
-  EXPECT_EQ(E_INVALIDARG, refused([&] {
+  EXPECT_EQ(E_INVALIDARG, Refused([&] {
               d.InvokeHelper(2, DISPATCH_METHOD, VT_I4, &sum, kTwoVariants, &five, none);
             }));
-  EXPECT_EQ(E_INVALIDARG, refused([&] {
+  EXPECT_EQ(E_INVALIDARG, Refused([&] {
               d.InvokeHelper(2, DISPATCH_METHOD, VT_I4, &sum, kTwoLongs, 'a', COleVariant(4L));
             }));
-  EXPECT_EQ(DISP_E_OVERFLOW, refused([&] {
+  EXPECT_EQ(DISP_E_OVERFLOW, Refused([&] {
               d.InvokeHelper(2, DISPATCH_METHOD, VT_I4, &sum, kTwoLongs, 1, -0x80000001LL);
             }));
-  EXPECT_EQ(E_INVALIDARG, refused([&] {
+  EXPECT_EQ(E_INVALIDARG, Refused([&] {
               d.InvokeHelper(2, DISPATCH_METHOD, VT_I4, &sum, VTS_VARIANT, &five, &five);
             }));
-  EXPECT_EQ(E_INVALIDARG, refused([&] {
+  EXPECT_EQ(E_INVALIDARG, Refused([&] {
               double wrong = 0;
               d.InvokeHelper(1, DISPATCH_PROPERTYGET, VT_I4, &wrong, nullptr);
             }));
@@ -800,24 +803,13 @@ TEST(ComDriver, EveryArgumentKindReachesTheServer) {
   EXPECT_EQ(child->Release(), 1u);
 
   // A refused argument after an object leaves the object's count as it was.
-  auto refused = [&](auto&& call) {
-    try {
-      call();
-      ADD_FAILURE() << "no exception";
-      return S_OK;
-    } catch (COleException* e) {
-      const SCODE sc = e->m_sc;
-      e->Delete();
-      return sc;
-    }
-  };
   static const BYTE kObjectAndLong[] = VTS_DISPATCH VTS_I4;
   static const BYTE kObjectAndShort[] = VTS_DISPATCH VTS_I2;
-  EXPECT_EQ(E_INVALIDARG, refused([&] {
+  EXPECT_EQ(E_INVALIDARG, Refused([&] {
               d.InvokeHelper(1, DISPATCH_METHOD, VT_EMPTY, nullptr, kObjectAndLong,
                              static_cast<IDispatch*>(child), 1.5);
             }));
-  EXPECT_EQ(DISP_E_OVERFLOW, refused([&] {
+  EXPECT_EQ(DISP_E_OVERFLOW, Refused([&] {
               d.InvokeHelper(1, DISPATCH_METHOD, VT_EMPTY, nullptr, kObjectAndShort,
                              static_cast<IDispatch*>(child), 40000);
             }));
@@ -825,15 +817,15 @@ TEST(ComDriver, EveryArgumentKindReachesTheServer) {
   EXPECT_EQ(child->Release(), 1u);
   // Pairings that do not go together.
   EXPECT_EQ(E_INVALIDARG,
-            refused([&] { d.InvokeHelper(1, DISPATCH_METHOD, VT_EMPTY, nullptr, VTS_R8, true); }));
-  EXPECT_EQ(E_INVALIDARG, refused([&] {
+            Refused([&] { d.InvokeHelper(1, DISPATCH_METHOD, VT_EMPTY, nullptr, VTS_R8, true); }));
+  EXPECT_EQ(E_INVALIDARG, Refused([&] {
               d.InvokeHelper(1, DISPATCH_METHOD, VT_EMPTY, nullptr, VTS_VARIANT, L"t");
             }));
-  EXPECT_EQ(E_INVALIDARG, refused([&] {
+  EXPECT_EQ(E_INVALIDARG, Refused([&] {
               d.InvokeHelper(1, DISPATCH_METHOD, VT_EMPTY, nullptr, VTS_PVARIANT, &text);
             }));
   EXPECT_EQ(E_INVALIDARG,
-            refused([&] { d.InvokeHelper(1, DISPATCH_METHOD, VT_EMPTY, nullptr, VTS_BSTR, 5); }));
+            Refused([&] { d.InvokeHelper(1, DISPATCH_METHOD, VT_EMPTY, nullptr, VTS_BSTR, 5); }));
   child->Release();
 }
 
