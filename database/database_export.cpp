@@ -151,9 +151,7 @@ bool TableExists(CADODatabase& database, const std::wstring& table) {
 }
 
 void ExportTableToDatabase(CSheetform& table) {
-  std::vector<bool> empty(static_cast<std::size_t>(table.GetRowCount()));
-  for (int r = 0; r < table.GetRowCount(); ++r) empty[r] = IsEmptyRow(table.Rows[r]);
-  table.Rows.RemoveFlagged(empty);
+  std::erase_if(table.Rows.Data(), IsEmptyRow);
   const int columns = table.GetColumnCount();
   const int rows = table.GetRowCount();
   if (columns <= 0 || rows <= 0) {

@@ -29,10 +29,10 @@ void ConvertBlockReference(int target);
 void RunConversion(sds_name set, int target);
 
 // Where the pipeline hands the recognised table, per target. The table is
-// the pipeline's own and is not read after the writer but by AfterTable, so
-// a writer may change it (the database export drops its empty rows) instead
-// of copying it. The result is not used by the pipeline. Returns the writer
-// installed before.
+// the pipeline's own: after the writer only AfterTable reads it, and only to
+// name a worksheet, so the database writer may drop its empty rows in place
+// instead of copying it. The result is not used by the pipeline. Returns the
+// writer installed before.
 using TableWriter = std::function<int(CSheetform&)>;
 TableWriter SetTableWriter(int target, TableWriter writer);
 

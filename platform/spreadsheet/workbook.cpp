@@ -578,9 +578,12 @@ void Worksheet::TextPool::Set(std::uint32_t id, std::wstring_view text) {
   }
   Place& place = places_[id];
   if (text.size() <= place.length) {
-    // The text may be this one's own: move, not copy.
-    std::char_traits<wchar_t>::move(blocks_[place.block].get() + place.offset, text.data(),
-                                    text.size());
+    // The text may be this one's own: move, not copy. An empty place may
+    // come before any block.
+    if (!text.empty()) {
+      std::char_traits<wchar_t>::move(blocks_[place.block].get() + place.offset, text.data(),
+                                      text.size());
+    }
     waste_ += place.length - text.size();
     live_ -= place.length - text.size();
     place.length = static_cast<std::uint32_t>(text.size());
@@ -605,8 +608,8 @@ void Worksheet::TextPool::CompactIfWasteful() {
   if (waste_ <= kLargestBlock || waste_ <= live_) return;
   TextPool fresh;
   fresh.places_.reserve(places_.size());
-  for (const Place& place : places_) {
-    fresh.places_.push_back(fresh.Store({blocks_[place.block].get() + place.offset, place.length}));
+  for (std::uint32_t id = 0; id < places_.size(); ++id) {
+    fresh.places_.push_back(fresh.Store(Get(id)));
   }
   fresh.free_ = std::move(free_);
   *this = std::move(fresh);

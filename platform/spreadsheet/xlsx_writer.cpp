@@ -268,6 +268,7 @@ class RowXml {
       if (format != last_format_) {
         last_format_ = format;
         last_style_ = format ? lxw_format_get_xf_index(format) : 0;
+        style_size_ = Digits(last_style_, style_digits_).size();
       }
       // The cell's opening, "<c r="B12" s="3"", made in place: appended
       // piece by piece it cost more than the rest of the cell.
@@ -279,8 +280,7 @@ class RowXml {
       p = Put(p, "\"");
       if (last_style_ != 0 || kind == CellData::Kind::kEmpty) {
         p = Put(p, " s=\"");
-        char digits[16] = {};
-        p = PutPadded(p, digits, Digits(last_style_, digits).size());
+        p = PutPadded(p, style_digits_, style_size_);
         p = Put(p, "\"");
       }
       if (kind == CellData::Kind::kEmpty) {
@@ -398,6 +398,8 @@ class RowXml {
   std::vector<Name> letters_;          // by column
   lxw_format* last_format_ = nullptr;  // and its style index
   int32_t last_style_ = 0;
+  char style_digits_[16] = {'0'};  // last_style_ as text, padded for PutPadded
+  std::size_t style_size_ = 1;
   std::string utf8_;
   std::string cells_;
   std::string out_;
