@@ -493,9 +493,6 @@ void COleDispatchDriver::InvokePlain(DISPID id, WORD flags, VARTYPE vtRet, void*
 void COleDispatchDriver::InvokeHelperV(DISPID id, WORD flags, VARTYPE vtRet, void* pvRet,
                                        ResultType resultType, const char* paramInfo,
                                        std::span<const DispatchArg> args) const {
-  if (m_lpDispatch == nullptr) return;
-  if (!afx::detail::ResultFits(vtRet, resultType)) AfxThrowOleException(E_INVALIDARG);
-
   // The parameter types must be exactly as many as the arguments; they are
   // checked in the walk that builds the arguments.
   const size_t types = args.size();
