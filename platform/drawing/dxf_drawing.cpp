@@ -44,7 +44,7 @@ class ListBuilder {
   // Nodes for the expected length are taken at once; a longer list takes more one by one.
   explicit ListBuilder(std::size_t expected) : next_(sds_host::NewList(expected)) {}
   ~ListBuilder() {
-    // Most lists are handed out whole, leaving nothing to free.
+    // A list handed out leaves only the nodes taken beyond its length to free.
     if (head_ != nullptr) sds_relrb(Release());
     if (next_ != nullptr) sds_relrb(next_);
   }
@@ -53,12 +53,12 @@ class ListBuilder {
     if (rb != nullptr) {
       // Taken in a chain: the tail links to it already.
       next_ = rb->rbnext;
+      rb->restype = static_cast<short>(code);
     } else {
       rb = sds_newrb(code);
       if (rb == nullptr) return nullptr;
       if (tail_ != nullptr) tail_->rbnext = rb;
     }
-    rb->restype = static_cast<short>(code);
     if (head_ == nullptr) head_ = rb;
     tail_ = rb;
     return rb;
