@@ -621,7 +621,7 @@ bool DxfDrawing::InSpace(const Location& l) const {
 
 template <typename F>
 void DxfDrawing::ForEachInSpace(F f) const {
-  if (space_.block == nullptr || space_.paper) {
+  if (WalksDrawingEntities()) {
     for (size_t i = 0; i < drawing_.entities.size(); ++i) {
       if (drawing_.entities[i].paper_space == space_.paper) f(drawing_.entities, i);
     }
@@ -631,12 +631,16 @@ void DxfDrawing::ForEachInSpace(F f) const {
   }
 }
 
+size_t DxfDrawing::SpaceBound() const {
+  return (WalksDrawingEntities() ? drawing_.entities.size() : 0) +
+         (space_.block != nullptr ? space_.block->entities.size() : 0);
+}
+
 std::vector<EntityId> DxfDrawing::SelectAll() const {
   std::vector<EntityId> out;
   // At most every entity of the space: grown by doubling, a big drawing's ids moved and
   // faulted in twice.
-  out.reserve((space_.block == nullptr || space_.paper ? drawing_.entities.size() : 0) +
-              (space_.block != nullptr ? space_.block->entities.size() : 0));
+  out.reserve(SpaceBound());
   ForEachInSpace([&](const std::vector<dxf::Entity>& list, size_t i) {
     if (Selectable(list[i])) out.push_back(static_cast<EntityId>(list[i].handle));
   });
