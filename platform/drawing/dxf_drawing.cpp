@@ -361,6 +361,12 @@ std::optional<std::pair<double, double>> MTextSize(const dxf::Drawing& d, const 
                         e.Has(43) ? e.Real(43) : extents.height);
 }
 
+// The most groups EntGet adds as defaults after its walk, by kind of entity; they must match
+// the defaults it adds (7 50 41 51 71 72 11; 7 50 71 42 43; 41 42 43 50).
+constexpr std::size_t kTextDefaults = 7;
+constexpr std::size_t kMTextDefaults = 5;
+constexpr std::size_t kInsertDefaults = 4;
+
 }  // namespace
 
 sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
@@ -371,7 +377,11 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
   const bool isInsert = e->type == "INSERT";
   dxf::GroupList::Cursor cursor(e->groups);
   // The name, the groups and the defaults below, which a drawing's texts mostly leave out.
-  ListBuilder list(1 + cursor.left() + (isText ? 7 : isMText ? 5 : isInsert ? 4 : 0));
+  ListBuilder list(1 + cursor.left() +
+                   (isText     ? kTextDefaults
+                    : isMText  ? kMTextDefaults
+                    : isInsert ? kInsertDefaults
+                               : 0));
   list.Name(-1, id);
   // What places a text is gathered in the one walk; its group 10 is mended after it.
   Placement placement;
@@ -428,7 +438,8 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
     }
   }
   const bool has42 = seen[42], has43 = seen[43];
-  // A host's entity data carry the defaults a file may leave out.
+  // A host's entity data carry the defaults a file may leave out (counted in kTextDefaults,
+  // kMTextDefaults and kInsertDefaults).
   if (isText || isMText) {
     if (!seen[7]) list.Text(7, L"Standard");
     if (!seen[50]) {
