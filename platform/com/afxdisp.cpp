@@ -251,6 +251,7 @@ namespace {
 
 using afx::detail::DispatchArg;
 using afx::detail::ResultType;
+using afx::detail::ThrowInvalidArg;
 using Kind = DispatchArg::Kind;
 
 bool IsVariantArg(const DispatchArg& a) {
@@ -493,14 +494,11 @@ void COleDispatchDriver::InvokePlain(DISPID id, WORD flags, VARTYPE vtRet, void*
 void COleDispatchDriver::InvokeHelperV(DISPID id, WORD flags, VARTYPE vtRet, void* pvRet,
                                        ResultType resultType, const char* paramInfo,
                                        std::span<const DispatchArg> args) const {
-  if (m_lpDispatch == nullptr) return;
-  if (!afx::detail::ResultFits(vtRet, resultType)) AfxThrowOleException(E_INVALIDARG);
-
   // The parameter types must be exactly as many as the arguments; they are
   // checked in the walk that builds the arguments.
   const size_t types = args.size();
   if (types > kMaxHelperArgs || (paramInfo == nullptr && types != 0)) {
-    AfxThrowOleException(E_INVALIDARG);
+    ThrowInvalidArg();
   }
 
   // rgvarg holds the arguments last-first.
@@ -508,11 +506,11 @@ void COleDispatchDriver::InvokeHelperV(DISPID id, WORD flags, VARTYPE vtRet, voi
   for (size_t i = 0; i < types; ++i) {
     const size_t slot = types - 1 - i;
     const BYTE type = static_cast<BYTE>(paramInfo[i]);
-    if (type == 0) AfxThrowOleException(E_INVALIDARG);
-    if (!MakeParameter(type, args[i], params.slots[slot])) AfxThrowOleException(E_INVALIDARG);
+    if (type == 0) ThrowInvalidArg();
+    if (!MakeParameter(type, args[i], params.slots[slot])) ThrowInvalidArg();
     if (type == VT_BSTR) params.owned |= 1u << slot;
   }
-  if (paramInfo != nullptr && paramInfo[types] != 0) AfxThrowOleException(E_INVALIDARG);
+  if (paramInfo != nullptr && paramInfo[types] != 0) ThrowInvalidArg();
 
   InvokePlain(id, flags, vtRet, pvRet, resultType, params.slots, types);
 }

@@ -456,12 +456,8 @@ class COleDispatchDriver {
                                                 afx::detail::ParamInfoOf(paramInfo), args...);
   }
 
-  // The parameter string, its arguments and the result, as a typed call.
-  // At most kMaxHelperArgs arguments.
+  // At most this many arguments.
   static constexpr size_t kMaxHelperArgs = 8;
-  void InvokeHelperV(DISPID id, WORD flags, VARTYPE vtRet, void* pvRet,
-                     afx::detail::ResultType resultType, const char* paramInfo,
-                     std::span<const afx::detail::DispatchArg> args) const;
 
  private:
   // Nearly every call passes variants and integers under their own types:
@@ -471,18 +467,23 @@ class COleDispatchDriver {
   void InvokeTyped(DISPID id, WORD flags, VARTYPE vtRet, void* pvRet, const char* paramInfo,
                    const Args&... args) {
     if (m_lpDispatch == nullptr) return;
+    if (!afx::detail::ResultFits(vtRet, R)) afx::detail::ThrowInvalidArg();
     if constexpr (((afx::detail::PlainType<Args>() != 0) && ...) &&
                   sizeof...(Args) <= kMaxHelperArgs) {
       VARIANT slots[sizeof...(Args) == 0 ? 1 : sizeof...(Args)];
       if (afx::detail::PlainArguments(paramInfo, slots, std::index_sequence_for<Args...>{},
                                       args...)) {
-        if (!afx::detail::ResultFits(vtRet, R)) afx::detail::ThrowInvalidArg();
         return InvokePlain(id, flags, vtRet, pvRet, R, slots, sizeof...(Args));
       }
     }
     const std::array<afx::detail::DispatchArg, sizeof...(Args)> list{afx::detail::MakeArg(args)...};
     InvokeHelperV(id, flags, vtRet, pvRet, R, paramInfo, list);
   }
+  // The parameter string, its arguments and the result, as a typed call, for
+  // an object held and a result pointer that fits vtRet (InvokeTyped checks).
+  void InvokeHelperV(DISPID id, WORD flags, VARTYPE vtRet, void* pvRet,
+                     afx::detail::ResultType resultType, const char* paramInfo,
+                     std::span<const afx::detail::DispatchArg> args) const;
   // The call with its arguments made, last first.
   void InvokePlain(DISPID id, WORD flags, VARTYPE vtRet, void* pvRet,
                    afx::detail::ResultType resultType, VARIANT* args, size_t count) const;

@@ -19,8 +19,6 @@ struct CallFailure {
 };
 constexpr UINT kNoArg = 0xFFFFFFFFu;
 
-bool IsMissing(const VARIANT& v) { return v.vt == VT_ERROR && v.scode == DISP_E_PARAMNOTFOUND; }
-
 // The member of a table by id, or nullptr. Calls come from a few tables and
 // members over and over: a cache by table and id spares most searches. The
 // hash takes the top bits of a multiplied key, so the pairs a writer uses
@@ -49,8 +47,6 @@ const MemberInfo* FindMember(std::span<const MemberInfo> members, DISPID id) {
 
 // ---------------------------------------------------------------------------
 // Invocation
-
-const VARIANT& Invocation::Arg(UINT index) const { return index == kValue ? value_ : args_[index]; }
 
 UINT Invocation::ArgErrIndex(UINT index) const {
   // rgvarg holds the value of a put first, then the arguments last-first.
@@ -227,7 +223,8 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARA
         if (argErr) *argErr = slot;
         return hr == DISP_E_BADVARTYPE ? DISP_E_TYPEMISMATCH : hr;
       }
-      if (i < member->min_args && missing == kNoArg && IsMissing(call.args_[i])) missing = slot;
+      if (i < member->min_args && missing == kNoArg && Invocation::IsMissing(call.args_[i]))
+        missing = slot;
     }
     call.count_ = positional;
     if (missing != kNoArg) {
@@ -240,7 +237,7 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARA
         if (argErr) *argErr = 0;
         return hr == DISP_E_BADVARTYPE ? DISP_E_TYPEMISMATCH : hr;
       }
-      call.has_value_ = !IsMissing(call.value_);
+      call.has_value_ = !Invocation::IsMissing(call.value_);
     }
 
     member->handler(*this, call);

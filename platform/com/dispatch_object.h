@@ -84,7 +84,7 @@ class Invocation {
     if (index == kValue) return has_value_;
     if (index >= count_) return false;
     const VARIANT& a = args_[index];
-    return a.vt != VT_EMPTY && !(a.vt == VT_ERROR && a.scode == DISP_E_PARAMNOTFOUND);
+    return a.vt != VT_EMPTY && !IsMissing(a);
   }
 
   // An argument converted to the type asked (VariantChangeType's rules). A
@@ -105,9 +105,8 @@ class Invocation {
   // As passed, by-reference arguments resolved (nothing copied). Valid for
   // the whole call.
   const VARIANT& Raw(UINT index) const {
-    if (index == kValue) return value_;
-    if (index >= count_) NotPassed();
-    return args_[index];
+    if (index != kValue && index >= count_) NotPassed();
+    return Arg(index);
   }
 
   // The same for the value a put assigns.
@@ -143,7 +142,11 @@ class Invocation {
   friend class DispatchObject;
   Invocation(const MemberInfo& member, WORD kind, UINT total_args)
       : member_(member), kind_(kind), total_args_(total_args) {}
-  const VARIANT& Arg(UINT index) const;
+  // The mark a caller puts in place of an argument it leaves out.
+  static bool IsMissing(const VARIANT& v) {
+    return v.vt == VT_ERROR && v.scode == DISP_E_PARAMNOTFOUND;
+  }
+  const VARIANT& Arg(UINT index) const { return index == kValue ? value_ : args_[index]; }
   [[noreturn, gnu::cold]] void NotPassed() const;
   // The argument when it was passed as that type (so present), else null.
   const VARIANT* Typed(UINT index, VARTYPE type) const {

@@ -44,7 +44,7 @@ class ListBuilder {
   // Nodes for the expected length are taken at once; a longer list takes more one by one.
   explicit ListBuilder(std::size_t expected) : next_(sds_host::NewList(expected)) {}
   ~ListBuilder() {
-    // Most lists are handed out whole, leaving nothing to free.
+    // A list handed out leaves only the nodes taken beyond its length to free.
     if (head_ != nullptr) sds_relrb(Release());
     if (next_ != nullptr) sds_relrb(next_);
   }
@@ -53,12 +53,12 @@ class ListBuilder {
     if (rb != nullptr) {
       // Taken in a chain: the tail links to it already.
       next_ = rb->rbnext;
+      rb->restype = static_cast<short>(code);
     } else {
       rb = sds_newrb(code);
       if (rb == nullptr) return nullptr;
       if (tail_ != nullptr) tail_->rbnext = rb;
     }
-    rb->restype = static_cast<short>(code);
     if (head_ == nullptr) head_ = rb;
     tail_ = rb;
     return rb;
@@ -361,6 +361,12 @@ std::optional<std::pair<double, double>> MTextSize(const dxf::Drawing& d, const 
                         e.Has(43) ? e.Real(43) : extents.height);
 }
 
+// The most groups EntGet adds as defaults after its walk, by kind of entity; they must match
+// the defaults it adds (7 50 41 51 71 72 11; 7 50 71 42 43; 41 42 43 50).
+constexpr std::size_t kTextDefaults = 7;
+constexpr std::size_t kMTextDefaults = 5;
+constexpr std::size_t kInsertDefaults = 4;
+
 }  // namespace
 
 sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
@@ -371,7 +377,11 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
   const bool isInsert = e->type == "INSERT";
   dxf::GroupList::Cursor cursor(e->groups);
   // The name, the groups and the defaults below, which a drawing's texts mostly leave out.
-  ListBuilder list(1 + cursor.left() + (isText ? 7 : isMText ? 5 : isInsert ? 4 : 0));
+  ListBuilder list(1 + cursor.left() +
+                   (isText     ? kTextDefaults
+                    : isMText  ? kMTextDefaults
+                    : isInsert ? kInsertDefaults
+                               : 0));
   list.Name(-1, id);
   // What places a text is gathered in the one walk; its group 10 is mended after it.
   Placement placement;
@@ -428,7 +438,8 @@ sds_resbuf* DxfDrawing::EntGet(EntityId id) const {
     }
   }
   const bool has42 = seen[42], has43 = seen[43];
-  // A host's entity data carry the defaults a file may leave out.
+  // A host's entity data carry the defaults a file may leave out (counted in kTextDefaults,
+  // kMTextDefaults and kInsertDefaults).
   if (isText || isMText) {
     if (!seen[7]) list.Text(7, L"Standard");
     if (!seen[50]) {
@@ -621,7 +632,7 @@ bool DxfDrawing::InSpace(const Location& l) const {
 
 template <typename F>
 void DxfDrawing::ForEachInSpace(F f) const {
-  if (space_.block == nullptr || space_.paper) {
+  if (WalksDrawingEntities()) {
     for (size_t i = 0; i < drawing_.entities.size(); ++i) {
       if (drawing_.entities[i].paper_space == space_.paper) f(drawing_.entities, i);
     }
@@ -631,12 +642,16 @@ void DxfDrawing::ForEachInSpace(F f) const {
   }
 }
 
+size_t DxfDrawing::SpaceBound() const {
+  return (WalksDrawingEntities() ? drawing_.entities.size() : 0) +
+         (space_.block != nullptr ? space_.block->entities.size() : 0);
+}
+
 std::vector<EntityId> DxfDrawing::SelectAll() const {
   std::vector<EntityId> out;
   // At most every entity of the space: grown by doubling, a big drawing's ids moved and
   // faulted in twice.
-  out.reserve((space_.block == nullptr || space_.paper ? drawing_.entities.size() : 0) +
-              (space_.block != nullptr ? space_.block->entities.size() : 0));
+  out.reserve(SpaceBound());
   ForEachInSpace([&](const std::vector<dxf::Entity>& list, size_t i) {
     if (Selectable(list[i])) out.push_back(static_cast<EntityId>(list[i].handle));
   });

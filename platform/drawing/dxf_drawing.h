@@ -93,8 +93,12 @@ class DxfDrawing : public sds_host::Drawing {
   bool Shown(const gm::dxf::Entity& e, bool inBlock) const;
   bool Selectable(const gm::dxf::Entity& e) const;
   bool InSpace(const Location& l) const;
+  // Whether the space's walk takes in the drawing's own entities (the rest are its block's).
+  bool WalksDrawingEntities() const { return space_.block == nullptr || space_.paper; }
   template <typename F>
   void ForEachInSpace(F f) const;
+  // How many entities ForEachInSpace visits at most.
+  size_t SpaceBound() const;
   // Adds what list[i] draws, through m, to box.
   void AddExtent(const std::vector<gm::dxf::Entity>& list, size_t i, const Affine& m, bool inBlock,
                  Box& box) const;
