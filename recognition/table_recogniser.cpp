@@ -102,11 +102,6 @@ CGridBoxes BuildGrid(const CHorzDbLineArray& horizontal, const CVertDbLineArray&
   return CGridBoxes(std::move(lefts), std::move(widths), std::move(tops), std::move(heights));
 }
 
-bool HoldsBox(const CellBox& box, const ArxDbMText& text) {
-  return box.left <= text.boxLeft && text.boxLeft + text.boxWidth <= box.left + box.width &&
-         box.top - box.height <= text.boxTop - text.boxHeight && text.boxTop <= box.top;
-}
-
 // The cell a text wholly inside one cell, or one range drawn as merged, goes
 // to: the range's first cell.
 bool FindTextCell(const CGridIndex& index, const CGridBoxes& boxes,
@@ -122,7 +117,7 @@ bool FindTextCell(const CGridIndex& index, const CGridBoxes& boxes,
   }
   const int columns = boxes.GetColumnCount();
   where = owners[static_cast<std::size_t>(where.row * columns + where.column)];
-  return inCell || HoldsBox(boxes.At(where.row, where.column), text);
+  return inCell || HoldsCoreBox(boxes.At(where.row, where.column), text);
 }
 
 // Places the texts each wholly inside one cell (or one range drawn as merged). Where a text
