@@ -101,11 +101,6 @@ bool SameBits(const T& a, const T& b) {
   }
 }
 
-const CAutoFont& DefaultFont() {
-  static const CAutoFont font;
-  return font;
-}
-
 }  // namespace
 
 CAutoCell::CAutoCell(const CAutoCell& other)
@@ -337,7 +332,9 @@ double CAutoCell::GetMergeHeight() const {
 }
 void CAutoCell::SetMergeHeight(double value) { SetExtra(&Extras::mergeHeight, value); }
 
-const CAutoFont& CAutoCell::GetFont() const { return seldom_ ? seldom_->font : DefaultFont(); }
+const CAutoFont& CAutoCell::GetFont() const {
+  return seldom_ ? seldom_->font : CAutoFont::Default();
+}
 
 CAutoInterior& CAutoCell::GetInterior() { return MakeExtras().interior; }
 
