@@ -190,8 +190,13 @@ void CAutoFont::Serialize(CArchive& ar) {
   }
 }
 
+const CAutoFont& CAutoFont::Default() {
+  static const CAutoFont font;
+  return font;
+}
+
 bool CAutoFont::IsDefault() const {
-  static const CAutoFont fresh;
+  const CAutoFont& fresh = Default();
   return Name.Known() == 0 && Size == fresh.Size && Color == fresh.Color &&
          std::memcmp(reservedFlags_, fresh.reservedFlags_, sizeof reservedFlags_) == 0;
 }

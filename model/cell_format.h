@@ -130,6 +130,8 @@ class CAutoFont : public CObject {
   void Serialize(CArchive& ar) override;
   // Every field, the reserved ones too, as constructed.
   bool IsDefault() const;
+  // A font as constructed, shared.
+  static const CAutoFont& Default();
 
   CFontName Name;
   // Text height in drawing units; the default marks a font no text has set.

@@ -101,11 +101,6 @@ bool SameBits(const T& a, const T& b) {
   }
 }
 
-const CAutoFont& DefaultFont() {
-  static const CAutoFont font;
-  return font;
-}
-
 }  // namespace
 
 CAutoCell::CAutoCell(const CAutoCell& other)
@@ -174,7 +169,7 @@ void CAutoCell::SetAddress(std::wstring_view address) {
   std::int32_t row = 0;
   std::uint16_t column = 0;
   PinOwnMerge();
-  if (seldom_ && seldom_->extras) seldom_->extras->address.clear();
+  if (Extras* x = GetExtras()) x->address.clear();
   if (address.empty()) {
     addressKind_ = AddressKind::kEmpty;
   } else if (ReadCell(address, pos, row, column) && pos == address.size()) {
@@ -216,7 +211,7 @@ void CAutoCell::SetMergeAddress(std::wstring_view address) {
   std::size_t pos = 0;
   std::int32_t row1 = 0, row2 = 0;
   std::uint16_t column1 = 0, column2 = 0;
-  if (seldom_ && seldom_->extras) seldom_->extras->mergeAddress.clear();
+  if (Extras* x = GetExtras()) x->mergeAddress.clear();
   if (address.empty()) {
     mergeKind_ = AddressKind::kEmpty;
     return;
@@ -249,9 +244,9 @@ void CAutoCell::SetMergeAddress(std::wstring_view address) {
 
 void CAutoCell::SetOwnAddress(int row, int column) {
   if (row < 1 || column < 1 || column > kLastColumn) AfxThrowInvalidArgException();
-  if (seldom_ && seldom_->extras) {
-    seldom_->extras->address.clear();
-    seldom_->extras->mergeAddress.clear();
+  if (Extras* x = GetExtras()) {
+    x->address.clear();
+    x->mergeAddress.clear();
   }
   addressKind_ = AddressKind::kCell;
   mergeKind_ = AddressKind::kOwn;
@@ -263,7 +258,7 @@ void CAutoCell::SetMergeRange(int row1, int column1, int row2, int column2) {
   for (const auto& [row, column] : {std::pair{row1, column1}, std::pair{row2, column2}}) {
     if (row < 1 || column < 1 || column > kLastColumn) AfxThrowInvalidArgException();
   }
-  if (seldom_ && seldom_->extras) seldom_->extras->mergeAddress.clear();
+  if (Extras* x = GetExtras()) x->mergeAddress.clear();
   mergeKind_ = AddressKind::kRange;
   Extras& x = MakeExtras();
   x.mergeRow1 = row1;
@@ -337,7 +332,9 @@ double CAutoCell::GetMergeHeight() const {
 }
 void CAutoCell::SetMergeHeight(double value) { SetExtra(&Extras::mergeHeight, value); }
 
-const CAutoFont& CAutoCell::GetFont() const { return seldom_ ? seldom_->font : DefaultFont(); }
+const CAutoFont& CAutoCell::GetFont() const {
+  return seldom_ ? seldom_->font : CAutoFont::Default();
+}
 
 CAutoInterior& CAutoCell::GetInterior() { return MakeExtras().interior; }
 

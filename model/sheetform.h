@@ -113,6 +113,7 @@ class CAutoCell : public CObject {
   enum class Turn : std::uint8_t { kHorizontal, kUpward, kDownward, kKept };
 
   const Extras* GetExtras() const { return seldom_ ? seldom_->extras.get() : nullptr; }
+  Extras* GetExtras() { return seldom_ ? seldom_->extras.get() : nullptr; }
   Seldom& MakeSeldom() {
     if (!seldom_) seldom_ = std::make_unique<Seldom>();
     return *seldom_;

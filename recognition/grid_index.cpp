@@ -1,6 +1,7 @@
 #include "recognition/grid_index.h"
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 
 #include "capture/geometry.h"
@@ -42,16 +43,15 @@ CGridIndex::CGridIndex(const CSheetform& table, const CGridBoxes& boxes) {
     if (row.Cells.GetSize() != columns) return;
   }
   // A NaN edge would answer no comparison the way the scans do.
-  const auto isNaN = [](double v) { return v != v; };
   for (int c = 0; c < columns; ++c) {
     const CellBox box = boxes.At(0, c);
-    if (isNaN(box.left) || isNaN(box.left + box.width)) return;
+    if (std::isnan(box.left) || std::isnan(box.left + box.width)) return;
     lefts_.push_back(box.left);
     rights_.push_back(box.left + box.width);
   }
   for (int r = 0; r < rows; ++r) {
     const CellBox box = boxes.At(r, 0);
-    if (isNaN(box.top) || isNaN(box.height)) return;
+    if (std::isnan(box.top) || std::isnan(box.height)) return;
     tops_.push_back(box.top);
     bottoms_.push_back(box.top - box.height);
   }

@@ -125,20 +125,16 @@ void ApplyMergedRanges(const std::vector<CellRange>& ranges, CSheetform& table, 
     const std::wstring reference = win::Format(
         L"%s:%s", FormatCellAddress(range.first.row + 1, range.first.column + 1).c_str(),
         FormatCellAddress(lastRow + 1, lastColumn + 1).c_str());
-    CAutoCell& first = table.Rows[range.first.row].Cells[range.first.column];
-    CellBox firstBox = boxes.At(range.first.row, range.first.column);
+    const CAutoCell& first = table.Rows[range.first.row].Cells[range.first.column];
     for (int r = range.first.row; r <= lastRow; ++r) {
       for (int c = range.first.column; c <= lastColumn; ++c) {
         CAutoCell& cell = table.Rows[r].Cells[c];
         cell.SetMergeAddress(reference);
         if (&cell == &first) continue;
         cell.SetText(std::wstring());
-        WidenOver(firstBox, boxes.At(r, c));
       }
     }
-    boxes.Set(range.first.row, range.first.column, firstBox);
-    first.SetMergeHeight(firstBox.height);
-    first.SetMergeWidth(firstBox.width);
+    WidenFirstCell(table, boxes, range.first, {lastRow, lastColumn});
   }
 }
 

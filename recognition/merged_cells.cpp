@@ -94,7 +94,6 @@ int MergeSpan(const ArxDbMText& text, CSheetform& table, CGridBoxes& boxes, cons
                           FormatCellAddress(lastRow, lastColumn).c_str());
 
   CAutoCell& first = table.Rows[firstRow - 1].Cells[firstColumn - 1];
-  CellBox firstBox = boxes.At(firstRow - 1, firstColumn - 1);
   for (int r = firstRow; r <= lastRow; ++r) {
     for (int c = firstColumn; c <= lastColumn; ++c) {
       CAutoCell& cell = table.Rows[r - 1].Cells[c - 1];
@@ -105,7 +104,6 @@ int MergeSpan(const ArxDbMText& text, CSheetform& table, CGridBoxes& boxes, cons
       }
       if (r == firstRow && c == firstColumn) continue;
       cell.SetText(std::wstring_view());
-      WidenOver(firstBox, boxes.At(r - 1, c - 1));
       if (cell.HasTexts()) {
         first.GetTexts().Append(cell.GetTexts());
         cell.ReleaseTexts();
@@ -113,9 +111,7 @@ int MergeSpan(const ArxDbMText& text, CSheetform& table, CGridBoxes& boxes, cons
       if (widened) widened({firstRow - 1, firstColumn - 1});
     }
   }
-  boxes.Set(firstRow - 1, firstColumn - 1, firstBox);
-  first.SetMergeHeight(firstBox.height);
-  first.SetMergeWidth(firstBox.width);
+  WidenFirstCell(table, boxes, {firstRow - 1, firstColumn - 1}, {lastRow - 1, lastColumn - 1});
   return 1;
 }
 
@@ -152,6 +148,19 @@ void WidenOver(CellBox& first, const CellBox& cell) {
   first.top = std::max(first.top, cell.top);
   first.width = right - first.left;
   first.height = first.top - bottom;
+}
+
+void WidenFirstCell(CSheetform& table, CGridBoxes& boxes, CellPosition first, CellPosition last) {
+  CellBox box = boxes.At(first.row, first.column);
+  for (int r = first.row; r <= last.row; ++r) {
+    for (int c = first.column; c <= last.column; ++c) {
+      if (r != first.row || c != first.column) WidenOver(box, boxes.At(r, c));
+    }
+  }
+  boxes.Set(first.row, first.column, box);
+  CAutoCell& cell = table.Rows[first.row].Cells[first.column];
+  cell.SetMergeHeight(box.height);
+  cell.SetMergeWidth(box.width);
 }
 
 int PlaceSpanningText(const ArxDbMText& text, CSheetform& table, CGridBoxes& boxes) {

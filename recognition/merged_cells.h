@@ -29,6 +29,11 @@ int PlaceSpanningText(const ArxDbMText& text, CSheetform& table, CGridBoxes& box
 // Widens the box of a merged range's first cell over another cell of it.
 void WidenOver(CellBox& first, const CellBox& cell);
 
+// Widens the box of a merged range's first cell over the range up to last
+// (0-based, inclusive), keeps it as the cell's own and gives the cell its
+// merge height and width from it.
+void WidenFirstCell(CSheetform& table, CGridBoxes& boxes, CellPosition first, CellPosition last);
+
 // PlaceSpanningText for many texts over one grid: the same results, but a
 // text's corners are looked up instead of scanned for. REQUIRES: the index
 // was built from the table before any text was merged, and nothing but this

@@ -102,14 +102,9 @@ CGridBoxes BuildGrid(const CHorzDbLineArray& horizontal, const CVertDbLineArray&
   return CGridBoxes(std::move(lefts), std::move(widths), std::move(tops), std::move(heights));
 }
 
-bool HoldsBox(const CellBox& box, const ArxDbMText& text) {
-  return box.left <= text.boxLeft && text.boxLeft + text.boxWidth <= box.left + box.width &&
-         box.top - box.height <= text.boxTop - text.boxHeight && text.boxTop <= box.top;
-}
-
 // The cell a text wholly inside one cell, or one range drawn as merged, goes
 // to: the range's first cell.
-bool FindTextCell(const CGridIndex& index, const CSheetform& table, const CGridBoxes& boxes,
+bool FindTextCell(const CGridIndex& index, const CGridBoxes& boxes,
                   const std::vector<CellPosition>& owners, const ArxDbMText& text,
                   CellPosition& where) {
   const bool inCell = index.FindEnclosingCell(text, where);
@@ -120,9 +115,9 @@ bool FindTextCell(const CGridIndex& index, const CSheetform& table, const CGridB
     if (at.empty()) return false;
     where = at.front();
   }
-  const int columns = table.GetColumnCount();
+  const int columns = boxes.GetColumnCount();
   where = owners[static_cast<std::size_t>(where.row * columns + where.column)];
-  return inCell || HoldsBox(boxes.At(where.row, where.column), text);
+  return inCell || HoldsCoreBox(boxes.At(where.row, where.column), text);
 }
 
 // Places the texts each wholly inside one cell (or one range drawn as merged). Where a text
@@ -139,7 +134,7 @@ void PlaceInGridCells(const CGridIndex& index, const std::vector<CellPosition>& 
   bool allPlaced = true;
   for (int k = texts.GetUpperBound(); k >= 0; --k) {
     CellPosition where{};
-    if (FindTextCell(index, table, boxes, owners, texts[k], where)) {
+    if (FindTextCell(index, boxes, owners, texts[k], where)) {
       cellOf[static_cast<std::size_t>(k)] = where.row * columns + where.column;
       placed[static_cast<std::size_t>(k)] = true;
     } else {

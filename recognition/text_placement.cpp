@@ -8,11 +8,14 @@
 #include "capture/entity_reader.h"
 #include "recognition/line_grid.h"
 
+bool HoldsCoreBox(const CellBox& box, const ArxDbMText& text) {
+  return box.left <= text.boxLeft && text.boxLeft + text.boxWidth <= box.left + box.width &&
+         box.top - box.height <= text.boxTop - text.boxHeight && text.boxTop <= box.top;
+}
+
 int PlaceTextInCell(const ArxDbMText& text, CSheetform& table, const CGridBoxes& boxes) {
   if (table.Rows.IsEmpty() || table.Rows[0].Cells.IsEmpty()) return 0;
-  const double left = text.boxLeft;
   const double top = text.boxTop;
-  const double right = text.boxLeft + text.boxWidth;
   const double bottom = text.boxTop - text.boxHeight;
   for (int r = 0; r < table.Rows.GetSize(); ++r) {
     CCheckedArray<CAutoCell>& cells = table.Rows[r].Cells;
@@ -21,9 +24,7 @@ int PlaceTextInCell(const ArxDbMText& text, CSheetform& table, const CGridBoxes&
     if (bottom > first.top) return 0;
     if (first.top - first.height > top) continue;
     for (int c = 0; c < cells.GetSize(); ++c) {
-      const CellBox box = boxes.At(r, c);
-      if (left >= box.left && box.left + box.width >= right && box.top >= top &&
-          bottom >= box.top - box.height) {
+      if (HoldsCoreBox(boxes.At(r, c), text)) {
         AddTextToCell(text, cells[c]);
         return 1;
       }

@@ -11,6 +11,9 @@
 inline constexpr double kHalfPi = 1.5707963267948966;
 inline constexpr double kThreeHalfPi = 4.71238898038469;
 
+// Whether the box holds the text's core box, boundaries included.
+bool HoldsCoreBox(const CellBox& box, const ArxDbMText& text);
+
 // Adds the text to the first cell (rows top down, cells left to right) that
 // holds its core box, boundaries included, and takes over an upward or
 // downward rotation as the cell's orientation. 1 when placed, else 0. The
